@@ -1,0 +1,54 @@
+# Vimora XP — build, run, test and measure on Debian 12.
+
+BUILD_DIR ?= build
+ASAN_DIR  ?= build-asan
+CMAKE_EXTRA_FLAGS ?=
+
+# Debian packages the build, the tests and the benchmarks need.
+PACKAGES := build-essential cmake ninja-build pkg-config \
+            qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
+            libgtest-dev libbenchmark-dev libchm-dev fp-utils \
+            xvfb xauth imagemagick fonts-dejavu-core
+
+.PHONY: all deps build run test bench check-asan clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" -ne 0 ]; then \
+	    echo "Missing packages; run as root: apt-get update && apt-get install -y$$missing"; exit 1; \
+	  fi; \
+	  echo "Installing:$$missing"; \
+	  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_EXTRA_FLAGS)
+	cmake --build $(BUILD_DIR)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "make run: no display to open the window on (DISPLAY is not set); run it from a desktop session, or under xvfb-run."; \
+	  exit 1; \
+	fi
+	$(BUILD_DIR)/app/vimora
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure
+
+bench: build
+	cmake --build $(BUILD_DIR) --target run-benchmarks
+
+check-asan: deps
+	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVIMORA_SANITIZE=ON $(CMAKE_EXTRA_FLAGS)
+	cmake --build $(ASAN_DIR)
+	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR)

@@ -1,0 +1,120 @@
+#include "Bands.h"
+
+#include <array>
+#include <optional>
+#include <span>
+
+namespace vimora {
+
+namespace {
+
+// A limit of a band's test: one of the patient's thresholds, or a fixed index. The fixed limits
+// are extended values: 34.9L and 39.9L lie just above the doubles nearest them, so an index of
+// 34,90 is still below 34.9.
+struct Limit {
+    enum class Kind { Upper, Lower, Obesity, Fixed };
+    Kind kind;
+    long double fixed = 0;
+
+    long double value(const ReferenceThresholds& thresholds) const {
+        switch (kind) {
+        case Kind::Upper:
+            return thresholds.upperThreshold;
+        case Kind::Lower:
+            return thresholds.lowerThreshold;
+        case Kind::Obesity:
+            return thresholds.obesityThreshold;
+        case Kind::Fixed:
+            break;
+        }
+        return fixed;
+    }
+};
+
+constexpr Limit kUpper{Limit::Kind::Upper};
+constexpr Limit kLower{Limit::Kind::Lower};
+constexpr Limit kObesity{Limit::Kind::Obesity};
+constexpr Limit fixedLimit(long double value) { return {Limit::Kind::Fixed, value}; }
+
+enum class Objective { Loss, Gain, StableAdult, StableChild };
+
+struct AssessmentBand {
+    std::optional<Limit> atLeast; ///< the index reaches this limit
+    std::optional<Limit> below;   ///< the index stays below this limit
+    const char* band;
+    Colour background;
+    const char* advice;
+    Objective objective;
+
+    bool holds(long double index, const ReferenceThresholds& thresholds) const {
+        return (!atLeast || index >= atLeast->value(thresholds)) &&
+               (!below || index < below->value(thresholds));
+    }
+};
+
+constexpr const char* kLowCalorie = "Régime hypocalorique avec suivi médical.";
+constexpr const char* kNoDiet = "Pas de régime particulier à réaliser.";
+constexpr const char* kEnriched = "Régime enrichi avec suivi médical.";
+
+constexpr std::array<AssessmentBand, 10> kAdultBands{{
+    {kUpper, kObesity, "Surcharge pondérale.", kPurple, kLowCalorie, Objective::Loss},
+    {kObesity, fixedLimit(34.9L), "Obésité grade I", kRed, kLowCalorie, Objective::Loss},
+    {fixedLimit(34.9L), fixedLimit(39.9L), "Obésité grade II", kRed, kLowCalorie, Objective::Loss},
+    {fixedLimit(39.9L), std::nullopt, "Obésité grade III", kRed, kLowCalorie, Objective::Loss},
+    {kLower, kUpper, "Corpulence normale.", kTeal, kNoDiet, Objective::StableAdult},
+    {fixedLimit(17), kLower, "Insuffisance pondérale grade I", kColorBackground, kEnriched, Objective::Gain},
+    {fixedLimit(16), fixedLimit(17), "Insuffisance pondérale grade II", kColorBackground, kEnriched,
+     Objective::Gain},
+    {fixedLimit(13), fixedLimit(16), "Insuffisance pondérale grade III", kColorBackground, kEnriched,
+     Objective::Gain},
+    {fixedLimit(10), fixedLimit(13), "Insuffisance pondérale grade IV", kColorBackground, kEnriched,
+     Objective::Gain},
+    {std::nullopt, fixedLimit(10), "Insuffisance pondérale grade V", kColorBackground, kEnriched,
+     Objective::Gain},
+}};
+
+constexpr std::array<AssessmentBand, 4> kChildBands{{
+    {kUpper, kObesity, "Obésité degré 1", kPurple, kLowCalorie, Objective::Loss},
+    {kObesity, std::nullopt, "Obésité degré 2", kRed, kLowCalorie, Objective::Loss},
+    {kLower, kUpper, "Corpulence normale.", kTeal, kNoDiet, Objective::StableChild},
+    {std::nullopt, kLower, "Insuffisance pondérale.", kColorBackground, kEnriched, Objective::Gain},
+}};
+
+std::string rangeObjective(const char* verb, double from, double to, char decimalSeparator) {
+    return std::string(verb) + displayNumber(from, decimalSeparator) + " à " +
+           displayNumber(to, decimalSeparator) + " Kg !";
+}
+
+std::string objectiveText(Objective objective, const WeightDifferences& differences, char decimalSeparator) {
+    switch (objective) {
+    case Objective::Loss:
+        return rangeObjective("Perdre de ", differences.aboveMaximum, differences.aboveMinimum,
+                              decimalSeparator);
+    case Objective::Gain:
+        return rangeObjective("Prendre de ", differences.belowMinimum, differences.belowMaximum,
+                              decimalSeparator);
+    case Objective::StableAdult:
+        return "Rester avec un poids stable !";
+    case Objective::StableChild:
+        break;
+    }
+    return "Rester avec un poids adapté à la croissance !";
+}
+
+} // namespace
+
+BandResult assessBand(double age, double index, const ReferenceThresholds& thresholds,
+                      const WeightDifferences& differences, char decimalSeparator) {
+    const std::span<const AssessmentBand> bands =
+        isAdult(age) ? std::span<const AssessmentBand>(kAdultBands) : std::span<const AssessmentBand>(kChildBands);
+    // Every row is tested and a later holding row wins; the limits make the rows of each table
+    // exclusive and complete, so exactly one holds.
+    const AssessmentBand* holding = &bands.back();
+    for (const AssessmentBand& band : bands)
+        if (band.holds(index, thresholds))
+            holding = &band;
+    return {holding->band, holding->background, kColorWindow, holding->advice,
+            objectiveText(holding->objective, differences, decimalSeparator)};
+}
+
+} // namespace vimora

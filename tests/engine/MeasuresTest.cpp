@@ -1,0 +1,179 @@
+#include "Assessment.h"
+#include "EngineError.h"
+#include "Measures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+using namespace vimora;
+
+namespace {
+
+std::string errorOf(const auto& action) {
+    try {
+        action();
+    } catch (const EngineError& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+std::string parseError(const std::string& text) {
+    return errorOf([&] { parseMeasure(text, ','); });
+}
+
+struct Accepted {
+    const char* name;
+    const char* text;
+    double value;
+};
+
+class ParseAccepted : public testing::TestWithParam<Accepted> {};
+
+TEST_P(ParseAccepted, GivesTheDoubleOfTheDecimalText) {
+    const double value = parseMeasure(GetParam().text, ',');
+    EXPECT_EQ(value, GetParam().value) << GetParam().text;
+    EXPECT_FALSE(std::signbit(value) && value == 0) << "negative zero from " << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Grammar, ParseAccepted,
+    testing::Values(Accepted{"Integer", "80", 80}, Accepted{"Decimal", "1,75", 1.75}, Accepted{"NearestDouble", "1,8", 1.8},
+                    Accepted{"LeadingSeparator", ",5", 0.5}, Accepted{"TrailingSeparator", "5,", 5},
+                    Accepted{"SeparatorAlone", ",", 0}, Accepted{"SeparatorAndExponent", ",E", 0}, Accepted{"Spaces", "  1,75  ", 1.75},
+                    Accepted{"PlusSign", "+2", 2}, Accepted{"MinusSign", "-2,5", -2.5},
+                    Accepted{"MinusZero", "-0", 0}, Accepted{"Exponent", "1,5E2", 150},
+                    Accepted{"LowerExponent", "15e-1", 1.5}, Accepted{"SignedExponent", "2E+1", 20},
+                    Accepted{"EmptyExponent", "3E", 3}, Accepted{"EmptySignedExponent", "3e-", 3},
+                    Accepted{"LeadingZeros", "080", 80}, Accepted{"TrailingZeros", "5,250", 5.25},
+                    Accepted{"Underflow", "1E-99999", 0}, Accepted{"NegativeUnderflow", "-1E-99999", 0},
+                    // 2^-1074 is the smallest denormal; far below the double range is zero.
+                    Accepted{"LongDigitRun", "0,00000000000000000000000000000000000000000000000000001", 1e-53},
+                    Accepted{"HugeExponentCancelled", "0,000000000000000000001E21", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ParseMeasure, RejectsEverythingOutsideTheGrammarWithTheFieldsWholeText) {
+    for (const char* text : {"", "   ", "+", "-", "1.75", "1,7,5", "1 75", "- 1", "abc", "1,75kg", "E5", "1E5E",
+                             "1e 5", "1 000", "inf", "nan", "0x10"}) {
+        EXPECT_EQ(parseError(text), std::string("'").append(text).append("' n'est pas une valeur en virgule flottante correcte"))
+            << "text: [" << text << "]";
+    }
+}
+
+TEST(ParseMeasure, UsesTheSeparatorItIsGiven) {
+    EXPECT_EQ(parseMeasure("1.75", '.'), 1.75);
+    EXPECT_EQ(errorOf([] { parseMeasure("1,75", '.'); }), "'1,75' n'est pas une valeur en virgule flottante correcte");
+}
+
+TEST(ParseMeasure, ValuesBeyondTheDoubleRangeOverflow) {
+    EXPECT_EQ(parseError("1E309"), kOverflowMessage);
+    EXPECT_EQ(parseError("-1E309"), kOverflowMessage);
+    EXPECT_EQ(parseError("1E99999999999999999999"), kOverflowMessage);
+    EXPECT_EQ(parseError(std::string(400, '9')), kOverflowMessage);
+    EXPECT_EQ(parseMeasure("1,7976931348623157E308", ','), 1.7976931348623157e308);
+}
+
+TEST(ParseMeasure, RoundsTheExactDecimalValueOnceToExtended) {
+    // Halfway between two doubles but not between two extended values: the extended rounding
+    // decides, then the double rounding of that extended value.
+    EXPECT_EQ(parseMeasure("9007199254740993", ','), 9007199254740992.0);
+    // Correct rounding to double would give 2^53 + 2 here; extended first keeps 2^53 + 1.
+    EXPECT_EQ(parseMeasure("9007199254740993,0000000000000000000001", ','), 9007199254740992.0);
+}
+
+struct Shown {
+    const char* name;
+    double value;
+    const char* text;
+};
+
+class DisplayNumber : public testing::TestWithParam<Shown> {};
+
+TEST_P(DisplayNumber, FollowsTheGeneralFormat) {
+    EXPECT_EQ(displayNumber(GetParam().value, ','), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, DisplayNumber,
+    testing::Values(Shown{"Zero", 0, "0"}, Shown{"NegativeZero", -0.0, "0"}, Shown{"Whole", 80, "80"},
+                    Shown{"TwoDecimals", 22.85, "22,85"}, Shown{"OneAndAHalf", 1.5, "1,5"},
+                    Shown{"Negative", -3.75, "-3,75"}, Shown{"SmallestFixed", 0.0001, "0,0001"},
+                    Shown{"BelowFixed", 0.00001, "1E-5"}, Shown{"Scientific", 1.5e20, "1,5E20"},
+                    Shown{"FifteenIntegerDigits", 123456789012345.0, "123456789012345"},
+                    Shown{"SixteenIntegerDigits", 1234567890123456.0, "1,23456789012346E15"},
+                    Shown{"RoundsUpToPowerOfTen", 999999999999999.9, "1E15"},
+                    Shown{"FifteenDigitsOfAThird", 1.0 / 3, "0,333333333333333"},
+                    Shown{"NearestDoubleOfPointOne", 0.1, "0,1"}, Shown{"NegativeScientific", -2.5e-7, "-2,5E-7"},
+                    // Exact ties at the 16th digit round away from zero, not to even.
+                    Shown{"TieAwayFromZero", 123456789012344.5, "123456789012345"},
+                    Shown{"NegativeTie", -123456789012344.5, "-123456789012345"},
+                    Shown{"Largest", 1.7976931348623157e308, "1,79769313486232E308"},
+                    Shown{"Smallest", 4.9406564584124654e-324, "4,94065645841247E-324"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BodyMassIndex, TruncatesTheExtendedQuotientToHundredths) {
+    EXPECT_EQ(bodyMassIndex(70, 1.75), 22.85);
+    EXPECT_EQ(bodyMassIndex(80, 1.75), 26.12);
+    EXPECT_EQ(bodyMassIndex(80, 2), 20);
+    EXPECT_EQ(bodyMassIndex(0, 1.75), 0);
+    EXPECT_EQ(bodyMassIndex(80, -1.75), 26.12);
+    // In extended precision 8100 / 1.8² lies just below 2500; doubles would give 25.
+    EXPECT_EQ(bodyMassIndex(81, 1.8), 24.99);
+    EXPECT_EQ(bodyMassIndex(40.5, 1.8), 12.49);
+}
+
+TEST(BodyMassIndex, ReportsTheArithmeticErrors) {
+    EXPECT_EQ(errorOf([] { bodyMassIndex(70, 0); }), kDivisionByZeroMessage);
+    EXPECT_EQ(errorOf([] { bodyMassIndex(0, 0); }), kInvalidOperationMessage);
+    EXPECT_EQ(errorOf([] { bodyMassIndex(70, 1e-160); }), kOverflowMessage);
+}
+
+TEST(WeightBounds, FollowTheStatedOrderOfOperations) {
+    EXPECT_EQ(normalWeight(24.9, 1.75), 76.25);
+    EXPECT_EQ(normalWeight(18.5, 1.75), 56.65);
+    EXPECT_EQ(normalWeight(24.9, 1.8), 80.67);
+    EXPECT_EQ(normalWeight(20, 2), 80);
+    EXPECT_EQ(errorOf([] { normalWeight(24.9, 1e160); }), kOverflowMessage);
+}
+
+TEST(WeightBounds, DifferencesAreWholeKilogramsTowardZero) {
+    const WeightDifferences differences = weightDifferences(80, 76.25, 56.65);
+    EXPECT_EQ(differences.aboveMaximum, 3);
+    EXPECT_EQ(differences.aboveMinimum, 23);
+    EXPECT_EQ(differences.belowMaximum, -3);
+    EXPECT_EQ(differences.belowMinimum, -23);
+
+    const WeightDifferences almost = weightDifferences(56.66, 76.25, 56.65);
+    EXPECT_TRUE(std::signbit(almost.belowMinimum));
+    EXPECT_EQ(almost.belowMinimum, 0);
+    EXPECT_EQ(displayNumber(almost.belowMinimum, ','), "0");
+}
+
+TEST(Measures, AgeWeightHeightAreConvertedInThatOrder) {
+    EXPECT_EQ(errorOf([] { parseMeasures({"", "", ""}, ','); }),
+              "'' n'est pas une valeur en virgule flottante correcte");
+    EXPECT_EQ(errorOf([] { parseMeasures({"35", "8O", "1.75"}, ','); }),
+              "'8O' n'est pas une valeur en virgule flottante correcte");
+    EXPECT_EQ(errorOf([] { parseMeasures({"35", "80", "1.75"}, ','); }),
+              "'1.75' n'est pas une valeur en virgule flottante correcte");
+}
+
+TEST(Measures, NegativeAgeIsRefusedBeforeTheWeightIsRead) {
+    EXPECT_EQ(errorOf([] { parseMeasures({"-1", "x", "1,75"}, ','); }), kNegativeAgeMessage);
+    EXPECT_EQ(parseMeasures({"-0", "80", "1,75"}, ',').age, 0);
+}
+
+TEST(ErrorReportText, AppendsAFullStopAfterALetterOnly) {
+    EXPECT_EQ(withFinalFullStop("Débordement en virgule flottante"), "Débordement en virgule flottante.");
+    EXPECT_EQ(withFinalFullStop("Fini."), "Fini.");
+    EXPECT_EQ(withFinalFullStop("Fini !"), "Fini !");
+    EXPECT_EQ(withFinalFullStop("(x)"), "(x)");
+    EXPECT_EQ(withFinalFullStop("fin "), "fin ");
+    EXPECT_EQ(withFinalFullStop("'x'"), "'x'");
+    EXPECT_EQ(withFinalFullStop("zéro é"), "zéro é.");
+    EXPECT_EQ(withFinalFullStop(""), "");
+}
+
+} // namespace
