@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+// The binary interface between the program and its help viewer engine, which is loaded at run
+// time: the entry point "HtmlHelpA", its command numbers and the desktop window handle.
+namespace vimora::platform {
+
+using WindowHandle = void*;
+
+/// The entry point's signature: owner window, help file (may be null), command, command data.
+/// It returns the viewer window it acted on, or null.
+using HtmlHelpFunction = WindowHandle (*)(WindowHandle owner, const char* file, std::uint32_t command,
+                                          std::uintptr_t data);
+
+inline constexpr const char* kHtmlHelpEntryName = "HtmlHelpA";
+inline constexpr std::uint32_t HH_DISPLAY_TOPIC = 0;
+inline constexpr std::uint32_t HH_CLOSE_ALL = 18;
+
+/// The desktop as an owner: the viewer reads it as "no owner", so its window is top-level.
+inline WindowHandle GetDesktopWindow() { return reinterpret_cast<WindowHandle>(std::uintptr_t{1}); }
+
+} // namespace vimora::platform
