@@ -1,0 +1,107 @@
+#include "About.h"
+
+#include "MemoryStatus.h"
+#include "Sound.h"
+
+#include <QLabel>
+#include <QLocale>
+
+#include <memory>
+#include <mutex>
+
+// Registers the banner with the resource system; outside any namespace, as Qt requires.
+static void registerAboutResources() {
+    Q_INIT_RESOURCE(about);
+}
+
+namespace vimora {
+
+namespace {
+
+// Labels size themselves to their text and are 13 pixels high.
+void setAutoSizedCaption(QLabel* label, const QString& caption) {
+    label->setText(caption);
+    label->resize(label->sizeHint().width(), 13);
+}
+
+QString groupedByThrees(std::uint64_t value, const QString& separator) {
+    QString digits = QString::number(value);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3) {
+        digits.insert(at, separator);
+    }
+    return digits;
+}
+
+} // namespace
+
+QString physicalMemoryCaption(std::uint64_t totalBytes, const QString& thousandsSeparator) {
+    // Rounded half up in integers: a double would lose units above 2^53 bytes.
+    const std::uint64_t kilobytes = totalBytes / 1024 + (totalBytes % 1024 >= 512 ? 1 : 0);
+    return QStringLiteral("Mémoire physique totale : ") + groupedByThrees(kilobytes, thousandsSeparator) +
+           QStringLiteral(" Ko");
+}
+
+QString systemResourcesCaption(int freePercent) {
+    return QStringLiteral("Ressources système      : %1% libre.").arg(freePercent);
+}
+
+TFAbout::TFAbout(QWidget* parent)
+    : QDialog(parent) {
+    static std::once_flag resourcesRegistered;
+    std::call_once(resourcesRegistered, registerAboutResources);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setupUi(this);
+    if (Image1->pixmap().isNull()) {
+        throw AboutError("Ressource introuvable : " + Image1->objectName().toStdString());
+    }
+    Image1->resize(Image1->pixmap().size());
+    connect(Button1, &QPushButton::clicked, this, &TFAbout::Button1Click);
+    FormCreate();
+}
+
+void TFAbout::FormCreate() {
+    platform::MessageBeep(platform::MB_OK);
+    const platform::MemoryStatus status = platform::GlobalMemoryStatus();
+    setAutoSizedCaption(lblPhysMem,
+                        physicalMemoryCaption(status.totalPhys, QLocale::system().groupSeparator()));
+    setAutoSizedCaption(lblPhysRes, systemResourcesCaption(100 - static_cast<int>(status.memoryLoad)));
+}
+
+void TFAbout::Button1Click() {
+    close();
+}
+
+TAboutBox::TAboutBox(QObject* owner)
+    : QObject(owner) {
+    setCopyright(QString::fromUtf8(kMakerNotice));
+}
+
+void TAboutBox::setProductName(const QString& text) {
+    m_productName = text.left(kMaxAboutTextLength);
+}
+void TAboutBox::setVersion(const QString& text) {
+    m_version = text.left(kMaxAboutTextLength);
+}
+void TAboutBox::setCopyright(const QString& text) {
+    m_copyright = text.left(kMaxAboutTextLength);
+}
+
+void TAboutBox::Execute() {
+    std::unique_ptr<TFAbout> form;
+    try {
+        form = std::make_unique<TFAbout>();
+    } catch (const std::exception&) {
+        platform::MessageBeep(platform::MB_OK);
+        return;
+    }
+    setAutoSizedCaption(form->Label1, m_productName);
+    setAutoSizedCaption(form->Label2, m_version);
+    setAutoSizedCaption(form->Label3, m_copyright);
+    form->exec();
+}
+
+} // namespace vimora

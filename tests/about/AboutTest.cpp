@@ -1,0 +1,245 @@
+#include "About.h"
+#include "MemoryStatus.h"
+#include "Sound.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLocale>
+#include <QPointer>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <functional>
+
+using vimora::TAboutBox;
+using vimora::TFAbout;
+
+namespace {
+
+// Total physical memory as the kernel reports it in /proc/meminfo, read independently of the
+// code under test.
+std::uint64_t meminfoTotalBytes() {
+    QFile file(QStringLiteral("/proc/meminfo"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    // /proc files report no size, so read them whole rather than testing for the end.
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 2 && fields[0] == "MemTotal:") {
+            return fields[1].toULongLong() * 1024;
+        }
+    }
+    return 0;
+}
+
+// Runs Execute while a timer answers every About dialog that turns up modal, as a person would.
+struct ModalAnswerer {
+    std::function<void(TFAbout*)> answer;
+    int dialogsSeen = 0;
+    QList<QPointer<TFAbout>> dialogs;
+
+    void run(TAboutBox& box) {
+        QTimer timer;
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* dialog = qobject_cast<TFAbout*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || dialogs.contains(dialog)) {
+                return;
+            }
+            ++dialogsSeen;
+            dialogs.append(dialog);
+            answer(dialog);
+        });
+        timer.start();
+        box.Execute();
+    }
+};
+
+} // namespace
+
+class AboutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void defaultsAndCutTo100_data();
+    void defaultsAndCutTo100();
+    void physicalMemoryCaption_data();
+    void physicalMemoryCaption();
+    void systemResourcesCaption();
+    void memoryStatusIsTheMachines();
+    void executeShowsAFreshDialogEachTime();
+    void creationErrorBeepsWithoutDialog();
+    void etchedSeparatorOnScreen();
+};
+
+void AboutTest::defaultsAndCutTo100_data() {
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QString>("initial");
+    QTest::newRow("ProductName") << QByteArray("ProductName") << QString();
+    QTest::newRow("Version") << QByteArray("Version") << QString();
+    QTest::newRow("Copyright") << QByteArray("Copyright") << QStringLiteral("Copyright © 2026 Vimora Santé");
+}
+
+void AboutTest::defaultsAndCutTo100() {
+    QFETCH(QByteArray, property);
+    QFETCH(QString, initial);
+
+    TAboutBox box;
+    QCOMPARE(box.property(property).toString(), initial);
+
+    const QString hundred = QStringLiteral("é").repeated(60) + QStringLiteral("x").repeated(40);
+    box.setProperty(property, hundred);
+    QCOMPARE(box.property(property).toString(), hundred);
+    box.setProperty(property, hundred + QStringLiteral("ÿ"));
+    QCOMPARE(box.property(property).toString(), hundred);
+    box.setProperty(property, QStringLiteral("0123456789").repeated(15));
+    QCOMPARE(box.property(property).toString(), QStringLiteral("0123456789").repeated(10));
+}
+
+void AboutTest::physicalMemoryCaption_data() {
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("caption");
+
+    const QString prefix = QStringLiteral("Mémoire physique totale : ");
+    QTest::newRow("512 MB") << quint64(536870912) << " " << prefix + "524 288 Ko";
+    QTest::newRow("32-bit ceiling") << quint64(4294967295) << " " << prefix + "4 194 304 Ko";
+    QTest::newRow("24 GB, not capped at 4 GB") << quint64(25769803776) << " " << prefix + "25 165 824 Ko";
+    QTest::newRow("dot separator") << quint64(536870912) << "." << prefix + "524.288 Ko";
+    QTest::newRow("narrow no-break space")
+        << quint64(536870912) << QStringLiteral("\u202f") << prefix + QStringLiteral("524\u202f288 Ko");
+    QTest::newRow("below a thousand") << quint64(999 * 1024) << " " << prefix + "999 Ko";
+    QTest::newRow("exactly a thousand") << quint64(1000 * 1024) << " " << prefix + "1 000 Ko";
+    QTest::newRow("half a kilobyte rounds up") << quint64(1536) << " " << prefix + "2 Ko";
+    QTest::newRow("just under half rounds down") << quint64(1535) << " " << prefix + "1 Ko";
+    QTest::newRow("largest 64-bit count")
+        << quint64(18446744073709551615ULL) << "," << prefix + "18,014,398,509,481,984 Ko";
+}
+
+void AboutTest::physicalMemoryCaption() {
+    QFETCH(quint64, bytes);
+    QFETCH(QString, separator);
+    QFETCH(QString, caption);
+    QCOMPARE(vimora::physicalMemoryCaption(bytes, separator), caption);
+}
+
+void AboutTest::systemResourcesCaption() {
+    QCOMPARE(vimora::systemResourcesCaption(63), QStringLiteral("Ressources système      : 63% libre."));
+    QCOMPARE(vimora::systemResourcesCaption(100), QStringLiteral("Ressources système      : 100% libre."));
+    QCOMPARE(vimora::systemResourcesCaption(0), QStringLiteral("Ressources système      : 0% libre."));
+}
+
+void AboutTest::memoryStatusIsTheMachines() {
+    const vimora::platform::MemoryStatus status = vimora::platform::GlobalMemoryStatus();
+    const std::uint64_t total = meminfoTotalBytes();
+    QVERIFY(total > 0);
+    QCOMPARE(status.totalPhys, total);
+    QVERIFY(status.availPhys > 0);
+    QVERIFY(status.availPhys <= status.totalPhys);
+    QVERIFY(status.memoryLoad <= 100);
+
+    TFAbout form;
+    QCOMPARE(form.lblPhysMem->text(),
+             vimora::physicalMemoryCaption(total, QLocale::system().groupSeparator()));
+    QVERIFY(form.lblPhysRes->text().startsWith(QStringLiteral("Ressources système      : ")));
+    QVERIFY(form.lblPhysRes->text().endsWith(QStringLiteral("% libre.")));
+    if (total <= 0xFFFFFFFFULL) {
+        QSKIP("this machine has less than 4 GB, so a 32-bit total would be right too");
+    }
+    QVERIFY(form.lblPhysMem->text() !=
+            vimora::physicalMemoryCaption(0xFFFFFFFFULL, QLocale::system().groupSeparator()));
+}
+
+void AboutTest::executeShowsAFreshDialogEachTime() {
+    TAboutBox box;
+    box.setProductName(QStringLiteral("Vimora XP"));
+    box.setVersion(QStringLiteral("Version 1.0 - Win9x et WinXP"));
+
+    QStringList captions;
+    bool modal = false;
+    ModalAnswerer answerer;
+    answerer.answer = [&](TFAbout* dialog) {
+        captions = {dialog->windowTitle(), dialog->Label1->text(), dialog->Label2->text(),
+                    dialog->Label3->text()};
+        modal = dialog->isModal();
+        if (answerer.dialogsSeen == 1) {
+            QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+        } else {
+            dialog->windowHandle()->close();
+        }
+    };
+
+    const std::uint64_t beepsBefore = vimora::platform::beepCount();
+    answerer.run(box);
+    QCOMPARE(answerer.dialogsSeen, 1);
+    QVERIFY(answerer.dialogs[0].isNull());
+    QVERIFY(modal);
+    QCOMPARE(captions, QStringList({QStringLiteral("A propos de..."), QStringLiteral("Vimora XP"),
+                                    QStringLiteral("Version 1.0 - Win9x et WinXP"),
+                                    QStringLiteral("Copyright © 2026 Vimora Santé")}));
+
+    answerer.run(box);
+    QCOMPARE(answerer.dialogsSeen, 2);
+    QVERIFY(answerer.dialogs[1].isNull());
+    QCOMPARE(vimora::platform::beepCount() - beepsBefore, std::uint64_t(2));
+}
+
+void AboutTest::creationErrorBeepsWithoutDialog() {
+    // Make sure the library has registered its resources before they are taken away.
+    { TFAbout form; }
+    Q_CLEANUP_RESOURCE(about);
+    QVERIFY_THROWS_EXCEPTION(vimora::AboutError, TFAbout());
+
+    TAboutBox box;
+    ModalAnswerer answerer;
+    answerer.answer = [](TFAbout* dialog) {
+        dialog->close();
+    };
+    const std::uint64_t beepsBefore = vimora::platform::beepCount();
+    answerer.run(box);
+    Q_INIT_RESOURCE(about);
+
+    QCOMPARE(answerer.dialogsSeen, 0);
+    QCOMPARE(vimora::platform::beepCount() - beepsBefore, std::uint64_t(1));
+    TFAbout restored;
+    QVERIFY(!restored.Image1->pixmap().isNull());
+}
+
+// The separator as the screen shows it: the lines are 65 high until their first painting, the
+// painting that shrinks them leaves nothing behind, and the etched pair lies on rows 162-163.
+void AboutTest::etchedSeparatorOnScreen() {
+    TFAbout form;
+    QCOMPARE(form.Line1->height(), 65);
+    QCOMPARE(form.Line2->height(), 65);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_COMPARE(form.Line1->height(), 10);
+    QTRY_COMPARE(form.Line2->height(), 10);
+    QTest::qWait(50);
+
+    const QImage shot = form.screen()->grabWindow(form.winId()).toImage();
+    QCOMPARE(shot.size(), QSize(294, 268));
+    const QColor face = form.palette().color(QPalette::Window);
+    for (int x = 86; x <= 280; ++x) {
+        QCOMPARE(shot.pixelColor(x, 162), QColor(Qt::black));
+        QCOMPARE(shot.pixelColor(x, 163), QColor(Qt::white));
+        QCOMPARE(shot.pixelColor(x, 190), face);
+        QCOMPARE(shot.pixelColor(x, 191), face);
+    }
+    QCOMPARE(shot.pixelColor(281, 162), face);
+    QCOMPARE(shot.pixelColor(85, 162), face);
+
+    QWidgetList focusable;
+    for (QWidget* child : form.findChildren<QWidget*>()) {
+        if (child->focusPolicy() != Qt::NoFocus) {
+            focusable.append(child);
+        }
+    }
+    QCOMPARE(focusable, QWidgetList({form.Button1}));
+}
+
+QTEST_MAIN(AboutTest)
+#include "AboutTest.moc"
