@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Assessment.h"
+#include "CsvReader.h"
+#include "CsvWriter.h"
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The batch assessment: every row of a patient list goes through the same engine call as the
+// window's "Calculer" command and comes out with the texts the window would show.
+namespace vimora::cli {
+
+inline constexpr std::array<std::string_view, 4> kInputColumns{"sexe", "age", "poids", "taille"};
+inline constexpr std::array<std::string_view, 12> kOutputColumns{
+    "sexe",      "age",      "poids",    "taille",   "imc",    "poids_max",
+    "poids_min", "resultat", "conseils", "objectif", "resume", "erreur"};
+
+/// "M", "F", "Masculin" or "Feminin", in any letter case.
+std::optional<Sex> parseSex(std::string_view text);
+
+/// One input row, as read (after unquoting).
+struct PatientRow {
+    std::string_view sex;
+    std::string_view age;
+    std::string_view weight;
+    std::string_view height;
+};
+
+/// What the window shows for one patient, or the text of the error report it would show.
+struct RowOutcome {
+    Assessment assessment; ///< meaningful only when error is empty
+    std::string error;
+};
+
+RowOutcome assessRow(const PatientRow& row);
+
+/// The output row: the four input fields, then the results or the error.
+void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome);
+
+struct BatchResult {
+    std::size_t rows = 0;       ///< patient rows written
+    std::size_t failedRows = 0; ///< of which with an error
+    std::string usageError;     ///< why the input could not be read to its end, if it could not
+    bool interrupted = false;   ///< the usage error came after rows had begun to be written
+
+    /// 0 every row assessed, 1 some row failed, 2 the input was unusable.
+    int exitStatus() const;
+};
+
+/// Called now and then with the number of rows done.
+using ProgressFunction = std::function<void(std::size_t rows)>;
+
+/// Reads the header and every row and writes the output. A fault of the input before the
+/// output header leaves the output empty; after it, the rows written stay and a last row whose
+/// error says where reading stopped marks the output as incomplete. Throws OutputError.
+BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunction& progress = {});
+
+} // namespace vimora::cli

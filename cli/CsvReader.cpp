@@ -1,0 +1,269 @@
+#include "CsvReader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace vimora::cli {
+
+namespace {
+
+std::size_t countNewlines(const char* begin, const char* end) {
+    return static_cast<std::size_t>(std::count(begin, end, '\n'));
+}
+
+bool isAscii(const char* begin, const char* end) {
+    unsigned char highBits = 0;
+    for (const char* p = begin; p != end; ++p)
+        highBits |= static_cast<unsigned char>(*p);
+    return highBits < 0x80;
+}
+
+// The offset of the first byte that is not part of well-formed UTF-8 (no overlong forms, no
+// surrogates, nothing above U+10FFFF), or the size when there is none.
+std::size_t firstInvalidUtf8(const unsigned char* text, std::size_t size) {
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char lead = text[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0)
+                low = 0xA0;
+            else if (lead == 0xED)
+                high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;
+        } else {
+            return i;
+        }
+        if (size - i < length)
+            return i;
+        if (text[i + 1] < low || text[i + 1] > high)
+            return i;
+        for (std::size_t k = 2; k < length; ++k)
+            if (text[i + k] < 0x80 || text[i + k] > 0xBF)
+                return i;
+        i += length;
+    }
+    return size;
+}
+
+std::string withLine(std::size_t line, const std::string& message) {
+    return "ligne " + std::to_string(line) + " : " + message;
+}
+
+} // namespace
+
+CsvError::CsvError(std::size_t line, const std::string& message)
+    : std::runtime_error(withLine(line, message))
+    , m_line(line) {}
+
+CsvReader::CsvReader(ReadFunction read, std::size_t chunkSize, std::size_t maxRecordSize)
+    : m_read(std::move(read))
+    , m_chunkSize(chunkSize)
+    , m_maxRecordSize(maxRecordSize) {}
+
+void CsvReader::fail(std::size_t line, const std::string& message) const {
+    throw CsvError(line, message);
+}
+
+void CsvReader::checkRecordSize(std::size_t size, std::size_t line) const {
+    if (size > m_maxRecordSize)
+        fail(line, "enregistrement trop long (plus de " + std::to_string(m_maxRecordSize) + " octets)");
+}
+
+bool CsvReader::readMore() {
+    if (m_atEnd)
+        return false;
+    // The buffer holds at most one record and one chunk, however long the input.
+    checkRecordSize(m_end - m_begin, m_nextLine);
+    if (m_begin > 0) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
+        m_end -= m_begin;
+        m_begin = 0;
+    }
+    if (m_buffer.size() < m_end + m_chunkSize)
+        m_buffer.resize(m_end + m_chunkSize);
+    const std::size_t count = m_read(m_buffer.data() + m_end, m_chunkSize);
+    if (count == 0) {
+        m_atEnd = true;
+        return false;
+    }
+    m_end += count;
+    return true;
+}
+
+void CsvReader::skipByteOrderMark() {
+    while (m_end - m_begin < 3 && readMore()) {
+    }
+    if (m_end - m_begin >= 3 && std::memcmp(m_buffer.data() + m_begin, "\xEF\xBB\xBF", 3) == 0)
+        m_begin += 3;
+}
+
+void CsvReader::checkUtf8(std::size_t begin, std::size_t end) const {
+    const char* data = m_buffer.data();
+    if (isAscii(data + begin, data + end))
+        return;
+    const std::size_t bad =
+        begin + firstInvalidUtf8(reinterpret_cast<const unsigned char*>(data + begin), end - begin);
+    if (bad != end)
+        fail(m_recordLine + countNewlines(data + begin, data + bad), "texte qui n'est pas en UTF-8");
+}
+
+void CsvReader::splitPlainLine(std::size_t begin, std::size_t end) {
+    const char* field = m_buffer.data() + begin;
+    const char* const lineEnd = m_buffer.data() + end;
+    for (const char* p = field; p != lineEnd; ++p) {
+        if (*p == ';') {
+            m_fields.emplace_back(field, static_cast<std::size_t>(p - field));
+            field = p + 1;
+        }
+    }
+    m_fields.emplace_back(field, static_cast<std::size_t>(lineEnd - field));
+}
+
+CsvReader::Parse CsvReader::parseQuoted(std::size_t& recordEnd, std::size_t& lines) {
+    m_fields.clear();
+    m_unquoted.clear();
+    // Undoing quotes never lengthens the text, so the views into m_unquoted stay valid.
+    m_unquoted.reserve(m_end - m_begin);
+    const char* data = m_buffer.data();
+    lines = 0;
+    std::size_t p = m_begin;
+    for (;;) {
+        if (p < m_end && data[p] == '"') {
+            const std::size_t quoteLine = m_recordLine + lines;
+            const std::size_t start = m_unquoted.size();
+            ++p;
+            for (;;) {
+                const auto* quote = static_cast<const char*>(std::memchr(data + p, '"', m_end - p));
+                if (quote == nullptr) {
+                    if (m_atEnd)
+                        fail(quoteLine, "guillemet non fermé");
+                    return Parse::NeedMore;
+                }
+                const auto q = static_cast<std::size_t>(quote - data);
+                m_unquoted.append(data + p, q - p);
+                lines += countNewlines(data + p, quote);
+                if (q + 1 == m_end && !m_atEnd)
+                    return Parse::NeedMore; // a doubled quote may follow
+                if (q + 1 < m_end && data[q + 1] == '"') {
+                    m_unquoted += '"';
+                    p = q + 2;
+                    continue;
+                }
+                p = q + 1;
+                break;
+            }
+            m_fields.emplace_back(m_unquoted.data() + start, m_unquoted.size() - start);
+            if (p == m_end) {
+                recordEnd = p;
+                break;
+            }
+            if (data[p] == ';') {
+                ++p;
+                continue;
+            }
+            if (data[p] == '\n') {
+                recordEnd = p + 1;
+                break;
+            }
+            if (data[p] == '\r') {
+                if (p + 1 == m_end && !m_atEnd)
+                    return Parse::NeedMore;
+                if (p + 1 == m_end || data[p + 1] == '\n') {
+                    recordEnd = std::min(p + 2, m_end);
+                    break;
+                }
+            }
+            fail(m_recordLine + lines, "caractère inattendu après un guillemet fermant");
+        }
+        std::size_t q = p;
+        while (q < m_end && data[q] != ';' && data[q] != '\n')
+            ++q;
+        if (q == m_end && !m_atEnd)
+            return Parse::NeedMore;
+        std::size_t fieldEnd = q;
+        if ((q == m_end || data[q] == '\n') && fieldEnd > p && data[fieldEnd - 1] == '\r')
+            --fieldEnd;
+        m_fields.emplace_back(data + p, fieldEnd - p);
+        if (q < m_end && data[q] == ';') {
+            p = q + 1;
+            continue;
+        }
+        recordEnd = q < m_end ? q + 1 : q;
+        break;
+    }
+    return Parse::Done;
+}
+
+bool CsvReader::next() {
+    if (!m_started) {
+        m_started = true;
+        skipByteOrderMark();
+    }
+    m_fields.clear();
+    for (;;) {
+        // Find the end of the line, reading on while it is not in the buffer.
+        std::size_t scanned = 0;
+        const char* newline = nullptr;
+        for (;;) {
+            const std::size_t from = m_begin + scanned;
+            newline = static_cast<const char*>(std::memchr(m_buffer.data() + from, '\n', m_end - from));
+            if (newline != nullptr)
+                break;
+            scanned = m_end - m_begin;
+            if (!readMore())
+                break;
+        }
+        if (m_begin == m_end)
+            return false;
+
+        const char* data = m_buffer.data();
+        const std::size_t lineEnd = newline != nullptr ? static_cast<std::size_t>(newline - data) : m_end;
+        const std::size_t afterLine = newline != nullptr ? lineEnd + 1 : m_end;
+        std::size_t contentEnd = lineEnd;
+        if (contentEnd > m_begin && data[contentEnd - 1] == '\r')
+            --contentEnd;
+        if (contentEnd == m_begin) {
+            m_begin = afterLine;
+            ++m_nextLine;
+            continue;
+        }
+
+        m_recordLine = m_nextLine;
+        if (std::memchr(data + m_begin, '"', contentEnd - m_begin) == nullptr) {
+            checkRecordSize(afterLine - m_begin, m_recordLine);
+            checkUtf8(m_begin, contentEnd);
+            splitPlainLine(m_begin, contentEnd);
+            m_begin = afterLine;
+            ++m_nextLine;
+            return true;
+        }
+
+        std::size_t recordEnd = 0;
+        std::size_t lines = 0;
+        while (parseQuoted(recordEnd, lines) == Parse::NeedMore)
+            readMore();
+        checkRecordSize(recordEnd - m_begin, m_recordLine);
+        checkUtf8(m_begin, recordEnd);
+        m_begin = recordEnd;
+        m_nextLine = m_recordLine + lines + 1;
+        return true;
+    }
+}
+
+} // namespace vimora::cli

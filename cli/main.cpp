@@ -1,0 +1,216 @@
+// vimora-assess: the window's assessment for a whole list of patients.
+
+#include "BatchAssessment.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace vimora::cli;
+
+constexpr const char* kProgramName = "vimora-assess";
+
+constexpr const char* kHelp = R"(Utilisation : vimora-assess [FICHIER]
+Évalue la corpulence de chaque patient d'une liste, avec les mêmes calculs et les
+mêmes textes que la fenêtre de Vimora XP.
+
+Lit FICHIER, ou l'entrée standard quand FICHIER est absent ou vaut « - », et écrit
+sur la sortie standard. Texte UTF-8 (une marque d'ordre des octets au début est
+acceptée), champs séparés par « ; », fins de ligne LF ou CR LF.
+
+Entrée : la ligne d'en-tête sexe;age;poids;taille, puis une ligne par patient :
+  sexe    M, F, Masculin ou Feminin, en majuscules ou en minuscules
+  age     en années, comme dans la fenêtre (2 ans et 3 mois : 2,25)
+  poids   en kilogrammes
+  taille  en mètres ; la virgule est le séparateur décimal (1,75 et non 1.75)
+Les lignes vides sont ignorées. Un champ peut être entre guillemets "..." (un
+guillemet doublé "" y vaut un guillemet) et contenir alors « ; » ou une fin de ligne.
+
+Sortie : l'en-tête
+  sexe;age;poids;taille;imc;poids_max;poids_min;resultat;conseils;objectif;resume;erreur
+puis une ligne par patient, dans l'ordre de l'entrée, qui reprend les quatre champs
+lus et donne les textes de la fenêtre : l'indice, les poids maximal et minimal, le
+résultat, les conseils, l'objectif et la ligne de résumé. Quand un patient ne peut
+pas être évalué, la colonne erreur donne le message que la fenêtre afficherait et
+les colonnes de résultat restent vides.
+
+Code de sortie :
+  0  tous les patients ont été évalués ;
+  1  au moins un patient n'a pas pu l'être (toutes les lignes sont écrites) ;
+  2  l'entrée est inutilisable : fichier illisible, en-tête absent ou incorrect,
+     ligne qui n'a pas exactement quatre champs, guillemet non fermé, texte qui
+     n'est pas en UTF-8. Le message, avec le numéro de ligne, est écrit sur la
+     sortie d'erreur. Si l'erreur est dans l'en-tête, rien n'est écrit. Sinon les
+     lignes déjà évaluées restent écrites, suivies d'une dernière ligne dont la
+     colonne erreur commence par « Lecture interrompue » : ce résultat est
+     incomplet, corrigez l'entrée et relancez la commande.
+
+Quand la sortie d'erreur est un terminal et que l'entrée est un fichier, une ligne
+de progression (lignes traitées, lignes par seconde) y est affichée.
+
+Options :
+  -h, --help     affiche cette aide
+      --version  affiche la version
+)";
+
+void printError(const std::string& message) {
+    std::fprintf(stderr, "%s : %s\n", kProgramName, message.c_str());
+}
+
+std::string systemMessage(int error) {
+    switch (error) {
+    case ENOENT:
+        return "fichier introuvable";
+    case EACCES:
+        return "permission refusée";
+    case EISDIR:
+        return "c'est un répertoire";
+    default:
+        return std::strerror(error);
+    }
+}
+
+// Shows rows done and rows per second on one line of the terminal, a few times a second.
+class ProgressLine {
+public:
+    void update(std::size_t rows) {
+        const auto now = Clock::now();
+        if (now - m_lastShown < std::chrono::milliseconds(250))
+            return;
+        m_lastShown = now;
+        show(rows, now);
+    }
+
+    void finish(std::size_t rows) {
+        if (m_shown) {
+            show(rows, Clock::now());
+            std::fputc('\n', stderr);
+        }
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void show(std::size_t rows, Clock::time_point now) {
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        const double rate = seconds > 0 ? double(rows) / seconds : 0;
+        std::fprintf(stderr, "\r%zu lignes traitées, %.0f lignes/s ", rows, rate);
+        std::fflush(stderr);
+        m_shown = true;
+    }
+
+    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_lastShown = m_start;
+    bool m_shown = false;
+};
+
+std::size_t readInput(int fd, char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, size);
+        if (count >= 0)
+            return static_cast<std::size_t>(count);
+        if (errno != EINTR)
+            throw std::runtime_error("erreur de lecture : " + systemMessage(errno));
+    }
+}
+
+void writeOutput(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t count = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            throw OutputError("erreur d'écriture : " + systemMessage(errno));
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+}
+
+int usageError(const std::string& message) {
+    printError(message);
+    std::fprintf(stderr, "Pour en savoir plus : %s --help\n", kProgramName);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> files;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (!optionsEnded && (argument == "-h" || argument == "--help")) {
+            std::fputs(kHelp, stdout);
+            return std::fflush(stdout) == 0 ? 0 : 2;
+        }
+        if (!optionsEnded && argument == "--version") {
+            std::printf("%s (Vimora XP) %s\n", kProgramName, VIMORA_VERSION);
+            return std::fflush(stdout) == 0 ? 0 : 2;
+        }
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
+            return usageError("option inconnue : '" + std::string(argument) + "'");
+        } else {
+            files.push_back(argument);
+        }
+    }
+    if (files.size() > 1)
+        return usageError("un seul fichier à la fois");
+
+    int input = STDIN_FILENO;
+    if (!files.empty() && files.front() != "-") {
+        const std::string path(files.front());
+        input = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat status {};
+        if (input >= 0 && ::fstat(input, &status) == 0 && S_ISDIR(status.st_mode)) {
+            ::close(input);
+            input = -1;
+            errno = EISDIR;
+        }
+        if (input < 0) {
+            printError("impossible de lire '" + path + "' : " + systemMessage(errno));
+            return 2;
+        }
+    }
+
+    struct stat inputStatus {};
+    const bool showProgress =
+        ::isatty(STDERR_FILENO) && ::fstat(input, &inputStatus) == 0 && S_ISREG(inputStatus.st_mode);
+    // Someone typing rows wants each result at once; otherwise large blocks.
+    const std::size_t outputBuffer = ::isatty(input) ? 0 : CsvWriter::kDefaultBufferSize;
+
+    CsvReader reader([input](char* buffer, std::size_t size) { return readInput(input, buffer, size); });
+    CsvWriter writer(writeOutput, outputBuffer);
+    ProgressLine progressLine;
+    ProgressFunction progress;
+    if (showProgress)
+        progress = [&progressLine](std::size_t rows) {
+            progressLine.update(rows);
+        };
+
+    BatchResult result;
+    try {
+        result = runBatch(reader, writer, progress);
+    } catch (const OutputError& error) {
+        printError(error.what());
+        return 2;
+    }
+    if (showProgress)
+        progressLine.finish(result.rows);
+    if (!result.usageError.empty()) {
+        printError(result.usageError);
+        if (result.interrupted)
+            printError("lecture interrompue : le résultat est incomplet");
+    }
+    return result.exitStatus();
+}
