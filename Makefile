@@ -8,7 +8,7 @@ CMAKE_EXTRA_FLAGS ?=
 PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
             libgtest-dev libbenchmark-dev libchm-dev fp-utils \
-            xvfb xauth imagemagick fonts-dejavu-core
+            xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra
 
 .PHONY: all deps build run test bench check-asan clean
 

@@ -34,7 +34,9 @@ struct Limit {
 constexpr Limit kUpper{Limit::Kind::Upper};
 constexpr Limit kLower{Limit::Kind::Lower};
 constexpr Limit kObesity{Limit::Kind::Obesity};
-constexpr Limit fixedLimit(long double value) { return {Limit::Kind::Fixed, value}; }
+constexpr Limit fixedLimit(long double value) {
+    return {Limit::Kind::Fixed, value};
+}
 
 enum class Objective { Loss, Gain, StableAdult, StableChild };
 
@@ -105,8 +107,8 @@ std::string objectiveText(Objective objective, const WeightDifferences& differen
 
 BandResult assessBand(double age, double index, const ReferenceThresholds& thresholds,
                       const WeightDifferences& differences, char decimalSeparator) {
-    const std::span<const AssessmentBand> bands =
-        isAdult(age) ? std::span<const AssessmentBand>(kAdultBands) : std::span<const AssessmentBand>(kChildBands);
+    const std::span<const AssessmentBand> bands = isAdult(age) ? std::span<const AssessmentBand>(kAdultBands)
+                                                               : std::span<const AssessmentBand>(kChildBands);
     // Every row is tested and a later holding row wins; the limits make the rows of each table
     // exclusive and complete, so exactly one holds.
     const AssessmentBand* holding = &bands.back();

@@ -48,7 +48,9 @@ struct BandResult {
     std::string objective;
 };
 
-inline bool isAdult(double age) { return age > kAdultAge; }
+inline bool isAdult(double age) {
+    return age > kAdultAge;
+}
 
 /// Judges the index with the adult bands (age above 18) or the child bands.
 BandResult assessBand(double age, double index, const ReferenceThresholds& thresholds,

@@ -16,10 +16,13 @@ static_assert(std::numeric_limits<long double>::digits == 64,
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 [[noreturn]] void throwNotANumber(std::string_view text) {
-    throw EngineError(std::string("'").append(text).append("' n'est pas une valeur en virgule flottante correcte"));
+    throw EngineError(
+        std::string("'").append(text).append("' n'est pas une valeur en virgule flottante correcte"));
 }
 
 // Rounds an extended value to the double it is stored as; a finite value beyond the double
@@ -114,7 +117,9 @@ std::string displayNumber(double value, char decimalSeparator) {
     auto printed = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
                                  std::chars_format::scientific, kSignificant + 1);
     std::string_view text(buffer.data(), static_cast<std::size_t>(printed.ptr - buffer.data()));
-    auto digitAt = [&](std::size_t position) { return text[position == 0 ? 0 : position + 1]; };
+    auto digitAt = [&](std::size_t position) {
+        return text[position == 0 ? 0 : position + 1];
+    };
     const bool nearHalf = digitAt(kSignificant) == '5' && digitAt(kSignificant + 1) == '0';
     if (nearHalf) {
         printed = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,

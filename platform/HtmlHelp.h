@@ -18,6 +18,8 @@ inline constexpr std::uint32_t HH_DISPLAY_TOPIC = 0;
 inline constexpr std::uint32_t HH_CLOSE_ALL = 18;
 
 /// The desktop as an owner: the viewer reads it as "no owner", so its window is top-level.
-inline WindowHandle GetDesktopWindow() { return reinterpret_cast<WindowHandle>(std::uintptr_t{1}); }
+inline WindowHandle GetDesktopWindow() {
+    return reinterpret_cast<WindowHandle>(std::uintptr_t{1});
+}
 
 } // namespace vimora::platform

@@ -1,6 +1,6 @@
+#include "Measures.h"
 #include "Assessment.h"
 #include "EngineError.h"
-#include "Measures.h"
 
 #include <gtest/gtest.h>
 
@@ -40,9 +40,10 @@ TEST_P(ParseAccepted, GivesTheDoubleOfTheDecimalText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Grammar, ParseAccepted,
-    testing::Values(Accepted{"Integer", "80", 80}, Accepted{"Decimal", "1,75", 1.75}, Accepted{"NearestDouble", "1,8", 1.8},
-                    Accepted{"LeadingSeparator", ",5", 0.5}, Accepted{"TrailingSeparator", "5,", 5},
-                    Accepted{"SeparatorAlone", ",", 0}, Accepted{"SeparatorAndExponent", ",E", 0}, Accepted{"Spaces", "  1,75  ", 1.75},
+    testing::Values(Accepted{"Integer", "80", 80}, Accepted{"Decimal", "1,75", 1.75},
+                    Accepted{"NearestDouble", "1,8", 1.8}, Accepted{"LeadingSeparator", ",5", 0.5},
+                    Accepted{"TrailingSeparator", "5,", 5}, Accepted{"SeparatorAlone", ",", 0},
+                    Accepted{"SeparatorAndExponent", ",E", 0}, Accepted{"Spaces", "  1,75  ", 1.75},
                     Accepted{"PlusSign", "+2", 2}, Accepted{"MinusSign", "-2,5", -2.5},
                     Accepted{"MinusZero", "-0", 0}, Accepted{"Exponent", "1,5E2", 150},
                     Accepted{"LowerExponent", "15e-1", 1.5}, Accepted{"SignedExponent", "2E+1", 20},
@@ -50,21 +51,24 @@ INSTANTIATE_TEST_SUITE_P(
                     Accepted{"LeadingZeros", "080", 80}, Accepted{"TrailingZeros", "5,250", 5.25},
                     Accepted{"Underflow", "1E-99999", 0}, Accepted{"NegativeUnderflow", "-1E-99999", 0},
                     // 2^-1074 is the smallest denormal; far below the double range is zero.
-                    Accepted{"LongDigitRun", "0,00000000000000000000000000000000000000000000000000001", 1e-53},
+                    Accepted{"LongDigitRun", "0,00000000000000000000000000000000000000000000000000001",
+                             1e-53},
                     Accepted{"HugeExponentCancelled", "0,000000000000000000001E21", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ParseMeasure, RejectsEverythingOutsideTheGrammarWithTheFieldsWholeText) {
-    for (const char* text : {"", "   ", "+", "-", "1.75", "1,7,5", "1 75", "- 1", "abc", "1,75kg", "E5", "1E5E",
-                             "1e 5", "1 000", "inf", "nan", "0x10"}) {
-        EXPECT_EQ(parseError(text), std::string("'").append(text).append("' n'est pas une valeur en virgule flottante correcte"))
+    for (const char* text : {"", "   ", "+", "-", "1.75", "1,7,5", "1 75", "- 1", "abc", "1,75kg", "E5",
+                             "1E5E", "1e 5", "1 000", "inf", "nan", "0x10"}) {
+        EXPECT_EQ(parseError(text), std::string("'").append(text).append(
+                                        "' n'est pas une valeur en virgule flottante correcte"))
             << "text: [" << text << "]";
     }
 }
 
 TEST(ParseMeasure, UsesTheSeparatorItIsGiven) {
     EXPECT_EQ(parseMeasure("1.75", '.'), 1.75);
-    EXPECT_EQ(errorOf([] { parseMeasure("1,75", '.'); }), "'1,75' n'est pas une valeur en virgule flottante correcte");
+    EXPECT_EQ(errorOf([] { parseMeasure("1,75", '.'); }),
+              "'1,75' n'est pas une valeur en virgule flottante correcte");
 }
 
 TEST(ParseMeasure, ValuesBeyondTheDoubleRangeOverflow) {
@@ -105,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Shown{"SixteenIntegerDigits", 1234567890123456.0, "1,23456789012346E15"},
                     Shown{"RoundsUpToPowerOfTen", 999999999999999.9, "1E15"},
                     Shown{"FifteenDigitsOfAThird", 1.0 / 3, "0,333333333333333"},
-                    Shown{"NearestDoubleOfPointOne", 0.1, "0,1"}, Shown{"NegativeScientific", -2.5e-7, "-2,5E-7"},
+                    Shown{"NearestDoubleOfPointOne", 0.1, "0,1"},
+                    Shown{"NegativeScientific", -2.5e-7, "-2,5E-7"},
                     // Exact ties at the 16th digit round away from zero, not to even.
                     Shown{"TieAwayFromZero", 123456789012344.5, "123456789012345"},
                     Shown{"NegativeTie", -123456789012344.5, "-123456789012345"},
@@ -152,11 +157,17 @@ TEST(WeightBounds, DifferencesAreWholeKilogramsTowardZero) {
 }
 
 TEST(Measures, AgeWeightHeightAreConvertedInThatOrder) {
-    EXPECT_EQ(errorOf([] { parseMeasures({"", "", ""}, ','); }),
+    EXPECT_EQ(errorOf([] {
+                  parseMeasures({"", "", ""}, ',');
+              }),
               "'' n'est pas une valeur en virgule flottante correcte");
-    EXPECT_EQ(errorOf([] { parseMeasures({"35", "8O", "1.75"}, ','); }),
+    EXPECT_EQ(errorOf([] {
+                  parseMeasures({"35", "8O", "1.75"}, ',');
+              }),
               "'8O' n'est pas une valeur en virgule flottante correcte");
-    EXPECT_EQ(errorOf([] { parseMeasures({"35", "80", "1.75"}, ','); }),
+    EXPECT_EQ(errorOf([] {
+                  parseMeasures({"35", "80", "1.75"}, ',');
+              }),
               "'1.75' n'est pas une valeur en virgule flottante correcte");
 }
 

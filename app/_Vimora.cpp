@@ -1,0 +1,329 @@
+#include "_Vimora.h"
+
+#include "ui__Vimora.h"
+
+#include "Assessment.h"
+#include "ErrorReport.h"
+#include "RegionalSettings.h"
+#include "SystemColours.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProxyStyle>
+#include <QScreen>
+
+#include <bitset>
+#include <exception>
+#include <optional>
+
+using vimora::platform::DecimalSeparator;
+
+namespace {
+
+constexpr int kClientWidth = 448;
+constexpr int kClientHeight = 325;
+constexpr const char* kMakerNotice = "Copyright © 2026 Vimora Santé";
+
+// Rejected characters become this control character, which no field inserts.
+constexpr char kRejectedKey = 15;
+
+std::bitset<256> allowedInputKeys() {
+    std::bitset<256> keys;
+    keys.set(8);
+    keys.set(',');
+    keys.set('.');
+    for (char digit = '0'; digit <= '9'; ++digit)
+        keys.set(static_cast<unsigned char>(digit));
+    return keys;
+}
+const std::bitset<256> kAllowedInputKeys = allowedInputKeys();
+
+QFont windowFont() {
+    // The window was laid out for this narrow bitmap font; where it is missing, a condensed
+    // face keeps the texts inside the fields' places.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), {QStringLiteral("Microsoft Sans Serif"),
+                                                                 QStringLiteral("DejaVu Sans Condensed")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    return font;
+}
+
+// Tool bar metrics of the window's description: 23×22 buttons, 8-pixel separators, no gaps.
+class ToolBarStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        switch (metric) {
+        case PM_ToolBarSeparatorExtent:
+            return 8;
+        case PM_ToolBarItemSpacing:
+        case PM_ToolBarItemMargin:
+        case PM_ToolBarFrameWidth:
+            return 0;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+};
+
+// The single-byte character a key press types, as the key filter sees it: Ctrl with a letter
+// types its control character; keys that type nothing give none.
+std::optional<char> typedCharacter(const QKeyEvent& event) {
+    switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Escape:
+    case Qt::Key_Delete:
+        return std::nullopt;
+    default:
+        break;
+    }
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    if (modifiers.testFlag(Qt::ControlModifier) && !modifiers.testFlag(Qt::AltModifier)) {
+        if (event.key() >= Qt::Key_A && event.key() <= Qt::Key_Z)
+            return static_cast<char>(event.key() - Qt::Key_A + 1);
+        if (event.key() == Qt::Key_Backspace)
+            return '\x7f';
+    }
+    const QString text = event.text();
+    if (text.isEmpty())
+        return std::nullopt;
+    const char16_t code = text.front().unicode();
+    return code <= 0xFF ? static_cast<char>(code) : '\x7f';
+}
+
+} // namespace
+
+TfrmVimora::TfrmVimora(QWidget* parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::TfrmVimora>()) {
+    Q_INIT_RESOURCE(vimora);
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(windowFont());
+    ui->MainMenu1->setFont(QApplication::font(ui->MainMenu1));
+    ui->StatusBar1->setFont(QApplication::font(ui->StatusBar1));
+
+    // Labels size themselves to their text, keeping the edge that lines up with their field.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        const QRect place = label->geometry();
+        const int width = label->sizeHint().width();
+        if (label->alignment().testFlag(Qt::AlignRight))
+            label->setGeometry(place.right() + 1 - width, place.y(), width, place.height());
+        else
+            label->resize(width, place.height());
+    }
+
+    auto* toolBarStyle = new ToolBarStyle;
+    toolBarStyle->setParent(ui->ToolBar1);
+    ui->ToolBar1->setStyle(toolBarStyle);
+    for (QAction* action : ui->ToolBar1->actions()) {
+        QWidget* item = ui->ToolBar1->widgetForAction(action);
+        if (action->isSeparator())
+            item->setStyle(toolBarStyle);
+        else
+            item->setFixedSize(23, 22);
+    }
+
+    auto* notice = new QLabel(QString::fromUtf8(kMakerNotice), ui->StatusBar1);
+    ui->StatusBar1->addWidget(notice, 1);
+    ui->StatusBar1->setSizeGripEnabled(true);
+
+    // The menu bar lies outside the client area of the description; the size never changes.
+    setFixedSize(kClientWidth, ui->MainMenu1->sizeHint().height() + kClientHeight);
+    if (const QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    bindEvents();
+    ui->edAge->setFocus();
+    FormCreate();
+}
+
+TfrmVimora::~TfrmVimora() = default;
+
+void TfrmVimora::bindEvents() {
+    connect(ui->RadioButton1, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            runCommand(&TfrmVimora::RadioButton1Click);
+    });
+    connect(ui->RadioButton2, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            runCommand(&TfrmVimora::RadioButton2Click);
+    });
+    for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille})
+        field->installEventFilter(this);
+
+    connect(ui->btnCalculer, &QPushButton::clicked, this, command(&TfrmVimora::btnCalculerClick));
+    connect(ui->tlbtnCalculer, &QAction::triggered, this, command(&TfrmVimora::btnCalculerClick));
+    connect(ui->CalculerlIMC1, &QAction::triggered, this, command(&TfrmVimora::btnCalculerClick));
+
+    connect(ui->btnEffacer, &QPushButton::clicked, this, command(&TfrmVimora::btnEffacerClick));
+    connect(ui->tlbtnEffacer, &QAction::triggered, this, command(&TfrmVimora::btnEffacerClick));
+    connect(ui->Nouveaucalcul1, &QAction::triggered, this, command(&TfrmVimora::btnEffacerClick));
+
+    connect(ui->tlbtnCopier, &QAction::triggered, this, command(&TfrmVimora::tlbtnCopierClick));
+
+    connect(ui->Quitter1, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
+    connect(ui->tlbtnQuitter, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
+}
+
+void TfrmVimora::runCommand(void (TfrmVimora::*handler)()) {
+    try {
+        (this->*handler)();
+    } catch (const std::exception& error) {
+        ErrorReport::show(this, QString::fromUtf8(error.what()));
+    }
+}
+
+void TfrmVimora::FormCreate() {
+    DecimalSeparator = ',';
+}
+
+void TfrmVimora::btnCalculerClick() {
+    const char separator = DecimalSeparator;
+    const std::string age = ui->edAge->text().toStdString();
+    const std::string weight = ui->edPoids->text().toStdString();
+    const std::string height = ui->edTaille->text().toStdString();
+    const vimora::Measures measures = vimora::parseMeasures({age, weight, height}, separator);
+    const double index = vimora::bodyMassIndex(measures.weight, measures.height);
+
+    setBackground(ui->edIMC, vimora::kColorInfoBk);
+    ui->edIMC->setText(QString::fromStdString(vimora::displayNumber(index, separator)));
+    setBackground(ui->edResultat, vimora::kColorWindow);
+    setTextColour(ui->edResultat, vimora::kColorWindowText);
+
+    const vimora::Sex sex = ui->RadioButton1->isChecked() ? vimora::Sex::Male : vimora::Sex::Female;
+    const vimora::ReferenceThresholds thresholds = vimora::lookupReferenceThresholds(sex, measures.age);
+    const vimora::WeightBounds bounds = vimora::weightBounds(measures, thresholds);
+    ui->edPMax->setText(QString::fromStdString(vimora::displayNumber(bounds.maximumWeight, separator)));
+    ui->edPMin->setText(QString::fromStdString(vimora::displayNumber(bounds.minimumWeight, separator)));
+
+    const vimora::BandResult band =
+        vimora::assessBand(measures.age, index, thresholds, bounds.differences, separator);
+    setBackground(ui->edResultat, band.background);
+    setTextColour(ui->edResultat, band.textColour);
+    ui->edResultat->setText(QString::fromStdString(band.band));
+    ui->edConseils->setText(QString::fromStdString(band.advice));
+    ui->edObjectif->setText(QString::fromStdString(band.objective));
+
+    const std::string line =
+        vimora::summaryLine(ui->edAge->text().toStdString(), ui->edPoids->text().toStdString(),
+                            ui->edTaille->text().toStdString(), ui->edIMC->text().toStdString());
+    ui->Memo1->setPlainText(QString::fromStdString(line));
+    makeDefault(ui->btnEffacer, ui->btnCalculer);
+}
+
+void TfrmVimora::btnEffacerClick() {
+    setBackground(ui->edIMC, vimora::kColorWindow);
+    setBackground(ui->edResultat, vimora::kColorWindow);
+    setTextColour(ui->edResultat, vimora::kColorWindowText);
+    for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille, ui->edIMC, ui->edPMax, ui->edPMin,
+                             ui->edResultat, ui->edConseils, ui->edObjectif})
+        field->clear();
+    ui->Memo1->clear();
+    makeDefault(ui->btnCalculer, ui->btnEffacer);
+    ui->edAge->setFocus(Qt::TabFocusReason);
+}
+
+void TfrmVimora::RadioButton1Click() {
+    ui->RadioButton1->setChecked(true);
+    ui->RadioButton2->setChecked(false);
+    ui->edAge->setFocus(Qt::TabFocusReason);
+    makeDefault(ui->btnCalculer, ui->btnEffacer);
+}
+
+void TfrmVimora::RadioButton2Click() {
+    ui->RadioButton1->setChecked(false);
+    ui->RadioButton2->setChecked(true);
+    ui->edAge->setFocus(Qt::TabFocusReason);
+    makeDefault(ui->btnCalculer, ui->btnEffacer);
+}
+
+void TfrmVimora::edAgeKeyPress(char& Key) {
+    std::bitset<256> allowed = kAllowedInputKeys;
+    allowed.set(static_cast<unsigned char>(DecimalSeparator));
+    if (!allowed.test(static_cast<unsigned char>(Key)))
+        Key = kRejectedKey;
+    if (Key == '.')
+        Key = ',';
+}
+
+void TfrmVimora::tlbtnCopierClick() {
+    ui->Memo1->selectAll();
+    const QString selection = ui->Memo1->textCursor().selectedText();
+    // An empty selection copies nothing and leaves the clipboard as it was.
+    if (!selection.isEmpty())
+        QApplication::clipboard()->setText(selection);
+}
+
+void TfrmVimora::tlbtnQuitterClick() {
+    close();
+}
+
+bool TfrmVimora::isInputField(const QObject* object) const {
+    return object == ui->edAge || object == ui->edPoids || object == ui->edTaille;
+}
+
+bool TfrmVimora::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !isInputField(watched))
+        return QMainWindow::eventFilter(watched, event);
+    const std::optional<char> typed = typedCharacter(*static_cast<QKeyEvent*>(event));
+    if (!typed)
+        return false;
+    char key = *typed;
+    edAgeKeyPress(key);
+    if (key == *typed)
+        return false;
+    if (key != kRejectedKey)
+        static_cast<QLineEdit*>(watched)->insert(QString(QChar(static_cast<unsigned char>(key))));
+    return true;
+}
+
+void TfrmVimora::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    QWidget* focused = focusWidget();
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && modifiers == Qt::NoModifier) {
+        // A focused push button takes Enter itself; elsewhere Enter clicks the default button.
+        auto* focusedButton = qobject_cast<QPushButton*>(focused);
+        (focusedButton ? focusedButton : defaultButton())->click();
+        return;
+    }
+    // On a control that takes no typed text, the access letters work without Alt.
+    if (modifiers == Qt::NoModifier && qobject_cast<QAbstractButton*>(focused)) {
+        if (event->key() == Qt::Key_C) {
+            ui->btnCalculer->click();
+            return;
+        }
+        if (event->key() == Qt::Key_E) {
+            ui->btnEffacer->click();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+QPushButton* TfrmVimora::defaultButton() const {
+    return ui->btnEffacer->isDefault() ? ui->btnEffacer : ui->btnCalculer;
+}
+
+void TfrmVimora::makeDefault(QPushButton* button, QPushButton* previous) {
+    button->setDefault(true);
+    previous->setDefault(false);
+}
+
+void TfrmVimora::setBackground(QLineEdit* field, vimora::Colour colour) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, toQColor(colour, QApplication::palette(field)));
+    field->setPalette(palette);
+}
+
+void TfrmVimora::setTextColour(QLineEdit* field, vimora::Colour colour) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Text, toQColor(colour, QApplication::palette(field)));
+    field->setPalette(palette);
+}

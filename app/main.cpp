@@ -1,0 +1,26 @@
+#include "ErrorReport.h"
+#include "RegionalSettings.h"
+#include "_Vimora.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <memory>
+
+int main(int argc, char** argv) {
+    // Module initialisation: the regional formats first, before anything converts a number.
+    vimora::platform::initialiseRegionalSettings();
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(ErrorReport::kApplicationTitle));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vimora.png")));
+
+    auto frmVimora = std::make_unique<TfrmVimora>();
+    frmVimora->show();
+    // Start-up measurements and scripted runs stop as soon as the window is up.
+    if (qEnvironmentVariableIntValue("VIMORA_QUIT_AFTER_START") == 1)
+        QTimer::singleShot(0, frmVimora.get(), &QWidget::close);
+    const int status = QApplication::exec();
+    frmVimora.reset();
+    return status;
+}

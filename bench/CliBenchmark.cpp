@@ -1,0 +1,217 @@
+// The batch command on a large, realistic patient list: rows per second and peak memory of the
+// real executable, and the share of its parts (reading, assessing, writing) in-process.
+
+#include "BatchAssessment.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace vimora::cli;
+
+// Comma as decimal separator, as a French spreadsheet writes it.
+std::string decimal(double value, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    std::string result(text);
+    for (char& c : result)
+        if (c == '.')
+            c = ',';
+    return result;
+}
+
+// A patient list as a clinic or a school would export it: one patient in four a child (ages in
+// quarter years, heights and weights growing with age), adults of 19 to 90 with weights of one
+// decimal, now and then a sex written in full, a height typed with a full stop or an empty
+// weight (rows the window would refuse).
+std::string patientList(std::size_t rows, unsigned seed) {
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::normal_distribution<double> normal(0, 1);
+    std::string list = "sexe;age;poids;taille\r\n";
+    list.reserve(rows * 24 + 32);
+    for (std::size_t i = 0; i < rows; ++i) {
+        const bool male = unit(random) < 0.5;
+        const double spelling = unit(random);
+        list += spelling < 0.9 ? (male ? "M" : "F") : (male ? "Masculin" : "Feminin");
+        list += ';';
+        double age = 0;
+        double height = 0;
+        if (unit(random) < 0.25) {
+            age = std::floor(unit(random) * 72 + 1) / 4;
+            height = 0.5 + std::min(age, 16.0) * 0.075 + normal(random) * 0.05;
+            list += decimal(age, age == std::floor(age) ? 0 : 2);
+        } else {
+            age = std::floor(19 + unit(random) * 72);
+            height = (male ? 1.76 : 1.63) + normal(random) * 0.07;
+            list += decimal(age, 0);
+        }
+        const double index = 21 + normal(random) * 4;
+        const double weight = std::max(2.0, index * height * height);
+        list += ';';
+        const double fault = unit(random);
+        if (fault >= 0.001)
+            list += decimal(weight, unit(random) < 0.5 ? 0 : 1);
+        list += ';';
+        list += decimal(height, 2);
+        if (fault < 0.002 && fault >= 0.001)
+            list.back() = '.';
+        list += "\r\n";
+    }
+    return list;
+}
+
+std::string temporaryDirectory() {
+    const char* directory = std::getenv("TMPDIR");
+    return directory != nullptr && *directory != '\0' ? directory : "/tmp";
+}
+
+void writeFile(const std::string& path, const std::string& contents) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr || std::fwrite(contents.data(), 1, contents.size(), file) != contents.size() ||
+        std::fclose(file) != 0) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+}
+
+struct CommandRun {
+    double seconds = 0;
+    long peakKiB = 0;
+    int status = -1;
+};
+
+// Runs the real executable with the file as standard input and /dev/null as output.
+CommandRun runCommand(const std::string& inputPath) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    char program[] = VIMORA_ASSESS_PATH;
+    char* arguments[] = {program, nullptr};
+
+    CommandRun run;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    if (posix_spawn(&child, program, &actions, nullptr, arguments, environ) != 0) {
+        std::perror(program);
+        std::exit(1);
+    }
+    int status = 0;
+    rusage usage{};
+    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.peakKiB = usage.ru_maxrss;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+// The whole command, as a user runs it, on one and on five million rows: the same peak
+// memory for both shows that it does not grow with the input.
+void wholeCommand(benchmark::State& state) {
+    const auto rows = static_cast<std::size_t>(state.range(0));
+    const std::string path = temporaryDirectory() + "/vimora-assess-bench-" + std::to_string(rows) + ".csv";
+    writeFile(path, patientList(rows, 1));
+    CommandRun run;
+    for (auto _ : state) {
+        run = runCommand(path);
+        state.SetIterationTime(run.seconds);
+    }
+    std::remove(path.c_str());
+    if (run.status != 1) // the list holds a few rows the window refuses
+        state.SkipWithError("unexpected exit status");
+    state.counters["rows_per_s"] = benchmark::Counter(double(rows) / run.seconds);
+    state.counters["peak_MiB"] = benchmark::Counter(double(run.peakKiB) / 1024);
+}
+BENCHMARK(wholeCommand)->Arg(1'000'000)->Arg(5'000'000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The parts, in-process, on the same kind of list.
+const std::string& sampleList() {
+    static const std::string list = patientList(200'000, 2);
+    return list;
+}
+
+CsvReader::ReadFunction memoryReader(const std::string& text) {
+    return [&text, offset = std::size_t(0)](char* buffer, std::size_t size) mutable {
+        const std::size_t count = std::min(size, text.size() - offset);
+        std::copy_n(text.data() + offset, count, buffer);
+        offset += count;
+        return count;
+    };
+}
+
+std::vector<std::array<std::string, 4>> sampleRows() {
+    std::vector<std::array<std::string, 4>> rows;
+    CsvReader reader(memoryReader(sampleList()));
+    reader.next();
+    while (reader.next()) {
+        const auto fields = reader.fields();
+        rows.push_back({std::string(fields[0]), std::string(fields[1]), std::string(fields[2]),
+                        std::string(fields[3])});
+    }
+    return rows;
+}
+
+void readingOnly(benchmark::State& state) {
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        CsvReader reader(memoryReader(sampleList()));
+        while (reader.next())
+            benchmark::DoNotOptimize(reader.fields().data());
+        rows += 200'000;
+    }
+    state.SetItemsProcessed(std::int64_t(rows));
+}
+BENCHMARK(readingOnly)->Unit(benchmark::kMillisecond);
+
+void assessingOnly(benchmark::State& state) {
+    const auto rows = sampleRows();
+    std::size_t done = 0;
+    for (auto _ : state) {
+        const auto& row = rows[done++ % rows.size()];
+        RowOutcome outcome = assessRow({row[0], row[1], row[2], row[3]});
+        benchmark::DoNotOptimize(outcome);
+    }
+    state.SetItemsProcessed(std::int64_t(done));
+}
+BENCHMARK(assessingOnly);
+
+void writingOnly(benchmark::State& state) {
+    const auto rows = sampleRows();
+    std::vector<RowOutcome> outcomes;
+    for (std::size_t i = 0; i < 4096; ++i)
+        outcomes.push_back(assessRow({rows[i][0], rows[i][1], rows[i][2], rows[i][3]}));
+    CsvWriter writer([](std::string_view bytes) { benchmark::DoNotOptimize(bytes.data()); });
+    std::size_t done = 0;
+    for (auto _ : state) {
+        const std::size_t i = done++ % outcomes.size();
+        writeRow(writer, {rows[i][0], rows[i][1], rows[i][2], rows[i][3]}, outcomes[i]);
+    }
+    writer.flush();
+    state.SetItemsProcessed(std::int64_t(done));
+}
+BENCHMARK(writingOnly);
+
+} // namespace
+
+BENCHMARK_MAIN();

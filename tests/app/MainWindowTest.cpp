@@ -1,0 +1,544 @@
+#include "Assessment.h"
+#include "ErrorReport.h"
+#include "RegionalSettings.h"
+#include "_Vimora.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QtTest>
+
+#include <memory>
+
+// The main window driven through its controls with real key and mouse events.
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startsWithTheDescribedLayoutAndState();
+    void controlsStandWhereTheDescriptionPutsThem_data();
+    void controlsStandWhereTheDescriptionPutsThem();
+    void cannotBeResizedOrMaximised();
+    void tabVisitsTheInputsAndButtonsInOrder();
+    void onlyToolButtonsHaveHints();
+    void decimalSeparatorIsTheCommaOnceTheWindowExists();
+
+    void enterCalculatesAndEnterAgainClears();
+    void calculationShowsBandColoursAndTexts();
+    void windowAgreesWithTheEngine_data();
+    void windowAgreesWithTheEngine();
+    void enterOnAFocusedButtonClicksThatButton();
+    void accessKeysClickTheButtons();
+    void menuAndToolBarRunTheSameCommands();
+
+    void badInputIsReportedAndChangesNothing_data();
+    void badInputIsReportedAndChangesNothing();
+    void overflowInTheBoundsLeavesTheNewIndexShown();
+    void errorReportIsAModalStopBox();
+
+    void keyFilterAcceptsDigitsAndTheComma();
+    void keyFilterDropsEverythingElse();
+    void contextMenuPasteIsNotFiltered();
+
+    void choosingASexMovesFocusAndRestoresCalculer();
+    void clearingEmptiesEverythingButKeepsTheSex();
+    void copyPutsTheLastSummaryOnTheClipboard();
+    void quitClosesWithoutAQuestion();
+
+private:
+    template <typename T> T* control(const char* name) const {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QLineEdit* field(const char* name) const { return control<QLineEdit>(name); }
+    QAction* action(const char* name) const { return control<QAction>(name); }
+    void typeMeasures(const QString& age, const QString& weight, const QString& height);
+    QStringList resultTexts() const;
+
+    std::unique_ptr<TfrmVimora> window;
+    QStringList reports;
+};
+
+void MainWindowTest::init() {
+    reports.clear();
+    ErrorReport::setPresenter([this](const QString& caption, const QString& text) {
+        QCOMPARE(caption, QStringLiteral("Vimora XP 1.0"));
+        reports << text;
+    });
+    window = std::make_unique<TfrmVimora>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+}
+
+void MainWindowTest::cleanup() {
+    window.reset();
+    ErrorReport::setPresenter({});
+}
+
+void MainWindowTest::typeMeasures(const QString& age, const QString& weight, const QString& height) {
+    for (auto [name, text] : {std::pair{"edAge", age}, {"edPoids", weight}, {"edTaille", height}}) {
+        field(name)->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(field(name), text);
+    }
+}
+
+QStringList MainWindowTest::resultTexts() const {
+    QStringList texts;
+    for (const char* name : {"edIMC", "edPMax", "edPMin", "edResultat", "edConseils", "edObjectif"})
+        texts << field(name)->text();
+    texts << control<QPlainTextEdit>("Memo1")->toPlainText();
+    return texts;
+}
+
+void MainWindowTest::startsWithTheDescribedLayoutAndState() {
+    QCOMPARE(window->windowTitle(), QStringLiteral("Vimora XP 1.0"));
+    QCOMPARE(window->centralWidget()->size(), QSize(448, 325));
+    QCOMPARE(QApplication::focusWidget(), field("edAge"));
+    QVERIFY(control<QRadioButton>("RadioButton1")->isChecked());
+    QVERIFY(!control<QRadioButton>("RadioButton2")->isChecked());
+    QVERIFY(control<QPushButton>("btnCalculer")->isDefault());
+    QVERIFY(!control<QPushButton>("btnEffacer")->isDefault());
+    QVERIFY(!control<QPlainTextEdit>("Memo1")->isVisible());
+    for (const QString& text : resultTexts())
+        QVERIFY(text.isEmpty());
+    QCOMPARE(field("edIMC")->palette().color(QPalette::Base),
+             QApplication::palette(field("edIMC")).color(QPalette::Base));
+    QCOMPARE(window->font().family(), QStringLiteral("MS Sans Serif"));
+    QCOMPARE(window->font().pixelSize(), 11);
+    QCOMPARE(control<QMenuBar>("MainMenu1")->actions().size(), 2);
+    QCOMPARE(control<QMenu>("Fichier1")->title(), QStringLiteral("&Fichier"));
+    QVERIFY(!control<QStatusBar>("StatusBar1")->findChildren<QLabel*>().isEmpty());
+    for (const char* name : {"edAge", "edIMC", "edObjectif"})
+        QVERIFY(!field(name)->accessibleName().isEmpty());
+    QCOMPARE(field("edAge")->accessibleName(), QStringLiteral("Age (années)"));
+}
+
+void MainWindowTest::controlsStandWhereTheDescriptionPutsThem_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("ControlBar1") << "ControlBar1" << QRect(0, 0, 448, 30);
+    QTest::newRow("Bevel1") << "Bevel1" << QRect(0, 30, 448, 276);
+    QTest::newRow("StatusBar1") << "StatusBar1" << QRect(0, 306, 448, 19);
+    QTest::newRow("GroupBox1") << "GroupBox1" << QRect(8, 40, 153, 193);
+    QTest::newRow("GroupBox2") << "GroupBox2" << QRect(8, 245, 153, 52);
+    QTest::newRow("GroupBox3") << "GroupBox3" << QRect(168, 40, 273, 257);
+    QTest::newRow("RadioButton1") << "RadioButton1" << QRect(64, 32, 65, 17);
+    QTest::newRow("edAge") << "edAge" << QRect(96, 88, 41, 21);
+    QTest::newRow("edTaille") << "edTaille" << QRect(96, 152, 41, 21);
+    QTest::newRow("btnCalculer") << "btnCalculer" << QRect(8, 16, 65, 25);
+    QTest::newRow("btnEffacer") << "btnEffacer" << QRect(80, 16, 65, 25);
+    QTest::newRow("edIMC") << "edIMC" << QRect(192, 24, 65, 21);
+    QTest::newRow("edResultat") << "edResultat" << QRect(16, 136, 241, 21);
+    QTest::newRow("edObjectif") << "edObjectif" << QRect(16, 216, 241, 21);
+}
+
+void MainWindowTest::controlsStandWhereTheDescriptionPutsThem() {
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QCOMPARE(control<QWidget>(name.toLatin1().constData())->geometry(), geometry);
+}
+
+void MainWindowTest::cannotBeResizedOrMaximised() {
+    QCOMPARE(window->minimumSize(), window->maximumSize());
+    QCOMPARE(window->size(), window->minimumSize());
+    QVERIFY(!window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    QVERIFY(window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    window->resize(600, 500);
+    QCOMPARE(window->centralWidget()->size(), QSize(448, 325));
+}
+
+void MainWindowTest::tabVisitsTheInputsAndButtonsInOrder() {
+    const QList<const char*> forward{"edPoids",    "edTaille",     "btnCalculer",
+                                     "btnEffacer", "RadioButton1", "edAge"};
+    for (const char* expected : forward) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(expected));
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("RadioButton1"));
+
+    // Reaching an input field by Tab selects its whole text.
+    field("edPoids")->setText(QStringLiteral("80"));
+    field("edAge")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(field("edAge"), Qt::Key_Tab);
+    QCOMPARE(field("edPoids")->selectedText(), QStringLiteral("80"));
+}
+
+void MainWindowTest::onlyToolButtonsHaveHints() {
+    const QStringList hints{"Calculer l'Index de Masse Corporelle", "Recommencer un nouveau calcul",
+                            "Copier la valeur de l'Index de Masse Corporelle", "Aide de l'application",
+                            "Quitter l'application"};
+    auto* toolBar = control<QToolBar>("ToolBar1");
+    QStringList shown;
+    for (QAction* item : toolBar->actions())
+        if (!item->isSeparator())
+            shown << toolBar->widgetForAction(item)->toolTip();
+    QCOMPARE(shown, hints);
+    for (QWidget* widget : window->findChildren<QWidget*>())
+        if (widget->parentWidget() != toolBar)
+            QVERIFY2(widget->toolTip().isEmpty(), qPrintable(widget->objectName()));
+    QCOMPARE(toolBar->widgetForAction(action("tlbtnCopier"))->geometry(), QRect(54, 0, 23, 22));
+    QCOMPARE(toolBar->widgetForAction(action("tlbtnQuitter"))->geometry(), QRect(108, 0, 23, 22));
+}
+
+void MainWindowTest::decimalSeparatorIsTheCommaOnceTheWindowExists() {
+    QCOMPARE(vimora::platform::DecimalSeparator, ',');
+    typeMeasures("35", "81", "1,8");
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    QCOMPARE(field("edIMC")->text(), QStringLiteral("24,99"));
+}
+
+void MainWindowTest::enterCalculatesAndEnterAgainClears() {
+    for (int patient = 0; patient < 2; ++patient) {
+        typeMeasures("35", "80", "1,75");
+        QTest::keyClick(field("edTaille"), Qt::Key_Return);
+        QCOMPARE(field("edIMC")->text(), QStringLiteral("26,12"));
+        QCOMPARE(field("edPMax")->text(), QStringLiteral("76,25"));
+        QCOMPARE(field("edPMin")->text(), QStringLiteral("56,65"));
+        QVERIFY(control<QPushButton>("btnEffacer")->isDefault());
+        QVERIFY(!control<QPushButton>("btnCalculer")->isDefault());
+
+        QTest::keyClick(field("edTaille"), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(field("edAge")->text(), QString());
+        QCOMPARE(field("edIMC")->text(), QString());
+        QCOMPARE(QApplication::focusWidget(), field("edAge"));
+        QVERIFY(control<QPushButton>("btnCalculer")->isDefault());
+    }
+    QVERIFY(reports.isEmpty());
+}
+
+void MainWindowTest::calculationShowsBandColoursAndTexts() {
+    typeMeasures("35", "80", "1,75");
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    const QPalette system = QApplication::palette(field("edResultat"));
+    QCOMPARE(field("edIMC")->palette().color(QPalette::Base), system.color(QPalette::ToolTipBase));
+    QCOMPARE(field("edResultat")->palette().color(QPalette::Base), QColor(128, 0, 128));
+    QCOMPARE(field("edResultat")->palette().color(QPalette::Text), system.color(QPalette::Base));
+    QCOMPARE(field("edResultat")->text(), QStringLiteral("Surcharge pondérale."));
+    QCOMPARE(field("edConseils")->text(), QStringLiteral("Régime hypocalorique avec suivi médical."));
+    QCOMPARE(field("edObjectif")->text(), QStringLiteral("Perdre de 3 à 23 Kg !"));
+    QCOMPARE(control<QPlainTextEdit>("Memo1")->toPlainText(),
+             QStringLiteral("Age : 35 ans  Poids : 80 Kg  Taille : 1,75 m  IMC : 26,12 Kg/m²"));
+
+    // The next band overrides the colours; clearing restores the system ones.
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    typeMeasures("30", "30", "1,75");
+    control<QPushButton>("btnCalculer")->click();
+    QCOMPARE(field("edResultat")->palette().color(QPalette::Base), QColor(0, 78, 152));
+    QCOMPARE(field("edResultat")->text(), QStringLiteral("Insuffisance pondérale grade V"));
+    control<QPushButton>("btnEffacer")->click();
+    QCOMPARE(field("edResultat")->palette().color(QPalette::Base), system.color(QPalette::Base));
+    QCOMPARE(field("edResultat")->palette().color(QPalette::Text), system.color(QPalette::Text));
+    QCOMPARE(field("edIMC")->palette().color(QPalette::Base), system.color(QPalette::Base));
+}
+
+void MainWindowTest::windowAgreesWithTheEngine_data() {
+    QTest::addColumn<bool>("female");
+    QTest::addColumn<QString>("age");
+    QTest::addColumn<QString>("weight");
+    QTest::addColumn<QString>("height");
+    QTest::newRow("boy 10") << false << "10"
+                            << "45"
+                            << "1,4";
+    QTest::newRow("girl 8") << true << "8"
+                            << "25"
+                            << "1,25";
+    QTest::newRow("girl between rows") << true << "15,6"
+                                       << "52"
+                                       << "1,62";
+    QTest::newRow("boy 0") << false << "0"
+                           << "4"
+                           << "0,5";
+    QTest::newRow("adult 18,25") << true << "18,25"
+                                 << "60"
+                                 << "1,7";
+    QTest::newRow("grade III") << false << "40"
+                               << "130"
+                               << "1,75";
+    QTest::newRow("long decimals") << true << "35,000"
+                                   << "080,5"
+                                   << "1,805";
+}
+
+void MainWindowTest::windowAgreesWithTheEngine() {
+    QFETCH(bool, female);
+    QFETCH(QString, age);
+    QFETCH(QString, weight);
+    QFETCH(QString, height);
+    if (female)
+        QTest::mouseClick(control<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    typeMeasures(age, weight, height);
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+
+    const std::string a = age.toStdString(), w = weight.toStdString(), h = height.toStdString();
+    const vimora::Assessment expected =
+        vimora::assess(female ? vimora::Sex::Female : vimora::Sex::Male, {a, w, h}, ',');
+    const QStringList want{
+        QString::fromStdString(expected.index),         QString::fromStdString(expected.maximumWeight),
+        QString::fromStdString(expected.minimumWeight), QString::fromStdString(expected.band.band),
+        QString::fromStdString(expected.band.advice),   QString::fromStdString(expected.band.objective),
+        QString::fromStdString(expected.summary)};
+    QCOMPARE(resultTexts(), want);
+}
+
+void MainWindowTest::enterOnAFocusedButtonClicksThatButton() {
+    typeMeasures("35", "80", "1,75");
+    auto* calculer = control<QPushButton>("btnCalculer");
+    calculer->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(calculer, Qt::Key_Return);
+    QVERIFY(control<QPushButton>("btnEffacer")->isDefault());
+    // "Effacer" is the default now, but the focused "Calculer" takes Enter itself.
+    QTest::keyClick(calculer, Qt::Key_Return);
+    QCOMPARE(field("edIMC")->text(), QStringLiteral("26,12"));
+    QCOMPARE(field("edAge")->text(), QStringLiteral("35"));
+}
+
+void MainWindowTest::accessKeysClickTheButtons() {
+    typeMeasures("35", "80", "1,75");
+    QTest::keyClick(field("edTaille"), Qt::Key_C, Qt::AltModifier);
+    QTRY_COMPARE(field("edIMC")->text(), QStringLiteral("26,12"));
+
+    // A plain letter types into a field, but clicks a button from a button or a radio button.
+    QTest::keyClick(field("edAge"), Qt::Key_E);
+    QCOMPARE(field("edAge")->text(), QStringLiteral("35"));
+    control<QPushButton>("btnCalculer")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(control<QPushButton>("btnCalculer"), Qt::Key_E);
+    QCOMPARE(field("edIMC")->text(), QString());
+
+    typeMeasures("35", "80", "1,75");
+    control<QRadioButton>("RadioButton1")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(control<QRadioButton>("RadioButton1"), Qt::Key_C);
+    QCOMPARE(field("edIMC")->text(), QStringLiteral("26,12"));
+    QTest::keyClick(field("edAge"), Qt::Key_E, Qt::AltModifier);
+    QTRY_COMPARE(field("edIMC")->text(), QString());
+}
+
+void MainWindowTest::menuAndToolBarRunTheSameCommands() {
+    for (const char* calculate : {"tlbtnCalculer", "CalculerlIMC1"}) {
+        typeMeasures("35", "80", "1,75");
+        action(calculate)->trigger();
+        QCOMPARE(field("edIMC")->text(), QStringLiteral("26,12"));
+        QVERIFY(control<QPushButton>("btnEffacer")->isDefault());
+        action(calculate == QByteArray("tlbtnCalculer") ? "tlbtnEffacer" : "Nouveaucalcul1")->trigger();
+        QCOMPARE(field("edIMC")->text(), QString());
+        QVERIFY(control<QPushButton>("btnCalculer")->isDefault());
+    }
+}
+
+void MainWindowTest::badInputIsReportedAndChangesNothing_data() {
+    QTest::addColumn<QString>("age");
+    QTest::addColumn<QString>("weight");
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("empty age") << ""
+                               << ""
+                               << "1,75"
+                               << "'' n'est pas une valeur en virgule flottante correcte.";
+    QTest::newRow("two commas") << "35"
+                                << "80"
+                                << "1,7,5"
+                                << "'1,7,5' n'est pas une valeur en virgule flottante correcte.";
+    QTest::newRow("full stop") << "35"
+                               << "80"
+                               << "1.75"
+                               << "'1.75' n'est pas une valeur en virgule flottante correcte.";
+    QTest::newRow("zero height") << "35"
+                                 << "70"
+                                 << "0"
+                                 << "Division par zéro en virgule flottante.";
+    QTest::newRow("zero over zero") << "35"
+                                    << "0"
+                                    << ","
+                                    << "Opération en virgule flottante incorrecte.";
+    QTest::newRow("huge weight") << "35"
+                                 << "1E400"
+                                 << "1,75"
+                                 << "Débordement en virgule flottante.";
+    QTest::newRow("negative age") << "-3"
+                                  << "20"
+                                  << "1,1"
+                                  << "L'âge ne peut pas être négatif.";
+}
+
+void MainWindowTest::badInputIsReportedAndChangesNothing() {
+    QFETCH(QString, age);
+    QFETCH(QString, weight);
+    QFETCH(QString, height);
+    QFETCH(QString, report);
+    typeMeasures("35", "80", "1,75");
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    const QStringList before = resultTexts();
+    const QColor background = field("edResultat")->palette().color(QPalette::Base);
+
+    // Text placed by other means than typing reaches the conversion unfiltered.
+    field("edAge")->setText(age);
+    field("edPoids")->setText(weight);
+    field("edTaille")->setText(height);
+    control<QPushButton>("btnCalculer")->click();
+    QCOMPARE(reports, QStringList{report});
+    QCOMPARE(resultTexts(), before);
+    QCOMPARE(field("edResultat")->palette().color(QPalette::Base), background);
+    QVERIFY(control<QPushButton>("btnEffacer")->isDefault());
+}
+
+void MainWindowTest::overflowInTheBoundsLeavesTheNewIndexShown() {
+    typeMeasures("35", "80", "1,75");
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    const QString maximum = field("edPMax")->text();
+    field("edTaille")->setText(QStringLiteral("1E160"));
+    control<QPushButton>("btnCalculer")->click();
+    QCOMPARE(reports, QStringList{"Débordement en virgule flottante."});
+    QCOMPARE(field("edIMC")->text(), QStringLiteral("0"));
+    QCOMPARE(field("edPMax")->text(), maximum);
+    QCOMPARE(field("edResultat")->text(), QStringLiteral("Surcharge pondérale."));
+    QCOMPARE(field("edResultat")->palette().color(QPalette::Base),
+             QApplication::palette(field("edResultat")).color(QPalette::Base));
+    QVERIFY(control<QPushButton>("btnEffacer")->isDefault());
+}
+
+void MainWindowTest::errorReportIsAModalStopBox() {
+    ErrorReport::setPresenter({});
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        text = box->text();
+        title = box->windowTitle();
+        icon = box->icon();
+        box->accept();
+    });
+    control<QPushButton>("btnCalculer")->click();
+    QCOMPARE(text, QStringLiteral("'' n'est pas une valeur en virgule flottante correcte."));
+    QCOMPARE(title, QStringLiteral("Vimora XP 1.0"));
+    QCOMPARE(icon, QMessageBox::Critical);
+    QVERIFY(window->isVisible());
+}
+
+void MainWindowTest::keyFilterAcceptsDigitsAndTheComma() {
+    QTest::keyClicks(field("edAge"), QStringLiteral("1.75"));
+    QCOMPARE(field("edAge")->text(), QStringLiteral("1,75"));
+    QTest::keyClick(field("edAge"), Qt::Key_Backspace);
+    QCOMPARE(field("edAge")->text(), QStringLiteral("1,7"));
+    QTest::keyClick(field("edAge"), Qt::Key_Home);
+    QTest::keyClick(field("edAge"), Qt::Key_Delete);
+    QCOMPARE(field("edAge")->text(), QStringLiteral(",7"));
+    QTest::keyClicks(field("edAge"), QStringLiteral(",,"));
+    QCOMPARE(field("edAge")->text(), QStringLiteral(",,,7"));
+}
+
+void MainWindowTest::keyFilterDropsEverythingElse() {
+    QApplication::clipboard()->setText(QStringLiteral("12"));
+    for (const char* name : {"edAge", "edPoids", "edTaille"}) {
+        QLineEdit* input = field(name);
+        input->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(input, QStringLiteral("35"));
+        QTest::keyClicks(input, QStringLiteral("a-+ eE"));
+        QTest::keyClick(input, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(input, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(input, Qt::Key_X, Qt::ControlModifier);
+        QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(input->text(), QStringLiteral("35"));
+    }
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("12"));
+}
+
+void MainWindowTest::contextMenuPasteIsNotFiltered() {
+    QApplication::clipboard()->setText(QStringLiteral("1.75 m"));
+    field("edTaille")->paste();
+    QCOMPARE(field("edTaille")->text(), QStringLiteral("1.75 m"));
+}
+
+void MainWindowTest::choosingASexMovesFocusAndRestoresCalculer() {
+    typeMeasures("35", "80", "1,75");
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    const QStringList shown = resultTexts();
+    auto* feminin = control<QRadioButton>("RadioButton2");
+    QTest::mouseClick(feminin, Qt::LeftButton);
+    QVERIFY(feminin->isChecked());
+    QVERIFY(!control<QRadioButton>("RadioButton1")->isChecked());
+    QCOMPARE(QApplication::focusWidget(), field("edAge"));
+    QCOMPARE(field("edAge")->selectedText(), QStringLiteral("35"));
+    QVERIFY(control<QPushButton>("btnCalculer")->isDefault());
+    QVERIFY(!control<QPushButton>("btnEffacer")->isDefault());
+    QCOMPARE(resultTexts(), shown);
+
+    // Choosing the checked button again runs nothing.
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    QVERIFY(control<QPushButton>("btnEffacer")->isDefault());
+    field("edPoids")->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(feminin, Qt::LeftButton);
+    QVERIFY(control<QPushButton>("btnEffacer")->isDefault());
+}
+
+void MainWindowTest::clearingEmptiesEverythingButKeepsTheSex() {
+    QTest::mouseClick(control<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    typeMeasures("35", "80", "1,75");
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    action("Nouveaucalcul1")->trigger();
+    for (const char* name : {"edAge", "edPoids", "edTaille"})
+        QVERIFY(field(name)->text().isEmpty());
+    for (const QString& text : resultTexts())
+        QVERIFY(text.isEmpty());
+    QVERIFY(control<QRadioButton>("RadioButton2")->isChecked());
+    QCOMPARE(QApplication::focusWidget(), field("edAge"));
+    QVERIFY(control<QPushButton>("btnCalculer")->isDefault());
+}
+
+void MainWindowTest::copyPutsTheLastSummaryOnTheClipboard() {
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->setText(QStringLiteral("avant"));
+    action("tlbtnCopier")->trigger();
+    QCOMPARE(clipboard->text(), QStringLiteral("avant"));
+
+    const QString line = QStringLiteral("Age : 35 ans  Poids : 80 Kg  Taille : 1,75 m  IMC : 26,12 Kg/m²");
+    typeMeasures("35", "80", "1,75");
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    action("tlbtnCopier")->trigger();
+    QCOMPARE(clipboard->text(), line);
+    QVERIFY(!control<QPlainTextEdit>("Memo1")->isVisible());
+
+    // Editing a field or failing a calculation keeps the last completed summary.
+    clipboard->setText(QStringLiteral("autre"));
+    field("edPoids")->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(field("edPoids"), QStringLiteral("90"));
+    field("edTaille")->clear();
+    control<QPushButton>("btnCalculer")->click();
+    QCOMPARE(reports.size(), 1);
+    action("tlbtnCopier")->trigger();
+    QCOMPARE(clipboard->text(), line);
+
+    clipboard->setText(QStringLiteral("après"));
+    action("tlbtnEffacer")->trigger();
+    action("tlbtnCopier")->trigger();
+    QCOMPARE(clipboard->text(), QStringLiteral("après"));
+}
+
+void MainWindowTest::quitClosesWithoutAQuestion() {
+    for (const char* quit : {"Quitter1", "tlbtnQuitter"}) {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        action(quit)->trigger();
+        QVERIFY(!window->isVisible());
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
