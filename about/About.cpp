@@ -49,7 +49,10 @@ TFAbout::TFAbout(QWidget* parent)
     : QDialog(parent) {
     static std::once_flag resourcesRegistered;
     std::call_once(resourcesRegistered, registerAboutResources);
-    QFont font(QStringLiteral("MS Sans Serif"));
+    // Where the Windows face is missing, a condensed one keeps the memory line inside the
+    // dialog; the usual substitute is too wide for it.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans Condensed")});
     font.setPixelSize(11);
     setFont(font);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

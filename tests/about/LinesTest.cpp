@@ -219,6 +219,15 @@ void LinesTest::customGrowsAndClampsNegatives() {
     QVERIFY(std::find(second.points.begin(), second.points.end(), QPoint(70, 80)) == second.points.end());
     QVERIFY(std::all_of(second.points.begin(), second.points.end(),
                         [](QPoint p) { return p.y() >= p.x() && p.y() < 80; }));
+
+    // The same with the negative coordinates at the other end.
+    line.setFromX(70);
+    line.setFromY(80);
+    line.setToX(-1);
+    line.setToY(-9);
+    paintOnce(line);
+    QCOMPARE(endPoints(line), QList<int>({70, 80, 0, 0}));
+    QCOMPARE(line.size(), QSize(71, 81));
 }
 
 void LinesTest::customNeverShrinks() {
