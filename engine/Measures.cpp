@@ -34,6 +34,20 @@ double storeDouble(long double value) {
     return stored;
 }
 
+// Truncation toward zero of an extended value without truncl's switch of the rounding mode:
+// adding and removing 2^63 rounds to a whole number, which is then stepped toward zero.
+// From 2^63 on an extended value has no fraction bits.
+long double truncate(long double value) {
+    constexpr long double kNoFraction = 9223372036854775808.0L;
+    const long double magnitude = std::fabs(value);
+    if (!(magnitude < kNoFraction))
+        return value;
+    long double whole = (magnitude + kNoFraction) - kNoFraction;
+    if (whole > magnitude)
+        whole -= 1;
+    return std::copysign(whole, value);
+}
+
 // strtold reads the decimal point of the current C locale, which the toolkit sets from the
 // user's settings; the normalised text always uses ".", so read it in the "C" locale.
 locale_t cLocale() {
@@ -109,33 +123,46 @@ std::string displayNumber(double value, char decimalSeparator) {
         return "0";
 
     constexpr int kSignificant = 15;
-    // 17 correctly rounded digits tell the rounding at the 15th digit apart, except when they
-    // end in "50": then only the exact expansion (at most 767 digits) says on which side of
-    // the half the value lies.
-    std::array<char, 800> buffer{};
+    std::array<char, 800> buffer;
     const double magnitude = std::fabs(value);
-    auto printed = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                 std::chars_format::scientific, kSignificant + 1);
+    // The shortest text that reads back as the same normal double is, when it has at most 15
+    // digits, also the exact value rounded to 15 digits: it lies within half a unit of the
+    // double's last place, much nearer than half a step of the 15th digit.
+    auto printed =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, std::chars_format::scientific);
     std::string_view text(buffer.data(), static_cast<std::size_t>(printed.ptr - buffer.data()));
+    std::size_t exponentMark = text.find('e');
+    const std::size_t shortestDigits = exponentMark == 1 ? 1 : exponentMark - 1;
+    std::string digits;
+    digits.reserve(kSignificant + 1);
     auto digitAt = [&](std::size_t position) {
         return text[position == 0 ? 0 : position + 1];
     };
-    const bool nearHalf = digitAt(kSignificant) == '5' && digitAt(kSignificant + 1) == '0';
-    if (nearHalf) {
+    bool roundUp = false;
+    if (shortestDigits <= kSignificant && magnitude >= std::numeric_limits<double>::min()) {
+        for (std::size_t position = 0; position < shortestDigits; ++position)
+            digits += digitAt(position);
+    } else {
+        // 17 correctly rounded digits tell the rounding at the 15th digit apart, except when
+        // they end in "50": then only the exact expansion (at most 767 digits) says on which
+        // side of the half the value lies.
         printed = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                std::chars_format::scientific, 766);
+                                std::chars_format::scientific, kSignificant + 1);
         text = std::string_view(buffer.data(), static_cast<std::size_t>(printed.ptr - buffer.data()));
+        if (digitAt(kSignificant) == '5' && digitAt(kSignificant + 1) == '0') {
+            printed = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                                    std::chars_format::scientific, 766);
+            text = std::string_view(buffer.data(), static_cast<std::size_t>(printed.ptr - buffer.data()));
+        }
+        exponentMark = text.find('e');
+        roundUp = digitAt(kSignificant) >= '5';
+        for (std::size_t position = 0; position < kSignificant; ++position)
+            digits += digitAt(position);
     }
-    const bool roundUp = digitAt(kSignificant) >= '5';
     int exponent = 0;
-    const std::size_t exponentMark = text.find('e');
     std::from_chars(text.data() + exponentMark + (text[exponentMark + 1] == '+' ? 2 : 1),
                     text.data() + text.size(), exponent);
 
-    std::string digits;
-    digits.reserve(kSignificant + 1);
-    for (std::size_t position = 0; position < kSignificant; ++position)
-        digits += digitAt(position);
     if (roundUp) {
         std::size_t position = kSignificant;
         while (position > 0 && digits[position - 1] == '9')
@@ -188,7 +215,7 @@ double bodyMassIndex(double weight, double height) {
     const long double weightTimes100 = static_cast<long double>(weight) * 100;
     if (heightSquared == 0)
         throw EngineError(weightTimes100 == 0 ? kInvalidOperationMessage : kDivisionByZeroMessage);
-    return storeDouble(std::trunc(weightTimes100 / heightSquared) / 100);
+    return storeDouble(truncate(weightTimes100 / heightSquared) / 100);
 }
 
 double normalWeight(double threshold, double height) {
@@ -196,12 +223,12 @@ double normalWeight(double threshold, double height) {
     long double weight = static_cast<long double>(threshold) * height;
     weight *= height;
     weight *= 100;
-    return storeDouble(std::trunc(weight) / 100);
+    return storeDouble(truncate(weight) / 100);
 }
 
 WeightDifferences weightDifferences(double weight, double maximumWeight, double minimumWeight) {
     auto wholeKilograms = [](double from, double to) {
-        return storeDouble(std::trunc(static_cast<long double>(from) - to));
+        return storeDouble(truncate(static_cast<long double>(from) - to));
     };
     WeightDifferences differences;
     differences.aboveMaximum = wholeKilograms(weight, maximumWeight);

@@ -127,6 +127,11 @@ TEST(BodyMassIndex, TruncatesTheExtendedQuotientToHundredths) {
     // In extended precision 8100 / 1.8² lies just below 2500; doubles would give 25.
     EXPECT_EQ(bodyMassIndex(81, 1.8), 24.99);
     EXPECT_EQ(bodyMassIndex(40.5, 1.8), 12.49);
+    // Quotients on both sides of 2^63, the first with fraction bits, the second without.
+    EXPECT_EQ(bodyMassIndex(90000000000000000.25, 1), 90000000000000000.0);
+    EXPECT_EQ(bodyMassIndex(1e17, 1), 1e17);
+    EXPECT_EQ(bodyMassIndex(0.0049, 1), 0);
+    EXPECT_TRUE(std::signbit(bodyMassIndex(-0.0049, 1)));
 }
 
 TEST(BodyMassIndex, ReportsTheArithmeticErrors) {
