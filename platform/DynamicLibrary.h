@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// Libraries loaded at run time.
+namespace vimora::platform {
+
+using LibraryHandle = void*;
+
+/// Loads the shared library at `path`, binding its symbols now and keeping them to itself. A path
+/// is always taken as a path, never searched for. Null on failure, with the loader's message in
+/// `error`.
+LibraryHandle LoadLibrary(const std::string& path, std::string& error);
+
+/// The address of the library's export `name`, or null with the loader's message in `error`.
+void* GetProcAddress(LibraryHandle library, const char* name, std::string& error);
+
+/// Releases a library that LoadLibrary loaded.
+void FreeLibrary(LibraryHandle library);
+
+} // namespace vimora::platform

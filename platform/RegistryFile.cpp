@@ -1,0 +1,290 @@
+#include "RegistryFile.h"
+
+#include <vector>
+
+namespace vimora::platform {
+
+namespace {
+
+constexpr std::string_view kRegedit4 = "REGEDIT4";
+constexpr std::string_view kRegedit5 = "Windows Registry Editor Version 5.00";
+
+std::string foldCase(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return folded;
+}
+
+std::string_view trim(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r";
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16LE to the platform's UTF-8; nothing for an odd length or an unpaired surrogate.
+std::optional<std::string> utf16ToUtf8(std::string_view bytes) {
+    if (bytes.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    const auto unitAt = [&](std::size_t i) -> char32_t {
+        return static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+    };
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        char32_t c = unitAt(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 2 < bytes.size() && unitAt(i + 2) >= 0xDC00 &&
+            unitAt(i + 2) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            return std::nullopt;
+        }
+        appendUtf8(text, c);
+    }
+    return text;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool isHexNumber(std::string_view digits, std::size_t maxDigits) {
+    if (digits.empty() || digits.size() > maxDigits) {
+        return false;
+    }
+    for (char c : digits) {
+        if (hexDigit(c) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A quoted string at the start of `rest`, unescaped; `rest` moves past its closing quote.
+std::optional<std::string> takeQuoted(std::string_view& rest) {
+    if (rest.empty() || rest.front() != '"') {
+        return std::nullopt;
+    }
+    std::string text;
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+        char c = rest[i];
+        if (c == '"') {
+            rest.remove_prefix(i + 1);
+            return text;
+        }
+        if (c == '\\') {
+            if (i + 1 == rest.size() || (rest[i + 1] != '\\' && rest[i + 1] != '"')) {
+                return std::nullopt;
+            }
+            c = rest[++i];
+        }
+        text += c;
+    }
+    return std::nullopt;
+}
+
+// The bytes of "hex:" data: two-digit items separated by commas.
+std::optional<std::string> hexBytes(std::string_view data) {
+    std::string bytes;
+    if (trim(data).empty()) {
+        return bytes;
+    }
+    for (;;) {
+        const auto comma = data.find(',');
+        const std::string_view item = trim(data.substr(0, comma));
+        if (item.size() != 2 || !isHexNumber(item, 2)) {
+            return std::nullopt;
+        }
+        bytes += static_cast<char>(hexDigit(item[0]) * 16 + hexDigit(item[1]));
+        if (comma == std::string_view::npos) {
+            return bytes;
+        }
+        data.remove_prefix(comma + 1);
+    }
+}
+
+// The text held in string-typed hex data, up to its terminating null.
+std::optional<std::string> hexText(const std::string& bytes, bool utf16) {
+    if (!utf16) {
+        return bytes.substr(0, bytes.find('\0'));
+    }
+    std::size_t end = 0;
+    while (end + 1 < bytes.size() && (bytes[end] != '\0' || bytes[end + 1] != '\0')) {
+        end += 2;
+    }
+    return utf16ToUtf8(std::string_view(bytes).substr(0, end));
+}
+
+// The data after "=". False when it is malformed; `text` is set for the text kinds only.
+bool parseData(std::string_view data, bool utf16, std::optional<std::string>& text) {
+    data = trim(data);
+    if (data.starts_with('"')) {
+        text = takeQuoted(data);
+        return text.has_value() && trim(data).empty();
+    }
+    if (data.starts_with("dword:")) {
+        return isHexNumber(data.substr(6), 8);
+    }
+    if (!data.starts_with("hex")) {
+        return false;
+    }
+    data.remove_prefix(3);
+    bool isText = false;
+    if (data.starts_with('(')) {
+        const auto close = data.find(')');
+        if (close == std::string_view::npos || !isHexNumber(data.substr(1, close - 1), 8)) {
+            return false;
+        }
+        const std::string_view kind = data.substr(1, close - 1);
+        isText = kind == "1" || kind == "2"; // REG_SZ, REG_EXPAND_SZ
+        data.remove_prefix(close + 1);
+    }
+    if (!data.starts_with(':')) {
+        return false;
+    }
+    const std::optional<std::string> bytes = hexBytes(data.substr(1));
+    if (!bytes) {
+        return false;
+    }
+    if (isText) {
+        text = hexText(*bytes, utf16);
+        return text.has_value();
+    }
+    return true;
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (;;) {
+        const auto end = text.find('\n');
+        lines.push_back(text.substr(0, end));
+        if (end == std::string_view::npos) {
+            return lines;
+        }
+        text.remove_prefix(end + 1);
+    }
+}
+
+} // namespace
+
+RegistryFile RegistryFile::parse(std::string_view bytes) {
+    std::string text;
+    if (bytes.starts_with("\xFF\xFE")) {
+        std::optional<std::string> decoded = utf16ToUtf8(bytes.substr(2));
+        if (!decoded) {
+            return {};
+        }
+        text = std::move(*decoded);
+    } else {
+        if (bytes.starts_with("\xEF\xBB\xBF")) {
+            bytes.remove_prefix(3);
+        }
+        text = bytes;
+    }
+
+    const std::vector<std::string_view> lines = splitLines(text);
+    const std::string_view header = trim(lines.front());
+    if (header != kRegedit4 && header != kRegedit5) {
+        return {};
+    }
+    // Version 5 files hold Unicode data: their hex(2) strings are UTF-16LE, whatever the file's encoding.
+    const bool utf16Data = header == kRegedit5;
+
+    RegistryFile file;
+    std::map<std::string, std::string>* key = nullptr;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string_view line = trim(lines[i]);
+        if (line.empty() || line.starts_with(';')) {
+            continue;
+        }
+        if (line.starts_with('[')) {
+            // "[-key]" deletes a key when imported; an export never holds one.
+            if (line.size() < 3 || !line.ends_with(']') || line[1] == '-') {
+                return {};
+            }
+            key = &file.m_keys[foldCase(line.substr(1, line.size() - 2))];
+            continue;
+        }
+        if (key == nullptr) {
+            return {};
+        }
+        std::string joined(line);
+        while (joined.ends_with('\\') && i + 1 < lines.size()) {
+            joined.pop_back();
+            joined += trim(lines[++i]);
+        }
+        std::string_view rest = joined;
+        std::string name;
+        if (rest.starts_with('@')) {
+            rest.remove_prefix(1);
+        } else {
+            std::optional<std::string> quoted = takeQuoted(rest);
+            if (!quoted) {
+                return {};
+            }
+            name = std::move(*quoted);
+        }
+        rest = trim(rest);
+        if (!rest.starts_with('=')) {
+            return {};
+        }
+        std::optional<std::string> value;
+        if (!parseData(rest.substr(1), utf16Data, value)) {
+            return {};
+        }
+        if (value) {
+            (*key)[foldCase(name)] = std::move(*value);
+        } else {
+            key->erase(foldCase(name));
+        }
+    }
+    return file;
+}
+
+std::optional<std::string> RegistryFile::readString(std::string_view path, std::string_view name) const {
+    const auto key = m_keys.find(foldCase(path));
+    if (key == m_keys.end()) {
+        return std::nullopt;
+    }
+    const auto value = key->second.find(foldCase(name));
+    if (value == key->second.end()) {
+        return std::nullopt;
+    }
+    return value->second;
+}
+
+} // namespace vimora::platform
