@@ -1,0 +1,112 @@
+#include "Contents.h"
+
+#include "ChmArchive.h"
+
+#include <QRegularExpression>
+
+namespace vimora::help {
+
+namespace {
+
+QString decodeEntities(const QString& text) {
+    static const QRegularExpression entity(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z]+);"));
+    QString result;
+    qsizetype last = 0;
+    for (auto it = entity.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const QString name = match.captured(1);
+        QString replacement = match.captured(0);
+        if (name.startsWith(QLatin1Char('#'))) {
+            const bool hex = name.size() > 1 && (name[1] == QLatin1Char('x') || name[1] == QLatin1Char('X'));
+            bool ok = false;
+            const uint code = hex ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
+            if (ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
+                const char32_t character = code;
+                replacement = QString::fromUcs4(&character, 1);
+            }
+        } else if (name == QLatin1String("amp")) {
+            replacement = QStringLiteral("&");
+        } else if (name == QLatin1String("lt")) {
+            replacement = QStringLiteral("<");
+        } else if (name == QLatin1String("gt")) {
+            replacement = QStringLiteral(">");
+        } else if (name == QLatin1String("quot")) {
+            replacement = QStringLiteral("\"");
+        } else if (name == QLatin1String("apos")) {
+            replacement = QStringLiteral("'");
+        } else if (name == QLatin1String("nbsp")) {
+            replacement = QString(QChar(0x00A0));
+        }
+        result += QStringView(text).mid(last, match.capturedStart() - last);
+        result += replacement;
+        last = match.capturedEnd();
+    }
+    result += QStringView(text).mid(last);
+    return result;
+}
+
+QString attribute(const QString& attributes, QLatin1String name) {
+    static const QRegularExpression pattern(
+        QStringLiteral(R"re(([A-Za-z_:][-A-Za-z0-9_:.]*)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s"'>]+)))re"));
+    for (auto it = pattern.globalMatch(attributes); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (match.captured(1).compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        for (int group = 2; group <= 4; ++group) {
+            if (match.capturedStart(group) >= 0)
+                return decodeEntities(match.captured(group));
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+std::vector<ContentsEntry> parseContents(const QString& text) {
+    static const QRegularExpression tag(QStringLiteral(R"re(<\s*(/?)\s*([A-Za-z]+)([^>]*)>)re"));
+
+    std::vector<ContentsEntry> root;
+    // The lists being filled, outermost first. The first <UL> fills the root; a later one fills
+    // the children of the entry just read at the current level.
+    std::vector<std::vector<ContentsEntry>*> levels{&root};
+    bool inSitemap = false;
+    ContentsEntry entry;
+
+    for (auto it = tag.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const bool closing = !match.captured(1).isEmpty();
+        const QString name = match.captured(2).toLower();
+        const QString attributes = match.captured(3);
+
+        if (name == QLatin1String("ul")) {
+            if (closing) {
+                if (levels.size() > 1)
+                    levels.pop_back();
+            } else {
+                std::vector<ContentsEntry>* level = levels.back();
+                levels.push_back(level->empty() ? level : &level->back().children);
+            }
+        } else if (name == QLatin1String("object")) {
+            if (closing) {
+                if (inSitemap && (!entry.name.isEmpty() || !entry.topic.isEmpty()))
+                    levels.back()->push_back(std::move(entry));
+                inSitemap = false;
+            } else {
+                inSitemap = attribute(attributes, QLatin1String("type"))
+                                .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0;
+                entry = ContentsEntry{};
+            }
+        } else if (name == QLatin1String("param") && inSitemap) {
+            const QString param = attribute(attributes, QLatin1String("name"));
+            const QString value = attribute(attributes, QLatin1String("value"));
+            if (param.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0)
+                entry.name = value.trimmed();
+            else if (param.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 &&
+                     !value.trimmed().isEmpty())
+                entry.topic = topicUrl(value);
+        }
+    }
+    return root;
+}
+
+} // namespace vimora::help

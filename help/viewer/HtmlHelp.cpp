@@ -1,0 +1,156 @@
+// The help viewer engine's entry point. The program loads this library at run time and calls
+// HtmlHelpA to show a help file or to close every viewer it opened. The engine works inside the
+// program's own QApplication and event loop; all of its Qt objects are the viewer windows, which
+// HH_CLOSE_ALL deletes at once, so the library can be unloaded right after it.
+#include "HelpWindow.h"
+
+#include "HtmlHelp.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QThread>
+
+#include <type_traits>
+#include <vector>
+
+using vimora::platform::WindowHandle;
+
+namespace vimora::help {
+
+namespace {
+
+// The windows this engine opened. A window the user closed deletes itself; the rest are deleted
+// by HH_CLOSE_ALL, or when the library is unloaded while the application still runs.
+class ViewerWindows {
+public:
+    ViewerWindows() = default;
+    ViewerWindows(const ViewerWindows&) = delete;
+    ViewerWindows& operator=(const ViewerWindows&) = delete;
+    ~ViewerWindows() {
+        if (QCoreApplication::instance() != nullptr)
+            closeAll();
+    }
+
+    HelpWindow* find(const QString& fileKey) const {
+        for (const QPointer<HelpWindow>& window : m_windows) {
+            // A closed window is only waiting for its deferred deletion.
+            if (window && !window->isHidden() && window->fileKey() == fileKey)
+                return window;
+        }
+        return nullptr;
+    }
+
+    void add(HelpWindow* window) {
+        std::erase_if(m_windows, [](const QPointer<HelpWindow>& w) { return w.isNull(); });
+        m_windows.emplace_back(window);
+    }
+
+    void closeAll() {
+        std::vector<QPointer<HelpWindow>> windows;
+        windows.swap(m_windows);
+        for (const QPointer<HelpWindow>& window : windows)
+            delete window.data();
+    }
+
+private:
+    std::vector<QPointer<HelpWindow>> m_windows;
+};
+
+ViewerWindows openWindows;
+
+// The owner only counts when it is one of this application's widgets; a foreign or stale
+// handle is never dereferenced.
+QWidget* ownerWidget(WindowHandle owner) {
+    if (owner == nullptr || owner == platform::GetDesktopWindow())
+        return nullptr;
+    const QWidgetList widgets = QApplication::allWidgets();
+    for (QWidget* widget : widgets) {
+        if (static_cast<WindowHandle>(widget) == owner)
+            return widget->window();
+    }
+    return nullptr;
+}
+
+void showError(QWidget* owner, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Aide"), text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+QString quoted(const QString& path) {
+    return QStringLiteral("«\u00A0%1\u00A0»").arg(QDir::toNativeSeparators(path));
+}
+
+WindowHandle displayTopic(WindowHandle owner, const char* file) {
+    if (file == nullptr || *file == '\0')
+        return nullptr;
+    const QByteArray encodedPath(file);
+    const QFileInfo info(QFile::decodeName(encodedPath));
+    const QString fileKey = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+
+    if (HelpWindow* window = openWindows.find(fileKey)) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return window;
+    }
+
+    QWidget* parent = ownerWidget(owner);
+    if (!info.exists()) {
+        showError(parent,
+                  QStringLiteral("Le fichier d'aide %1 est introuvable.").arg(quoted(info.filePath())));
+        return nullptr;
+    }
+    std::unique_ptr<ChmArchive> archive = info.isFile() ? ChmArchive::open(encodedPath) : nullptr;
+    if (!archive) {
+        showError(parent, QStringLiteral("Le fichier d'aide %1 ne peut pas être lu : il est endommagé ou ce "
+                                         "n'est pas un fichier d'aide compilé (.chm).")
+                              .arg(quoted(info.filePath())));
+        return nullptr;
+    }
+    const QUrl home = firstTopic(*archive, readContents(*archive));
+    if (home.isEmpty()) {
+        showError(parent, QStringLiteral("Le fichier d'aide %1 ne contient aucune rubrique à afficher.")
+                              .arg(quoted(info.filePath())));
+        return nullptr;
+    }
+
+    auto* window = new HelpWindow(std::move(archive), home, fileKey, parent);
+    openWindows.add(window);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+} // namespace
+
+} // namespace vimora::help
+
+extern "C" __attribute__((visibility("default"))) WindowHandle
+HtmlHelpA(WindowHandle owner, const char* file, std::uint32_t command, std::uintptr_t) {
+    // Widgets need the program's QApplication and its thread.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr ||
+        QThread::currentThread() != QCoreApplication::instance()->thread())
+        return nullptr;
+    // No exception may cross into a caller that knows only the C interface.
+    try {
+        switch (command) {
+        case vimora::platform::HH_DISPLAY_TOPIC:
+            return vimora::help::displayTopic(owner, file);
+        case vimora::platform::HH_CLOSE_ALL:
+            vimora::help::openWindows.closeAll();
+            return nullptr;
+        default:
+            return nullptr;
+        }
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+static_assert(std::is_same_v<decltype(&HtmlHelpA), vimora::platform::HtmlHelpFunction>,
+              "HtmlHelpA must have the entry point's signature");
