@@ -1,4 +1,5 @@
 #include "ErrorReport.h"
+#include "HelpSupport.h"
 #include "RegionalSettings.h"
 #include "_Vimora.h"
 
@@ -10,6 +11,9 @@
 int main(int argc, char** argv) {
     // Module initialisation: the regional formats first, before anything converts a number.
     vimora::platform::initialiseRegionalSettings();
+    // Then the help support, before the application object filters the arguments; it is finalised
+    // last, the help engine unloaded after the main window has closed the help windows.
+    const vimora::help::HelpSupport helpSupport(argc, argv);
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(ErrorReport::kApplicationTitle));
