@@ -47,7 +47,7 @@ bench: build
 check-asan: deps
 	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVIMORA_SANITIZE=ON $(CMAKE_EXTRA_FLAGS)
 	cmake --build $(ASAN_DIR)
-	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure
 
 clean:

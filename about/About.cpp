@@ -1,5 +1,7 @@
 #include "About.h"
 
+#include "DialogFont.h"
+
 #include "MemoryStatus.h"
 #include "Sound.h"
 
@@ -49,12 +51,7 @@ TFAbout::TFAbout(QWidget* parent)
     : QDialog(parent) {
     static std::once_flag resourcesRegistered;
     std::call_once(resourcesRegistered, registerAboutResources);
-    // Where the Windows face is missing, a condensed one keeps the memory line inside the
-    // dialog; the usual substitute is too wide for it.
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans Condensed")});
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(platform::dialogFont());
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setupUi(this);

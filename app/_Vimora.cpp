@@ -2,7 +2,9 @@
 
 #include "ui__Vimora.h"
 
+#include "About.h"
 #include "Assessment.h"
+#include "DialogFont.h"
 #include "ErrorReport.h"
 #include "RegionalSettings.h"
 #include "SystemColours.h"
@@ -24,7 +26,6 @@ namespace {
 
 constexpr int kClientWidth = 448;
 constexpr int kClientHeight = 325;
-constexpr const char* kMakerNotice = "Copyright © 2026 Vimora Santé";
 
 // Rejected characters become this control character, which no field inserts.
 constexpr char kRejectedKey = 15;
@@ -39,16 +40,6 @@ std::bitset<256> allowedInputKeys() {
     return keys;
 }
 const std::bitset<256> kAllowedInputKeys = allowedInputKeys();
-
-QFont windowFont() {
-    // The window was laid out for this narrow bitmap font; where it is missing, a condensed
-    // face keeps the texts inside the fields' places.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), {QStringLiteral("Microsoft Sans Serif"),
-                                                                 QStringLiteral("DejaVu Sans Condensed")});
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    return font;
-}
 
 // Tool bar metrics of the window's description: 23×22 buttons, 8-pixel separators, no gaps.
 class ToolBarStyle : public QProxyStyle {
@@ -104,7 +95,7 @@ TfrmVimora::TfrmVimora(QWidget* parent)
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(windowFont());
+    setFont(vimora::platform::dialogFont());
     ui->MainMenu1->setFont(QApplication::font(ui->MainMenu1));
     ui->StatusBar1->setFont(QApplication::font(ui->StatusBar1));
 
@@ -129,7 +120,7 @@ TfrmVimora::TfrmVimora(QWidget* parent)
             item->setFixedSize(23, 22);
     }
 
-    auto* notice = new QLabel(QString::fromUtf8(kMakerNotice), ui->StatusBar1);
+    auto* notice = new QLabel(QString::fromUtf8(vimora::kMakerNotice), ui->StatusBar1);
     ui->StatusBar1->addWidget(notice, 1);
     ui->StatusBar1->setSizeGripEnabled(true);
 
@@ -137,6 +128,11 @@ TfrmVimora::TfrmVimora(QWidget* parent)
     setFixedSize(kClientWidth, ui->MainMenu1->sizeHint().height() + kClientHeight);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+
+    AboutBox1 = new vimora::TAboutBox(this);
+    AboutBox1->setProductName(QStringLiteral("Vimora XP"));
+    AboutBox1->setVersion(QStringLiteral("Version 1.0 - Win9x et WinXP"));
+    AboutBox1->setCopyright(QString::fromUtf8(vimora::kMakerNotice));
 
     bindEvents();
     ui->edAge->setFocus();
@@ -166,6 +162,8 @@ void TfrmVimora::bindEvents() {
     connect(ui->Nouveaucalcul1, &QAction::triggered, this, command(&TfrmVimora::btnEffacerClick));
 
     connect(ui->tlbtnCopier, &QAction::triggered, this, command(&TfrmVimora::tlbtnCopierClick));
+
+    connect(ui->Aproposde1, &QAction::triggered, this, command(&TfrmVimora::Aproposde1Click));
 
     connect(ui->Quitter1, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
     connect(ui->tlbtnQuitter, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
@@ -262,6 +260,10 @@ void TfrmVimora::tlbtnCopierClick() {
 
 void TfrmVimora::tlbtnQuitterClick() {
     close();
+}
+
+void TfrmVimora::Aproposde1Click() {
+    AboutBox1->Execute();
 }
 
 bool TfrmVimora::isInputField(const QObject* object) const {

@@ -9,6 +9,10 @@
 class QLineEdit;
 class QPushButton;
 
+namespace vimora {
+class TAboutBox;
+}
+
 namespace Ui {
 class TfrmVimora;
 }
@@ -31,6 +35,7 @@ private:
     void RadioButton1Click();
     void RadioButton2Click();
     void tlbtnQuitterClick();
+    void Aproposde1Click();
     void btnCalculerClick();
     void btnEffacerClick();
     void edAgeKeyPress(char& Key);
@@ -51,4 +56,5 @@ private:
     void setTextColour(QLineEdit* field, vimora::Colour colour);
 
     std::unique_ptr<Ui::TfrmVimora> ui;
+    vimora::TAboutBox* AboutBox1 = nullptr;
 };

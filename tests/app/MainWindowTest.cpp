@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -58,6 +59,7 @@ private slots:
     void clearingEmptiesEverythingButKeepsTheSex();
     void copyPutsTheLastSummaryOnTheClipboard();
     void quitClosesWithoutAQuestion();
+    void aboutShowsAFreshModalDialogEachTime();
 
 private:
     template <typename T> T* control(const char* name) const {
@@ -538,6 +540,25 @@ void MainWindowTest::quitClosesWithoutAQuestion() {
         QVERIFY(!window->isVisible());
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
+}
+
+void MainWindowTest::aboutShowsAFreshModalDialogEachTime() {
+    QList<QPointer<QWidget>> shown;
+    QStringList productNames;
+    for (int showing = 0; showing < 2; ++showing) {
+        QTimer::singleShot(0, this, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog);
+            shown << dialog;
+            productNames << dialog->findChild<QLabel*>(QStringLiteral("Label1"))->text();
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        });
+        action("Aproposde1")->trigger();
+    }
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(productNames, (QStringList{"Vimora XP", "Vimora XP"}));
+    QVERIFY(shown[0].isNull() && shown[1].isNull());
+    QVERIFY(reports.isEmpty());
 }
 
 QTEST_MAIN(MainWindowTest)
