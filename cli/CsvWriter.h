@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vimora::cli {
 
@@ -31,9 +32,12 @@ public:
     void flush();
 
 private:
+    char* room(std::size_t size);
+
     WriteFunction m_write;
     std::size_t m_bufferSize;
-    std::string m_buffer;
+    std::vector<char> m_buffer;
+    std::size_t m_used = 0;
     bool m_rowStarted = false;
 };
 

@@ -1,0 +1,296 @@
+#include "BatchAssessment.h"
+
+#include "EngineError.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace vimora;
+using namespace vimora::cli;
+
+namespace {
+
+const std::string kOutputHeader =
+    "sexe;age;poids;taille;imc;poids_max;poids_min;resultat;conseils;objectif;resume;erreur\n";
+
+CsvReader::ReadFunction fromText(std::string text) {
+    return [text = std::move(text), offset = std::size_t(0)](char* buffer, std::size_t size) mutable {
+        const std::size_t count = std::min(size, text.size() - offset);
+        std::copy_n(text.data() + offset, count, buffer);
+        offset += count;
+        return count;
+    };
+}
+
+struct BatchRun {
+    BatchResult result;
+    std::string output;
+};
+
+BatchRun runOn(CsvReader::ReadFunction read) {
+    BatchRun run;
+    CsvReader reader(std::move(read));
+    CsvWriter writer([&](std::string_view bytes) { run.output.append(bytes); });
+    run.result = runBatch(reader, writer);
+    return run;
+}
+
+BatchRun runOn(const std::string& input) {
+    return runOn(fromText(input));
+}
+
+// The output row for one input row, through the whole batch.
+std::string outputRow(const std::string& inputRow) {
+    const BatchRun run = runOn("sexe;age;poids;taille\n" + inputRow + "\n");
+    EXPECT_EQ(run.output.substr(0, kOutputHeader.size()), kOutputHeader);
+    return run.output.substr(kOutputHeader.size());
+}
+
+struct RowCase {
+    const char* name;
+    const char* input;
+    const char* output;
+};
+
+class AssessedRow : public testing::TestWithParam<RowCase> {};
+
+TEST_P(AssessedRow, HasTheWindowsTexts) {
+    EXPECT_EQ(outputRow(GetParam().input), GetParam().output);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkedExamples, AssessedRow,
+    testing::Values(
+        RowCase{
+            "AdultOverweight", "M;35;80;1,75",
+            "M;35;80;1,75;26,12;76,25;56,65;Surcharge pondérale.;Régime hypocalorique avec suivi médical.;"
+            "Perdre de 3 à 23 Kg !;Age : 35 ans  Poids : 80 Kg  Taille : 1,75 m  IMC : 26,12 Kg/m²;\n"},
+        RowCase{"ExtendedPrecisionIndex", "Masculin;35;81;1,8",
+                "Masculin;35;81;1,8;24,99;80,67;59,94;Surcharge pondérale.;Régime hypocalorique avec suivi "
+                "médical.;Perdre de 0 à 21 Kg !;Age : 35 ans  Poids : 81 Kg  Taille : 1,8 m  IMC : 24,99 "
+                "Kg/m²;\n"},
+        RowCase{"AdultObesityAtThreshold", "m;40;91,875;1,75",
+                "m;40;91,875;1,75;30;76,25;56,65;Obésité grade I;Régime hypocalorique avec suivi médical.;"
+                "Perdre de 15 à 35 Kg !;Age : 40 ans  Poids : 91,875 Kg  Taille : 1,75 m  IMC : 30 Kg/m²;\n"},
+        RowCase{"AdultUnderweightGradeV", "M;30;30;1,75",
+                "M;30;30;1,75;9,79;76,25;56,65;Insuffisance pondérale grade V;Régime enrichi avec suivi "
+                "médical.;Prendre de 26 à 46 Kg !;Age : 30 ans  Poids : 30 Kg  Taille : 1,75 m  IMC : 9,79 "
+                "Kg/m²;\n"},
+        RowCase{
+            "GirlNormal", "F;8;25;1,25",
+            "F;8;25;1,25;16;28,9;20,57;Corpulence normale.;Pas de régime particulier à réaliser.;Rester "
+            "avec un poids adapté à la croissance !;Age : 8 ans  Poids : 25 Kg  Taille : 1,25 m  IMC : 16 "
+            "Kg/m²;\n"},
+        RowCase{
+            "BoyObesityDegree1", "MASCULIN;10;45;1,4",
+            "MASCULIN;10;45;1,4;22,95;39,1;27,14;Obésité degré 1;Régime hypocalorique avec suivi médical.;"
+            "Perdre de 5 à 17 Kg !;Age : 10 ans  Poids : 45 Kg  Taille : 1,4 m  IMC : 22,95 Kg/m²;\n"},
+        RowCase{
+            "NewbornObesityDegree2", "M;0;4;0,5",
+            "M;0;4;0,5;16;4;2,75;Obésité degré 2;Régime hypocalorique avec suivi médical.;Perdre de 0 à 1 "
+            "Kg !;Age : 0 ans  Poids : 4 Kg  Taille : 0,5 m  IMC : 16 Kg/m²;\n"},
+        RowCase{
+            "AgeEighteenIsAChild", "feminin;18;60;1,7",
+            "feminin;18;60;1,7;20,76;76,15;48,26;Corpulence normale.;Pas de régime particulier à réaliser.;"
+            "Rester avec un poids adapté à la croissance !;Age : 18 ans  Poids : 60 Kg  Taille : 1,7 m  IMC "
+            ": 20,76 Kg/m²;\n"},
+        RowCase{
+            "TextsAsTypedInTheSummary", "M;35,0;080; 1,750 ",
+            "M;35,0;080; 1,750 ;26,12;76,25;56,65;Surcharge pondérale.;Régime hypocalorique avec suivi "
+            "médical.;Perdre de 3 à 23 Kg !;Age : 35,0 ans  Poids : 080 Kg  Taille :  1,750  m  IMC : 26,12 "
+            "Kg/m²;\n"},
+        RowCase{
+            "QuotedInputFieldsEchoedUnquoted", "\"M\";\"35\";\"80\";\"1,75\"",
+            "M;35;80;1,75;26,12;76,25;56,65;Surcharge pondérale.;Régime hypocalorique avec suivi médical.;"
+            "Perdre de 3 à 23 Kg !;Age : 35 ans  Poids : 80 Kg  Taille : 1,75 m  IMC : 26,12 Kg/m²;\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, AssessedRow,
+    testing::Values(
+        RowCase{"EmptyAge", "M;;80;1,75",
+                "M;;80;1,75;;;;;;;;'' n'est pas une valeur en virgule flottante correcte.\n"},
+        RowCase{"FullStopAsSeparator", "M;35;80;1.75",
+                "M;35;80;1.75;;;;;;;;'1.75' n'est pas une valeur en virgule flottante correcte.\n"},
+        RowCase{"AgeConvertedFirst", "F;x;;",
+                "F;x;;;;;;;;;;'x' n'est pas une valeur en virgule flottante correcte.\n"},
+        RowCase{"ZeroHeight", "M;35;70;0", "M;35;70;0;;;;;;;;Division par zéro en virgule flottante.\n"},
+        RowCase{"ZeroHeightAndWeight", "M;35;0;0",
+                "M;35;0;0;;;;;;;;Opération en virgule flottante incorrecte.\n"},
+        RowCase{"Overflow", "M;35;1E400;1,75", "M;35;1E400;1,75;;;;;;;;Débordement en virgule flottante.\n"},
+        RowCase{"UnknownSex", "X;35;80;1,75", "X;35;80;1,75;;;;;;;;Sexe inconnu : 'X'\n"},
+        RowCase{"SexCheckedBeforeMeasures", "Homme;;;", "Homme;;;;;;;;;;;Sexe inconnu : 'Homme'\n"},
+        RowCase{"AccentedFemininIsUnknown", "Féminin;8;25;1,25",
+                "Féminin;8;25;1,25;;;;;;;;Sexe inconnu : 'Féminin'\n"},
+        RowCase{"EmptySex", ";35;80;1,75", ";35;80;1,75;;;;;;;;Sexe inconnu : ''\n"},
+        RowCase{"SpecialCharactersQuotedInEchoAndMessage", "M;\"3;5\";\"8\"\"0\";1,75",
+                "M;\"3;5\";\"8\"\"0\";1,75;;;;;;;;\"'3;5' n'est pas une valeur en virgule flottante "
+                "correcte.\"\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct SexCase {
+    const char* text;
+    std::optional<Sex> sex;
+};
+
+TEST(ParseSex, AcceptsTheLettersAndTheWindowsWordsInAnyCase) {
+    const SexCase cases[] = {
+        {"M", Sex::Male},       {"m", Sex::Male},     {"Masculin", Sex::Male},   {"mAsCuLiN", Sex::Male},
+        {"F", Sex::Female},     {"f", Sex::Female},   {"Feminin", Sex::Female},  {"FEMININ", Sex::Female},
+        {"", std::nullopt},     {" M", std::nullopt}, {"M ", std::nullopt},      {"Male", std::nullopt},
+        {"Masc", std::nullopt}, {"MF", std::nullopt}, {"Féminin", std::nullopt}, {"Masculine", std::nullopt}};
+    for (const SexCase& test : cases)
+        EXPECT_EQ(parseSex(test.text), test.sex) << "'" << test.text << "'";
+}
+
+// The same patients given to the engine directly and to the batch row: identical texts.
+TEST(AssessRow, AgreesWithTheEngineForEveryPatient) {
+    const char* const ages[] = {"0", "0,75", "5,3", "8", "15,5", "18", "18,25", "35", "-1", ""};
+    const char* const weights[] = {"0", "4", "25", "56,655", "80", "122,2", "1.5"};
+    const char* const heights[] = {"0", "0,5", "1,25", "1,75", "1,8", ","};
+    for (const Sex sex : {Sex::Male, Sex::Female}) {
+        for (const char* age : ages) {
+            for (const char* weight : weights) {
+                for (const char* height : heights) {
+                    const RowOutcome outcome = assessRow({sex == Sex::Male ? "M" : "F", age, weight, height});
+                    const std::string patient = std::string(age) + " / " + weight + " / " + height;
+                    try {
+                        const Assessment expected = assess(sex, {age, weight, height}, ',');
+                        ASSERT_EQ(outcome.error, "") << patient;
+                        EXPECT_EQ(outcome.assessment.index, expected.index) << patient;
+                        EXPECT_EQ(outcome.assessment.maximumWeight, expected.maximumWeight) << patient;
+                        EXPECT_EQ(outcome.assessment.minimumWeight, expected.minimumWeight) << patient;
+                        EXPECT_EQ(outcome.assessment.band.band, expected.band.band) << patient;
+                        EXPECT_EQ(outcome.assessment.band.advice, expected.band.advice) << patient;
+                        EXPECT_EQ(outcome.assessment.band.objective, expected.band.objective) << patient;
+                        EXPECT_EQ(outcome.assessment.summary, expected.summary) << patient;
+                    } catch (const EngineError& error) {
+                        EXPECT_EQ(outcome.error, withFinalFullStop(error.what())) << patient;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(RunBatch, AllRowsAssessedExitsZero) {
+    const BatchRun run = runOn("sexe;age;poids;taille\nM;35;80;1,75\nF;8;25;1,25\n");
+    EXPECT_EQ(run.result.exitStatus(), 0);
+    EXPECT_EQ(run.result.rows, 2u);
+    EXPECT_EQ(run.result.failedRows, 0u);
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 3);
+}
+
+TEST(RunBatch, ARowErrorExitsOneAndKeepsEveryRowInOrder) {
+    const BatchRun run = runOn("sexe;age;poids;taille\nM;35;;1,75\nF;8;25;1,25\nX;1;1;1\n");
+    EXPECT_EQ(run.result.exitStatus(), 1);
+    EXPECT_EQ(run.result.rows, 3u);
+    EXPECT_EQ(run.result.failedRows, 2u);
+    EXPECT_EQ(run.output.substr(kOutputHeader.size(), 12), "M;35;;1,75;;");
+    EXPECT_NE(run.output.find("\nF;8;25;1,25;16;"), std::string::npos);
+    EXPECT_TRUE(run.output.ends_with("\nX;1;1;1;;;;;;;;Sexe inconnu : 'X'\n"));
+}
+
+TEST(RunBatch, HeaderOnlyGivesTheOutputHeader) {
+    const BatchRun run = runOn("\xEF\xBB\xBF\"Sexe\";AGE;Poids;taille\r\n\r\n");
+    EXPECT_EQ(run.result.exitStatus(), 0);
+    EXPECT_EQ(run.output, kOutputHeader);
+}
+
+struct UsageCase {
+    const char* name;
+    std::string input;
+    std::string message;
+};
+
+class HeaderFault : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(HeaderFault, WritesNothing) {
+    const BatchRun run = runOn(GetParam().input);
+    EXPECT_EQ(run.result.exitStatus(), 2);
+    EXPECT_EQ(run.result.usageError, GetParam().message);
+    EXPECT_FALSE(run.result.interrupted);
+    EXPECT_EQ(run.output, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunBatch, HeaderFault,
+    testing::Values(
+        UsageCase{"EmptyInput", "", "en-tête manquant : la première ligne doit être sexe;age;poids;taille"},
+        UsageCase{"BlankLinesOnly", "\n\r\n",
+                  "en-tête manquant : la première ligne doit être sexe;age;poids;taille"},
+        UsageCase{"DataInsteadOfHeader", "M;35;80;1,75\n",
+                  "ligne 1 : en-tête attendu : sexe;age;poids;taille"},
+        UsageCase{"ColumnsInAnotherOrder", "\nsexe;poids;age;taille\n",
+                  "ligne 2 : en-tête attendu : sexe;age;poids;taille"},
+        UsageCase{"ColumnMissing", "sexe;age;poids\nM;35;80\n",
+                  "ligne 1 : en-tête attendu : sexe;age;poids;taille"},
+        UsageCase{"ExtraColumn", "sexe;age;poids;taille;nom\n",
+                  "ligne 1 : en-tête attendu : sexe;age;poids;taille"},
+        UsageCase{"CommaSeparated", "sexe,age,poids,taille\n",
+                  "ligne 1 : en-tête attendu : sexe;age;poids;taille"},
+        UsageCase{"Latin1Header", "s\xE9xe;age;poids;taille\n", "ligne 1 : texte qui n'est pas en UTF-8"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class FaultAfterHeader : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(FaultAfterHeader, KeepsTheRowsBeforeAndMarksTheOutputIncomplete) {
+    const BatchRun run = runOn("sexe;age;poids;taille\nM;35;80;1,75\n" + GetParam().input + "F;8;25;1,25\n");
+    EXPECT_EQ(run.result.exitStatus(), 2);
+    EXPECT_EQ(run.result.usageError, GetParam().message);
+    EXPECT_TRUE(run.result.interrupted);
+    EXPECT_EQ(run.result.rows, 1u);
+    const std::string firstRow = outputRow("M;35;80;1,75");
+    EXPECT_EQ(run.output, kOutputHeader + firstRow + ";;;;;;;;;;;Lecture interrompue (" + GetParam().message +
+                              ") : la suite de l'entrée n'a pas été évaluée.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunBatch, FaultAfterHeader,
+    testing::Values(UsageCase{"ThreeFields", "M;35;80\n", "ligne 3 : 3 champs au lieu de 4"},
+                    UsageCase{"FiveFields", "\nM;35;80;1,75;x\n", "ligne 4 : 5 champs au lieu de 4"},
+                    UsageCase{"OneField", "M 35 80 1,75\n", "ligne 3 : 1 champ au lieu de 4"},
+                    UsageCase{"CommaSeparatedRow", "M,35,80,\"1,75\"\n", "ligne 3 : 1 champ au lieu de 4"},
+                    UsageCase{"UnterminatedQuote", "M;35;\"80;1,75\n", "ligne 3 : guillemet non fermé"},
+                    UsageCase{"NotUtf8", "F\xE9minin;8;25;1,25\n", "ligne 3 : texte qui n'est pas en UTF-8"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RunBatch, AReadErrorAfterTheHeaderMarksTheOutputIncomplete) {
+    int calls = 0;
+    const BatchRun run = runOn([&calls](char* buffer, std::size_t size) -> std::size_t {
+        if (++calls > 1)
+            throw std::runtime_error("erreur de lecture : panne");
+        const std::string text = "sexe;age;poids;taille\nM;35;80;1,75\n";
+        std::copy_n(text.data(), std::min(size, text.size()), buffer);
+        return std::min(size, text.size());
+    });
+    EXPECT_EQ(run.result.exitStatus(), 2);
+    EXPECT_EQ(run.result.usageError, "erreur de lecture : panne");
+    EXPECT_TRUE(run.output.ends_with("\n;;;;;;;;;;;Lecture interrompue (erreur de lecture : panne) : la "
+                                     "suite de l'entrée n'a pas été évaluée.\n"));
+}
+
+TEST(RunBatch, AWriteErrorStopsTheBatch) {
+    CsvReader reader(fromText("sexe;age;poids;taille\nM;35;80;1,75\n"));
+    CsvWriter writer([](std::string_view) { throw OutputError("erreur d'écriture : disque plein"); });
+    EXPECT_THROW(runBatch(reader, writer), OutputError);
+}
+
+TEST(RunBatch, ReportsProgressUpToTheLastRow) {
+    std::string input = "sexe;age;poids;taille\n";
+    for (int i = 0; i < 10'000; ++i)
+        input += "M;35;80;1,75\n";
+    std::vector<std::size_t> reported;
+    CsvReader reader(fromText(input));
+    CsvWriter writer([](std::string_view) {});
+    runBatch(reader, writer, [&](std::size_t rows) { reported.push_back(rows); });
+    ASSERT_FALSE(reported.empty());
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+    EXPECT_GT(reported.size(), 1u) << "progress during the run, not only at its end";
+    EXPECT_EQ(reported.back(), 10'000u);
+}
+
+} // namespace
