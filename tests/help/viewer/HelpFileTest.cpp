@@ -1,0 +1,216 @@
+#include "ChmArchive.h"
+#include "Contents.h"
+#include "ReferenceChart.h"
+#include "ReferenceThresholds.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+#include <QTextDocument>
+#include <QTextTable>
+
+#include <memory>
+
+using namespace vimora::help;
+using vimora::ReferenceThresholds;
+using vimora::Sex;
+
+Q_DECLARE_METATYPE(vimora::Sex)
+
+namespace {
+
+const QStringList kPages{"index.htm",  "saisie.htm",   "resultats.htm", "exemple.htm", "clavier.htm",
+                         "copier.htm", "erreurs.htm",  "adultes.htm",   "enfants.htm", "courbes.htm",
+                         "seuils.htm", "objectif.htm", "menus.htm",     "apropos.htm"};
+
+QString pageTitle(const QString& html) {
+    static const QRegularExpression title(QStringLiteral("<title>([^<]*)</title>"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return title.match(html).captured(1);
+}
+
+void collectTopics(const std::vector<ContentsEntry>& entries, std::vector<const ContentsEntry*>& pages) {
+    for (const ContentsEntry& entry : entries) {
+        if (!entry.topic.isEmpty())
+            pages.push_back(&entry);
+        collectTopics(entry.children, pages);
+    }
+}
+
+QString decimal(double value) {
+    return QString::number(value, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+// Whether the curve of this colour covers the row of the value (or a row next to it) at x.
+bool curveAt(const QImage& image, int x, double value, const QColor& colour) {
+    const int y = chart::yForIndex(value);
+    for (int row = y - 1; row <= y + 1; ++row) {
+        if (image.pixelColor(x, row) == colour)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class HelpFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        m_archive = ChmArchive::open(VIMORA_HELP_FILE);
+        QVERIFY2(m_archive, "the built help file opens with chmlib");
+    }
+
+    void namesItsTitleAndDefaultTopic() {
+        QCOMPARE(m_archive->title(), QStringLiteral("Aide de Vimora XP"));
+        QCOMPARE(m_archive->defaultTopic(), QUrl(QStringLiteral("chm:/index.htm")));
+        const std::optional<QByteArray> page = m_archive->read(QStringLiteral("/index.htm"));
+        QVERIFY(page);
+        QCOMPARE(pageTitle(QString::fromUtf8(*page)), QStringLiteral("Bienvenue dans Vimora XP"));
+    }
+
+    void contentsListEveryPageUnderItsTitle() {
+        const std::optional<QByteArray> file = m_archive->read(m_archive->contentsFile());
+        QVERIFY(file);
+        const std::vector<ContentsEntry> contents = parseContents(decodeStoredText(*file));
+        std::vector<const ContentsEntry*> pages;
+        collectTopics(contents, pages);
+
+        QSet<QString> listed;
+        for (const ContentsEntry* entry : pages) {
+            const std::optional<QByteArray> page = m_archive->read(objectPath(entry->topic));
+            QVERIFY2(page, qPrintable(entry->topic.toString()));
+            QCOMPARE(pageTitle(QString::fromUtf8(*page)), entry->name);
+            listed << objectPath(entry->topic);
+        }
+        QSet<QString> expected;
+        for (const QString& page : kPages)
+            expected << QLatin1Char('/') + page;
+        QCOMPARE(listed, expected);
+        QCOMPARE(pages.size(), std::size_t(kPages.size()));
+    }
+
+    void everyLinkAndPictureIsInTheFile() {
+        static const QRegularExpression reference(QStringLiteral("(href|src)=\"([^\"]+)\""));
+        int checked = 0;
+        for (const QString& name : kPages) {
+            const QUrl page = topicUrl(name);
+            const std::optional<QByteArray> html = m_archive->read(objectPath(page));
+            QVERIFY2(html, qPrintable(name));
+            for (auto it = reference.globalMatch(QString::fromUtf8(*html)); it.hasNext();) {
+                const QUrl target = page.resolved(QUrl(it.next().captured(2)));
+                QVERIFY2(m_archive->contains(objectPath(target)),
+                         qPrintable(name + QStringLiteral(" refers to ") + target.toString()));
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 40);
+    }
+
+    void curvesAreDrawnFromTheTable_data() {
+        QTest::addColumn<Sex>("sex");
+        QTest::addColumn<QString>("picture");
+        QTest::newRow("boys") << Sex::Male << QStringLiteral("/images/courbes-garcons.png");
+        QTest::newRow("girls") << Sex::Female << QStringLiteral("/images/courbes-filles.png");
+    }
+
+    void curvesAreDrawnFromTheTable() {
+        QFETCH(Sex, sex);
+        QFETCH(QString, picture);
+        const std::optional<QByteArray> png = m_archive->read(picture);
+        QVERIFY(png);
+        const QImage image = QImage::fromData(*png, "PNG");
+        QCOMPARE(image.size(), QSize(chart::kWidth, chart::kHeight));
+
+        // The middle of each quarter's step lies on its threshold, unless a curve drawn later
+        // covers it there.
+        struct Curve {
+            double ReferenceThresholds::*threshold;
+            QColor colour;
+        };
+        const Curve curves[] = {{&ReferenceThresholds::lowerThreshold, chart::kLowerColour},
+                                {&ReferenceThresholds::upperThreshold, chart::kUpperColour},
+                                {&ReferenceThresholds::obesityThreshold, chart::kObesityColour}};
+        int checked = 0;
+        for (int quarter = 0; quarter <= chart::kQuarters; ++quarter) {
+            const ReferenceThresholds t = vimora::lookupReferenceThresholds(sex, quarter / 4.0);
+            const int x = quarter < chart::kQuarters
+                              ? chart::xForQuarter(quarter) + chart::kPixelsPerQuarter / 2
+                              : chart::xForQuarter(quarter);
+            for (std::size_t c = 0; c < std::size(curves); ++c) {
+                const double value = t.*curves[c].threshold;
+                bool covered = false;
+                for (std::size_t later = c + 1; later < std::size(curves); ++later)
+                    covered |=
+                        std::abs(chart::yForIndex(t.*curves[later].threshold) - chart::yForIndex(value)) <= 3;
+                if (covered)
+                    continue;
+                QVERIFY2(curveAt(image, x, value, curves[c].colour),
+                         qPrintable(QStringLiteral("quarter %1, value %2").arg(quarter).arg(value)));
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 180);
+    }
+
+    void generatorPlotsTheProgramsTable() {
+        QProcess generator;
+        generator.start(QStringLiteral(VIMORA_REFERENCE_CURVES), {QStringLiteral("--dump")});
+        QVERIFY(generator.waitForFinished(10000));
+        QCOMPARE(generator.exitCode(), 0);
+        const QStringList lines = QString::fromLatin1(generator.readAllStandardOutput())
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2 * (chart::kQuarters + 1));
+        for (const QString& line : lines) {
+            const QStringList fields = line.split(QLatin1Char(' '));
+            QCOMPARE(fields.size(), 5);
+            const Sex sex = fields[0] == QLatin1String("M") ? Sex::Male : Sex::Female;
+            const ReferenceThresholds expected =
+                vimora::lookupReferenceThresholds(sex, fields[1].toInt() / 4.0);
+            const ReferenceThresholds plotted{fields[2].toDouble(), fields[3].toDouble(),
+                                              fields[4].toDouble()};
+            QVERIFY2(plotted == expected, qPrintable(line));
+        }
+    }
+
+    void thresholdsPageShowsTheProgramsTable() {
+        const std::optional<QByteArray> html = m_archive->read(QStringLiteral("/seuils.htm"));
+        QVERIFY(html);
+        QTextDocument document;
+        document.setHtml(QString::fromUtf8(*html));
+        QTextTable* table = nullptr;
+        for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+            if ((table = qobject_cast<QTextTable*>(frame)))
+                break;
+        }
+        QVERIFY(table);
+        constexpr int kHeaderRows = 2;
+        QCOMPARE(table->rows(), kHeaderRows + chart::kQuarters + 1);
+        auto cell = [table](int row, int column) {
+            QTextTableCell c = table->cellAt(row, column);
+            QTextCursor cursor = c.firstCursorPosition();
+            cursor.setPosition(c.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+            return cursor.selectedText();
+        };
+        for (int quarter = 0; quarter <= chart::kQuarters; ++quarter) {
+            const int row = kHeaderRows + quarter;
+            QCOMPARE(cell(row, 1).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), quarter / 4.0);
+            int column = 2;
+            for (const Sex sex : {Sex::Male, Sex::Female}) {
+                const ReferenceThresholds t = vimora::lookupReferenceThresholds(sex, quarter / 4.0);
+                for (double value : {t.upperThreshold, t.lowerThreshold, t.obesityThreshold})
+                    QCOMPARE(cell(row, column++), decimal(value));
+            }
+        }
+        QCOMPARE(cell(kHeaderRows + 35, 0), QStringLiteral("8 ans 9 mois"));
+    }
+
+private:
+    std::unique_ptr<ChmArchive> m_archive;
+};
+
+QTEST_MAIN(HelpFileTest)
+#include "HelpFileTest.moc"

@@ -1,0 +1,397 @@
+#include "HtmlHelp.h"
+#include "ReferenceChart.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include <dlfcn.h>
+
+#include <functional>
+
+using namespace vimora::platform;
+
+namespace {
+
+// Answers the modal message box that a call may open, so that no test can hang on it.
+class MessageBoxAnswer {
+public:
+    MessageBoxAnswer() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                m_text = box->text();
+                m_icon = box->icon();
+                m_parent = box->parentWidget();
+                ++m_count;
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            }
+        });
+        m_timer.start(20);
+    }
+
+    int count() const { return m_count; }
+    const QString& text() const { return m_text; }
+    QMessageBox::Icon icon() const { return m_icon; }
+    QWidget* parent() const { return m_parent; }
+
+private:
+    QTimer m_timer;
+    int m_count = 0;
+    QString m_text;
+    QMessageBox::Icon m_icon = QMessageBox::NoIcon;
+    QPointer<QWidget> m_parent;
+};
+
+QTextBrowser* pageOf(QWidget* window) {
+    return window->findChild<QTextBrowser*>(QStringLiteral("page"));
+}
+QTreeWidget* contentsOf(QWidget* window) {
+    return window->findChild<QTreeWidget*>(QStringLiteral("contents"));
+}
+
+QTreeWidgetItem* contentsItem(QTreeWidget* tree, const QString& name) {
+    const QList<QTreeWidgetItem*> items = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    return items.size() == 1 ? items.front() : nullptr;
+}
+
+void clickToolButton(QWidget* window, const char* action) {
+    auto* tools = window->findChild<QToolBar*>();
+    QWidget* button = tools->widgetForAction(window->findChild<QAction*>(QLatin1String(action)));
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Clicks the second character of the first link that shows the given text.
+void clickLink(QTextBrowser* page, const QString& text) {
+    const QTextCursor found = page->document()->find(text);
+    QVERIFY2(!found.isNull(), qPrintable(text));
+    QTextCursor second(page->document());
+    second.setPosition(found.selectionStart() + 2);
+    QVERIFY(second.charFormat().isAnchor());
+    page->setTextCursor(second);
+    page->ensureCursorVisible();
+    const QPoint point = page->cursorRect(second).center() - QPoint(2, 0);
+    QVERIFY(!page->anchorAt(point).isEmpty());
+    QTest::mouseClick(page->viewport(), Qt::LeftButton, Qt::NoModifier, point);
+}
+
+QSet<QWidget*> visibleTopLevels() {
+    QSet<QWidget*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible())
+            windows << widget;
+    }
+    return windows;
+}
+
+} // namespace
+
+class HelpViewerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(QFile::exists(QStringLiteral(VIMORA_HELP_FILE)), VIMORA_HELP_FILE);
+        load();
+    }
+
+    void cleanup() { m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0); }
+
+    void cleanupTestCase() {
+        if (m_library != nullptr)
+            dlclose(m_library);
+    }
+
+    void showsTheDefaultTopicInAWindowOfItsOwn() {
+        QWidget* window = display();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QVERIFY(window->isWindow());
+        QCOMPARE(window->parentWidget(), nullptr);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Aide de Vimora XP"));
+
+        QTextBrowser* page = pageOf(window);
+        QVERIFY(page);
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/index.htm")));
+        QCOMPARE(page->documentTitle(), QStringLiteral("Bienvenue dans Vimora XP"));
+        QVERIFY(page->toPlainText().contains(QStringLiteral("évalue la corpulence d'un patient")));
+    }
+
+    void showsTheContentsTree() {
+        QTreeWidget* tree = contentsOf(display());
+        QVERIFY(tree);
+        QStringList topLevel;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            topLevel << tree->topLevelItem(i)->text(0);
+        QCOMPARE(topLevel, (QStringList{"Bienvenue dans Vimora XP", "Utiliser Vimora XP",
+                                        "Interpréter les résultats", "Référence"}));
+        QTreeWidgetItem* book = tree->topLevelItem(2);
+        QCOMPARE(book->childCount(), 5);
+        QCOMPARE(book->child(2)->text(0), QStringLiteral("Courbes de référence de l'enfant"));
+        QVERIFY(book->isExpanded());
+        QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
+    }
+
+    void followsLinksAndGoesBackAndForward() {
+        QWidget* window = display();
+        QTextBrowser* page = pageOf(window);
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("back"))->isEnabled());
+
+        clickLink(page, QStringLiteral("Saisir les mesures du patient"));
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/saisie.htm")));
+        QCOMPARE(page->documentTitle(), QStringLiteral("Saisir les mesures du patient"));
+        QCOMPARE(contentsOf(window)->currentItem()->text(0), QStringLiteral("Saisir les mesures du patient"));
+
+        clickLink(page, QStringLiteral("Messages d'erreur"));
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/erreurs.htm")));
+        QVERIFY(page->toPlainText().contains(QStringLiteral("Division par zéro en virgule flottante.")));
+
+        clickToolButton(window, "back");
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/saisie.htm")));
+        clickToolButton(window, "back");
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/index.htm")));
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("back"))->isEnabled());
+
+        clickToolButton(window, "forward");
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/saisie.htm")));
+        QCOMPARE(contentsOf(window)->currentItem()->text(0), QStringLiteral("Saisir les mesures du patient"));
+
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/erreurs.htm")));
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("forward"))->isEnabled());
+
+        clickToolButton(window, "home");
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/index.htm")));
+    }
+
+    void contentsEntryOpensItsTopic() {
+        QWidget* window = display();
+        QTreeWidget* tree = contentsOf(window);
+        QTreeWidgetItem* item = contentsItem(tree, QStringLiteral("Classes de corpulence de l'adulte"));
+        QVERIFY(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          tree->visualItemRect(item).center());
+        QTextBrowser* page = pageOf(window);
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/adultes.htm")));
+        QVERIFY(page->toPlainText().contains(QStringLiteral("Obésité grade III")));
+
+        // A book without a page of its own changes nothing.
+        QTreeWidgetItem* book = contentsItem(tree, QStringLiteral("Référence"));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          tree->visualItemRect(book).center());
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/adultes.htm")));
+    }
+
+    void showsThePicturesOfTheFile() {
+        QWidget* window = display();
+        QTreeWidget* tree = contentsOf(window);
+        tree->setCurrentItem(contentsItem(tree, QStringLiteral("Courbes de référence de l'enfant")));
+        QTextBrowser* page = pageOf(window);
+        QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/courbes.htm")));
+
+        // Scroll the boys' curves into view and look for their red obesity threshold.
+        QTextCursor picture = page->document()->find(QString(QChar::ObjectReplacementCharacter));
+        QVERIFY(!picture.isNull());
+        QVERIFY(picture.charFormat().isImageFormat());
+        QCOMPARE(picture.charFormat().toImageFormat().name(), QStringLiteral("images/courbes-garcons.png"));
+        picture.clearSelection();
+        page->setTextCursor(picture);
+        page->ensureCursorVisible();
+        const QImage shown = page->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int red = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x)
+                red += shown.pixelColor(x, y) == vimora::help::chart::kObesityColour;
+        }
+        QVERIFY2(red > 200, qPrintable(QString::number(red)));
+    }
+
+    void missingTopicShowsAPageSayingSo() {
+        QTextBrowser* page = pageOf(display());
+        page->setSource(QUrl(QStringLiteral("chm:/absente.htm")));
+        QCOMPARE(page->documentTitle(), QStringLiteral("Rubrique introuvable"));
+        QVERIFY(page->toPlainText().contains(QStringLiteral("/absente.htm")));
+    }
+
+    void secondDisplayRaisesTheSameWindow() {
+        QWidget* first = display();
+        first->showMinimized();
+        QTRY_VERIFY(first->isMinimized());
+        const QSet<QWidget*> before = visibleTopLevels();
+        QWidget* second = display();
+        QCOMPARE(second, first);
+        QVERIFY(!first->isMinimized());
+        QCOMPARE(visibleTopLevels(), before);
+    }
+
+    void aClosedWindowIsReplacedByANewOne() {
+        QPointer<QWidget> closed = display();
+        closed->close();
+        QWidget* reopened = display();
+        QVERIFY(reopened);
+        QVERIFY(reopened != closed.data());
+        QTRY_VERIFY(closed.isNull());
+        QVERIFY(reopened->isVisible());
+    }
+
+    void ownerIsOnlyALiveWidgetOfTheApplication_data() {
+        QTest::addColumn<bool>("liveOwner");
+        QTest::addColumn<quintptr>("handle");
+        QTest::newRow("desktop") << false << quintptr(reinterpret_cast<quintptr>(GetDesktopWindow()));
+        QTest::newRow("none") << false << quintptr(0);
+        QTest::newRow("foreign handle") << false << quintptr(0x7654321);
+        QTest::newRow("a window of the program") << true << quintptr(0);
+    }
+
+    void ownerIsOnlyALiveWidgetOfTheApplication() {
+        QFETCH(bool, liveOwner);
+        QFETCH(quintptr, handle);
+        QWidget owner;
+        owner.show();
+        QWidget* window =
+            display(VIMORA_HELP_FILE, liveOwner ? &owner : reinterpret_cast<WindowHandle>(handle));
+        QVERIFY(window);
+        QVERIFY(window->isWindow());
+        QCOMPARE(window->parentWidget(), liveOwner ? &owner : nullptr);
+        m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
+    }
+
+    void unreadableFileShowsAFrenchMessage_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing file") << "missing"
+                                      << "Le fichier d'aide « %1 » est introuvable.";
+        QTest::newRow("not a help file")
+            << "garbage"
+            << "Le fichier d'aide « %1 » ne peut pas être lu : il est endommagé ou ce n'est pas un fichier "
+               "d'aide compilé (.chm).";
+        QTest::newRow("a directory")
+            << "directory"
+            << "Le fichier d'aide « %1 » ne peut pas être lu : il est endommagé ou ce n'est pas un fichier "
+               "d'aide compilé (.chm).";
+    }
+
+    void unreadableFileShowsAFrenchMessage() {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        QTemporaryDir directory;
+        // A name with spaces and accents reaches the engine as the bytes the caller passes.
+        const QString path = directory.filePath(QStringLiteral("Aide médicale/VimoraXP.chm"));
+        if (kind != QLatin1String("missing"))
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        if (kind == QLatin1String("garbage")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(4096, 'x'));
+        } else if (kind == QLatin1String("directory")) {
+            QVERIFY(QDir().mkpath(path));
+        }
+
+        const QSet<QWidget*> before = visibleTopLevels();
+        MessageBoxAnswer answer;
+        QCOMPARE(display(QFile::encodeName(path)), nullptr);
+        QCOMPARE(answer.count(), 1);
+        QCOMPARE(answer.text(), message.replace(QStringLiteral(" » "), QStringLiteral("\u00A0» "))
+                                    .replace(QStringLiteral("« "), QStringLiteral("«\u00A0"))
+                                    .arg(path));
+        QCOMPARE(answer.icon(), QMessageBox::Warning);
+        QCOMPARE(answer.parent(), nullptr);
+        QCOMPARE(visibleTopLevels(), before);
+    }
+
+    void noFileShowsNothing() {
+        MessageBoxAnswer answer;
+        QCOMPARE(m_htmlHelp(GetDesktopWindow(), nullptr, HH_DISPLAY_TOPIC, 0), nullptr);
+        QCOMPARE(m_htmlHelp(GetDesktopWindow(), "", HH_DISPLAY_TOPIC, 0), nullptr);
+        QCOMPARE(answer.count(), 0);
+    }
+
+    void otherCommandsDoNothing_data() {
+        QTest::addColumn<quint32>("command");
+        QTest::newRow("HH_DISPLAY_TOC") << quint32(1);
+        QTest::newRow("HH_DISPLAY_INDEX") << quint32(2);
+        QTest::newRow("17") << quint32(17);
+        QTest::newRow("19") << quint32(19);
+        QTest::newRow("largest") << quint32(0xFFFFFFFF);
+    }
+
+    void otherCommandsDoNothing() {
+        QFETCH(quint32, command);
+        QPointer<QWidget> open = display();
+        const QSet<QWidget*> before = visibleTopLevels();
+        MessageBoxAnswer answer;
+        QCOMPARE(m_htmlHelp(GetDesktopWindow(), VIMORA_HELP_FILE, command, 0), nullptr);
+        QCOMPARE(visibleTopLevels(), before);
+        QVERIFY(!open.isNull());
+        QCOMPARE(answer.count(), 0);
+    }
+
+    void closeAllClosesEveryViewerAtOnce() {
+        QTemporaryDir directory;
+        const QString copy = directory.filePath(QStringLiteral("Autre aide.chm"));
+        QVERIFY(QFile::copy(QStringLiteral(VIMORA_HELP_FILE), copy));
+        QPointer<QWidget> first = display();
+        QPointer<QWidget> second = display(QFile::encodeName(copy));
+        QVERIFY(first && second && first != second);
+
+        QCOMPARE(m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0), nullptr);
+        QVERIFY(first.isNull());
+        QVERIFY(second.isNull());
+        QCOMPARE(m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0), nullptr);
+    }
+
+    void unloadsCleanlyAndLoadsAgain() {
+        QPointer<QWidget> window = display();
+        pageOf(window)->setSource(QUrl(QStringLiteral("chm:/courbes.htm")));
+        m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
+        unload();
+        QVERIFY2(dlopen(VIMORA_HELP_VIEWER_PATH, RTLD_NOW | RTLD_NOLOAD) == nullptr,
+                 "nothing keeps it loaded");
+        QTest::qWait(50);
+
+        load();
+        window = display();
+        QVERIFY(window);
+        // Unloaded with a window still open: the window goes with the library.
+        unload();
+        QVERIFY(window.isNull());
+        QTest::qWait(50);
+        load();
+    }
+
+private:
+    void load() {
+        m_library = dlopen(VIMORA_HELP_VIEWER_PATH, RTLD_NOW | RTLD_LOCAL);
+        QVERIFY2(m_library, dlerror());
+        m_htmlHelp = reinterpret_cast<HtmlHelpFunction>(dlsym(m_library, kHtmlHelpEntryName));
+        QVERIFY(m_htmlHelp);
+    }
+
+    void unload() {
+        QCOMPARE(dlclose(m_library), 0);
+        m_library = nullptr;
+        m_htmlHelp = nullptr;
+    }
+
+    QWidget* display(const QByteArray& file = VIMORA_HELP_FILE, WindowHandle owner = GetDesktopWindow()) {
+        return static_cast<QWidget*>(m_htmlHelp(owner, file.constData(), HH_DISPLAY_TOPIC, 0));
+    }
+
+    void* m_library = nullptr;
+    HtmlHelpFunction m_htmlHelp = nullptr;
+};
+
+QTEST_MAIN(HelpViewerTest)
+#include "HelpViewerTest.moc"
