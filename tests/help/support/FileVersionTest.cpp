@@ -1,0 +1,121 @@
+#include "FileVersion.h"
+#include "TestFiles.h"
+#include "hh_funcs.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+using vimora::platform::FileVersion;
+using namespace vimora::help;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kFixtures = VIMORA_FIXTURES_DIR;
+
+std::vector<unsigned char> bytesOf(const std::string& path) {
+    const std::string text = testfiles::readFile(path);
+    return {text.begin(), text.end()};
+}
+
+TEST(FileVersion, ReadsTheVersionResourceOfPeImages) {
+    const VersionNumbers pe64 = GetFileVersionNumbers(kFixtures + "/hhctrl-4.74.9273.0.dll");
+    EXPECT_EQ(pe64.version, (FileVersion{4, 74, 9273, 0}));
+    EXPECT_EQ(pe64.text, "4.74.9273.0");
+
+    const VersionNumbers pe32 = GetFileVersionNumbers(kFixtures + "/shdocvw-4.70.0.1158.dll");
+    EXPECT_EQ(pe32.version, (FileVersion{4, 70, 0, 1158}));
+    EXPECT_EQ(pe32.text, "4.70.0.1158");
+}
+
+TEST(FileVersion, IsEmptyWithoutAVersionRecord) {
+    for (const std::string& path : {kFixtures + "/no-version.dll", kFixtures + "/version.rc", kFixtures,
+                                    kFixtures + "/missing.dll", std::string()}) {
+        const VersionNumbers numbers = GetFileVersionNumbers(path);
+        EXPECT_EQ(numbers.text, "") << path;
+        EXPECT_EQ(numbers.version, FileVersion{}) << path;
+    }
+}
+
+TEST(FileVersion, RejectsAWrongSignature) {
+    std::vector<unsigned char> image = bytesOf(kFixtures + "/hhctrl-4.74.9273.0.dll");
+    const unsigned char signature[] = {0xBD, 0x04, 0xEF, 0xFE};
+    const auto at = std::search(image.begin(), image.end(), std::begin(signature), std::end(signature));
+    ASSERT_NE(at, image.end());
+    ASSERT_EQ(vimora::platform::ReadPeFileVersion(image), (FileVersion{4, 74, 9273, 0}));
+    *at = 0xBE;
+    EXPECT_EQ(vimora::platform::ReadPeFileVersion(image), std::nullopt);
+}
+
+// Cut anywhere, an image gives nothing until it holds the whole version record, and never reads
+// past its end.
+TEST(FileVersion, SurvivesTruncatedImages) {
+    const std::vector<unsigned char> image = bytesOf(kFixtures + "/shdocvw-4.70.0.1158.dll");
+    const FileVersion expected{4, 70, 0, 1158};
+    bool complete = false;
+    for (std::size_t length = 0; length <= image.size(); ++length) {
+        const std::vector<unsigned char> truncated(image.begin(), image.begin() + static_cast<long>(length));
+        const auto version = vimora::platform::ReadPeFileVersion(truncated);
+        complete = complete || version.has_value();
+        EXPECT_EQ(version, complete ? std::optional(expected) : std::nullopt) << "cut at " << length;
+    }
+    EXPECT_TRUE(complete);
+}
+
+class SharedObject : public testing::Test {
+protected:
+    std::string install(const std::string& name, const char* source = VIMORA_TEST_ENGINE) const {
+        const std::string path = m_directory / name;
+        fs::copy_file(source, path);
+        return path;
+    }
+    testfiles::TemporaryDirectory m_directory;
+};
+
+TEST_F(SharedObject, TakesItsVersionFromTheResolvedFileName) {
+    install("libengine.so.2.3.4");
+    fs::create_symlink("libengine.so.2.3.4", m_directory / "libengine.so.2");
+    fs::create_symlink("libengine.so.2", m_directory / "libengine.so");
+    EXPECT_EQ(GetFileVersionNumbers(m_directory / "libengine.so").text, "2.3.4.0");
+    EXPECT_EQ(GetFileVersionNumbers(install("libother.so.7")).text, "7.0.0.0");
+    EXPECT_EQ(GetFileVersionNumbers(install("libplain.so")).text, "");
+
+    testfiles::writeFile(m_directory / "notes.so.1.2", "not an ELF file\n");
+    EXPECT_EQ(GetFileVersionNumbers(m_directory / "notes.so.1.2").text, "");
+}
+
+struct NameCase {
+    const char* name;
+    const char* fileName;
+    std::optional<FileVersion> expected;
+};
+
+class SharedObjectName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(SharedObjectName, GivesTheNumbersAfterSo) {
+    EXPECT_EQ(vimora::platform::ParseSharedObjectVersion(GetParam().fileName), GetParam().expected);
+}
+
+const NameCase kNames[] = {
+    {"ViewerEngine", "libvimorahelp.so.1.0.0", FileVersion{1, 0, 0, 0}},
+    {"OneNumber", "libc.so.6", FileVersion{6, 0, 0, 0}},
+    {"FourNumbers", "libx.so.1.2.3.4", FileVersion{1, 2, 3, 4}},
+    {"LargestField", "libx.so.65535.0", FileVersion{65535, 0, 0, 0}},
+    {"LastSoCounts", "libx.so.1.so.2", FileVersion{2, 0, 0, 0}},
+    {"FiveNumbers", "libx.so.1.2.3.4.5", std::nullopt},
+    {"FieldTooLarge", "libx.so.65536", std::nullopt},
+    {"Letters", "libx.so.1a", std::nullopt},
+    {"EmptyField", "libx.so.1..2", std::nullopt},
+    {"NothingAfterSo", "libx.so.", std::nullopt},
+    {"Unversioned", "libx.so", std::nullopt},
+};
+
+INSTANTIATE_TEST_SUITE_P(FileNames, SharedObjectName, testing::ValuesIn(kNames),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,192 @@
+#include "TestFiles.h"
+#include "hh.h"
+#include "hh_funcs.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+using namespace vimora::help;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Whether the library at `path` is mapped into the process, without loading it.
+bool isLoaded(const std::string& path) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (library != nullptr) {
+        dlclose(library);
+    }
+    return library != nullptr;
+}
+
+std::string escaped(const std::string& text) {
+    std::string result;
+    for (char c : text) {
+        if (c == '\\' || c == '"') {
+            result += '\\';
+        }
+        result += c;
+    }
+    return result;
+}
+
+class HelpEngineLoader : public testing::Test {
+protected:
+    void SetUp() override { setenv("VIMORA_REGISTRY", m_registry.c_str(), 1); }
+    void TearDown() override {
+        UnloadHelpEngine();
+        HelpEngineLoadError.clear();
+        unsetenv("VIMORA_REGISTRY");
+        unsetenv("ENGINE_DIR");
+    }
+
+    void registerEngine(const std::string& path) const {
+        testfiles::writeFile(m_registry, "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\" +
+                                             std::string(kHelpEngineKey) + "]\r\n@=\"" + escaped(path) +
+                                             "\"\r\n");
+    }
+
+    // A copy of a test engine at `relative` in the test's directory, so that each test loads its own.
+    std::string copyOf(const char* library, const std::string& relative) const {
+        const fs::path copy = m_directory.path() / relative;
+        fs::create_directories(copy.parent_path());
+        fs::copy_file(library, copy);
+        return copy.string();
+    }
+
+    testfiles::TemporaryDirectory m_directory;
+    const std::string m_registry = m_directory / "registry.reg";
+};
+
+TEST_F(HelpEngineLoader, LoadsTheRegisteredEngineOnce) {
+    const std::string engine = copyOf(VIMORA_TEST_ENGINE, "engine/libhelpengine.so");
+    registerEngine(engine);
+    EXPECT_EQ(LocateHelpEngine(), engine);
+
+    initialiseHelpEngineLoader();
+    ASSERT_NE(HelpEngineModule, nullptr);
+    ASSERT_NE(HelpEngineEntry, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(HelpEngineEntry), dlsym(HelpEngineModule, "HtmlHelpA"));
+    const vimora::platform::LibraryHandle first = HelpEngineModule;
+
+    LoadHelpEngine();
+    EXPECT_EQ(HelpEngineModule, first);
+
+    // Loaded twice, one unload would leave it mapped.
+    UnloadHelpEngine();
+    EXPECT_EQ(HelpEngineModule, nullptr);
+    EXPECT_EQ(HelpEngineEntry, nullptr);
+    EXPECT_FALSE(isLoaded(engine));
+}
+
+TEST_F(HelpEngineLoader, UnloadsOnlyWhatIsLoaded) {
+    UnloadHelpEngine();
+    EXPECT_EQ(HelpEngineModule, nullptr);
+
+    const std::string engine = copyOf(VIMORA_TEST_ENGINE, "libhelpengine.so");
+    registerEngine(engine);
+    LoadHelpEngine();
+    ASSERT_NE(HelpEngineEntry, nullptr);
+    finaliseHelpEngineLoader();
+    UnloadHelpEngine();
+    EXPECT_EQ(HelpEngineModule, nullptr);
+    EXPECT_EQ(HelpEngineEntry, nullptr);
+    EXPECT_FALSE(isLoaded(engine));
+}
+
+TEST_F(HelpEngineLoader, PassesPathsWithSpacesAndAccentsUnchanged) {
+    const std::string engine = copyOf(VIMORA_TEST_ENGINE, "Aide et données é/libhelpengine.so");
+    registerEngine(engine);
+    LoadHelpEngine();
+    ASSERT_NE(HelpEngineEntry, nullptr);
+
+    const std::string helpFile =
+        (m_directory.path() / "Mes Documents/Vimora XP à jour/VimoraXP.chm").string();
+    HelpEngineEntry(vimora::platform::GetDesktopWindow(), helpFile.c_str(),
+                    vimora::platform::HH_DISPLAY_TOPIC, 0);
+
+    const auto lastFile = reinterpret_cast<const char* (*)()>(dlsym(HelpEngineModule, "TestEngineLastFile"));
+    const auto lastCommand =
+        reinterpret_cast<std::uint32_t (*)()>(dlsym(HelpEngineModule, "TestEngineLastCommand"));
+    ASSERT_NE(lastFile, nullptr);
+    EXPECT_EQ(std::string(lastFile()), helpFile);
+    EXPECT_EQ(lastCommand(), vimora::platform::HH_DISPLAY_TOPIC);
+}
+
+enum class Registration { Path, NoKey, NoFile };
+
+struct Unloadable {
+    const char* name;
+    Registration registration;
+    // The registered value; "{engine}" stands for the test engine's directory.
+    const char* value;
+    const char* library;
+    // Part of the loader's message, or "" when nothing should have been loaded at all.
+    const char* loaderError;
+};
+
+class EngineStaysUnloaded : public HelpEngineLoader, public testing::WithParamInterface<Unloadable> {};
+
+TEST_P(EngineStaysUnloaded, WithoutAMessage) {
+    const Unloadable& c = GetParam();
+    const std::string engineDir =
+        fs::path(copyOf(c.library, "engine/libhelpengine.so")).parent_path().string();
+    setenv("ENGINE_DIR", engineDir.c_str(), 1);
+    testfiles::writeFile(m_directory / "engine/notes.so", "not a library\n");
+    std::string value = c.value;
+    if (const auto at = value.find("{engine}"); at != std::string::npos) {
+        value.replace(at, 8, engineDir);
+    }
+    if (c.registration == Registration::Path) {
+        registerEngine(value);
+    } else if (c.registration == Registration::NoKey) {
+        testfiles::writeFile(m_registry,
+                             "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\CLSID]\r\n@=\"" + value + "\"\r\n");
+    }
+
+    initialiseHelpEngineLoader();
+    EXPECT_EQ(HelpEngineModule, nullptr);
+    EXPECT_EQ(HelpEngineEntry, nullptr);
+    if (*c.loaderError == '\0') {
+        EXPECT_EQ(HelpEngineLoadError, "") << "nothing should have been loaded";
+    } else {
+        EXPECT_NE(HelpEngineLoadError.find(c.loaderError), std::string::npos) << HelpEngineLoadError;
+    }
+    EXPECT_FALSE(isLoaded(engineDir + "/libhelpengine.so"));
+}
+
+const Unloadable kUnloadable[] = {
+    {"NotRegistered", Registration::NoKey, "{engine}/libhelpengine.so", VIMORA_TEST_ENGINE, ""},
+    {"NoRegistryFile", Registration::NoFile, "", VIMORA_TEST_ENGINE, ""},
+    {"EmptyPath", Registration::Path, "", VIMORA_TEST_ENGINE, ""},
+    {"MissingFile", Registration::Path, "{engine}/libmissing.so", VIMORA_TEST_ENGINE, ""},
+    {"PosixEnvironmentReference", Registration::Path, "$ENGINE_DIR/libhelpengine.so", VIMORA_TEST_ENGINE, ""},
+    {"WindowsEnvironmentReference", Registration::Path, "%ENGINE_DIR%/libhelpengine.so", VIMORA_TEST_ENGINE,
+     ""},
+    {"QuotedPath", Registration::Path, "\"{engine}/libhelpengine.so\"", VIMORA_TEST_ENGINE, ""},
+    {"Directory", Registration::Path, "{engine}", VIMORA_TEST_ENGINE, ""},
+    {"NotALibrary", Registration::Path, "{engine}/notes.so", VIMORA_TEST_ENGINE, "notes.so"},
+    {"NoEntryPoint", Registration::Path, "{engine}/libhelpengine.so", VIMORA_NO_ENTRY_ENGINE, "HtmlHelpA"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Registrations, EngineStaysUnloaded, testing::ValuesIn(kUnloadable),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+#ifdef VIMORA_PROGRAM_REGISTRY
+// The registry file that the build writes beside the program registers the viewer engine built with it.
+TEST_F(HelpEngineLoader, FindsTheViewerEngineThroughTheBuiltRegistry) {
+    setenv("VIMORA_REGISTRY", VIMORA_PROGRAM_REGISTRY, 1);
+    EXPECT_EQ(LocateHelpEngine(), VIMORA_VIEWER_ENGINE);
+    EXPECT_EQ(GetFileVersionNumbers(LocateHelpEngine()).text, "1.0.0.0");
+    LoadHelpEngine();
+    EXPECT_NE(HelpEngineEntry, nullptr) << HelpEngineLoadError;
+}
+#endif
+
+} // namespace

@@ -1,0 +1,380 @@
+#include "Files.h"
+#include "Locale.h"
+#include "TestFiles.h"
+#include "hh.h"
+#include "hh_funcs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+
+using vimora::platform::FileVersion;
+using namespace vimora::help;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<std::string> namesIn(const fs::path& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+TEST(HelpEnvironmentTexts, StripRepeatAndYesNo) {
+    EXPECT_EQ(StripTrailingChar("/opt/vimora///", '/'), "/opt/vimora");
+    EXPECT_EQ(StripTrailingChar("/", '/'), "");
+    EXPECT_EQ(StripTrailingChar("", '/'), "");
+    EXPECT_EQ(StripTrailingChar("a/ /", '/'), "a/ ");
+    EXPECT_EQ(StripTrailingChar("/a/b", '/'), "/a/b");
+    EXPECT_EQ(RepeatChar('-', 80), std::string(80, '-'));
+    EXPECT_EQ(RepeatChar('=', 0), "");
+    EXPECT_EQ(RepeatChar('=', -3), "");
+    EXPECT_EQ(YesNo(true), "YES");
+    EXPECT_EQ(YesNo(false), "NO");
+}
+
+struct Comparison {
+    const char* name;
+    FileVersion a;
+    FileVersion b;
+    int expected;
+};
+
+class ComparesVersions : public testing::TestWithParam<Comparison> {};
+
+TEST_P(ComparesVersions, FieldByFieldUnsigned) {
+    EXPECT_EQ(CompareVersions(GetParam().a, GetParam().b), GetParam().expected);
+    EXPECT_EQ(CompareVersions(GetParam().b, GetParam().a), -GetParam().expected);
+}
+
+const Comparison kComparisons[] = {
+    {"Equal", {4, 74, 9273, 0}, {4, 74, 9273, 0}, 0},
+    {"BuildDecides", {4, 74, 9273, 1}, {4, 74, 9273, 0}, 1},
+    {"ReleaseDecides", {4, 74, 9274, 0}, {4, 74, 9273, 9}, 1},
+    {"MinorBeforeRelease", {5, 50, 0, 0}, {5, 6, 9999, 9999}, 1},
+    {"MajorFirst", {5, 0, 0, 0}, {4, 99, 9999, 9999}, 1},
+    {"Unsigned", {65535, 0, 0, 0}, {1, 0, 0, 0}, 1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Versions, ComparesVersions, testing::ValuesIn(kComparisons),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct Release {
+    const char* name;
+    FileVersion version;
+    const char* expected;
+};
+
+class NamesHelpEngine : public testing::TestWithParam<Release> {};
+
+TEST_P(NamesHelpEngine, FromTheTopBound) {
+    EXPECT_EQ(HelpEngineReleaseName(GetParam().version), GetParam().expected);
+}
+
+const Release kHelpEngineReleases[] = {
+    {"Exactly133", {4, 74, 9273, 0}, "1.33"},   {"JustAbove133", {4, 74, 9273, 1}, "> 1.33"},
+    {"Windows2003", {5, 2, 3790, 0}, "> 1.33"}, {"JustBelow133", {4, 74, 9272, 65535}, "1.32"},
+    {"Exactly132", {4, 74, 8857, 0}, "1.32"},   {"JustBelow132", {4, 74, 8856, 9}, "1.31"},
+    {"Exactly121a", {4, 73, 8474, 0}, "1.21a"}, {"Exactly11b", {4, 72, 8164, 0}, "1.1b"},
+    {"Exactly10", {4, 72, 7290, 0}, "1.0"},     {"JustBelow10", {4, 72, 7289, 0}, "< 1.0"},
+    {"ViewerEngine", {1, 0, 0, 0}, "< 1.0"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Releases, NamesHelpEngine, testing::ValuesIn(kHelpEngineReleases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class NamesBrowser : public testing::TestWithParam<Release> {};
+
+TEST_P(NamesBrowser, FromTheTopBound) {
+    EXPECT_EQ(BrowserReleaseName(GetParam().version), GetParam().expected);
+}
+
+const Release kBrowserReleases[] = {
+    {"WindowsXp", {6, 0, 2600, 0}, "Internet Explorer 6 (Windows XP)"},
+    {"Windows2003", {6, 0, 2800, 1106}, "> Internet Explorer 6"},
+    {"JustAboveXp", {6, 0, 2600, 1}, "> Internet Explorer 6"},
+    {"JustBelowXp", {6, 0, 2599, 65535}, "Internet Explorer 6 Public Preview (Beta) Refresh"},
+    {"PreviewRefreshBuild", {6, 0, 2479, 5}, "Internet Explorer 6 Public Preview (Beta)"},
+    {"Ie55Sp2", {5, 50, 4807, 2300}, "Internet Explorer 5.5 Service Pack 2"},
+    {"Ie55", {5, 50, 4134, 600}, "Internet Explorer 5.5"},
+    {"Ie55WindowsMe", {5, 50, 4134, 599}, "Internet Explorer 5.5 for Windows Me (4.90.3000)"},
+    {"MinorFiveIsNot55", {5, 5, 9999, 0}, "Internet Explorer 5.01"},
+    {"Ie501UpToNextBound", {5, 0, 3825, 0}, "Internet Explorer 5.01"},
+    {"Ie501Rc2", {5, 0, 2919, 6306}, "Internet Explorer 5.01 (Windows 2000 RC2, build 5.00.2128)"},
+    {"Ie401Sp2", {4, 72, 3612, 0}, "Internet Explorer 4.01 Service Pack 2 (SP2)"},
+    {"Ie30Osr2", {4, 70, 1158, 0}, "Internet Explorer 3.0 (OSR2)"},
+    {"Ie30", {4, 70, 1157, 0}, "Internet Explorer 3.0"},
+    {"Plus", {4, 40, 308, 0}, "Internet Explorer 1.0 (Plus!)"},
+    {"BeforePlus", {4, 40, 307, 9}, "< Internet Explorer 1.0 (Plus!)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Releases, NamesBrowser, testing::ValuesIn(kBrowserReleases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct Renumbering {
+    const char* name;
+    FileVersion fileVersion;
+    FileVersion expected;
+    const char* text;
+};
+
+class OldNumbering : public testing::TestWithParam<Renumbering> {};
+
+TEST_P(OldNumbering, MovesTheBuildIntoTheRelease) {
+    const Renumbering& c = GetParam();
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", c.fileVersion.major, c.fileVersion.minor,
+                  c.fileVersion.release, c.fileVersion.build);
+    const VersionNumbers numbers = ApplyOldNumbering({c.fileVersion, text});
+    EXPECT_EQ(numbers.version, c.expected);
+    EXPECT_EQ(numbers.text, c.text);
+}
+
+const Renumbering kRenumberings[] = {
+    {"Ie30Osr2", {4, 70, 0, 1158}, {4, 70, 1158, 0}, "4.70.1158.0"},
+    {"Ie20", {4, 40, 0, 520}, {4, 40, 520, 0}, "4.40.520.0"},
+    {"MinorAbove70", {4, 71, 0, 1712}, {4, 71, 0, 1712}, "4.71.0.1712"},
+    {"ReleaseNotZero", {4, 70, 1, 5}, {4, 70, 1, 5}, "4.70.1.5"},
+    {"MajorNotFour", {5, 0, 0, 1}, {5, 0, 0, 1}, "5.0.0.1"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Versions, OldNumbering, testing::ValuesIn(kRenumberings),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OldNumbering, NamesARealOldBrowserLibrary) {
+    const VersionNumbers numbers = ApplyOldNumbering(
+        GetFileVersionNumbers(std::string(VIMORA_FIXTURES_DIR) + "/shdocvw-4.70.0.1158.dll"));
+    EXPECT_EQ(numbers.text, "4.70.1158.0");
+    EXPECT_EQ(BrowserReleaseName(numbers.version), "Internet Explorer 3.0 (OSR2)");
+    EXPECT_EQ(ApplyOldNumbering(VersionNumbers{}).text, "");
+}
+
+class FriendlyVersion : public testing::Test {
+protected:
+    void TearDown() override { unsetenv("VIMORA_REGISTRY"); }
+    testfiles::TemporaryDirectory m_directory;
+};
+
+TEST_F(FriendlyVersion, NamesTheRegisteredHelpEngine) {
+    const std::string registry = m_directory / "registry.reg";
+    setenv("VIMORA_REGISTRY", registry.c_str(), 1);
+    testfiles::writeFile(registry, "REGEDIT4\n[HKEY_CLASSES_ROOT\\" + std::string(kHelpEngineKey) +
+                                       "]\n@=\"" + VIMORA_FIXTURES_DIR + "/hhctrl-4.74.9273.0.dll\"\n");
+    EXPECT_EQ(HelpEngineFriendlyVersion(), "1.33");
+
+    testfiles::writeFile(registry, "REGEDIT4\n");
+    EXPECT_EQ(HelpEngineFriendlyVersion(), "");
+}
+
+TEST(SystemDirectories, SystemDirectoryHoldsTheCLibrary) {
+    const std::string directory = SystemDirectory();
+    ASSERT_FALSE(directory.empty());
+    EXPECT_NE(directory.back(), '/');
+    EXPECT_TRUE(fs::exists(directory + "/libc.so.6")) << directory;
+    // No browser library on this platform: the log shows it as not installed.
+    EXPECT_EQ(GetBrowserVersion().text, "");
+    EXPECT_EQ(BrowserFriendlyVersion(), "");
+}
+
+class TemporaryDirectoryVariable : public testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* saved = std::getenv("TMPDIR")) {
+            m_saved = saved;
+        }
+    }
+    void TearDown() override {
+        if (m_saved) {
+            setenv("TMPDIR", m_saved->c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+    std::optional<std::string> m_saved;
+    testfiles::TemporaryDirectory m_directory;
+};
+
+TEST_F(TemporaryDirectoryVariable, GivesTheDirectoryWithoutTrailingSeparators) {
+    setenv("TMPDIR", (m_directory.path().string() + "//").c_str(), 1);
+    EXPECT_EQ(TempDirectory(), m_directory.path().string());
+    unsetenv("TMPDIR");
+    EXPECT_EQ(TempDirectory(), "/tmp");
+}
+
+TEST_F(TemporaryDirectoryVariable, FallsBackToTheDriveRoot) {
+    setenv("TMPDIR", (m_directory / "missing").c_str(), 1);
+    EXPECT_EQ(TempDirectory(), "");
+}
+
+class ProbeFile : public testing::Test {
+protected:
+    testfiles::TemporaryDirectory m_directory;
+};
+
+TEST_F(ProbeFile, LeavesNothingBehind) {
+    EXPECT_TRUE(CanCreateFileIn(m_directory.path().string() + "///"));
+    EXPECT_TRUE(namesIn(m_directory.path()).empty());
+}
+
+TEST_F(ProbeFile, NeverTouchesAFileOfTheSameName) {
+    testfiles::writeFile(m_directory / "$_Temp_$.$$$", "somebody's data");
+    EXPECT_TRUE(CanCreateFileIn(m_directory.path().string()));
+    EXPECT_EQ(testfiles::readFile(m_directory / "$_Temp_$.$$$"), "somebody's data");
+    EXPECT_EQ(namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
+
+    fs::remove(m_directory / "$_Temp_$.$$$");
+    fs::create_directory(m_directory / "$_Temp_$.$$$");
+    EXPECT_TRUE(CanCreateFileIn(m_directory.path().string()));
+    EXPECT_EQ(namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
+}
+
+// Tests run as root, which may create files in any directory whatever its permissions: a missing
+// directory and /proc, where nobody may create a file, stand for a read-only one.
+TEST_F(ProbeFile, FailsWhereNoFileCanBeCreated) {
+    EXPECT_FALSE(CanCreateFileIn(m_directory / "missing"));
+    EXPECT_FALSE(CanCreateFileIn("/proc/self"));
+}
+
+class DebugLogFile : public testing::Test {
+protected:
+    void SetUp() override {
+        DebugDir = m_directory.path().string();
+        DebugOn = false;
+    }
+    void TearDown() override {
+        DebugDir.clear();
+        DebugOn = false;
+    }
+    std::string logFile() const { return DebugDir + DebugLogName; }
+    testfiles::TemporaryDirectory m_directory;
+};
+
+TEST_F(DebugLogFile, WritesMarkedLinesAndSeparatorsAsWindows1252) {
+    DebugLog("!Dossier :\t%s", "Données é");
+    DebugLog("-");
+    DebugLog("=");
+    DebugLog("-%d", 42);
+    DebugLog("=x");
+    EXPECT_EQ(testfiles::readFile(logFile()), "Dossier :\tDonn\xE9"
+                                              "es \xE9\r\n" +
+                                                  std::string(79, '-') + "\r\n" + std::string(79, '=') +
+                                                  "\r\n42\r\nx\r\n");
+    EXPECT_EQ(fs::status(logFile()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(DebugLogFile, PutsTheTimeBeforeUnmarkedLines) {
+    const std::time_t before = std::time(nullptr);
+    DebugLog("Plain %d", 7);
+    DebugLog("%s", "");
+    const std::time_t after = std::time(nullptr);
+    const std::string log = testfiles::readFile(logFile());
+    bool matched = false;
+    for (std::time_t t = before; t <= after; ++t) {
+        const std::string time = vimora::platform::FormatLongTime(t);
+        matched = matched || log == time + "   Plain 7\r\n" + time + "   \r\n";
+    }
+    EXPECT_TRUE(matched) << log;
+}
+
+TEST_F(DebugLogFile, NeverWritesThroughASymbolicLink) {
+    testfiles::TemporaryDirectory elsewhere;
+    testfiles::writeFile(elsewhere / "victim.txt", "keep me");
+    fs::create_symlink(elsewhere / "victim.txt", logFile());
+    DebugLog("!planted");
+    EXPECT_EQ(testfiles::readFile(elsewhere / "victim.txt"), "keep me");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(logFile())));
+
+    // The next start removes the link itself, never its target.
+    WriteDebugHeader();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(logFile())));
+    EXPECT_EQ(testfiles::readFile(elsewhere / "victim.txt"), "keep me");
+}
+
+TEST_F(DebugLogFile, DropsLinesThatCannotBeWritten) {
+    DebugDir = m_directory / "missing";
+    DebugLog("!lost");
+    EXPECT_FALSE(fs::exists(logFile()));
+}
+
+TEST_F(DebugLogFile, HeaderDeletesAnEarlierLogWhenOff) {
+    testfiles::writeFile(logFile(), "earlier run\r\n");
+    DebugOn = false;
+    WriteDebugHeader();
+    EXPECT_FALSE(fs::exists(logFile()));
+}
+
+struct Ansi {
+    const char* name;
+    const char* text;
+    const char* expected;
+};
+
+class ConvertsToWindows1252 : public testing::TestWithParam<Ansi> {};
+
+TEST_P(ConvertsToWindows1252, CharacterByCharacter) {
+    EXPECT_EQ(vimora::platform::ToAnsi(GetParam().text), GetParam().expected);
+}
+
+const Ansi kAnsi[] = {
+    {"Ascii", "Vimora XP 1.0\t|", "Vimora XP 1.0\t|"},
+    {"Latin1", "données à été ÿ",
+     "donn\xE9"
+     "es \xE0 \xE9t\xE9 \xFF"},
+    {"EuroAndLigatures", "€ œ Œ Ÿ ž", "\x80 \x9C \x8C \x9F \x9E"},
+    {"DashesAndQuotes", "– — ‘’ “” …", "\x96 \x97 \x91\x92 \x93\x94 \x85"},
+    {"UndefinedBytesKept", "\xC2\x81\xC2\x8D", "\x81\x8D"},
+    {"OtherControlsNotInCodePage", "\xC2\x80", "?"},
+    {"OutsideTheCodePage", "日本 Ω", "?? ?"},
+    {"StrayByte", "a\xE9z", "a?z"},
+    {"TruncatedCharacter", "a\xC3", "a?"},
+    {"OverlongEncoding", "\xC0\xAF", "??"},
+    {"Surrogate", "\xED\xA0\x80", "???"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, ConvertsToWindows1252, testing::ValuesIn(kAnsi),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct LocaleCase {
+    const char* name;
+    const char* locale;
+    std::uint32_t lcid;
+    std::uint32_t primary;
+    std::uint32_t sub;
+};
+
+class LocaleIdentifier : public testing::TestWithParam<LocaleCase> {};
+
+TEST_P(LocaleIdentifier, ComesFromTheTable) {
+    const std::uint32_t lcid = vimora::platform::LcidForLocaleName(GetParam().locale);
+    EXPECT_EQ(lcid, GetParam().lcid);
+    EXPECT_EQ(vimora::platform::PrimaryLangId(lcid), GetParam().primary);
+    EXPECT_EQ(vimora::platform::SubLangId(lcid), GetParam().sub);
+}
+
+const LocaleCase kLocales[] = {
+    {"France", "fr_FR.UTF-8", 0x040C, 0x0C, 0x01},
+    {"Quebec", "fr_CA.utf8", 0x0C0C, 0x0C, 0x03},
+    {"Switzerland", "fr_CH", 0x100C, 0x0C, 0x04},
+    {"UnitedStates", "en_US.UTF-8", 0x0409, 0x09, 0x01},
+    {"Germany", "de_DE@euro", 0x0407, 0x07, 0x01},
+    {"Spain", "es_ES.ISO-8859-1", 0x0C0A, 0x0A, 0x03},
+    {"C", "C", 0x007F, 0x7F, 0x00},
+    {"CUtf8", "C.UTF-8", 0x007F, 0x7F, 0x00},
+    {"Posix", "POSIX", 0x007F, 0x7F, 0x00},
+    {"UnknownTerritory", "fr_XX.UTF-8", 0x0000, 0x00, 0x00},
+    {"LanguageOnly", "fr", 0x0000, 0x00, 0x00},
+    {"Empty", "", 0x0000, 0x00, 0x00},
+};
+
+INSTANTIATE_TEST_SUITE_P(Locales, LocaleIdentifier, testing::ValuesIn(kLocales),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
