@@ -326,8 +326,7 @@ void initialiseHelpEnvironment(int argc, char** argv) {
                                kPathSeparator);
     DebugDir = CanCreateFileIn(ModuleDir) ? ModuleDir : TempDirectory();
     DebugOn = platform::FileExists(ModuleDir + kPathSeparator + kMarkerFileName) ||
-              std::any_of(Arguments.begin() + std::min<std::size_t>(1, Arguments.size()), Arguments.end(),
-                          [](const std::string& argument) { return isDebugSwitch(argument); });
+              (Arguments.size() > 1 && std::any_of(Arguments.begin() + 1, Arguments.end(), isDebugSwitch));
 
     const VersionNumbers helpEngine = GetFileVersionNumbers(LocateHelpEngine());
     hhVerStr = helpEngine.text;

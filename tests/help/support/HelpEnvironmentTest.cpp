@@ -20,14 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::set<std::string> namesIn(const fs::path& directory) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
 TEST(HelpEnvironmentTexts, StripRepeatAndYesNo) {
     EXPECT_EQ(StripTrailingChar("/opt/vimora///", '/'), "/opt/vimora");
     EXPECT_EQ(StripTrailingChar("/", '/'), "");
@@ -221,19 +213,19 @@ protected:
 
 TEST_F(ProbeFile, LeavesNothingBehind) {
     EXPECT_TRUE(CanCreateFileIn(m_directory.path().string() + "///"));
-    EXPECT_TRUE(namesIn(m_directory.path()).empty());
+    EXPECT_TRUE(testfiles::namesIn(m_directory.path()).empty());
 }
 
 TEST_F(ProbeFile, NeverTouchesAFileOfTheSameName) {
     testfiles::writeFile(m_directory / "$_Temp_$.$$$", "somebody's data");
     EXPECT_TRUE(CanCreateFileIn(m_directory.path().string()));
     EXPECT_EQ(testfiles::readFile(m_directory / "$_Temp_$.$$$"), "somebody's data");
-    EXPECT_EQ(namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
+    EXPECT_EQ(testfiles::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
 
     fs::remove(m_directory / "$_Temp_$.$$$");
     fs::create_directory(m_directory / "$_Temp_$.$$$");
     EXPECT_TRUE(CanCreateFileIn(m_directory.path().string()));
-    EXPECT_EQ(namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
+    EXPECT_EQ(testfiles::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
 }
 
 // Tests run as root, which may create files in any directory whatever its permissions: a missing

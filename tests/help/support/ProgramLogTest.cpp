@@ -33,14 +33,6 @@ std::string quoted(const std::string& argument) {
     return result + "'";
 }
 
-std::set<std::string> namesIn(const fs::path& directory) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -139,7 +131,8 @@ TEST_F(ProgramLog, HeaderDescribesTheHelpEnvironment) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
     }
-    EXPECT_EQ(namesIn(m_programDir), (std::set<std::string>{"HHDebug.txt", "registry.reg", "vimora"}));
+    EXPECT_EQ(testfiles::namesIn(m_programDir),
+              (std::set<std::string>{"HHDebug.txt", "registry.reg", "vimora"}));
 }
 
 struct Switch {
@@ -170,7 +163,7 @@ TEST_P(DebugSwitch, TurnsTheLogOn) {
     if (c.logged) {
         names.insert("HHDebug.txt");
     }
-    EXPECT_EQ(namesIn(m_programDir), names);
+    EXPECT_EQ(testfiles::namesIn(m_programDir), names);
 }
 
 const Switch kSwitches[] = {
@@ -192,7 +185,7 @@ TEST_F(ProgramLog, ProbeNeverTouchesAnExistingFile) {
     EXPECT_EQ(testfiles::readFile(m_programDir / "$_Temp_$.$$$"), "données d'un autre");
     EXPECT_TRUE(
         log().starts_with("Filename:             \t" + m_root.path().string() + "/" + kProgramFolderAnsi));
-    EXPECT_EQ(namesIn(m_programDir),
+    EXPECT_EQ(testfiles::namesIn(m_programDir),
               (std::set<std::string>{"$_Temp_$.$$$", "HHDebug.txt", "registry.reg", "vimora"}));
 }
 
@@ -218,7 +211,7 @@ TEST_F(ProgramLog, ReadOnlyProgramDirectorySendsTheLogToTheTemporaryDirectory) {
         dir + " ";
     ASSERT_EQ(run({"/debug"}, wrapper), 0);
 
-    EXPECT_EQ(namesIn(m_programDir), (std::set<std::string>{"registry.reg", "vimora"}));
+    EXPECT_EQ(testfiles::namesIn(m_programDir), (std::set<std::string>{"registry.reg", "vimora"}));
     const std::string log = testfiles::readFile(m_tempDir / "HHDebug.txt");
     EXPECT_TRUE(log.starts_with("Filename:             \t" + m_tempDir.string() + "/HHDebug.txt\r\n")) << log;
     EXPECT_NE(log.find("_ModuleDir =        \t" + m_root.path().string() + "/" + kProgramFolderAnsi + "\r\n"),

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -18,8 +19,6 @@ public:
     }
     ~TemporaryDirectory() {
         std::error_code ignored;
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(m_path, ignored);
     }
     TemporaryDirectory(const TemporaryDirectory&) = delete;
@@ -40,6 +39,14 @@ inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
 inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::set<std::string> namesIn(const std::filesystem::path& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
 }
 
 } // namespace testfiles
