@@ -7,11 +7,11 @@
 // sex, the three thresholds of each quarter year drawn as steps, as the program applies them.
 namespace vimora::help::chart {
 
-inline constexpr int kWidth = 760;
+inline constexpr int kWidth = 680;
 inline constexpr int kHeight = 500;
 
 inline constexpr int kQuarters = 72;        ///< the last row, 18 years
-inline constexpr int kPixelsPerQuarter = 9; ///< 36 pixels per year
+inline constexpr int kPixelsPerQuarter = 8; ///< 32 pixels per year
 inline constexpr int kLeft = 70;
 inline constexpr int kRight = kLeft + kQuarters * kPixelsPerQuarter;
 

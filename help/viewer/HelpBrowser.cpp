@@ -10,7 +10,7 @@ namespace {
 QString missingTopicPage(const QString& path) {
     return QStringLiteral("<html><head><title>Rubrique introuvable</title></head><body>"
                           "<h1>Rubrique introuvable</h1>"
-                          "<p>La rubrique « %1 » ne se trouve pas dans ce fichier d'aide.</p>"
+                          "<p>La rubrique «\u00A0%1\u00A0» ne se trouve pas dans ce fichier d'aide.</p>"
                           "</body></html>")
         .arg(path.toHtmlEscaped());
 }

@@ -64,7 +64,7 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, co
     splitter->addWidget(m_contents);
     splitter->addWidget(m_browser);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({260, 640});
+    splitter->setSizes({290, 750});
     setCentralWidget(splitter);
 
     auto* tools = addToolBar(QStringLiteral("Navigation"));
@@ -96,7 +96,7 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, co
     connect(m_browser, &QTextBrowser::sourceChanged, this,
             [this](const QUrl& url) { selectContentsEntry(url); });
 
-    resize(920, 640);
+    resize(1040, 700);
     m_browser->setSource(home);
 }
 
@@ -121,14 +121,15 @@ void HelpWindow::showContentsTopic(QTreeWidgetItem* item) {
 }
 
 void HelpWindow::selectContentsEntry(const QUrl& url) {
-    for (QTreeWidgetItemIterator it(m_contents); *it != nullptr; ++it) {
-        if (sameTopic((*it)->data(0, kTopicRole).toUrl(), url)) {
-            m_selectingEntry = true;
-            m_contents->setCurrentItem(*it);
-            m_selectingEntry = false;
-            return;
-        }
+    QTreeWidgetItem* entry = nullptr;
+    for (QTreeWidgetItemIterator it(m_contents); *it != nullptr && entry == nullptr; ++it) {
+        if (sameTopic((*it)->data(0, kTopicRole).toUrl(), url))
+            entry = *it;
     }
+    // A page that the contents do not list leaves no entry selected.
+    m_selectingEntry = true;
+    m_contents->setCurrentItem(entry);
+    m_selectingEntry = false;
 }
 
 } // namespace vimora::help

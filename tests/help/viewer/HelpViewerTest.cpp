@@ -219,10 +219,12 @@ private slots:
     }
 
     void missingTopicShowsAPageSayingSo() {
-        QTextBrowser* page = pageOf(display());
+        QWidget* window = display();
+        QTextBrowser* page = pageOf(window);
         page->setSource(QUrl(QStringLiteral("chm:/absente.htm")));
         QCOMPARE(page->documentTitle(), QStringLiteral("Rubrique introuvable"));
         QVERIFY(page->toPlainText().contains(QStringLiteral("/absente.htm")));
+        QCOMPARE(contentsOf(window)->currentItem(), nullptr);
     }
 
     void secondDisplayRaisesTheSameWindow() {
