@@ -23,8 +23,8 @@ extern platform::LibraryHandle HelpEngineModule;
 /// has this entry point.
 extern platform::HtmlHelpFunction HelpEngineEntry;
 
-/// The loader's message about the last failed attempt to load the engine (empty when the engine
-/// was not registered or loaded fine). It is noted for a debugger's eyes only.
+/// The loader's message about the last failed attempt to load the engine; empty when the engine
+/// loaded or was not registered at all. The loader itself shows it to nobody.
 extern std::string HelpEngineLoadError;
 
 inline constexpr bool LoadHelpEngineAtStart = true;
