@@ -328,8 +328,7 @@ void initialiseHelpEnvironment(int argc, char** argv) {
     DebugOn = platform::FileExists(ModuleDir + kPathSeparator + kMarkerFileName) ||
               (Arguments.size() > 1 && std::any_of(Arguments.begin() + 1, Arguments.end(), isDebugSwitch));
 
-    const VersionNumbers helpEngine = GetFileVersionNumbers(LocateHelpEngine());
-    hhVerStr = helpEngine.text;
+    hhVerStr = GetFileVersionNumbers(LocateHelpEngine()).text;
     hhInstalled = !hhVerStr.empty();
     hhFriendlyVerStr = HelpEngineFriendlyVersion();
 
