@@ -6,13 +6,17 @@
 #include "Assessment.h"
 #include "DialogFont.h"
 #include "ErrorReport.h"
+#include "HtmlHelp.h"
+#include "Paths.h"
 #include "RegionalSettings.h"
 #include "SystemColours.h"
+#include "hh.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProxyStyle>
 #include <QScreen>
 
@@ -139,7 +143,9 @@ TfrmVimora::TfrmVimora(QWidget* parent)
     FormCreate();
 }
 
-TfrmVimora::~TfrmVimora() = default;
+TfrmVimora::~TfrmVimora() {
+    FormDestroy();
+}
 
 void TfrmVimora::bindEvents() {
     connect(ui->RadioButton1, &QRadioButton::toggled, this, [this](bool checked) {
@@ -164,6 +170,9 @@ void TfrmVimora::bindEvents() {
     connect(ui->tlbtnCopier, &QAction::triggered, this, command(&TfrmVimora::tlbtnCopierClick));
 
     connect(ui->Aproposde1, &QAction::triggered, this, command(&TfrmVimora::Aproposde1Click));
+
+    connect(ui->Rubriquesdelaide1, &QAction::triggered, this, command(&TfrmVimora::Rubriquesdelaide1Click));
+    connect(ui->tlbtnAide, &QAction::triggered, this, command(&TfrmVimora::Rubriquesdelaide1Click));
 
     connect(ui->Quitter1, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
     connect(ui->tlbtnQuitter, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
@@ -264,6 +273,29 @@ void TfrmVimora::tlbtnQuitterClick() {
 
 void TfrmVimora::Aproposde1Click() {
     AboutBox1->Execute();
+}
+
+void TfrmVimora::Rubriquesdelaide1Click() {
+    using namespace vimora;
+    if (help::HelpEngineEntry == nullptr) {
+        const QString why = help::HelpEngineLoadError.empty()
+                                ? QStringLiteral("aucun moteur d'aide n'est enregistré sur ce poste, ou son "
+                                                 "fichier est introuvable.")
+                                : QStringLiteral("le moteur d'aide n'a pas pu être chargé (%1).")
+                                      .arg(QString::fromLocal8Bit(help::HelpEngineLoadError));
+        QMessageBox::information(this, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                                 QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why);
+        return;
+    }
+    const std::string program = platform::GetModuleFileName();
+    const std::string helpFile =
+        program.substr(0, program.rfind(platform::kPathSeparator) + 1) + "VimoraXP.chm";
+    help::HelpEngineEntry(platform::GetDesktopWindow(), helpFile.c_str(), platform::HH_DISPLAY_TOPIC, 0);
+}
+
+void TfrmVimora::FormDestroy() {
+    if (vimora::help::HelpEngineEntry != nullptr)
+        vimora::help::HelpEngineEntry(nullptr, nullptr, vimora::platform::HH_CLOSE_ALL, 0);
 }
 
 bool TfrmVimora::isInputField(const QObject* object) const {

@@ -36,6 +36,8 @@ private:
     void RadioButton2Click();
     void tlbtnQuitterClick();
     void Aproposde1Click();
+    void Rubriquesdelaide1Click();
+    void FormDestroy();
     void btnCalculerClick();
     void btnEffacerClick();
     void edAgeKeyPress(char& Key);

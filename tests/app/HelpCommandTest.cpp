@@ -1,0 +1,85 @@
+#include "_Vimora.h"
+#include "hh.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+// The help commands of the main window, with and without the help viewer engine loaded.
+class HelpCommandTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void withoutTheEngineTheUserIsTold();
+    void toolButtonAndMenuOpenTheSameViewer();
+    void closingTheMainWindowClosesTheViewer();
+    void cleanupTestCase();
+
+private:
+    static QList<QWidget*> viewerWindows(const TfrmVimora& window);
+};
+
+QList<QWidget*> HelpCommandTest::viewerWindows(const TfrmVimora& window) {
+    QList<QWidget*> viewers;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget != &window && widget->isVisible() &&
+            widget->windowTitle() == QStringLiteral("Aide de Vimora XP"))
+            viewers << widget;
+    return viewers;
+}
+
+void HelpCommandTest::withoutTheEngineTheUserIsTold() {
+    QVERIFY(vimora::help::HelpEngineEntry == nullptr);
+    TfrmVimora window;
+    window.show();
+    QString text;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        text = box->text();
+        box->accept();
+    });
+    window.findChild<QAction*>(QStringLiteral("tlbtnAide"))->trigger();
+    QVERIFY2(text.startsWith(QStringLiteral("L'aide de Vimora XP n'est pas disponible : ")),
+             qPrintable(text));
+}
+
+void HelpCommandTest::toolButtonAndMenuOpenTheSameViewer() {
+    qputenv("VIMORA_REGISTRY", VIMORA_REGISTRY_FILE);
+    vimora::help::LoadHelpEngine();
+    QVERIFY2(vimora::help::HelpEngineEntry != nullptr, vimora::help::HelpEngineLoadError.c_str());
+
+    TfrmVimora window;
+    window.show();
+    window.findChild<QAction*>(QStringLiteral("tlbtnAide"))->trigger();
+    QTRY_COMPARE(viewerWindows(window).size(), 1);
+    QWidget* viewer = viewerWindows(window).front();
+    // A window of its own, not owned by the main window.
+    QCOMPARE(viewer->parentWidget(), nullptr);
+    window.findChild<QAction*>(QStringLiteral("Rubriquesdelaide1"))->trigger();
+    QCOMPARE(viewerWindows(window), QList<QWidget*>{viewer});
+}
+
+void HelpCommandTest::closingTheMainWindowClosesTheViewer() {
+    QVERIFY(vimora::help::HelpEngineEntry != nullptr);
+    auto window = std::make_unique<TfrmVimora>();
+    window->show();
+    window->findChild<QAction*>(QStringLiteral("Rubriquesdelaide1"))->trigger();
+    QTRY_COMPARE(viewerWindows(*window).size(), 1);
+    QPointer<QWidget> viewer = viewerWindows(*window).front();
+    window->findChild<QAction*>(QStringLiteral("Quitter1"))->trigger();
+    window.reset();
+    QVERIFY(viewer.isNull());
+}
+
+void HelpCommandTest::cleanupTestCase() {
+    vimora::help::UnloadHelpEngine();
+}
+
+QTEST_MAIN(HelpCommandTest)
+#include "HelpCommandTest.moc"
