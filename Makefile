@@ -52,3 +52,18 @@ check-asan: deps
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+
+# Fuzzing of the batch command's CSV reader and of the measure conversion (clang, libFuzzer,
+# AddressSanitizer, UndefinedBehaviorSanitizer); not part of `make test`.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 120
+
+.PHONY: fuzz
+fuzz: deps
+	cmake -S tests/fuzz -B $(FUZZ_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_DIR) --target fuzz_csv fuzz_measure
+	mkdir -p $(FUZZ_DIR)/corpus/csv $(FUZZ_DIR)/corpus/measure
+	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_csv \
+	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/csv $(CURDIR)/tests/fuzz/seeds/csv
+	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_measure \
+	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/measure $(CURDIR)/tests/fuzz/seeds/measure

@@ -85,6 +85,13 @@ void CsvReader::checkRecordSize(std::size_t size, std::size_t line) const {
         fail(line, "enregistrement trop long (plus de " + std::to_string(m_maxRecordSize) + " octets)");
 }
 
+void CsvReader::failInRecord(std::size_t examinedEnd, std::size_t line, const std::string& message) const {
+    // An over-long record is reported as such wherever its fault lies, as it would be had the
+    // input arrived in small pieces.
+    checkRecordSize(examinedEnd - m_begin, m_recordLine);
+    fail(line, message);
+}
+
 bool CsvReader::readMore() {
     if (m_atEnd)
         return false;
@@ -152,7 +159,7 @@ CsvReader::Parse CsvReader::parseQuoted(std::size_t& recordEnd, std::size_t& lin
                 const auto* quote = static_cast<const char*>(std::memchr(data + p, '"', m_end - p));
                 if (quote == nullptr) {
                     if (m_atEnd)
-                        fail(quoteLine, "guillemet non fermé");
+                        failInRecord(m_end, quoteLine, "guillemet non fermé");
                     return Parse::NeedMore;
                 }
                 const auto q = static_cast<std::size_t>(quote - data);
@@ -181,6 +188,7 @@ CsvReader::Parse CsvReader::parseQuoted(std::size_t& recordEnd, std::size_t& lin
                 recordEnd = p + 1;
                 break;
             }
+            std::size_t examined = p + 1;
             if (data[p] == '\r') {
                 if (p + 1 == m_end && !m_atEnd)
                     return Parse::NeedMore;
@@ -188,8 +196,9 @@ CsvReader::Parse CsvReader::parseQuoted(std::size_t& recordEnd, std::size_t& lin
                     recordEnd = std::min(p + 2, m_end);
                     break;
                 }
+                ++examined;
             }
-            fail(m_recordLine + lines, "caractère inattendu après un guillemet fermant");
+            failInRecord(examined, m_recordLine + lines, "caractère inattendu après un guillemet fermant");
         }
         std::size_t q = p;
         while (q < m_end && data[q] != ';' && data[q] != '\n')
@@ -245,8 +254,10 @@ bool CsvReader::next() {
         }
 
         m_recordLine = m_nextLine;
+        // A record is at least its first line; its length is checked before anything else in
+        // it, as it is while reading when the input arrives in small pieces.
+        checkRecordSize(afterLine - m_begin, m_recordLine);
         if (std::memchr(data + m_begin, '"', contentEnd - m_begin) == nullptr) {
-            checkRecordSize(afterLine - m_begin, m_recordLine);
             checkUtf8(m_begin, contentEnd);
             splitPlainLine(m_begin, contentEnd);
             m_begin = afterLine;

@@ -56,6 +56,8 @@ private:
     void checkUtf8(std::size_t begin, std::size_t end) const;
     void checkRecordSize(std::size_t size, std::size_t line) const;
     [[noreturn]] void fail(std::size_t line, const std::string& message) const;
+    [[noreturn]] void failInRecord(std::size_t examinedEnd, std::size_t line,
+                                   const std::string& message) const;
 
     ReadFunction m_read;
     std::size_t m_chunkSize;

@@ -8,7 +8,9 @@ namespace vimora::cli {
 
 namespace {
 
-bool isSpecial(char c) { return c == ';' || c == '"' || c == '\r' || c == '\n'; }
+bool isSpecial(char c) {
+    return c == ';' || c == '"' || c == '\r' || c == '\n';
+}
 
 // Sixteen bytes at a time: the summary line and the messages are long, and the check runs on
 // every field of every row.

@@ -156,6 +156,13 @@ TEST(CsvReader, RefusesARecordOverTheLimitWhereverItsEndIs) {
                   "ligne 2 : enregistrement trop long (plus de 32 octets)");
         EXPECT_EQ(readError("a\n\"" + longLine + "\"\n", pieceSize, 32),
                   "ligne 2 : enregistrement trop long (plus de 32 octets)");
+        EXPECT_EQ(readError("a\n\"" + longLine + "\"x\n", pieceSize, 32),
+                  "ligne 2 : enregistrement trop long (plus de 32 octets)")
+            << "the length is reported whatever else is wrong";
+        EXPECT_EQ(readError("a\n\"x\"y" + longLine + "\n", pieceSize, 32),
+                  "ligne 2 : enregistrement trop long (plus de 32 octets)");
+        EXPECT_EQ(readError("a\n\"" + longLine, pieceSize, 32),
+                  "ligne 2 : enregistrement trop long (plus de 32 octets)");
         EXPECT_EQ(readAll("a\n" + std::string(31, 'x') + "\n", pieceSize, 64, 32).size(), 2u);
     }
 }

@@ -1,0 +1,57 @@
+// The measure conversion and the whole assessment on arbitrary texts. Besides the sanitizers,
+// it checks that a failure is always the engine's own error, that an accepted text gives a
+// finite double, and that a shown number reads back to itself.
+
+#include "Assessment.h"
+#include "EngineError.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+using namespace vimora;
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+void checkMeasure(std::string_view text) {
+    double value = 0;
+    try {
+        value = parseMeasure(text, ',');
+    } catch (const EngineError&) {
+        return;
+    }
+    check(std::isfinite(value));
+    check(!(value == 0 && std::signbit(value)));
+    const std::string shown = displayNumber(value, ',');
+    check(displayNumber(parseMeasure(shown, ','), ',') == shown);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    checkMeasure(input);
+
+    // Three texts separated by ";" for age, weight and height.
+    const std::size_t first = input.find(';');
+    const std::size_t second = first == std::string_view::npos ? first : input.find(';', first + 1);
+    if (second == std::string_view::npos)
+        return 0;
+    const PatientTexts texts{input.substr(0, first), input.substr(first + 1, second - first - 1),
+                             input.substr(second + 1)};
+    for (const Sex sex : {Sex::Male, Sex::Female}) {
+        try {
+            const Assessment assessment = assess(sex, texts, ',');
+            check(!assessment.index.empty() && !assessment.band.band.empty());
+        } catch (const EngineError&) {
+        }
+    }
+    return 0;
+}
