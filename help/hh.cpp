@@ -29,14 +29,13 @@ void LoadHelpEngine() {
     if (module == nullptr) {
         return;
     }
-    void* entry = platform::GetProcAddress(module, platform::kHtmlHelpEntryName, HelpEngineLoadError);
-    if (entry == nullptr) {
-        platform::FreeLibrary(module);
-        return;
-    }
+    // A library without the entry point stays loaded, with no entry to call, until the end.
     HelpEngineModule = module;
+    void* entry = platform::GetProcAddress(module, platform::kHtmlHelpEntryName, HelpEngineLoadError);
     HelpEngineEntry = reinterpret_cast<platform::HtmlHelpFunction>(entry);
-    HelpEngineLoadError.clear();
+    if (entry != nullptr) {
+        HelpEngineLoadError.clear();
+    }
 }
 
 void UnloadHelpEngine() {

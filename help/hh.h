@@ -19,8 +19,7 @@ inline constexpr const char* kHelpEngineKey = "CLSID\\{adb880a6-d8ff-11cf-9377-0
 /// The loaded engine library; null while the engine is not loaded.
 extern platform::LibraryHandle HelpEngineModule;
 
-/// The engine's entry point; null while the engine is not loaded. The engine is kept only when it
-/// has this entry point.
+/// The engine's entry point; null while the engine is not loaded or when its library lacks it.
 extern platform::HtmlHelpFunction HelpEngineEntry;
 
 /// The loader's message about the last failed attempt to load the engine; empty when the engine

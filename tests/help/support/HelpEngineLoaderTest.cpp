@@ -119,6 +119,20 @@ TEST_F(HelpEngineLoader, PassesPathsWithSpacesAndAccentsUnchanged) {
     EXPECT_EQ(lastCommand(), vimora::platform::HH_DISPLAY_TOPIC);
 }
 
+// A library without "HtmlHelpA" is loaded and kept, with no entry point to call, until unloaded.
+TEST_F(HelpEngineLoader, KeepsALibraryWithoutTheEntryPointButNoEntry) {
+    const std::string engine = copyOf(VIMORA_NO_ENTRY_ENGINE, "engine/libhelpengine.so");
+    registerEngine(engine);
+    LoadHelpEngine();
+    EXPECT_NE(HelpEngineModule, nullptr);
+    EXPECT_EQ(HelpEngineEntry, nullptr);
+    EXPECT_NE(HelpEngineLoadError.find("HtmlHelpA"), std::string::npos) << HelpEngineLoadError;
+    EXPECT_TRUE(isLoaded(engine));
+    UnloadHelpEngine();
+    EXPECT_EQ(HelpEngineModule, nullptr);
+    EXPECT_FALSE(isLoaded(engine));
+}
+
 enum class Registration { Path, NoKey, NoFile };
 
 struct Unloadable {
@@ -172,7 +186,6 @@ const Unloadable kUnloadable[] = {
     {"QuotedPath", Registration::Path, "\"{engine}/libhelpengine.so\"", VIMORA_TEST_ENGINE, ""},
     {"Directory", Registration::Path, "{engine}", VIMORA_TEST_ENGINE, ""},
     {"NotALibrary", Registration::Path, "{engine}/notes.so", VIMORA_TEST_ENGINE, "notes.so"},
-    {"NoEntryPoint", Registration::Path, "{engine}/libhelpengine.so", VIMORA_NO_ENTRY_ENGINE, "HtmlHelpA"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Registrations, EngineStaysUnloaded, testing::ValuesIn(kUnloadable),
