@@ -5,9 +5,11 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <locale.h>
+#include <optional>
 
 namespace vimora {
 
@@ -55,6 +57,71 @@ locale_t cLocale() {
     return locale;
 }
 
+// A text accepted as a measure, in its parts.
+struct Decimal {
+    bool negative;
+    std::string_view integerDigits;
+    std::string_view fractionDigits;
+    bool negativeExponent;
+    std::string_view exponentDigits;
+};
+
+// Up to 19 significant digits are a whole number below 2^64, exact in the extended format, and
+// so is every power of ten up to 10^27 (5^27 < 2^64): one multiplication or division of the two
+// then rounds the decimal value once, exactly as a full conversion does. Other texts get none.
+std::optional<long double> exactExtended(const Decimal& decimal) {
+    static constexpr std::array<long double, 28> kPowersOfTen{
+        1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+        1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+    constexpr std::size_t kMaxDigits = 19;
+    constexpr std::size_t kMaxExponentDigits = 4;
+
+    std::uint64_t digits = 0;
+    std::size_t significant = 0;
+    for (std::string_view run : {decimal.integerDigits, decimal.fractionDigits}) {
+        for (char digit : run) {
+            if (significant == 0 && digit == '0')
+                continue;
+            if (++significant > kMaxDigits)
+                return std::nullopt;
+            digits = digits * 10 + static_cast<std::uint64_t>(digit - '0');
+        }
+    }
+    if (decimal.exponentDigits.size() > kMaxExponentDigits)
+        return std::nullopt;
+    long exponent = 0;
+    for (char digit : decimal.exponentDigits)
+        exponent = exponent * 10 + (digit - '0');
+    if (decimal.negativeExponent)
+        exponent = -exponent;
+    exponent -= static_cast<long>(decimal.fractionDigits.size());
+    if (exponent < -27 || exponent > 27)
+        return digits == 0 ? std::optional<long double>(0.0L) : std::nullopt;
+
+    const long double whole = static_cast<long double>(digits);
+    const long double magnitude = exponent >= 0 ? whole * kPowersOfTen[static_cast<std::size_t>(exponent)]
+                                                : whole / kPowersOfTen[static_cast<std::size_t>(-exponent)];
+    return decimal.negative ? -magnitude : magnitude;
+}
+
+// Any other accepted text is rewritten in the C syntax, so that glibc rounds its exact decimal
+// value to the extended format in one step, however many digits or exponent digits it has.
+long double roundedExtended(const Decimal& decimal) {
+    std::string normalised;
+    normalised.reserve(decimal.integerDigits.size() + decimal.fractionDigits.size() +
+                       decimal.exponentDigits.size() + 6);
+    if (decimal.negative)
+        normalised += '-';
+    normalised.append(decimal.integerDigits.empty() ? "0" : decimal.integerDigits);
+    normalised += '.';
+    normalised.append(decimal.fractionDigits);
+    if (!decimal.exponentDigits.empty()) {
+        normalised += decimal.negativeExponent ? "e-" : "e+";
+        normalised.append(decimal.exponentDigits);
+    }
+    return strtold_l(normalised.c_str(), nullptr, cLocale());
+}
+
 } // namespace
 
 double parseMeasure(std::string_view text, char decimalSeparator) {
@@ -63,54 +130,45 @@ double parseMeasure(std::string_view text, char decimalSeparator) {
     while (i < size && text[i] == ' ')
         ++i;
 
-    // The accepted text is rewritten in the C syntax, so that glibc rounds the exact decimal
-    // value to the extended format in one step, however many digits or exponent digits it has.
-    std::string normalised;
-    normalised.reserve(size + 4);
-    if (i < size && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-')
-            normalised += '-';
-        ++i;
-    }
+    bool negative = false;
+    if (i < size && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
     const std::size_t integerStart = i;
     while (i < size && isDigit(text[i]))
         ++i;
-    const bool hasIntegerDigits = i > integerStart;
-    normalised.append(hasIntegerDigits ? text.substr(integerStart, i - integerStart) : "0");
+    const std::string_view integerDigits = text.substr(integerStart, i - integerStart);
 
     bool hasSeparator = false;
+    std::string_view fractionDigits;
     if (i < size && text[i] == decimalSeparator) {
         hasSeparator = true;
-        ++i;
-        const std::size_t fractionStart = i;
+        const std::size_t fractionStart = ++i;
         while (i < size && isDigit(text[i]))
             ++i;
-        normalised += '.';
-        normalised.append(text.substr(fractionStart, i - fractionStart));
+        fractionDigits = text.substr(fractionStart, i - fractionStart);
     }
-    if (!hasIntegerDigits && !hasSeparator)
+    if (integerDigits.empty() && !hasSeparator)
         throwNotANumber(text);
 
+    bool negativeExponent = false;
+    std::string_view exponentDigits;
     if (i < size && (text[i] == 'E' || text[i] == 'e')) {
         ++i;
-        char exponentSign = '+';
         if (i < size && (text[i] == '+' || text[i] == '-'))
-            exponentSign = text[i++];
+            negativeExponent = text[i++] == '-';
         const std::size_t exponentStart = i;
         while (i < size && isDigit(text[i]))
             ++i;
-        if (i > exponentStart) {
-            normalised += 'e';
-            normalised += exponentSign;
-            normalised.append(text.substr(exponentStart, i - exponentStart));
-        }
+        exponentDigits = text.substr(exponentStart, i - exponentStart);
     }
     while (i < size && text[i] == ' ')
         ++i;
     if (i != size)
         throwNotANumber(text);
 
-    const long double extended = strtold_l(normalised.c_str(), nullptr, cLocale());
+    const Decimal decimal{negative, integerDigits, fractionDigits, negativeExponent, exponentDigits};
+    const std::optional<long double> exact = exactExtended(decimal);
+    const long double extended = exact ? *exact : roundedExtended(decimal);
     if (std::isinf(extended))
         throw EngineError(kOverflowMessage);
     const double value = storeDouble(extended);

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <locale.h>
+#include <random>
 #include <string>
 
 using namespace vimora;
@@ -85,6 +88,27 @@ TEST(ParseMeasure, RoundsTheExactDecimalValueOnceToExtended) {
     EXPECT_EQ(parseMeasure("9007199254740993", ','), 9007199254740992.0);
     // Correct rounding to double would give 2^53 + 2 here; extended first keeps 2^53 + 1.
     EXPECT_EQ(parseMeasure("9007199254740993,0000000000000000000001", ','), 9007199254740992.0);
+}
+
+// Short texts take a fast exact path, others glibc's full conversion; both must round the
+// decimal value once to extended and then to double.
+TEST(ParseMeasure, AgreesWithTheFullConversionOnRandomTexts) {
+    std::mt19937_64 random(20261207);
+    const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    for (int sample = 0; sample < 200000; ++sample) {
+        std::string integer, fraction;
+        for (std::size_t n = random() % 12; n > 0; --n)
+            integer += static_cast<char>('0' + random() % 10);
+        for (std::size_t n = random() % 14; n > 0; --n)
+            fraction += static_cast<char>('0' + random() % 10);
+        const int exponent = static_cast<int>(random() % 71) - 35;
+        const std::string text = integer + "," + fraction + "E" + std::to_string(exponent);
+        const std::string cText =
+            (integer.empty() ? "0" : integer) + "." + fraction + "e" + std::to_string(exponent);
+        const double expected = static_cast<double>(strtold_l(cText.c_str(), nullptr, cLocale));
+        ASSERT_EQ(parseMeasure(text, ','), expected) << text;
+    }
+    freelocale(cLocale);
 }
 
 struct Shown {
