@@ -1,0 +1,309 @@
+// The install step as a machine gets it: `cmake --install` of this build into a temporary prefix,
+// then the installed programs run through their links in bin, from a directory of no relation.
+#include "HtmlHelp.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QImage>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+using namespace vimora::platform;
+
+namespace {
+
+struct Run {
+    int exitCode = -1; // -1: the program did not start, crashed or did not finish
+    QByteArray output;
+    QByteArray errors;
+};
+
+Run run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+        const QString& workingDirectory, const QByteArray& input = {}) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForStarted())
+        return result;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.output = process.readAllStandardOutput();
+    result.errors = process.readAllStandardError();
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    return result;
+}
+
+// Installs this build under `prefix`, staged below `destDir` when one is given, as a package build
+// does.
+Run install(const QString& prefix, const QString& destDir = {}) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DESTDIR"));
+    if (!destDir.isEmpty())
+        environment.insert(QStringLiteral("DESTDIR"), destDir);
+    return run(
+        QStringLiteral(VIMORA_CMAKE_COMMAND),
+        {QStringLiteral("--install"), QStringLiteral(VIMORA_BINARY_DIR), QStringLiteral("--prefix"), prefix},
+        environment, QDir::tempPath());
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString linkText(const QString& path) {
+    std::error_code error;
+    return QString::fromStdString(std::filesystem::read_symlink(path.toStdString(), error).string());
+}
+
+// A key of the menu entry's [Desktop Entry] group.
+QString desktopEntryValue(const QString& path, const QString& key) {
+    const QString text = QString::fromUtf8(readFile(path));
+    const QRegularExpression line(QStringLiteral("^%1=(.*)$").arg(QRegularExpression::escape(key)),
+                                  QRegularExpression::MultilineOption);
+    return line.match(text).captured(1);
+}
+
+// The values of the diagnostic log's header by label ("_hhInstalled", "_ModuleDir", ...): each line
+// is the label, spaces, an "=" or ":", a tab and the value.
+QHash<QString, QString> logValues(const QByteArray& log) {
+    QHash<QString, QString> values;
+    for (QByteArray line : log.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const qsizetype tab = line.indexOf('\t');
+        if (tab < 0)
+            continue;
+        QString label = QString::fromLatin1(line.left(tab)).trimmed();
+        if (label.endsWith(QLatin1Char('=')) || label.endsWith(QLatin1Char(':')))
+            label.chop(1);
+        values.insert(label.trimmed(), QString::fromLatin1(line.mid(tab + 1)));
+    }
+    return values;
+}
+
+const QString kAppId = QStringLiteral(VIMORA_APP_ID);
+
+} // namespace
+
+class InstallTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_root.isValid());
+        QVERIFY(QDir().mkpath(elsewhere()));
+        QVERIFY(QDir().mkpath(tempDir()));
+        const Run installed = install(prefix());
+        QVERIFY2(installed.exitCode == 0, installed.output + installed.errors);
+    }
+
+    void cleanupTestCase() {
+        if (m_engine != nullptr) {
+            reinterpret_cast<HtmlHelpFunction>(dlsym(m_engine, kHtmlHelpEntryName))(nullptr, nullptr,
+                                                                                    HH_CLOSE_ALL, 0);
+            dlclose(m_engine);
+        }
+    }
+
+    void installsEachFileInItsPlace_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("executable");
+
+        const QString engine = QStringLiteral(VIMORA_HELP_ENGINE_NAME);
+        QTest::newRow("program") << "lib/vimora/vimora"
+                                 << "" << true;
+        QTest::newRow("batch command") << "lib/vimora/vimora-assess"
+                                       << "" << true;
+        QTest::newRow("help viewer engine") << "lib/vimora/" + engine << "" << false;
+        QTest::newRow("help file") << "lib/vimora/VimoraXP.chm"
+                                   << "" << false;
+        QTest::newRow("registry file") << "lib/vimora/registry.reg"
+                                       << "" << false;
+        QTest::newRow("program link") << "bin/vimora"
+                                      << "../lib/vimora/vimora" << true;
+        QTest::newRow("batch command link") << "bin/vimora-assess"
+                                            << "../lib/vimora/vimora-assess" << true;
+        QTest::newRow("menu entry") << "share/applications/" + kAppId + ".desktop"
+                                    << "" << false;
+        QTest::newRow("metainfo") << "share/metainfo/" + kAppId + ".metainfo.xml"
+                                  << "" << false;
+    }
+
+    void installsEachFileInItsPlace() {
+        QFETCH(QString, path);
+        QFETCH(QString, link);
+        QFETCH(bool, executable);
+        const QFileInfo installed(prefix() + QLatin1Char('/') + path);
+        QVERIFY2(installed.isFile(), qPrintable(installed.filePath()));
+        QCOMPARE(installed.isExecutable(), executable);
+        // A relative link holds under any prefix and in a package's staging directory.
+        QCOMPARE(linkText(installed.filePath()), link);
+    }
+
+    void menuEntryIconComesInEverySize_data() {
+        QTest::addColumn<QString>("directory");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QSize>("size");
+
+        for (int size : {32, 48, 64, 128, 256}) {
+            const QString name = QStringLiteral("%1x%1").arg(size);
+            QTest::newRow(qPrintable(name)) << name << ".png" << QSize(size, size);
+        }
+        QTest::newRow("scalable") << "scalable"
+                                  << ".svg" << QSize();
+    }
+
+    void menuEntryIconComesInEverySize() {
+        QFETCH(QString, directory);
+        QFETCH(QString, suffix);
+        QFETCH(QSize, size);
+        const QString icon = desktopEntryValue(menuEntry(), QStringLiteral("Icon"));
+        QCOMPARE(icon, kAppId);
+        const QString path =
+            QStringLiteral("%1/share/icons/hicolor/%2/apps/%3%4").arg(prefix(), directory, icon, suffix);
+        QVERIFY2(QFileInfo(path).isFile(), qPrintable(path));
+        if (size.isValid())
+            QCOMPARE(QImage(path).size(), size);
+        else
+            QVERIFY(readFile(path).contains("<svg"));
+    }
+
+    void metainfoLaunchesTheMenuEntryAndNamesThisRelease() {
+        const QString metainfo =
+            QString::fromUtf8(readFile(prefix() + "/share/metainfo/" + kAppId + ".metainfo.xml"));
+        const QString launchable =
+            QRegularExpression(QStringLiteral("<launchable type=\"desktop-id\">([^<]+)</launchable>"))
+                .match(metainfo)
+                .captured(1);
+        QCOMPARE(prefix() + "/share/applications/" + launchable, menuEntry());
+        // The newest release comes first.
+        const QString release =
+            QRegularExpression(QStringLiteral("<release version=\"([^\"]+)\"")).match(metainfo).captured(1);
+        QCOMPARE(release, QStringLiteral(VIMORA_VERSION));
+    }
+
+    void registryFileRegistersTheInstalledEngine() {
+        const QByteArray registry = readFile(programDir() + "/registry.reg");
+        const QByteArray engine = (programDir() + "/" VIMORA_HELP_ENGINE_NAME).toUtf8();
+        QVERIFY2(registry.contains("\n@=\"" + engine + "\"\n"), registry.constData());
+    }
+
+    void menuEntryStartsTheProgramWhichFindsItsEngineAndHelpFile() {
+        const QStringList command =
+            desktopEntryValue(menuEntry(), QStringLiteral("Exec")).split(QLatin1Char(' '));
+        // The menu starts the entry's command from the search path, where the link is.
+        const QString program = QStandardPaths::findExecutable(command.front(), {prefix() + "/bin"});
+        QCOMPARE(program, prefix() + "/bin/vimora");
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("VIMORA_REGISTRY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("VIMORA_QUIT_AFTER_START"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("TMPDIR"), tempDir());
+        const Run started =
+            run(program, command.mid(1) << QStringLiteral("/debug"), environment, elsewhere());
+        QVERIFY2(started.exitCode == 0, started.errors.constData());
+
+        const QByteArray log = readFile(programDir() + "/HHDebug.txt");
+        const QHash<QString, QString> values = logValues(log);
+        QCOMPARE(values.value(QStringLiteral("_ModuleDir")), QFileInfo(programDir()).canonicalFilePath());
+        QVERIFY2(values.value(QStringLiteral("_hhInstalled")) == QLatin1String("YES"), log.constData());
+        QVERIFY2(values.value(QStringLiteral("_hhVerStr"))
+                     .startsWith(QStringLiteral(VIMORA_HELP_ENGINE_VERSION ".")),
+                 log.constData());
+        QVERIFY(QFileInfo(values.value(QStringLiteral("_ModuleDir")) + "/VimoraXP.chm").isFile());
+    }
+
+    void batchCommandWorksThroughItsLink() {
+        const Run assessed =
+            run(prefix() + "/bin/vimora-assess", {}, QProcessEnvironment::systemEnvironment(), elsewhere(),
+                "sexe;age;poids;taille\nM;35;80;1,75\n");
+        QVERIFY2(assessed.exitCode == 0, assessed.errors.constData());
+        QVERIFY2(assessed.output.contains("\nM;35;80;1,75;26,12;76,25;56,65;Surcharge pondérale.;"),
+                 assessed.output.constData());
+    }
+
+    void installedEngineShowsTheInstalledHelpFile() {
+        const QByteArray registry = readFile(programDir() + "/registry.reg");
+        const QByteArray engine = QRegularExpression(QStringLiteral("\n@=\"([^\"]+)\""))
+                                      .match(QString::fromUtf8(registry))
+                                      .captured(1)
+                                      .toUtf8();
+        m_engine = dlopen(engine.constData(), RTLD_NOW | RTLD_LOCAL);
+        QVERIFY2(m_engine != nullptr, dlerror());
+        auto htmlHelp = reinterpret_cast<HtmlHelpFunction>(dlsym(m_engine, kHtmlHelpEntryName));
+        QVERIFY(htmlHelp != nullptr);
+
+        // A message box instead of the viewer would wait for a click: answer it and fail.
+        QString message;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&message] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                message = box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        answer.start(20);
+        const QByteArray helpFile = QFile::encodeName(programDir() + "/VimoraXP.chm");
+        auto* window =
+            static_cast<QWidget*>(htmlHelp(GetDesktopWindow(), helpFile.constData(), HH_DISPLAY_TOPIC, 0));
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+        QVERIFY(window != nullptr);
+        QVERIFY(window->isVisible());
+        auto* page = window->findChild<QTextBrowser*>(QStringLiteral("page"));
+        QVERIFY(page != nullptr);
+        QVERIFY(!page->toPlainText().trimmed().isEmpty());
+    }
+
+    // A package build installs into a staging directory with the final prefix: what the install
+    // step writes names the final places, and nothing lands outside the staging directory.
+    void stagedInstallNamesTheFinalPlaces() {
+        const QString finalPrefix = m_root.filePath(QStringLiteral("final"));
+        const QString stage = m_root.filePath(QStringLiteral("stage"));
+        const Run installed = install(finalPrefix, stage);
+        QVERIFY2(installed.exitCode == 0, installed.output + installed.errors);
+        QVERIFY(!QFileInfo::exists(finalPrefix));
+
+        const QString stagedPrefix = stage + finalPrefix;
+        const QByteArray registry = readFile(stagedPrefix + "/lib/vimora/registry.reg");
+        const QByteArray engine = (finalPrefix + "/lib/vimora/" VIMORA_HELP_ENGINE_NAME).toUtf8();
+        QVERIFY2(registry.contains("\n@=\"" + engine + "\"\n"), registry.constData());
+        QCOMPARE(QFileInfo(stagedPrefix + "/bin/vimora").canonicalFilePath(),
+                 QFileInfo(stagedPrefix + "/lib/vimora/vimora").canonicalFilePath());
+    }
+
+private:
+    QString prefix() const { return m_root.filePath(QStringLiteral("prefix")); }
+    QString programDir() const { return prefix() + "/lib/vimora"; }
+    QString menuEntry() const { return prefix() + "/share/applications/" + kAppId + ".desktop"; }
+    QString elsewhere() const { return m_root.filePath(QStringLiteral("elsewhere")); }
+    QString tempDir() const { return m_root.filePath(QStringLiteral("tmp")); }
+
+    QTemporaryDir m_root;
+    void* m_engine = nullptr;
+};
+
+QTEST_MAIN(InstallTest)
+#include "InstallTest.moc"
