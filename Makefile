@@ -8,7 +8,8 @@ CMAKE_EXTRA_FLAGS ?=
 PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
             libgtest-dev libbenchmark-dev libchm-dev fp-utils \
-            xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra
+            xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra \
+            dpkg-dev desktop-file-utils appstream
 
 .PHONY: all deps build run test bench check-asan clean
 
@@ -67,3 +68,9 @@ fuzz: deps
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/csv $(CURDIR)/tests/fuzz/seeds/csv
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_measure \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/measure $(CURDIR)/tests/fuzz/seeds/measure
+
+# The Debian package, built by CPack in $(BUILD_DIR); install it with
+# apt-get install ./$(BUILD_DIR)/vimora_*.deb
+.PHONY: package
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB

@@ -102,6 +102,19 @@ QHash<QString, QString> logValues(const QByteArray& log) {
     return values;
 }
 
+// A Debian relation list ("libc6 (>= 2.34), qt6-qpa-plugins") by package: the lowest version
+// allowed, or empty.
+QHash<QString, QString> packageRelations(const QString& relations) {
+    QHash<QString, QString> packages;
+    const QRegularExpression relation(
+        QStringLiteral("^\\s*([^\\s(]+)\\s*(?:\\(>=\\s*([^)\\s]+)\\s*\\))?\\s*$"));
+    for (const QString& item : relations.split(QLatin1Char(','))) {
+        const QRegularExpressionMatch match = relation.match(item);
+        packages.insert(match.hasMatch() ? match.captured(1) : item.trimmed(), match.captured(2));
+    }
+    return packages;
+}
+
 const QString kAppId = QStringLiteral(VIMORA_APP_ID);
 
 } // namespace
@@ -275,6 +288,49 @@ private slots:
         auto* page = window->findChild<QTextBrowser*>(QStringLiteral("page"));
         QVERIFY(page != nullptr);
         QVERIFY(!page->toPlainText().trimmed().isEmpty());
+    }
+
+    // The package's dependencies are listed by hand: each library the installed programs and engine
+    // need must be there, at least in the version dpkg-shlibdeps asks for.
+    void packageDependsOnEveryLibraryItUses() {
+        const QString shlibdeps = QStandardPaths::findExecutable(QStringLiteral("dpkg-shlibdeps"));
+        if (shlibdeps.isEmpty())
+            QSKIP("dpkg-shlibdeps is not installed");
+        const QString config =
+            QString::fromUtf8(readFile(QStringLiteral(VIMORA_BINARY_DIR "/CPackConfig.cmake")));
+        const QString depends =
+            QRegularExpression(QStringLiteral("set\\(CPACK_DEBIAN_PACKAGE_DEPENDS \"([^\"]*)\""))
+                .match(config)
+                .captured(1);
+        QVERIFY2(!depends.isEmpty(), "no CPACK_DEBIAN_PACKAGE_DEPENDS in CPackConfig.cmake");
+        const QHash<QString, QString> declared = packageRelations(depends);
+
+        // dpkg-shlibdeps wants to run where a debian/control is.
+        const QString work = m_root.filePath(QStringLiteral("shlibdeps"));
+        QVERIFY(QDir().mkpath(work + "/debian"));
+        QVERIFY(QFile(work + "/debian/control").open(QIODevice::WriteOnly));
+        const Run found = run(shlibdeps,
+                              {QStringLiteral("-O"), programDir() + "/vimora",
+                               programDir() + "/vimora-assess", programDir() + "/" VIMORA_HELP_ENGINE_NAME},
+                              QProcessEnvironment::systemEnvironment(), work);
+        QVERIFY2(found.exitCode == 0, found.errors.constData());
+        const QString needed =
+            QRegularExpression(QStringLiteral("^shlibs:Depends=(.*)$"), QRegularExpression::MultilineOption)
+                .match(QString::fromUtf8(found.output))
+                .captured(1);
+        QVERIFY2(needed.contains(QLatin1String("libqt6widgets6")), found.output.constData());
+
+        const QHash<QString, QString> neededRelations = packageRelations(needed);
+        for (auto it = neededRelations.cbegin(); it != neededRelations.cend(); ++it) {
+            QVERIFY2(declared.contains(it.key()), qPrintable(it.key() + " is missing from " + depends));
+            if (it.value().isEmpty())
+                continue;
+            const Run compared = run(QStringLiteral("dpkg"),
+                                     {QStringLiteral("--compare-versions"), declared.value(it.key()),
+                                      QStringLiteral("ge"), it.value()},
+                                     QProcessEnvironment::systemEnvironment(), work);
+            QVERIFY2(compared.exitCode == 0, qPrintable(it.key() + " needs at least " + it.value()));
+        }
     }
 
     // A package build installs into a staging directory with the final prefix: what the install
