@@ -74,6 +74,10 @@ std::string systemMessage(int error) {
         return "permission refusée";
     case EISDIR:
         return "c'est un répertoire";
+    case ENOSPC:
+        return "plus de place sur le disque";
+    case EIO:
+        return "erreur d'entrée-sortie";
     default:
         return std::strerror(error);
     }
