@@ -296,6 +296,8 @@ private slots:
         const QString shlibdeps = QStandardPaths::findExecutable(QStringLiteral("dpkg-shlibdeps"));
         if (shlibdeps.isEmpty())
             QSKIP("dpkg-shlibdeps is not installed");
+        if (VIMORA_SANITIZED)
+            QSKIP("the sanitizers link their run-time libraries and more; packages are built without them");
         const QString config =
             QString::fromUtf8(readFile(QStringLiteral(VIMORA_BINARY_DIR "/CPackConfig.cmake")));
         const QString depends =
