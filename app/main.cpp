@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(ErrorReport::kApplicationTitle));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vimora.png")));
+    // Lets the desktop match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VIMORA_APP_ID));
 
     auto frmVimora = std::make_unique<TfrmVimora>();
     frmVimora->show();
