@@ -1,4 +1,5 @@
 #include "Assessment.h"
+#include "BatchAssessment.h"
 #include "ErrorReport.h"
 #include "RegionalSettings.h"
 #include "_Vimora.h"
@@ -40,8 +41,8 @@ private slots:
 
     void enterCalculatesAndEnterAgainClears();
     void calculationShowsBandColoursAndTexts();
-    void windowAgreesWithTheEngine_data();
-    void windowAgreesWithTheEngine();
+    void windowAgreesWithTheCommand_data();
+    void windowAgreesWithTheCommand();
     void enterOnAFocusedButtonClicksThatButton();
     void accessKeysClickTheButtons();
     void menuAndToolBarRunTheSameCommands();
@@ -250,52 +251,92 @@ void MainWindowTest::calculationShowsBandColoursAndTexts() {
     QCOMPARE(field("edIMC")->palette().color(QPalette::Base), system.color(QPalette::Base));
 }
 
-void MainWindowTest::windowAgreesWithTheEngine_data() {
-    QTest::addColumn<bool>("female");
+void MainWindowTest::windowAgreesWithTheCommand_data() {
+    QTest::addColumn<QString>("sex");
     QTest::addColumn<QString>("age");
     QTest::addColumn<QString>("weight");
     QTest::addColumn<QString>("height");
-    QTest::newRow("boy 10") << false << "10"
+    QTest::newRow("boy 10") << "M"
+                            << "10"
                             << "45"
                             << "1,4";
-    QTest::newRow("girl 8") << true << "8"
+    QTest::newRow("girl 8") << "F"
+                            << "8"
                             << "25"
                             << "1,25";
-    QTest::newRow("girl between rows") << true << "15,6"
+    QTest::newRow("girl between rows") << "F"
+                                       << "15,6"
                                        << "52"
                                        << "1,62";
-    QTest::newRow("boy 0") << false << "0"
+    QTest::newRow("boy 0") << "M"
+                           << "0"
                            << "4"
                            << "0,5";
-    QTest::newRow("adult 18,25") << true << "18,25"
+    QTest::newRow("adult 18,25") << "F"
+                                 << "18,25"
                                  << "60"
                                  << "1,7";
-    QTest::newRow("grade III") << false << "40"
+    QTest::newRow("grade III") << "M"
+                               << "40"
                                << "130"
                                << "1,75";
-    QTest::newRow("long decimals") << true << "35,000"
+    QTest::newRow("long decimals") << "F"
+                                   << "35,000"
                                    << "080,5"
                                    << "1,805";
+    QTest::newRow("empty weight") << "M"
+                                  << "35"
+                                  << ""
+                                  << "1,75";
+    QTest::newRow("zero height") << "F"
+                                 << "35"
+                                 << "70"
+                                 << "0";
+    QTest::newRow("comma height") << "M"
+                                  << "35"
+                                  << "0"
+                                  << ",";
+    QTest::newRow("full stop") << "M"
+                               << "35"
+                               << "80"
+                               << "1.75";
+    QTest::newRow("negative age") << "F"
+                                  << "-2"
+                                  << "12"
+                                  << "0,9";
+    QTest::newRow("bounds overflow") << "M"
+                                     << "35"
+                                     << "80"
+                                     << "1E160";
 }
 
-void MainWindowTest::windowAgreesWithTheEngine() {
-    QFETCH(bool, female);
+void MainWindowTest::windowAgreesWithTheCommand() {
+    QFETCH(QString, sex);
     QFETCH(QString, age);
     QFETCH(QString, weight);
     QFETCH(QString, height);
-    if (female)
+    if (sex == QStringLiteral("F"))
         QTest::mouseClick(control<QRadioButton>("RadioButton2"), Qt::LeftButton);
-    typeMeasures(age, weight, height);
-    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    // Set, not typed: the command reads texts that no key filter has seen.
+    field("edAge")->setText(age);
+    field("edPoids")->setText(weight);
+    field("edTaille")->setText(height);
+    control<QPushButton>("btnCalculer")->click();
 
-    const std::string a = age.toStdString(), w = weight.toStdString(), h = height.toStdString();
-    const vimora::Assessment expected =
-        vimora::assess(female ? vimora::Sex::Female : vimora::Sex::Male, {a, w, h}, ',');
+    const std::string s = sex.toStdString(), a = age.toStdString(), w = weight.toStdString(),
+                      h = height.toStdString();
+    const vimora::cli::RowOutcome expected = vimora::cli::assessRow({s, a, w, h});
+    if (!expected.error.empty()) {
+        QCOMPARE(reports, QStringList{QString::fromStdString(expected.error)});
+        return;
+    }
+    QVERIFY(reports.isEmpty());
+    const vimora::Assessment& assessment = expected.assessment;
     const QStringList want{
-        QString::fromStdString(expected.index),         QString::fromStdString(expected.maximumWeight),
-        QString::fromStdString(expected.minimumWeight), QString::fromStdString(expected.band.band),
-        QString::fromStdString(expected.band.advice),   QString::fromStdString(expected.band.objective),
-        QString::fromStdString(expected.summary)};
+        QString::fromStdString(assessment.index),         QString::fromStdString(assessment.maximumWeight),
+        QString::fromStdString(assessment.minimumWeight), QString::fromStdString(assessment.band.band),
+        QString::fromStdString(assessment.band.advice),   QString::fromStdString(assessment.band.objective),
+        QString::fromStdString(assessment.summary)};
     QCOMPARE(resultTexts(), want);
 }
 
