@@ -191,8 +191,8 @@ std::string displayNumber(double value, char decimalSeparator) {
     std::string_view text(buffer.data(), static_cast<std::size_t>(printed.ptr - buffer.data()));
     std::size_t exponentMark = text.find('e');
     const std::size_t shortestDigits = exponentMark == 1 ? 1 : exponentMark - 1;
+    // At most 15 digits: held in the string's own small buffer.
     std::string digits;
-    digits.reserve(kSignificant + 1);
     auto digitAt = [&](std::size_t position) {
         return text[position == 0 ? 0 : position + 1];
     };
@@ -226,8 +226,7 @@ std::string displayNumber(double value, char decimalSeparator) {
         while (position > 0 && digits[position - 1] == '9')
             digits[--position] = '0';
         if (position == 0) {
-            digits.insert(digits.begin(), '1');
-            digits.pop_back();
+            digits.assign(1, '1');
             ++exponent;
         } else {
             ++digits[position - 1];
