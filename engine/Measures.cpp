@@ -122,6 +122,66 @@ long double roundedExtended(const Decimal& decimal) {
     return strtold_l(normalised.c_str(), nullptr, cLocale());
 }
 
+constexpr int kSignificantDigits = 15;
+
+// A positive value's digits rounded to 15 significant ones, halves away from zero, without
+// trailing zeros, and the power of ten of the first digit.
+struct SignificantDigits {
+    std::string digits; // at most 15: held in the string's own small buffer
+    int exponent;
+};
+
+SignificantDigits significantDigits(double magnitude) {
+    std::array<char, 800> buffer;
+    auto print = [&](std::optional<int> precision) {
+        const auto printed = precision ? std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                                       magnitude, std::chars_format::scientific, *precision)
+                                       : std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                                       magnitude, std::chars_format::scientific);
+        return std::string_view(buffer.data(), static_cast<std::size_t>(printed.ptr - buffer.data()));
+    };
+    // The shortest text that reads back as the same normal double is, when it has at most 15
+    // digits, also the exact value rounded to 15 digits: it lies within half a unit of the
+    // double's last place, much nearer than half a step of the 15th digit.
+    std::string_view text = print(std::nullopt);
+    std::size_t digitCount = text.find('e');
+    digitCount = digitCount == 1 ? 1 : digitCount - 1;
+    bool roundUp = false;
+    if (digitCount > kSignificantDigits || magnitude < std::numeric_limits<double>::min()) {
+        // 17 correctly rounded digits tell the rounding at the 15th digit apart, except when
+        // they end in "50": then only the exact expansion (at most 767 digits) says on which
+        // side of the half the value lies.
+        text = print(kSignificantDigits + 1);
+        if (text[kSignificantDigits + 1] == '5' && text[kSignificantDigits + 2] == '0')
+            text = print(766);
+        roundUp = text[kSignificantDigits + 1] >= '5';
+        digitCount = kSignificantDigits;
+    }
+
+    SignificantDigits result{{}, 0};
+    result.digits += text[0];
+    result.digits.append(text.substr(2, digitCount - 1));
+    const std::size_t exponentMark = text.find('e');
+    std::from_chars(text.data() + exponentMark + (text[exponentMark + 1] == '+' ? 2 : 1),
+                    text.data() + text.size(), result.exponent);
+
+    std::string& digits = result.digits;
+    if (roundUp) {
+        std::size_t position = digits.size();
+        while (position > 0 && digits[position - 1] == '9')
+            digits[--position] = '0';
+        if (position == 0) {
+            digits.assign(1, '1');
+            ++result.exponent;
+        } else {
+            ++digits[position - 1];
+        }
+    }
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    return result;
+}
+
 } // namespace
 
 double parseMeasure(std::string_view text, char decimalSeparator) {
@@ -179,66 +239,12 @@ double parseMeasure(std::string_view text, char decimalSeparator) {
 std::string displayNumber(double value, char decimalSeparator) {
     if (value == 0)
         return "0";
-
-    constexpr int kSignificant = 15;
-    std::array<char, 800> buffer;
-    const double magnitude = std::fabs(value);
-    // The shortest text that reads back as the same normal double is, when it has at most 15
-    // digits, also the exact value rounded to 15 digits: it lies within half a unit of the
-    // double's last place, much nearer than half a step of the 15th digit.
-    auto printed =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, std::chars_format::scientific);
-    std::string_view text(buffer.data(), static_cast<std::size_t>(printed.ptr - buffer.data()));
-    std::size_t exponentMark = text.find('e');
-    const std::size_t shortestDigits = exponentMark == 1 ? 1 : exponentMark - 1;
-    // At most 15 digits: held in the string's own small buffer.
-    std::string digits;
-    auto digitAt = [&](std::size_t position) {
-        return text[position == 0 ? 0 : position + 1];
-    };
-    bool roundUp = false;
-    if (shortestDigits <= kSignificant && magnitude >= std::numeric_limits<double>::min()) {
-        for (std::size_t position = 0; position < shortestDigits; ++position)
-            digits += digitAt(position);
-    } else {
-        // 17 correctly rounded digits tell the rounding at the 15th digit apart, except when
-        // they end in "50": then only the exact expansion (at most 767 digits) says on which
-        // side of the half the value lies.
-        printed = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                std::chars_format::scientific, kSignificant + 1);
-        text = std::string_view(buffer.data(), static_cast<std::size_t>(printed.ptr - buffer.data()));
-        if (digitAt(kSignificant) == '5' && digitAt(kSignificant + 1) == '0') {
-            printed = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                    std::chars_format::scientific, 766);
-            text = std::string_view(buffer.data(), static_cast<std::size_t>(printed.ptr - buffer.data()));
-        }
-        exponentMark = text.find('e');
-        roundUp = digitAt(kSignificant) >= '5';
-        for (std::size_t position = 0; position < kSignificant; ++position)
-            digits += digitAt(position);
-    }
-    int exponent = 0;
-    std::from_chars(text.data() + exponentMark + (text[exponentMark + 1] == '+' ? 2 : 1),
-                    text.data() + text.size(), exponent);
-
-    if (roundUp) {
-        std::size_t position = kSignificant;
-        while (position > 0 && digits[position - 1] == '9')
-            digits[--position] = '0';
-        if (position == 0) {
-            digits.assign(1, '1');
-            ++exponent;
-        } else {
-            ++digits[position - 1];
-        }
-    }
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
+    const auto [digits, exponent] = significantDigits(std::fabs(value));
 
     std::string result;
     if (value < 0)
         result += '-';
-    if (exponent >= -4 && exponent < kSignificant) {
+    if (exponent >= -4 && exponent < kSignificantDigits) {
         if (exponent < 0) {
             result += '0';
             result += decimalSeparator;
