@@ -318,6 +318,9 @@ void WriteDebugHeader() {
 
 void initialiseHelpEnvironment(int argc, char** argv) {
     Arguments.assign(argv, argv + std::max(argc, 0));
+    // Argument 0 stands for the executable's full path, as the platform reports it there.
+    if (!Arguments.empty())
+        Arguments.front() = platform::FullCommandPath(Arguments.front());
 
     ModulePath = platform::GetModuleFileName();
     ModuleDir = StripTrailingChar(directoryPart(ModulePath), kPathSeparator);

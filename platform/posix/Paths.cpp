@@ -1,8 +1,11 @@
 #include "Paths.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <filesystem>
 #include <link.h>
+#include <string_view>
 #include <unistd.h>
 
 namespace vimora::platform {
@@ -20,6 +23,29 @@ std::string GetModuleFileName() {
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::string FullCommandPath(const std::string& argument0) {
+    namespace fs = std::filesystem;
+    if (argument0.empty())
+        return argument0;
+    if (argument0.find(kPathSeparator) != std::string::npos) {
+        std::error_code error;
+        const fs::path absolute = fs::absolute(argument0, error);
+        return error ? argument0 : absolute.lexically_normal().string();
+    }
+    const char* searchPath = std::getenv("PATH");
+    std::string_view directories = searchPath != nullptr ? searchPath : "";
+    while (!directories.empty()) {
+        const std::size_t end = std::min(directories.find(':'), directories.size());
+        const std::string directory(directories.substr(0, end));
+        directories.remove_prefix(std::min(end + 1, directories.size()));
+        const std::string candidate =
+            (directory.empty() ? std::string(".") : directory) + kPathSeparator + argument0;
+        if (access(candidate.c_str(), X_OK) == 0 && fs::is_regular_file(candidate))
+            return FullCommandPath(candidate);
+    }
+    return argument0;
 }
 
 std::string GetSystemDirectory() {

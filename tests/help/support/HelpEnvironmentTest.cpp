@@ -1,5 +1,6 @@
 #include "Files.h"
 #include "Locale.h"
+#include "Paths.h"
 #include "TestFiles.h"
 #include "hh.h"
 #include "hh_funcs.h"
@@ -174,6 +175,30 @@ TEST(SystemDirectories, SystemDirectoryHoldsTheCLibrary) {
     // No browser library on this platform: the log shows it as not installed.
     EXPECT_EQ(GetBrowserVersion().text, "");
     EXPECT_EQ(BrowserFriendlyVersion(), "");
+}
+
+// Argument 0 as the executable's full path, whether the program was started by a relative
+// path or by a bare name found along $PATH.
+TEST(SystemDirectories, CommandPathIsMadeFull) {
+    using vimora::platform::FullCommandPath;
+    testfiles::TemporaryDirectory directory;
+    const fs::path program = directory.path() / "bin dir" / "vimora";
+    fs::create_directories(program.parent_path());
+    testfiles::writeFile(program, "#!/bin/sh\n");
+    fs::permissions(program, fs::perms::owner_all);
+
+    const fs::path saved = fs::current_path();
+    fs::current_path(directory.path());
+    EXPECT_EQ(FullCommandPath("bin dir/../bin dir/vimora"), program.string());
+    EXPECT_EQ(FullCommandPath("./bin dir/vimora"), program.string());
+    fs::current_path(saved);
+    EXPECT_EQ(FullCommandPath(program.string()), program.string());
+
+    const std::string savedPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", ("/nonexistent:" + program.parent_path().string()).c_str(), 1);
+    EXPECT_EQ(FullCommandPath("vimora"), program.string());
+    EXPECT_EQ(FullCommandPath("vimora-absent"), "vimora-absent");
+    setenv("PATH", savedPath.c_str(), 1);
 }
 
 class TemporaryDirectoryVariable : public testing::Test {
