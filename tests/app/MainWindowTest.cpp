@@ -350,6 +350,12 @@ void MainWindowTest::enterOnAFocusedButtonClicksThatButton() {
     QTest::keyClick(calculer, Qt::Key_Return);
     QCOMPARE(field("edIMC")->text(), QStringLiteral("26,12"));
     QCOMPARE(field("edAge")->text(), QStringLiteral("35"));
+
+    // On a radio button, Enter clicks the default button, now "Effacer".
+    auto* masculin = control<QRadioButton>("RadioButton1");
+    masculin->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(masculin, Qt::Key_Return);
+    QCOMPARE(field("edAge")->text(), QString());
 }
 
 void MainWindowTest::accessKeysClickTheButtons() {
