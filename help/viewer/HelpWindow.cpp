@@ -48,6 +48,8 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, co
     : QMainWindow(owner, Qt::Window)
     , m_fileKey(fileKey) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // A help window never keeps the program running once its main window has closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     const std::vector<ContentsEntry> contents = readContents(*archive);
     const QString title = archive->title();
     setWindowTitle(title.isEmpty() ? fileKey.section(QLatin1Char('/'), -1) : title);

@@ -18,6 +18,7 @@ private slots:
     void withoutTheEngineTheUserIsTold();
     void toolButtonAndMenuOpenTheSameViewer();
     void closingTheMainWindowClosesTheViewer();
+    void quittingWithAViewerOpenEndsTheEventLoop();
     void cleanupTestCase();
 
 private:
@@ -73,6 +74,31 @@ void HelpCommandTest::closingTheMainWindowClosesTheViewer() {
     QTRY_COMPARE(viewerWindows(*window).size(), 1);
     QPointer<QWidget> viewer = viewerWindows(*window).front();
     window->findChild<QAction*>(QStringLiteral("Quitter1"))->trigger();
+    window.reset();
+    QVERIFY(viewer.isNull());
+}
+
+void HelpCommandTest::quittingWithAViewerOpenEndsTheEventLoop() {
+    QVERIFY(vimora::help::HelpEngineEntry != nullptr);
+    auto window = std::make_unique<TfrmVimora>();
+    window->show();
+    window->findChild<QAction*>(QStringLiteral("tlbtnAide"))->trigger();
+    QTRY_COMPARE(viewerWindows(*window).size(), 1);
+
+    // The program's message loop ends when the main window closes, help window or not.
+    bool timedOut = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, this, [&] {
+        timedOut = true;
+        QApplication::quit();
+    });
+    watchdog.start(5000);
+    QTimer::singleShot(0, window.get(),
+                       [&] { window->findChild<QAction*>(QStringLiteral("Quitter1"))->trigger(); });
+    QApplication::exec();
+    QVERIFY(!timedOut);
+    QPointer<QWidget> viewer = viewerWindows(*window).value(0);
     window.reset();
     QVERIFY(viewer.isNull());
 }
