@@ -7,9 +7,11 @@ CMAKE_EXTRA_FLAGS ?=
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
-            libgtest-dev libbenchmark-dev libchm-dev fp-utils \
+            qt6-translations-l10n \
+            libgtest-dev libbenchmark-dev libchm-dev libmspack-dev fp-utils \
             xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra \
-            dpkg-dev desktop-file-utils appstream
+            dpkg-dev desktop-file-utils appstream lintian man-db groff-base \
+            poppler-utils clang-tidy
 
 .PHONY: all deps build run test bench check-asan clean
 
