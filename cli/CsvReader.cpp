@@ -1,7 +1,8 @@
 #include "CsvReader.h"
 
+#include "Utf8.h"
+
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
 namespace vimora::cli {
@@ -17,48 +18,6 @@ bool isAscii(const char* begin, const char* end) {
     for (const char* p = begin; p != end; ++p)
         highBits |= static_cast<unsigned char>(*p);
     return highBits < 0x80;
-}
-
-// The offset of the first byte that is not part of well-formed UTF-8 (no overlong forms, no
-// surrogates, nothing above U+10FFFF), or the size when there is none.
-std::size_t firstInvalidUtf8(const unsigned char* text, std::size_t size) {
-    std::size_t i = 0;
-    while (i < size) {
-        const unsigned char lead = text[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0;
-            else if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90;
-            else if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            return i;
-        }
-        if (size - i < length)
-            return i;
-        if (text[i + 1] < low || text[i + 1] > high)
-            return i;
-        for (std::size_t k = 2; k < length; ++k)
-            if (text[i + k] < 0x80 || text[i + k] > 0xBF)
-                return i;
-        i += length;
-    }
-    return size;
 }
 
 std::string withLine(std::size_t line, const std::string& message) {
@@ -124,8 +83,7 @@ void CsvReader::checkUtf8(std::size_t begin, std::size_t end) const {
     const char* data = m_buffer.data();
     if (isAscii(data + begin, data + end))
         return;
-    const std::size_t bad =
-        begin + firstInvalidUtf8(reinterpret_cast<const unsigned char*>(data + begin), end - begin);
+    const std::size_t bad = begin + platform::firstInvalidUtf8(std::string_view(data + begin, end - begin));
     if (bad != end)
         fail(m_recordLine + countNewlines(data + begin, data + bad), "texte qui n'est pas en UTF-8");
 }
