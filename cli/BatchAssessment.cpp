@@ -28,6 +28,14 @@ std::string fieldCountMessage(std::size_t count) {
            std::to_string(kInputColumns.size());
 }
 
+// An error quotes the field as read; a NUL byte in it, which neither a spreadsheet nor a reader
+// would show, is written as the two characters "\0".
+std::string withNulShown(std::string message) {
+    for (std::size_t at = message.find('\0'); at != std::string::npos; at = message.find('\0', at + 2))
+        message.replace(at, 1, "\\0");
+    return message;
+}
+
 void writeHeader(CsvWriter& writer) {
     for (const std::string_view column : kOutputColumns)
         writer.field(column);
@@ -54,13 +62,14 @@ RowOutcome assessRow(const PatientRow& row) {
     RowOutcome outcome;
     const std::optional<Sex> sex = parseSex(row.sex);
     if (!sex) {
-        outcome.error = withFinalFullStop(std::string("Sexe inconnu : '").append(row.sex).append("'"));
+        outcome.error =
+            withNulShown(withFinalFullStop(std::string("Sexe inconnu : '").append(row.sex).append("'")));
         return outcome;
     }
     try {
         outcome.assessment = assess(*sex, {row.age, row.weight, row.height}, kDecimalSeparator);
     } catch (const EngineError& error) {
-        outcome.error = withFinalFullStop(error.what());
+        outcome.error = withNulShown(withFinalFullStop(error.message()));
     }
     return outcome;
 }

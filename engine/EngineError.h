@@ -9,7 +9,15 @@ namespace vimora {
 // the exact French text the user reads (UTF-8).
 class EngineError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EngineError(const std::string& message)
+        : std::runtime_error(message)
+        , m_message(message) {}
+
+    /// The whole message: a field it quotes may hold a NUL byte, where what() would end.
+    const std::string& message() const { return m_message; }
+
+private:
+    std::string m_message;
 };
 
 inline constexpr const char* kDivisionByZeroMessage = "Division par zéro en virgule flottante";

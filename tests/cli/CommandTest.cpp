@@ -123,6 +123,17 @@ TEST_F(Command, ExitsOneWhenARowFailsAndStillWritesEveryRow) {
     EXPECT_EQ(result.err, "");
 }
 
+TEST_F(Command, AnErrorQuotesTheWholeFieldWithItsNulBytesShownAsBackslashZero) {
+    const std::string nul(1, '\0');
+    const Result result =
+        run({}, "sexe;age;poids;taille\nM;3" + nul + "5;80;1,75\nX" + nul + "Y;35;80;1,75\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out,
+              kOutputHeader + "M;3" + nul +
+                  "5;80;1,75;;;;;;;;'3\\05' n'est pas une valeur en virgule flottante correcte.\n" + "X" +
+                  nul + "Y;35;80;1,75;;;;;;;;Sexe inconnu : 'X\\0Y'\n");
+}
+
 TEST_F(Command, AFaultInTheMiddleLeavesAnUnmistakablyIncompleteOutput) {
     const Result result = run({}, "sexe;age;poids;taille\nM;35;80;1,75\nM;35;80\nM;35;80;1,75\n");
     EXPECT_EQ(result.status, 2);
