@@ -24,6 +24,10 @@ std::string withLine(std::size_t line, const std::string& message) {
     return "ligne " + std::to_string(line) + " : " + message;
 }
 
+[[noreturn]] void fail(std::size_t line, const std::string& message) {
+    throw CsvError(line, message);
+}
+
 } // namespace
 
 CsvError::CsvError(std::size_t line, const std::string& message)
@@ -34,10 +38,6 @@ CsvReader::CsvReader(ReadFunction read, std::size_t chunkSize, std::size_t maxRe
     : m_read(std::move(read))
     , m_chunkSize(chunkSize)
     , m_maxRecordSize(maxRecordSize) {}
-
-void CsvReader::fail(std::size_t line, const std::string& message) const {
-    throw CsvError(line, message);
-}
 
 void CsvReader::checkRecordSize(std::size_t size, std::size_t line) const {
     if (size > m_maxRecordSize)
@@ -105,76 +105,92 @@ CsvReader::Parse CsvReader::parseQuoted(std::size_t& recordEnd, std::size_t& lin
     m_unquoted.clear();
     // Undoing quotes never lengthens the text, so the views into m_unquoted stay valid.
     m_unquoted.reserve(m_end - m_begin);
-    const char* data = m_buffer.data();
     lines = 0;
     std::size_t p = m_begin;
     for (;;) {
-        if (p < m_end && data[p] == '"') {
-            const std::size_t quoteLine = m_recordLine + lines;
-            const std::size_t start = m_unquoted.size();
-            ++p;
-            for (;;) {
-                const auto* quote = static_cast<const char*>(std::memchr(data + p, '"', m_end - p));
-                if (quote == nullptr) {
-                    if (m_atEnd)
-                        failInRecord(m_end, quoteLine, "guillemet non fermé");
-                    return Parse::NeedMore;
-                }
-                const auto q = static_cast<std::size_t>(quote - data);
-                m_unquoted.append(data + p, q - p);
-                lines += countNewlines(data + p, quote);
-                if (q + 1 == m_end && !m_atEnd)
-                    return Parse::NeedMore; // a doubled quote may follow
-                if (q + 1 < m_end && data[q + 1] == '"') {
-                    m_unquoted += '"';
-                    p = q + 2;
-                    continue;
-                }
-                p = q + 1;
-                break;
-            }
-            m_fields.emplace_back(m_unquoted.data() + start, m_unquoted.size() - start);
-            if (p == m_end) {
-                recordEnd = p;
-                break;
-            }
-            if (data[p] == ';') {
-                ++p;
-                continue;
-            }
-            if (data[p] == '\n') {
-                recordEnd = p + 1;
-                break;
-            }
-            std::size_t examined = p + 1;
-            if (data[p] == '\r') {
-                if (p + 1 == m_end && !m_atEnd)
-                    return Parse::NeedMore;
-                if (p + 1 == m_end || data[p + 1] == '\n') {
-                    recordEnd = std::min(p + 2, m_end);
-                    break;
-                }
-                ++examined;
-            }
-            failInRecord(examined, m_recordLine + lines, "caractère inattendu après un guillemet fermant");
-        }
-        std::size_t q = p;
-        while (q < m_end && data[q] != ';' && data[q] != '\n')
-            ++q;
-        if (q == m_end && !m_atEnd)
+        const Step step = p < m_end && m_buffer[p] == '"' ? readQuotedField(p, lines) : readPlainField(p);
+        if (step == Step::NeedMore)
             return Parse::NeedMore;
-        std::size_t fieldEnd = q;
-        if ((q == m_end || data[q] == '\n') && fieldEnd > p && data[fieldEnd - 1] == '\r')
-            --fieldEnd;
-        m_fields.emplace_back(data + p, fieldEnd - p);
-        if (q < m_end && data[q] == ';') {
-            p = q + 1;
-            continue;
+        if (step == Step::RecordDone) {
+            recordEnd = p;
+            return Parse::Done;
         }
-        recordEnd = q < m_end ? q + 1 : q;
-        break;
     }
-    return Parse::Done;
+}
+
+CsvReader::Step CsvReader::readQuotedField(std::size_t& p, std::size_t& lines) {
+    const std::size_t start = m_unquoted.size();
+    if (!unquote(p, lines))
+        return Step::NeedMore;
+    m_fields.emplace_back(m_unquoted.data() + start, m_unquoted.size() - start);
+    return endQuotedField(p, lines);
+}
+
+bool CsvReader::unquote(std::size_t& p, std::size_t& lines) {
+    const char* data = m_buffer.data();
+    const std::size_t quoteLine = m_recordLine + lines;
+    for (++p;;) {
+        const auto* quote = static_cast<const char*>(std::memchr(data + p, '"', m_end - p));
+        if (quote == nullptr) {
+            if (m_atEnd)
+                failInRecord(m_end, quoteLine, "guillemet non fermé");
+            return false;
+        }
+        const auto q = static_cast<std::size_t>(quote - data);
+        m_unquoted.append(data + p, q - p);
+        lines += countNewlines(data + p, quote);
+        if (q + 1 == m_end && !m_atEnd)
+            return false; // a doubled quote may follow
+        p = q + 1;
+        if (p == m_end || data[p] != '"')
+            return true;
+        m_unquoted += '"';
+        ++p;
+    }
+}
+
+CsvReader::Step CsvReader::endQuotedField(std::size_t& p, std::size_t lines) const {
+    const char* data = m_buffer.data();
+    if (p == m_end)
+        return Step::RecordDone;
+    if (data[p] == ';') {
+        ++p;
+        return Step::NextField;
+    }
+    if (data[p] == '\n') {
+        ++p;
+        return Step::RecordDone;
+    }
+    std::size_t examined = p + 1;
+    if (data[p] == '\r') {
+        if (p + 1 == m_end && !m_atEnd)
+            return Step::NeedMore;
+        if (p + 1 == m_end || data[p + 1] == '\n') {
+            p = std::min(p + 2, m_end);
+            return Step::RecordDone;
+        }
+        ++examined;
+    }
+    failInRecord(examined, m_recordLine + lines, "caractère inattendu après un guillemet fermant");
+}
+
+CsvReader::Step CsvReader::readPlainField(std::size_t& p) {
+    const char* data = m_buffer.data();
+    std::size_t q = p;
+    while (q < m_end && data[q] != ';' && data[q] != '\n')
+        ++q;
+    if (q == m_end && !m_atEnd)
+        return Step::NeedMore;
+    std::size_t fieldEnd = q;
+    if ((q == m_end || data[q] == '\n') && fieldEnd > p && data[fieldEnd - 1] == '\r')
+        --fieldEnd;
+    m_fields.emplace_back(data + p, fieldEnd - p);
+    if (q == m_end) {
+        p = q;
+        return Step::RecordDone;
+    }
+    p = q + 1;
+    return data[q] == ';' ? Step::NextField : Step::RecordDone;
 }
 
 bool CsvReader::next() {

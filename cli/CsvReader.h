@@ -48,14 +48,27 @@ public:
 
 private:
     enum class Parse { Done, NeedMore };
+    enum class Step { NextField, RecordDone, NeedMore };
 
     bool readMore();
     void skipByteOrderMark();
+    /// Reads the record at m_begin, which holds a quote, into m_fields: `recordEnd` is where the
+    /// next record begins, `lines` the line ends inside quotes. NeedMore when the bytes read so
+    /// far end before the record does.
     Parse parseQuoted(std::size_t& recordEnd, std::size_t& lines);
+    /// From the opening quote at `p` to past the field's end.
+    Step readQuotedField(std::size_t& p, std::size_t& lines);
+    /// Appends the text between the opening quote at `p` and its closing quote to m_unquoted,
+    /// doubled quotes undone, and moves `p` past the closing quote; false when the bytes read so
+    /// far end first.
+    bool unquote(std::size_t& p, std::size_t& lines);
+    /// What follows a closing quote: ";", a line end or the end of the input.
+    Step endQuotedField(std::size_t& p, std::size_t lines) const;
+    /// An unquoted field from `p` to the next ";" or line end, a CR before LF left out.
+    Step readPlainField(std::size_t& p);
     void splitPlainLine(std::size_t begin, std::size_t end);
     void checkUtf8(std::size_t begin, std::size_t end) const;
     void checkRecordSize(std::size_t size, std::size_t line) const;
-    [[noreturn]] void fail(std::size_t line, const std::string& message) const;
     [[noreturn]] void failInRecord(std::size_t examinedEnd, std::size_t line,
                                    const std::string& message) const;
 
