@@ -1,6 +1,7 @@
 #include "CsvWriter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -19,8 +20,8 @@ bool copyBlock(const char* from, char* to) {
     Block bytes;
     std::memcpy(&bytes, from, sizeof bytes);
     const auto special = (bytes == ';') | (bytes == '"') | (bytes == '\r') | (bytes == '\n');
-    std::uint64_t halves[2];
-    std::memcpy(halves, &special, sizeof halves);
+    std::array<std::uint64_t, 2> halves{};
+    std::memcpy(halves.data(), &special, sizeof halves);
     if ((halves[0] | halves[1]) != 0)
         return false;
     std::memcpy(to, &bytes, sizeof bytes);

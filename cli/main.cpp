@@ -145,53 +145,62 @@ int usageError(const std::string& message) {
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for.
+struct Request {
+    bool help = false;
+    bool version = false;
+    std::string usageError;
     std::vector<std::string_view> files;
+};
+
+Request parseArguments(int argc, char** argv) {
+    Request request;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (!optionsEnded && (argument == "-h" || argument == "--help")) {
-            std::fputs(kHelp, stdout);
-            return std::fflush(stdout) == 0 ? 0 : 2;
-        }
-        if (!optionsEnded && argument == "--version") {
-            std::printf("%s (Vimora XP) %s\n", kProgramName, VIMORA_VERSION);
-            return std::fflush(stdout) == 0 ? 0 : 2;
-        }
-        if (!optionsEnded && argument == "--") {
+        if (optionsEnded || argument == "-" || !argument.starts_with('-')) {
+            request.files.push_back(argument);
+        } else if (argument == "--") {
             optionsEnded = true;
-        } else if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
-            return usageError("option inconnue : '" + std::string(argument) + "'");
+        } else if (argument == "-h" || argument == "--help") {
+            request.help = true;
+            return request;
+        } else if (argument == "--version") {
+            request.version = true;
+            return request;
         } else {
-            files.push_back(argument);
+            request.usageError = "option inconnue : '" + std::string(argument) + "'";
+            return request;
         }
     }
-    if (files.size() > 1)
-        return usageError("un seul fichier à la fois");
+    if (request.files.size() > 1)
+        request.usageError = "un seul fichier à la fois";
+    return request;
+}
 
-    int input = STDIN_FILENO;
-    if (!files.empty() && files.front() != "-") {
-        const std::string path(files.front());
-        input = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat status {};
-        if (input >= 0 && ::fstat(input, &status) == 0 && S_ISDIR(status.st_mode)) {
-            ::close(input);
-            input = -1;
-            errno = EISDIR;
-        }
-        if (input < 0) {
-            printError("impossible de lire '" + path + "' : " + systemMessage(errno));
-            return 2;
-        }
+// The input named on the command line, or -1 once the reason it cannot be read is printed.
+int openInput(std::string_view name) {
+    if (name == "-")
+        return STDIN_FILENO;
+    const std::string path(name);
+    int input = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (input >= 0 && ::fstat(input, &status) == 0 && S_ISDIR(status.st_mode)) {
+        ::close(input);
+        input = -1;
+        errno = EISDIR;
     }
+    if (input < 0)
+        printError("impossible de lire '" + path + "' : " + systemMessage(errno));
+    return input;
+}
 
+int assessInput(int input) {
     struct stat inputStatus {};
     const bool showProgress =
-        ::isatty(STDERR_FILENO) && ::fstat(input, &inputStatus) == 0 && S_ISREG(inputStatus.st_mode);
+        ::isatty(STDERR_FILENO) == 1 && ::fstat(input, &inputStatus) == 0 && S_ISREG(inputStatus.st_mode);
     // Someone typing rows wants each result at once; otherwise large blocks.
-    const std::size_t outputBuffer = ::isatty(input) ? 0 : CsvWriter::kDefaultBufferSize;
+    const std::size_t outputBuffer = ::isatty(input) == 1 ? 0 : CsvWriter::kDefaultBufferSize;
 
     CsvReader reader([input](char* buffer, std::size_t size) { return readInput(input, buffer, size); });
     CsvWriter writer(writeOutput, outputBuffer);
@@ -217,4 +226,22 @@ int main(int argc, char** argv) {
             printError("lecture interrompue : le résultat est incomplet");
     }
     return result.exitStatus();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Request request = parseArguments(argc, argv);
+    if (request.help) {
+        std::fputs(kHelp, stdout);
+        return std::fflush(stdout) == 0 ? 0 : 2;
+    }
+    if (request.version) {
+        std::printf("%s (Vimora XP) %s\n", kProgramName, VIMORA_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 2;
+    }
+    if (!request.usageError.empty())
+        return usageError(request.usageError);
+    const int input = request.files.empty() ? STDIN_FILENO : openInput(request.files.front());
+    return input < 0 ? 2 : assessInput(input);
 }
