@@ -2,9 +2,13 @@
 
 #include "EngineError.h"
 
+#include "MemoryReader.h"
+#include "NamedRows.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -15,15 +19,6 @@ namespace {
 
 const std::string kOutputHeader =
     "sexe;age;poids;taille;imc;poids_max;poids_min;resultat;conseils;objectif;resume;erreur\n";
-
-CsvReader::ReadFunction fromText(std::string text) {
-    return [text = std::move(text), offset = std::size_t(0)](char* buffer, std::size_t size) mutable {
-        const std::size_t count = std::min(size, text.size() - offset);
-        std::copy_n(text.data() + offset, count, buffer);
-        offset += count;
-        return count;
-    };
-}
 
 struct BatchRun {
     BatchResult result;
@@ -39,7 +34,7 @@ BatchRun runOn(CsvReader::ReadFunction read) {
 }
 
 BatchRun runOn(const std::string& input) {
-    return runOn(fromText(input));
+    return runOn(vimora::test::MemoryReader(input));
 }
 
 // The output row for one input row, through the whole batch.
@@ -106,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
             "QuotedInputFieldsEchoedUnquoted", "\"M\";\"35\";\"80\";\"1,75\"",
             "M;35;80;1,75;26,12;76,25;56,65;Surcharge pondérale.;Régime hypocalorique avec suivi médical.;"
             "Perdre de 3 à 23 Kg !;Age : 35 ans  Poids : 80 Kg  Taille : 1,75 m  IMC : 26,12 Kg/m²;\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, AssessedRow,
@@ -129,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"SpecialCharactersQuotedInEchoAndMessage", "M;\"3;5\";\"8\"\"0\";1,75",
                 "M;\"3;5\";\"8\"\"0\";1,75;;;;;;;;\"'3;5' n'est pas une valeur en virgule flottante "
                 "correcte.\"\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 struct SexCase {
     const char* text;
@@ -137,7 +132,7 @@ struct SexCase {
 };
 
 TEST(ParseSex, AcceptsTheLettersAndTheWindowsWordsInAnyCase) {
-    const SexCase cases[] = {
+    const std::vector<SexCase> cases = {
         {"M", Sex::Male},       {"m", Sex::Male},     {"Masculin", Sex::Male},   {"mAsCuLiN", Sex::Male},
         {"F", Sex::Female},     {"f", Sex::Female},   {"Feminin", Sex::Female},  {"FEMININ", Sex::Female},
         {"", std::nullopt},     {" M", std::nullopt}, {"M ", std::nullopt},      {"Male", std::nullopt},
@@ -148,9 +143,9 @@ TEST(ParseSex, AcceptsTheLettersAndTheWindowsWordsInAnyCase) {
 
 // The same patients given to the engine directly and to the batch row: identical texts.
 TEST(AssessRow, AgreesWithTheEngineForEveryPatient) {
-    const char* const ages[] = {"0", "0,75", "5,3", "8", "15,5", "18", "18,25", "35", "-1", ""};
-    const char* const weights[] = {"0", "4", "25", "56,655", "80", "122,2", "1.5"};
-    const char* const heights[] = {"0", "0,5", "1,25", "1,75", "1,8", ","};
+    const std::array ages = {"0", "0,75", "5,3", "8", "15,5", "18", "18,25", "35", "-1", ""};
+    const std::array weights = {"0", "4", "25", "56,655", "80", "122,2", "1.5"};
+    const std::array heights = {"0", "0,5", "1,25", "1,75", "1,8", ","};
     for (const Sex sex : {Sex::Male, Sex::Female}) {
         for (const char* age : ages) {
             for (const char* weight : weights) {
@@ -233,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"CommaSeparated", "sexe,age,poids,taille\n",
                   "ligne 1 : en-tête attendu : sexe;age;poids;taille"},
         UsageCase{"Latin1Header", "s\xE9xe;age;poids;taille\n", "ligne 1 : texte qui n'est pas en UTF-8"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 class FaultAfterHeader : public testing::TestWithParam<UsageCase> {};
 
@@ -256,16 +251,15 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"CommaSeparatedRow", "M,35,80,\"1,75\"\n", "ligne 3 : 1 champ au lieu de 4"},
                     UsageCase{"UnterminatedQuote", "M;35;\"80;1,75\n", "ligne 3 : guillemet non fermé"},
                     UsageCase{"NotUtf8", "F\xE9minin;8;25;1,25\n", "ligne 3 : texte qui n'est pas en UTF-8"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 TEST(RunBatch, AReadErrorAfterTheHeaderMarksTheOutputIncomplete) {
     int calls = 0;
-    const BatchRun run = runOn([&calls](char* buffer, std::size_t size) -> std::size_t {
+    vimora::test::MemoryReader text("sexe;age;poids;taille\nM;35;80;1,75\n");
+    const BatchRun run = runOn([&calls, &text](char* buffer, std::size_t size) {
         if (++calls > 1)
             throw std::runtime_error("erreur de lecture : panne");
-        const std::string text = "sexe;age;poids;taille\nM;35;80;1,75\n";
-        std::copy_n(text.data(), std::min(size, text.size()), buffer);
-        return std::min(size, text.size());
+        return text(buffer, size);
     });
     EXPECT_EQ(run.result.exitStatus(), 2);
     EXPECT_EQ(run.result.usageError, "erreur de lecture : panne");
@@ -274,7 +268,7 @@ TEST(RunBatch, AReadErrorAfterTheHeaderMarksTheOutputIncomplete) {
 }
 
 TEST(RunBatch, AWriteErrorStopsTheBatch) {
-    CsvReader reader(fromText("sexe;age;poids;taille\nM;35;80;1,75\n"));
+    CsvReader reader(vimora::test::MemoryReader("sexe;age;poids;taille\nM;35;80;1,75\n"));
     CsvWriter writer([](std::string_view) { throw OutputError("erreur d'écriture : disque plein"); });
     EXPECT_THROW(runBatch(reader, writer), OutputError);
 }
@@ -284,7 +278,7 @@ TEST(RunBatch, ReportsProgressUpToTheLastRow) {
     for (int i = 0; i < 10'000; ++i)
         input += "M;35;80;1,75\n";
     std::vector<std::size_t> reported;
-    CsvReader reader(fromText(input));
+    CsvReader reader{vimora::test::MemoryReader(input)};
     CsvWriter writer([](std::string_view) {});
     runBatch(reader, writer, [&](std::size_t rows) { reported.push_back(rows); });
     ASSERT_FALSE(reported.empty());

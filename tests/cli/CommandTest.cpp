@@ -1,6 +1,8 @@
 // The real executable, run as a user runs it: standard input, arguments, output bytes,
 // standard error and exit status.
 
+#include "NamedRows.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -13,8 +15,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -34,8 +34,8 @@ struct Result {
 class Command : public testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/vimora-assess-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+        std::string pattern = "/tmp/vimora-assess-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_directory = pattern;
     }
 
@@ -73,6 +73,7 @@ protected:
         std::vector<std::string> words{VIMORA_ASSESS_PATH};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
+        argv.reserve(words.size() + 1);
         for (std::string& word : words)
             argv.push_back(word.data());
         argv.push_back(nullptr);
@@ -193,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"a.csv", "b.csv"},
                   "",
                   "vimora-assess : un seul fichier à la fois\nPour en savoir plus : vimora-assess --help\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 TEST_F(Command, HelpAndVersion) {
     const Result help = run({"--help"});

@@ -1,9 +1,12 @@
 #include "CsvReader.h"
 #include "CsvWriter.h"
 
+#include "MemoryReader.h"
+#include "NamedRows.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -24,20 +27,10 @@ struct Record {
     }
 };
 
-// Hands the text over in pieces of the given size, so that records cross buffer boundaries.
-CsvReader::ReadFunction pieces(std::string text, std::size_t pieceSize) {
-    return
-        [text = std::move(text), pieceSize, offset = std::size_t(0)](char* buffer, std::size_t size) mutable {
-            const std::size_t count = std::min({size, pieceSize, text.size() - offset});
-            std::copy_n(text.data() + offset, count, buffer);
-            offset += count;
-            return count;
-        };
-}
-
 std::vector<Record> readAll(const std::string& text, std::size_t pieceSize, std::size_t chunkSize = 64,
                             std::size_t maxRecordSize = 1024) {
-    CsvReader reader(pieces(text, pieceSize), chunkSize, maxRecordSize);
+    // Pieces of the given size make records cross buffer boundaries.
+    CsvReader reader(vimora::test::MemoryReader(text, pieceSize), chunkSize, maxRecordSize);
     std::vector<Record> records;
     while (reader.next())
         records.push_back({reader.line(), {reader.fields().begin(), reader.fields().end()}});
@@ -54,7 +47,7 @@ std::string readError(const std::string& text, std::size_t pieceSize, std::size_
 }
 
 // Whole input at once, byte by byte, and sizes that split line ends and doubled quotes.
-constexpr std::size_t kPieceSizes[] = {1, 2, 3, 5, 64, 4096};
+constexpr std::array<std::size_t, 6> kPieceSizes = {1, 2, 3, 5, 64, 4096};
 
 struct ReadCase {
     const char* name;
@@ -107,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                              {{1, {"\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"}}}},
                     ReadCase{"Empty", "", {}}, ReadCase{"OnlyBlankLines", "\n\r\n\n", {}},
                     ReadCase{"OnlyAByteOrderMark", "\xEF\xBB\xBF", {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 struct ErrorCase {
     const char* name;
@@ -147,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "\xEF\xBB"
                   "a\n",
                   "ligne 1 : texte qui n'est pas en UTF-8"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 TEST(CsvReader, RefusesARecordOverTheLimitWhereverItsEndIs) {
     const std::string longLine(40, 'x');
@@ -171,7 +164,7 @@ TEST(CsvReader, ReadsManyChunksOfMixedRecords) {
     std::string input;
     for (int i = 0; i < 20'000; ++i)
         input += "M;" + std::to_string(i) + ";\"8\"\"0\";1,75\r\n";
-    CsvReader reader(pieces(input, 4096), 4096, 1024);
+    CsvReader reader(vimora::test::MemoryReader(input, 4096), 4096, 1024);
     std::size_t records = 0;
     while (reader.next()) {
         ASSERT_EQ(reader.line(), records + 1);
@@ -211,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "\"Sexe inconnu : 'abc;'\""},
                     QuoteCase{"QuoteAtTheSixteenthByte", "0123456789abcde\"", "\"0123456789abcde\"\"\""},
                     QuoteCase{"LfInTheTailAfterABlock", "0123456789abcdef\n", "\"0123456789abcdef\n\""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 TEST(CsvWriter, HandsOverWholeRowsOnly) {
     std::vector<std::string> blocks;

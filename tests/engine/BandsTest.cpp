@@ -1,6 +1,8 @@
 #include "Assessment.h"
 #include "EngineError.h"
 
+#include "NamedRows.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -99,10 +101,8 @@ const Case kChildCases[] = {
      "Rester avec un poids adapté à la croissance !"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Adult, WorkedExample, testing::ValuesIn(kAdultCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-INSTANTIATE_TEST_SUITE_P(Child, WorkedExample, testing::ValuesIn(kChildCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Adult, WorkedExample, testing::ValuesIn(kAdultCases), vimora::test::RowName());
+INSTANTIATE_TEST_SUITE_P(Child, WorkedExample, testing::ValuesIn(kChildCases), vimora::test::RowName());
 
 TEST(Assessment, GivesTheBoundsAndTheSummaryLine) {
     const Assessment assessment = assess(Sex::Male, {"35", "80", "1,75"}, ',');

@@ -2,6 +2,8 @@
 #include "Assessment.h"
 #include "EngineError.h"
 
+#include "NamedRows.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -57,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Accepted{"LongDigitRun", "0,00000000000000000000000000000000000000000000000000001",
                              1e-53},
                     Accepted{"HugeExponentCancelled", "0,000000000000000000001E21", 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 TEST(ParseMeasure, RejectsEverythingOutsideTheGrammarWithTheFieldsWholeText) {
     for (const char* text : {"", "   ", "+", "-", "1.75", "1,7,5", "1 75", "- 1", "abc", "1,75kg", "E5",
@@ -140,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Shown{"NegativeTie", -123456789012344.5, "-123456789012345"},
                     Shown{"Largest", 1.7976931348623157e308, "1,79769313486232E308"},
                     Shown{"Smallest", 4.9406564584124654e-324, "4,94065645841247E-324"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 TEST(BodyMassIndex, TruncatesTheExtendedQuotientToHundredths) {
     EXPECT_EQ(bodyMassIndex(70, 1.75), 22.85);

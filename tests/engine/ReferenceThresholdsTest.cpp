@@ -1,5 +1,7 @@
 #include "ReferenceThresholds.h"
 
+#include "NamedRows.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -44,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Row{"Boy01", Sex::Male, 0.1, {16.00, 11.00, 16.00}},
                     Row{"Girl53", Sex::Female, 5.3, {17.70, 13.15, 19.25}},
                     Row{"JustBelow18", Sex::Male, 17.999999999999996, {25.85, 17.00, 29.80}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    vimora::test::RowName());
 
 TEST(ReferenceTable, EveryRowKeepsItsThresholdsInOrder) {
     for (int quarter = 0; quarter <= 72; ++quarter) {

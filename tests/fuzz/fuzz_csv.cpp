@@ -4,6 +4,8 @@
 
 #include "BatchAssessment.h"
 
+#include "MemoryReader.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -25,19 +27,10 @@ struct Reading {
     bool operator==(const Reading&) const = default;
 };
 
-CsvReader::ReadFunction pieces(std::string_view text, std::size_t pieceSize) {
-    return [text, pieceSize, offset = std::size_t(0)](char* buffer, std::size_t size) mutable {
-        const std::size_t count = std::min({size, pieceSize, text.size() - offset});
-        std::copy_n(text.data() + offset, count, buffer);
-        offset += count;
-        return count;
-    };
-}
-
 Reading readAll(std::string_view text, std::size_t pieceSize, std::size_t chunkSize,
                 std::size_t maxRecordSize = kMaxRecordSize) {
     Reading reading;
-    CsvReader reader(pieces(text, pieceSize), chunkSize, maxRecordSize);
+    CsvReader reader(vimora::test::MemoryReader(std::string(text), pieceSize), chunkSize, maxRecordSize);
     try {
         while (reader.next())
             reading.records.emplace_back(reader.fields().begin(), reader.fields().end());
@@ -65,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(readAll(input, pieceSize, 16) == whole);
 
     std::string output;
-    CsvReader reader(pieces(input, input.size() + 1), 4096, kMaxRecordSize);
+    CsvReader reader(vimora::test::MemoryReader(std::string(input)), 4096, kMaxRecordSize);
     CsvWriter writer([&](std::string_view bytes) { output.append(bytes); }, 64);
     const BatchResult result = runBatch(reader, writer);
 
