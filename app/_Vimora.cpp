@@ -8,6 +8,7 @@
 #include "EngineError.h"
 #include "ErrorReport.h"
 #include "HtmlHelp.h"
+#include "MessageBoxes.h"
 #include "Paths.h"
 #include "RegionalSettings.h"
 #include "SystemColours.h"
@@ -17,9 +18,9 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QStyleOptionButton>
 
 #include <bitset>
 #include <exception>
@@ -31,6 +32,8 @@ namespace {
 
 constexpr int kClientWidth = 448;
 constexpr int kClientHeight = 325;
+
+constexpr const char* kUnknownErrorMessage = "Erreur inattendue : la commande a été interrompue";
 
 // Rejected characters become this control character, which no field inserts.
 constexpr char kRejectedKey = 15;
@@ -93,6 +96,18 @@ std::optional<char> typedCharacter(const QKeyEvent& event) {
 
 } // namespace
 
+QRect captionPlace(const QRadioButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    return button.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, &button);
+}
+
+int captionWidth(const QRadioButton& button) {
+    // The focus frame is drawn one pixel outside the text, on both sides.
+    return button.fontMetrics().horizontalAdvance(button.text()) + 2;
+}
+
 TfrmVimora::TfrmVimora(QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::TfrmVimora>()) {
@@ -112,6 +127,14 @@ TfrmVimora::TfrmVimora(QWidget* parent)
             label->setGeometry(place.right() + 1 - width, place.y(), width, place.height());
         else
             label->resize(width, place.height());
+    }
+
+    // A caption wider than its place in this font is widened to the right, so that it shows
+    // whole inside its focus frame.
+    for (QRadioButton* sex : {ui->RadioButton1, ui->RadioButton2}) {
+        const int missing = captionWidth(*sex) - captionPlace(*sex).width();
+        if (missing > 0)
+            sex->resize(sex->width() + missing, sex->height());
     }
 
     auto* toolBarStyle = new ToolBarStyle;
@@ -159,6 +182,8 @@ void TfrmVimora::bindEvents() {
     });
     for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille})
         field->installEventFilter(this);
+    for (QRadioButton* sex : {ui->RadioButton1, ui->RadioButton2})
+        sex->installEventFilter(this);
 
     connect(ui->btnCalculer, &QPushButton::clicked, this, command(&TfrmVimora::btnCalculerClick));
     connect(ui->tlbtnCalculer, &QAction::triggered, this, command(&TfrmVimora::btnCalculerClick));
@@ -184,6 +209,9 @@ void TfrmVimora::runCommand(void (TfrmVimora::*handler)()) {
         (this->*handler)();
     } catch (const std::exception& error) {
         ErrorReport::show(this, QString::fromUtf8(error.what()));
+    } catch (...) {
+        // Nothing may escape into Qt's event loop, whatever a library throws.
+        ErrorReport::show(this, QString::fromUtf8(kUnknownErrorMessage));
     }
 }
 
@@ -244,6 +272,7 @@ void TfrmVimora::btnEffacerClick() {
 void TfrmVimora::RadioButton1Click() {
     ui->RadioButton1->setChecked(true);
     ui->RadioButton2->setChecked(false);
+    m_bothSexTabStops = false;
     ui->edAge->setFocus(Qt::TabFocusReason);
     makeDefault(ui->btnCalculer, ui->btnEffacer);
 }
@@ -251,6 +280,7 @@ void TfrmVimora::RadioButton1Click() {
 void TfrmVimora::RadioButton2Click() {
     ui->RadioButton1->setChecked(false);
     ui->RadioButton2->setChecked(true);
+    m_bothSexTabStops = false;
     ui->edAge->setFocus(Qt::TabFocusReason);
     makeDefault(ui->btnCalculer, ui->btnEffacer);
 }
@@ -288,8 +318,8 @@ void TfrmVimora::Rubriquesdelaide1Click() {
                                                  "fichier est introuvable.")
                                 : QStringLiteral("le moteur d'aide n'a pas pu être chargé (%1).")
                                       .arg(QString::fromLocal8Bit(help::HelpEngineLoadError));
-        QMessageBox::information(this, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                                 QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why);
+        MessageBoxes::show(this, {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                                  QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why});
         return;
     }
     const std::string program = platform::GetModuleFileName();
@@ -307,7 +337,49 @@ bool TfrmVimora::isInputField(const QObject* object) const {
     return object == ui->edAge || object == ui->edPoids || object == ui->edTaille;
 }
 
+// An arrow key on a sex button chooses the other one, as a click on it would; the choice then
+// moves the focus to the age field.
+bool TfrmVimora::sexButtonKeyPress(QObject* watched, const QKeyEvent& event) {
+    switch (event.key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        break;
+    default:
+        return false;
+    }
+    QRadioButton* other = watched == ui->RadioButton1 ? ui->RadioButton2 : ui->RadioButton1;
+    other->setFocus(Qt::OtherFocusReason);
+    other->click();
+    return true;
+}
+
+bool TfrmVimora::isTabStop(const QWidget* widget) const {
+    if (widget == ui->RadioButton1 || widget == ui->RadioButton2)
+        return m_bothSexTabStops || static_cast<const QRadioButton*>(widget)->isChecked();
+    return widget->isEnabled() && widget->isVisibleTo(this) &&
+           (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && isAncestorOf(widget);
+}
+
+bool TfrmVimora::focusNextPrevChild(bool next) {
+    QWidget* const start = focusWidget();
+    if (start == nullptr)
+        return QMainWindow::focusNextPrevChild(next);
+    for (QWidget* candidate = start;;) {
+        candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
+        if (candidate == start)
+            return false;
+        if (isTabStop(candidate)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+}
+
 bool TfrmVimora::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == ui->RadioButton1 || watched == ui->RadioButton2))
+        return sexButtonKeyPress(watched, *static_cast<QKeyEvent*>(event));
     if (event->type() != QEvent::KeyPress || !isInputField(watched))
         return QMainWindow::eventFilter(watched, event);
     const std::optional<char> typed = typedCharacter(*static_cast<QKeyEvent*>(event));
