@@ -105,7 +105,7 @@ void TFAbout::centreOnScreen() {
     window->setFramePosition(frame.topLeft());
 }
 
-void TFAbout::FormCreate() {
+void TFAbout::FormCreate() { // NOLINT(readability-make-member-function-const): it fills the dialog
     platform::MessageBeep(platform::MB_OK);
     const platform::MemoryStatus status = platform::GlobalMemoryStatus();
     setAutoSizedCaption(lblPhysMem,

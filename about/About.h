@@ -51,6 +51,10 @@ public:
     explicit TFAbout(QWidget* parent = nullptr);
     ~TFAbout() override;
 
+    /// Beeps once and fills the two memory lines from the current memory status.
+    void FormCreate();
+    void Button1Click();
+
     // The controls of the description.
     QPushButton* Button1 = nullptr;
     QLabel* Image1 = nullptr;
@@ -61,11 +65,6 @@ public:
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
-
-public slots:
-    /// Beeps once and fills the two memory lines from the current memory status.
-    void FormCreate();
-    void Button1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;

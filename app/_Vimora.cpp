@@ -94,6 +94,23 @@ std::optional<char> typedCharacter(const QKeyEvent& event) {
     return code <= 0xFF ? static_cast<char>(code) : '\x7f';
 }
 
+void makeDefault(QPushButton* button, QPushButton* previous) {
+    button->setDefault(true);
+    previous->setDefault(false);
+}
+
+void setBackground(QLineEdit* field, vimora::Colour colour) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, toQColor(colour, QApplication::palette(field)));
+    field->setPalette(palette);
+}
+
+void setTextColour(QLineEdit* field, vimora::Colour colour) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Text, toQColor(colour, QApplication::palette(field)));
+    field->setPalette(palette);
+}
+
 } // namespace
 
 QRect captionPlace(const QRadioButton& button) {
@@ -219,7 +236,8 @@ const vimora::Calculation* TfrmVimora::lastCompleteCalculation() const {
     return m_lastCompleteCalculation ? &*m_lastCompleteCalculation : nullptr;
 }
 
-void TfrmVimora::FormCreate() {
+// Handlers are members of the window, like every handler, whether or not they use it.
+void TfrmVimora::FormCreate() { // NOLINT(readability-convert-member-functions-to-static)
     DecimalSeparator = ',';
 }
 
@@ -285,7 +303,7 @@ void TfrmVimora::RadioButton2Click() {
     makeDefault(ui->btnCalculer, ui->btnEffacer);
 }
 
-void TfrmVimora::edAgeKeyPress(char& Key) {
+void TfrmVimora::edAgeKeyPress(char& Key) { // NOLINT(readability-convert-member-functions-to-static)
     std::bitset<256> allowed = kAllowedInputKeys;
     allowed.set(static_cast<unsigned char>(DecimalSeparator));
     if (!allowed.test(static_cast<unsigned char>(Key)))
@@ -401,11 +419,11 @@ void TfrmVimora::keyPressEvent(QKeyEvent* event) {
     if (enter && modifiers == Qt::NoModifier) {
         // A focused push button takes Enter itself; elsewhere Enter clicks the default button.
         auto* focusedButton = qobject_cast<QPushButton*>(focused);
-        (focusedButton ? focusedButton : defaultButton())->click();
+        (focusedButton != nullptr ? focusedButton : defaultButton())->click();
         return;
     }
     // On a control that takes no typed text, the access letters work without Alt.
-    if (modifiers == Qt::NoModifier && qobject_cast<QAbstractButton*>(focused)) {
+    if (modifiers == Qt::NoModifier && qobject_cast<QAbstractButton*>(focused) != nullptr) {
         if (event->key() == Qt::Key_C) {
             ui->btnCalculer->click();
             return;
@@ -420,21 +438,4 @@ void TfrmVimora::keyPressEvent(QKeyEvent* event) {
 
 QPushButton* TfrmVimora::defaultButton() const {
     return ui->btnEffacer->isDefault() ? ui->btnEffacer : ui->btnCalculer;
-}
-
-void TfrmVimora::makeDefault(QPushButton* button, QPushButton* previous) {
-    button->setDefault(true);
-    previous->setDefault(false);
-}
-
-void TfrmVimora::setBackground(QLineEdit* field, vimora::Colour colour) {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, toQColor(colour, QApplication::palette(field)));
-    field->setPalette(palette);
-}
-
-void TfrmVimora::setTextColour(QLineEdit* field, vimora::Colour colour) {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Text, toQColor(colour, QApplication::palette(field)));
-    field->setPalette(palette);
 }

@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 
-class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QRect;
@@ -67,9 +66,6 @@ private:
     bool sexButtonKeyPress(QObject* watched, const QKeyEvent& event);
     bool isTabStop(const QWidget* widget) const;
     QPushButton* defaultButton() const;
-    void makeDefault(QPushButton* button, QPushButton* previous);
-    void setBackground(QLineEdit* field, vimora::Colour colour);
-    void setTextColour(QLineEdit* field, vimora::Colour colour);
 
     std::unique_ptr<Ui::TfrmVimora> ui;
     vimora::TAboutBox* AboutBox1 = nullptr;
