@@ -95,9 +95,9 @@ public:
     void setCopyright(const QString& text);
 
     /// Shows a fresh TFAbout modally, above the owner when it is a widget, and destroys it before
-    /// returning. When building it fails
-    /// with an ordinary error (std::exception), beeps and returns without showing anything;
-    /// any later error destroys the dialog and reaches the caller.
+    /// returning. When building it fails with an ordinary error (std::exception), beeps and
+    /// returns without showing anything; any later error destroys the dialog and reaches the
+    /// caller.
     void Execute();
 
 private:

@@ -3,6 +3,7 @@
 #include "MessageBoxes.h"
 #include "QtTranslations.h"
 #include "RegionalSettings.h"
+#include "SystemColours.h"
 #include "_Vimora.h"
 
 #include <QAction>
@@ -45,6 +46,7 @@ private slots:
 
     void enterCalculatesAndEnterAgainClears();
     void calculationShowsBandColoursAndTexts();
+    void engineColoursHaveTheirPixels();
     void windowAgreesWithTheCommand_data();
     void windowAgreesWithTheCommand();
     void enterOnAFocusedButtonClicksThatButton();
@@ -272,6 +274,21 @@ void MainWindowTest::calculationShowsBandColoursAndTexts() {
     QCOMPARE(field("edResultat")->palette().color(QPalette::Base), system.color(QPalette::Base));
     QCOMPARE(field("edResultat")->palette().color(QPalette::Text), system.color(QPalette::Text));
     QCOMPARE(field("edIMC")->palette().color(QPalette::Base), system.color(QPalette::Base));
+}
+
+void MainWindowTest::engineColoursHaveTheirPixels() {
+    using vimora::Colour;
+    const QPalette palette = QApplication::palette();
+    const QList<std::pair<Colour, QColor>> pixels{
+        {Colour::Window, palette.color(QPalette::Base)},
+        {Colour::WindowText, palette.color(QPalette::Text)},
+        {Colour::InfoBackground, palette.color(QPalette::ToolTipBase)},
+        {Colour::Desktop, QColor(0, 78, 152)},
+        {Colour::Purple, QColor(128, 0, 128)},
+        {Colour::Red, QColor(255, 0, 0)},
+        {Colour::Teal, QColor(0, 128, 128)}};
+    for (const auto& [colour, pixel] : pixels)
+        QCOMPARE(toQColor(colour, palette), pixel);
 }
 
 void MainWindowTest::windowAgreesWithTheCommand_data() {
