@@ -1,19 +1,22 @@
 #include "SystemColours.h"
 
 QColor toQColor(vimora::Colour colour, const QPalette& palette) {
-    if (!colour.isSystem())
-        return QColor(colour.red(), colour.green(), colour.blue());
-    switch (colour.systemIndex()) {
-    case vimora::kColorWindow.systemIndex():
+    using vimora::Colour;
+    switch (colour) {
+    case Colour::Window:
         return palette.color(QPalette::Base);
-    case vimora::kColorWindowText.systemIndex():
+    case Colour::WindowText:
         return palette.color(QPalette::Text);
-    case vimora::kColorBtnFace.systemIndex():
-        return palette.color(QPalette::Button);
-    case vimora::kColorInfoBk.systemIndex():
+    case Colour::InfoBackground:
         return palette.color(QPalette::ToolTipBase);
-    case vimora::kColorBackground.systemIndex():
-    default:
-        return QColor(0, 78, 152);
+    case Colour::Desktop:
+        return {0, 78, 152};
+    case Colour::Purple:
+        return {128, 0, 128};
+    case Colour::Red:
+        return {255, 0, 0};
+    case Colour::Teal:
+        break;
     }
+    return {0, 128, 128};
 }

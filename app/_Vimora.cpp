@@ -5,8 +5,10 @@
 #include "About.h"
 #include "Assessment.h"
 #include "DialogFont.h"
+#include "EngineError.h"
 #include "ErrorReport.h"
 #include "HtmlHelp.h"
+#include "MessageBoxes.h"
 #include "Paths.h"
 #include "RegionalSettings.h"
 #include "SystemColours.h"
@@ -16,9 +18,9 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QStyleOptionButton>
 
 #include <bitset>
 #include <exception>
@@ -30,6 +32,8 @@ namespace {
 
 constexpr int kClientWidth = 448;
 constexpr int kClientHeight = 325;
+
+constexpr const char* kUnknownErrorMessage = "Erreur inattendue : la commande a été interrompue";
 
 // Rejected characters become this control character, which no field inserts.
 constexpr char kRejectedKey = 15;
@@ -90,7 +94,36 @@ std::optional<char> typedCharacter(const QKeyEvent& event) {
     return code <= 0xFF ? static_cast<char>(code) : '\x7f';
 }
 
+void makeDefault(QPushButton* button, QPushButton* previous) {
+    button->setDefault(true);
+    previous->setDefault(false);
+}
+
+void setBackground(QLineEdit* field, vimora::Colour colour) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, toQColor(colour, QApplication::palette(field)));
+    field->setPalette(palette);
+}
+
+void setTextColour(QLineEdit* field, vimora::Colour colour) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Text, toQColor(colour, QApplication::palette(field)));
+    field->setPalette(palette);
+}
+
 } // namespace
+
+QRect captionPlace(const QRadioButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    return button.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, &button);
+}
+
+int captionWidth(const QRadioButton& button) {
+    // The focus frame is drawn one pixel outside the text, on both sides.
+    return button.fontMetrics().horizontalAdvance(button.text()) + 2;
+}
 
 TfrmVimora::TfrmVimora(QWidget* parent)
     : QMainWindow(parent)
@@ -111,6 +144,14 @@ TfrmVimora::TfrmVimora(QWidget* parent)
             label->setGeometry(place.right() + 1 - width, place.y(), width, place.height());
         else
             label->resize(width, place.height());
+    }
+
+    // A caption wider than its place in this font is widened to the right, so that it shows
+    // whole inside its focus frame.
+    for (QRadioButton* sex : {ui->RadioButton1, ui->RadioButton2}) {
+        const int missing = captionWidth(*sex) - captionPlace(*sex).width();
+        if (missing > 0)
+            sex->resize(sex->width() + missing, sex->height());
     }
 
     auto* toolBarStyle = new ToolBarStyle;
@@ -158,6 +199,8 @@ void TfrmVimora::bindEvents() {
     });
     for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille})
         field->installEventFilter(this);
+    for (QRadioButton* sex : {ui->RadioButton1, ui->RadioButton2})
+        sex->installEventFilter(this);
 
     connect(ui->btnCalculer, &QPushButton::clicked, this, command(&TfrmVimora::btnCalculerClick));
     connect(ui->tlbtnCalculer, &QAction::triggered, this, command(&TfrmVimora::btnCalculerClick));
@@ -183,51 +226,59 @@ void TfrmVimora::runCommand(void (TfrmVimora::*handler)()) {
         (this->*handler)();
     } catch (const std::exception& error) {
         ErrorReport::show(this, QString::fromUtf8(error.what()));
+    } catch (...) {
+        // Nothing may escape into Qt's event loop, whatever a library throws.
+        ErrorReport::show(this, QString::fromUtf8(kUnknownErrorMessage));
     }
 }
 
-void TfrmVimora::FormCreate() {
+const vimora::Calculation* TfrmVimora::lastCompleteCalculation() const {
+    return m_lastCompleteCalculation ? &*m_lastCompleteCalculation : nullptr;
+}
+
+// Handlers are members of the window, like every handler, whether or not they use it.
+void TfrmVimora::FormCreate() { // NOLINT(readability-convert-member-functions-to-static)
     DecimalSeparator = ',';
 }
 
 void TfrmVimora::btnCalculerClick() {
-    const char separator = DecimalSeparator;
     const std::string age = ui->edAge->text().toStdString();
     const std::string weight = ui->edPoids->text().toStdString();
     const std::string height = ui->edTaille->text().toStdString();
-    const vimora::Measures measures = vimora::parseMeasures({age, weight, height}, separator);
-    const double index = vimora::bodyMassIndex(measures.weight, measures.height);
-
-    setBackground(ui->edIMC, vimora::kColorInfoBk);
-    ui->edIMC->setText(QString::fromStdString(vimora::displayNumber(index, separator)));
-    setBackground(ui->edResultat, vimora::kColorWindow);
-    setTextColour(ui->edResultat, vimora::kColorWindowText);
-
     const vimora::Sex sex = ui->RadioButton1->isChecked() ? vimora::Sex::Male : vimora::Sex::Female;
-    const vimora::ReferenceThresholds thresholds = vimora::lookupReferenceThresholds(sex, measures.age);
-    const vimora::WeightBounds bounds = vimora::weightBounds(measures, thresholds);
-    ui->edPMax->setText(QString::fromStdString(vimora::displayNumber(bounds.maximumWeight, separator)));
-    ui->edPMin->setText(QString::fromStdString(vimora::displayNumber(bounds.minimumWeight, separator)));
+    vimora::Calculation calculation = vimora::calculate(sex, {age, weight, height}, DecimalSeparator);
+    m_lastCompleteCalculation.reset();
 
-    const vimora::BandResult band =
-        vimora::assessBand(measures.age, index, thresholds, bounds.differences, separator);
+    // Each stage reached shows its figures; an error leaves the rest as it was.
+    if (calculation.reached >= vimora::Stage::Index) {
+        setBackground(ui->edIMC, vimora::Colour::InfoBackground);
+        ui->edIMC->setText(QString::fromStdString(calculation.indexText));
+        setBackground(ui->edResultat, vimora::Colour::Window);
+        setTextColour(ui->edResultat, vimora::Colour::WindowText);
+    }
+    if (calculation.reached >= vimora::Stage::Bounds) {
+        ui->edPMax->setText(QString::fromStdString(calculation.maximumWeightText));
+        ui->edPMin->setText(QString::fromStdString(calculation.minimumWeightText));
+    }
+    if (!calculation.complete())
+        throw vimora::EngineError(calculation.error);
+
+    const vimora::BandResult& band = calculation.band;
     setBackground(ui->edResultat, band.background);
     setTextColour(ui->edResultat, band.textColour);
     ui->edResultat->setText(QString::fromStdString(band.band));
     ui->edConseils->setText(QString::fromStdString(band.advice));
     ui->edObjectif->setText(QString::fromStdString(band.objective));
-
-    const std::string line =
-        vimora::summaryLine(ui->edAge->text().toStdString(), ui->edPoids->text().toStdString(),
-                            ui->edTaille->text().toStdString(), ui->edIMC->text().toStdString());
-    ui->Memo1->setPlainText(QString::fromStdString(line));
+    ui->Memo1->setPlainText(QString::fromStdString(calculation.summary));
     makeDefault(ui->btnEffacer, ui->btnCalculer);
+    m_lastCompleteCalculation = std::move(calculation);
 }
 
 void TfrmVimora::btnEffacerClick() {
-    setBackground(ui->edIMC, vimora::kColorWindow);
-    setBackground(ui->edResultat, vimora::kColorWindow);
-    setTextColour(ui->edResultat, vimora::kColorWindowText);
+    m_lastCompleteCalculation.reset();
+    setBackground(ui->edIMC, vimora::Colour::Window);
+    setBackground(ui->edResultat, vimora::Colour::Window);
+    setTextColour(ui->edResultat, vimora::Colour::WindowText);
     for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille, ui->edIMC, ui->edPMax, ui->edPMin,
                              ui->edResultat, ui->edConseils, ui->edObjectif})
         field->clear();
@@ -239,6 +290,7 @@ void TfrmVimora::btnEffacerClick() {
 void TfrmVimora::RadioButton1Click() {
     ui->RadioButton1->setChecked(true);
     ui->RadioButton2->setChecked(false);
+    m_bothSexTabStops = false;
     ui->edAge->setFocus(Qt::TabFocusReason);
     makeDefault(ui->btnCalculer, ui->btnEffacer);
 }
@@ -246,11 +298,12 @@ void TfrmVimora::RadioButton1Click() {
 void TfrmVimora::RadioButton2Click() {
     ui->RadioButton1->setChecked(false);
     ui->RadioButton2->setChecked(true);
+    m_bothSexTabStops = false;
     ui->edAge->setFocus(Qt::TabFocusReason);
     makeDefault(ui->btnCalculer, ui->btnEffacer);
 }
 
-void TfrmVimora::edAgeKeyPress(char& Key) {
+void TfrmVimora::edAgeKeyPress(char& Key) { // NOLINT(readability-convert-member-functions-to-static)
     std::bitset<256> allowed = kAllowedInputKeys;
     allowed.set(static_cast<unsigned char>(DecimalSeparator));
     if (!allowed.test(static_cast<unsigned char>(Key)))
@@ -283,8 +336,8 @@ void TfrmVimora::Rubriquesdelaide1Click() {
                                                  "fichier est introuvable.")
                                 : QStringLiteral("le moteur d'aide n'a pas pu être chargé (%1).")
                                       .arg(QString::fromLocal8Bit(help::HelpEngineLoadError));
-        QMessageBox::information(this, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                                 QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why);
+        MessageBoxes::show(this, {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                                  QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why});
         return;
     }
     const std::string program = platform::GetModuleFileName();
@@ -302,7 +355,49 @@ bool TfrmVimora::isInputField(const QObject* object) const {
     return object == ui->edAge || object == ui->edPoids || object == ui->edTaille;
 }
 
+// An arrow key on a sex button chooses the other one, as a click on it would; the choice then
+// moves the focus to the age field.
+bool TfrmVimora::sexButtonKeyPress(QObject* watched, const QKeyEvent& event) {
+    switch (event.key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        break;
+    default:
+        return false;
+    }
+    QRadioButton* other = watched == ui->RadioButton1 ? ui->RadioButton2 : ui->RadioButton1;
+    other->setFocus(Qt::OtherFocusReason);
+    other->click();
+    return true;
+}
+
+bool TfrmVimora::isTabStop(const QWidget* widget) const {
+    if (widget == ui->RadioButton1 || widget == ui->RadioButton2)
+        return m_bothSexTabStops || static_cast<const QRadioButton*>(widget)->isChecked();
+    return widget->isEnabled() && widget->isVisibleTo(this) &&
+           (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && isAncestorOf(widget);
+}
+
+bool TfrmVimora::focusNextPrevChild(bool next) {
+    QWidget* const start = focusWidget();
+    if (start == nullptr)
+        return QMainWindow::focusNextPrevChild(next);
+    for (QWidget* candidate = start;;) {
+        candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
+        if (candidate == start)
+            return false;
+        if (isTabStop(candidate)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+}
+
 bool TfrmVimora::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == ui->RadioButton1 || watched == ui->RadioButton2))
+        return sexButtonKeyPress(watched, *static_cast<QKeyEvent*>(event));
     if (event->type() != QEvent::KeyPress || !isInputField(watched))
         return QMainWindow::eventFilter(watched, event);
     const std::optional<char> typed = typedCharacter(*static_cast<QKeyEvent*>(event));
@@ -324,11 +419,11 @@ void TfrmVimora::keyPressEvent(QKeyEvent* event) {
     if (enter && modifiers == Qt::NoModifier) {
         // A focused push button takes Enter itself; elsewhere Enter clicks the default button.
         auto* focusedButton = qobject_cast<QPushButton*>(focused);
-        (focusedButton ? focusedButton : defaultButton())->click();
+        (focusedButton != nullptr ? focusedButton : defaultButton())->click();
         return;
     }
     // On a control that takes no typed text, the access letters work without Alt.
-    if (modifiers == Qt::NoModifier && qobject_cast<QAbstractButton*>(focused)) {
+    if (modifiers == Qt::NoModifier && qobject_cast<QAbstractButton*>(focused) != nullptr) {
         if (event->key() == Qt::Key_C) {
             ui->btnCalculer->click();
             return;
@@ -343,21 +438,4 @@ void TfrmVimora::keyPressEvent(QKeyEvent* event) {
 
 QPushButton* TfrmVimora::defaultButton() const {
     return ui->btnEffacer->isDefault() ? ui->btnEffacer : ui->btnCalculer;
-}
-
-void TfrmVimora::makeDefault(QPushButton* button, QPushButton* previous) {
-    button->setDefault(true);
-    previous->setDefault(false);
-}
-
-void TfrmVimora::setBackground(QLineEdit* field, vimora::Colour colour) {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, toQColor(colour, QApplication::palette(field)));
-    field->setPalette(palette);
-}
-
-void TfrmVimora::setTextColour(QLineEdit* field, vimora::Colour colour) {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Text, toQColor(colour, QApplication::palette(field)));
-    field->setPalette(palette);
 }
