@@ -7,6 +7,7 @@
 #include "MemoryStatus.h"
 #include "Sound.h"
 
+#include <QIcon>
 #include <QLabel>
 #include <QLocale>
 #include <QScreen>
@@ -72,7 +73,10 @@ TFAbout::TFAbout(QWidget* parent)
     if (Image1->pixmap().isNull()) {
         throw AboutError("Ressource introuvable : " + Image1->objectName().toStdString());
     }
-    Image1->resize(Image1->pixmap().size());
+    // On a dense screen the banner's own @2x drawing, found by QIcon, rather than the 1x one blown up.
+    Image1->setPixmap(
+        QIcon(QStringLiteral(":/about/banner.png")).pixmap(Image1->pixmap().size(), devicePixelRatioF()));
+    Image1->resize(Image1->pixmap().deviceIndependentSize().toSize());
     connect(Button1, &QPushButton::clicked, this, &TFAbout::Button1Click);
     FormCreate();
 }

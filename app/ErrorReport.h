@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Version.h"
+
 #include <QString>
 
 class QWidget;
@@ -7,7 +9,7 @@ class QWidget;
 // The application's error report: the one modal box that shows any error escaping a command.
 namespace ErrorReport {
 
-inline constexpr const char* kApplicationTitle = "Vimora XP 1.0";
+inline constexpr const char* kApplicationTitle = "Vimora XP " VIMORA_VERSION_SHORT;
 
 /// Shows the message with the full-stop rule, the application title as caption, the stop icon
 /// and one OK button (a message box, see MessageBoxes); returns when the user has closed it.

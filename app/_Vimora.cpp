@@ -12,6 +12,7 @@
 #include "Paths.h"
 #include "RegionalSettings.h"
 #include "SystemColours.h"
+#include "Version.h"
 #include "hh.h"
 
 #include <QApplication>
@@ -174,9 +175,10 @@ TfrmVimora::TfrmVimora(QWidget* parent)
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
+    setWindowTitle(QString::fromUtf8(ErrorReport::kApplicationTitle));
     AboutBox1 = new vimora::TAboutBox(this);
     AboutBox1->setProductName(QStringLiteral("Vimora XP"));
-    AboutBox1->setVersion(QStringLiteral("Version 1.0 - Win9x et WinXP"));
+    AboutBox1->setVersion(QStringLiteral("Version " VIMORA_VERSION_SHORT " - Win9x et WinXP"));
     AboutBox1->setCopyright(QString::fromUtf8(vimora::kMakerNotice));
 
     bindEvents();

@@ -1,6 +1,7 @@
 // vimora-assess: the window's assessment for a whole list of patients.
 
 #include "BatchAssessment.h"
+#include "Version.h"
 
 #include <cerrno>
 #include <chrono>
