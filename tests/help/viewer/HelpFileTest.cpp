@@ -1,6 +1,6 @@
+#include "ChildChart.h"
 #include "ChmArchive.h"
 #include "Contents.h"
-#include "ReferenceChart.h"
 #include "ReferenceThresholds.h"
 
 #include <QImage>
@@ -14,6 +14,7 @@
 #include <memory>
 
 using namespace vimora::help;
+namespace chart = vimora::chart;
 using vimora::ReferenceThresholds;
 using vimora::Sex;
 
