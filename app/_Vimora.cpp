@@ -4,12 +4,13 @@
 
 #include "About.h"
 #include "Assessment.h"
+#include "ChartColours.h"
 #include "DialogFont.h"
+#include "EngineError.h"
 #include "ErrorReport.h"
 #include "HtmlHelp.h"
 #include "Paths.h"
 #include "RegionalSettings.h"
-#include "SystemColours.h"
 #include "hh.h"
 
 #include <QApplication>
@@ -186,48 +187,52 @@ void TfrmVimora::runCommand(void (TfrmVimora::*handler)()) {
     }
 }
 
+const vimora::Calculation* TfrmVimora::lastCompleteCalculation() const {
+    return m_lastCompleteCalculation ? &*m_lastCompleteCalculation : nullptr;
+}
+
 void TfrmVimora::FormCreate() {
     DecimalSeparator = ',';
 }
 
 void TfrmVimora::btnCalculerClick() {
-    const char separator = DecimalSeparator;
     const std::string age = ui->edAge->text().toStdString();
     const std::string weight = ui->edPoids->text().toStdString();
     const std::string height = ui->edTaille->text().toStdString();
-    const vimora::Measures measures = vimora::parseMeasures({age, weight, height}, separator);
-    const double index = vimora::bodyMassIndex(measures.weight, measures.height);
-
-    setBackground(ui->edIMC, vimora::kColorInfoBk);
-    ui->edIMC->setText(QString::fromStdString(vimora::displayNumber(index, separator)));
-    setBackground(ui->edResultat, vimora::kColorWindow);
-    setTextColour(ui->edResultat, vimora::kColorWindowText);
-
     const vimora::Sex sex = ui->RadioButton1->isChecked() ? vimora::Sex::Male : vimora::Sex::Female;
-    const vimora::ReferenceThresholds thresholds = vimora::lookupReferenceThresholds(sex, measures.age);
-    const vimora::WeightBounds bounds = vimora::weightBounds(measures, thresholds);
-    ui->edPMax->setText(QString::fromStdString(vimora::displayNumber(bounds.maximumWeight, separator)));
-    ui->edPMin->setText(QString::fromStdString(vimora::displayNumber(bounds.minimumWeight, separator)));
+    vimora::Calculation calculation = vimora::calculate(sex, {age, weight, height}, DecimalSeparator);
+    m_lastCompleteCalculation.reset();
 
-    const vimora::BandResult band =
-        vimora::assessBand(measures.age, index, thresholds, bounds.differences, separator);
+    // Each stage reached shows its figures; an error leaves the rest as it was.
+    if (calculation.reached >= vimora::Stage::Index) {
+        setBackground(ui->edIMC, vimora::Colour::InfoBackground);
+        ui->edIMC->setText(QString::fromStdString(calculation.indexText));
+        setBackground(ui->edResultat, vimora::Colour::Window);
+        setTextColour(ui->edResultat, vimora::Colour::WindowText);
+    }
+    if (calculation.reached >= vimora::Stage::Bounds) {
+        ui->edPMax->setText(QString::fromStdString(calculation.maximumWeightText));
+        ui->edPMin->setText(QString::fromStdString(calculation.minimumWeightText));
+    }
+    if (!calculation.complete())
+        throw vimora::EngineError(calculation.error);
+
+    const vimora::BandResult& band = calculation.band;
     setBackground(ui->edResultat, band.background);
     setTextColour(ui->edResultat, band.textColour);
     ui->edResultat->setText(QString::fromStdString(band.band));
     ui->edConseils->setText(QString::fromStdString(band.advice));
     ui->edObjectif->setText(QString::fromStdString(band.objective));
-
-    const std::string line =
-        vimora::summaryLine(ui->edAge->text().toStdString(), ui->edPoids->text().toStdString(),
-                            ui->edTaille->text().toStdString(), ui->edIMC->text().toStdString());
-    ui->Memo1->setPlainText(QString::fromStdString(line));
+    ui->Memo1->setPlainText(QString::fromStdString(calculation.summary));
     makeDefault(ui->btnEffacer, ui->btnCalculer);
+    m_lastCompleteCalculation = std::move(calculation);
 }
 
 void TfrmVimora::btnEffacerClick() {
-    setBackground(ui->edIMC, vimora::kColorWindow);
-    setBackground(ui->edResultat, vimora::kColorWindow);
-    setTextColour(ui->edResultat, vimora::kColorWindowText);
+    m_lastCompleteCalculation.reset();
+    setBackground(ui->edIMC, vimora::Colour::Window);
+    setBackground(ui->edResultat, vimora::Colour::Window);
+    setTextColour(ui->edResultat, vimora::Colour::WindowText);
     for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille, ui->edIMC, ui->edPMax, ui->edPMin,
                              ui->edResultat, ui->edConseils, ui->edObjectif})
         field->clear();
@@ -352,12 +357,12 @@ void TfrmVimora::makeDefault(QPushButton* button, QPushButton* previous) {
 
 void TfrmVimora::setBackground(QLineEdit* field, vimora::Colour colour) {
     QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, toQColor(colour, QApplication::palette(field)));
+    palette.setColor(QPalette::Base, vimora::chart::toQColor(colour, QApplication::palette(field)));
     field->setPalette(palette);
 }
 
 void TfrmVimora::setTextColour(QLineEdit* field, vimora::Colour colour) {
     QPalette palette = field->palette();
-    palette.setColor(QPalette::Text, toQColor(colour, QApplication::palette(field)));
+    palette.setColor(QPalette::Text, vimora::chart::toQColor(colour, QApplication::palette(field)));
     field->setPalette(palette);
 }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "Bands.h"
+#include "Assessment.h"
 
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 
 class QLineEdit;
 class QPushButton;
@@ -26,6 +27,10 @@ class TfrmVimora : public QMainWindow {
 public:
     explicit TfrmVimora(QWidget* parent = nullptr);
     ~TfrmVimora() override;
+
+    /// The calculation whose results the window shows, while it shows them (none at start, after
+    /// "Effacer" and after a calculation that failed).
+    const vimora::Calculation* lastCompleteCalculation() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -59,4 +64,5 @@ private:
 
     std::unique_ptr<Ui::TfrmVimora> ui;
     vimora::TAboutBox* AboutBox1 = nullptr;
+    std::optional<vimora::Calculation> m_lastCompleteCalculation;
 };

@@ -4,29 +4,39 @@
 
 namespace vimora::chart {
 
-QColor toQColor(Colour colour, const QPalette& palette) {
-    if (!colour.isSystem())
-        return {colour.red(), colour.green(), colour.blue()};
-    switch (colour.systemIndex()) {
-    case kColorWindow.systemIndex():
-        return palette.color(QPalette::Base);
-    case kColorWindowText.systemIndex():
-        return palette.color(QPalette::Text);
-    case kColorBtnFace.systemIndex():
-        return palette.color(QPalette::Button);
-    case kColorInfoBk.systemIndex():
-        return palette.color(QPalette::ToolTipBase);
-    case kColorBackground.systemIndex():
-    default:
+QColor bandColour(Colour colour) {
+    switch (colour) {
+    case Colour::Desktop:
         return {0, 78, 152};
+    case Colour::Purple:
+        return {128, 0, 128};
+    case Colour::Red:
+        return {255, 0, 0};
+    case Colour::Teal:
+        return {0, 128, 128};
+    case Colour::Window:
+    case Colour::WindowText:
+    case Colour::InfoBackground:
+        break;
     }
+    return toQColor(colour, QGuiApplication::palette());
 }
 
-QColor bandColour(Colour colour) {
-    // The band colours need no palette, so they can be known before the application exists.
-    if (!colour.isSystem() || colour == kColorBackground)
-        return toQColor(colour, QPalette());
-    return toQColor(colour, QGuiApplication::palette());
+QColor toQColor(Colour colour, const QPalette& palette) {
+    switch (colour) {
+    case Colour::Window:
+        return palette.color(QPalette::Base);
+    case Colour::WindowText:
+        return palette.color(QPalette::Text);
+    case Colour::InfoBackground:
+        return palette.color(QPalette::ToolTipBase);
+    case Colour::Desktop:
+    case Colour::Purple:
+    case Colour::Red:
+    case Colour::Teal:
+        break;
+    }
+    return bandColour(colour);
 }
 
 QColor paleColour(const QColor& colour) {

@@ -5,15 +5,16 @@
 #include <QColor>
 #include <QPalette>
 
-// The one translation of the engine's colours into screen colours, shared by the main window's
-// result field and every chart.
+// The one translation of the engine's colours into pixels, shared by the main window's result
+// fields and every chart.
 namespace vimora::chart {
 
-/// RGB values as they are; system colours from the palette, the desktop colour (which has no
-/// palette role) as a fixed dark blue.
+/// The band colours as RGB, the system colours from the palette (the desktop colour, which has
+/// no palette role, as a fixed dark blue).
 QColor toQColor(Colour colour, const QPalette& palette);
 
-/// A band's colour, for drawings that have no palette of their own.
+/// A band's colour: the band colours need no palette, so they are known before the application
+/// exists.
 QColor bandColour(Colour colour);
 
 /// The band colour washed out, for the zones behind the curves.

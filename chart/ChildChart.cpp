@@ -10,9 +10,9 @@
 
 namespace vimora::chart {
 
-const QColor kLowerColour = bandColour(kColorBackground);
-const QColor kUpperColour = bandColour(kPurple);
-const QColor kObesityColour = bandColour(kRed);
+const QColor kLowerColour = bandColour(Colour::Desktop);
+const QColor kUpperColour = bandColour(Colour::Purple);
+const QColor kObesityColour = bandColour(Colour::Red);
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "EngineError.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vimora::cli {
 
@@ -57,11 +58,14 @@ RowOutcome assessRow(const PatientRow& row) {
         outcome.error = withFinalFullStop(std::string("Sexe inconnu : '").append(row.sex).append("'"));
         return outcome;
     }
-    try {
-        outcome.assessment = assess(*sex, {row.age, row.weight, row.height}, kDecimalSeparator);
-    } catch (const EngineError& error) {
-        outcome.error = withFinalFullStop(error.what());
+    Calculation calculation = calculate(*sex, {row.age, row.weight, row.height}, kDecimalSeparator);
+    if (!calculation.complete()) {
+        outcome.error = withFinalFullStop(std::move(calculation.error));
+        return outcome;
     }
+    outcome.assessment = {std::move(calculation.indexText), std::move(calculation.maximumWeightText),
+                          std::move(calculation.minimumWeightText), std::move(calculation.band),
+                          std::move(calculation.summary)};
     return outcome;
 }
 

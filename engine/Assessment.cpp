@@ -1,10 +1,15 @@
 #include "Assessment.h"
 
+#include "EngineError.h"
+
 namespace vimora {
+
+namespace {
 
 Measures parseMeasures(const PatientTexts& texts, char decimalSeparator) {
     Measures measures{};
     measures.age = parseMeasure(texts.age, decimalSeparator);
+    // A negative age has no reference row: it is refused before the next field is read.
     checkAge(measures.age);
     measures.weight = parseMeasure(texts.weight, decimalSeparator);
     measures.height = parseMeasure(texts.height, decimalSeparator);
@@ -17,6 +22,44 @@ WeightBounds weightBounds(const Measures& measures, const ReferenceThresholds& t
     bounds.minimumWeight = normalWeight(thresholds.lowerThreshold, measures.height);
     bounds.differences = weightDifferences(measures.weight, bounds.maximumWeight, bounds.minimumWeight);
     return bounds;
+}
+
+// The steps in the command's order; each records its results and the stage it completes.
+void run(Calculation& calculation, char decimalSeparator) {
+    calculation.measures = parseMeasures(
+        {calculation.ageText, calculation.weightText, calculation.heightText}, decimalSeparator);
+    calculation.index = bodyMassIndex(calculation.measures.weight, calculation.measures.height);
+    calculation.indexText = displayNumber(calculation.index, decimalSeparator);
+    calculation.reached = Stage::Index;
+
+    calculation.thresholds = lookupReferenceThresholds(calculation.sex, calculation.measures.age);
+    calculation.referenceRow = referenceRow(calculation.measures.age);
+    calculation.bounds = weightBounds(calculation.measures, calculation.thresholds);
+    calculation.maximumWeightText = displayNumber(calculation.bounds.maximumWeight, decimalSeparator);
+    calculation.minimumWeightText = displayNumber(calculation.bounds.minimumWeight, decimalSeparator);
+    calculation.reached = Stage::Bounds;
+
+    calculation.band = assessBand(calculation.measures.age, calculation.index, calculation.thresholds,
+                                  calculation.bounds.differences, decimalSeparator);
+    calculation.summary = summaryLine(calculation.ageText, calculation.weightText, calculation.heightText,
+                                      calculation.indexText);
+    calculation.reached = Stage::Complete;
+}
+
+} // namespace
+
+Calculation calculate(Sex sex, const PatientTexts& texts, char decimalSeparator) {
+    Calculation calculation;
+    calculation.sex = sex;
+    calculation.ageText = texts.age;
+    calculation.weightText = texts.weight;
+    calculation.heightText = texts.height;
+    try {
+        run(calculation, decimalSeparator);
+    } catch (const EngineError& error) {
+        calculation.error = error.what();
+    }
+    return calculation;
 }
 
 std::string summaryLine(std::string_view age, std::string_view weight, std::string_view height,
@@ -32,18 +75,12 @@ std::string summaryLine(std::string_view age, std::string_view weight, std::stri
 }
 
 Assessment assess(Sex sex, const PatientTexts& texts, char decimalSeparator) {
-    const Measures measures = parseMeasures(texts, decimalSeparator);
-    const double index = bodyMassIndex(measures.weight, measures.height);
-    const ReferenceThresholds thresholds = lookupReferenceThresholds(sex, measures.age);
-    const WeightBounds bounds = weightBounds(measures, thresholds);
-
-    Assessment assessment;
-    assessment.index = displayNumber(index, decimalSeparator);
-    assessment.maximumWeight = displayNumber(bounds.maximumWeight, decimalSeparator);
-    assessment.minimumWeight = displayNumber(bounds.minimumWeight, decimalSeparator);
-    assessment.band = assessBand(measures.age, index, thresholds, bounds.differences, decimalSeparator);
-    assessment.summary = summaryLine(texts.age, texts.weight, texts.height, assessment.index);
-    return assessment;
+    Calculation calculation = calculate(sex, texts, decimalSeparator);
+    if (!calculation.complete())
+        throw EngineError(calculation.error);
+    return {std::move(calculation.indexText), std::move(calculation.maximumWeightText),
+            std::move(calculation.minimumWeightText), std::move(calculation.band),
+            std::move(calculation.summary)};
 }
 
 } // namespace vimora

@@ -4,11 +4,13 @@
 #include "Measures.h"
 #include "ReferenceThresholds.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
-// The whole "Calculer" command as one pure function, and its steps for callers that show each
-// result as soon as it is known (the window does, so that a failure leaves what it leaves).
+// The whole "Calculer" command as one pure function. It runs the steps in order and stops at
+// the first that fails, saying how far it got, so that a caller shows exactly what the command
+// shows: nothing when reading fails, the index alone when the bounds fail, everything else.
 namespace vimora {
 
 /// The three measures as the user typed them.
@@ -24,22 +26,50 @@ struct Measures {
     double height;
 };
 
-/// Converts age, weight and height in that order; a negative age is refused right after it
-/// is converted.
-Measures parseMeasures(const PatientTexts& texts, char decimalSeparator);
-
 struct WeightBounds {
     double maximumWeight;
     double minimumWeight;
     WeightDifferences differences;
 };
 
-WeightBounds weightBounds(const Measures& measures, const ReferenceThresholds& thresholds);
+/// How far a calculation got: nothing, the index, the weight bounds, or everything.
+enum class Stage { Nothing, Index, Bounds, Complete };
+
+/// One run of the command: the inputs, the stage reached, and what each stage computed.
+struct Calculation {
+    Sex sex = Sex::Male;
+    std::string ageText;
+    std::string weightText;
+    std::string heightText;
+
+    Stage reached = Stage::Nothing;
+    std::string error; ///< UTF-8 message of the error that stopped it; empty when complete
+
+    Measures measures{}; ///< from Stage::Index on
+    double index = 0;
+    std::string indexText;
+
+    ReferenceThresholds thresholds{};
+    std::optional<int> referenceRow; ///< child table row (quarter years of age); none for an adult
+
+    WeightBounds bounds{}; ///< from Stage::Bounds on
+    std::string maximumWeightText;
+    std::string minimumWeightText;
+
+    BandResult band; ///< from Stage::Complete
+    std::string summary;
+
+    bool complete() const { return reached == Stage::Complete; }
+};
+
+/// Runs the command for one patient. Never throws an EngineError: its message is in error.
+Calculation calculate(Sex sex, const PatientTexts& texts, char decimalSeparator);
 
 /// The line that the copy command puts on the clipboard, built from the fields' texts.
 std::string summaryLine(std::string_view age, std::string_view weight, std::string_view height,
                         std::string_view index);
 
+/// The texts of a complete calculation.
 struct Assessment {
     std::string index;
     std::string maximumWeight;
@@ -48,7 +78,8 @@ struct Assessment {
     std::string summary;
 };
 
-/// Everything the window shows for one patient. Throws EngineError as the command would fail.
+/// The texts of calculate() for callers that want an exception: throws EngineError with the
+/// message of an incomplete calculation.
 Assessment assess(Sex sex, const PatientTexts& texts, char decimalSeparator);
 
 } // namespace vimora

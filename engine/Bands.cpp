@@ -60,27 +60,27 @@ constexpr const char* kNoDiet = "Pas de régime particulier à réaliser.";
 constexpr const char* kEnriched = "Régime enrichi avec suivi médical.";
 
 constexpr std::array<AssessmentBand, 10> kAdultBands{{
-    {kUpper, kObesity, "Surcharge pondérale.", kPurple, kLowCalorie, Objective::Loss},
-    {kObesity, fixedLimit(34.9L), "Obésité grade I", kRed, kLowCalorie, Objective::Loss},
-    {fixedLimit(34.9L), fixedLimit(39.9L), "Obésité grade II", kRed, kLowCalorie, Objective::Loss},
-    {fixedLimit(39.9L), std::nullopt, "Obésité grade III", kRed, kLowCalorie, Objective::Loss},
-    {kLower, kUpper, "Corpulence normale.", kTeal, kNoDiet, Objective::StableAdult},
-    {fixedLimit(17), kLower, "Insuffisance pondérale grade I", kColorBackground, kEnriched, Objective::Gain},
-    {fixedLimit(16), fixedLimit(17), "Insuffisance pondérale grade II", kColorBackground, kEnriched,
+    {kUpper, kObesity, "Surcharge pondérale.", Colour::Purple, kLowCalorie, Objective::Loss},
+    {kObesity, fixedLimit(34.9L), "Obésité grade I", Colour::Red, kLowCalorie, Objective::Loss},
+    {fixedLimit(34.9L), fixedLimit(39.9L), "Obésité grade II", Colour::Red, kLowCalorie, Objective::Loss},
+    {fixedLimit(39.9L), std::nullopt, "Obésité grade III", Colour::Red, kLowCalorie, Objective::Loss},
+    {kLower, kUpper, "Corpulence normale.", Colour::Teal, kNoDiet, Objective::StableAdult},
+    {fixedLimit(17), kLower, "Insuffisance pondérale grade I", Colour::Desktop, kEnriched, Objective::Gain},
+    {fixedLimit(16), fixedLimit(17), "Insuffisance pondérale grade II", Colour::Desktop, kEnriched,
      Objective::Gain},
-    {fixedLimit(13), fixedLimit(16), "Insuffisance pondérale grade III", kColorBackground, kEnriched,
+    {fixedLimit(13), fixedLimit(16), "Insuffisance pondérale grade III", Colour::Desktop, kEnriched,
      Objective::Gain},
-    {fixedLimit(10), fixedLimit(13), "Insuffisance pondérale grade IV", kColorBackground, kEnriched,
+    {fixedLimit(10), fixedLimit(13), "Insuffisance pondérale grade IV", Colour::Desktop, kEnriched,
      Objective::Gain},
-    {std::nullopt, fixedLimit(10), "Insuffisance pondérale grade V", kColorBackground, kEnriched,
+    {std::nullopt, fixedLimit(10), "Insuffisance pondérale grade V", Colour::Desktop, kEnriched,
      Objective::Gain},
 }};
 
 constexpr std::array<AssessmentBand, 4> kChildBands{{
-    {kUpper, kObesity, "Obésité degré 1", kPurple, kLowCalorie, Objective::Loss},
-    {kObesity, std::nullopt, "Obésité degré 2", kRed, kLowCalorie, Objective::Loss},
-    {kLower, kUpper, "Corpulence normale.", kTeal, kNoDiet, Objective::StableChild},
-    {std::nullopt, kLower, "Insuffisance pondérale.", kColorBackground, kEnriched, Objective::Gain},
+    {kUpper, kObesity, "Obésité degré 1", Colour::Purple, kLowCalorie, Objective::Loss},
+    {kObesity, std::nullopt, "Obésité degré 2", Colour::Red, kLowCalorie, Objective::Loss},
+    {kLower, kUpper, "Corpulence normale.", Colour::Teal, kNoDiet, Objective::StableChild},
+    {std::nullopt, kLower, "Insuffisance pondérale.", Colour::Desktop, kEnriched, Objective::Gain},
 }};
 
 std::span<const AssessmentBand> bandTable(double age) {
@@ -120,7 +120,7 @@ BandResult assessBand(double age, double index, const ReferenceThresholds& thres
     for (const AssessmentBand& band : bands)
         if (band.holds(index, thresholds))
             holding = &band;
-    return {holding->band, holding->background, kColorWindow, holding->advice,
+    return {holding->band, holding->background, Colour::Window, holding->advice,
             objectiveText(holding->objective, differences, decimalSeparator)};
 }
 

@@ -3,7 +3,6 @@
 #include "Measures.h"
 #include "ReferenceThresholds.h"
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,40 +12,23 @@
 // objective in kilograms, with the colour that marks the band.
 namespace vimora {
 
-/// A colour as the window describes it: an RGB value (0x00BBGGRR) or a system colour (high byte
-/// 0xFF, low byte the system colour index). The window maps system colours to its palette.
-struct Colour {
-    std::uint32_t value;
-
-    static constexpr Colour rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-        return {std::uint32_t(red) | std::uint32_t(green) << 8 | std::uint32_t(blue) << 16};
-    }
-    static constexpr Colour system(std::uint8_t index) { return {0xFF000000u | index}; }
-
-    constexpr bool isSystem() const { return (value & 0xFF000000u) == 0xFF000000u; }
-    constexpr std::uint8_t systemIndex() const { return std::uint8_t(value & 0xFF); }
-    constexpr std::uint8_t red() const { return std::uint8_t(value & 0xFF); }
-    constexpr std::uint8_t green() const { return std::uint8_t(value >> 8 & 0xFF); }
-    constexpr std::uint8_t blue() const { return std::uint8_t(value >> 16 & 0xFF); }
-
-    friend constexpr bool operator==(Colour, Colour) = default;
+/// The colours of the result fields, by what they mean; the window chooses the pixels (the
+/// system colours from its palette).
+enum class Colour {
+    Window,         ///< the system colour of an edit field's background
+    WindowText,     ///< the system colour of an edit field's text
+    InfoBackground, ///< the system colour of tooltips, behind a computed index
+    Desktop,        ///< the system colour of the desktop, behind the underweight bands
+    Purple,         ///< the first band above the normal range
+    Red,            ///< the obesity bands
+    Teal,           ///< the normal band
 };
-
-inline constexpr Colour kColorBackground = Colour::system(1); ///< the desktop colour
-inline constexpr Colour kColorWindow = Colour::system(5);
-inline constexpr Colour kColorWindowText = Colour::system(8);
-inline constexpr Colour kColorBtnFace = Colour::system(15);
-inline constexpr Colour kColorInfoBk = Colour::system(24);
-
-inline constexpr Colour kPurple = Colour::rgb(128, 0, 128);
-inline constexpr Colour kRed = Colour::rgb(255, 0, 0);
-inline constexpr Colour kTeal = Colour::rgb(0, 128, 128);
 
 /// What the result fields show for one patient.
 struct BandResult {
     std::string band;
-    Colour background;
-    Colour textColour;
+    Colour background = Colour::Window;
+    Colour textColour = Colour::WindowText;
     std::string advice;
     std::string objective;
 };

@@ -99,13 +99,19 @@ void checkAge(double age) {
         throw EngineError(kNegativeAgeMessage);
 }
 
-ReferenceThresholds lookupReferenceThresholds(Sex sex, double age) {
+std::optional<int> referenceRow(double age) {
     if (age > kAdultAge)
-        return kAdultThresholds;
+        return std::nullopt;
     // Four times a double is exact, so a tabulated age selects its own row and any age in
     // between the row of the last completed quarter year.
-    const auto row = static_cast<std::size_t>(std::floor(age * 4));
-    const ReferenceRow& reference = kChildTable.at(row);
+    return static_cast<int>(std::floor(age * 4));
+}
+
+ReferenceThresholds lookupReferenceThresholds(Sex sex, double age) {
+    const std::optional<int> row = referenceRow(age);
+    if (!row)
+        return kAdultThresholds;
+    const ReferenceRow& reference = kChildTable.at(static_cast<std::size_t>(*row));
     return sex == Sex::Male ? reference.boys : reference.girls;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 // The index thresholds against which a patient is judged: one fixed set for adults, and for
 // children and adolescents a reference table by sex and quarter year of age.
 namespace vimora {
@@ -16,6 +18,11 @@ struct ReferenceThresholds {
 
 inline constexpr double kAdultAge = 18; ///< older than this (strictly) is an adult
 inline constexpr ReferenceThresholds kAdultThresholds{24.90, 18.50, 30.00};
+
+/// The child table's row for an age of 18 or less, in quarter years of age (0 at birth, 72 at
+/// 18): the row of the last completed quarter year. None for an adult. The age must not be
+/// negative.
+std::optional<int> referenceRow(double age);
 
 /// Adults get the fixed thresholds; an age of 18 or less uses the table row of the last
 /// completed quarter year. The age must not be negative.

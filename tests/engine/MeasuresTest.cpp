@@ -186,23 +186,17 @@ TEST(WeightBounds, DifferencesAreWholeKilogramsTowardZero) {
 }
 
 TEST(Measures, AgeWeightHeightAreConvertedInThatOrder) {
-    EXPECT_EQ(errorOf([] {
-                  parseMeasures({"", "", ""}, ',');
-              }),
+    EXPECT_EQ(calculate(Sex::Male, {"", "", ""}, ',').error,
               "'' n'est pas une valeur en virgule flottante correcte");
-    EXPECT_EQ(errorOf([] {
-                  parseMeasures({"35", "8O", "1.75"}, ',');
-              }),
+    EXPECT_EQ(calculate(Sex::Male, {"35", "8O", "1.75"}, ',').error,
               "'8O' n'est pas une valeur en virgule flottante correcte");
-    EXPECT_EQ(errorOf([] {
-                  parseMeasures({"35", "80", "1.75"}, ',');
-              }),
+    EXPECT_EQ(calculate(Sex::Male, {"35", "80", "1.75"}, ',').error,
               "'1.75' n'est pas une valeur en virgule flottante correcte");
 }
 
 TEST(Measures, NegativeAgeIsRefusedBeforeTheWeightIsRead) {
-    EXPECT_EQ(errorOf([] { parseMeasures({"-1", "x", "1,75"}, ','); }), kNegativeAgeMessage);
-    EXPECT_EQ(parseMeasures({"-0", "80", "1,75"}, ',').age, 0);
+    EXPECT_EQ(calculate(Sex::Male, {"-1", "x", "1,75"}, ',').error, kNegativeAgeMessage);
+    EXPECT_EQ(calculate(Sex::Male, {"-0", "80", "1,75"}, ',').measures.age, 0);
 }
 
 TEST(ErrorReportText, AppendsAFullStopAfterALetterOnly) {
