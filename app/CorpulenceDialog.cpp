@@ -7,6 +7,7 @@
 #include "ErrorReport.h"
 #include "PatientSheet.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -36,9 +37,10 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     m_ui->chartView->setChart(chartFor(m_calculation));
 
     const vimora::BandResult& band = m_calculation.band;
+    const QPalette system = QApplication::palette(m_ui->edBand);
     QPalette palette = m_ui->edBand->palette();
-    palette.setColor(QPalette::Base, vimora::chart::toQColor(band.background, palette));
-    palette.setColor(QPalette::Text, vimora::chart::toQColor(band.textColour, palette));
+    palette.setColor(QPalette::Base, vimora::chart::toQColor(band.background, system));
+    palette.setColor(QPalette::Text, vimora::chart::toQColor(band.textColour, system));
     m_ui->edBand->setPalette(palette);
     m_ui->edBand->setText(QString::fromStdString(band.band));
     m_ui->edAdvice->setText(QString::fromStdString(band.advice));

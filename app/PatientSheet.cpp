@@ -113,7 +113,7 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
     };
     double y = kMargin + 50;
     constexpr double kLineHeight = 19;
-    constexpr double kLabelWidth = 170;
+    constexpr double kLabelWidth = 190;
     for (const Line& line : lines) {
         if (line.value.isEmpty())
             continue;

@@ -31,6 +31,7 @@ struct Segment {
     double to;
     QString band;
     QColor colour;
+    bool startsAtItsLimit; ///< not cut by the edge of the scale
 };
 
 } // namespace
@@ -47,7 +48,7 @@ double AdultScale::xForIndex(double index) const {
 }
 
 QPointF AdultScale::patientPosition() const {
-    return {xForIndex(m_patient.index), kBarTop + kBarHeight / 2.0};
+    return {xForIndex(m_patient.index), kPointY};
 }
 
 QString AdultScale::description() const {
@@ -70,27 +71,29 @@ void AdultScale::paint(QPainter& painter) const {
         const double from = std::max(span.from.value_or(m_lowest), m_lowest);
         const double to = std::min(span.to.value_or(m_highest), m_highest);
         if (from < to)
-            segments.push_back({from, to, text(span.band), bandColour(span.background)});
+            segments.push_back({from, to, text(span.band), bandColour(span.background), span.from == from});
     }
+    auto sameGroup = [&segments](std::size_t a, std::size_t b) {
+        return b < segments.size() && !groupOf(segments[a].band).isEmpty() &&
+               groupOf(segments[a].band) == groupOf(segments[b].band);
+    };
 
+    // Each band named in the upper part of its stretch, a graded one by its grade alone under
+    // the name of its kind; the patient's point stands in the lower part.
     const QRectF bar(kBarLeft, kBarTop, kBarWidth, kBarHeight);
     painter.setFont(chartFont(11, true));
-    for (const Segment& segment : segments) {
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const Segment& segment = segments[i];
         const QRectF place(xForIndex(segment.from), bar.top(),
                            xForIndex(segment.to) - xForIndex(segment.from), bar.height());
         painter.fillRect(place, segment.colour);
         painter.setPen(Qt::white);
-        const QRectF inside = place.adjusted(2, 2, -2, -2);
-        const QRectF needed =
-            painter.fontMetrics().boundingRect(inside.toRect(), Qt::TextWordWrap, segment.band);
-        const bool fits = needed.width() <= inside.width() && needed.height() <= inside.height();
-        painter.drawText(inside, Qt::AlignCenter | Qt::TextWordWrap,
-                         fits ? segment.band : gradeOf(segment.band));
+        const bool graded = (i > 0 && sameGroup(i, i - 1)) || sameGroup(i, i + 1);
+        painter.drawText(place.adjusted(2, 3, -2, -2), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+                         graded ? gradeOf(segment.band) : segment.band);
+        if (i > 0)
+            painter.drawLine(place.topLeft(), place.bottomLeft());
     }
-    painter.setPen(QPen(Qt::white, 1));
-    for (std::size_t i = 1; i < segments.size(); ++i)
-        painter.drawLine(QPointF(xForIndex(segments[i].from), bar.top()),
-                         QPointF(xForIndex(segments[i].from), bar.bottom()));
     painter.setPen(kInk);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(bar);
@@ -98,17 +101,16 @@ void AdultScale::paint(QPainter& painter) const {
     // Above the bar, the name shared by the graded bands of one kind.
     painter.setFont(chartFont(12, true));
     for (std::size_t first = 0; first < segments.size();) {
-        const QString group = groupOf(segments[first].band);
         std::size_t last = first;
-        while (last + 1 < segments.size() && !group.isEmpty() && groupOf(segments[last + 1].band) == group)
+        while (sameGroup(first, last + 1))
             ++last;
-        if (!group.isEmpty() && last > first) {
+        if (last > first) {
             const double left = xForIndex(segments[first].from);
             const double right = xForIndex(segments[last].to);
             painter.setPen(segments[first].colour);
             painter.drawLine(QPointF(left + 2, bar.top() - 6), QPointF(right - 2, bar.top() - 6));
             painter.drawText(QRectF(left - 40, bar.top() - 26, right - left + 80, 18), Qt::AlignCenter,
-                             group);
+                             groupOf(segments[first].band));
         }
         first = last + 1;
     }
@@ -116,11 +118,12 @@ void AdultScale::paint(QPainter& painter) const {
     // Under the bar, the limits between the bands.
     painter.setPen(kInk);
     painter.setFont(chartFont(12));
-    for (std::size_t i = 1; i < segments.size(); ++i) {
-        const double x = xForIndex(segments[i].from);
+    for (const Segment& segment : segments) {
+        if (!segment.startsAtItsLimit)
+            continue;
+        const double x = xForIndex(segment.from);
         painter.drawLine(QPointF(x, bar.bottom()), QPointF(x, bar.bottom() + 5));
-        painter.drawText(QRectF(x - 25, bar.bottom() + 6, 50, 16), Qt::AlignCenter,
-                         limitText(segments[i].from));
+        painter.drawText(QRectF(x - 25, bar.bottom() + 6, 50, 16), Qt::AlignCenter, limitText(segment.from));
     }
     painter.setFont(chartFont(13));
     painter.drawText(QRectF(kBarLeft, bar.bottom() + 24, kBarWidth, 18), Qt::AlignCenter,
@@ -134,7 +137,7 @@ void AdultScale::paint(QPainter& painter) const {
     const double left = std::clamp(point.x() - width / 2, 2.0, kWidth - width - 2);
     drawCaption(painter, QRectF(left, 36, width, 20), caption);
     painter.setPen(QPen(kInk, 1));
-    painter.drawLine(QPointF(point.x(), 56), QPointF(point.x(), point.y()));
+    painter.drawLine(QPointF(point.x(), 56), QPointF(point.x(), kBarTop));
     drawPatientPoint(painter, point);
     painter.restore();
 }

@@ -13,7 +13,8 @@ public:
     static constexpr int kBarLeft = 40;
     static constexpr int kBarWidth = 600;
     static constexpr int kBarTop = 84;
-    static constexpr int kBarHeight = 50;
+    static constexpr int kBarHeight = 56;
+    static constexpr int kPointY = kBarTop + 42; ///< below the names of the bands
     /// The usual range: from grade III of underweight to well into grade III of obesity. A
     /// patient outside it widens the scale.
     static constexpr double kLowestIndex = 13;

@@ -200,8 +200,8 @@ void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint_data() {
     QTest::addColumn<QPointF>("point"); ///< in the chart's own coordinates, from its axes
     // 32 units a year from x 70, 16 units per index unit up from 10 at y 402.
     QTest::newRow("child") << QStringList({"7,25", "30,99", "1,25"}) << QPointF(302, 402 - 9.83 * 16);
-    // The adult bar from x 40 to 640 for indexes 13 to 45, its middle at y 109.
-    QTest::newRow("adult") << QStringList({"35", "80", "1,75"}) << QPointF(40 + 13.12 * 600 / 32, 109);
+    // The adult bar from x 40 to 640 for indexes 13 to 45, the point at y 126, under the names.
+    QTest::newRow("adult") << QStringList({"35", "80", "1,75"}) << QPointF(40 + 13.12 * 600 / 32, 126);
 }
 
 void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint() {

@@ -46,7 +46,7 @@ class ChartTest : public QObject {
 private slots:
     // Expected positions from the axes: 32 pixels a year from x 70; the index from y 402 (its
     // lowest) up to y 50 (its highest), 10 to 32 unless the point needs more. The adult bar runs
-    // from x 40 to 640, 13 to 45 unless the point needs more, its middle at y 109.
+    // from x 40 to 640, 13 to 45 unless the point needs more, the point at y 126, under the names.
     void patientPointStandsAtItsAgeAndIndex_data() {
         QTest::addColumn<bool>("adult");
         QTest::addColumn<Sex>("sex");
@@ -66,11 +66,11 @@ private slots:
         QTest::newRow("girl below the usual range")
             << false << Sex::Female << 1.5 << 8.0 << QPointF(118, 402 - 2 * 352 / 26.0)
             << QStringLiteral("1 an 6 mois");
-        QTest::newRow("adult") << true << Sex::Male << 35.0 << 26.12 << QPointF(40 + 13.12 * 600 / 32, 109)
+        QTest::newRow("adult") << true << Sex::Male << 35.0 << 26.12 << QPointF(40 + 13.12 * 600 / 32, 126)
                                << QString();
         // 8 to 45: 600 pixels for 37 units.
         QTest::newRow("adult below the usual range")
-            << true << Sex::Female << 30.0 << 9.79 << QPointF(40 + 1.79 * 600 / 37, 109) << QString();
+            << true << Sex::Female << 30.0 << 9.79 << QPointF(40 + 1.79 * 600 / 37, 126) << QString();
     }
 
     void patientPointStandsAtItsAgeAndIndex() {
