@@ -15,7 +15,7 @@ namespace {
 
 // Answers true when there is a calculation to show; else tells the user what to do first.
 bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation) {
-    if (calculation && calculation->complete())
+    if (calculation != nullptr && calculation->complete())
         return true;
     QMessageBox::information(
         parent, QString::fromUtf8(ErrorReport::kApplicationTitle),

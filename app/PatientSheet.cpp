@@ -15,6 +15,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <array>
+
 namespace {
 
 using vimora::chart::chartFont;
@@ -100,7 +102,7 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
         QString label;
         QString value;
     };
-    const Line lines[] = {
+    const std::array<Line, 8> lines{{
         {QStringLiteral("Nom du patient"), m_name},
         {QStringLiteral("Remarque"), m_remark},
         {QStringLiteral("Sexe"), sex},
@@ -110,7 +112,7 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
         {QStringLiteral("Index de Masse Corporelle"), text(c.indexText) + QStringLiteral(" kg/m²")},
         {QStringLiteral("Poids normal"),
          QStringLiteral("de %1 à %2 kg").arg(text(c.minimumWeightText), text(c.maximumWeightText))},
-    };
+    }};
     double y = kMargin + 50;
     constexpr double kLineHeight = 19;
     constexpr double kLabelWidth = 190;
@@ -189,7 +191,7 @@ bool PatientSheet::writePdf(const QString& path, QString* error) const {
         why = QStringLiteral("l'écriture a échoué");
         break;
     }
-    if (error)
+    if (error != nullptr)
         *error = QStringLiteral(
                      "La fiche n'a pas pu être enregistrée dans « %1 » : %2 (%3). Aucun fichier n'a été "
                      "écrit.")

@@ -26,6 +26,28 @@ ReferenceThresholds rowThresholds(Sex sex, int quarter) {
 // where the zone is wide enough for its name.
 constexpr std::array<int, 4> kLabelQuarters{36, 36, 60, 16};
 
+void drawLegend(QPainter& painter) {
+    struct Entry {
+        QColor colour;
+        QString text;
+    };
+    const std::array<Entry, 3> entries{{
+        {kObesityColour, QStringLiteral("Seuil d'obésité")},
+        {kUpperColour, QStringLiteral("Seuil supérieur")},
+        {kLowerColour, QStringLiteral("Seuil inférieur")},
+    }};
+    painter.setFont(chartFont(13));
+    int x = kLeft;
+    const int y = kBottom + 66;
+    for (const Entry& entry : entries) {
+        painter.setPen(QPen(entry.colour, 3));
+        painter.drawLine(x, y, x + 28, y);
+        painter.setPen(kInk);
+        painter.drawText(QRect(x + 36, y - 9, 180, 18), Qt::AlignLeft | Qt::AlignVCenter, entry.text);
+        x += 36 + painter.fontMetrics().horizontalAdvance(entry.text) + 40;
+    }
+}
+
 } // namespace
 
 ChildChart::ChildChart(Sex sex, std::optional<Patient> patient)
@@ -170,28 +192,6 @@ void ChildChart::labelZones(QPainter& painter) const {
         painter.setPen(bandColour(span.background));
         painter.drawText(QRectF(xForQuarter(quarter) - 110, y - 9, 220, 18), Qt::AlignCenter,
                          QString::fromUtf8(span.band.data(), static_cast<qsizetype>(span.band.size())));
-    }
-}
-
-void ChildChart::drawLegend(QPainter& painter) const {
-    struct Entry {
-        QColor colour;
-        QString text;
-    };
-    const std::array<Entry, 3> entries{{
-        {kObesityColour, QStringLiteral("Seuil d'obésité")},
-        {kUpperColour, QStringLiteral("Seuil supérieur")},
-        {kLowerColour, QStringLiteral("Seuil inférieur")},
-    }};
-    painter.setFont(chartFont(13));
-    int x = kLeft;
-    const int y = kBottom + 66;
-    for (const Entry& entry : entries) {
-        painter.setPen(QPen(entry.colour, 3));
-        painter.drawLine(x, y, x + 28, y);
-        painter.setPen(kInk);
-        painter.drawText(QRect(x + 36, y - 9, 180, 18), Qt::AlignLeft | Qt::AlignVCenter, entry.text);
-        x += 36 + painter.fontMetrics().horizontalAdvance(entry.text) + 40;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <QColor>
 
+#include <cmath>
 #include <optional>
 
 namespace vimora::chart {
@@ -40,7 +41,7 @@ inline constexpr int xForQuarter(int quarter) {
 
 /// The row of an index on the usual range, rounded to the nearest pixel.
 inline int yForIndex(double index) {
-    return kBottom - static_cast<int>((index - kLowestIndex) * kPixelsPerUnit + 0.5);
+    return kBottom - static_cast<int>(std::lround((index - kLowestIndex) * kPixelsPerUnit));
 }
 
 class ChildChart : public Chart {
@@ -64,7 +65,6 @@ private:
     void drawAxes(QPainter& painter) const;
     void drawSteps(QPainter& painter, double ReferenceThresholds::*threshold, const QColor& colour) const;
     void labelZones(QPainter& painter) const;
-    void drawLegend(QPainter& painter) const;
     void drawPatient(QPainter& painter) const;
 
     Sex m_sex;
