@@ -11,7 +11,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             libgtest-dev libbenchmark-dev libchm-dev libmspack-dev fp-utils \
             xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra \
             dpkg-dev desktop-file-utils appstream lintian man-db groff-base \
-            poppler-utils clang-tidy
+            poppler-utils clang-tidy openbox
 
 .PHONY: all deps build run test bench check-asan clean
 

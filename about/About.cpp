@@ -1,5 +1,7 @@
 #include "About.h"
 
+#include "ui_About.h"
+
 #include "DialogFont.h"
 
 #include "MemoryStatus.h"
@@ -7,6 +9,8 @@
 
 #include <QLabel>
 #include <QLocale>
+#include <QScreen>
+#include <QWindow>
 
 #include <memory>
 #include <mutex>
@@ -48,13 +52,23 @@ QString systemResourcesCaption(int freePercent) {
 }
 
 TFAbout::TFAbout(QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::TFAbout>()) {
     static std::once_flag resourcesRegistered;
     std::call_once(resourcesRegistered, registerAboutResources);
     setFont(platform::dialogFont());
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setupUi(this);
+    m_ui->setupUi(this);
+    Button1 = m_ui->Button1;
+    Image1 = m_ui->Image1;
+    lblPhysMem = m_ui->lblPhysMem;
+    lblPhysRes = m_ui->lblPhysRes;
+    Line1 = m_ui->Line1;
+    Line2 = m_ui->Line2;
+    Label1 = m_ui->Label1;
+    Label2 = m_ui->Label2;
+    Label3 = m_ui->Label3;
     if (Image1->pixmap().isNull()) {
         throw AboutError("Ressource introuvable : " + Image1->objectName().toStdString());
     }
@@ -63,7 +77,35 @@ TFAbout::TFAbout(QWidget* parent)
     FormCreate();
 }
 
-void TFAbout::FormCreate() {
+TFAbout::~TFAbout() = default;
+
+void TFAbout::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    centreOnScreen();
+    // A window manager adds its frame when it maps the dialog: centre it again, frame included,
+    // when it is first exposed; later moves are the user's.
+    windowHandle()->installEventFilter(this);
+}
+
+bool TFAbout::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        watched->removeEventFilter(this);
+        centreOnScreen();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFAbout::centreOnScreen() {
+    QWindow* window = windowHandle();
+    const QScreen* shown = screen();
+    if (window == nullptr || shown == nullptr)
+        return;
+    QRect frame(QPoint(), geometry().marginsAdded(window->frameMargins()).size());
+    frame.moveCenter(shown->availableGeometry().center());
+    window->setFramePosition(frame.topLeft());
+}
+
+void TFAbout::FormCreate() { // NOLINT(readability-make-member-function-const): it fills the dialog
     platform::MessageBeep(platform::MB_OK);
     const platform::MemoryStatus status = platform::GlobalMemoryStatus();
     setAutoSizedCaption(lblPhysMem,
@@ -93,7 +135,7 @@ void TAboutBox::setCopyright(const QString& text) {
 void TAboutBox::Execute() {
     std::unique_ptr<TFAbout> form;
     try {
-        form = std::make_unique<TFAbout>();
+        form = std::make_unique<TFAbout>(qobject_cast<QWidget*>(parent()));
     } catch (const std::exception&) {
         platform::MessageBeep(platform::MB_OK);
         return;

@@ -1,18 +1,26 @@
 #pragma once
 
-#include "ui_About.h"
-
 #include <QDialog>
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
+
+class QLabel;
+class QPushButton;
 
 // The About box: TAboutBox, a non-visual component that keeps the product name, the version and
 // the copyright notice, and shows TFAbout, a modal dialog built afresh for every showing with
 // the banner, those three texts, an etched separator and the machine's memory figures.
 namespace vimora {
+
+class TLine;
+
+namespace Ui {
+class TFAbout;
+}
 
 /// The maker's notice: the About box's default copyright and the main window's status bar.
 inline constexpr const char* kMakerNotice = "Copyright © 2026 Vimora Santé";
@@ -34,18 +42,38 @@ QString physicalMemoryCaption(std::uint64_t totalBytes, const QString& thousands
 /// "Ressources système      : " then the percentage, "%" and " libre.".
 QString systemResourcesCaption(int freePercent);
 
-class TFAbout : public QDialog, public Ui::TFAbout {
+class TFAbout : public QDialog {
     Q_OBJECT
 
 public:
     /// Builds the dialog from its description, then runs FormCreate. Throws AboutError when the
     /// banner cannot be loaded.
     explicit TFAbout(QWidget* parent = nullptr);
+    ~TFAbout() override;
 
-public slots:
     /// Beeps once and fills the two memory lines from the current memory status.
     void FormCreate();
     void Button1Click();
+
+    // The controls of the description.
+    QPushButton* Button1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* lblPhysMem = nullptr;
+    QLabel* lblPhysRes = nullptr;
+    TLine* Line1 = nullptr;
+    TLine* Line2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void centreOnScreen();
+
+    std::unique_ptr<Ui::TFAbout> m_ui;
 };
 
 class TAboutBox : public QObject {
@@ -66,9 +94,10 @@ public:
     void setVersion(const QString& text);
     void setCopyright(const QString& text);
 
-    /// Shows a fresh TFAbout modally and destroys it before returning. When building it fails
-    /// with an ordinary error (std::exception), beeps and returns without showing anything;
-    /// any later error destroys the dialog and reaches the caller.
+    /// Shows a fresh TFAbout modally, above the owner when it is a widget, and destroys it before
+    /// returning. When building it fails with an ordinary error (std::exception), beeps and
+    /// returns without showing anything; any later error destroys the dialog and reaches the
+    /// caller.
     void Execute();
 
 private:

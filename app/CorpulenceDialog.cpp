@@ -5,11 +5,11 @@
 #include "Chart.h"
 #include "ChartColours.h"
 #include "ErrorReport.h"
+#include "MessageBoxes.h"
 #include "PatientSheet.h"
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QMessageBox>
 
 namespace {
 
@@ -17,10 +17,11 @@ namespace {
 bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation) {
     if (calculation != nullptr && calculation->complete())
         return true;
-    QMessageBox::information(
-        parent, QString::fromUtf8(ErrorReport::kApplicationTitle),
-        QStringLiteral("Un calcul est d'abord nécessaire : saisissez l'âge, le poids et la "
-                       "taille du patient, puis cliquez sur « Calculer »."));
+    MessageBoxes::show(parent,
+                       {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                        QStringLiteral("Un calcul est d'abord nécessaire : saisissez l'âge, le poids et la "
+                                       "taille du patient, puis cliquez sur « Calculer »."),
+                        QMessageBox::Ok});
     return false;
 }
 
@@ -73,7 +74,8 @@ void CorpulenceDialog::savePdf() {
         return;
     QString error;
     if (!sheet.writePdf(path, &error))
-        QMessageBox::warning(this, QStringLiteral("Enregistrer en PDF"), error);
+        MessageBoxes::show(
+            this, {QMessageBox::Warning, QStringLiteral("Enregistrer en PDF"), error, QMessageBox::Ok});
 }
 
 void showCorpulenceChart(QWidget* parent, const vimora::Calculation* calculation) {

@@ -1,32 +1,14 @@
 #include "ErrorReport.h"
 
 #include "EngineError.h"
-
-#include <QMessageBox>
+#include "MessageBoxes.h"
 
 namespace ErrorReport {
 
-namespace {
-Presenter& presenter() {
-    static Presenter current;
-    return current;
-}
-} // namespace
-
 void show(QWidget* parent, const QString& message) {
-    const QString text = QString::fromStdString(vimora::withFinalFullStop(message.toStdString()));
-    const QString caption = QString::fromUtf8(kApplicationTitle);
-    if (presenter()) {
-        presenter()(caption, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-}
-
-void setPresenter(Presenter newPresenter) {
-    presenter() = std::move(newPresenter);
+    MessageBoxes::show(parent, {QMessageBox::Critical, QString::fromUtf8(kApplicationTitle),
+                                QString::fromStdString(vimora::withFinalFullStop(message.toStdString())),
+                                QMessageBox::Ok});
 }
 
 } // namespace ErrorReport

@@ -4,23 +4,24 @@
 
 #include "About.h"
 #include "Assessment.h"
-#include "ChartColours.h"
 #include "CorpulenceDialog.h"
 #include "DialogFont.h"
 #include "EngineError.h"
 #include "ErrorReport.h"
 #include "HtmlHelp.h"
+#include "MessageBoxes.h"
 #include "Paths.h"
 #include "RegionalSettings.h"
+#include "SystemColours.h"
 #include "hh.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QStyleOptionButton>
 
 #include <bitset>
 #include <exception>
@@ -32,6 +33,8 @@ namespace {
 
 constexpr int kClientWidth = 448;
 constexpr int kClientHeight = 325;
+
+constexpr const char* kUnknownErrorMessage = "Erreur inattendue : la commande a été interrompue";
 
 // Rejected characters become this control character, which no field inserts.
 constexpr char kRejectedKey = 15;
@@ -92,7 +95,36 @@ std::optional<char> typedCharacter(const QKeyEvent& event) {
     return code <= 0xFF ? static_cast<char>(code) : '\x7f';
 }
 
+void makeDefault(QPushButton* button, QPushButton* previous) {
+    button->setDefault(true);
+    previous->setDefault(false);
+}
+
+void setBackground(QLineEdit* field, vimora::Colour colour) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, toQColor(colour, QApplication::palette(field)));
+    field->setPalette(palette);
+}
+
+void setTextColour(QLineEdit* field, vimora::Colour colour) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Text, toQColor(colour, QApplication::palette(field)));
+    field->setPalette(palette);
+}
+
 } // namespace
+
+QRect captionPlace(const QRadioButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    return button.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, &button);
+}
+
+int captionWidth(const QRadioButton& button) {
+    // The focus frame is drawn one pixel outside the text, on both sides.
+    return button.fontMetrics().horizontalAdvance(button.text()) + 2;
+}
 
 TfrmVimora::TfrmVimora(QWidget* parent)
     : QMainWindow(parent)
@@ -113,6 +145,14 @@ TfrmVimora::TfrmVimora(QWidget* parent)
             label->setGeometry(place.right() + 1 - width, place.y(), width, place.height());
         else
             label->resize(width, place.height());
+    }
+
+    // A caption wider than its place in this font is widened to the right, so that it shows
+    // whole inside its focus frame.
+    for (QRadioButton* sex : {ui->RadioButton1, ui->RadioButton2}) {
+        const int missing = captionWidth(*sex) - captionPlace(*sex).width();
+        if (missing > 0)
+            sex->resize(sex->width() + missing, sex->height());
     }
 
     auto* toolBarStyle = new ToolBarStyle;
@@ -160,6 +200,8 @@ void TfrmVimora::bindEvents() {
     });
     for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille})
         field->installEventFilter(this);
+    for (QRadioButton* sex : {ui->RadioButton1, ui->RadioButton2})
+        sex->installEventFilter(this);
 
     connect(ui->btnCalculer, &QPushButton::clicked, this, command(&TfrmVimora::btnCalculerClick));
     connect(ui->tlbtnCalculer, &QAction::triggered, this, command(&TfrmVimora::btnCalculerClick));
@@ -189,6 +231,9 @@ void TfrmVimora::runCommand(void (TfrmVimora::*handler)()) {
         (this->*handler)();
     } catch (const std::exception& error) {
         ErrorReport::show(this, QString::fromUtf8(error.what()));
+    } catch (...) {
+        // Nothing may escape into Qt's event loop, whatever a library throws.
+        ErrorReport::show(this, QString::fromUtf8(kUnknownErrorMessage));
     }
 }
 
@@ -196,7 +241,8 @@ const vimora::Calculation* TfrmVimora::lastCompleteCalculation() const {
     return m_lastCompleteCalculation ? &*m_lastCompleteCalculation : nullptr;
 }
 
-void TfrmVimora::FormCreate() {
+// Handlers are members of the window, like every handler, whether or not they use it.
+void TfrmVimora::FormCreate() { // NOLINT(readability-convert-member-functions-to-static)
     DecimalSeparator = ',';
 }
 
@@ -249,6 +295,7 @@ void TfrmVimora::btnEffacerClick() {
 void TfrmVimora::RadioButton1Click() {
     ui->RadioButton1->setChecked(true);
     ui->RadioButton2->setChecked(false);
+    m_bothSexTabStops = false;
     ui->edAge->setFocus(Qt::TabFocusReason);
     makeDefault(ui->btnCalculer, ui->btnEffacer);
 }
@@ -256,11 +303,12 @@ void TfrmVimora::RadioButton1Click() {
 void TfrmVimora::RadioButton2Click() {
     ui->RadioButton1->setChecked(false);
     ui->RadioButton2->setChecked(true);
+    m_bothSexTabStops = false;
     ui->edAge->setFocus(Qt::TabFocusReason);
     makeDefault(ui->btnCalculer, ui->btnEffacer);
 }
 
-void TfrmVimora::edAgeKeyPress(char& Key) {
+void TfrmVimora::edAgeKeyPress(char& Key) { // NOLINT(readability-convert-member-functions-to-static)
     std::bitset<256> allowed = kAllowedInputKeys;
     allowed.set(static_cast<unsigned char>(DecimalSeparator));
     if (!allowed.test(static_cast<unsigned char>(Key)))
@@ -301,8 +349,8 @@ void TfrmVimora::Rubriquesdelaide1Click() {
                                                  "fichier est introuvable.")
                                 : QStringLiteral("le moteur d'aide n'a pas pu être chargé (%1).")
                                       .arg(QString::fromLocal8Bit(help::HelpEngineLoadError));
-        QMessageBox::information(this, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                                 QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why);
+        MessageBoxes::show(this, {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                                  QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why});
         return;
     }
     const std::string program = platform::GetModuleFileName();
@@ -320,7 +368,49 @@ bool TfrmVimora::isInputField(const QObject* object) const {
     return object == ui->edAge || object == ui->edPoids || object == ui->edTaille;
 }
 
+// An arrow key on a sex button chooses the other one, as a click on it would; the choice then
+// moves the focus to the age field.
+bool TfrmVimora::sexButtonKeyPress(QObject* watched, const QKeyEvent& event) {
+    switch (event.key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        break;
+    default:
+        return false;
+    }
+    QRadioButton* other = watched == ui->RadioButton1 ? ui->RadioButton2 : ui->RadioButton1;
+    other->setFocus(Qt::OtherFocusReason);
+    other->click();
+    return true;
+}
+
+bool TfrmVimora::isTabStop(const QWidget* widget) const {
+    if (widget == ui->RadioButton1 || widget == ui->RadioButton2)
+        return m_bothSexTabStops || static_cast<const QRadioButton*>(widget)->isChecked();
+    return widget->isEnabled() && widget->isVisibleTo(this) &&
+           (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && isAncestorOf(widget);
+}
+
+bool TfrmVimora::focusNextPrevChild(bool next) {
+    QWidget* const start = focusWidget();
+    if (start == nullptr)
+        return QMainWindow::focusNextPrevChild(next);
+    for (QWidget* candidate = start;;) {
+        candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
+        if (candidate == start)
+            return false;
+        if (isTabStop(candidate)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+}
+
 bool TfrmVimora::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == ui->RadioButton1 || watched == ui->RadioButton2))
+        return sexButtonKeyPress(watched, *static_cast<QKeyEvent*>(event));
     if (event->type() != QEvent::KeyPress || !isInputField(watched))
         return QMainWindow::eventFilter(watched, event);
     const std::optional<char> typed = typedCharacter(*static_cast<QKeyEvent*>(event));
@@ -342,11 +432,11 @@ void TfrmVimora::keyPressEvent(QKeyEvent* event) {
     if (enter && modifiers == Qt::NoModifier) {
         // A focused push button takes Enter itself; elsewhere Enter clicks the default button.
         auto* focusedButton = qobject_cast<QPushButton*>(focused);
-        (focusedButton ? focusedButton : defaultButton())->click();
+        (focusedButton != nullptr ? focusedButton : defaultButton())->click();
         return;
     }
     // On a control that takes no typed text, the access letters work without Alt.
-    if (modifiers == Qt::NoModifier && qobject_cast<QAbstractButton*>(focused)) {
+    if (modifiers == Qt::NoModifier && qobject_cast<QAbstractButton*>(focused) != nullptr) {
         if (event->key() == Qt::Key_C) {
             ui->btnCalculer->click();
             return;
@@ -361,21 +451,4 @@ void TfrmVimora::keyPressEvent(QKeyEvent* event) {
 
 QPushButton* TfrmVimora::defaultButton() const {
     return ui->btnEffacer->isDefault() ? ui->btnEffacer : ui->btnCalculer;
-}
-
-void TfrmVimora::makeDefault(QPushButton* button, QPushButton* previous) {
-    button->setDefault(true);
-    previous->setDefault(false);
-}
-
-void TfrmVimora::setBackground(QLineEdit* field, vimora::Colour colour) {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, vimora::chart::toQColor(colour, QApplication::palette(field)));
-    field->setPalette(palette);
-}
-
-void TfrmVimora::setTextColour(QLineEdit* field, vimora::Colour colour) {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Text, vimora::chart::toQColor(colour, QApplication::palette(field)));
-    field->setPalette(palette);
 }

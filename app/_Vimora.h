@@ -7,8 +7,9 @@
 #include <memory>
 #include <optional>
 
-class QLineEdit;
 class QPushButton;
+class QRadioButton;
+class QRect;
 
 namespace vimora {
 class TAboutBox;
@@ -17,6 +18,10 @@ class TAboutBox;
 namespace Ui {
 class TfrmVimora;
 }
+
+/// Where a radio button draws its caption, and the width the caption needs there.
+QRect captionPlace(const QRadioButton& button);
+int captionWidth(const QRadioButton& button);
 
 // The main window: the patient's sex and measures on the left, the assessment on the right,
 // the commands in the menu, the tool bar and the two push buttons. Every command runs through
@@ -35,6 +40,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void RadioButton1Click();
@@ -59,12 +65,13 @@ private:
         };
     }
     bool isInputField(const QObject* object) const;
+    bool sexButtonKeyPress(QObject* watched, const QKeyEvent& event);
+    bool isTabStop(const QWidget* widget) const;
     QPushButton* defaultButton() const;
-    void makeDefault(QPushButton* button, QPushButton* previous);
-    void setBackground(QLineEdit* field, vimora::Colour colour);
-    void setTextColour(QLineEdit* field, vimora::Colour colour);
 
     std::unique_ptr<Ui::TfrmVimora> ui;
     vimora::TAboutBox* AboutBox1 = nullptr;
     std::optional<vimora::Calculation> m_lastCompleteCalculation;
+    // Both sex buttons are tab stops until a sex is chosen; from then on only the checked one.
+    bool m_bothSexTabStops = true;
 };

@@ -1,5 +1,6 @@
 #include "ErrorReport.h"
 #include "HelpSupport.h"
+#include "QtTranslations.h"
 #include "RegionalSettings.h"
 #include "_Vimora.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     const vimora::help::HelpSupport helpSupport(argc, argv);
 
     QApplication application(argc, argv);
+    installQtTranslations(application);
     QApplication::setApplicationName(QString::fromUtf8(ErrorReport::kApplicationTitle));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vimora.png")));
     // Lets the desktop match the window to the installed menu entry and its icon.

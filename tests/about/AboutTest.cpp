@@ -1,11 +1,15 @@
 #include "About.h"
+#include "Lines.h"
 #include "MemoryStatus.h"
 #include "Sound.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QFile>
+#include <QLabel>
 #include <QLocale>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -73,6 +77,7 @@ private slots:
     void executeShowsAFreshDialogEachTime();
     void creationErrorBeepsWithoutDialog();
     void etchedSeparatorOnScreen();
+    void centredOnTheScreenFrameIncluded();
 };
 
 void AboutTest::defaultsAndCutTo100_data() {
@@ -239,6 +244,26 @@ void AboutTest::etchedSeparatorOnScreen() {
         }
     }
     QCOMPARE(focusable, QWidgetList({form.Button1}));
+}
+
+// Wherever its owner stands; under a window manager the frame counts too.
+void AboutTest::centredOnTheScreenFrameIncluded() {
+    QWidget owner;
+    owner.setGeometry(20, 20, 200, 100);
+    owner.show();
+    TFAbout form(&owner);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    if (qEnvironmentVariableIsSet("VIMORA_WINDOW_MANAGER")) {
+        QTRY_VERIFY(!form.windowHandle()->frameMargins().isNull());
+    }
+    const QPoint centre = form.screen()->availableGeometry().center();
+    const auto where = [&form, centre] {
+        QString text;
+        QDebug(&text) << "frame" << form.frameGeometry() << "screen centre" << centre;
+        return text;
+    };
+    QTRY_VERIFY2((form.frameGeometry().center() - centre).manhattanLength() <= 1, qPrintable(where()));
 }
 
 QTEST_MAIN(AboutTest)

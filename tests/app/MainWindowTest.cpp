@@ -1,12 +1,16 @@
 #include "Assessment.h"
 #include "BatchAssessment.h"
-#include "ErrorReport.h"
+#include "MessageBoxes.h"
+#include "QtTranslations.h"
 #include "RegionalSettings.h"
+#include "SystemColours.h"
 #include "_Vimora.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +32,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -41,6 +46,7 @@ private slots:
 
     void enterCalculatesAndEnterAgainClears();
     void calculationShowsBandColoursAndTexts();
+    void engineColoursHaveTheirPixels();
     void windowAgreesWithTheCommand_data();
     void windowAgreesWithTheCommand();
     void enterOnAFocusedButtonClicksThatButton();
@@ -51,12 +57,17 @@ private slots:
     void badInputIsReportedAndChangesNothing();
     void overflowInTheBoundsLeavesTheNewIndexShown();
     void errorReportIsAModalStopBox();
+    void onlyACompleteCalculationIsKeptForTheChart();
 
     void keyFilterAcceptsDigitsAndTheComma();
     void keyFilterDropsEverythingElse();
     void contextMenuPasteIsNotFiltered();
+    void qtTextsAreFrench();
 
     void choosingASexMovesFocusAndRestoresCalculer();
+    void choosingASexByKeyboardMovesFocusToTheAge();
+    void onlyTheCheckedSexIsATabStopOnceChosen();
+    void sexCaptionsShowWhole();
     void clearingEmptiesEverythingButKeepsTheSex();
     void copyPutsTheLastSummaryOnTheClipboard();
     void quitClosesWithoutAQuestion();
@@ -76,13 +87,20 @@ private:
 
     std::unique_ptr<TfrmVimora> window;
     QStringList reports;
+    QList<MessageBoxes::Box> boxes;
 };
+
+void MainWindowTest::initTestCase() {
+    QVERIFY(installQtTranslations(*QCoreApplication::instance()));
+}
 
 void MainWindowTest::init() {
     reports.clear();
-    ErrorReport::setPresenter([this](const QString& caption, const QString& text) {
-        QCOMPARE(caption, QStringLiteral("Vimora XP 1.0"));
-        reports << text;
+    boxes.clear();
+    MessageBoxes::setAnswerer([this](const MessageBoxes::Box& box) {
+        boxes << box;
+        reports << box.text;
+        return QMessageBox::Ok;
     });
     window = std::make_unique<TfrmVimora>();
     window->show();
@@ -91,7 +109,7 @@ void MainWindowTest::init() {
 
 void MainWindowTest::cleanup() {
     window.reset();
-    ErrorReport::setPresenter({});
+    MessageBoxes::setAnswerer({});
 }
 
 void MainWindowTest::typeMeasures(const QString& age, const QString& weight, const QString& height) {
@@ -122,8 +140,12 @@ void MainWindowTest::startsWithTheDescribedLayoutAndState() {
         QVERIFY(text.isEmpty());
     QCOMPARE(field("edIMC")->palette().color(QPalette::Base),
              QApplication::palette(field("edIMC")).color(QPalette::Base));
-    QCOMPARE(window->font().family(), QStringLiteral("MS Sans Serif"));
-    QCOMPARE(window->font().pixelSize(), 11);
+    // The face really drawn: the window's own where it is installed, else its condensed stand-in.
+    const QFontInfo used(window->font());
+    QCOMPARE(used.family(), QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"))
+                                ? QStringLiteral("MS Sans Serif")
+                                : QStringLiteral("DejaVu Sans Condensed"));
+    QCOMPARE(used.pixelSize(), 11);
     QCOMPARE(control<QMenuBar>("MainMenu1")->actions().size(), 2);
     QCOMPARE(control<QMenu>("Fichier1")->title(), QStringLiteral("&Fichier"));
     QVERIFY(!control<QStatusBar>("StatusBar1")->findChildren<QLabel*>().isEmpty());
@@ -167,14 +189,17 @@ void MainWindowTest::cannotBeResizedOrMaximised() {
 }
 
 void MainWindowTest::tabVisitsTheInputsAndButtonsInOrder() {
-    const QList<const char*> forward{"edPoids",    "edTaille",     "btnCalculer",
-                                     "btnEffacer", "RadioButton1", "edAge"};
-    for (const char* expected : forward) {
+    // Before a sex is chosen both sex buttons are tab stops, in both directions.
+    const QStringList forward{"edPoids",      "edTaille",     "btnCalculer", "btnEffacer",
+                              "RadioButton1", "RadioButton2", "edAge"};
+    for (const QString& expected : forward) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), expected);
+    }
+    for (const char* expected : {"RadioButton2", "RadioButton1", "btnEffacer"}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(expected));
     }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("RadioButton1"));
 
     // Reaching an input field by Tab selects its whole text.
     field("edPoids")->setText(QStringLiteral("80"));
@@ -249,6 +274,21 @@ void MainWindowTest::calculationShowsBandColoursAndTexts() {
     QCOMPARE(field("edResultat")->palette().color(QPalette::Base), system.color(QPalette::Base));
     QCOMPARE(field("edResultat")->palette().color(QPalette::Text), system.color(QPalette::Text));
     QCOMPARE(field("edIMC")->palette().color(QPalette::Base), system.color(QPalette::Base));
+}
+
+void MainWindowTest::engineColoursHaveTheirPixels() {
+    using vimora::Colour;
+    const QPalette palette = QApplication::palette();
+    const QList<std::pair<Colour, QColor>> pixels{
+        {Colour::Window, palette.color(QPalette::Base)},
+        {Colour::WindowText, palette.color(QPalette::Text)},
+        {Colour::InfoBackground, palette.color(QPalette::ToolTipBase)},
+        {Colour::Desktop, QColor(0, 78, 152)},
+        {Colour::Purple, QColor(128, 0, 128)},
+        {Colour::Red, QColor(255, 0, 0)},
+        {Colour::Teal, QColor(0, 128, 128)}};
+    for (const auto& [colour, pixel] : pixels)
+        QCOMPARE(toQColor(colour, palette), pixel);
 }
 
 void MainWindowTest::windowAgreesWithTheCommand_data() {
@@ -462,22 +502,36 @@ void MainWindowTest::overflowInTheBoundsLeavesTheNewIndexShown() {
 }
 
 void MainWindowTest::errorReportIsAModalStopBox() {
-    ErrorReport::setPresenter({});
-    QString text, title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QTimer::singleShot(0, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        text = box->text();
-        title = box->windowTitle();
-        icon = box->icon();
-        box->accept();
-    });
     control<QPushButton>("btnCalculer")->click();
-    QCOMPARE(text, QStringLiteral("'' n'est pas une valeur en virgule flottante correcte."));
-    QCOMPARE(title, QStringLiteral("Vimora XP 1.0"));
-    QCOMPARE(icon, QMessageBox::Critical);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("'' n'est pas une valeur en virgule flottante correcte."));
+    QCOMPARE(boxes[0].title, QStringLiteral("Vimora XP 1.0"));
+    QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(window->isVisible());
+}
+
+void MainWindowTest::onlyACompleteCalculationIsKeptForTheChart() {
+    QVERIFY(!window->lastCompleteCalculation());
+    QTest::mouseClick(control<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    typeMeasures("7,25", "25", "1,25");
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    const vimora::Calculation* shown = window->lastCompleteCalculation();
+    QVERIFY(shown);
+    QCOMPARE(shown->sex, vimora::Sex::Female);
+    QCOMPARE(QString::fromStdString(shown->indexText), field("edIMC")->text());
+    QCOMPARE(QString::fromStdString(shown->band.band), field("edResultat")->text());
+    QCOMPARE(shown->referenceRow, std::optional<int>(29));
+
+    // A failed calculation keeps the old figures on screen but none for the chart.
+    field("edTaille")->clear();
+    control<QPushButton>("btnCalculer")->click();
+    QVERIFY(!window->lastCompleteCalculation());
+    field("edTaille")->setText(QStringLiteral("1,25"));
+    control<QPushButton>("btnCalculer")->click();
+    QVERIFY(window->lastCompleteCalculation());
+    action("Nouveaucalcul1")->trigger();
+    QVERIFY(!window->lastCompleteCalculation());
 }
 
 void MainWindowTest::keyFilterAcceptsDigitsAndTheComma() {
@@ -514,6 +568,27 @@ void MainWindowTest::contextMenuPasteIsNotFiltered() {
     QCOMPARE(field("edTaille")->text(), QStringLiteral("1.75 m"));
 }
 
+void MainWindowTest::qtTextsAreFrench() {
+    const std::unique_ptr<QMenu> menu(field("edAge")->createStandardContextMenu());
+    QStringList texts;
+    for (const QAction* item : menu->actions())
+        if (!item->isSeparator())
+            texts << item->text();
+    QVERIFY2(texts.contains(QStringLiteral("Co&ller\tCtrl+V")) && texts.contains(QStringLiteral("Supprimer")),
+             qPrintable(texts.join(QLatin1Char('|'))));
+    const QMessageBox box(QMessageBox::Question, QString(), QString(),
+                          QMessageBox::Yes | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Oui"));
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Annuler"));
+
+    // The menu's paste inserts the clipboard as it is.
+    QApplication::clipboard()->setText(QStringLiteral("1.75 m"));
+    for (QAction* item : menu->actions())
+        if (item->text().startsWith(QStringLiteral("Co&ller")))
+            item->trigger();
+    QCOMPARE(field("edAge")->text(), QStringLiteral("1.75 m"));
+}
+
 void MainWindowTest::choosingASexMovesFocusAndRestoresCalculer() {
     typeMeasures("35", "80", "1,75");
     QTest::keyClick(field("edTaille"), Qt::Key_Return);
@@ -534,6 +609,59 @@ void MainWindowTest::choosingASexMovesFocusAndRestoresCalculer() {
     field("edPoids")->setFocus(Qt::TabFocusReason);
     QTest::mouseClick(feminin, Qt::LeftButton);
     QVERIFY(control<QPushButton>("btnEffacer")->isDefault());
+}
+
+void MainWindowTest::choosingASexByKeyboardMovesFocusToTheAge() {
+    typeMeasures("35", "80", "1,75");
+    QTest::keyClick(field("edTaille"), Qt::Key_Return);
+    auto* masculin = control<QRadioButton>("RadioButton1");
+    auto* feminin = control<QRadioButton>("RadioButton2");
+    masculin->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(masculin, Qt::Key_Down);
+    QVERIFY(feminin->isChecked());
+    QCOMPARE(QApplication::focusWidget(), field("edAge"));
+    QVERIFY(control<QPushButton>("btnCalculer")->isDefault());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("42"));
+    QCOMPARE(field("edAge")->text(), QStringLiteral("42"));
+
+    feminin->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(feminin, Qt::Key_Left);
+    QVERIFY(masculin->isChecked());
+    QCOMPARE(QApplication::focusWidget(), field("edAge"));
+    QCOMPARE(field("edAge")->selectedText(), QStringLiteral("42"));
+
+    feminin->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(feminin, Qt::Key_Space);
+    QVERIFY(feminin->isChecked());
+    QCOMPARE(QApplication::focusWidget(), field("edAge"));
+}
+
+void MainWindowTest::onlyTheCheckedSexIsATabStopOnceChosen() {
+    auto pressAndCheck = [](const QList<std::pair<Qt::Key, QString>>& steps) {
+        for (const auto& [key, expected] : steps) {
+            QTest::keyClick(QApplication::focusWidget(), key,
+                            key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+            QCOMPARE(QApplication::focusWidget()->objectName(), expected);
+        }
+    };
+    QTest::mouseClick(control<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    pressAndCheck({{Qt::Key_Backtab, "RadioButton2"},
+                   {Qt::Key_Backtab, "btnEffacer"},
+                   {Qt::Key_Tab, "RadioButton2"},
+                   {Qt::Key_Tab, "edAge"}});
+    QTest::keyClick(field("edAge"), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    QVERIFY(control<QRadioButton>("RadioButton1")->isChecked());
+    pressAndCheck(
+        {{Qt::Key_Backtab, "RadioButton1"}, {Qt::Key_Backtab, "btnEffacer"}, {Qt::Key_Tab, "RadioButton1"}});
+}
+
+void MainWindowTest::sexCaptionsShowWhole() {
+    for (const char* name : {"RadioButton1", "RadioButton2"}) {
+        const auto* sex = control<QRadioButton>(name);
+        QVERIFY2(captionPlace(*sex).width() >= sex->fontMetrics().horizontalAdvance(sex->text()) + 2, name);
+        QCOMPARE(sex->x(), 64);
+    }
 }
 
 void MainWindowTest::clearingEmptiesEverythingButKeepsTheSex() {
@@ -596,6 +724,7 @@ void MainWindowTest::aboutShowsAFreshModalDialogEachTime() {
         QTimer::singleShot(0, this, [&] {
             QWidget* dialog = QApplication::activeModalWidget();
             QVERIFY(dialog);
+            QCOMPARE(dialog->parentWidget(), window.get());
             shown << dialog;
             productNames << dialog->findChild<QLabel*>(QStringLiteral("Label1"))->text();
             QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
