@@ -110,7 +110,7 @@ void CorpulenceDialogTest::whenModal(const std::function<void()>& command,
         }
         // Never let a window nobody expected hold the test.
         auto* box = qobject_cast<QMessageBox*>(modal);
-        unexpected = box ? box->text() : QString::fromLatin1(modal->metaObject()->className());
+        unexpected = box != nullptr ? box->text() : QString::fromLatin1(modal->metaObject()->className());
         modal->close();
     });
     poll.start();
@@ -132,7 +132,7 @@ void CorpulenceDialogTest::menuHasTheTwoCommandsAfterCalculer() {
     QCOMPARE(names, QStringList({"Nouveaucalcul1", "CalculerlIMC1", "Courbedecorpulence1", "Imprimerlafiche1",
                                  "-", "Quitter1"}));
     QCOMPARE(keys.size(), 5);
-    QAction* print = control<QAction>(window.get(), "Imprimerlafiche1");
+    auto* print = control<QAction>(window.get(), "Imprimerlafiche1");
     QCOMPARE(print->text().remove(QLatin1Char('&')), QStringLiteral("Imprimer la fiche..."));
     QCOMPARE(control<QAction>(window.get(), "Courbedecorpulence1")->text().remove(QLatin1Char('&')),
              QStringLiteral("Courbe de corpulence..."));
@@ -140,8 +140,8 @@ void CorpulenceDialogTest::menuHasTheTwoCommandsAfterCalculer() {
 }
 
 void CorpulenceDialogTest::commandsAskForACalculationFirst() {
-    QAction* chart = control<QAction>(window.get(), "Courbedecorpulence1");
-    QAction* print = control<QAction>(window.get(), "Imprimerlafiche1");
+    auto* chart = control<QAction>(window.get(), "Courbedecorpulence1");
+    auto* print = control<QAction>(window.get(), "Imprimerlafiche1");
     chart->trigger();
     print->trigger();
 
@@ -174,7 +174,7 @@ void CorpulenceDialogTest::dialogShowsTheWindowsResult() {
                                                field("edObjectif")->text()}));
                   QCOMPARE(control<QLineEdit>(modal, "edBand")->palette().color(QPalette::Base),
                            field("edResultat")->palette().color(QPalette::Base));
-                  QWidget* chart = control<QWidget>(modal, "chartView");
+                  auto* chart = control<QWidget>(modal, "chartView");
                   QCOMPARE(chart->accessibleName(), QStringLiteral("Courbe de corpulence"));
                   for (const QString& words : {QStringLiteral("garçon de 7 ans 3 mois"),
                                                QStringLiteral("19,83"), QStringLiteral("Obésité degré 1")})

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QTest>
 
+#include <array>
 #include <memory>
 
 using namespace vimora;
@@ -105,7 +106,7 @@ private slots:
         QCOMPARE(adult.front().band, std::string_view("Insuffisance pondérale grade V"));
         QCOMPARE(adult.back().band, std::string_view("Obésité grade III"));
         QVERIFY(!adult.back().to);
-        const double limits[] = {10, 13, 16, 17, 18.5, 24.9, 30, 34.9, 39.9};
+        const std::array<double, 9> limits{10, 13, 16, 17, 18.5, 24.9, 30, 34.9, 39.9};
         for (std::size_t i = 1; i < adult.size(); ++i) {
             QCOMPARE(*adult[i].from, limits[i - 1]);
             QCOMPARE(*adult[i - 1].to, limits[i - 1]);
