@@ -24,7 +24,10 @@ using vimora::chart::kInk;
 
 constexpr double kMargin = 50;
 constexpr double kContentWidth = PatientSheet::kPageWidth - 2 * kMargin;
-constexpr double kChartTop = 400;
+constexpr double kLineHeight = 19;
+constexpr double kLabelWidth = 190;
+constexpr double kChartTop = 410;
+constexpr double kChartWidth = 460;
 constexpr double kFooterTop = PatientSheet::kPageHeight - 80;
 
 QString text(const std::string& value) {
@@ -69,8 +72,8 @@ PatientSheet::PatientSheet(vimora::Calculation calculation, QString name, QStrin
 
 QRectF PatientSheet::chartArea() const {
     const std::unique_ptr<vimora::chart::Chart> chart = chartFor(m_calculation);
-    const double height = kContentWidth * chart->size().height() / chart->size().width();
-    return {kMargin, kChartTop, kContentWidth, height};
+    const double height = kChartWidth * chart->size().height() / chart->size().width();
+    return {kMargin + (kContentWidth - kChartWidth) / 2, kChartTop, kChartWidth, height};
 }
 
 QString PatientSheet::defaultPdfPath() const {
@@ -114,39 +117,39 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
          QStringLiteral("de %1 à %2 kg").arg(text(c.minimumWeightText), text(c.maximumWeightText))},
     }};
     double y = kMargin + 50;
-    constexpr double kLineHeight = 19;
-    constexpr double kLabelWidth = 190;
-    for (const Line& line : lines) {
+    // A label and its value; a long value (the remark) goes on over the next lines.
+    auto writeLine = [&painter, &y](const Line& line) {
         if (line.value.isEmpty())
-            continue;
+            return;
         painter.setFont(chartFont(12));
         painter.drawText(QRectF(kMargin, y, kLabelWidth, kLineHeight), Qt::AlignLeft | Qt::AlignVCenter,
                          line.label + QStringLiteral(" :"));
         painter.setFont(chartFont(12, true));
-        painter.drawText(QRectF(kMargin + kLabelWidth, y, kContentWidth - kLabelWidth, kLineHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter, line.value);
-        y += kLineHeight;
-    }
+        const QRectF place(kMargin + kLabelWidth, y, kContentWidth - kLabelWidth, 4 * kLineHeight);
+        const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+        const QRectF used = painter.boundingRect(place, flags, line.value);
+        painter.drawText(place.adjusted(0, (kLineHeight - painter.fontMetrics().height()) / 2, 0, 0), flags,
+                         line.value);
+        y += std::max(kLineHeight, std::min(used.height(), place.height()));
+    };
+    for (const Line& line : lines)
+        writeLine(line);
 
-    // The band as the window shows it: its text in the band's text colour on the band's colour.
+    // The band as the window shows it: its text in the band's text colour on the band's colour,
+    // the paper standing for the window's background.
     y += 10;
     const QRectF band(kMargin, y, kContentWidth, 28);
-    painter.fillRect(band, vimora::chart::bandColour(c.band.background));
-    painter.setPen(vimora::chart::toQColor(c.band.textColour, QPalette(Qt::black, Qt::white)));
+    QPalette paper;
+    paper.setColor(QPalette::Base, Qt::white);
+    paper.setColor(QPalette::Text, kInk);
+    painter.fillRect(band, vimora::chart::toQColor(c.band.background, paper));
+    painter.setPen(vimora::chart::toQColor(c.band.textColour, paper));
     painter.setFont(chartFont(14, true));
     painter.drawText(band, Qt::AlignCenter, text(c.band.band));
     painter.setPen(kInk);
     y += 36;
-    for (const Line& line : {Line{QStringLiteral("Conseils"), text(c.band.advice)},
-                             Line{QStringLiteral("Objectif"), text(c.band.objective)}}) {
-        painter.setFont(chartFont(12));
-        painter.drawText(QRectF(kMargin, y, kLabelWidth, kLineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         line.label + QStringLiteral(" :"));
-        painter.setFont(chartFont(12, true));
-        painter.drawText(QRectF(kMargin + kLabelWidth, y, kContentWidth - kLabelWidth, kLineHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter, line.value);
-        y += kLineHeight;
-    }
+    writeLine({QStringLiteral("Conseils"), text(c.band.advice)});
+    writeLine({QStringLiteral("Objectif"), text(c.band.objective)});
 
     vimora::chart::paintFitted(painter, *chartFor(c), chartArea());
 

@@ -48,22 +48,28 @@ void drawLegend(QPainter& painter) {
     }
 }
 
+// At most fifteen ticks on round values, however far the patient's point lies.
+double tickStep(double range) {
+    for (double decade = 1;; decade *= 10) {
+        for (const double step : {2 * decade, 5 * decade, 10 * decade}) {
+            if (range / step <= 15)
+                return step;
+        }
+    }
+}
+
 } // namespace
 
 ChildChart::ChildChart(Sex sex, std::optional<Patient> patient)
     : m_sex(sex)
     , m_patient(std::move(patient)) {
-    if (!m_patient)
-        return;
-    // Whole steps of two units, with at least one unit between the point and the frame.
-    const double index = m_patient->index;
-    m_lowest = std::min<double>(kLowestIndex, 2 * std::floor((index - 1) / 2));
-    m_highest = std::max<double>(kHighestIndex, 2 * std::ceil((index + 1) / 2));
-    const double range = m_highest - m_lowest;
-    m_tickStep = range <= 30    ? 2
-                 : range <= 75  ? 5
-                 : range <= 150 ? 10
-                                : static_cast<int>(std::ceil(range / 150)) * 10;
+    if (m_patient) {
+        // Whole steps of two units, with at least one unit between the point and the frame.
+        const double index = m_patient->index;
+        m_lowest = std::min<double>(kLowestIndex, 2 * std::floor((index - 1) / 2));
+        m_highest = std::max<double>(kHighestIndex, 2 * std::ceil((index + 1) / 2));
+    }
+    m_tickStep = tickStep(m_highest - m_lowest);
 }
 
 QString ChildChart::title() const {
@@ -134,10 +140,10 @@ void ChildChart::fillZones(QPainter& painter) const {
 void ChildChart::drawAxes(QPainter& painter) const {
     painter.setFont(chartFont(12));
     painter.setPen(QPen(kGridColour, 1));
-    const auto firstTick = static_cast<int>(std::ceil(m_lowest / m_tickStep)) * m_tickStep;
+    const double firstTick = std::ceil(m_lowest / m_tickStep) * m_tickStep;
     for (int year = 0; year <= kQuarters / 4; ++year)
         painter.drawLine(xForQuarter(4 * year), kTop, xForQuarter(4 * year), kBottom);
-    for (int index = firstTick; index <= m_highest; index += m_tickStep)
+    for (double index = firstTick; index <= m_highest; index += m_tickStep)
         painter.drawLine(QPointF(kLeft, yFor(index)), QPointF(kRight, yFor(index)));
 
     painter.setPen(kInk);
@@ -147,11 +153,11 @@ void ChildChart::drawAxes(QPainter& painter) const {
         painter.drawLine(x, kBottom, x, kBottom + 4);
         painter.drawText(QRect(x - 15, kBottom + 6, 30, 16), Qt::AlignCenter, QString::number(year));
     }
-    for (int index = firstTick; index <= m_highest; index += m_tickStep) {
+    for (double index = firstTick; index <= m_highest; index += m_tickStep) {
         const double y = yFor(index);
         painter.drawLine(QPointF(kLeft - 4, y), QPointF(kLeft, y));
-        painter.drawText(QRectF(kLeft - 40, y - 8, 32, 16), Qt::AlignRight | Qt::AlignVCenter,
-                         QString::number(index));
+        painter.drawText(QRectF(kLeft - 66, y - 8, 58, 16), Qt::AlignRight | Qt::AlignVCenter,
+                         QString::number(index, 'g', 12));
     }
 
     painter.setFont(chartFont(13));

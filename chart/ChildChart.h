@@ -71,7 +71,7 @@ private:
     std::optional<Patient> m_patient;
     double m_lowest = kLowestIndex;
     double m_highest = kHighestIndex;
-    int m_tickStep = 2;
+    double m_tickStep = 0;
 };
 
 } // namespace vimora::chart

@@ -38,6 +38,7 @@ private slots:
     void dialogShowsTheWindowsResult();
     void pdfHoldsTheWindowsFiguresAndThePoint_data();
     void pdfHoldsTheWindowsFiguresAndThePoint();
+    void existingFileIsReplacedOnlyOnceConfirmed();
     void failedWriteSaysWhyAndLeavesNoFile();
     void printShortcutGoesStraightToThePrintDialog();
 
@@ -265,6 +266,40 @@ void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint() {
                             .arg(y / count)
                             .arg(expected.x())
                             .arg(expected.y())));
+}
+
+void CorpulenceDialogTest::existingFileIsReplacedOnlyOnceConfirmed() {
+    calculate(QStringLiteral("35"), QStringLiteral("80"), QStringLiteral("1,75"));
+    QFile existing(home.filePath(QStringLiteral("Documents/existante.pdf")));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("ancienne fiche");
+    existing.close();
+    for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        const Answer confirm = [answer](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            box->button(answer)->click();
+        };
+        const Answer chooseExisting = [&](QWidget* modal) {
+            auto* files = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(files);
+            control<QLineEdit>(files, "fileNameEdit")->setText(QFileInfo(existing).fileName());
+            whenModal([files] { static_cast<QDialog*>(files)->accept(); }, {confirm});
+            if (files->isVisible())
+                files->reject();
+        };
+        whenModal([this] { control<QAction>(window.get(), "Courbedecorpulence1")->trigger(); },
+                  {[&](QWidget* dialog) {
+                      whenModal([dialog, this] { control<QPushButton>(dialog, "btnSavePdf")->click(); },
+                                {chooseExisting});
+                      control<QPushButton>(dialog, "btnClose")->click();
+                  }});
+        QVERIFY(existing.open(QIODevice::ReadOnly));
+        const QByteArray start = existing.read(5);
+        existing.close();
+        QCOMPARE(start, answer == QMessageBox::No ? QByteArray("ancie") : QByteArray("%PDF-"));
+    }
+    QVERIFY(reports.isEmpty());
 }
 
 void CorpulenceDialogTest::failedWriteSaysWhyAndLeavesNoFile() {

@@ -63,6 +63,10 @@ private slots:
         QTest::newRow("boy above the usual range")
             << false << Sex::Male << 12.0 << 45.0 << QPointF(454, 402 - 35 * 352 / 36.0)
             << QStringLiteral("12 ans");
+        // 10 to 1002: 352 pixels for 992 units.
+        QTest::newRow("boy far above the usual range")
+            << false << Sex::Male << 5.0 << 1000.0 << QPointF(230, 402 - 990 * 352 / 992.0)
+            << QStringLiteral("5 ans");
         // 6 to 32: 352 pixels for 26 units.
         QTest::newRow("girl below the usual range")
             << false << Sex::Female << 1.5 << 8.0 << QPointF(118, 402 - 2 * 352 / 26.0)
