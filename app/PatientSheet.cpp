@@ -130,7 +130,7 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
         const QRectF used = painter.boundingRect(place, flags, line.value);
         painter.drawText(place.adjusted(0, (kLineHeight - painter.fontMetrics().height()) / 2, 0, 0), flags,
                          line.value);
-        y += std::max(kLineHeight, std::min(used.height(), place.height()));
+        y += std::max(kLineHeight, std::min(used.height(), place.height()) + 4);
     };
     for (const Line& line : lines)
         writeLine(line);

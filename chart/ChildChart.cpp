@@ -194,7 +194,12 @@ void ChildChart::labelZones(QPainter& painter) const {
         if (zone >= spans.size())
             break;
         const BandSpan& span = spans[zone];
-        const double y = (yFor(span.from.value_or(m_lowest)) + yFor(span.to.value_or(m_highest))) / 2;
+        const double bottom = yFor(span.from.value_or(m_lowest));
+        const double top = yFor(span.to.value_or(m_highest));
+        // A zone squeezed by a far point keeps its colour but has no room for its name.
+        if (bottom - top < 18)
+            continue;
+        const double y = (bottom + top) / 2;
         painter.setPen(bandColour(span.background));
         painter.drawText(QRectF(xForQuarter(quarter) - 110, y - 9, 220, 18), Qt::AlignCenter,
                          QString::fromUtf8(span.band.data(), static_cast<qsizetype>(span.band.size())));
