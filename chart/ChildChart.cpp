@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace vimora::chart {
 
@@ -140,10 +141,15 @@ void ChildChart::fillZones(QPainter& painter) const {
 void ChildChart::drawAxes(QPainter& painter) const {
     painter.setFont(chartFont(12));
     painter.setPen(QPen(kGridColour, 1));
-    const double firstTick = std::ceil(m_lowest / m_tickStep) * m_tickStep;
+    // The index ticks: whole multiples of the step within the axis.
+    std::vector<double> ticks;
+    const auto first = static_cast<long long>(std::ceil(m_lowest / m_tickStep));
+    const auto last = static_cast<long long>(std::floor(m_highest / m_tickStep));
+    for (long long tick = first; tick <= last; ++tick)
+        ticks.push_back(static_cast<double>(tick) * m_tickStep);
     for (int year = 0; year <= kQuarters / 4; ++year)
         painter.drawLine(xForQuarter(4 * year), kTop, xForQuarter(4 * year), kBottom);
-    for (double index = firstTick; index <= m_highest; index += m_tickStep)
+    for (const double index : ticks)
         painter.drawLine(QPointF(kLeft, yFor(index)), QPointF(kRight, yFor(index)));
 
     painter.setPen(kInk);
@@ -153,7 +159,7 @@ void ChildChart::drawAxes(QPainter& painter) const {
         painter.drawLine(x, kBottom, x, kBottom + 4);
         painter.drawText(QRect(x - 15, kBottom + 6, 30, 16), Qt::AlignCenter, QString::number(year));
     }
-    for (double index = firstTick; index <= m_highest; index += m_tickStep) {
+    for (const double index : ticks) {
         const double y = yFor(index);
         painter.drawLine(QPointF(kLeft - 4, y), QPointF(kLeft, y));
         painter.drawText(QRectF(kLeft - 66, y - 8, 58, 16), Qt::AlignRight | Qt::AlignVCenter,
