@@ -4,6 +4,7 @@
 
 #include "About.h"
 #include "Assessment.h"
+#include "CorpulenceDialog.h"
 #include "DialogFont.h"
 #include "EngineError.h"
 #include "ErrorReport.h"
@@ -219,6 +220,10 @@ void TfrmVimora::bindEvents() {
     connect(ui->Rubriquesdelaide1, &QAction::triggered, this, command(&TfrmVimora::Rubriquesdelaide1Click));
     connect(ui->tlbtnAide, &QAction::triggered, this, command(&TfrmVimora::Rubriquesdelaide1Click));
 
+    connect(ui->Courbedecorpulence1, &QAction::triggered, this,
+            command(&TfrmVimora::Courbedecorpulence1Click));
+    connect(ui->Imprimerlafiche1, &QAction::triggered, this, command(&TfrmVimora::Imprimerlafiche1Click));
+
     connect(ui->Quitter1, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
     connect(ui->tlbtnQuitter, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
 }
@@ -320,6 +325,14 @@ void TfrmVimora::tlbtnCopierClick() {
     // An empty selection copies nothing and leaves the clipboard as it was.
     if (!selection.isEmpty())
         QApplication::clipboard()->setText(selection);
+}
+
+void TfrmVimora::Courbedecorpulence1Click() {
+    showCorpulenceChart(this, lastCompleteCalculation());
+}
+
+void TfrmVimora::Imprimerlafiche1Click() {
+    printPatientSheet(this, lastCompleteCalculation());
 }
 
 void TfrmVimora::tlbtnQuitterClick() {

@@ -54,6 +54,8 @@ private:
     void edAgeKeyPress(char& Key);
     void FormCreate();
     void tlbtnCopierClick();
+    void Courbedecorpulence1Click();
+    void Imprimerlafiche1Click();
 
     void bindEvents();
     void runCommand(void (TfrmVimora::*handler)());

@@ -1,5 +1,6 @@
 #include "Bands.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <span>
@@ -82,6 +83,11 @@ constexpr std::array<AssessmentBand, 4> kChildBands{{
     {std::nullopt, kLower, "Insuffisance pondérale.", Colour::Desktop, kEnriched, Objective::Gain},
 }};
 
+std::span<const AssessmentBand> bandTable(double age) {
+    return isAdult(age) ? std::span<const AssessmentBand>(kAdultBands)
+                        : std::span<const AssessmentBand>(kChildBands);
+}
+
 std::string rangeObjective(const char* verb, double from, double to, char decimalSeparator) {
     return std::string(verb) + displayNumber(from, decimalSeparator) + " à " +
            displayNumber(to, decimalSeparator) + " Kg !";
@@ -107,8 +113,7 @@ std::string objectiveText(Objective objective, const WeightDifferences& differen
 
 BandResult assessBand(double age, double index, const ReferenceThresholds& thresholds,
                       const WeightDifferences& differences, char decimalSeparator) {
-    const std::span<const AssessmentBand> bands = isAdult(age) ? std::span<const AssessmentBand>(kAdultBands)
-                                                               : std::span<const AssessmentBand>(kChildBands);
+    const std::span<const AssessmentBand> bands = bandTable(age);
     // Every row is tested and a later holding row wins; the limits make the rows of each table
     // exclusive and complete, so exactly one holds.
     const AssessmentBand* holding = &bands.back();
@@ -117,6 +122,23 @@ BandResult assessBand(double age, double index, const ReferenceThresholds& thres
             holding = &band;
     return {holding->band, holding->background, Colour::Window, holding->advice,
             objectiveText(holding->objective, differences, decimalSeparator)};
+}
+
+std::vector<BandSpan> bandSpans(double age, const ReferenceThresholds& thresholds) {
+    std::vector<BandSpan> spans;
+    for (const AssessmentBand& band : bandTable(age)) {
+        BandSpan span{std::nullopt, std::nullopt, band.band, band.background};
+        if (band.atLeast)
+            span.from = static_cast<double>(band.atLeast->value(thresholds));
+        if (band.below)
+            span.to = static_cast<double>(band.below->value(thresholds));
+        if (!span.from || !span.to || *span.from < *span.to)
+            spans.push_back(span);
+    }
+    std::sort(spans.begin(), spans.end(), [](const BandSpan& a, const BandSpan& b) {
+        return a.from ? b.from && *a.from < *b.from : b.from.has_value();
+    });
+    return spans;
 }
 
 } // namespace vimora

@@ -3,7 +3,10 @@
 #include "Measures.h"
 #include "ReferenceThresholds.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The result bands: what the index means for this patient, the dietary advice and the
 // objective in kilograms, with the colour that marks the band.
@@ -37,5 +40,18 @@ inline bool isAdult(double age) {
 /// Judges the index with the adult bands (age above 18) or the child bands.
 BandResult assessBand(double age, double index, const ReferenceThresholds& thresholds,
                       const WeightDifferences& differences, char decimalSeparator);
+
+/// One band of a table as a stretch of the index scale: from `from` (reached) to `to` (not
+/// reached), either end open.
+struct BandSpan {
+    std::optional<double> from;
+    std::optional<double> to;
+    std::string_view band;
+    Colour background;
+};
+
+/// The bands of the table that judges this age, in increasing order of index, with the
+/// thresholds' limits; an empty band (a child's first year has no degree 1 of obesity) is left out.
+std::vector<BandSpan> bandSpans(double age, const ReferenceThresholds& thresholds);
 
 } // namespace vimora

@@ -1,6 +1,6 @@
+#include "ChildChart.h"
 #include "ChmArchive.h"
 #include "Contents.h"
-#include "ReferenceChart.h"
 #include "ReferenceThresholds.h"
 
 #include <QImage>
@@ -14,6 +14,7 @@
 #include <memory>
 
 using namespace vimora::help;
+namespace chart = vimora::chart;
 using vimora::ReferenceThresholds;
 using vimora::Sex;
 
@@ -21,9 +22,9 @@ Q_DECLARE_METATYPE(vimora::Sex)
 
 namespace {
 
-const QStringList kPages{"index.htm",  "saisie.htm",   "resultats.htm", "exemple.htm", "clavier.htm",
-                         "copier.htm", "erreurs.htm",  "adultes.htm",   "enfants.htm", "courbes.htm",
-                         "seuils.htm", "objectif.htm", "menus.htm",     "apropos.htm"};
+const QStringList kPages{"index.htm",   "saisie.htm", "resultats.htm", "exemple.htm", "clavier.htm",
+                         "copier.htm",  "fiche.htm",  "erreurs.htm",   "adultes.htm", "enfants.htm",
+                         "courbes.htm", "seuils.htm", "objectif.htm",  "menus.htm",   "apropos.htm"};
 
 QString pageTitle(const QString& html) {
     static const QRegularExpression title(QStringLiteral("<title>([^<]*)</title>"),

@@ -1,5 +1,5 @@
+#include "ChildChart.h"
 #include "HtmlHelp.h"
-#include "ReferenceChart.h"
 
 #include <QAction>
 #include <QApplication>
@@ -213,7 +213,7 @@ private slots:
         int red = 0;
         for (int y = 0; y < shown.height(); ++y) {
             for (int x = 0; x < shown.width(); ++x)
-                red += shown.pixelColor(x, y) == vimora::help::chart::kObesityColour;
+                red += shown.pixelColor(x, y) == vimora::chart::kObesityColour;
         }
         QVERIFY2(red > 200, qPrintable(QString::number(red)));
     }

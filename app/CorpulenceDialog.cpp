@@ -1,0 +1,91 @@
+#include "CorpulenceDialog.h"
+
+#include "ui_CorpulenceDialog.h"
+
+#include "Chart.h"
+#include "ChartColours.h"
+#include "ErrorReport.h"
+#include "MessageBoxes.h"
+#include "PatientSheet.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+namespace {
+
+// Answers true when there is a calculation to show; else tells the user what to do first.
+bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation) {
+    if (calculation != nullptr && calculation->complete())
+        return true;
+    MessageBoxes::show(parent,
+                       {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                        QStringLiteral("Un calcul est d'abord nécessaire : saisissez l'âge, le poids et la "
+                                       "taille du patient, puis cliquez sur « Calculer »."),
+                        QMessageBox::Ok});
+    return false;
+}
+
+} // namespace
+
+CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::CorpulenceDialog>())
+    , m_calculation(std::move(calculation)) {
+    m_ui->setupUi(this);
+    const bool adult = vimora::isAdult(m_calculation.measures.age);
+    m_ui->chartView->setAccessibleName(adult ? QStringLiteral("Échelle de corpulence de l'adulte")
+                                             : QStringLiteral("Courbe de corpulence"));
+    m_ui->chartView->setChart(chartFor(m_calculation));
+
+    const vimora::BandResult& band = m_calculation.band;
+    const QPalette system = QApplication::palette(m_ui->edBand);
+    QPalette palette = m_ui->edBand->palette();
+    palette.setColor(QPalette::Base, vimora::chart::toQColor(band.background, system));
+    palette.setColor(QPalette::Text, vimora::chart::toQColor(band.textColour, system));
+    m_ui->edBand->setPalette(palette);
+    m_ui->edBand->setText(QString::fromStdString(band.band));
+    m_ui->edAdvice->setText(QString::fromStdString(band.advice));
+    m_ui->edObjective->setText(QString::fromStdString(band.objective));
+
+    m_ui->edPatientName->setFocus();
+
+    connect(m_ui->btnPrint, &QPushButton::clicked, this, &CorpulenceDialog::print);
+    connect(m_ui->btnSavePdf, &QPushButton::clicked, this, &CorpulenceDialog::savePdf);
+    connect(m_ui->btnClose, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+CorpulenceDialog::~CorpulenceDialog() = default;
+
+PatientSheet CorpulenceDialog::sheet() const {
+    return {m_calculation, m_ui->edPatientName->text().trimmed(), m_ui->edRemark->text().trimmed()};
+}
+
+void CorpulenceDialog::print() {
+    printWithDialog(this, sheet());
+}
+
+void CorpulenceDialog::savePdf() {
+    const PatientSheet sheet = this->sheet();
+    // The file dialog asks before replacing an existing file.
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer la fiche en PDF"),
+                                     sheet.defaultPdfPath(), QStringLiteral("Documents PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!sheet.writePdf(path, &error))
+        MessageBoxes::show(
+            this, {QMessageBox::Warning, QStringLiteral("Enregistrer en PDF"), error, QMessageBox::Ok});
+}
+
+void showCorpulenceChart(QWidget* parent, const vimora::Calculation* calculation) {
+    if (!haveCalculation(parent, calculation))
+        return;
+    CorpulenceDialog dialog(*calculation, parent);
+    dialog.exec();
+}
+
+void printPatientSheet(QWidget* parent, const vimora::Calculation* calculation) {
+    if (haveCalculation(parent, calculation))
+        printWithDialog(parent, PatientSheet(*calculation, QString(), QString()));
+}

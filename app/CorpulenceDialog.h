@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Assessment.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class PatientSheet;
+
+namespace Ui {
+class CorpulenceDialog;
+}
+
+// "Courbe de corpulence": the chart of the last complete calculation with the patient on it, the
+// band, advice and objective as the window shows them, and the name and remark that go on the
+// printed sheet (kept nowhere else).
+class CorpulenceDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CorpulenceDialog(vimora::Calculation calculation, QWidget* parent = nullptr);
+    ~CorpulenceDialog() override;
+
+    /// The sheet as it would be printed now, with the name and remark typed.
+    PatientSheet sheet() const;
+
+private:
+    void print();
+    void savePdf();
+
+    std::unique_ptr<Ui::CorpulenceDialog> m_ui;
+    vimora::Calculation m_calculation;
+};
+
+/// The menu commands. Without a complete calculation each says that one is needed first.
+void showCorpulenceChart(QWidget* parent, const vimora::Calculation* calculation);
+void printPatientSheet(QWidget* parent, const vimora::Calculation* calculation);

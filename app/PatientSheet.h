@@ -1,0 +1,58 @@
+#pragma once
+
+#include "Assessment.h"
+
+#include <QDateTime>
+#include <QRectF>
+#include <QString>
+
+#include <memory>
+
+class QPagedPaintDevice;
+class QPainter;
+class QWidget;
+
+namespace vimora::chart {
+class Chart;
+}
+
+/// The chart of a complete calculation: the child's chart of their sex with the patient's
+/// point, or the adult scale.
+std::unique_ptr<vimora::chart::Chart> chartFor(const vimora::Calculation& calculation);
+
+// The patient sheet: one A4 portrait page in French with the patient's figures as the window
+// shows them, the band in its colour, the advice, the objective, the chart and which thresholds
+// were applied. The same drawing goes to the printer and to the PDF.
+class PatientSheet {
+public:
+    /// The page is laid out in points on an A4 portrait page.
+    static constexpr double kPageWidth = 595.28;
+    static constexpr double kPageHeight = 841.89;
+
+    PatientSheet(vimora::Calculation calculation, QString name, QString remark,
+                 QDateTime when = QDateTime::currentDateTime());
+
+    /// Paints the page in the painter's coordinates, scaled to a page of the given size.
+    void paint(QPainter& painter, const QSizeF& page) const;
+    /// Prints the page on a printer or PDF writer set up for A4 portrait, its origin at the
+    /// paper's corner.
+    void render(QPagedPaintDevice& device) const;
+
+    /// Writes the sheet as a PDF through a temporary file that replaces the target only when it
+    /// is complete. On failure, nothing is left behind and `error` says why, in French.
+    bool writePdf(const QString& path, QString* error) const;
+
+    /// Where the chart stands on the page, in points.
+    QRectF chartArea() const;
+    /// The PDF's default name in the documents folder, dated.
+    QString defaultPdfPath() const;
+
+private:
+    vimora::Calculation m_calculation;
+    QString m_name;
+    QString m_remark;
+    QDateTime m_when;
+};
+
+/// "Imprimer...": the system print dialog, then the sheet on the chosen printer.
+void printWithDialog(QWidget* parent, const PatientSheet& sheet);

@@ -1,0 +1,117 @@
+#include "CorpulenceDialog.h"
+#include "PatientSheet.h"
+#include "_Vimora.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+// The chart dialog from its command to its chart painted, and the patient sheet written as a
+// PDF, on the offscreen platform. Run with --benchmark_repetitions for medians.
+namespace {
+
+std::unique_ptr<TfrmVimora> calculatedWindow(bool child) {
+    auto window = std::make_unique<TfrmVimora>();
+    window->show();
+    if (child)
+        window->findChild<QRadioButton*>(QStringLiteral("RadioButton2"))->setChecked(true);
+    const QStringList measures =
+        child ? QStringList{"7,25", "30,99", "1,25"} : QStringList{"35", "80", "1,75"};
+    const char* fields[] = {"edAge", "edPoids", "edTaille"};
+    for (int i = 0; i < 3; ++i)
+        window->findChild<QLineEdit*>(QString::fromLatin1(fields[i]))->setText(measures[i]);
+    window->findChild<QPushButton*>(QStringLiteral("btnCalculer"))->click();
+    return window;
+}
+
+// Closes the dialog once its chart has been painted, noting the time.
+class PaintedWatch : public QObject {
+public:
+    explicit PaintedWatch(QElapsedTimer& clock)
+        : m_clock(clock) {}
+    qint64 elapsed = 0;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::Paint && elapsed == 0) {
+            // After this paint event has been handled.
+            QTimer::singleShot(0, this, [this] {
+                elapsed = m_clock.nsecsElapsed();
+                if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    dialog->accept();
+            });
+        }
+        return false;
+    }
+
+private:
+    QElapsedTimer& m_clock;
+};
+
+void dialogShownAndPainted(benchmark::State& state, bool child) {
+    const std::unique_ptr<TfrmVimora> window = calculatedWindow(child);
+    QAction* command = window->findChild<QAction*>(QStringLiteral("Courbedecorpulence1"));
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        PaintedWatch watch(clock);
+        // The first event the dialog's own loop handles, before it paints.
+        QTimer::singleShot(0, &watch, [&watch] {
+            QApplication::activeModalWidget()
+                ->findChild<QWidget*>(QStringLiteral("chartView"))
+                ->installEventFilter(&watch);
+        });
+        clock.start();
+        command->trigger();
+        state.SetIterationTime(static_cast<double>(watch.elapsed) / 1e9);
+    }
+}
+
+void pdfWritten(benchmark::State& state, bool child) {
+    const std::unique_ptr<TfrmVimora> window = calculatedWindow(child);
+    const PatientSheet sheet(*window->lastCompleteCalculation(), QStringLiteral("Jeanne Martin"),
+                             QStringLiteral("Contrôle"));
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("fiche.pdf"));
+    for (auto _ : state) {
+        QString error;
+        if (!sheet.writePdf(path, &error))
+            state.SkipWithError(qPrintable(error));
+    }
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(dialogShownAndPainted, child, true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(dialogShownAndPainted, adult, false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(pdfWritten, child, true)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(pdfWritten, adult, false)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform says at every dialog that it cannot resize windows to their hints.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+        if (!message.contains(QLatin1String("propagateSizeHints")))
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
