@@ -64,8 +64,8 @@ TFAbout::TFAbout(QWidget* parent)
 }
 
 void TFAbout::FormCreate() {
-    platform::MessageBeep(platform::MB_OK);
-    const platform::MemoryStatus status = platform::GlobalMemoryStatus();
+    platform::messageBeep(platform::kDefaultBeep);
+    const platform::MemoryStatus status = platform::memoryStatus();
     setAutoSizedCaption(lblPhysMem,
                         physicalMemoryCaption(status.totalPhys, QLocale::system().groupSeparator()));
     setAutoSizedCaption(lblPhysRes, systemResourcesCaption(100 - static_cast<int>(status.memoryLoad)));
@@ -95,7 +95,7 @@ void TAboutBox::Execute() {
     try {
         form = std::make_unique<TFAbout>();
     } catch (const std::exception&) {
-        platform::MessageBeep(platform::MB_OK);
+        platform::messageBeep(platform::kDefaultBeep);
         return;
     }
     setAutoSizedCaption(form->Label1, m_productName);

@@ -13,6 +13,10 @@ namespace vimora {
 class TAboutBox;
 }
 
+namespace vimora::help {
+class HelpEngineLoader;
+}
+
 namespace Ui {
 class TfrmVimora;
 }
@@ -24,7 +28,8 @@ class TfrmVimora : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TfrmVimora(QWidget* parent = nullptr);
+    /// `helpEngine` opens and closes the help windows; it outlives the window.
+    explicit TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget* parent = nullptr);
     ~TfrmVimora() override;
 
 protected:
@@ -59,4 +64,5 @@ private:
 
     std::unique_ptr<Ui::TfrmVimora> ui;
     vimora::TAboutBox* AboutBox1 = nullptr;
+    const vimora::help::HelpEngineLoader& helpEngine;
 };

@@ -97,33 +97,33 @@ std::string formatTime(std::time_t time, const char* format) {
 
 } // namespace
 
-std::uint32_t LcidForLocaleName(std::string_view name) {
+std::uint32_t lcidForLocaleName(std::string_view name) {
     name = name.substr(0, name.find_first_of(".@"));
     if (name == "C" || name == "POSIX") {
-        return LOCALE_INVARIANT;
+        return kLocaleInvariant;
     }
     for (const LocaleId& id : kLocaleIds) {
         if (id.name == name) {
             return id.lcid;
         }
     }
-    return LOCALE_NEUTRAL;
+    return kLocaleNeutral;
 }
 
-std::uint32_t GetUserDefaultLCID() {
+std::uint32_t userDefaultLcid() {
     const char* name = std::setlocale(LC_NUMERIC, nullptr);
-    return LcidForLocaleName(name != nullptr ? name : "C");
+    return lcidForLocaleName(name != nullptr ? name : "C");
 }
 
-std::string FormatShortDate(std::time_t time) {
+std::string formatShortDate(std::time_t time) {
     return formatTime(time, "%x");
 }
 
-std::string FormatLongTime(std::time_t time) {
+std::string formatLongTime(std::time_t time) {
     return formatTime(time, "%X");
 }
 
-std::string ToAnsi(std::string_view text) {
+std::string toAnsi(std::string_view text) {
     std::string ansi;
     ansi.reserve(text.size());
     while (!text.empty()) {

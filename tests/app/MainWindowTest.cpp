@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "RegionalSettings.h"
 #include "_Vimora.h"
+#include "hh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -74,6 +75,8 @@ private:
     void typeMeasures(const QString& age, const QString& weight, const QString& height);
     QStringList resultTexts() const;
 
+    // No help engine: these tests leave the help commands alone.
+    const vimora::help::HelpEngineLoader noHelpEngine{std::string()};
     std::unique_ptr<TfrmVimora> window;
     QStringList reports;
 };
@@ -84,7 +87,7 @@ void MainWindowTest::init() {
         QCOMPARE(caption, QStringLiteral("Vimora XP 1.0"));
         reports << text;
     });
-    window = std::make_unique<TfrmVimora>();
+    window = std::make_unique<TfrmVimora>(noHelpEngine);
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
 }

@@ -1,6 +1,6 @@
 // The diagnostic log as the real program writes it at start-up, from a copy of the program in a
 // directory of its own (the program finds its directory through /proc/self/exe).
-#include "TestFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -177,6 +177,31 @@ const Switch kSwitches[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, DebugSwitch, testing::ValuesIn(kSwitches),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct StartedAs {
+    const char* name;
+    const char* argument0;
+};
+
+class ArgumentZero : public ProgramLog, public testing::WithParamInterface<StartedAs> {};
+
+// Whatever the starter puts in argument 0, the log shows the running executable's own path.
+TEST_P(ArgumentZero, IsTheExecutablesPathInTheLog) {
+    const std::string wrapper = "bash -c 'exec -a \"$0\" \"$@\"' " + quoted(GetParam().argument0) + " ";
+    ASSERT_EQ(run({"/debug"}, wrapper), 0);
+    const std::string dir = m_root.path().string() + "/" + kProgramFolderAnsi;
+    EXPECT_NE(log().find("\r\nEXE Path =          \t" + dir + "/vimora\r\n"), std::string::npos) << log();
+    EXPECT_NE(log().find("\r\n_RunDir =           \t" + dir + "\r\n"), std::string::npos) << log();
+}
+
+const StartedAs kStarts[] = {
+    {"AnotherName", "foo"},
+    {"Empty", ""},
+    {"AbsolutePathOfNothing", "/nonexistent/vimora"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Starters, ArgumentZero, testing::ValuesIn(kStarts),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramLog, ProbeNeverTouchesAnExistingFile) {

@@ -8,13 +8,13 @@
 #include <string>
 #include <string_view>
 
-// Real files in a fresh temporary directory per test.
+// Real files in a fresh temporary directory per test, removed with everything in it at its end.
 namespace testfiles {
 
 class TemporaryDirectory {
 public:
     TemporaryDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vimora-help-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "vimora-test-XXXXXX").string();
         m_path = mkdtemp(pattern.data());
     }
     ~TemporaryDirectory() {
