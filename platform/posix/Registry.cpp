@@ -4,6 +4,7 @@
 #include "RegistryFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -27,16 +28,16 @@ std::string readRegistryFile(const std::string& path) {
     struct stat status {};
     std::string bytes;
     if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
-        char buffer[4096];
+        std::array<char, 4096> buffer{};
         for (;;) {
-            const ssize_t count = read(fd, buffer, sizeof buffer);
+            const ssize_t count = read(fd, buffer.data(), buffer.size());
             if (count < 0 && errno == EINTR) {
                 continue;
             }
             if (count == 0) {
                 break;
             }
-            bytes.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+            bytes.append(buffer.data(), static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
             if (count < 0 || bytes.size() > kMaxRegistryFileSize) {
                 bytes.clear();
                 break;

@@ -188,7 +188,7 @@ class ArgumentZero : public ProgramLog, public testing::WithParamInterface<Start
 
 // Whatever the starter puts in argument 0, the log shows the running executable's own path.
 TEST_P(ArgumentZero, IsTheExecutablesPathInTheLog) {
-    const std::string wrapper = "bash -c 'exec -a \"$0\" \"$@\"' " + quoted(GetParam().argument0) + " ";
+    const std::string wrapper = R"(bash -c 'exec -a "$0" "$@"' )" + quoted(GetParam().argument0) + " ";
     ASSERT_EQ(run({"/debug"}, wrapper), 0);
     const std::string dir = m_root.path().string() + "/" + kProgramFolderAnsi;
     EXPECT_NE(log().find("\r\nEXE Path =          \t" + dir + "/vimora\r\n"), std::string::npos) << log();
