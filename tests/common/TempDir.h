@@ -9,7 +9,7 @@
 #include <string_view>
 
 // Real files in a fresh temporary directory per test, removed with everything in it at its end.
-namespace testfiles {
+namespace testcommon {
 
 class TemporaryDirectory {
 public:
@@ -49,4 +49,4 @@ inline std::set<std::string> namesIn(const std::filesystem::path& directory) {
     return names;
 }
 
-} // namespace testfiles
+} // namespace testcommon

@@ -18,7 +18,7 @@ namespace {
 const std::string kFixtures = VIMORA_FIXTURES_DIR;
 
 std::vector<unsigned char> bytesOf(const std::string& path) {
-    const std::string text = testfiles::readFile(path);
+    const std::string text = testcommon::readFile(path);
     return {text.begin(), text.end()};
 }
 
@@ -67,7 +67,7 @@ protected:
         fs::copy_file(source, path);
         return path;
     }
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
 };
 
 TEST_F(SharedObject, TakesItsVersionFromTheResolvedFileName) {
@@ -78,7 +78,7 @@ TEST_F(SharedObject, TakesItsVersionFromTheResolvedFileName) {
     EXPECT_EQ(fileVersion(install("libother.so.7")), (FileVersion{7, 0, 0, 0}));
     EXPECT_EQ(fileVersion(install("libplain.so")), std::nullopt);
 
-    testfiles::writeFile(m_directory / "notes.so.1.2", "not an ELF file\n");
+    testcommon::writeFile(m_directory / "notes.so.1.2", "not an ELF file\n");
     EXPECT_EQ(fileVersion(m_directory / "notes.so.1.2"), std::nullopt);
 }
 

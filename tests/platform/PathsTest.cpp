@@ -15,10 +15,10 @@ namespace {
 // Argument 0 as the executable's full path, whether the program was started by a relative
 // path or by a bare name found along $PATH.
 TEST(CommandPath, RelativePathsAndNamesOnPathAreMadeFull) {
-    testfiles::TemporaryDirectory directory;
+    testcommon::TemporaryDirectory directory;
     const fs::path program = directory.path() / "bin dir" / "vimora";
     fs::create_directories(program.parent_path());
-    testfiles::writeFile(program, "#!/bin/sh\n");
+    testcommon::writeFile(program, "#!/bin/sh\n");
     fs::permissions(program, fs::perms::owner_all);
 
     const fs::path saved = fs::current_path();

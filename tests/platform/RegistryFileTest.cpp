@@ -125,12 +125,12 @@ TEST(RegistryFile, ReadsUnicodeExports) {
 class RegistryFileLocation : public testing::Test {
 protected:
     void TearDown() override { unsetenv("VIMORA_REGISTRY"); }
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
 };
 
 TEST_F(RegistryFileLocation, IsTheNamedFileWhenSet) {
     const std::string file = m_directory / "other registry.reg";
-    testfiles::writeFile(file, "REGEDIT4\n[HKEY_CLASSES_ROOT\\Vimora\\Test]\n@=\"named\"\n");
+    testcommon::writeFile(file, "REGEDIT4\n[HKEY_CLASSES_ROOT\\Vimora\\Test]\n@=\"named\"\n");
     setenv("VIMORA_REGISTRY", file.c_str(), 1);
     EXPECT_EQ(vimora::platform::registryFilePath(), file);
     EXPECT_EQ(vimora::platform::readRegistryString(vimora::platform::kClassesRoot, "vimora\\test", ""),
@@ -149,8 +149,8 @@ TEST_F(RegistryFileLocation, GivesNothingWhenTheFileIsMissingOrTooLarge) {
               std::nullopt);
 
     const std::string large = m_directory / "large.reg";
-    testfiles::writeFile(large, "REGEDIT4\n[HKEY_CLASSES_ROOT\\Vimora\\Test]\n@=\"large\"\n" +
-                                    std::string(2 << 20, ';') + "\n");
+    testcommon::writeFile(large, "REGEDIT4\n[HKEY_CLASSES_ROOT\\Vimora\\Test]\n@=\"large\"\n" +
+                                     std::string(2 << 20, ';') + "\n");
     setenv("VIMORA_REGISTRY", large.c_str(), 1);
     EXPECT_EQ(vimora::platform::readRegistryString(vimora::platform::kClassesRoot, "Vimora\\Test", ""),
               std::nullopt);

@@ -47,9 +47,9 @@ protected:
     }
 
     void registerEngine(const std::string& path) const {
-        testfiles::writeFile(m_registry, "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\" +
-                                             std::string(kHelpEngineKey) + "]\r\n@=\"" + escaped(path) +
-                                             "\"\r\n");
+        testcommon::writeFile(m_registry, "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\" +
+                                              std::string(kHelpEngineKey) + "]\r\n@=\"" + escaped(path) +
+                                              "\"\r\n");
     }
 
     // A copy of a test engine at `relative` in the test's directory, so that each test loads its own.
@@ -60,7 +60,7 @@ protected:
         return copy.string();
     }
 
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
     const std::string m_registry = m_directory / "registry.reg";
 };
 
@@ -173,7 +173,7 @@ TEST_P(EngineStaysUnloaded, WithoutAMessage) {
     const std::string engineDir =
         fs::path(copyOf(c.library, "engine/libhelpengine.so")).parent_path().string();
     setenv("ENGINE_DIR", engineDir.c_str(), 1);
-    testfiles::writeFile(m_directory / "engine/notes.so", "not a library\n");
+    testcommon::writeFile(m_directory / "engine/notes.so", "not a library\n");
     std::string value = c.value;
     if (const auto at = value.find("{engine}"); at != std::string::npos) {
         value.replace(at, 8, engineDir);
@@ -181,8 +181,8 @@ TEST_P(EngineStaysUnloaded, WithoutAMessage) {
     if (c.registration == Registration::Path) {
         registerEngine(value);
     } else if (c.registration == Registration::NoKey) {
-        testfiles::writeFile(m_registry,
-                             "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\CLSID]\r\n@=\"" + value + "\"\r\n");
+        testcommon::writeFile(m_registry,
+                              "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\CLSID]\r\n@=\"" + value + "\"\r\n");
     }
 
     const HelpEngineLoader loader;

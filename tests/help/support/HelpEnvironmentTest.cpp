@@ -176,7 +176,7 @@ protected:
         }
     }
     std::optional<std::string> m_saved;
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
 };
 
 TEST_F(TemporaryDirectoryVariable, GivesTheDirectoryWithoutTrailingSeparators) {
@@ -193,24 +193,24 @@ TEST_F(TemporaryDirectoryVariable, FallsBackToTheDriveRoot) {
 
 class ProbeFile : public testing::Test {
 protected:
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
 };
 
 TEST_F(ProbeFile, LeavesNothingBehind) {
     EXPECT_TRUE(CanCreateFileIn(m_directory.path().string() + "///"));
-    EXPECT_TRUE(testfiles::namesIn(m_directory.path()).empty());
+    EXPECT_TRUE(testcommon::namesIn(m_directory.path()).empty());
 }
 
 TEST_F(ProbeFile, NeverTouchesAFileOfTheSameName) {
-    testfiles::writeFile(m_directory / "$_Temp_$.$$$", "somebody's data");
+    testcommon::writeFile(m_directory / "$_Temp_$.$$$", "somebody's data");
     EXPECT_TRUE(CanCreateFileIn(m_directory.path().string()));
-    EXPECT_EQ(testfiles::readFile(m_directory / "$_Temp_$.$$$"), "somebody's data");
-    EXPECT_EQ(testfiles::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
+    EXPECT_EQ(testcommon::readFile(m_directory / "$_Temp_$.$$$"), "somebody's data");
+    EXPECT_EQ(testcommon::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
 
     fs::remove(m_directory / "$_Temp_$.$$$");
     fs::create_directory(m_directory / "$_Temp_$.$$$");
     EXPECT_TRUE(CanCreateFileIn(m_directory.path().string()));
-    EXPECT_EQ(testfiles::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
+    EXPECT_EQ(testcommon::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
 }
 
 // Tests run as root, which may create files in any directory whatever its permissions: a missing
@@ -224,7 +224,7 @@ class DebugLogFile : public testing::Test {
 protected:
     void SetUp() override { m_environment.DebugDir = m_directory.path().string(); }
     std::string logFile() const { return m_environment.DebugDir + HelpEnvironment::DebugLogName; }
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
     HelpEnvironment m_environment;
 };
 
@@ -234,10 +234,10 @@ TEST_F(DebugLogFile, WritesMarkedLinesAndSeparatorsAsWindows1252) {
     m_environment.DebugLog("=");
     m_environment.DebugLog("-%d", 42);
     m_environment.DebugLog("=x");
-    EXPECT_EQ(testfiles::readFile(logFile()), "Dossier :\tDonn\xE9"
-                                              "es \xE9\r\n" +
-                                                  std::string(79, '-') + "\r\n" + std::string(79, '=') +
-                                                  "\r\n42\r\nx\r\n");
+    EXPECT_EQ(testcommon::readFile(logFile()), "Dossier :\tDonn\xE9"
+                                               "es \xE9\r\n" +
+                                                   std::string(79, '-') + "\r\n" + std::string(79, '=') +
+                                                   "\r\n42\r\nx\r\n");
     EXPECT_EQ(fs::status(logFile()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
@@ -246,7 +246,7 @@ TEST_F(DebugLogFile, PutsTheTimeBeforeUnmarkedLines) {
     m_environment.DebugLog("Plain %d", 7);
     m_environment.DebugLog("%s", "");
     const std::time_t after = std::time(nullptr);
-    const std::string log = testfiles::readFile(logFile());
+    const std::string log = testcommon::readFile(logFile());
     bool matched = false;
     for (std::time_t t = before; t <= after; ++t) {
         const std::string time = vimora::platform::formatLongTime(t);
@@ -256,17 +256,17 @@ TEST_F(DebugLogFile, PutsTheTimeBeforeUnmarkedLines) {
 }
 
 TEST_F(DebugLogFile, NeverWritesThroughASymbolicLink) {
-    testfiles::TemporaryDirectory elsewhere;
-    testfiles::writeFile(elsewhere / "victim.txt", "keep me");
+    testcommon::TemporaryDirectory elsewhere;
+    testcommon::writeFile(elsewhere / "victim.txt", "keep me");
     fs::create_symlink(elsewhere / "victim.txt", logFile());
     m_environment.DebugLog("!planted");
-    EXPECT_EQ(testfiles::readFile(elsewhere / "victim.txt"), "keep me");
+    EXPECT_EQ(testcommon::readFile(elsewhere / "victim.txt"), "keep me");
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(logFile())));
 
     // The next start removes the link itself, never its target.
     m_environment.WriteDebugHeader();
     EXPECT_FALSE(fs::exists(fs::symlink_status(logFile())));
-    EXPECT_EQ(testfiles::readFile(elsewhere / "victim.txt"), "keep me");
+    EXPECT_EQ(testcommon::readFile(elsewhere / "victim.txt"), "keep me");
 }
 
 TEST_F(DebugLogFile, DropsLinesThatCannotBeWritten) {
@@ -276,7 +276,7 @@ TEST_F(DebugLogFile, DropsLinesThatCannotBeWritten) {
 }
 
 TEST_F(DebugLogFile, HeaderDeletesAnEarlierLogWhenOff) {
-    testfiles::writeFile(logFile(), "earlier run\r\n");
+    testcommon::writeFile(logFile(), "earlier run\r\n");
     m_environment.DebugOn = false;
     m_environment.WriteDebugHeader();
     EXPECT_FALSE(fs::exists(logFile()));
