@@ -110,8 +110,8 @@ void TFAbout::centreOnScreen() {
 }
 
 void TFAbout::FormCreate() { // NOLINT(readability-make-member-function-const): it fills the dialog
-    platform::MessageBeep(platform::MB_OK);
-    const platform::MemoryStatus status = platform::GlobalMemoryStatus();
+    platform::messageBeep(platform::kDefaultBeep);
+    const platform::MemoryStatus status = platform::memoryStatus();
     setAutoSizedCaption(lblPhysMem,
                         physicalMemoryCaption(status.totalPhys, QLocale::system().groupSeparator()));
     setAutoSizedCaption(lblPhysRes, systemResourcesCaption(100 - static_cast<int>(status.memoryLoad)));
@@ -141,7 +141,7 @@ void TAboutBox::Execute() {
     try {
         form = std::make_unique<TFAbout>(qobject_cast<QWidget*>(parent()));
     } catch (const std::exception&) {
-        platform::MessageBeep(platform::MB_OK);
+        platform::messageBeep(platform::kDefaultBeep);
         return;
     }
     setAutoSizedCaption(form->Label1, m_productName);

@@ -127,9 +127,10 @@ int captionWidth(const QRadioButton& button) {
     return button.fontMetrics().horizontalAdvance(button.text()) + 2;
 }
 
-TfrmVimora::TfrmVimora(QWidget* parent)
+TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget* parent)
     : QMainWindow(parent)
-    , ui(std::make_unique<Ui::TfrmVimora>()) {
+    , ui(std::make_unique<Ui::TfrmVimora>())
+    , helpEngine(helpEngine) {
     Q_INIT_RESOURCE(vimora);
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -345,25 +346,23 @@ void TfrmVimora::Aproposde1Click() {
 
 void TfrmVimora::Rubriquesdelaide1Click() {
     using namespace vimora;
-    if (help::HelpEngineEntry == nullptr) {
-        const QString why = help::HelpEngineLoadError.empty()
+    if (helpEngine.HelpEngineEntry() == nullptr) {
+        const QString why = helpEngine.HelpEngineLoadError().empty()
                                 ? QStringLiteral("aucun moteur d'aide n'est enregistré sur ce poste, ou son "
                                                  "fichier est introuvable.")
                                 : QStringLiteral("le moteur d'aide n'a pas pu être chargé (%1).")
-                                      .arg(QString::fromLocal8Bit(help::HelpEngineLoadError));
+                                      .arg(QString::fromLocal8Bit(helpEngine.HelpEngineLoadError()));
         MessageBoxes::show(this, {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
                                   QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why});
         return;
     }
-    const std::string program = platform::GetModuleFileName();
-    const std::string helpFile =
-        program.substr(0, program.rfind(platform::kPathSeparator) + 1) + "VimoraXP.chm";
-    help::HelpEngineEntry(platform::GetDesktopWindow(), helpFile.c_str(), platform::HH_DISPLAY_TOPIC, 0);
+    const std::string helpFile = platform::executableDirectory() + "VimoraXP.chm";
+    helpEngine.HelpEngineEntry()(platform::desktopWindow(), helpFile.c_str(), platform::kHhDisplayTopic, 0);
 }
 
 void TfrmVimora::FormDestroy() {
-    if (vimora::help::HelpEngineEntry != nullptr)
-        vimora::help::HelpEngineEntry(nullptr, nullptr, vimora::platform::HH_CLOSE_ALL, 0);
+    if (helpEngine.HelpEngineEntry() != nullptr)
+        helpEngine.HelpEngineEntry()(nullptr, nullptr, vimora::platform::kHhCloseAll, 0);
 }
 
 bool TfrmVimora::isInputField(const QObject* object) const {

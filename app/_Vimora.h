@@ -15,6 +15,10 @@ namespace vimora {
 class TAboutBox;
 }
 
+namespace vimora::help {
+class HelpEngineLoader;
+}
+
 namespace Ui {
 class TfrmVimora;
 }
@@ -30,7 +34,8 @@ class TfrmVimora : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TfrmVimora(QWidget* parent = nullptr);
+    /// `helpEngine` opens and closes the help windows; it outlives the window.
+    explicit TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget* parent = nullptr);
     ~TfrmVimora() override;
 
     /// The calculation whose results the window shows, while it shows them (none at start, after
@@ -74,4 +79,5 @@ private:
     std::optional<vimora::Calculation> m_lastCompleteCalculation;
     // Both sex buttons are tab stops until a sex is chosen; from then on only the checked one.
     bool m_bothSexTabStops = true;
+    const vimora::help::HelpEngineLoader& helpEngine;
 };

@@ -1,8 +1,9 @@
 #include "ErrorReport.h"
-#include "HelpSupport.h"
 #include "QtTranslations.h"
 #include "RegionalSettings.h"
 #include "_Vimora.h"
+#include "hh.h"
+#include "hh_funcs.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -12,9 +13,10 @@
 int main(int argc, char** argv) {
     // Module initialisation: the regional formats first, before anything converts a number.
     vimora::platform::initialiseRegionalSettings();
-    // Then the help support, before the application object filters the arguments; it is finalised
-    // last, the help engine unloaded after the main window has closed the help windows.
-    const vimora::help::HelpSupport helpSupport(argc, argv);
+    // Then the help support, before the application object filters the arguments. It goes last,
+    // in reverse: the engine is unloaded after the main window has closed the help windows.
+    const vimora::help::HelpEngineLoader helpEngine;
+    const vimora::help::HelpEnvironment helpEnvironment(argc, argv, helpEngine.enginePath());
 
     QApplication application(argc, argv);
     installQtTranslations(application);
@@ -23,7 +25,7 @@ int main(int argc, char** argv) {
     // Lets the desktop match the window to the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(VIMORA_APP_ID));
 
-    auto frmVimora = std::make_unique<TfrmVimora>();
+    auto frmVimora = std::make_unique<TfrmVimora>(helpEngine);
     frmVimora->show();
     // Start-up measurements and scripted runs stop as soon as the window is up.
     if (qEnvironmentVariableIntValue("VIMORA_QUIT_AFTER_START") == 1)

@@ -3,58 +3,57 @@
 #include "Files.h"
 #include "Registry.h"
 
+#include <utility>
+
 namespace vimora::help {
 
-platform::LibraryHandle HelpEngineModule = nullptr;
-platform::HtmlHelpFunction HelpEngineEntry = nullptr;
-std::string HelpEngineLoadError;
-
 std::string LocateHelpEngine() {
-    std::string path = platform::RegQueryString(platform::HKEY_CLASSES_ROOT, kHelpEngineKey, "").value_or("");
-    if (!path.empty() && !platform::FileExists(path)) {
+    std::string path = platform::readRegistryString(platform::kClassesRoot, kHelpEngineKey, "").value_or("");
+    // A FIFO or a device would block the loader's open: only a regular file can be an engine.
+    if (!path.empty() && !platform::regularFileExists(path)) {
         path.clear();
     }
     return path;
 }
 
-void LoadHelpEngine() {
-    if (HelpEngineModule != nullptr) {
-        return;
-    }
-    const std::string path = LocateHelpEngine();
-    if (path.empty()) {
-        return;
-    }
-    platform::LibraryHandle module = platform::LoadLibrary(path, HelpEngineLoadError);
-    if (module == nullptr) {
-        return;
-    }
-    // A library without the entry point stays loaded, with no entry to call, until the end.
-    HelpEngineModule = module;
-    void* entry = platform::GetProcAddress(module, platform::kHtmlHelpEntryName, HelpEngineLoadError);
-    HelpEngineEntry = reinterpret_cast<platform::HtmlHelpFunction>(entry);
-    if (entry != nullptr) {
-        HelpEngineLoadError.clear();
-    }
-}
-
-void UnloadHelpEngine() {
-    if (HelpEngineModule == nullptr) {
-        return;
-    }
-    platform::FreeLibrary(HelpEngineModule);
-    HelpEngineEntry = nullptr;
-    HelpEngineModule = nullptr;
-}
-
-void initialiseHelpEngineLoader() {
+HelpEngineLoader::HelpEngineLoader(std::string enginePath)
+    : m_enginePath(std::move(enginePath)) {
     if (LoadHelpEngineAtStart) {
         LoadHelpEngine();
     }
 }
 
-void finaliseHelpEngineLoader() {
+HelpEngineLoader::~HelpEngineLoader() {
     UnloadHelpEngine();
+}
+
+void HelpEngineLoader::LoadHelpEngine() {
+    if (m_module != nullptr) {
+        return;
+    }
+    if (m_enginePath.empty() || !platform::regularFileExists(m_enginePath)) {
+        return;
+    }
+    platform::LibraryHandle module = platform::loadLibrary(m_enginePath, m_loadError);
+    if (module == nullptr) {
+        return;
+    }
+    // A library without the entry point stays loaded, with no entry to call, until the end.
+    m_module = module;
+    void* entry = platform::librarySymbol(module, platform::kHtmlHelpEntryName, m_loadError);
+    m_entry = reinterpret_cast<platform::HtmlHelpFunction>(entry);
+    if (entry != nullptr) {
+        m_loadError.clear();
+    }
+}
+
+void HelpEngineLoader::UnloadHelpEngine() {
+    if (m_module == nullptr) {
+        return;
+    }
+    platform::freeLibrary(m_module);
+    m_entry = nullptr;
+    m_module = nullptr;
 }
 
 } // namespace vimora::help

@@ -12,36 +12,51 @@
 // here ever reports a failure: the engine is then simply absent, and HelpEngineEntry null.
 namespace vimora::help {
 
-/// The engine's registration under HKEY_CLASSES_ROOT (the HTML Help control's class); its default
-/// value is the engine library's path.
+/// The engine's registration under the registry's classes root (the HTML Help control's class);
+/// its default value is the engine library's path.
 inline constexpr const char* kHelpEngineKey = "CLSID\\{adb880a6-d8ff-11cf-9377-00aa003b7a11}\\InprocServer32";
-
-/// The loaded engine library; null while the engine is not loaded.
-extern platform::LibraryHandle HelpEngineModule;
-
-/// The engine's entry point; null while the engine is not loaded or when its library lacks it.
-extern platform::HtmlHelpFunction HelpEngineEntry;
-
-/// The loader's message about the last failed attempt to load the engine; empty when the engine
-/// loaded or was not registered at all. The loader itself shows it to nobody.
-extern std::string HelpEngineLoadError;
 
 inline constexpr bool LoadHelpEngineAtStart = true;
 
 /// The path of the engine's library as registered, taken literally (no environment references
-/// expanded, no quotes removed); empty when it is not registered or no such file exists.
+/// expanded, no quotes removed); empty when it is not registered or names no regular file.
 std::string LocateHelpEngine();
 
-/// Loads the engine and resolves its entry point, unless it is loaded already.
-void LoadHelpEngine();
+/// Owns the help engine from start-up to the end of the program: loads it when made, unloads it
+/// when destroyed. The engine is either loaded for the whole run or absent for the whole run.
+class HelpEngineLoader {
+public:
+    /// Loads the engine whose library is at `enginePath` (LocateHelpEngine's result; empty when
+    /// there is none), as LoadHelpEngineAtStart says.
+    explicit HelpEngineLoader(std::string enginePath = LocateHelpEngine());
+    ~HelpEngineLoader();
+    HelpEngineLoader(const HelpEngineLoader&) = delete;
+    HelpEngineLoader& operator=(const HelpEngineLoader&) = delete;
 
-/// Unloads the engine if it is loaded, emptying HelpEngineModule and HelpEngineEntry.
-void UnloadHelpEngine();
+    /// Loads the engine and resolves its entry point, unless it is loaded already.
+    void LoadHelpEngine();
 
-/// Start-up, before the help environment detection and the main window: loads the engine.
-void initialiseHelpEngineLoader();
+    /// Unloads the engine if it is loaded, emptying HelpEngineModule and HelpEngineEntry.
+    void UnloadHelpEngine();
 
-/// Program end, after the main window is destroyed and the help environment finalised.
-void finaliseHelpEngineLoader();
+    /// The engine library's path as located at start-up; empty when there is none.
+    const std::string& enginePath() const { return m_enginePath; }
+
+    /// The loaded engine library; null while the engine is not loaded.
+    platform::LibraryHandle HelpEngineModule() const { return m_module; }
+
+    /// The engine's entry point; null while the engine is not loaded or when its library lacks it.
+    platform::HtmlHelpFunction HelpEngineEntry() const { return m_entry; }
+
+    /// The loader's message about the last failed attempt to load the engine; empty when the engine
+    /// loaded or was not registered at all. The loader itself shows it to nobody.
+    const std::string& HelpEngineLoadError() const { return m_loadError; }
+
+private:
+    std::string m_enginePath;
+    platform::LibraryHandle m_module = nullptr;
+    platform::HtmlHelpFunction m_entry = nullptr;
+    std::string m_loadError;
+};
 
 } // namespace vimora::help

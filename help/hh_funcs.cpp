@@ -5,7 +5,6 @@
 #include "OsVersion.h"
 #include "Paths.h"
 #include "RegionalSettings.h"
-#include "hh.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -19,28 +18,13 @@ namespace vimora::help {
 using platform::FileVersion;
 using platform::kPathSeparator;
 
-std::string ModulePath;
-std::string ModuleDir;
-std::string ModuleName;
-std::string RunDir;
-std::string DebugDir;
-const std::string DebugLogName = std::string(1, kPathSeparator) + "HHDebug.txt";
-bool DebugOn = false;
-bool hhInstalled = false;
-std::string hhVerStr;
-std::string hhFriendlyVerStr;
-bool ieInstalled = false;
-std::string ieVerStr;
-std::string ieFriendlyVerStr;
+static_assert(HelpEnvironment::DebugLogName[0] == kPathSeparator);
 
 namespace {
 
 constexpr const char* kProbeFileName = "$_Temp_$.$$$";
 constexpr const char* kMarkerFileName = "debug.debug";
 constexpr const char* kBrowserLibraryName = "Shdocvw.dll";
-
-// The program's arguments as main() received them, for the log's header.
-std::vector<std::string> Arguments;
 
 struct ReleaseName {
     FileVersion from;
@@ -117,15 +101,6 @@ std::string versionText(const FileVersion& version) {
     return text;
 }
 
-// The directory part of a path with its final separator, or empty when it has none.
-std::string directoryPart(std::string_view path) {
-    return std::string(path.substr(0, path.rfind(kPathSeparator) + 1));
-}
-
-std::string fileNamePart(std::string_view path) {
-    return std::string(path.substr(path.rfind(kPathSeparator) + 1));
-}
-
 // "/debug" or "-debug", the whole argument, ASCII letter case ignored.
 bool isDebugSwitch(std::string_view argument) {
     constexpr std::string_view debug = "debug";
@@ -143,13 +118,13 @@ std::string hexIdentifier(std::uint32_t value) {
     return text;
 }
 
-std::string joinedArguments() {
+std::string joinedArguments(const std::vector<std::string>& arguments) {
     std::string joined;
-    for (std::size_t i = 1; i < Arguments.size(); ++i) {
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
         if (!joined.empty()) {
             joined += " | ";
         }
-        joined += Arguments[i];
+        joined += arguments[i];
     }
     return joined;
 }
@@ -172,18 +147,18 @@ std::string YesNo(bool flag) {
 }
 
 std::string SystemDirectory() {
-    return StripTrailingChar(platform::GetSystemDirectory(), kPathSeparator);
+    return StripTrailingChar(platform::systemLibraryDirectory(), kPathSeparator);
 }
 
 std::string TempDirectory() {
-    const std::string directory = platform::GetTempPath();
-    return StripTrailingChar(platform::DirectoryExists(directory) ? std::string_view(directory)
+    const std::string directory = platform::temporaryPath();
+    return StripTrailingChar(platform::directoryExists(directory) ? std::string_view(directory)
                                                                   : platform::kSystemDriveRoot,
                              kPathSeparator);
 }
 
 VersionNumbers GetFileVersionNumbers(const std::string& path) {
-    const std::optional<FileVersion> version = platform::GetFileVersion(path);
+    const std::optional<FileVersion> version = platform::fileVersion(path);
     if (!version) {
         return {};
     }
@@ -225,25 +200,23 @@ std::string BrowserReleaseName(const FileVersion& version) {
                        "< Internet Explorer 1.0 (Plus!)");
 }
 
-std::string HelpEngineFriendlyVersion() {
-    const VersionNumbers numbers = GetFileVersionNumbers(LocateHelpEngine());
+std::string HelpEngineFriendlyVersion(const VersionNumbers& numbers) {
     return numbers.text.empty() ? std::string() : HelpEngineReleaseName(numbers.version);
 }
 
-std::string BrowserFriendlyVersion() {
-    const VersionNumbers numbers = GetBrowserVersion();
+std::string BrowserFriendlyVersion(const VersionNumbers& numbers) {
     return numbers.text.empty() ? std::string() : BrowserReleaseName(numbers.version);
 }
 
 bool CanCreateFileIn(const std::string& dir) {
     const std::string directory = StripTrailingChar(dir, kPathSeparator);
     std::string probe = directory + kPathSeparator + kProbeFileName;
-    switch (platform::CreateNewFile(probe)) {
+    switch (platform::createNewFile(probe)) {
     case platform::NewFile::Created:
         break;
     case platform::NewFile::NameTaken: {
         // The name belongs to somebody else's file: probe under a fresh one instead.
-        std::optional<std::string> unique = platform::CreateUniqueFile(directory, kProbeFileName);
+        std::optional<std::string> unique = platform::createUniqueFile(directory, kProbeFileName);
         if (!unique) {
             return false;
         }
@@ -253,11 +226,11 @@ bool CanCreateFileIn(const std::string& dir) {
     case platform::NewFile::Failed:
         return false;
     }
-    platform::DeleteFile(probe);
+    platform::deleteFile(probe);
     return true;
 }
 
-void DebugLog(const char* format, ...) {
+void HelpEnvironment::DebugLog(const char* format, ...) const {
     std::va_list arguments;
     va_start(arguments, format);
     std::va_list measuring;
@@ -274,34 +247,34 @@ void DebugLog(const char* format, ...) {
     if (line.starts_with('!') || line.starts_with('-') || line.starts_with('=')) {
         line.erase(0, 1);
     } else {
-        line = platform::FormatLongTime(std::time(nullptr)) + "   " + line;
+        line = platform::formatLongTime(std::time(nullptr)) + "   " + line;
     }
-    platform::AppendToFile(DebugDir + DebugLogName, platform::ToAnsi(line) + "\r\n");
+    platform::appendToFile(DebugDir + DebugLogName, platform::toAnsi(line) + "\r\n");
 }
 
-void WriteDebugHeader() {
+void HelpEnvironment::WriteDebugHeader() const {
     const std::string logFile = DebugDir + DebugLogName;
-    platform::DeleteFile(logFile);
+    platform::deleteFile(logFile);
     if (!DebugOn) {
         return;
     }
     const std::time_t now = std::time(nullptr);
-    const platform::OsVersion os = platform::GetOsVersion();
-    const std::uint32_t locale = platform::GetUserDefaultLCID();
+    const platform::OsVersion os = platform::osVersion();
+    const std::uint32_t locale = platform::userDefaultLcid();
     const std::string decimalSeparator(1, platform::DecimalSeparator);
     const std::string argument0 = Arguments.empty() ? std::string() : Arguments.front();
 
     DebugLog("!Filename:             \t%s", logFile.c_str());
-    DebugLog("!Date:                 \t%s %s", platform::FormatShortDate(now).c_str(),
-             platform::FormatLongTime(now).c_str());
+    DebugLog("!Date:                 \t%s %s", platform::formatShortDate(now).c_str(),
+             platform::formatLongTime(now).c_str());
     DebugLog("!Operating System:      \t%s %u.%u.%u", os.name.c_str(), os.major, os.minor, os.build);
     DebugLog("!SysLocale.DefaultLCID: \t%s", hexIdentifier(locale).c_str());
-    DebugLog("!SysLocale.PriLangID:   \t%s", hexIdentifier(platform::PrimaryLangId(locale)).c_str());
-    DebugLog("!SysLocale.SubLangID:   \t%s", hexIdentifier(platform::SubLangId(locale)).c_str());
+    DebugLog("!SysLocale.PriLangID:   \t%s", hexIdentifier(platform::primaryLangId(locale)).c_str());
+    DebugLog("!SysLocale.SubLangID:   \t%s", hexIdentifier(platform::subLangId(locale)).c_str());
     DebugLog("!DecimalSeparator:      \t%s", decimalSeparator.c_str());
     DebugLog("-");
     DebugLog("!EXE Path =          \t%s", argument0.c_str());
-    DebugLog("!Cmdline Param(s) =  \t%s", joinedArguments().c_str());
+    DebugLog("!Cmdline Param(s) =  \t%s", joinedArguments(Arguments).c_str());
     DebugLog("!_RunDir =           \t%s", RunDir.c_str());
     DebugLog("!_ModuleName =       \t%s", ModuleName.c_str());
     DebugLog("!_ModuleDir =        \t%s", ModuleDir.c_str());
@@ -316,38 +289,33 @@ void WriteDebugHeader() {
     DebugLog("=");
 }
 
-void initialiseHelpEnvironment(int argc, char** argv) {
-    Arguments.assign(argv, argv + std::max(argc, 0));
-    // Argument 0 stands for the executable's full path, as the platform reports it there.
-    if (!Arguments.empty())
-        Arguments.front() = platform::FullCommandPath(Arguments.front());
+HelpEnvironment::HelpEnvironment(int argc, char** argv, const std::string& helpEnginePath)
+    : Arguments(argv, argv + std::max(argc, 0)) {
+    // Argument 0 stands for the executable's full path, whatever the program was started with.
+    if (Arguments.empty()) {
+        Arguments.emplace_back();
+    }
+    Arguments.front() = platform::commandPath(Arguments.front());
 
-    ModulePath = platform::GetModuleFileName();
-    ModuleDir = StripTrailingChar(directoryPart(ModulePath), kPathSeparator);
-    ModuleName = fileNamePart(ModulePath);
-    RunDir = StripTrailingChar(directoryPart(Arguments.empty() ? std::string() : Arguments.front()),
-                               kPathSeparator);
+    ModulePath = platform::executablePath();
+    ModuleDir = StripTrailingChar(platform::directoryPart(ModulePath), kPathSeparator);
+    ModuleName = platform::fileNamePart(ModulePath);
+    RunDir = StripTrailingChar(platform::directoryPart(Arguments.front()), kPathSeparator);
     DebugDir = CanCreateFileIn(ModuleDir) ? ModuleDir : TempDirectory();
-    DebugOn = platform::FileExists(ModuleDir + kPathSeparator + kMarkerFileName) ||
+    DebugOn = platform::fileExists(ModuleDir + kPathSeparator + kMarkerFileName) ||
               (Arguments.size() > 1 && std::any_of(Arguments.begin() + 1, Arguments.end(), isDebugSwitch));
 
-    hhVerStr = GetFileVersionNumbers(LocateHelpEngine()).text;
+    const VersionNumbers helpEngine = GetFileVersionNumbers(helpEnginePath);
+    hhVerStr = helpEngine.text;
     hhInstalled = !hhVerStr.empty();
-    hhFriendlyVerStr = HelpEngineFriendlyVersion();
+    hhFriendlyVerStr = HelpEngineFriendlyVersion(helpEngine);
 
-    ieVerStr = GetBrowserVersion().text;
+    const VersionNumbers browser = GetBrowserVersion();
+    ieVerStr = browser.text;
     ieInstalled = !ieVerStr.empty();
-    ieFriendlyVerStr = BrowserFriendlyVersion();
+    ieFriendlyVerStr = BrowserFriendlyVersion(browser);
 
     WriteDebugHeader();
-}
-
-void finaliseHelpEnvironment() {
-    for (std::string* text : {&ModulePath, &ModuleDir, &ModuleName, &RunDir, &DebugDir, &hhVerStr,
-                              &hhFriendlyVerStr, &ieVerStr, &ieFriendlyVerStr}) {
-        text->clear();
-    }
-    Arguments.clear();
 }
 
 } // namespace vimora::help

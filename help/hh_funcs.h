@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Help environment detection and the diagnostic log. Once at start-up, after the help engine is
 // loaded and before the main window exists, this works out where the program lives, which versions
@@ -13,20 +14,6 @@
 // program's directory is not writable; every start deletes an earlier one. Nothing else reads these
 // values, and nothing here ever reports a failure.
 namespace vimora::help {
-
-extern std::string ModulePath;
-extern std::string ModuleDir;
-extern std::string ModuleName;
-extern std::string RunDir;
-extern std::string DebugDir;
-extern const std::string DebugLogName;
-extern bool DebugOn;
-extern bool hhInstalled;
-extern std::string hhVerStr;
-extern std::string hhFriendlyVerStr;
-extern bool ieInstalled;
-extern std::string ieVerStr;
-extern std::string ieFriendlyVerStr;
 
 /// A file version and its text, the four numbers joined by "."; all 0 and empty when none.
 struct VersionNumbers {
@@ -69,30 +56,53 @@ std::string HelpEngineReleaseName(const platform::FileVersion& version);
 /// The release name of a browser version ("Internet Explorer 6 (Windows XP)", ...).
 std::string BrowserReleaseName(const platform::FileVersion& version);
 
-/// The installed help engine's release name, or empty when it has no version.
-std::string HelpEngineFriendlyVersion();
+/// The help engine's release name from its version, or empty when it has none.
+std::string HelpEngineFriendlyVersion(const VersionNumbers& numbers);
 
-/// The installed browser's release name, or empty when it has no version.
-std::string BrowserFriendlyVersion();
+/// The browser's release name from its version (old numbering applied), or empty when it has none.
+std::string BrowserFriendlyVersion(const VersionNumbers& numbers);
 
 /// Whether a new file can be created in `dir`. The probe file is created only under a name that
 /// nothing has yet, and removed again: an existing file is never touched.
 bool CanCreateFileIn(const std::string& dir);
 
-/// Appends one line to the log, as "\r\n"-ended Windows-1252 text; a line that cannot be written
-/// is dropped. A line of "-" or "=" becomes a separator of 79 such characters; a line starting with
-/// "!" is written without it; any other line gets the time of day and three spaces in front.
-void DebugLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+/// The help environment, computed once at start-up after the help engine is loaded and before the
+/// main window exists; constant afterwards.
+struct HelpEnvironment {
+    /// The log's file name, with its leading separator.
+    static constexpr const char* DebugLogName = "/HHDebug.txt";
 
-/// Deletes the previous log and, when the log is wanted, writes the header describing the help
-/// environment.
-void WriteDebugHeader();
+    /// Nothing detected and the log off; the start-up constructor below fills everything in.
+    HelpEnvironment() = default;
 
-/// Start-up, after the help engine loader and before the main window: computes every value above
-/// from the program's arguments as main() received them, then writes the header.
-void initialiseHelpEnvironment(int argc, char** argv);
+    /// Computes every value from the program's arguments as main() received them and the help
+    /// engine's path located at start-up, then writes the log's header (WriteDebugHeader).
+    HelpEnvironment(int argc, char** argv, const std::string& helpEnginePath);
 
-/// Program end, before the help engine loader's: releases the texts.
-void finaliseHelpEnvironment();
+    /// Appends one line to the log, as "\r\n"-ended Windows-1252 text; a line that cannot be
+    /// written is dropped. A line of "-" or "=" becomes a separator of 79 such characters; a line
+    /// starting with "!" is written without it; any other line gets the time of day and three
+    /// spaces in front.
+    void DebugLog(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+
+    /// Deletes the previous log and, when the log is wanted, writes the header describing the help
+    /// environment.
+    void WriteDebugHeader() const;
+
+    /// The program's arguments as main() received them, argument 0 as the executable's full path.
+    std::vector<std::string> Arguments;
+    std::string ModulePath;
+    std::string ModuleDir;
+    std::string ModuleName;
+    std::string RunDir;
+    std::string DebugDir;
+    bool DebugOn = false;
+    bool hhInstalled = false;
+    std::string hhVerStr;
+    std::string hhFriendlyVerStr;
+    bool ieInstalled = false;
+    std::string ieVerStr;
+    std::string ieFriendlyVerStr;
+};
 
 } // namespace vimora::help

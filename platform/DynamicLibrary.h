@@ -10,12 +10,12 @@ using LibraryHandle = void*;
 /// Loads the shared library at `path`, binding its symbols now and keeping them to itself. A path
 /// is always taken as a path, never searched for. Null on failure, with the loader's message in
 /// `error`.
-LibraryHandle LoadLibrary(const std::string& path, std::string& error);
+LibraryHandle loadLibrary(const std::string& path, std::string& error);
 
 /// The address of the library's export `name`, or null with the loader's message in `error`.
-void* GetProcAddress(LibraryHandle library, const char* name, std::string& error);
+void* librarySymbol(LibraryHandle library, const char* name, std::string& error);
 
-/// Releases a library that LoadLibrary loaded.
-void FreeLibrary(LibraryHandle library);
+/// Releases a library that loadLibrary loaded.
+void freeLibrary(LibraryHandle library);
 
 } // namespace vimora::platform

@@ -22,14 +22,14 @@ struct FileVersion {
 };
 
 /// The version of the file at `path` (symbolic links followed), or nothing when it has none.
-std::optional<FileVersion> GetFileVersion(const std::string& path);
+std::optional<FileVersion> fileVersion(const std::string& path);
 
 /// The file version of the VS_FIXEDFILEINFO record (signature 0xFEEF04BD) in the RT_VERSION
 /// resource of a PE32 or PE32+ image, or nothing when the image has none or is damaged.
-std::optional<FileVersion> ReadPeFileVersion(std::span<const unsigned char> image);
+std::optional<FileVersion> readPeFileVersion(std::span<const unsigned char> image);
 
 /// The one to four numbers after the last ".so." of a shared object's file name, missing ones 0
 /// ("libvimorahelp.so.1.0.0" is 1.0.0.0); nothing for any other name.
-std::optional<FileVersion> ParseSharedObjectVersion(std::string_view fileName);
+std::optional<FileVersion> parseSharedObjectVersion(std::string_view fileName);
 
 } // namespace vimora::platform

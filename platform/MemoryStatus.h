@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-// The machine's memory status, the stand-in for GlobalMemoryStatus. The sizes are 64-bit so that
-// a machine with 4 GB or more is not reported as 4 GB less one byte.
+// The machine's memory status: its physical memory and how much of it is in use. The sizes are
+// 64-bit so that a machine with 4 GB or more is not reported as 4 GB less one byte.
 namespace vimora::platform {
 
 struct MemoryStatus {
@@ -17,6 +17,6 @@ struct MemoryStatus {
 
 /// Reads the current memory status (sysinfo, and MemAvailable from /proc/meminfo when the kernel
 /// reports it). Never fails: what cannot be read stays 0.
-MemoryStatus GlobalMemoryStatus();
+MemoryStatus memoryStatus();
 
 } // namespace vimora::platform

@@ -14,6 +14,6 @@ struct OsVersion {
 
 /// The kernel's name and the first three numbers of its release (uname: "Linux", 6.1.0 for
 /// "6.1.0-13-amd64"); numbers it does not give are 0.
-OsVersion GetOsVersion();
+OsVersion osVersion();
 
 } // namespace vimora::platform

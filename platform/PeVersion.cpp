@@ -207,7 +207,7 @@ private:
 
 } // namespace
 
-std::optional<FileVersion> ReadPeFileVersion(std::span<const unsigned char> image) {
+std::optional<FileVersion> readPeFileVersion(std::span<const unsigned char> image) {
     return PeReader(image).fileVersion();
 }
 

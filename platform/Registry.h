@@ -9,14 +9,14 @@
 // set, else "registry.reg" in the executable's directory.
 namespace vimora::platform {
 
-inline constexpr std::string_view HKEY_CLASSES_ROOT = "HKEY_CLASSES_ROOT";
+inline constexpr std::string_view kClassesRoot = "HKEY_CLASSES_ROOT";
 
 /// The registry file this process reads.
-std::string RegistryFilePath();
+std::string registryFilePath();
 
 /// The text value `name` ("" for the default value) of the key `subKey` under `root`, exactly as
 /// stored; nothing when the registry file is missing or malformed, or the key or value is absent.
-std::optional<std::string> RegQueryString(std::string_view root, std::string_view subKey,
-                                          std::string_view name);
+std::optional<std::string> readRegistryString(std::string_view root, std::string_view subKey,
+                                              std::string_view name);
 
 } // namespace vimora::platform

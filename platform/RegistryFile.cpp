@@ -1,4 +1,5 @@
 #include "RegistryFile.h"
+#include "Utf8.h"
 
 #include <vector>
 
@@ -26,47 +27,6 @@ std::string_view trim(std::string_view text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// UTF-16LE to the platform's UTF-8; nothing for an odd length or an unpaired surrogate.
-std::optional<std::string> utf16ToUtf8(std::string_view bytes) {
-    if (bytes.size() % 2 != 0) {
-        return std::nullopt;
-    }
-    const auto unitAt = [&](std::size_t i) -> char32_t {
-        return static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
-    };
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        char32_t c = unitAt(i);
-        if (c >= 0xD800 && c < 0xDC00 && i + 2 < bytes.size() && unitAt(i + 2) >= 0xDC00 &&
-            unitAt(i + 2) < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00);
-            i += 2;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            return std::nullopt;
-        }
-        appendUtf8(text, c);
-    }
-    return text;
 }
 
 int hexDigit(char c) {
@@ -146,7 +106,7 @@ std::optional<std::string> hexText(const std::string& bytes, bool utf16) {
     while (end + 1 < bytes.size() && (bytes[end] != '\0' || bytes[end + 1] != '\0')) {
         end += 2;
     }
-    return utf16ToUtf8(std::string_view(bytes).substr(0, end));
+    return utf8FromUtf16Le(std::string_view(bytes).substr(0, end));
 }
 
 // The data after "=". False when it is malformed; `text` is set for the text kinds only.
@@ -199,77 +159,104 @@ std::vector<std::string_view> splitLines(std::string_view text) {
     }
 }
 
+// The file's text: UTF-16LE with its byte order mark as the registry editor writes it, or 8-bit
+// text with or without a UTF-8 byte order mark. Nothing when the UTF-16 is malformed.
+std::optional<std::string> fileText(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE")) {
+        return utf8FromUtf16Le(bytes.substr(2));
+    }
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
+    }
+    return std::string(bytes);
+}
+
+// For the first line: whether the file's hex(2) strings are UTF-16LE (version 5 files hold Unicode
+// data, whatever the file's own encoding), or nothing when the line is no known header.
+std::optional<bool> utf16DataFromHeader(std::string_view line) {
+    const std::string_view header = trim(line);
+    if (header == kRegedit4) {
+        return false;
+    }
+    if (header == kRegedit5) {
+        return true;
+    }
+    return std::nullopt;
+}
+
+// The key of a "[root\key\...]" line, case folded; nothing when the line is malformed.
+std::optional<std::string> sectionKey(std::string_view line) {
+    // "[-key]" deletes a key when imported; an export never holds one.
+    if (line.size() < 3 || !line.ends_with(']') || line[1] == '-') {
+        return std::nullopt;
+    }
+    return foldCase(line.substr(1, line.size() - 2));
+}
+
+// The value line starting at lines[i], with the lines that a trailing "\" continues it on;
+// `i` moves to its last line.
+std::string valueLine(const std::vector<std::string_view>& lines, std::size_t& i) {
+    std::string joined(trim(lines[i]));
+    while (joined.ends_with('\\') && i + 1 < lines.size()) {
+        joined.pop_back();
+        joined += trim(lines[++i]);
+    }
+    return joined;
+}
+
+// Reads a @=data or "name"=data line into `values`: a text value is stored, any other kind
+// removes an earlier value of that name. False when the line is malformed.
+bool readValue(std::string_view line, bool utf16Data, std::map<std::string, std::string>& values) {
+    std::string name;
+    if (line.starts_with('@')) {
+        line.remove_prefix(1);
+    } else {
+        std::optional<std::string> quoted = takeQuoted(line);
+        if (!quoted) {
+            return false;
+        }
+        name = foldCase(*quoted);
+    }
+    line = trim(line);
+    std::optional<std::string> value;
+    if (!line.starts_with('=') || !parseData(line.substr(1), utf16Data, value)) {
+        return false;
+    }
+    if (value) {
+        values[name] = std::move(*value);
+    } else {
+        values.erase(name);
+    }
+    return true;
+}
+
 } // namespace
 
 RegistryFile RegistryFile::parse(std::string_view bytes) {
-    std::string text;
-    if (bytes.starts_with("\xFF\xFE")) {
-        std::optional<std::string> decoded = utf16ToUtf8(bytes.substr(2));
-        if (!decoded) {
-            return {};
-        }
-        text = std::move(*decoded);
-    } else {
-        if (bytes.starts_with("\xEF\xBB\xBF")) {
-            bytes.remove_prefix(3);
-        }
-        text = bytes;
-    }
-
-    const std::vector<std::string_view> lines = splitLines(text);
-    const std::string_view header = trim(lines.front());
-    if (header != kRegedit4 && header != kRegedit5) {
+    const std::optional<std::string> text = fileText(bytes);
+    if (!text) {
         return {};
     }
-    // Version 5 files hold Unicode data: their hex(2) strings are UTF-16LE, whatever the file's encoding.
-    const bool utf16Data = header == kRegedit5;
-
+    const std::vector<std::string_view> lines = splitLines(*text);
+    const std::optional<bool> utf16Data = utf16DataFromHeader(lines.front());
+    if (!utf16Data) {
+        return {};
+    }
     RegistryFile file;
-    std::map<std::string, std::string>* key = nullptr;
+    std::map<std::string, std::string>* values = nullptr;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::string_view line = trim(lines[i]);
         if (line.empty() || line.starts_with(';')) {
             continue;
         }
         if (line.starts_with('[')) {
-            // "[-key]" deletes a key when imported; an export never holds one.
-            if (line.size() < 3 || !line.ends_with(']') || line[1] == '-') {
+            const std::optional<std::string> key = sectionKey(line);
+            if (!key) {
                 return {};
             }
-            key = &file.m_keys[foldCase(line.substr(1, line.size() - 2))];
-            continue;
-        }
-        if (key == nullptr) {
+            values = &file.m_keys[*key];
+        } else if (values == nullptr || !readValue(valueLine(lines, i), *utf16Data, *values)) {
             return {};
-        }
-        std::string joined(line);
-        while (joined.ends_with('\\') && i + 1 < lines.size()) {
-            joined.pop_back();
-            joined += trim(lines[++i]);
-        }
-        std::string_view rest = joined;
-        std::string name;
-        if (rest.starts_with('@')) {
-            rest.remove_prefix(1);
-        } else {
-            std::optional<std::string> quoted = takeQuoted(rest);
-            if (!quoted) {
-                return {};
-            }
-            name = std::move(*quoted);
-        }
-        rest = trim(rest);
-        if (!rest.starts_with('=')) {
-            return {};
-        }
-        std::optional<std::string> value;
-        if (!parseData(rest.substr(1), utf16Data, value)) {
-            return {};
-        }
-        if (value) {
-            (*key)[foldCase(name)] = std::move(*value);
-        } else {
-            key->erase(foldCase(name));
         }
     }
     return file;

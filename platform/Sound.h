@@ -6,11 +6,11 @@
 namespace vimora::platform {
 
 /// The beep type of the default sound.
-inline constexpr std::uint32_t MB_OK = 0;
+inline constexpr std::uint32_t kDefaultBeep = 0;
 
 /// Plays the default beep whatever the type (QApplication::beep); a no-op when no application
 /// object exists or the platform has no bell.
-void MessageBeep(std::uint32_t type);
+void messageBeep(std::uint32_t type);
 
 /// How many beeps the process has asked for so far; lets tests hear the program.
 std::uint64_t beepCount();

@@ -1,7 +1,7 @@
 // The help viewer engine's entry point. The program loads this library at run time and calls
 // HtmlHelpA to show a help file or to close every viewer it opened. The engine works inside the
 // program's own QApplication and event loop; all of its Qt objects are the viewer windows, which
-// HH_CLOSE_ALL deletes at once, so the library can be unloaded right after it.
+// kHhCloseAll deletes at once, so the library can be unloaded right after it.
 #include "HelpWindow.h"
 
 #include "HtmlHelp.h"
@@ -23,7 +23,7 @@ namespace vimora::help {
 namespace {
 
 // The windows this engine opened. A window the user closed deletes itself; the rest are deleted
-// by HH_CLOSE_ALL, or when the library is unloaded while the application still runs.
+// by kHhCloseAll, or when the library is unloaded while the application still runs.
 class ViewerWindows {
 public:
     ViewerWindows() = default;
@@ -64,7 +64,7 @@ ViewerWindows openWindows;
 // The owner only counts when it is one of this application's widgets; a foreign or stale
 // handle is never dereferenced.
 QWidget* ownerWidget(WindowHandle owner) {
-    if (owner == nullptr || owner == platform::GetDesktopWindow())
+    if (owner == nullptr || owner == platform::desktopWindow())
         return nullptr;
     const QWidgetList widgets = QApplication::allWidgets();
     for (QWidget* widget : widgets) {
@@ -139,9 +139,9 @@ HtmlHelpA(WindowHandle owner, const char* file, std::uint32_t command, std::uint
     // No exception may cross into a caller that knows only the C interface.
     try {
         switch (command) {
-        case vimora::platform::HH_DISPLAY_TOPIC:
+        case vimora::platform::kHhDisplayTopic:
             return vimora::help::displayTopic(owner, file);
-        case vimora::platform::HH_CLOSE_ALL:
+        case vimora::platform::kHhCloseAll:
             vimora::help::openWindows.closeAll();
             return nullptr;
         default:

@@ -13,7 +13,7 @@ std::string loaderError() {
 
 } // namespace
 
-LibraryHandle LoadLibrary(const std::string& path, std::string& error) {
+LibraryHandle loadLibrary(const std::string& path, std::string& error) {
     // dlopen searches the library path for a bare file name; "./" keeps it the file that was named.
     const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
     LibraryHandle library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -23,7 +23,7 @@ LibraryHandle LoadLibrary(const std::string& path, std::string& error) {
     return library;
 }
 
-void* GetProcAddress(LibraryHandle library, const char* name, std::string& error) {
+void* librarySymbol(LibraryHandle library, const char* name, std::string& error) {
     dlerror();
     void* address = dlsym(library, name);
     if (address == nullptr) {
@@ -32,7 +32,7 @@ void* GetProcAddress(LibraryHandle library, const char* name, std::string& error
     return address;
 }
 
-void FreeLibrary(LibraryHandle library) {
+void freeLibrary(LibraryHandle library) {
     dlclose(library);
 }
 

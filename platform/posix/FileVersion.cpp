@@ -64,22 +64,22 @@ std::string resolvedFileName(const std::string& path) {
 
 } // namespace
 
-std::optional<FileVersion> GetFileVersion(const std::string& path) {
+std::optional<FileVersion> fileVersion(const std::string& path) {
     if (path.empty()) {
         return std::nullopt;
     }
     const MappedFile file(path);
     if (startsWith(file.bytes(), "MZ")) {
-        return ReadPeFileVersion(file.bytes());
+        return readPeFileVersion(file.bytes());
     }
     if (startsWith(file.bytes(), "\x7F"
                                  "ELF")) {
-        return ParseSharedObjectVersion(resolvedFileName(path));
+        return parseSharedObjectVersion(resolvedFileName(path));
     }
     return std::nullopt;
 }
 
-std::optional<FileVersion> ParseSharedObjectVersion(std::string_view fileName) {
+std::optional<FileVersion> parseSharedObjectVersion(std::string_view fileName) {
     const auto suffix = fileName.rfind(".so.");
     if (suffix == std::string_view::npos) {
         return std::nullopt;

@@ -14,17 +14,22 @@ constexpr mode_t kOwnerOnly = S_IRUSR | S_IWUSR;
 
 } // namespace
 
-bool FileExists(const std::string& path) {
+bool fileExists(const std::string& path) {
     struct stat status {};
     return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
-bool DirectoryExists(const std::string& path) {
+bool regularFileExists(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool directoryExists(const std::string& path) {
     struct stat status {};
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-NewFile CreateNewFile(const std::string& path) {
+NewFile createNewFile(const std::string& path) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kOwnerOnly);
     if (fd < 0) {
         return errno == EEXIST ? NewFile::NameTaken : NewFile::Failed;
@@ -33,7 +38,7 @@ NewFile CreateNewFile(const std::string& path) {
     return NewFile::Created;
 }
 
-std::optional<std::string> CreateUniqueFile(const std::string& directory, const std::string& prefix) {
+std::optional<std::string> createUniqueFile(const std::string& directory, const std::string& prefix) {
     std::string path = directory + '/' + prefix + "XXXXXX";
     const int fd = mkostemp(path.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -43,7 +48,7 @@ std::optional<std::string> CreateUniqueFile(const std::string& directory, const 
     return path;
 }
 
-bool DeleteFile(const std::string& path) {
+bool deleteFile(const std::string& path) {
     struct stat status {};
     if (lstat(path.c_str(), &status) != 0 || !(S_ISREG(status.st_mode) || S_ISLNK(status.st_mode))) {
         return false;
@@ -51,7 +56,7 @@ bool DeleteFile(const std::string& path) {
     return unlink(path.c_str()) == 0;
 }
 
-bool AppendToFile(const std::string& path, std::string_view bytes) {
+bool appendToFile(const std::string& path, std::string_view bytes) {
     // O_NONBLOCK: a FIFO planted at the path must not hang the caller.
     const int fd =
         open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kOwnerOnly);

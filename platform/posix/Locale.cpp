@@ -1,4 +1,5 @@
 #include "Locale.h"
+#include "Utf8.h"
 
 #include <array>
 #include <clocale>
@@ -56,35 +57,13 @@ char ansiCharacter(char32_t c) {
 // Decodes one UTF-8 character at the start of `text` and removes it; U+FFFD stands for a byte
 // that does not begin a well-formed character, and that byte alone is removed.
 char32_t takeCharacter(std::string_view& text) {
-    const auto lead = static_cast<unsigned char>(text.front());
-    std::size_t length = 0;
-    char32_t c = 0;
-    if (lead < 0x80) {
-        length = 1;
-        c = lead;
-    } else if (lead >= 0xC2 && lead < 0xE0) {
-        length = 2;
-        c = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead < 0xF0) {
-        length = 3;
-        c = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead < 0xF5) {
-        length = 4;
-        c = lead & 0x07;
-    }
-    constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    bool wellFormed = length != 0 && length <= text.size();
-    for (std::size_t i = 1; wellFormed && i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[i]);
-        wellFormed = (next & 0xC0) == 0x80;
-        c = c << 6 | (next & 0x3F);
-    }
-    if (!wellFormed || c < kMinimum[length] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+    const Utf8Character character = decodeUtf8(text);
+    if (character.length == 0) {
         text.remove_prefix(1);
         return 0xFFFD;
     }
-    text.remove_prefix(length);
-    return c;
+    text.remove_prefix(character.length);
+    return character.code;
 }
 
 std::string formatTime(std::time_t time, const char* format) {
@@ -97,33 +76,33 @@ std::string formatTime(std::time_t time, const char* format) {
 
 } // namespace
 
-std::uint32_t LcidForLocaleName(std::string_view name) {
+std::uint32_t lcidForLocaleName(std::string_view name) {
     name = name.substr(0, name.find_first_of(".@"));
     if (name == "C" || name == "POSIX") {
-        return LOCALE_INVARIANT;
+        return kLocaleInvariant;
     }
     for (const LocaleId& id : kLocaleIds) {
         if (id.name == name) {
             return id.lcid;
         }
     }
-    return LOCALE_NEUTRAL;
+    return kLocaleNeutral;
 }
 
-std::uint32_t GetUserDefaultLCID() {
+std::uint32_t userDefaultLcid() {
     const char* name = std::setlocale(LC_NUMERIC, nullptr);
-    return LcidForLocaleName(name != nullptr ? name : "C");
+    return lcidForLocaleName(name != nullptr ? name : "C");
 }
 
-std::string FormatShortDate(std::time_t time) {
+std::string formatShortDate(std::time_t time) {
     return formatTime(time, "%x");
 }
 
-std::string FormatLongTime(std::time_t time) {
+std::string formatLongTime(std::time_t time) {
     return formatTime(time, "%X");
 }
 
-std::string ToAnsi(std::string_view text) {
+std::string toAnsi(std::string_view text) {
     std::string ansi;
     ansi.reserve(text.size());
     while (!text.empty()) {

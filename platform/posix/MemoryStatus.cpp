@@ -32,7 +32,7 @@ std::optional<std::uint64_t> availableFromMeminfo() {
 
 } // namespace
 
-MemoryStatus GlobalMemoryStatus() {
+MemoryStatus memoryStatus() {
     MemoryStatus status;
     struct sysinfo info {};
     if (sysinfo(&info) != 0) {

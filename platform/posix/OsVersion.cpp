@@ -4,7 +4,7 @@
 
 namespace vimora::platform {
 
-OsVersion GetOsVersion() {
+OsVersion osVersion() {
     utsname system{};
     if (uname(&system) != 0) {
         return {};

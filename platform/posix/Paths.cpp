@@ -5,12 +5,32 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <link.h>
-#include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vimora::platform {
 
-std::string GetModuleFileName() {
+namespace {
+
+// Whether the two paths name one file, links followed.
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+} // namespace
+
+std::string directoryPart(std::string_view path) {
+    return std::string(path.substr(0, path.rfind(kPathSeparator) + 1));
+}
+
+std::string fileNamePart(std::string_view path) {
+    return std::string(path.substr(path.rfind(kPathSeparator) + 1));
+}
+
+std::string executablePath() {
     std::string path(256, '\0');
     for (;;) {
         const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
@@ -25,7 +45,11 @@ std::string GetModuleFileName() {
     }
 }
 
-std::string FullCommandPath(const std::string& argument0) {
+std::string executableDirectory() {
+    return directoryPart(executablePath());
+}
+
+std::string fullCommandPath(const std::string& argument0) {
     namespace fs = std::filesystem;
     if (argument0.empty())
         return argument0;
@@ -43,12 +67,18 @@ std::string FullCommandPath(const std::string& argument0) {
         const std::string candidate =
             (directory.empty() ? std::string(".") : directory) + kPathSeparator + argument0;
         if (access(candidate.c_str(), X_OK) == 0 && fs::is_regular_file(candidate))
-            return FullCommandPath(candidate);
+            return fullCommandPath(candidate);
     }
     return argument0;
 }
 
-std::string GetSystemDirectory() {
+std::string commandPath(const std::string& argument0) {
+    const std::string executable = executablePath();
+    std::string full = fullCommandPath(argument0);
+    return executable.empty() || sameFile(full, executable) ? full : executable;
+}
+
+std::string systemLibraryDirectory() {
     std::string directory = "/usr/lib";
     void* libc = dlopen("libc.so.6", RTLD_LAZY | RTLD_NOLOAD);
     if (libc == nullptr) {
@@ -66,7 +96,7 @@ std::string GetSystemDirectory() {
     return directory;
 }
 
-std::string GetTempPath() {
+std::string temporaryPath() {
     const char* directory = std::getenv("TMPDIR");
     return directory != nullptr && *directory != '\0' ? directory : "/tmp";
 }

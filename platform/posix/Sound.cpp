@@ -10,7 +10,7 @@ namespace {
 std::atomic<std::uint64_t> beeps{0};
 }
 
-void MessageBeep(std::uint32_t) {
+void messageBeep(std::uint32_t) {
     ++beeps;
     if (qApp != nullptr) {
         QApplication::beep();

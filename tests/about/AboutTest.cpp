@@ -1,6 +1,5 @@
 #include "About.h"
 #include "Lines.h"
-#include "MemoryStatus.h"
 #include "Sound.h"
 
 #include <QApplication>
@@ -138,13 +137,8 @@ void AboutTest::systemResourcesCaption() {
 }
 
 void AboutTest::memoryStatusIsTheMachines() {
-    const vimora::platform::MemoryStatus status = vimora::platform::GlobalMemoryStatus();
     const std::uint64_t total = meminfoTotalBytes();
     QVERIFY(total > 0);
-    QCOMPARE(status.totalPhys, total);
-    QVERIFY(status.availPhys > 0);
-    QVERIFY(status.availPhys <= status.totalPhys);
-    QVERIFY(status.memoryLoad <= 100);
 
     TFAbout form;
     QCOMPARE(form.lblPhysMem->text(),

@@ -2,6 +2,7 @@
 #include "MessageBoxes.h"
 #include "PatientSheet.h"
 #include "_Vimora.h"
+#include "hh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,6 +58,7 @@ private:
     void whenModal(const std::function<void()>& command, const std::vector<Answer>& answers);
 
     QTemporaryDir home;
+    const vimora::help::HelpEngineLoader noHelpEngine{std::string()};
     std::unique_ptr<TfrmVimora> window;
     QStringList reports;
 };
@@ -74,7 +76,7 @@ void CorpulenceDialogTest::init() {
         reports << box.text;
         return QMessageBox::Ok;
     });
-    window = std::make_unique<TfrmVimora>();
+    window = std::make_unique<TfrmVimora>(noHelpEngine);
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
 }

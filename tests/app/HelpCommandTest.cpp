@@ -15,15 +15,30 @@ class HelpCommandTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup();
     void withoutTheEngineTheUserIsTold();
     void toolButtonAndMenuOpenTheSameViewer();
     void closingTheMainWindowClosesTheViewer();
     void quittingWithAViewerOpenEndsTheEventLoop();
-    void cleanupTestCase();
 
 private:
     static QList<QWidget*> viewerWindows(const TfrmVimora& window);
+
+    // The viewer engine built in this tree, loaded afresh for each test.
+    std::unique_ptr<vimora::help::HelpEngineLoader> helpEngine;
 };
+
+void HelpCommandTest::init() {
+    qputenv("VIMORA_REGISTRY", VIMORA_REGISTRY_FILE);
+    helpEngine = std::make_unique<vimora::help::HelpEngineLoader>();
+    QVERIFY2(helpEngine->HelpEngineEntry() != nullptr, helpEngine->HelpEngineLoadError().c_str());
+}
+
+void HelpCommandTest::cleanup() {
+    helpEngine.reset();
+    qunsetenv("VIMORA_REGISTRY");
+}
 
 QList<QWidget*> HelpCommandTest::viewerWindows(const TfrmVimora& window) {
     QList<QWidget*> viewers;
@@ -35,8 +50,8 @@ QList<QWidget*> HelpCommandTest::viewerWindows(const TfrmVimora& window) {
 }
 
 void HelpCommandTest::withoutTheEngineTheUserIsTold() {
-    QVERIFY(vimora::help::HelpEngineEntry == nullptr);
-    TfrmVimora window;
+    const vimora::help::HelpEngineLoader noEngine{std::string()};
+    TfrmVimora window(noEngine);
     window.show();
     QString text;
     QTimer::singleShot(0, this, [&] {
@@ -51,11 +66,7 @@ void HelpCommandTest::withoutTheEngineTheUserIsTold() {
 }
 
 void HelpCommandTest::toolButtonAndMenuOpenTheSameViewer() {
-    qputenv("VIMORA_REGISTRY", VIMORA_REGISTRY_FILE);
-    vimora::help::LoadHelpEngine();
-    QVERIFY2(vimora::help::HelpEngineEntry != nullptr, vimora::help::HelpEngineLoadError.c_str());
-
-    TfrmVimora window;
+    TfrmVimora window(*helpEngine);
     window.show();
     window.findChild<QAction*>(QStringLiteral("tlbtnAide"))->trigger();
     QTRY_COMPARE(viewerWindows(window).size(), 1);
@@ -67,8 +78,7 @@ void HelpCommandTest::toolButtonAndMenuOpenTheSameViewer() {
 }
 
 void HelpCommandTest::closingTheMainWindowClosesTheViewer() {
-    QVERIFY(vimora::help::HelpEngineEntry != nullptr);
-    auto window = std::make_unique<TfrmVimora>();
+    auto window = std::make_unique<TfrmVimora>(*helpEngine);
     window->show();
     window->findChild<QAction*>(QStringLiteral("Rubriquesdelaide1"))->trigger();
     QTRY_COMPARE(viewerWindows(*window).size(), 1);
@@ -79,8 +89,7 @@ void HelpCommandTest::closingTheMainWindowClosesTheViewer() {
 }
 
 void HelpCommandTest::quittingWithAViewerOpenEndsTheEventLoop() {
-    QVERIFY(vimora::help::HelpEngineEntry != nullptr);
-    auto window = std::make_unique<TfrmVimora>();
+    auto window = std::make_unique<TfrmVimora>(*helpEngine);
     window->show();
     window->findChild<QAction*>(QStringLiteral("tlbtnAide"))->trigger();
     QTRY_COMPARE(viewerWindows(*window).size(), 1);
@@ -101,10 +110,6 @@ void HelpCommandTest::quittingWithAViewerOpenEndsTheEventLoop() {
     QPointer<QWidget> viewer = viewerWindows(*window).value(0);
     window.reset();
     QVERIFY(viewer.isNull());
-}
-
-void HelpCommandTest::cleanupTestCase() {
-    vimora::help::UnloadHelpEngine();
 }
 
 QTEST_MAIN(HelpCommandTest)

@@ -2,6 +2,7 @@
 // drawings, not from the 1x pictures blown up.
 #include "About.h"
 #include "_Vimora.h"
+#include "hh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,7 +46,8 @@ private slots:
         QFETCH(QString, action);
         QFETCH(QString, picture);
         QFETCH(int, size);
-        TfrmVimora window;
+        const vimora::help::HelpEngineLoader noHelpEngine{std::string()};
+        TfrmVimora window(noHelpEngine);
         const QIcon icon =
             action.isEmpty() ? window.windowIcon() : window.findChild<QAction*>(action)->icon();
         const QPixmap shown = icon.pixmap(QSize(size, size), 2.0);

@@ -5,6 +5,7 @@
 #include "RegionalSettings.h"
 #include "SystemColours.h"
 #include "_Vimora.h"
+#include "hh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -85,6 +86,8 @@ private:
     void typeMeasures(const QString& age, const QString& weight, const QString& height);
     QStringList resultTexts() const;
 
+    // No help engine: these tests leave the help commands alone.
+    const vimora::help::HelpEngineLoader noHelpEngine{std::string()};
     std::unique_ptr<TfrmVimora> window;
     QStringList reports;
     QList<MessageBoxes::Box> boxes;
@@ -102,7 +105,7 @@ void MainWindowTest::init() {
         reports << box.text;
         return QMessageBox::Ok;
     });
-    window = std::make_unique<TfrmVimora>();
+    window = std::make_unique<TfrmVimora>(noHelpEngine);
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
 }

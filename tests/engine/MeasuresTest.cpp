@@ -1,6 +1,7 @@
 #include "Measures.h"
 #include "Assessment.h"
 #include "EngineError.h"
+#include "Errors.h"
 
 #include "NamedRows.h"
 
@@ -17,12 +18,7 @@ using namespace vimora;
 namespace {
 
 std::string errorOf(const auto& action) {
-    try {
-        action();
-    } catch (const EngineError& error) {
-        return error.what();
-    }
-    return "(no error)";
+    return testcommon::errorOf<EngineError>(action);
 }
 
 std::string parseError(const std::string& text) {

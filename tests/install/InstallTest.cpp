@@ -193,7 +193,7 @@ private slots:
     void cleanupTestCase() {
         if (m_engine != nullptr) {
             reinterpret_cast<HtmlHelpFunction>(dlsym(m_engine, kHtmlHelpEntryName))(nullptr, nullptr,
-                                                                                    HH_CLOSE_ALL, 0);
+                                                                                    kHhCloseAll, 0);
             dlclose(m_engine);
         }
     }
@@ -410,7 +410,7 @@ private slots:
         answer.start(20);
         const QByteArray helpFile = QFile::encodeName(programDir() + "/VimoraXP.chm");
         auto* window =
-            static_cast<QWidget*>(htmlHelp(GetDesktopWindow(), helpFile.constData(), HH_DISPLAY_TOPIC, 0));
+            static_cast<QWidget*>(htmlHelp(desktopWindow(), helpFile.constData(), kHhDisplayTopic, 0));
         QVERIFY2(message.isEmpty(), qPrintable(message));
         QVERIFY(window != nullptr);
         QVERIFY(window->isVisible());

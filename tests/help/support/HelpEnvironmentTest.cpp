@@ -1,13 +1,9 @@
-#include "Files.h"
 #include "Locale.h"
-#include "Paths.h"
-#include "TestFiles.h"
-#include "hh.h"
+#include "TempDir.h"
 #include "hh_funcs.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -114,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Releases, NamesBrowser, testing::ValuesIn(kBrowserRelea
 
 struct Renumbering {
     const char* name;
-    FileVersion fileVersion;
+    VersionNumbers fileVersion;
     FileVersion expected;
     const char* text;
 };
@@ -123,20 +119,17 @@ class OldNumbering : public testing::TestWithParam<Renumbering> {};
 
 TEST_P(OldNumbering, MovesTheBuildIntoTheRelease) {
     const Renumbering& c = GetParam();
-    char text[32];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", c.fileVersion.major, c.fileVersion.minor,
-                  c.fileVersion.release, c.fileVersion.build);
-    const VersionNumbers numbers = ApplyOldNumbering({c.fileVersion, text});
+    const VersionNumbers numbers = ApplyOldNumbering(c.fileVersion);
     EXPECT_EQ(numbers.version, c.expected);
     EXPECT_EQ(numbers.text, c.text);
 }
 
 const Renumbering kRenumberings[] = {
-    {"Ie30Osr2", {4, 70, 0, 1158}, {4, 70, 1158, 0}, "4.70.1158.0"},
-    {"Ie20", {4, 40, 0, 520}, {4, 40, 520, 0}, "4.40.520.0"},
-    {"MinorAbove70", {4, 71, 0, 1712}, {4, 71, 0, 1712}, "4.71.0.1712"},
-    {"ReleaseNotZero", {4, 70, 1, 5}, {4, 70, 1, 5}, "4.70.1.5"},
-    {"MajorNotFour", {5, 0, 0, 1}, {5, 0, 0, 1}, "5.0.0.1"},
+    {"Ie30Osr2", {{4, 70, 0, 1158}, "4.70.0.1158"}, {4, 70, 1158, 0}, "4.70.1158.0"},
+    {"Ie20", {{4, 40, 0, 520}, "4.40.0.520"}, {4, 40, 520, 0}, "4.40.520.0"},
+    {"MinorAbove70", {{4, 71, 0, 1712}, "4.71.0.1712"}, {4, 71, 0, 1712}, "4.71.0.1712"},
+    {"ReleaseNotZero", {{4, 70, 1, 5}, "4.70.1.5"}, {4, 70, 1, 5}, "4.70.1.5"},
+    {"MajorNotFour", {{5, 0, 0, 1}, "5.0.0.1"}, {5, 0, 0, 1}, "5.0.0.1"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Versions, OldNumbering, testing::ValuesIn(kRenumberings),
@@ -150,21 +143,12 @@ TEST(OldNumbering, NamesARealOldBrowserLibrary) {
     EXPECT_EQ(ApplyOldNumbering(VersionNumbers{}).text, "");
 }
 
-class FriendlyVersion : public testing::Test {
-protected:
-    void TearDown() override { unsetenv("VIMORA_REGISTRY"); }
-    testfiles::TemporaryDirectory m_directory;
-};
-
-TEST_F(FriendlyVersion, NamesTheRegisteredHelpEngine) {
-    const std::string registry = m_directory / "registry.reg";
-    setenv("VIMORA_REGISTRY", registry.c_str(), 1);
-    testfiles::writeFile(registry, "REGEDIT4\n[HKEY_CLASSES_ROOT\\" + std::string(kHelpEngineKey) +
-                                       "]\n@=\"" + VIMORA_FIXTURES_DIR + "/hhctrl-4.74.9273.0.dll\"\n");
-    EXPECT_EQ(HelpEngineFriendlyVersion(), "1.33");
-
-    testfiles::writeFile(registry, "REGEDIT4\n");
-    EXPECT_EQ(HelpEngineFriendlyVersion(), "");
+TEST(FriendlyVersion, NamesTheHelpEngineFromItsFile) {
+    const std::string fixtures = VIMORA_FIXTURES_DIR;
+    const VersionNumbers numbers = GetFileVersionNumbers(fixtures + "/hhctrl-4.74.9273.0.dll");
+    EXPECT_EQ(numbers.text, "4.74.9273.0");
+    EXPECT_EQ(HelpEngineFriendlyVersion(numbers), "1.33");
+    EXPECT_EQ(HelpEngineFriendlyVersion(GetFileVersionNumbers(fixtures + "/no-version.dll")), "");
 }
 
 TEST(SystemDirectories, SystemDirectoryHoldsTheCLibrary) {
@@ -174,31 +158,7 @@ TEST(SystemDirectories, SystemDirectoryHoldsTheCLibrary) {
     EXPECT_TRUE(fs::exists(directory + "/libc.so.6")) << directory;
     // No browser library on this platform: the log shows it as not installed.
     EXPECT_EQ(GetBrowserVersion().text, "");
-    EXPECT_EQ(BrowserFriendlyVersion(), "");
-}
-
-// Argument 0 as the executable's full path, whether the program was started by a relative
-// path or by a bare name found along $PATH.
-TEST(SystemDirectories, CommandPathIsMadeFull) {
-    using vimora::platform::FullCommandPath;
-    testfiles::TemporaryDirectory directory;
-    const fs::path program = directory.path() / "bin dir" / "vimora";
-    fs::create_directories(program.parent_path());
-    testfiles::writeFile(program, "#!/bin/sh\n");
-    fs::permissions(program, fs::perms::owner_all);
-
-    const fs::path saved = fs::current_path();
-    fs::current_path(directory.path());
-    EXPECT_EQ(FullCommandPath("bin dir/../bin dir/vimora"), program.string());
-    EXPECT_EQ(FullCommandPath("./bin dir/vimora"), program.string());
-    fs::current_path(saved);
-    EXPECT_EQ(FullCommandPath(program.string()), program.string());
-
-    const std::string savedPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-    setenv("PATH", ("/nonexistent:" + program.parent_path().string()).c_str(), 1);
-    EXPECT_EQ(FullCommandPath("vimora"), program.string());
-    EXPECT_EQ(FullCommandPath("vimora-absent"), "vimora-absent");
-    setenv("PATH", savedPath.c_str(), 1);
+    EXPECT_EQ(BrowserFriendlyVersion(GetBrowserVersion()), "");
 }
 
 class TemporaryDirectoryVariable : public testing::Test {
@@ -216,7 +176,7 @@ protected:
         }
     }
     std::optional<std::string> m_saved;
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
 };
 
 TEST_F(TemporaryDirectoryVariable, GivesTheDirectoryWithoutTrailingSeparators) {
@@ -233,24 +193,24 @@ TEST_F(TemporaryDirectoryVariable, FallsBackToTheDriveRoot) {
 
 class ProbeFile : public testing::Test {
 protected:
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
 };
 
 TEST_F(ProbeFile, LeavesNothingBehind) {
     EXPECT_TRUE(CanCreateFileIn(m_directory.path().string() + "///"));
-    EXPECT_TRUE(testfiles::namesIn(m_directory.path()).empty());
+    EXPECT_TRUE(testcommon::namesIn(m_directory.path()).empty());
 }
 
 TEST_F(ProbeFile, NeverTouchesAFileOfTheSameName) {
-    testfiles::writeFile(m_directory / "$_Temp_$.$$$", "somebody's data");
+    testcommon::writeFile(m_directory / "$_Temp_$.$$$", "somebody's data");
     EXPECT_TRUE(CanCreateFileIn(m_directory.path().string()));
-    EXPECT_EQ(testfiles::readFile(m_directory / "$_Temp_$.$$$"), "somebody's data");
-    EXPECT_EQ(testfiles::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
+    EXPECT_EQ(testcommon::readFile(m_directory / "$_Temp_$.$$$"), "somebody's data");
+    EXPECT_EQ(testcommon::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
 
     fs::remove(m_directory / "$_Temp_$.$$$");
     fs::create_directory(m_directory / "$_Temp_$.$$$");
     EXPECT_TRUE(CanCreateFileIn(m_directory.path().string()));
-    EXPECT_EQ(testfiles::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
+    EXPECT_EQ(testcommon::namesIn(m_directory.path()), std::set<std::string>{"$_Temp_$.$$$"});
 }
 
 // Tests run as root, which may create files in any directory whatever its permissions: a missing
@@ -262,136 +222,64 @@ TEST_F(ProbeFile, FailsWhereNoFileCanBeCreated) {
 
 class DebugLogFile : public testing::Test {
 protected:
-    void SetUp() override {
-        DebugDir = m_directory.path().string();
-        DebugOn = false;
-    }
-    void TearDown() override {
-        DebugDir.clear();
-        DebugOn = false;
-    }
-    std::string logFile() const { return DebugDir + DebugLogName; }
-    testfiles::TemporaryDirectory m_directory;
+    void SetUp() override { m_environment.DebugDir = m_directory.path().string(); }
+    std::string logFile() const { return m_environment.DebugDir + HelpEnvironment::DebugLogName; }
+    testcommon::TemporaryDirectory m_directory;
+    HelpEnvironment m_environment;
 };
 
 TEST_F(DebugLogFile, WritesMarkedLinesAndSeparatorsAsWindows1252) {
-    DebugLog("!Dossier :\t%s", "Données é");
-    DebugLog("-");
-    DebugLog("=");
-    DebugLog("-%d", 42);
-    DebugLog("=x");
-    EXPECT_EQ(testfiles::readFile(logFile()), "Dossier :\tDonn\xE9"
-                                              "es \xE9\r\n" +
-                                                  std::string(79, '-') + "\r\n" + std::string(79, '=') +
-                                                  "\r\n42\r\nx\r\n");
+    m_environment.DebugLog("!Dossier :\t%s", "Données é");
+    m_environment.DebugLog("-");
+    m_environment.DebugLog("=");
+    m_environment.DebugLog("-%d", 42);
+    m_environment.DebugLog("=x");
+    EXPECT_EQ(testcommon::readFile(logFile()), "Dossier :\tDonn\xE9"
+                                               "es \xE9\r\n" +
+                                                   std::string(79, '-') + "\r\n" + std::string(79, '=') +
+                                                   "\r\n42\r\nx\r\n");
     EXPECT_EQ(fs::status(logFile()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(DebugLogFile, PutsTheTimeBeforeUnmarkedLines) {
     const std::time_t before = std::time(nullptr);
-    DebugLog("Plain %d", 7);
-    DebugLog("%s", "");
+    m_environment.DebugLog("Plain %d", 7);
+    m_environment.DebugLog("%s", "");
     const std::time_t after = std::time(nullptr);
-    const std::string log = testfiles::readFile(logFile());
+    const std::string log = testcommon::readFile(logFile());
     bool matched = false;
     for (std::time_t t = before; t <= after; ++t) {
-        const std::string time = vimora::platform::FormatLongTime(t);
+        const std::string time = vimora::platform::formatLongTime(t);
         matched = matched || log == time + "   Plain 7\r\n" + time + "   \r\n";
     }
     EXPECT_TRUE(matched) << log;
 }
 
 TEST_F(DebugLogFile, NeverWritesThroughASymbolicLink) {
-    testfiles::TemporaryDirectory elsewhere;
-    testfiles::writeFile(elsewhere / "victim.txt", "keep me");
+    testcommon::TemporaryDirectory elsewhere;
+    testcommon::writeFile(elsewhere / "victim.txt", "keep me");
     fs::create_symlink(elsewhere / "victim.txt", logFile());
-    DebugLog("!planted");
-    EXPECT_EQ(testfiles::readFile(elsewhere / "victim.txt"), "keep me");
+    m_environment.DebugLog("!planted");
+    EXPECT_EQ(testcommon::readFile(elsewhere / "victim.txt"), "keep me");
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(logFile())));
 
     // The next start removes the link itself, never its target.
-    WriteDebugHeader();
+    m_environment.WriteDebugHeader();
     EXPECT_FALSE(fs::exists(fs::symlink_status(logFile())));
-    EXPECT_EQ(testfiles::readFile(elsewhere / "victim.txt"), "keep me");
+    EXPECT_EQ(testcommon::readFile(elsewhere / "victim.txt"), "keep me");
 }
 
 TEST_F(DebugLogFile, DropsLinesThatCannotBeWritten) {
-    DebugDir = m_directory / "missing";
-    DebugLog("!lost");
+    m_environment.DebugDir = m_directory / "missing";
+    m_environment.DebugLog("!lost");
     EXPECT_FALSE(fs::exists(logFile()));
 }
 
 TEST_F(DebugLogFile, HeaderDeletesAnEarlierLogWhenOff) {
-    testfiles::writeFile(logFile(), "earlier run\r\n");
-    DebugOn = false;
-    WriteDebugHeader();
+    testcommon::writeFile(logFile(), "earlier run\r\n");
+    m_environment.DebugOn = false;
+    m_environment.WriteDebugHeader();
     EXPECT_FALSE(fs::exists(logFile()));
 }
-
-struct Ansi {
-    const char* name;
-    const char* text;
-    const char* expected;
-};
-
-class ConvertsToWindows1252 : public testing::TestWithParam<Ansi> {};
-
-TEST_P(ConvertsToWindows1252, CharacterByCharacter) {
-    EXPECT_EQ(vimora::platform::ToAnsi(GetParam().text), GetParam().expected);
-}
-
-const Ansi kAnsi[] = {
-    {"Ascii", "Vimora XP 1.0\t|", "Vimora XP 1.0\t|"},
-    {"Latin1", "données à été ÿ",
-     "donn\xE9"
-     "es \xE0 \xE9t\xE9 \xFF"},
-    {"EuroAndLigatures", "€ œ Œ Ÿ ž", "\x80 \x9C \x8C \x9F \x9E"},
-    {"DashesAndQuotes", "– — ‘’ “” …", "\x96 \x97 \x91\x92 \x93\x94 \x85"},
-    {"UndefinedBytesKept", "\xC2\x81\xC2\x8D", "\x81\x8D"},
-    {"OtherControlsNotInCodePage", "\xC2\x80", "?"},
-    {"OutsideTheCodePage", "日本 Ω", "?? ?"},
-    {"StrayByte", "a\xE9z", "a?z"},
-    {"TruncatedCharacter", "a\xC3", "a?"},
-    {"OverlongEncoding", "\xC0\xAF", "??"},
-    {"Surrogate", "\xED\xA0\x80", "???"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Texts, ConvertsToWindows1252, testing::ValuesIn(kAnsi),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct LocaleCase {
-    const char* name;
-    const char* locale;
-    std::uint32_t lcid;
-    std::uint32_t primary;
-    std::uint32_t sub;
-};
-
-class LocaleIdentifier : public testing::TestWithParam<LocaleCase> {};
-
-TEST_P(LocaleIdentifier, ComesFromTheTable) {
-    const std::uint32_t lcid = vimora::platform::LcidForLocaleName(GetParam().locale);
-    EXPECT_EQ(lcid, GetParam().lcid);
-    EXPECT_EQ(vimora::platform::PrimaryLangId(lcid), GetParam().primary);
-    EXPECT_EQ(vimora::platform::SubLangId(lcid), GetParam().sub);
-}
-
-const LocaleCase kLocales[] = {
-    {"France", "fr_FR.UTF-8", 0x040C, 0x0C, 0x01},
-    {"Quebec", "fr_CA.utf8", 0x0C0C, 0x0C, 0x03},
-    {"Switzerland", "fr_CH", 0x100C, 0x0C, 0x04},
-    {"UnitedStates", "en_US.UTF-8", 0x0409, 0x09, 0x01},
-    {"Germany", "de_DE@euro", 0x0407, 0x07, 0x01},
-    {"Spain", "es_ES.ISO-8859-1", 0x0C0A, 0x0A, 0x03},
-    {"C", "C", 0x007F, 0x7F, 0x00},
-    {"CUtf8", "C.UTF-8", 0x007F, 0x7F, 0x00},
-    {"Posix", "POSIX", 0x007F, 0x7F, 0x00},
-    {"UnknownTerritory", "fr_XX.UTF-8", 0x0000, 0x00, 0x00},
-    {"LanguageOnly", "fr", 0x0000, 0x00, 0x00},
-    {"Empty", "", 0x0000, 0x00, 0x00},
-};
-
-INSTANTIATE_TEST_SUITE_P(Locales, LocaleIdentifier, testing::ValuesIn(kLocales),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

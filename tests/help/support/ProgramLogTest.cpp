@@ -1,6 +1,6 @@
 // The diagnostic log as the real program writes it at start-up, from a copy of the program in a
 // directory of its own (the program finds its directory through /proc/self/exe).
-#include "TestFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -68,10 +68,10 @@ protected:
         return std::system((command + " 2>/dev/null").c_str());
     }
 
-    std::string log() const { return testfiles::readFile(m_programDir / "HHDebug.txt"); }
+    std::string log() const { return testcommon::readFile(m_programDir / "HHDebug.txt"); }
     bool hasLog() const { return fs::exists(fs::symlink_status(m_programDir / "HHDebug.txt")); }
 
-    testfiles::TemporaryDirectory m_root;
+    testcommon::TemporaryDirectory m_root;
     const fs::path m_programDir = m_root.path() / kProgramFolder;
     const fs::path m_program = m_programDir / "vimora";
     const fs::path m_tempDir = m_root.path() / "tmp";
@@ -131,7 +131,7 @@ TEST_F(ProgramLog, HeaderDescribesTheHelpEnvironment) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
     }
-    EXPECT_EQ(testfiles::namesIn(m_programDir),
+    EXPECT_EQ(testcommon::namesIn(m_programDir),
               (std::set<std::string>{"HHDebug.txt", "registry.reg", "vimora"}));
 }
 
@@ -146,9 +146,9 @@ class DebugSwitch : public ProgramLog, public testing::WithParamInterface<Switch
 
 TEST_P(DebugSwitch, TurnsTheLogOn) {
     const Switch& c = GetParam();
-    testfiles::writeFile(m_programDir / "HHDebug.txt", "earlier run\r\n");
+    testcommon::writeFile(m_programDir / "HHDebug.txt", "earlier run\r\n");
     if (c.marker) {
-        testfiles::writeFile(m_programDir / "debug.debug", "");
+        testcommon::writeFile(m_programDir / "debug.debug", "");
     }
     ASSERT_EQ(run(c.arguments), 0);
 
@@ -163,7 +163,7 @@ TEST_P(DebugSwitch, TurnsTheLogOn) {
     if (c.logged) {
         names.insert("HHDebug.txt");
     }
-    EXPECT_EQ(testfiles::namesIn(m_programDir), names);
+    EXPECT_EQ(testcommon::namesIn(m_programDir), names);
 }
 
 const Switch kSwitches[] = {
@@ -179,21 +179,46 @@ const Switch kSwitches[] = {
 INSTANTIATE_TEST_SUITE_P(CommandLine, DebugSwitch, testing::ValuesIn(kSwitches),
                          [](const auto& info) { return std::string(info.param.name); });
 
+struct StartedAs {
+    const char* name;
+    const char* argument0;
+};
+
+class ArgumentZero : public ProgramLog, public testing::WithParamInterface<StartedAs> {};
+
+// Whatever the starter puts in argument 0, the log shows the running executable's own path.
+TEST_P(ArgumentZero, IsTheExecutablesPathInTheLog) {
+    const std::string wrapper = R"(bash -c 'exec -a "$0" "$@"' )" + quoted(GetParam().argument0) + " ";
+    ASSERT_EQ(run({"/debug"}, wrapper), 0);
+    const std::string dir = m_root.path().string() + "/" + kProgramFolderAnsi;
+    EXPECT_NE(log().find("\r\nEXE Path =          \t" + dir + "/vimora\r\n"), std::string::npos) << log();
+    EXPECT_NE(log().find("\r\n_RunDir =           \t" + dir + "\r\n"), std::string::npos) << log();
+}
+
+const StartedAs kStarts[] = {
+    {"AnotherName", "foo"},
+    {"Empty", ""},
+    {"AbsolutePathOfNothing", "/nonexistent/vimora"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Starters, ArgumentZero, testing::ValuesIn(kStarts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ProgramLog, ProbeNeverTouchesAnExistingFile) {
-    testfiles::writeFile(m_programDir / "$_Temp_$.$$$", "données d'un autre");
+    testcommon::writeFile(m_programDir / "$_Temp_$.$$$", "données d'un autre");
     ASSERT_EQ(run({"/debug"}), 0);
-    EXPECT_EQ(testfiles::readFile(m_programDir / "$_Temp_$.$$$"), "données d'un autre");
+    EXPECT_EQ(testcommon::readFile(m_programDir / "$_Temp_$.$$$"), "données d'un autre");
     EXPECT_TRUE(
         log().starts_with("Filename:             \t" + m_root.path().string() + "/" + kProgramFolderAnsi));
-    EXPECT_EQ(testfiles::namesIn(m_programDir),
+    EXPECT_EQ(testcommon::namesIn(m_programDir),
               (std::set<std::string>{"$_Temp_$.$$$", "HHDebug.txt", "registry.reg", "vimora"}));
 }
 
 TEST_F(ProgramLog, LinkAtTheLogsPathIsNotFollowed) {
-    testfiles::writeFile(m_root.path() / "victim.txt", "keep me");
+    testcommon::writeFile(m_root.path() / "victim.txt", "keep me");
     fs::create_symlink(m_root.path() / "victim.txt", m_programDir / "HHDebug.txt");
     ASSERT_EQ(run({"/debug"}), 0);
-    EXPECT_EQ(testfiles::readFile(m_root.path() / "victim.txt"), "keep me");
+    EXPECT_EQ(testcommon::readFile(m_root.path() / "victim.txt"), "keep me");
     EXPECT_FALSE(fs::is_symlink(fs::symlink_status(m_programDir / "HHDebug.txt")));
     EXPECT_TRUE(log().starts_with("Filename:")) << log();
 }
@@ -211,8 +236,8 @@ TEST_F(ProgramLog, ReadOnlyProgramDirectorySendsTheLogToTheTemporaryDirectory) {
         dir + " ";
     ASSERT_EQ(run({"/debug"}, wrapper), 0);
 
-    EXPECT_EQ(testfiles::namesIn(m_programDir), (std::set<std::string>{"registry.reg", "vimora"}));
-    const std::string log = testfiles::readFile(m_tempDir / "HHDebug.txt");
+    EXPECT_EQ(testcommon::namesIn(m_programDir), (std::set<std::string>{"registry.reg", "vimora"}));
+    const std::string log = testcommon::readFile(m_tempDir / "HHDebug.txt");
     EXPECT_TRUE(log.starts_with("Filename:             \t" + m_tempDir.string() + "/HHDebug.txt\r\n")) << log;
     EXPECT_NE(log.find("_ModuleDir =        \t" + m_root.path().string() + "/" + kProgramFolderAnsi + "\r\n"),
               std::string::npos);

@@ -106,7 +106,7 @@ private slots:
         load();
     }
 
-    void cleanup() { m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0); }
+    void cleanup() { m_htmlHelp(nullptr, nullptr, kHhCloseAll, 0); }
 
     void cleanupTestCase() {
         if (m_library != nullptr)
@@ -251,7 +251,7 @@ private slots:
     void ownerIsOnlyALiveWidgetOfTheApplication_data() {
         QTest::addColumn<bool>("liveOwner");
         QTest::addColumn<quintptr>("handle");
-        QTest::newRow("desktop") << false << quintptr(reinterpret_cast<quintptr>(GetDesktopWindow()));
+        QTest::newRow("desktop") << false << quintptr(reinterpret_cast<quintptr>(desktopWindow()));
         QTest::newRow("none") << false << quintptr(0);
         QTest::newRow("foreign handle") << false << quintptr(0x7654321);
         QTest::newRow("a window of the program") << true << quintptr(0);
@@ -267,7 +267,7 @@ private slots:
         QVERIFY(window);
         QVERIFY(window->isWindow());
         QCOMPARE(window->parentWidget(), liveOwner ? &owner : nullptr);
-        m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
+        m_htmlHelp(nullptr, nullptr, kHhCloseAll, 0);
     }
 
     void unreadableFileShowsAFrenchMessage_data() {
@@ -315,8 +315,8 @@ private slots:
 
     void noFileShowsNothing() {
         MessageBoxAnswer answer;
-        QCOMPARE(m_htmlHelp(GetDesktopWindow(), nullptr, HH_DISPLAY_TOPIC, 0), nullptr);
-        QCOMPARE(m_htmlHelp(GetDesktopWindow(), "", HH_DISPLAY_TOPIC, 0), nullptr);
+        QCOMPARE(m_htmlHelp(desktopWindow(), nullptr, kHhDisplayTopic, 0), nullptr);
+        QCOMPARE(m_htmlHelp(desktopWindow(), "", kHhDisplayTopic, 0), nullptr);
         QCOMPARE(answer.count(), 0);
     }
 
@@ -334,7 +334,7 @@ private slots:
         QPointer<QWidget> open = display();
         const QSet<QWidget*> before = visibleTopLevels();
         MessageBoxAnswer answer;
-        QCOMPARE(m_htmlHelp(GetDesktopWindow(), VIMORA_HELP_FILE, command, 0), nullptr);
+        QCOMPARE(m_htmlHelp(desktopWindow(), VIMORA_HELP_FILE, command, 0), nullptr);
         QCOMPARE(visibleTopLevels(), before);
         QVERIFY(!open.isNull());
         QCOMPARE(answer.count(), 0);
@@ -348,16 +348,16 @@ private slots:
         QPointer<QWidget> second = display(QFile::encodeName(copy));
         QVERIFY(first && second && first != second);
 
-        QCOMPARE(m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0), nullptr);
+        QCOMPARE(m_htmlHelp(nullptr, nullptr, kHhCloseAll, 0), nullptr);
         QVERIFY(first.isNull());
         QVERIFY(second.isNull());
-        QCOMPARE(m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0), nullptr);
+        QCOMPARE(m_htmlHelp(nullptr, nullptr, kHhCloseAll, 0), nullptr);
     }
 
     void unloadsCleanlyAndLoadsAgain() {
         QPointer<QWidget> window = display();
         pageOf(window)->setSource(QUrl(QStringLiteral("chm:/courbes.htm")));
-        m_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
+        m_htmlHelp(nullptr, nullptr, kHhCloseAll, 0);
         unload();
         QVERIFY2(dlopen(VIMORA_HELP_VIEWER_PATH, RTLD_NOW | RTLD_NOLOAD) == nullptr,
                  "nothing keeps it loaded");
@@ -387,8 +387,8 @@ private:
         m_htmlHelp = nullptr;
     }
 
-    QWidget* display(const QByteArray& file = VIMORA_HELP_FILE, WindowHandle owner = GetDesktopWindow()) {
-        return static_cast<QWidget*>(m_htmlHelp(owner, file.constData(), HH_DISPLAY_TOPIC, 0));
+    QWidget* display(const QByteArray& file = VIMORA_HELP_FILE, WindowHandle owner = desktopWindow()) {
+        return static_cast<QWidget*>(m_htmlHelp(owner, file.constData(), kHhDisplayTopic, 0));
     }
 
     void* m_library = nullptr;

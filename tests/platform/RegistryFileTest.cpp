@@ -1,8 +1,11 @@
 #include "RegistryFile.h"
+#include "Deadline.h"
 #include "Registry.h"
-#include "TestFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <optional>
@@ -122,35 +125,46 @@ TEST(RegistryFile, ReadsUnicodeExports) {
 class RegistryFileLocation : public testing::Test {
 protected:
     void TearDown() override { unsetenv("VIMORA_REGISTRY"); }
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
 };
 
 TEST_F(RegistryFileLocation, IsTheNamedFileWhenSet) {
     const std::string file = m_directory / "other registry.reg";
-    testfiles::writeFile(file, "REGEDIT4\n[HKEY_CLASSES_ROOT\\Vimora\\Test]\n@=\"named\"\n");
+    testcommon::writeFile(file, "REGEDIT4\n[HKEY_CLASSES_ROOT\\Vimora\\Test]\n@=\"named\"\n");
     setenv("VIMORA_REGISTRY", file.c_str(), 1);
-    EXPECT_EQ(vimora::platform::RegistryFilePath(), file);
-    EXPECT_EQ(vimora::platform::RegQueryString(vimora::platform::HKEY_CLASSES_ROOT, "vimora\\test", ""),
+    EXPECT_EQ(vimora::platform::registryFilePath(), file);
+    EXPECT_EQ(vimora::platform::readRegistryString(vimora::platform::kClassesRoot, "vimora\\test", ""),
               "named");
 }
 
 TEST_F(RegistryFileLocation, IsBesideTheExecutableOtherwise) {
     const std::string executable = std::filesystem::read_symlink("/proc/self/exe").string();
-    EXPECT_EQ(vimora::platform::RegistryFilePath(),
+    EXPECT_EQ(vimora::platform::registryFilePath(),
               executable.substr(0, executable.rfind('/')) + "/registry.reg");
 }
 
 TEST_F(RegistryFileLocation, GivesNothingWhenTheFileIsMissingOrTooLarge) {
     setenv("VIMORA_REGISTRY", (m_directory / "missing.reg").c_str(), 1);
-    EXPECT_EQ(vimora::platform::RegQueryString(vimora::platform::HKEY_CLASSES_ROOT, "Vimora\\Test", ""),
+    EXPECT_EQ(vimora::platform::readRegistryString(vimora::platform::kClassesRoot, "Vimora\\Test", ""),
               std::nullopt);
 
     const std::string large = m_directory / "large.reg";
-    testfiles::writeFile(large, "REGEDIT4\n[HKEY_CLASSES_ROOT\\Vimora\\Test]\n@=\"large\"\n" +
-                                    std::string(2 << 20, ';') + "\n");
+    testcommon::writeFile(large, "REGEDIT4\n[HKEY_CLASSES_ROOT\\Vimora\\Test]\n@=\"large\"\n" +
+                                     std::string(2 << 20, ';') + "\n");
     setenv("VIMORA_REGISTRY", large.c_str(), 1);
-    EXPECT_EQ(vimora::platform::RegQueryString(vimora::platform::HKEY_CLASSES_ROOT, "Vimora\\Test", ""),
+    EXPECT_EQ(vimora::platform::readRegistryString(vimora::platform::kClassesRoot, "Vimora\\Test", ""),
               std::nullopt);
+}
+
+// Reading a FIFO would wait for a writer forever: the registry is read without blocking, from a
+// regular file only.
+TEST_F(RegistryFileLocation, GivesNothingForAFifo) {
+    const std::string fifo = m_directory / "registry.reg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    setenv("VIMORA_REGISTRY", fifo.c_str(), 1);
+    EXPECT_TRUE(testcommon::trueWithin(10, [] {
+        return !vimora::platform::readRegistryString(vimora::platform::kClassesRoot, "Vimora\\Test", "");
+    }));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "FileVersion.h"
-#include "TestFiles.h"
-#include "hh_funcs.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +10,7 @@
 #include <vector>
 
 using vimora::platform::FileVersion;
-using namespace vimora::help;
+using vimora::platform::fileVersion;
 namespace fs = std::filesystem;
 
 namespace {
@@ -19,26 +18,19 @@ namespace {
 const std::string kFixtures = VIMORA_FIXTURES_DIR;
 
 std::vector<unsigned char> bytesOf(const std::string& path) {
-    const std::string text = testfiles::readFile(path);
+    const std::string text = testcommon::readFile(path);
     return {text.begin(), text.end()};
 }
 
 TEST(FileVersion, ReadsTheVersionResourceOfPeImages) {
-    const VersionNumbers pe64 = GetFileVersionNumbers(kFixtures + "/hhctrl-4.74.9273.0.dll");
-    EXPECT_EQ(pe64.version, (FileVersion{4, 74, 9273, 0}));
-    EXPECT_EQ(pe64.text, "4.74.9273.0");
-
-    const VersionNumbers pe32 = GetFileVersionNumbers(kFixtures + "/shdocvw-4.70.0.1158.dll");
-    EXPECT_EQ(pe32.version, (FileVersion{4, 70, 0, 1158}));
-    EXPECT_EQ(pe32.text, "4.70.0.1158");
+    EXPECT_EQ(fileVersion(kFixtures + "/hhctrl-4.74.9273.0.dll"), (FileVersion{4, 74, 9273, 0}));
+    EXPECT_EQ(fileVersion(kFixtures + "/shdocvw-4.70.0.1158.dll"), (FileVersion{4, 70, 0, 1158}));
 }
 
 TEST(FileVersion, IsEmptyWithoutAVersionRecord) {
     for (const std::string& path : {kFixtures + "/no-version.dll", kFixtures + "/version.rc", kFixtures,
                                     kFixtures + "/missing.dll", std::string()}) {
-        const VersionNumbers numbers = GetFileVersionNumbers(path);
-        EXPECT_EQ(numbers.text, "") << path;
-        EXPECT_EQ(numbers.version, FileVersion{}) << path;
+        EXPECT_EQ(fileVersion(path), std::nullopt) << path;
     }
 }
 
@@ -47,9 +39,9 @@ TEST(FileVersion, RejectsAWrongSignature) {
     const unsigned char signature[] = {0xBD, 0x04, 0xEF, 0xFE};
     const auto at = std::search(image.begin(), image.end(), std::begin(signature), std::end(signature));
     ASSERT_NE(at, image.end());
-    ASSERT_EQ(vimora::platform::ReadPeFileVersion(image), (FileVersion{4, 74, 9273, 0}));
+    ASSERT_EQ(vimora::platform::readPeFileVersion(image), (FileVersion{4, 74, 9273, 0}));
     *at = 0xBE;
-    EXPECT_EQ(vimora::platform::ReadPeFileVersion(image), std::nullopt);
+    EXPECT_EQ(vimora::platform::readPeFileVersion(image), std::nullopt);
 }
 
 // Cut anywhere, an image gives nothing until it holds the whole version record, and never reads
@@ -60,7 +52,7 @@ TEST(FileVersion, SurvivesTruncatedImages) {
     bool complete = false;
     for (std::size_t length = 0; length <= image.size(); ++length) {
         const std::vector<unsigned char> truncated(image.begin(), image.begin() + static_cast<long>(length));
-        const auto version = vimora::platform::ReadPeFileVersion(truncated);
+        const auto version = vimora::platform::readPeFileVersion(truncated);
         complete = complete || version.has_value();
         EXPECT_EQ(version, complete ? std::optional(expected) : std::nullopt) << "cut at " << length;
     }
@@ -69,24 +61,25 @@ TEST(FileVersion, SurvivesTruncatedImages) {
 
 class SharedObject : public testing::Test {
 protected:
-    std::string install(const std::string& name, const char* source = VIMORA_TEST_ENGINE) const {
+    // Any ELF file will do: this test program.
+    std::string install(const std::string& name, const char* source = "/proc/self/exe") const {
         const std::string path = m_directory / name;
         fs::copy_file(source, path);
         return path;
     }
-    testfiles::TemporaryDirectory m_directory;
+    testcommon::TemporaryDirectory m_directory;
 };
 
 TEST_F(SharedObject, TakesItsVersionFromTheResolvedFileName) {
     install("libengine.so.2.3.4");
     fs::create_symlink("libengine.so.2.3.4", m_directory / "libengine.so.2");
     fs::create_symlink("libengine.so.2", m_directory / "libengine.so");
-    EXPECT_EQ(GetFileVersionNumbers(m_directory / "libengine.so").text, "2.3.4.0");
-    EXPECT_EQ(GetFileVersionNumbers(install("libother.so.7")).text, "7.0.0.0");
-    EXPECT_EQ(GetFileVersionNumbers(install("libplain.so")).text, "");
+    EXPECT_EQ(fileVersion(m_directory / "libengine.so"), (FileVersion{2, 3, 4, 0}));
+    EXPECT_EQ(fileVersion(install("libother.so.7")), (FileVersion{7, 0, 0, 0}));
+    EXPECT_EQ(fileVersion(install("libplain.so")), std::nullopt);
 
-    testfiles::writeFile(m_directory / "notes.so.1.2", "not an ELF file\n");
-    EXPECT_EQ(GetFileVersionNumbers(m_directory / "notes.so.1.2").text, "");
+    testcommon::writeFile(m_directory / "notes.so.1.2", "not an ELF file\n");
+    EXPECT_EQ(fileVersion(m_directory / "notes.so.1.2"), std::nullopt);
 }
 
 struct NameCase {
@@ -98,7 +91,7 @@ struct NameCase {
 class SharedObjectName : public testing::TestWithParam<NameCase> {};
 
 TEST_P(SharedObjectName, GivesTheNumbersAfterSo) {
-    EXPECT_EQ(vimora::platform::ParseSharedObjectVersion(GetParam().fileName), GetParam().expected);
+    EXPECT_EQ(vimora::platform::parseSharedObjectVersion(GetParam().fileName), GetParam().expected);
 }
 
 const NameCase kNames[] = {

@@ -8,13 +8,13 @@
 #include <string>
 #include <string_view>
 
-// Real files in a fresh temporary directory per test.
-namespace testfiles {
+// Real files in a fresh temporary directory per test, removed with everything in it at its end.
+namespace testcommon {
 
 class TemporaryDirectory {
 public:
     TemporaryDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vimora-help-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "vimora-test-XXXXXX").string();
         m_path = mkdtemp(pattern.data());
     }
     ~TemporaryDirectory() {
@@ -49,4 +49,4 @@ inline std::set<std::string> namesIn(const std::filesystem::path& directory) {
     return names;
 }
 
-} // namespace testfiles
+} // namespace testcommon

@@ -14,11 +14,11 @@ using HtmlHelpFunction = WindowHandle (*)(WindowHandle owner, const char* file, 
                                           std::uintptr_t data);
 
 inline constexpr const char* kHtmlHelpEntryName = "HtmlHelpA";
-inline constexpr std::uint32_t HH_DISPLAY_TOPIC = 0;
-inline constexpr std::uint32_t HH_CLOSE_ALL = 18;
+inline constexpr std::uint32_t kHhDisplayTopic = 0;
+inline constexpr std::uint32_t kHhCloseAll = 18;
 
 /// The desktop as an owner: the viewer reads it as "no owner", so its window is top-level.
-inline WindowHandle GetDesktopWindow() {
+inline WindowHandle desktopWindow() {
     return reinterpret_cast<WindowHandle>(std::uintptr_t{1});
 }
 
