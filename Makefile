@@ -8,7 +8,7 @@ CMAKE_EXTRA_FLAGS ?=
 PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
             qt6-translations-l10n \
-            libgtest-dev libbenchmark-dev libchm-dev libmspack-dev fp-utils \
+            libgtest-dev libbenchmark-dev libmspack-dev fp-utils \
             xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra \
             dpkg-dev desktop-file-utils appstream lintian man-db groff-base \
             poppler-utils clang-tidy
