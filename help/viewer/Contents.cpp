@@ -4,6 +4,9 @@
 
 #include <QRegularExpression>
 
+#include <iterator>
+#include <utility>
+
 namespace vimora::help {
 
 namespace {
@@ -62,6 +65,17 @@ QString attribute(const QString& attributes, QLatin1String name) {
 
 } // namespace
 
+ContentsEntry::~ContentsEntry() {
+    // Every entry taken from the list leaves it childless, so its own destructor stops at once.
+    std::vector<ContentsEntry> pending = std::move(children);
+    while (!pending.empty()) {
+        ContentsEntry last = std::move(pending.back());
+        pending.pop_back();
+        std::move(last.children.begin(), last.children.end(), std::back_inserter(pending));
+        last.children.clear();
+    }
+}
+
 std::vector<ContentsEntry> parseContents(const QString& text) {
     static const QRegularExpression tag(QStringLiteral(R"re(<\s*(/?)\s*([A-Za-z]+)([^>]*)>)re"));
 
@@ -89,7 +103,7 @@ std::vector<ContentsEntry> parseContents(const QString& text) {
         } else if (name == QLatin1String("object")) {
             if (closing) {
                 if (inSitemap && (!entry.name.isEmpty() || !entry.topic.isEmpty()))
-                    levels.back()->push_back(std::move(entry));
+                    levels.back()->push_back(std::exchange(entry, {}));
                 inSitemap = false;
             } else {
                 inSitemap = attribute(attributes, QLatin1String("type"))
@@ -107,6 +121,28 @@ std::vector<ContentsEntry> parseContents(const QString& text) {
         }
     }
     return root;
+}
+
+std::optional<std::vector<ContentsEntry>> readContents(const ChmArchive& archive) {
+    if (archive.contentsFile().isEmpty())
+        return std::vector<ContentsEntry>{};
+    ReadFailure failure = ReadFailure::Missing;
+    const std::optional<QByteArray> file = archive.read(archive.contentsFile(), &failure);
+    if (!file && failure != ReadFailure::Missing)
+        return std::nullopt;
+    return file ? parseContents(decodeStoredText(*file)) : std::vector<ContentsEntry>{};
+}
+
+QUrl firstTopic(const ChmArchive& archive, const std::vector<ContentsEntry>& contents) {
+    if (archive.contains(objectPath(archive.defaultTopic())))
+        return archive.defaultTopic();
+    QUrl first;
+    walkContents(contents, [&](const ContentsEntry& entry, std::size_t) {
+        if (!entry.topic.isEmpty() && archive.contains(objectPath(entry.topic)))
+            first = entry.topic;
+        return first.isEmpty();
+    });
+    return first;
 }
 
 } // namespace vimora::help

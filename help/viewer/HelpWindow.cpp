@@ -9,6 +9,8 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace vimora::help {
 
 namespace {
@@ -19,38 +21,15 @@ bool sameTopic(const QUrl& a, const QUrl& b) {
     return objectPath(a).compare(objectPath(b), Qt::CaseInsensitive) == 0;
 }
 
-const ContentsEntry* firstPage(const std::vector<ContentsEntry>& entries, const ChmArchive& archive) {
-    for (const ContentsEntry& entry : entries) {
-        if (!entry.topic.isEmpty() && archive.contains(objectPath(entry.topic)))
-            return &entry;
-        if (const ContentsEntry* page = firstPage(entry.children, archive))
-            return page;
-    }
-    return nullptr;
-}
-
 } // namespace
 
-std::vector<ContentsEntry> readContents(const ChmArchive& archive) {
-    const std::optional<QByteArray> file = archive.read(archive.contentsFile());
-    return file ? parseContents(decodeStoredText(*file)) : std::vector<ContentsEntry>{};
-}
-
-QUrl firstTopic(const ChmArchive& archive, const std::vector<ContentsEntry>& contents) {
-    if (archive.contains(objectPath(archive.defaultTopic())))
-        return archive.defaultTopic();
-    const ContentsEntry* page = firstPage(contents, archive);
-    return page != nullptr ? page->topic : QUrl();
-}
-
-HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, const QString& fileKey,
-                       QWidget* owner)
+HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents,
+                       const QUrl& home, const QString& fileKey, QWidget* owner)
     : QMainWindow(owner, Qt::Window)
     , m_fileKey(fileKey) {
     setAttribute(Qt::WA_DeleteOnClose);
     // A help window never keeps the program running once its main window has closed.
     setAttribute(Qt::WA_QuitOnClose, false);
-    const std::vector<ContentsEntry> contents = readContents(*archive);
     const QString title = archive->title();
     setWindowTitle(title.isEmpty() ? fileKey.section(QLatin1Char('/'), -1) : title);
     setWindowIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
@@ -90,7 +69,7 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, co
     connect(m_browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
     connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
 
-    addContents(contents, nullptr);
+    addContents(contents);
     connect(m_contents, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { showContentsTopic(item); });
     connect(m_contents, &QTreeWidget::itemClicked, this,
@@ -102,16 +81,48 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, co
     m_browser->setSource(home);
 }
 
-void HelpWindow::addContents(const std::vector<ContentsEntry>& entries, QTreeWidgetItem* parent) {
-    for (const ContentsEntry& entry : entries) {
-        auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_contents);
+HelpWindow::~HelpWindow() {
+    // A tree item deletes its children recursively: detach the items from the view, then delete
+    // them children first and siblings in order, so that each one is childless and first in its
+    // parent's list when its turn comes.
+    std::vector<QTreeWidgetItem*> pending;
+    while (m_contents->topLevelItemCount() > 0)
+        pending.push_back(m_contents->takeTopLevelItem(0));
+    std::reverse(pending.begin(), pending.end());
+    std::vector<QTreeWidgetItem*> order;
+    while (!pending.empty()) {
+        QTreeWidgetItem* item = pending.back();
+        pending.pop_back();
+        order.push_back(item);
+        for (int i = 0; i < item->childCount(); ++i)
+            pending.push_back(item->child(i));
+    }
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        delete *it;
+}
+
+void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {
+    const QIcon book = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon page = style()->standardIcon(QStyle::SP_FileIcon);
+    // Built apart from the view, so that adding an item costs the same at any depth.
+    QList<QTreeWidgetItem*> topLevel;
+    std::vector<QTreeWidgetItem*> parents;
+    walkContents(contents, [&](const ContentsEntry& entry, std::size_t depth) {
+        auto* item = new QTreeWidgetItem;
         item->setText(0, entry.name);
         item->setData(0, kTopicRole, entry.topic);
-        item->setIcon(
-            0, style()->standardIcon(entry.children.empty() ? QStyle::SP_FileIcon : QStyle::SP_DirIcon));
-        addContents(entry.children, item);
-        item->setExpanded(parent == nullptr);
-    }
+        item->setIcon(0, entry.children.empty() ? page : book);
+        parents.resize(depth);
+        if (depth == 0)
+            topLevel.append(item);
+        else
+            parents.back()->addChild(item);
+        parents.push_back(item);
+        return true;
+    });
+    m_contents->addTopLevelItems(topLevel);
+    for (QTreeWidgetItem* item : std::as_const(topLevel))
+        item->setExpanded(true);
 }
 
 void HelpWindow::showContentsTopic(QTreeWidgetItem* item) {

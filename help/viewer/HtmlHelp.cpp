@@ -105,20 +105,22 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
         return nullptr;
     }
     std::unique_ptr<ChmArchive> archive = info.isFile() ? ChmArchive::open(encodedPath) : nullptr;
-    if (!archive) {
+    const std::optional<std::vector<ContentsEntry>> contents =
+        archive ? readContents(*archive) : std::nullopt;
+    if (!contents) {
         showError(parent, QStringLiteral("Le fichier d'aide %1 ne peut pas être lu : il est endommagé ou ce "
                                          "n'est pas un fichier d'aide compilé (.chm).")
                               .arg(quoted(info.filePath())));
         return nullptr;
     }
-    const QUrl home = firstTopic(*archive, readContents(*archive));
+    const QUrl home = firstTopic(*archive, *contents);
     if (home.isEmpty()) {
         showError(parent, QStringLiteral("Le fichier d'aide %1 ne contient aucune rubrique à afficher.")
                               .arg(quoted(info.filePath())));
         return nullptr;
     }
 
-    auto* window = new HelpWindow(std::move(archive), home, fileKey, parent);
+    auto* window = new HelpWindow(std::move(archive), *contents, home, fileKey, parent);
     openWindows.add(window);
     window->show();
     window->raise();
