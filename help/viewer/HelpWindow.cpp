@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -17,6 +18,10 @@ namespace {
 
 constexpr int kTopicRole = Qt::UserRole;
 
+// The tree view lays out and expands its items recursively: entries nested deeper are shown at
+// this level, after their ancestors, in the order of the file.
+constexpr std::size_t kDeepestLevel = 100;
+
 bool sameTopic(const QUrl& a, const QUrl& b) {
     return objectPath(a).compare(objectPath(b), Qt::CaseInsensitive) == 0;
 }
@@ -26,7 +31,8 @@ bool sameTopic(const QUrl& a, const QUrl& b) {
 HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents,
                        const QUrl& home, const QString& fileKey, QWidget* owner)
     : QMainWindow(owner, Qt::Window)
-    , m_fileKey(fileKey) {
+    , m_fileKey(fileKey)
+    , m_home(home) {
     setAttribute(Qt::WA_DeleteOnClose);
     // A help window never keeps the program running once its main window has closed.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -62,9 +68,8 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<Co
     forward->setObjectName(QStringLiteral("forward"));
     forward->setShortcut(QKeySequence::Forward);
     forward->setEnabled(false);
-    QAction* homeAction =
-        tools->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("Accueil"), m_browser,
-                         [this, home] { m_browser->setSource(home); });
+    QAction* homeAction = tools->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon),
+                                           QStringLiteral("Accueil"), m_browser, [this] { showHome(); });
     homeAction->setObjectName(QStringLiteral("home"));
     connect(m_browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
     connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
@@ -78,7 +83,11 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<Co
             [this](const QUrl& url) { selectContentsEntry(url); });
 
     resize(1040, 700);
-    m_browser->setSource(home);
+    showHome();
+}
+
+void HelpWindow::showHome() {
+    m_browser->setSource(m_home);
 }
 
 HelpWindow::~HelpWindow() {
@@ -107,11 +116,14 @@ void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {
     // Built apart from the view, so that adding an item costs the same at any depth.
     QList<QTreeWidgetItem*> topLevel;
     std::vector<QTreeWidgetItem*> parents;
+    bool flattened = false;
     walkContents(contents, [&](const ContentsEntry& entry, std::size_t depth) {
         auto* item = new QTreeWidgetItem;
         item->setText(0, entry.name);
         item->setData(0, kTopicRole, entry.topic);
         item->setIcon(0, entry.children.empty() ? page : book);
+        flattened |= depth >= kDeepestLevel;
+        depth = std::min(depth, kDeepestLevel - 1);
         parents.resize(depth);
         if (depth == 0)
             topLevel.append(item);
@@ -123,6 +135,11 @@ void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {
     m_contents->addTopLevelItems(topLevel);
     for (QTreeWidgetItem* item : std::as_const(topLevel))
         item->setExpanded(true);
+    if (flattened)
+        statusBar()->showMessage(
+            QStringLiteral("Le sommaire compte plus de %1 niveaux imbriqués : les rubriques "
+                           "plus profondes sont présentées au %1e niveau.")
+                .arg(kDeepestLevel));
 }
 
 void HelpWindow::showContentsTopic(QTreeWidgetItem* item) {

@@ -31,12 +31,16 @@ public:
     /// The help file this window shows, as the engine identifies it.
     const QString& fileKey() const { return m_fileKey; }
 
+    /// Shows the topic the window opened on.
+    void showHome();
+
 private:
     void addContents(const std::vector<ContentsEntry>& contents);
     void showContentsTopic(QTreeWidgetItem* item);
     void selectContentsEntry(const QUrl& url);
 
     QString m_fileKey;
+    QUrl m_home;
     HelpBrowser* m_browser;
     QTreeWidget* m_contents;
     bool m_selectingEntry = false;

@@ -90,7 +90,9 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
     const QFileInfo info(QFile::decodeName(encodedPath));
     const QString fileKey = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
 
+    // Asked again, the open window shows its first topic again, wherever the user left it.
     if (HelpWindow* window = openWindows.find(fileKey)) {
+        window->showHome();
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
         window->show();
         window->raise();
