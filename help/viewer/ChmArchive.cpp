@@ -21,7 +21,7 @@ constexpr quint16 kTitleCode = 3;
 
 // libmspack never needs more at once than a directory chunk or its decompression window; a
 // larger request comes from a damaged file.
-constexpr std::size_t kLargestAllocation = 16 * 1024 * 1024;
+constexpr std::size_t kLargestAllocation = std::size_t{16} * 1024 * 1024;
 
 // An extracted object, filled by libmspack through the file handle that names it.
 struct Sink {
@@ -41,7 +41,7 @@ MemoryFile* memoryFile(mspack_file* file) {
     return static_cast<MemoryFile*>(file);
 }
 
-mspack_file* openFile(mspack_system*, const char* name, int mode) {
+mspack_file* openFile(mspack_system* /*system*/, const char* name, int mode) {
     if (mode == MSPACK_SYS_OPEN_READ)
         return new MemoryFile{{}, reinterpret_cast<const QByteArray*>(name), nullptr, 0};
     if (mode == MSPACK_SYS_OPEN_WRITE)
@@ -92,9 +92,9 @@ off_t tellFile(mspack_file* file) {
 }
 
 // libmspack's warnings are for a person at a terminal; the viewer reports failures itself.
-void ignoreMessage(mspack_file*, const char*, ...) {}
+void ignoreMessage(mspack_file* /*file*/, const char* /*format*/, ...) {}
 
-void* allocate(mspack_system*, std::size_t bytes) {
+void* allocate(mspack_system* /*system*/, std::size_t bytes) {
     return bytes <= kLargestAllocation ? std::malloc(bytes) : nullptr;
 }
 

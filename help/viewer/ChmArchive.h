@@ -37,9 +37,9 @@ enum class ReadFailure { Missing, TooLarge, Damaged };
 class ChmArchive {
 public:
     /// Objects larger than this are not help pages: a damaged file cannot exhaust memory.
-    static constexpr qint64 kLargestObject = 64 * 1024 * 1024;
+    static constexpr qint64 kLargestObject = qint64{64} * 1024 * 1024;
     /// Larger files are not read at all.
-    static constexpr qint64 kLargestFile = 256 * 1024 * 1024;
+    static constexpr qint64 kLargestFile = qint64{256} * 1024 * 1024;
 
     /// Opens the file; null when it cannot be read, is not a compiled help file, or its
     /// system record is damaged.

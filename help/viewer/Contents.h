@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <ranges>
 #include <utility>
 #include <vector>
 
@@ -35,8 +36,8 @@ struct ContentsEntry {
 template <typename Visit> void walkContents(const std::vector<ContentsEntry>& contents, Visit visit) {
     std::vector<std::pair<const ContentsEntry*, std::size_t>> pending;
     const auto push = [&pending](const std::vector<ContentsEntry>& entries, std::size_t depth) {
-        for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-            pending.emplace_back(&*it, depth);
+        for (const ContentsEntry& entry : std::views::reverse(entries))
+            pending.emplace_back(&entry, depth);
     };
     push(contents, 0);
     while (!pending.empty()) {

@@ -19,7 +19,8 @@ QString unreadableTopicPage(const QString& path, ReadFailure failure) {
     case ReadFailure::TooLarge:
         title = QStringLiteral("Rubrique trop volumineuse");
         text = QStringLiteral("La rubrique %1 est trop volumineuse pour être affichée : elle dépasse %2 Mo.")
-                   .arg(QStringLiteral("%1"), QString::number(ChmArchive::kLargestObject / (1024 * 1024)));
+                   .arg(QStringLiteral("%1"),
+                        QString::number(ChmArchive::kLargestObject / (qint64{1024} * 1024)));
         break;
     case ReadFailure::Damaged:
         title = QStringLiteral("Rubrique illisible");

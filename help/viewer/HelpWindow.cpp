@@ -11,6 +11,8 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <ranges>
+#include <utility>
 
 namespace vimora::help {
 
@@ -29,15 +31,15 @@ bool sameTopic(const QUrl& a, const QUrl& b) {
 } // namespace
 
 HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents,
-                       const QUrl& home, const QString& fileKey, QWidget* owner)
+                       QUrl home, QString fileKey, QWidget* owner)
     : QMainWindow(owner, Qt::Window)
-    , m_fileKey(fileKey)
-    , m_home(home) {
+    , m_fileKey(std::move(fileKey))
+    , m_home(std::move(home)) {
     setAttribute(Qt::WA_DeleteOnClose);
     // A help window never keeps the program running once its main window has closed.
     setAttribute(Qt::WA_QuitOnClose, false);
     const QString title = archive->title();
-    setWindowTitle(title.isEmpty() ? fileKey.section(QLatin1Char('/'), -1) : title);
+    setWindowTitle(title.isEmpty() ? m_fileKey.section(QLatin1Char('/'), -1) : title);
     setWindowIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
 
     auto* splitter = new QSplitter(this);
@@ -106,8 +108,8 @@ HelpWindow::~HelpWindow() {
         for (int i = 0; i < item->childCount(); ++i)
             pending.push_back(item->child(i));
     }
-    for (auto it = order.rbegin(); it != order.rend(); ++it)
-        delete *it;
+    for (QTreeWidgetItem* item : std::views::reverse(order))
+        delete item;
 }
 
 void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {

@@ -22,8 +22,8 @@ class HelpWindow : public QMainWindow {
 public:
     /// A top-level window when owner is null, else a window of its own that the owner keeps
     /// in front of it.
-    HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents,
-               const QUrl& home, const QString& fileKey, QWidget* owner);
+    HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents, QUrl home,
+               QString fileKey, QWidget* owner);
     ~HelpWindow() override;
     HelpWindow(const HelpWindow&) = delete;
     HelpWindow& operator=(const HelpWindow&) = delete;

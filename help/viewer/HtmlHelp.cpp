@@ -37,7 +37,7 @@ public:
     HelpWindow* find(const QString& fileKey) const {
         for (const QPointer<HelpWindow>& window : m_windows) {
             // A closed window is only waiting for its deferred deletion.
-            if (window && !window->isHidden() && window->fileKey() == fileKey)
+            if (!window.isNull() && !window->isHidden() && window->fileKey() == fileKey)
                 return window;
         }
         return nullptr;
@@ -135,7 +135,7 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
 } // namespace vimora::help
 
 extern "C" __attribute__((visibility("default"))) WindowHandle
-HtmlHelpA(WindowHandle owner, const char* file, std::uint32_t command, std::uintptr_t) {
+HtmlHelpA(WindowHandle owner, const char* file, std::uint32_t command, std::uintptr_t /*data*/) {
     // Widgets need the program's QApplication and its thread.
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr ||
         QThread::currentThread() != QCoreApplication::instance()->thread())
