@@ -3,9 +3,10 @@
 #include <QString>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <optional>
-#include <ranges>
 #include <utility>
 #include <vector>
 
@@ -36,8 +37,10 @@ struct ContentsEntry {
 template <typename Visit> void walkContents(const std::vector<ContentsEntry>& contents, Visit visit) {
     std::vector<std::pair<const ContentsEntry*, std::size_t>> pending;
     const auto push = [&pending](const std::vector<ContentsEntry>& entries, std::size_t depth) {
-        for (const ContentsEntry& entry : std::views::reverse(entries))
-            pending.emplace_back(&entry, depth);
+        std::transform(entries.rbegin(), entries.rend(), std::back_inserter(pending),
+                       [depth](const ContentsEntry& entry) {
+                           return std::pair{&entry, depth};
+                       });
     };
     push(contents, 0);
     while (!pending.empty()) {

@@ -11,7 +11,6 @@
 #include <QTreeWidget>
 
 #include <algorithm>
-#include <ranges>
 #include <utility>
 
 namespace vimora::help {
@@ -93,13 +92,12 @@ void HelpWindow::showHome() {
 }
 
 HelpWindow::~HelpWindow() {
-    // A tree item deletes its children recursively: detach the items from the view, then delete
-    // them children first and siblings in order, so that each one is childless and first in its
-    // parent's list when its turn comes.
+    // A tree item deletes its children recursively: detach the items from the view, list them
+    // parents first, then delete them from the end of that list, so that each one is childless
+    // and first in its parent's list when its turn comes.
     std::vector<QTreeWidgetItem*> pending;
     while (m_contents->topLevelItemCount() > 0)
         pending.push_back(m_contents->takeTopLevelItem(0));
-    std::reverse(pending.begin(), pending.end());
     std::vector<QTreeWidgetItem*> order;
     while (!pending.empty()) {
         QTreeWidgetItem* item = pending.back();
@@ -108,8 +106,8 @@ HelpWindow::~HelpWindow() {
         for (int i = 0; i < item->childCount(); ++i)
             pending.push_back(item->child(i));
     }
-    for (QTreeWidgetItem* item : std::views::reverse(order))
-        delete item;
+    for (std::size_t i = order.size(); i-- > 0;)
+        delete order[i];
 }
 
 void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {
