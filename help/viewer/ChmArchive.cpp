@@ -6,6 +6,7 @@
 
 #include <mspack.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>

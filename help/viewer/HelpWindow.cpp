@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -135,11 +136,16 @@ void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {
     m_contents->addTopLevelItems(topLevel);
     for (QTreeWidgetItem* item : std::as_const(topLevel))
         item->setExpanded(true);
-    if (flattened)
-        statusBar()->showMessage(
-            QStringLiteral("Le sommaire compte plus de %1 niveaux imbriqués : les rubriques "
-                           "plus profondes sont présentées au %1e niveau.")
-                .arg(kDeepestLevel));
+    if (flattened) {
+        // A widget rather than a message, which the status tips of the tool bar would replace.
+        auto* note =
+            new QLabel(QStringLiteral("Le sommaire compte plus de %1 niveaux imbriqués : les rubriques "
+                                      "plus profondes sont présentées au %1e niveau.")
+                           .arg(kDeepestLevel),
+                       this);
+        note->setObjectName(QStringLiteral("contentsNote"));
+        statusBar()->addWidget(note, 1);
+    }
 }
 
 void HelpWindow::showContentsTopic(QTreeWidgetItem* item) {
