@@ -8,10 +8,10 @@ CMAKE_EXTRA_FLAGS ?=
 PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
             qt6-translations-l10n \
-            libgtest-dev libbenchmark-dev libchm-dev libmspack-dev fp-utils \
+            libgtest-dev libbenchmark-dev libmspack-dev fp-utils \
             xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra \
             dpkg-dev desktop-file-utils appstream lintian man-db groff-base \
-            poppler-utils clang-tidy openbox
+            poppler-utils clang-tidy clang libclang-rt-14-dev openbox
 
 .PHONY: all deps build run test bench check-asan clean
 
@@ -56,20 +56,24 @@ check-asan: deps
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR)
 
-# Fuzzing of the batch command's CSV reader and of the measure conversion (clang, libFuzzer,
+# Fuzzing of the batch command's CSV reader, of the measure conversion and of the help viewer's
+# reading of help files, seeded with the help file built in $(BUILD_DIR) (clang, libFuzzer,
 # AddressSanitizer, UndefinedBehaviorSanitizer); not part of `make test`.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 120
 
 .PHONY: fuzz
-fuzz: deps
+fuzz: build
 	cmake -S tests/fuzz -B $(FUZZ_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(FUZZ_DIR) --target fuzz_csv fuzz_measure
-	mkdir -p $(FUZZ_DIR)/corpus/csv $(FUZZ_DIR)/corpus/measure
+	cmake --build $(FUZZ_DIR) --target fuzz_csv fuzz_measure fuzz_help
+	mkdir -p $(FUZZ_DIR)/corpus/csv $(FUZZ_DIR)/corpus/measure $(FUZZ_DIR)/corpus/help $(FUZZ_DIR)/seeds/help
+	cp $(BUILD_DIR)/app/VimoraXP.chm help/content/VimoraXP.hhc $(FUZZ_DIR)/seeds/help/
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_csv \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/csv $(CURDIR)/tests/fuzz/seeds/csv
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_measure \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/measure $(CURDIR)/tests/fuzz/seeds/measure
+	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_help \
+	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=262144 corpus/help seeds/help
 
 # The Debian package, built by CPack in $(BUILD_DIR); install it with
 # apt-get install ./$(BUILD_DIR)/vimora_*.deb

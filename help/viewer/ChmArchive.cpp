@@ -1,20 +1,111 @@
 #include "ChmArchive.h"
 
-#include <chm_lib.h>
-
+#include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
+
+#include <mspack.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
 
 namespace vimora::help {
 
 namespace {
 
-// Larger objects are not help pages; refusing them keeps a damaged file from exhausting memory.
-constexpr LONGUINT64 kLargestObject = 64 * 1024 * 1024;
-
 // Entry codes of the "#SYSTEM" record written by help compilers.
 constexpr quint16 kContentsFileCode = 0;
 constexpr quint16 kDefaultTopicCode = 2;
 constexpr quint16 kTitleCode = 3;
+
+// libmspack never needs more at once than a directory chunk or its decompression window; a
+// larger request comes from a damaged file.
+constexpr std::size_t kLargestAllocation = std::size_t{16} * 1024 * 1024;
+
+// An extracted object, filled by libmspack through the file handle that names it.
+struct Sink {
+    QByteArray bytes;
+    qsizetype capacity = 0;
+};
+
+// libmspack names files with opaque strings that only this system interprets: for reading, a
+// pointer to the archive's bytes; for writing, a pointer to a Sink.
+struct MemoryFile : mspack_file {
+    const QByteArray* source = nullptr;
+    Sink* sink = nullptr;
+    qint64 position = 0;
+};
+
+MemoryFile* memoryFile(mspack_file* file) {
+    return static_cast<MemoryFile*>(file);
+}
+
+mspack_file* openFile(mspack_system* /*system*/, const char* name, int mode) {
+    if (mode == MSPACK_SYS_OPEN_READ)
+        return new MemoryFile{{}, reinterpret_cast<const QByteArray*>(name), nullptr, 0};
+    if (mode == MSPACK_SYS_OPEN_WRITE)
+        return new MemoryFile{{}, nullptr, reinterpret_cast<Sink*>(const_cast<char*>(name)), 0};
+    return nullptr;
+}
+
+void closeFile(mspack_file* file) {
+    delete memoryFile(file);
+}
+
+int readFile(mspack_file* handle, void* buffer, int bytes) {
+    MemoryFile* file = memoryFile(handle);
+    if (file->source == nullptr || bytes < 0)
+        return -1;
+    const qint64 count = std::min<qint64>(bytes, file->source->size() - file->position);
+    std::memcpy(buffer, file->source->constData() + file->position, static_cast<std::size_t>(count));
+    file->position += count;
+    return static_cast<int>(count);
+}
+
+int writeFile(mspack_file* handle, void* buffer, int bytes) {
+    Sink* sink = memoryFile(handle)->sink;
+    if (sink == nullptr || bytes < 0 || bytes > sink->capacity - sink->bytes.size())
+        return -1;
+    sink->bytes.append(static_cast<const char*>(buffer), bytes);
+    return bytes;
+}
+
+int seekFile(mspack_file* handle, off_t offset, int mode) {
+    MemoryFile* file = memoryFile(handle);
+    const qint64 size = file->source != nullptr ? file->source->size() : file->sink->bytes.size();
+    qint64 base = 0;
+    if (mode == MSPACK_SYS_SEEK_CUR)
+        base = file->position;
+    else if (mode == MSPACK_SYS_SEEK_END)
+        base = size;
+    else if (mode != MSPACK_SYS_SEEK_START)
+        return -1;
+    if (offset < -base || offset > size - base)
+        return -1;
+    file->position = base + offset;
+    return 0;
+}
+
+off_t tellFile(mspack_file* file) {
+    return memoryFile(file)->position;
+}
+
+// libmspack's warnings are for a person at a terminal; the viewer reports failures itself.
+void ignoreMessage(mspack_file* /*file*/, const char* /*format*/, ...) {}
+
+void* allocate(mspack_system* /*system*/, std::size_t bytes) {
+    return bytes <= kLargestAllocation ? std::malloc(bytes) : nullptr;
+}
+
+void release(void* memory) {
+    std::free(memory);
+}
+
+void copyMemory(void* from, void* to, std::size_t bytes) {
+    std::memcpy(to, from, bytes);
+}
 
 quint16 readWord(const QByteArray& bytes, qsizetype at) {
     return static_cast<quint16>(static_cast<unsigned char>(bytes[at]) |
@@ -53,48 +144,92 @@ QString decodeStoredText(const QByteArray& bytes) {
     return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
+struct ChmArchive::Library {
+    mspack_system system{openFile,      closeFile, readFile, writeFile,  seekFile, tellFile,
+                         ignoreMessage, allocate,  release,  copyMemory, nullptr};
+    mschm_decompressor* decompressor = nullptr;
+    mschmd_header* header = nullptr;
+
+    Library() = default;
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+    ~Library() {
+        if (header != nullptr)
+            decompressor->close(decompressor, header);
+        if (decompressor != nullptr)
+            mspack_destroy_chm_decompressor(decompressor);
+    }
+};
+
 std::unique_ptr<ChmArchive> ChmArchive::open(const QByteArray& path) {
-    chmFile* file = chm_open(path.constData());
-    if (file == nullptr)
+    QFile file(QFile::decodeName(path));
+    if (!QFileInfo(file).isFile() || file.size() > kLargestFile || !file.open(QIODevice::ReadOnly))
         return nullptr;
-    std::unique_ptr<ChmArchive> archive(new ChmArchive(file));
-    archive->readSystemRecord();
+    return fromBytes(file.read(kLargestFile));
+}
+
+std::unique_ptr<ChmArchive> ChmArchive::fromBytes(QByteArray bytes) {
+    int selfTest = MSPACK_ERR_OK;
+    MSPACK_SYS_SELFTEST(selfTest);
+    if (selfTest != MSPACK_ERR_OK)
+        return nullptr;
+    std::unique_ptr<ChmArchive> archive(new ChmArchive(std::move(bytes)));
+    Library& library = *archive->m_library;
+    library.decompressor = mspack_create_chm_decompressor(&library.system);
+    if (library.decompressor == nullptr)
+        return nullptr;
+    library.header =
+        library.decompressor->open(library.decompressor, reinterpret_cast<const char*>(&archive->m_bytes));
+    if (library.header == nullptr)
+        return nullptr;
+    for (mschmd_file* object = library.header->files; object != nullptr; object = object->next) {
+        const QString key = QString::fromUtf8(object->filename).toLower();
+        if (!archive->m_objects.contains(key))
+            archive->m_objects.insert(key, object);
+    }
+    if (!archive->readSystemRecord())
+        return nullptr;
     return archive;
 }
 
-ChmArchive::ChmArchive(chmFile* file)
-    : m_file(file) {}
+ChmArchive::ChmArchive(QByteArray bytes)
+    : m_bytes(std::move(bytes))
+    , m_library(std::make_unique<Library>()) {}
 
-ChmArchive::~ChmArchive() {
-    chm_close(m_file);
-}
+ChmArchive::~ChmArchive() = default;
 
 bool ChmArchive::contains(const QString& path) const {
-    chmUnitInfo unit{};
-    return !path.isEmpty() &&
-           chm_resolve_object(m_file, path.toUtf8().constData(), &unit) == CHM_RESOLVE_SUCCESS;
+    return m_objects.contains(path.toLower());
 }
 
-std::optional<QByteArray> ChmArchive::read(const QString& path) const {
-    chmUnitInfo unit{};
-    if (path.isEmpty() || chm_resolve_object(m_file, path.toUtf8().constData(), &unit) != CHM_RESOLVE_SUCCESS)
+std::optional<QByteArray> ChmArchive::read(const QString& path, ReadFailure* failure) const {
+    const auto fail = [failure](ReadFailure why) {
+        if (failure != nullptr)
+            *failure = why;
         return std::nullopt;
-    if (unit.length > kLargestObject)
-        return std::nullopt;
-    QByteArray bytes(static_cast<qsizetype>(unit.length), Qt::Uninitialized);
-    if (unit.length == 0)
-        return bytes;
-    const LONGINT64 got = chm_retrieve_object(m_file, &unit, reinterpret_cast<unsigned char*>(bytes.data()),
-                                              0, static_cast<LONGINT64>(unit.length));
-    if (got != static_cast<LONGINT64>(unit.length))
-        return std::nullopt;
-    return bytes;
+    };
+    mschmd_file* object = m_objects.value(path.toLower());
+    if (object == nullptr)
+        return fail(ReadFailure::Missing);
+    if (object->length < 0)
+        return fail(ReadFailure::Damaged);
+    if (object->length > kLargestObject)
+        return fail(ReadFailure::TooLarge);
+    Sink sink;
+    sink.capacity = static_cast<qsizetype>(object->length);
+    sink.bytes.reserve(sink.capacity);
+    mschm_decompressor* decompressor = m_library->decompressor;
+    if (decompressor->extract(decompressor, object, reinterpret_cast<const char*>(&sink)) != MSPACK_ERR_OK ||
+        sink.bytes.size() != sink.capacity)
+        return fail(ReadFailure::Damaged);
+    return std::move(sink.bytes);
 }
 
-void ChmArchive::readSystemRecord() {
-    const std::optional<QByteArray> record = read(QStringLiteral("/#SYSTEM"));
+bool ChmArchive::readSystemRecord() {
+    ReadFailure failure = ReadFailure::Missing;
+    const std::optional<QByteArray> record = read(QStringLiteral("/#SYSTEM"), &failure);
     if (!record)
-        return;
+        return failure == ReadFailure::Missing;
     // A 32-bit version, then entries of a 16-bit code, a 16-bit length and that many bytes.
     qsizetype at = 4;
     while (at + 4 <= record->size()) {
@@ -122,6 +257,7 @@ void ChmArchive::readSystemRecord() {
             break;
         }
     }
+    return true;
 }
 
 } // namespace vimora::help

@@ -4,6 +4,9 @@
 
 #include <QRegularExpression>
 
+#include <iterator>
+#include <utility>
+
 namespace vimora::help {
 
 namespace {
@@ -62,51 +65,106 @@ QString attribute(const QString& attributes, QLatin1String name) {
 
 } // namespace
 
-std::vector<ContentsEntry> parseContents(const QString& text) {
-    static const QRegularExpression tag(QStringLiteral(R"re(<\s*(/?)\s*([A-Za-z]+)([^>]*)>)re"));
+ContentsEntry::~ContentsEntry() {
+    // Every entry taken from the list leaves it childless, so its own destructor stops at once.
+    std::vector<ContentsEntry> pending = std::move(children);
+    while (!pending.empty()) {
+        ContentsEntry last = std::move(pending.back());
+        pending.pop_back();
+        std::move(last.children.begin(), last.children.end(), std::back_inserter(pending));
+        last.children.clear();
+    }
+}
 
-    std::vector<ContentsEntry> root;
+namespace {
+
+// Reads the tags of a contents file one at a time.
+class ContentsParser {
+public:
+    void list(bool closing) {
+        if (closing) {
+            if (m_levels.size() > 1)
+                m_levels.pop_back();
+            return;
+        }
+        std::vector<ContentsEntry>* level = m_levels.back();
+        m_levels.push_back(level->empty() ? level : &level->back().children);
+    }
+
+    void object(bool closing, const QString& attributes) {
+        if (closing) {
+            if (m_inSitemap && (!m_entry.name.isEmpty() || !m_entry.topic.isEmpty()))
+                m_levels.back()->push_back(std::exchange(m_entry, {}));
+            m_inSitemap = false;
+            return;
+        }
+        m_inSitemap = attribute(attributes, QLatin1String("type"))
+                          .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0;
+        m_entry = ContentsEntry{};
+    }
+
+    void param(const QString& attributes) {
+        if (!m_inSitemap)
+            return;
+        const QString param = attribute(attributes, QLatin1String("name"));
+        const QString value = attribute(attributes, QLatin1String("value"));
+        if (param.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0)
+            m_entry.name = value.trimmed();
+        else if (param.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 &&
+                 !value.trimmed().isEmpty())
+            m_entry.topic = topicUrl(value);
+    }
+
+    std::vector<ContentsEntry> take() { return std::move(m_root); }
+
+private:
+    std::vector<ContentsEntry> m_root;
     // The lists being filled, outermost first. The first <UL> fills the root; a later one fills
     // the children of the entry just read at the current level.
-    std::vector<std::vector<ContentsEntry>*> levels{&root};
-    bool inSitemap = false;
-    ContentsEntry entry;
+    std::vector<std::vector<ContentsEntry>*> m_levels{&m_root};
+    bool m_inSitemap = false;
+    ContentsEntry m_entry;
+};
 
+} // namespace
+
+std::vector<ContentsEntry> parseContents(const QString& text) {
+    static const QRegularExpression tag(QStringLiteral(R"re(<\s*(/?)\s*([A-Za-z]+)([^>]*)>)re"));
+    ContentsParser parser;
     for (auto it = tag.globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
         const bool closing = !match.captured(1).isEmpty();
         const QString name = match.captured(2).toLower();
-        const QString attributes = match.captured(3);
-
-        if (name == QLatin1String("ul")) {
-            if (closing) {
-                if (levels.size() > 1)
-                    levels.pop_back();
-            } else {
-                std::vector<ContentsEntry>* level = levels.back();
-                levels.push_back(level->empty() ? level : &level->back().children);
-            }
-        } else if (name == QLatin1String("object")) {
-            if (closing) {
-                if (inSitemap && (!entry.name.isEmpty() || !entry.topic.isEmpty()))
-                    levels.back()->push_back(std::move(entry));
-                inSitemap = false;
-            } else {
-                inSitemap = attribute(attributes, QLatin1String("type"))
-                                .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0;
-                entry = ContentsEntry{};
-            }
-        } else if (name == QLatin1String("param") && inSitemap) {
-            const QString param = attribute(attributes, QLatin1String("name"));
-            const QString value = attribute(attributes, QLatin1String("value"));
-            if (param.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0)
-                entry.name = value.trimmed();
-            else if (param.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 &&
-                     !value.trimmed().isEmpty())
-                entry.topic = topicUrl(value);
-        }
+        if (name == QLatin1String("ul"))
+            parser.list(closing);
+        else if (name == QLatin1String("object"))
+            parser.object(closing, match.captured(3));
+        else if (name == QLatin1String("param"))
+            parser.param(match.captured(3));
     }
-    return root;
+    return parser.take();
+}
+
+std::optional<std::vector<ContentsEntry>> readContents(const ChmArchive& archive) {
+    if (archive.contentsFile().isEmpty())
+        return std::vector<ContentsEntry>{};
+    ReadFailure failure = ReadFailure::Missing;
+    const std::optional<QByteArray> file = archive.read(archive.contentsFile(), &failure);
+    if (!file && failure != ReadFailure::Missing)
+        return std::nullopt;
+    return file ? parseContents(decodeStoredText(*file)) : std::vector<ContentsEntry>{};
+}
+
+QUrl firstTopic(const ChmArchive& archive, const std::vector<ContentsEntry>& contents) {
+    if (archive.contains(objectPath(archive.defaultTopic())))
+        return archive.defaultTopic();
+    QUrl first;
+    walkContents(contents, [&](const ContentsEntry& entry, std::size_t) {
+        if (!entry.topic.isEmpty() && archive.contains(objectPath(entry.topic)))
+            first = entry.topic;
+        return first.isEmpty();
+    });
+    return first;
 }
 
 } // namespace vimora::help

@@ -7,12 +7,28 @@ namespace vimora::help {
 
 namespace {
 
-QString missingTopicPage(const QString& path) {
-    return QStringLiteral("<html><head><title>Rubrique introuvable</title></head><body>"
-                          "<h1>Rubrique introuvable</h1>"
-                          "<p>La rubrique «\u00A0%1\u00A0» ne se trouve pas dans ce fichier d'aide.</p>"
-                          "</body></html>")
-        .arg(path.toHtmlEscaped());
+// The page shown in place of a topic that cannot be read, saying why.
+QString unreadableTopicPage(const QString& path, ReadFailure failure) {
+    QString title;
+    QString text;
+    switch (failure) {
+    case ReadFailure::Missing:
+        title = QStringLiteral("Rubrique introuvable");
+        text = QStringLiteral("La rubrique %1 ne se trouve pas dans ce fichier d'aide.");
+        break;
+    case ReadFailure::TooLarge:
+        title = QStringLiteral("Rubrique trop volumineuse");
+        text = QStringLiteral("La rubrique %1 est trop volumineuse pour être affichée : elle dépasse %2 Mo.")
+                   .arg(QStringLiteral("%1"),
+                        QString::number(ChmArchive::kLargestObject / (qint64{1024} * 1024)));
+        break;
+    case ReadFailure::Damaged:
+        title = QStringLiteral("Rubrique illisible");
+        text = QStringLiteral("La rubrique %1 ne peut pas être lue : ce fichier d'aide est endommagé.");
+        break;
+    }
+    return QStringLiteral("<html><head><title>%1</title></head><body><h1>%1</h1><p>%2</p></body></html>")
+        .arg(title, text.arg(QStringLiteral("«\u00A0%1\u00A0»").arg(path.toHtmlEscaped())));
 }
 
 } // namespace
@@ -31,10 +47,11 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
     const QString path = objectPath(url);
     if (path.isEmpty())
         return {};
-    if (std::optional<QByteArray> bytes = m_archive->read(path))
+    ReadFailure failure = ReadFailure::Missing;
+    if (std::optional<QByteArray> bytes = m_archive->read(path, &failure))
         return *bytes;
     if (type == QTextDocument::HtmlResource)
-        return missingTopicPage(path);
+        return unreadableTopicPage(path, failure);
     return {};
 }
 

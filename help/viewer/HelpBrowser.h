@@ -11,6 +11,8 @@ namespace vimora::help {
 /// Shows the pages of one compiled help file: pages, style sheets and images come from the
 /// file, links between pages stay inside it, and links to the web open in the user's browser.
 class HelpBrowser : public QTextBrowser {
+    Q_OBJECT
+
 public:
     HelpBrowser(std::unique_ptr<ChmArchive> archive, QWidget* parent);
 

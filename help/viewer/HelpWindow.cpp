@@ -4,10 +4,15 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QTreeWidget>
+
+#include <algorithm>
+#include <utility>
 
 namespace vimora::help {
 
@@ -15,44 +20,26 @@ namespace {
 
 constexpr int kTopicRole = Qt::UserRole;
 
+// The tree view lays out and expands its items recursively: entries nested deeper are shown at
+// this level, after their ancestors, in the order of the file.
+constexpr std::size_t kDeepestLevel = 100;
+
 bool sameTopic(const QUrl& a, const QUrl& b) {
     return objectPath(a).compare(objectPath(b), Qt::CaseInsensitive) == 0;
 }
 
-const ContentsEntry* firstPage(const std::vector<ContentsEntry>& entries, const ChmArchive& archive) {
-    for (const ContentsEntry& entry : entries) {
-        if (!entry.topic.isEmpty() && archive.contains(objectPath(entry.topic)))
-            return &entry;
-        if (const ContentsEntry* page = firstPage(entry.children, archive))
-            return page;
-    }
-    return nullptr;
-}
-
 } // namespace
 
-std::vector<ContentsEntry> readContents(const ChmArchive& archive) {
-    const std::optional<QByteArray> file = archive.read(archive.contentsFile());
-    return file ? parseContents(decodeStoredText(*file)) : std::vector<ContentsEntry>{};
-}
-
-QUrl firstTopic(const ChmArchive& archive, const std::vector<ContentsEntry>& contents) {
-    if (archive.contains(objectPath(archive.defaultTopic())))
-        return archive.defaultTopic();
-    const ContentsEntry* page = firstPage(contents, archive);
-    return page != nullptr ? page->topic : QUrl();
-}
-
-HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, const QString& fileKey,
-                       QWidget* owner)
+HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents,
+                       QUrl home, QString fileKey, QWidget* owner)
     : QMainWindow(owner, Qt::Window)
-    , m_fileKey(fileKey) {
+    , m_fileKey(std::move(fileKey))
+    , m_home(std::move(home)) {
     setAttribute(Qt::WA_DeleteOnClose);
     // A help window never keeps the program running once its main window has closed.
     setAttribute(Qt::WA_QuitOnClose, false);
-    const std::vector<ContentsEntry> contents = readContents(*archive);
     const QString title = archive->title();
-    setWindowTitle(title.isEmpty() ? fileKey.section(QLatin1Char('/'), -1) : title);
+    setWindowTitle(title.isEmpty() ? m_fileKey.section(QLatin1Char('/'), -1) : title);
     setWindowIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
 
     auto* splitter = new QSplitter(this);
@@ -83,14 +70,13 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, co
     forward->setObjectName(QStringLiteral("forward"));
     forward->setShortcut(QKeySequence::Forward);
     forward->setEnabled(false);
-    QAction* homeAction =
-        tools->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("Accueil"), m_browser,
-                         [this, home] { m_browser->setSource(home); });
+    QAction* homeAction = tools->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon),
+                                           QStringLiteral("Accueil"), m_browser, [this] { showHome(); });
     homeAction->setObjectName(QStringLiteral("home"));
     connect(m_browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
     connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
 
-    addContents(contents, nullptr);
+    addContents(contents);
     connect(m_contents, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { showContentsTopic(item); });
     connect(m_contents, &QTreeWidget::itemClicked, this,
@@ -99,18 +85,66 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, co
             [this](const QUrl& url) { selectContentsEntry(url); });
 
     resize(1040, 700);
-    m_browser->setSource(home);
+    showHome();
 }
 
-void HelpWindow::addContents(const std::vector<ContentsEntry>& entries, QTreeWidgetItem* parent) {
-    for (const ContentsEntry& entry : entries) {
-        auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_contents);
+void HelpWindow::showHome() {
+    m_browser->setSource(m_home);
+}
+
+HelpWindow::~HelpWindow() {
+    // A tree item deletes its children recursively: detach the items from the view, list them
+    // parents first, then delete them from the end of that list, so that each one is childless
+    // and first in its parent's list when its turn comes.
+    std::vector<QTreeWidgetItem*> pending;
+    while (m_contents->topLevelItemCount() > 0)
+        pending.push_back(m_contents->takeTopLevelItem(0));
+    std::vector<QTreeWidgetItem*> order;
+    while (!pending.empty()) {
+        QTreeWidgetItem* item = pending.back();
+        pending.pop_back();
+        order.push_back(item);
+        for (int i = 0; i < item->childCount(); ++i)
+            pending.push_back(item->child(i));
+    }
+    for (std::size_t i = order.size(); i-- > 0;)
+        delete order[i];
+}
+
+void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {
+    const QIcon book = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon page = style()->standardIcon(QStyle::SP_FileIcon);
+    // Built apart from the view, so that adding an item costs the same at any depth.
+    QList<QTreeWidgetItem*> topLevel;
+    std::vector<QTreeWidgetItem*> parents;
+    bool flattened = false;
+    walkContents(contents, [&](const ContentsEntry& entry, std::size_t depth) {
+        auto* item = new QTreeWidgetItem;
         item->setText(0, entry.name);
         item->setData(0, kTopicRole, entry.topic);
-        item->setIcon(
-            0, style()->standardIcon(entry.children.empty() ? QStyle::SP_FileIcon : QStyle::SP_DirIcon));
-        addContents(entry.children, item);
-        item->setExpanded(parent == nullptr);
+        item->setIcon(0, entry.children.empty() ? page : book);
+        flattened |= depth >= kDeepestLevel;
+        depth = std::min(depth, kDeepestLevel - 1);
+        parents.resize(depth);
+        if (depth == 0)
+            topLevel.append(item);
+        else
+            parents.back()->addChild(item);
+        parents.push_back(item);
+        return true;
+    });
+    m_contents->addTopLevelItems(topLevel);
+    for (QTreeWidgetItem* item : std::as_const(topLevel))
+        item->setExpanded(true);
+    if (flattened) {
+        // A widget rather than a message, which the status tips of the tool bar would replace.
+        auto* note =
+            new QLabel(QStringLiteral("Le sommaire compte plus de %1 niveaux imbriqués : les rubriques "
+                                      "plus profondes sont présentées au %1e niveau.")
+                           .arg(kDeepestLevel),
+                       this);
+        note->setObjectName(QStringLiteral("contentsNote"));
+        statusBar()->addWidget(note, 1);
     }
 }
 

@@ -17,30 +17,33 @@ class HelpBrowser;
 /// The viewer window of one help file: its title, the table of contents beside the page, and
 /// Back, Forward and Home on a tool bar.
 class HelpWindow : public QMainWindow {
+    Q_OBJECT
+
 public:
     /// A top-level window when owner is null, else a window of its own that the owner keeps
     /// in front of it.
-    HelpWindow(std::unique_ptr<ChmArchive> archive, const QUrl& home, const QString& fileKey, QWidget* owner);
+    HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents, QUrl home,
+               QString fileKey, QWidget* owner);
+    ~HelpWindow() override;
+    HelpWindow(const HelpWindow&) = delete;
+    HelpWindow& operator=(const HelpWindow&) = delete;
 
     /// The help file this window shows, as the engine identifies it.
     const QString& fileKey() const { return m_fileKey; }
 
+    /// Shows the topic the window opened on.
+    void showHome();
+
 private:
-    void addContents(const std::vector<ContentsEntry>& entries, QTreeWidgetItem* parent);
+    void addContents(const std::vector<ContentsEntry>& contents);
     void showContentsTopic(QTreeWidgetItem* item);
     void selectContentsEntry(const QUrl& url);
 
     QString m_fileKey;
+    QUrl m_home;
     HelpBrowser* m_browser;
     QTreeWidget* m_contents;
     bool m_selectingEntry = false;
 };
-
-/// The first topic of a help file: its default topic, else the first page of its contents;
-/// empty when the file names no topic that it holds.
-QUrl firstTopic(const ChmArchive& archive, const std::vector<ContentsEntry>& contents);
-
-/// The table of contents of a help file, empty when it has none.
-std::vector<ContentsEntry> readContents(const ChmArchive& archive);
 
 } // namespace vimora::help

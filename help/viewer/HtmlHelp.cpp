@@ -37,7 +37,7 @@ public:
     HelpWindow* find(const QString& fileKey) const {
         for (const QPointer<HelpWindow>& window : m_windows) {
             // A closed window is only waiting for its deferred deletion.
-            if (window && !window->isHidden() && window->fileKey() == fileKey)
+            if (!window.isNull() && !window->isHidden() && window->fileKey() == fileKey)
                 return window;
         }
         return nullptr;
@@ -90,7 +90,9 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
     const QFileInfo info(QFile::decodeName(encodedPath));
     const QString fileKey = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
 
+    // Asked again, the open window shows its first topic again, wherever the user left it.
     if (HelpWindow* window = openWindows.find(fileKey)) {
+        window->showHome();
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
         window->show();
         window->raise();
@@ -105,20 +107,22 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
         return nullptr;
     }
     std::unique_ptr<ChmArchive> archive = info.isFile() ? ChmArchive::open(encodedPath) : nullptr;
-    if (!archive) {
+    const std::optional<std::vector<ContentsEntry>> contents =
+        archive ? readContents(*archive) : std::nullopt;
+    if (!contents) {
         showError(parent, QStringLiteral("Le fichier d'aide %1 ne peut pas être lu : il est endommagé ou ce "
                                          "n'est pas un fichier d'aide compilé (.chm).")
                               .arg(quoted(info.filePath())));
         return nullptr;
     }
-    const QUrl home = firstTopic(*archive, readContents(*archive));
+    const QUrl home = firstTopic(*archive, *contents);
     if (home.isEmpty()) {
         showError(parent, QStringLiteral("Le fichier d'aide %1 ne contient aucune rubrique à afficher.")
                               .arg(quoted(info.filePath())));
         return nullptr;
     }
 
-    auto* window = new HelpWindow(std::move(archive), home, fileKey, parent);
+    auto* window = new HelpWindow(std::move(archive), *contents, home, fileKey, parent);
     openWindows.add(window);
     window->show();
     window->raise();
@@ -131,7 +135,7 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
 } // namespace vimora::help
 
 extern "C" __attribute__((visibility("default"))) WindowHandle
-HtmlHelpA(WindowHandle owner, const char* file, std::uint32_t command, std::uintptr_t) {
+HtmlHelpA(WindowHandle owner, const char* file, std::uint32_t command, std::uintptr_t /*data*/) {
     // Widgets need the program's QApplication and its thread.
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr ||
         QThread::currentThread() != QCoreApplication::instance()->thread())

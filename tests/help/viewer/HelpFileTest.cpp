@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 #include <QTextTable>
@@ -62,7 +63,7 @@ class HelpFileTest : public QObject {
 private slots:
     void initTestCase() {
         m_archive = ChmArchive::open(VIMORA_HELP_FILE);
-        QVERIFY2(m_archive, "the built help file opens with chmlib");
+        QVERIFY2(m_archive, "the built help file opens");
     }
 
     void namesItsTitleAndDefaultTopic() {
@@ -71,6 +72,42 @@ private slots:
         const std::optional<QByteArray> page = m_archive->read(QStringLiteral("/index.htm"));
         QVERIFY(page);
         QCOMPARE(pageTitle(QString::fromUtf8(*page)), QStringLiteral("Bienvenue dans Vimora XP"));
+    }
+
+    void headerIsRepairedAfterCompilingAndCheckedWhole_data() {
+        QTest::addColumn<qsizetype>("at");
+        QTest::addColumn<char>("value");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("chmcmd's copy of the first GUID") << qsizetype(0x28) << char(0x10) << 0;
+        QTest::newRow("signature") << qsizetype(0x00) << 'X' << 1;
+        QTest::newRow("version") << qsizetype(0x04) << char(2) << 1;
+        QTest::newRow("first GUID") << qsizetype(0x18) << char(0x11) << 1;
+        QTest::newRow("end of the second GUID") << qsizetype(0x37) << char(0) << 1;
+        QTest::newRow("directory offset") << qsizetype(0x48) << char(0x79) << 1;
+        QTest::newRow("content offset") << qsizetype(0x59) << char(0x20) << 1;
+        QTest::newRow("file size") << qsizetype(0x68) << char(0) << 1;
+        QTest::newRow("directory signature") << qsizetype(0x78) << char(0) << 1;
+    }
+
+    void headerIsRepairedAfterCompilingAndCheckedWhole() {
+        QFETCH(qsizetype, at);
+        QFETCH(char, value);
+        QFETCH(int, exitCode);
+        QFile built(QStringLiteral(VIMORA_HELP_FILE));
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        const QByteArray whole = built.readAll();
+        QCOMPARE(whole.mid(0x28, 16), QByteArray::fromHex("11FD017CAA7BD0119E0C00A0C922E6EC"));
+
+        QTemporaryDir directory;
+        const QString path = directory.filePath(QStringLiteral("VimoraXP.chm"));
+        QByteArray damaged = whole;
+        damaged[at] = value;
+        QFile copy(path);
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(damaged) == damaged.size());
+        copy.close();
+        QCOMPARE(QProcess::execute(QStringLiteral(VIMORA_REPAIR_HELP_FILE), {path}), exitCode);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), exitCode == 0 ? whole : damaged);
     }
 
     void contentsListEveryPageUnderItsTitle() {

@@ -1,10 +1,13 @@
 #include "ChildChart.h"
 #include "HtmlHelp.h"
+#include "StoredHelpFile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -12,7 +15,6 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
-#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -24,29 +26,37 @@ using namespace vimora::platform;
 
 namespace {
 
-// Answers the modal message box that a call may open, so that no test can hang on it.
-class MessageBoxAnswer {
+// Answers the message boxes that a call opens, as soon as each is shown, so that no test can
+// hang on one.
+class MessageBoxAnswer : public QObject {
 public:
-    MessageBoxAnswer() {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                m_text = box->text();
-                m_icon = box->icon();
-                m_parent = box->parentWidget();
-                ++m_count;
-                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-            }
-        });
-        m_timer.start(20);
-    }
+    MessageBoxAnswer() { qApp->installEventFilter(this); }
+    MessageBoxAnswer(const MessageBoxAnswer&) = delete;
+    MessageBoxAnswer& operator=(const MessageBoxAnswer&) = delete;
+    ~MessageBoxAnswer() override { qApp->removeEventFilter(this); }
 
     int count() const { return m_count; }
     const QString& text() const { return m_text; }
     QMessageBox::Icon icon() const { return m_icon; }
     QWidget* parent() const { return m_parent; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* box = qobject_cast<QMessageBox*>(watched);
+        if (box != nullptr && event->type() == QEvent::Show) {
+            m_text = box->text();
+            m_icon = box->icon();
+            m_parent = box->parentWidget();
+            ++m_count;
+            // Clicked once the box runs its own event loop.
+            QMetaObject::invokeMethod(
+                box, [box] { QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton); },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
 private:
-    QTimer m_timer;
     int m_count = 0;
     QString m_text;
     QMessageBox::Icon m_icon = QMessageBox::NoIcon;
@@ -84,6 +94,16 @@ void clickLink(QTextBrowser* page, const QString& text) {
     const QPoint point = page->cursorRect(second).center() - QPoint(2, 0);
     QVERIFY(!page->anchorAt(point).isEmpty());
     QTest::mouseClick(page->viewport(), Qt::LeftButton, Qt::NoModifier, point);
+}
+
+const QByteArray kPage = "<html><head><title>Page</title></head><body><p>Une page.</p></body></html>";
+
+QString writeFile(const QTemporaryDir& directory, const QByteArray& bytes) {
+    const QString path = directory.filePath(QStringLiteral("Aide.chm"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return path;
 }
 
 QSet<QWidget*> visibleTopLevels() {
@@ -227,6 +247,55 @@ private slots:
         QCOMPARE(contentsOf(window)->currentItem(), nullptr);
     }
 
+    void askingAgainRaisesTheWindowOnTheDefaultTopic() {
+        QWidget* window = display();
+        QTreeWidget* tree = contentsOf(window);
+        QTreeWidgetItem* item = contentsItem(tree, QStringLiteral("Classes de corpulence de l'adulte"));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          tree->visualItemRect(item).center());
+        QCOMPARE(pageOf(window)->source(), QUrl(QStringLiteral("chm:/adultes.htm")));
+        QWidget mainWindow;
+        mainWindow.show();
+        mainWindow.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&mainWindow));
+
+        QCOMPARE(display(), window);
+        QCOMPARE(pageOf(window)->source(), QUrl(QStringLiteral("chm:/index.htm")));
+        QCOMPARE(tree->currentItem()->text(0), QStringLiteral("Bienvenue dans Vimora XP"));
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+
+    void unreadableTopicShowsAPageSayingWhy_data() {
+        QTest::addColumn<bool>("truncated");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("over the size limit")
+            << false << "Rubrique trop volumineuse"
+            << "La rubrique « /rubrique.htm » est trop volumineuse pour être affichée : elle dépasse 64 Mo.";
+        QTest::newRow("damaged")
+            << true << "Rubrique illisible"
+            << "La rubrique « /rubrique.htm » ne peut pas être lue : ce fichier d'aide est endommagé.";
+    }
+
+    void unreadableTopicShowsAPageSayingWhy() {
+        QFETCH(bool, truncated);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        const qsizetype size = truncated ? 4096 : qsizetype(64) * 1024 * 1024 + 1;
+        QByteArray file = stored_help_file::build({stored_help_file::systemRecord("", "index.htm", "Aide"),
+                                                   {"/index.htm", kPage},
+                                                   {"/rubrique.htm", QByteArray(size, ' ')}});
+        if (truncated)
+            file.chop(100);
+        QTemporaryDir directory;
+        QWidget* window = display(QFile::encodeName(writeFile(directory, file)));
+        QVERIFY(window);
+        QTextBrowser* page = pageOf(window);
+        page->setSource(QUrl(QStringLiteral("chm:/rubrique.htm")));
+        QCOMPARE(page->documentTitle(), title);
+        QCOMPARE(page->toPlainText(), title + QLatin1Char('\n') + text);
+    }
+
     void secondDisplayRaisesTheSameWindow() {
         QWidget* first = display();
         first->showMinimized();
@@ -311,6 +380,79 @@ private slots:
         QCOMPARE(answer.icon(), QMessageBox::Warning);
         QCOMPARE(answer.parent(), nullptr);
         QCOMPARE(visibleTopLevels(), before);
+    }
+
+    // The damage that corrupted memory with the former reader: the high byte of a reset table
+    // entry set to 1 (offset 0x22A4 of the file then). Every entry from the third on is damaged,
+    // so that the contents file, compressed last, is still hit when pages are added.
+    void damagedHelpFileIsRefusedInFrench() {
+        QFile built(QStringLiteral(VIMORA_HELP_FILE));
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        QByteArray file = built.readAll();
+        const qsizetype table = file.indexOf(QByteArray::fromHex("0800000028000000")) - 8;
+        QVERIFY(table > 0);
+        const quint32 entries = qFromLittleEndian<quint32>(file.constData() + table + 4);
+        QVERIFY(entries >= 3);
+        for (quint32 entry = 2; entry < entries; ++entry)
+            file[table + 0x28 + 8 * entry + 3] = 1;
+        QTemporaryDir directory;
+        const QString path = writeFile(directory, file);
+
+        const QSet<QWidget*> before = visibleTopLevels();
+        MessageBoxAnswer answer;
+        QCOMPARE(display(QFile::encodeName(path)), nullptr);
+        QCOMPARE(answer.count(), 1);
+        QCOMPARE(answer.text(),
+                 QStringLiteral("Le fichier d'aide «\u00A0%1\u00A0» ne peut pas être lu : il est endommagé "
+                                "ou ce n'est pas un fichier d'aide compilé (.chm).")
+                     .arg(path));
+        QCOMPARE(visibleTopLevels(), before);
+    }
+
+    void deeplyNestedContentsOpenQuickly() {
+        constexpr int kDepth = 100000;
+        QByteArray contents;
+        for (int level = 1; level <= kDepth; ++level) {
+            contents += "<UL><LI><OBJECT type=text/sitemap><param name=Name value='Niveau " +
+                        QByteArray::number(level) + "'>";
+            // Only the deepest entry has a page, and the file no default topic: it opens there.
+            if (level == kDepth)
+                contents += "<param name=Local value=index.htm>";
+            contents += "</OBJECT>";
+        }
+        contents += QByteArray("</UL>").repeated(kDepth);
+        QTemporaryDir directory;
+        const QString path = writeFile(
+            directory, stored_help_file::build({stored_help_file::systemRecord("profond.hhc", "", "Profond"),
+                                                {"/index.htm", kPage},
+                                                {"/profond.hhc", contents}}));
+
+        QElapsedTimer timer;
+        timer.start();
+        QPointer<QWidget> window = display(QFile::encodeName(path));
+        QVERIFY(window);
+        // The tree shows a hundred levels, the deeper entries in order at the last one.
+        QTreeWidget* tree = contentsOf(window);
+        QTreeWidgetItem* item = tree->topLevelItem(0);
+        for (int level = 1; level < 100; ++level) {
+            QCOMPARE(item->text(0), QStringLiteral("Niveau %1").arg(level));
+            QCOMPARE(item->childCount(), level < 99 ? 1 : kDepth - 99);
+            item = item->child(0);
+        }
+        QCOMPARE(item->text(0), QStringLiteral("Niveau 100"));
+        QCOMPARE(item->parent()->child(kDepth - 100)->text(0), QStringLiteral("Niveau 100000"));
+        QCOMPARE(tree->currentItem(), item->parent()->child(kDepth - 100));
+        const auto* note = window->findChild<QLabel*>(QStringLiteral("contentsNote"));
+        QVERIFY(note);
+        QCOMPARE(
+            note->text(),
+            QStringLiteral("Le sommaire compte plus de 100 niveaux imbriqués : les rubriques plus profondes "
+                           "sont présentées au 100e niveau."));
+        QCOMPARE(pageOf(window)->source(), QUrl(QStringLiteral("chm:/index.htm")));
+        m_htmlHelp(nullptr, nullptr, kHhCloseAll, 0);
+        QVERIFY(window.isNull());
+        qInfo("opened and closed in %lld ms", timer.elapsed());
+        QVERIFY(timer.elapsed() < 60000);
     }
 
     void noFileShowsNothing() {
