@@ -453,10 +453,6 @@ private slots:
 
         const QHash<QString, QString> neededRelations = packageRelations(needed);
         for (auto it = neededRelations.cbegin(); it != neededRelations.cend(); ++it) {
-            // The package names libmspack0, the help viewer's reader of help files in place of
-            // chmlib, while the viewer still links chmlib.
-            if (it.key() == QLatin1String("libchm1") && declared.contains(QStringLiteral("libmspack0")))
-                continue;
             QVERIFY2(declared.contains(it.key()), qPrintable(it.key() + " is missing from " + depends));
             if (it.value().isEmpty())
                 continue;
