@@ -169,7 +169,7 @@ void TLine::computeEndPoints() {
     }
 }
 
-void TLine::paintEvent(QPaintEvent*) {
+void TLine::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     QPen pen = m_pen;
     // A flat cap leaves the end point itself unpainted, as the platform's line primitive does.

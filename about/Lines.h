@@ -76,7 +76,6 @@ public:
     /// gives the thin side the default 65.
     void setLine(TLineType line);
 
-public slots:
     /// The change handler of the pen and the brush: schedules a repaint.
     void StyleChanged();
 

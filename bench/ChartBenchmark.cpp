@@ -1,6 +1,7 @@
 #include "CorpulenceDialog.h"
 #include "PatientSheet.h"
 #include "_Vimora.h"
+#include "hh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,15 +22,16 @@
 namespace {
 
 std::unique_ptr<TfrmVimora> calculatedWindow(bool child) {
-    auto window = std::make_unique<TfrmVimora>();
+    static const vimora::help::HelpEngineLoader noHelpEngine{std::string()};
+    auto window = std::make_unique<TfrmVimora>(noHelpEngine);
     window->show();
     if (child)
         window->findChild<QRadioButton*>(QStringLiteral("RadioButton2"))->setChecked(true);
     const QStringList measures =
         child ? QStringList{"7,25", "30,99", "1,25"} : QStringList{"35", "80", "1,75"};
-    const char* fields[] = {"edAge", "edPoids", "edTaille"};
+    const QStringList fields{"edAge", "edPoids", "edTaille"};
     for (int i = 0; i < 3; ++i)
-        window->findChild<QLineEdit*>(QString::fromLatin1(fields[i]))->setText(measures[i]);
+        window->findChild<QLineEdit*>(fields[i])->setText(measures[i]);
     window->findChild<QPushButton*>(QStringLiteral("btnCalculer"))->click();
     return window;
 }
@@ -60,7 +62,7 @@ private:
 
 void dialogShownAndPainted(benchmark::State& state, bool child) {
     const std::unique_ptr<TfrmVimora> window = calculatedWindow(child);
-    QAction* command = window->findChild<QAction*>(QStringLiteral("Courbedecorpulence1"));
+    auto* command = window->findChild<QAction*>(QStringLiteral("Courbedecorpulence1"));
     for (auto _ : state) {
         QElapsedTimer clock;
         PaintedWatch watch(clock);

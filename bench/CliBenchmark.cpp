@@ -21,17 +21,15 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using namespace vimora::cli;
 
 // Comma as decimal separator, as a French spreadsheet writes it.
 std::string decimal(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    std::string result(text);
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%.*f", decimals, value);
+    std::string result(text.data());
     for (char& c : result)
         if (c == '.')
             c = ',';
@@ -129,14 +127,14 @@ CommandRun runCommand(const std::string& inputPath) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    char program[] = VIMORA_ASSESS_PATH;
-    char* arguments[] = {program, nullptr};
+    std::string program = VIMORA_ASSESS_PATH;
+    const std::array<char*, 2> arguments{program.data(), nullptr};
 
     CommandRun run;
     const auto start = std::chrono::steady_clock::now();
     pid_t child = 0;
-    if (posix_spawn(&child, program, &actions, nullptr, arguments, environ) != 0) {
-        std::perror(program);
+    if (posix_spawn(&child, program.c_str(), &actions, nullptr, arguments.data(), environ) != 0) {
+        std::perror(program.c_str());
         std::exit(1);
     }
     int status = 0;

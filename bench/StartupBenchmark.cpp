@@ -56,8 +56,10 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("VIMORA_QUIT_AFTER_START", "1", 1);
     constexpr int kRuns = 21;
-    std::vector<double> programTimes, bareTimes;
-    std::vector<long> programMemory, bareMemory;
+    std::vector<double> programTimes;
+    std::vector<double> bareTimes;
+    std::vector<long> programMemory;
+    std::vector<long> bareMemory;
     runOnce(argv[1]);
     runOnce(argv[2]);
     for (int i = 0; i < kRuns; ++i) {

@@ -4,11 +4,11 @@
 
 #include <array>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
-#include <locale.h>
 #include <optional>
 
 namespace vimora {
@@ -30,7 +30,7 @@ bool isDigit(char c) {
 // Rounds an extended value to the double it is stored as; a finite value beyond the double
 // range is an overflow, as the x87 store instruction reports it.
 double storeDouble(long double value) {
-    const double stored = static_cast<double>(value);
+    const auto stored = static_cast<double>(value);
     if (std::isinf(stored))
         throw EngineError(kOverflowMessage);
     return stored;
@@ -98,7 +98,7 @@ std::optional<long double> exactExtended(const Decimal& decimal) {
     if (exponent < -27 || exponent > 27)
         return digits == 0 ? std::optional<long double>(0.0L) : std::nullopt;
 
-    const long double whole = static_cast<long double>(digits);
+    const auto whole = static_cast<long double>(digits);
     const long double magnitude = exponent >= 0 ? whole * kPowersOfTen[static_cast<std::size_t>(exponent)]
                                                 : whole / kPowersOfTen[static_cast<std::size_t>(-exponent)];
     return decimal.negative ? -magnitude : magnitude;
@@ -182,51 +182,76 @@ SignificantDigits significantDigits(double magnitude) {
     return result;
 }
 
+// Takes the parts of a measure's text one at a time, from the left.
+class MeasureScanner {
+public:
+    explicit MeasureScanner(std::string_view text)
+        : m_text(text) {}
+
+    bool atEnd() const { return m_position == m_text.size(); }
+
+    bool take(char c) {
+        if (atEnd() || m_text[m_position] != c)
+            return false;
+        ++m_position;
+        return true;
+    }
+
+    void skipSpaces() {
+        while (take(' ')) {
+        }
+    }
+
+    /// Whether a sign was taken and it was "-".
+    bool takeSign() {
+        if (take('-'))
+            return true;
+        take('+');
+        return false;
+    }
+
+    std::string_view takeDigits() {
+        const std::size_t start = m_position;
+        while (!atEnd() && isDigit(m_text[m_position]))
+            ++m_position;
+        return m_text.substr(start, m_position - start);
+    }
+
+private:
+    std::string_view m_text;
+    std::size_t m_position = 0;
+};
+
+// Spaces, an optional sign, digits with at most one separator, an optional exponent, spaces;
+// nothing for any other text.
+std::optional<Decimal> readDecimal(std::string_view text, char decimalSeparator) {
+    MeasureScanner scanner(text);
+    scanner.skipSpaces();
+    Decimal decimal{};
+    decimal.negative = scanner.takeSign();
+    decimal.integerDigits = scanner.takeDigits();
+    const bool hasSeparator = scanner.take(decimalSeparator);
+    if (hasSeparator)
+        decimal.fractionDigits = scanner.takeDigits();
+    if (decimal.integerDigits.empty() && !hasSeparator)
+        return std::nullopt;
+    if (scanner.take('E') || scanner.take('e')) {
+        decimal.negativeExponent = scanner.takeSign();
+        decimal.exponentDigits = scanner.takeDigits();
+    }
+    scanner.skipSpaces();
+    if (!scanner.atEnd())
+        return std::nullopt;
+    return decimal;
+}
+
 } // namespace
 
 double parseMeasure(std::string_view text, char decimalSeparator) {
-    const std::size_t size = text.size();
-    std::size_t i = 0;
-    while (i < size && text[i] == ' ')
-        ++i;
-
-    bool negative = false;
-    if (i < size && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    const std::size_t integerStart = i;
-    while (i < size && isDigit(text[i]))
-        ++i;
-    const std::string_view integerDigits = text.substr(integerStart, i - integerStart);
-
-    bool hasSeparator = false;
-    std::string_view fractionDigits;
-    if (i < size && text[i] == decimalSeparator) {
-        hasSeparator = true;
-        const std::size_t fractionStart = ++i;
-        while (i < size && isDigit(text[i]))
-            ++i;
-        fractionDigits = text.substr(fractionStart, i - fractionStart);
-    }
-    if (integerDigits.empty() && !hasSeparator)
+    const std::optional<Decimal> read = readDecimal(text, decimalSeparator);
+    if (!read)
         throwNotANumber(text);
-
-    bool negativeExponent = false;
-    std::string_view exponentDigits;
-    if (i < size && (text[i] == 'E' || text[i] == 'e')) {
-        ++i;
-        if (i < size && (text[i] == '+' || text[i] == '-'))
-            negativeExponent = text[i++] == '-';
-        const std::size_t exponentStart = i;
-        while (i < size && isDigit(text[i]))
-            ++i;
-        exponentDigits = text.substr(exponentStart, i - exponentStart);
-    }
-    while (i < size && text[i] == ' ')
-        ++i;
-    if (i != size)
-        throwNotANumber(text);
-
-    const Decimal decimal{negative, integerDigits, fractionDigits, negativeExponent, exponentDigits};
+    const Decimal& decimal = *read;
     const std::optional<long double> exact = exactExtended(decimal);
     const long double extended = exact ? *exact : roundedExtended(decimal);
     if (std::isinf(extended))

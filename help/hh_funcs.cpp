@@ -7,6 +7,7 @@
 #include "RegionalSettings.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -34,17 +35,24 @@ struct ReleaseName {
 constexpr FileVersion kHelpEngine133{4, 74, 9273, 0};
 
 // Each row names the versions from its own up to the row above.
-constexpr ReleaseName kHelpEngineReleases[] = {
-    {{4, 74, 8857, 0}, "1.32"}, {{4, 74, 8793, 0}, "1.31"},  {{4, 74, 8702, 0}, "1.3"},
-    {{4, 73, 8561, 0}, "1.22"}, {{4, 73, 8474, 0}, "1.21a"}, {{4, 73, 8412, 0}, "1.21"},
-    {{4, 73, 8252, 0}, "1.2"},  {{4, 72, 8164, 0}, "1.1b"},  {{4, 72, 7325, 0}, "1.1a"},
-    {{4, 72, 7323, 0}, "1.1"},  {{4, 72, 7290, 0}, "1.0"},
-};
+constexpr auto kHelpEngineReleases = std::to_array<ReleaseName>({
+    {{4, 74, 8857, 0}, "1.32"},
+    {{4, 74, 8793, 0}, "1.31"},
+    {{4, 74, 8702, 0}, "1.3"},
+    {{4, 73, 8561, 0}, "1.22"},
+    {{4, 73, 8474, 0}, "1.21a"},
+    {{4, 73, 8412, 0}, "1.21"},
+    {{4, 73, 8252, 0}, "1.2"},
+    {{4, 72, 8164, 0}, "1.1b"},
+    {{4, 72, 7325, 0}, "1.1a"},
+    {{4, 72, 7323, 0}, "1.1"},
+    {{4, 72, 7290, 0}, "1.0"},
+});
 
 constexpr FileVersion kInternetExplorer6{6, 0, 2600, 0};
 
 // Internet Explorer 5.5 has the minor number 50, not 5.
-constexpr ReleaseName kBrowserReleases[] = {
+constexpr auto kBrowserReleases = std::to_array<ReleaseName>({
     {{6, 0, 2479, 6}, "Internet Explorer 6 Public Preview (Beta) Refresh"},
     {{6, 0, 2462, 0}, "Internet Explorer 6 Public Preview (Beta)"},
     {{5, 50, 4807, 2300}, "Internet Explorer 5.5 Service Pack 2"},
@@ -75,7 +83,7 @@ constexpr ReleaseName kBrowserReleases[] = {
     {{4, 70, 1155, 0}, "Internet Explorer 3.0"},
     {{4, 40, 520, 0}, "Internet Explorer 2.0"},
     {{4, 40, 308, 0}, "Internet Explorer 1.0 (Plus!)"},
-};
+});
 
 std::string releaseName(const FileVersion& version, const FileVersion& newest, const char* aboveNewest,
                         const char* newestName, std::span<const ReleaseName> older, const char* oldest) {
@@ -95,10 +103,10 @@ std::string releaseName(const FileVersion& version, const FileVersion& newest, c
 }
 
 std::string versionText(const FileVersion& version) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", version.major, version.minor, version.release,
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%u.%u.%u.%u", version.major, version.minor, version.release,
                   version.build);
-    return text;
+    return text.data();
 }
 
 // "/debug" or "-debug", the whole argument, ASCII letter case ignored.
@@ -113,9 +121,9 @@ bool isDebugSwitch(std::string_view argument) {
 }
 
 std::string hexIdentifier(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%.4X", value);
-    return text;
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "0x%.4X", value);
+    return text.data();
 }
 
 std::string joinedArguments(const std::vector<std::string>& arguments) {
@@ -139,7 +147,9 @@ std::string StripTrailingChar(std::string_view text, char ch) {
 }
 
 std::string RepeatChar(char ch, int count) {
-    return std::string(static_cast<std::size_t>(std::max(count, 0)), ch);
+    // Not a braced list: that would be the two characters, not `count` copies.
+    std::string repeated(static_cast<std::size_t>(std::max(count, 0)), ch);
+    return repeated;
 }
 
 std::string YesNo(bool flag) {
@@ -166,8 +176,8 @@ VersionNumbers GetFileVersionNumbers(const std::string& path) {
 }
 
 int CompareVersions(const FileVersion& a, const FileVersion& b) {
-    const std::uint16_t left[] = {a.major, a.minor, a.release, a.build};
-    const std::uint16_t right[] = {b.major, b.minor, b.release, b.build};
+    const std::array<std::uint16_t, 4> left{a.major, a.minor, a.release, a.build};
+    const std::array<std::uint16_t, 4> right{b.major, b.minor, b.release, b.build};
     for (std::size_t i = 0; i < std::size(left); ++i) {
         if (left[i] != right[i]) {
             return left[i] > right[i] ? 1 : -1;
@@ -235,6 +245,7 @@ void HelpEnvironment::DebugLog(const char* format, ...) const {
     va_start(arguments, format);
     std::va_list measuring;
     va_copy(measuring, arguments);
+    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): va_copy above initialises it
     const int length = std::vsnprintf(nullptr, 0, format, measuring);
     va_end(measuring);
     std::string line(static_cast<std::size_t>(std::max(length, 0)), '\0');

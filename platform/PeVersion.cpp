@@ -97,7 +97,7 @@ private:
             return std::nullopt;
         }
         const auto directoryCount = m_image.u32(directories - 4);
-        const std::uint64_t resourceEntry = directories + 2 * 8;
+        const std::uint64_t resourceEntry = directories + std::uint64_t{2} * 8;
         if (!directoryCount || *directoryCount < 3 || resourceEntry + 8 > optional + *optionalSize) {
             return std::nullopt;
         }

@@ -1,6 +1,7 @@
 #include "RegistryFile.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace vimora::platform {
@@ -46,12 +47,7 @@ bool isHexNumber(std::string_view digits, std::size_t maxDigits) {
     if (digits.empty() || digits.size() > maxDigits) {
         return false;
     }
-    for (char c : digits) {
-        if (hexDigit(c) < 0) {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::all_of(digits, [](char c) { return hexDigit(c) >= 0; });
 }
 
 // A quoted string at the start of `rest`, unescaped; `rest` moves past its closing quote.

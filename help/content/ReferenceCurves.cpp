@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -115,10 +116,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(images));
         return 1;
     }
-    const struct {
+    struct Picture {
         Sex sex;
         const char* name;
-    } pictures[] = {{Sex::Male, "courbes-garcons.png"}, {Sex::Female, "courbes-filles.png"}};
+    };
+    const std::array<Picture, 2> pictures{
+        {{Sex::Male, "courbes-garcons.png"}, {Sex::Female, "courbes-filles.png"}}};
     for (const auto& picture : pictures) {
         const QString path = images + QLatin1Char('/') + QLatin1String(picture.name);
         if (!drawChart(picture.sex).save(path, "PNG")) {

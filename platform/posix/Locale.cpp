@@ -13,7 +13,7 @@ struct LocaleId {
     std::uint16_t lcid;
 };
 
-constexpr LocaleId kLocaleIds[] = {
+constexpr auto kLocaleIds = std::to_array<LocaleId>({
     {"af_ZA", 0x0436}, {"ar_AE", 0x3801}, {"ar_DZ", 0x1401}, {"ar_EG", 0x0C01}, {"ar_MA", 0x1801},
     {"ar_SA", 0x0401}, {"ar_TN", 0x1C01}, {"be_BY", 0x0423}, {"bg_BG", 0x0402}, {"br_FR", 0x047E},
     {"ca_ES", 0x0403}, {"co_FR", 0x0483}, {"cs_CZ", 0x0405}, {"cy_GB", 0x0452}, {"da_DK", 0x0406},
@@ -32,7 +32,7 @@ constexpr LocaleId kLocaleIds[] = {
     {"sq_AL", 0x041C}, {"sv_FI", 0x081D}, {"sv_SE", 0x041D}, {"sw_KE", 0x0441}, {"ta_IN", 0x0449},
     {"th_TH", 0x041E}, {"tr_TR", 0x041F}, {"uk_UA", 0x0422}, {"ur_PK", 0x0420}, {"vi_VN", 0x042A},
     {"zh_CN", 0x0804}, {"zh_HK", 0x0C04}, {"zh_SG", 0x1004}, {"zh_TW", 0x0404},
-};
+});
 
 // The characters of Windows-1252 bytes 0x80 to 0x9F; 0 where the code page leaves the byte to the
 // C1 control character of the same number.
@@ -69,9 +69,9 @@ char32_t takeCharacter(std::string_view& text) {
 std::string formatTime(std::time_t time, const char* format) {
     std::tm local{};
     localtime_r(&time, &local);
-    char text[128];
-    const std::size_t length = std::strftime(text, sizeof text, format, &local);
-    return std::string(text, length);
+    std::array<char, 128> text{};
+    const std::size_t length = std::strftime(text.data(), text.size(), format, &local);
+    return {text.data(), length};
 }
 
 } // namespace

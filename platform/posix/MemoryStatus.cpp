@@ -2,6 +2,7 @@
 
 #include <sys/sysinfo.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -18,10 +19,10 @@ std::optional<std::uint64_t> availableFromMeminfo() {
         return std::nullopt;
     }
     std::optional<std::uint64_t> result;
-    char line[256];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
+    std::array<char, 256> line{};
+    while (std::fgets(line.data(), static_cast<int>(line.size()), file) != nullptr) {
         unsigned long long kilobytes = 0;
-        if (std::sscanf(line, "MemAvailable: %llu kB", &kilobytes) == 1) {
+        if (std::sscanf(line.data(), "MemAvailable: %llu kB", &kilobytes) == 1) {
             result = static_cast<std::uint64_t>(kilobytes) * 1024;
             break;
         }

@@ -2,6 +2,8 @@
 
 #include <sys/utsname.h>
 
+#include <array>
+
 namespace vimora::platform {
 
 OsVersion osVersion() {
@@ -10,7 +12,7 @@ OsVersion osVersion() {
         return {};
     }
     OsVersion version{system.sysname};
-    unsigned* const fields[] = {&version.major, &version.minor, &version.build};
+    const std::array<unsigned*, 3> fields{&version.major, &version.minor, &version.build};
     const char* text = system.release;
     for (unsigned* field : fields) {
         if (*text < '0' || *text > '9') {

@@ -10,7 +10,7 @@ namespace {
 std::atomic<std::uint64_t> beeps{0};
 }
 
-void messageBeep(std::uint32_t) {
+void messageBeep(std::uint32_t /*type*/) {
     ++beeps;
     if (qApp != nullptr) {
         QApplication::beep();
