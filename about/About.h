@@ -46,7 +46,7 @@ class TFAbout : public QDialog {
     Q_OBJECT
 
 public:
-    /// Builds the dialog from its description, then runs FormCreate. Throws AboutError when the
+    /// Builds the dialog from its form, then runs FormCreate. Throws AboutError when the
     /// banner cannot be loaded.
     explicit TFAbout(QWidget* parent = nullptr);
     ~TFAbout() override;
@@ -55,7 +55,7 @@ public:
     void FormCreate();
     void Button1Click();
 
-    // The controls of the description.
+    // The controls of the dialog's form.
     QPushButton* Button1 = nullptr;
     QLabel* Image1 = nullptr;
     QLabel* lblPhysMem = nullptr;

@@ -15,7 +15,7 @@ namespace vimora {
 
 class TLine : public QWidget {
     Q_OBJECT
-    // Declared in the order a form description assigns them: the coordinates come before the
+    // Declared in the order a .ui form assigns them: the coordinates come before the
     // kind, so they are accepted while the kind is still the constructor's ltCustom.
     Q_PROPERTY(int Left READ x WRITE setLeft)
     Q_PROPERTY(int Top READ y WRITE setTop)

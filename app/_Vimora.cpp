@@ -51,7 +51,7 @@ std::bitset<256> allowedInputKeys() {
 }
 const std::bitset<256> kAllowedInputKeys = allowedInputKeys();
 
-// Tool bar metrics of the window's description: 23×22 buttons, 8-pixel separators, no gaps.
+// Tool bar metrics of the window's form: 23×22 buttons, 8-pixel separators, no gaps.
 class ToolBarStyle : public QProxyStyle {
 public:
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
@@ -172,7 +172,7 @@ TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget
     ui->StatusBar1->addWidget(notice, 1);
     ui->StatusBar1->setSizeGripEnabled(true);
 
-    // The menu bar lies outside the client area of the description; the size never changes.
+    // The menu bar lies outside the form's client area; the size never changes.
     setFixedSize(kClientWidth, ui->MainMenu1->sizeHint().height() + kClientHeight);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

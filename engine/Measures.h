@@ -6,8 +6,7 @@
 // Measures, the body-mass index and the weight bounds.
 //
 // All arithmetic runs in the 80-bit extended format and each stored result is rounded to a
-// double, as the assessment has always been computed; the truncation steps depend on it
-// (81 kg at 1,8 m is 24,99, not 25).
+// double; the truncation steps depend on it (81 kg at 1,8 m is 24,99, not 25).
 namespace vimora {
 
 static_assert(sizeof(long double) > sizeof(double),

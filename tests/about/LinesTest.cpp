@@ -252,7 +252,7 @@ void LinesTest::backToCustomKeepsLastPainting() {
     QCOMPARE(line.size(), QSize(20, 10));
 }
 
-// As a window description loads it: position and width, the coordinates while still custom, then
+// As a .ui form loads it: position and width, the coordinates while still custom, then
 // the kind; the height is not stored and stays the constructor's.
 void LinesTest::horizontalLoadedWithoutHeight() {
     QWidget form;
