@@ -130,7 +130,7 @@ int captionWidth(const QRadioButton& button) {
 TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::TfrmVimora>())
-    , helpEngine(helpEngine) {
+    , m_helpEngine(helpEngine) {
     Q_INIT_RESOURCE(vimora);
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -346,23 +346,23 @@ void TfrmVimora::Aproposde1Click() {
 
 void TfrmVimora::Rubriquesdelaide1Click() {
     using namespace vimora;
-    if (helpEngine.HelpEngineEntry() == nullptr) {
-        const QString why = helpEngine.HelpEngineLoadError().empty()
+    if (m_helpEngine.HelpEngineEntry() == nullptr) {
+        const QString why = m_helpEngine.HelpEngineLoadError().empty()
                                 ? QStringLiteral("aucun moteur d'aide n'est enregistré sur ce poste, ou son "
                                                  "fichier est introuvable.")
                                 : QStringLiteral("le moteur d'aide n'a pas pu être chargé (%1).")
-                                      .arg(QString::fromLocal8Bit(helpEngine.HelpEngineLoadError()));
+                                      .arg(QString::fromLocal8Bit(m_helpEngine.HelpEngineLoadError()));
         MessageBoxes::show(this, {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
                                   QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why});
         return;
     }
     const std::string helpFile = platform::executableDirectory() + "VimoraXP.chm";
-    helpEngine.HelpEngineEntry()(platform::desktopWindow(), helpFile.c_str(), platform::kHhDisplayTopic, 0);
+    m_helpEngine.HelpEngineEntry()(platform::desktopWindow(), helpFile.c_str(), platform::kHhDisplayTopic, 0);
 }
 
 void TfrmVimora::FormDestroy() {
-    if (helpEngine.HelpEngineEntry() != nullptr)
-        helpEngine.HelpEngineEntry()(nullptr, nullptr, vimora::platform::kHhCloseAll, 0);
+    if (m_helpEngine.HelpEngineEntry() != nullptr)
+        m_helpEngine.HelpEngineEntry()(nullptr, nullptr, vimora::platform::kHhCloseAll, 0);
 }
 
 bool TfrmVimora::isInputField(const QObject* object) const {

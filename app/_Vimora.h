@@ -79,5 +79,5 @@ private:
     std::optional<vimora::Calculation> m_lastCompleteCalculation;
     // Both sex buttons are tab stops until a sex is chosen; from then on only the checked one.
     bool m_bothSexTabStops = true;
-    const vimora::help::HelpEngineLoader& helpEngine;
+    const vimora::help::HelpEngineLoader& m_helpEngine;
 };
