@@ -1,3 +1,4 @@
+#include "MessageBoxes.h"
 #include "_Vimora.h"
 #include "hh.h"
 
@@ -53,16 +54,17 @@ void HelpCommandTest::withoutTheEngineTheUserIsTold() {
     const vimora::help::HelpEngineLoader noEngine{std::string()};
     TfrmVimora window(noEngine);
     window.show();
-    QString text;
-    QTimer::singleShot(0, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        text = box->text();
-        box->accept();
+    QList<MessageBoxes::Box> shown;
+    MessageBoxes::setAnswerer([&shown](const MessageBoxes::Box& box) {
+        shown << box;
+        return QMessageBox::Ok;
     });
     window.findChild<QAction*>(QStringLiteral("tlbtnAide"))->trigger();
-    QVERIFY2(text.startsWith(QStringLiteral("L'aide de Vimora XP n'est pas disponible : ")),
-             qPrintable(text));
+    MessageBoxes::setAnswerer({});
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.front().icon, QMessageBox::Information);
+    QVERIFY2(shown.front().text.startsWith(QStringLiteral("L'aide de Vimora XP n'est pas disponible : ")),
+             qPrintable(shown.front().text));
 }
 
 void HelpCommandTest::toolButtonAndMenuOpenTheSameViewer() {
