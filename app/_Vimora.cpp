@@ -4,6 +4,7 @@
 
 #include "About.h"
 #include "Assessment.h"
+#include "ChartColours.h"
 #include "CorpulenceDialog.h"
 #include "DialogFont.h"
 #include "EngineError.h"
@@ -12,7 +13,6 @@
 #include "MessageBoxes.h"
 #include "Paths.h"
 #include "RegionalSettings.h"
-#include "SystemColours.h"
 #include "Version.h"
 #include "hh.h"
 
@@ -103,14 +103,19 @@ void makeDefault(QPushButton* button, QPushButton* previous) {
 
 void setBackground(QLineEdit* field, vimora::Colour colour) {
     QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, toQColor(colour, QApplication::palette(field)));
+    palette.setColor(QPalette::Base, vimora::chart::toQColor(colour, QApplication::palette(field)));
     field->setPalette(palette);
 }
 
 void setTextColour(QLineEdit* field, vimora::Colour colour) {
     QPalette palette = field->palette();
-    palette.setColor(QPalette::Text, toQColor(colour, QApplication::palette(field)));
+    palette.setColor(QPalette::Text, vimora::chart::toQColor(colour, QApplication::palette(field)));
     field->setPalette(palette);
+}
+
+int captionWidth(const QRadioButton& button) {
+    // The focus frame is drawn one pixel outside the text, on both sides.
+    return button.fontMetrics().horizontalAdvance(button.text()) + 2;
 }
 
 } // namespace
@@ -120,11 +125,6 @@ QRect captionPlace(const QRadioButton& button) {
     option.initFrom(&button);
     option.text = button.text();
     return button.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, &button);
-}
-
-int captionWidth(const QRadioButton& button) {
-    // The focus frame is drawn one pixel outside the text, on both sides.
-    return button.fontMetrics().horizontalAdvance(button.text()) + 2;
 }
 
 TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget* parent)

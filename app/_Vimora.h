@@ -23,9 +23,8 @@ namespace Ui {
 class TfrmVimora;
 }
 
-/// Where a radio button draws its caption, and the width the caption needs there.
+/// Where a radio button draws its caption.
 QRect captionPlace(const QRadioButton& button);
-int captionWidth(const QRadioButton& button);
 
 // The main window: the patient's sex and measures on the left, the assessment on the right,
 // the commands in the menu, the tool bar and the two push buttons. Every command runs through

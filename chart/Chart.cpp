@@ -1,5 +1,7 @@
 #include "Chart.h"
 
+#include "Measures.h"
+
 #include <QFont>
 #include <QPainter>
 
@@ -59,7 +61,7 @@ QString ageInWords(double age) {
 }
 
 QString limitText(double value) {
-    return QString::number(value, 'g', 6).replace(QLatin1Char('.'), QLatin1Char(','));
+    return QString::fromStdString(displayNumber(value, ','));
 }
 
 QFont chartFont(int pixelSize, bool bold) {

@@ -54,7 +54,7 @@ void paintFitted(QPainter& painter, const Chart& chart, const QRectF& target);
 /// An age in years and months: "7 ans 3 mois", "1 an", "6 mois", "naissance".
 QString ageInWords(double age);
 
-/// A threshold or limit with a decimal comma and no more decimals than it needs (18,5; 30).
+/// A threshold or limit as the window writes numbers (18,5; 30).
 QString limitText(double value);
 
 QFont chartFont(int pixelSize, bool bold = false);

@@ -72,9 +72,7 @@ RowOutcome assessRow(const PatientRow& row) {
         outcome.error = withNulShown(withFinalFullStop(std::move(calculation.error)));
         return outcome;
     }
-    outcome.assessment = {std::move(calculation.indexText), std::move(calculation.maximumWeightText),
-                          std::move(calculation.minimumWeightText), std::move(calculation.band),
-                          std::move(calculation.summary)};
+    outcome.assessment = assessmentTexts(std::move(calculation));
     return outcome;
 }
 

@@ -78,6 +78,9 @@ struct Assessment {
     std::string summary;
 };
 
+/// The texts of a calculation that is complete.
+Assessment assessmentTexts(Calculation&& calculation);
+
 /// The texts of calculate() for callers that want an exception: throws EngineError with the
 /// message of an incomplete calculation.
 Assessment assess(Sex sex, const PatientTexts& texts, char decimalSeparator);

@@ -1,9 +1,9 @@
 #include "Assessment.h"
 #include "BatchAssessment.h"
+#include "ChartColours.h"
 #include "MessageBoxes.h"
 #include "QtTranslations.h"
 #include "RegionalSettings.h"
-#include "SystemColours.h"
 #include "_Vimora.h"
 #include "hh.h"
 
@@ -291,7 +291,7 @@ void MainWindowTest::engineColoursHaveTheirPixels() {
         {Colour::Red, QColor(255, 0, 0)},
         {Colour::Teal, QColor(0, 128, 128)}};
     for (const auto& [colour, pixel] : pixels)
-        QCOMPARE(toQColor(colour, palette), pixel);
+        QCOMPARE(vimora::chart::toQColor(colour, palette), pixel);
 }
 
 void MainWindowTest::windowAgreesWithTheCommand_data() {
