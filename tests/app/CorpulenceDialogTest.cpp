@@ -14,6 +14,7 @@
 #include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -36,6 +37,8 @@ private slots:
 
     void menuHasTheTwoCommandsAfterCalculer();
     void commandsAskForACalculationFirst();
+    void commandsRefuseInputsChangedSinceTheCalculation_data();
+    void commandsRefuseInputsChangedSinceTheCalculation();
     void dialogShowsTheWindowsResult();
     void pdfHoldsTheWindowsFiguresAndThePoint_data();
     void pdfHoldsTheWindowsFiguresAndThePoint();
@@ -162,6 +165,29 @@ void CorpulenceDialogTest::commandsAskForACalculationFirst() {
                                                   "correcte."),
                                    needed, needed}));
     QVERIFY(window->findChildren<QDialog*>().isEmpty());
+}
+
+void CorpulenceDialogTest::commandsRefuseInputsChangedSinceTheCalculation_data() {
+    QTest::addColumn<QString>("changed");
+    for (const char* control : {"edAge", "edPoids", "edTaille", "RadioButton2"})
+        QTest::newRow(control) << QString::fromLatin1(control);
+}
+
+void CorpulenceDialogTest::commandsRefuseInputsChangedSinceTheCalculation() {
+    QFETCH(QString, changed);
+    calculate(QStringLiteral("10"), QStringLiteral("45"), QStringLiteral("1,5"));
+    if (auto* sex = window->findChild<QRadioButton*>(changed))
+        sex->click();
+    else
+        QTest::keyClick(window->findChild<QLineEdit*>(changed), Qt::Key_1);
+
+    // No dialog may open: the chart and the sheet would show the previous figures.
+    whenModal([this] { control<QAction>(window.get(), "Courbedecorpulence1")->trigger(); }, {});
+    whenModal([this] { QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier); }, {});
+    const QString changedSince = QStringLiteral(
+        "Le sexe, l'âge, le poids ou la taille ont changé depuis le dernier calcul : cliquez d'abord sur "
+        "« Calculer ».");
+    QCOMPARE(reports, QStringList({changedSince, changedSince}));
 }
 
 void CorpulenceDialogTest::dialogShowsTheWindowsResult() {
