@@ -246,7 +246,7 @@ const vimora::Calculation* TfrmVimora::lastCompleteCalculation() const {
 
 // Handlers are members of the window, like every handler, whether or not they use it.
 void TfrmVimora::FormCreate() { // NOLINT(readability-convert-member-functions-to-static)
-    DecimalSeparator = ',';
+    DecimalSeparator = vimora::platform::kShownDecimalSeparator;
 }
 
 void TfrmVimora::btnCalculerClick() {
