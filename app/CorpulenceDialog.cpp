@@ -5,10 +5,9 @@
 #include "Chart.h"
 #include "ErrorReport.h"
 #include "FieldColours.h"
+#include "FileDialogs.h"
 #include "MessageBoxes.h"
 #include "PatientSheet.h"
-
-#include <QFileDialog>
 
 namespace {
 
@@ -61,10 +60,9 @@ void CorpulenceDialog::print() {
 
 void CorpulenceDialog::savePdf() {
     const PatientSheet sheet = this->sheet();
-    // The file dialog asks before replacing an existing file.
     const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer la fiche en PDF"),
-                                     sheet.defaultPdfPath(), QStringLiteral("Documents PDF (*.pdf)"));
+        FileDialogs::askSaveFileName(this, {QStringLiteral("Enregistrer la fiche en PDF"),
+                                            sheet.defaultPdfPath(), QStringLiteral("Documents PDF (*.pdf)")});
     if (path.isEmpty())
         return;
     QString error;
