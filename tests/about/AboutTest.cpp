@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -48,7 +49,6 @@ private slots:
     void defaultsAndCutTo100();
     void physicalMemoryCaption_data();
     void physicalMemoryCaption();
-    void systemResourcesCaption();
     void memoryStatusIsTheMachines();
     void executeShowsAFreshDialogEachTime();
     void creationErrorBeepsWithoutDialog();
@@ -107,12 +107,6 @@ void AboutTest::physicalMemoryCaption() {
     QCOMPARE(vimora::physicalMemoryCaption(bytes, separator), caption);
 }
 
-void AboutTest::systemResourcesCaption() {
-    QCOMPARE(vimora::systemResourcesCaption(63), QStringLiteral("Ressources système      : 63% libre."));
-    QCOMPARE(vimora::systemResourcesCaption(100), QStringLiteral("Ressources système      : 100% libre."));
-    QCOMPARE(vimora::systemResourcesCaption(0), QStringLiteral("Ressources système      : 0% libre."));
-}
-
 void AboutTest::memoryStatusIsTheMachines() {
     const std::uint64_t total = meminfoTotalBytes();
     QVERIFY(total > 0);
@@ -120,8 +114,10 @@ void AboutTest::memoryStatusIsTheMachines() {
     TFAbout form;
     QCOMPARE(form.lblPhysMem->text(),
              vimora::physicalMemoryCaption(total, QLocale::system().groupSeparator()));
-    QVERIFY(form.lblPhysRes->text().startsWith(QStringLiteral("Ressources système      : ")));
-    QVERIFY(form.lblPhysRes->text().endsWith(QStringLiteral("% libre.")));
+    const QRegularExpression resources(QStringLiteral("^Ressources système      : (\\d+)% libre\\.$"));
+    const QRegularExpressionMatch free = resources.match(form.lblPhysRes->text());
+    QVERIFY2(free.hasMatch(), qPrintable(form.lblPhysRes->text()));
+    QVERIFY(free.captured(1).toInt() <= 100);
     if (total <= 0xFFFFFFFFULL) {
         QSKIP("this machine has less than 4 GB, so a 32-bit total would be right too");
     }
