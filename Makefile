@@ -13,7 +13,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             dpkg-dev desktop-file-utils appstream lintian man-db groff-base \
             poppler-utils clang-tidy clang libclang-rt-14-dev openbox
 
-.PHONY: all deps build run test bench check-asan tidy clean
+.PHONY: all deps build run test test-each bench check-asan tidy clean
 
 all: build
 
@@ -43,6 +43,10 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure
+
+# Every function of every Qt Test program run alone, as CTest would run its program.
+test-each: build
+	cmake -DBUILD_DIR=$(BUILD_DIR) -P tests/EachFunction.cmake
 
 bench: build
 	cmake --build $(BUILD_DIR) --target run-benchmarks

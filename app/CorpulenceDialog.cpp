@@ -3,13 +3,11 @@
 #include "ui_CorpulenceDialog.h"
 
 #include "Chart.h"
-#include "ChartColours.h"
 #include "ErrorReport.h"
+#include "FieldColours.h"
+#include "FileDialogs.h"
 #include "MessageBoxes.h"
 #include "PatientSheet.h"
-
-#include <QApplication>
-#include <QFileDialog>
 
 namespace {
 
@@ -38,11 +36,7 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     m_ui->chartView->setChart(chartFor(m_calculation));
 
     const vimora::BandResult& band = m_calculation.band;
-    const QPalette system = QApplication::palette(m_ui->edBand);
-    QPalette palette = m_ui->edBand->palette();
-    palette.setColor(QPalette::Base, vimora::chart::toQColor(band.background, system));
-    palette.setColor(QPalette::Text, vimora::chart::toQColor(band.textColour, system));
-    m_ui->edBand->setPalette(palette);
+    setFieldColours(*m_ui->edBand, band.background, band.textColour);
     m_ui->edBand->setText(QString::fromStdString(band.band));
     m_ui->edAdvice->setText(QString::fromStdString(band.advice));
     m_ui->edObjective->setText(QString::fromStdString(band.objective));
@@ -66,10 +60,9 @@ void CorpulenceDialog::print() {
 
 void CorpulenceDialog::savePdf() {
     const PatientSheet sheet = this->sheet();
-    // The file dialog asks before replacing an existing file.
     const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer la fiche en PDF"),
-                                     sheet.defaultPdfPath(), QStringLiteral("Documents PDF (*.pdf)"));
+        FileDialogs::askSaveFileName(this, {QStringLiteral("Enregistrer la fiche en PDF"),
+                                            sheet.defaultPdfPath(), QStringLiteral("Documents PDF (*.pdf)")});
     if (path.isEmpty())
         return;
     QString error;

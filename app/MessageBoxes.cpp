@@ -16,6 +16,8 @@ QMessageBox::StandardButton show(QWidget* parent, const Box& box) {
         return answerer()(box);
     QMessageBox shown(box.icon, box.title, box.text, box.buttons, parent);
     shown.setWindowModality(Qt::ApplicationModal);
+    if (box.defaultButton != QMessageBox::NoButton)
+        shown.setDefaultButton(box.defaultButton);
     return static_cast<QMessageBox::StandardButton>(shown.exec());
 }
 

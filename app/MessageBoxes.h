@@ -16,6 +16,7 @@ struct Box {
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton; ///< none: the box chooses
 };
 
 /// Shows the box, modal for the whole application, and returns the button that closed it.

@@ -4,6 +4,7 @@
 #include "ChartColours.h"
 #include "ChildChart.h"
 #include "ErrorReport.h"
+#include "PrintDialogs.h"
 #include "WholeFile.h"
 
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -211,9 +211,7 @@ void printWithDialog(QWidget* parent, const PatientSheet& sheet) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
     printer.setDocName(QStringLiteral("Fiche de corpulence"));
-    QPrintDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("Imprimer la fiche"));
-    if (dialog.exec() != QDialog::Accepted)
+    if (!PrintDialogs::ask(parent, printer, QStringLiteral("Imprimer la fiche")))
         return;
     // The sheet keeps its own margins, measured from the paper's edge.
     printer.setFullPage(true);

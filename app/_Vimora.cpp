@@ -4,12 +4,12 @@
 
 #include "About.h"
 #include "Assessment.h"
-#include "ChartColours.h"
 #include "CorpulenceDialog.h"
 #include "DialogFont.h"
-#include "EngineError.h"
 #include "ErrorReport.h"
+#include "FocusChain.h"
 #include "HtmlHelp.h"
+#include "InputKeyFilter.h"
 #include "MessageBoxes.h"
 #include "Paths.h"
 #include "RegionalSettings.h"
@@ -26,7 +26,6 @@
 
 #include <bitset>
 #include <exception>
-#include <optional>
 
 using vimora::platform::DecimalSeparator;
 
@@ -36,9 +35,6 @@ constexpr int kClientWidth = 448;
 constexpr int kClientHeight = 325;
 
 constexpr const char* kUnknownErrorMessage = "Erreur inattendue : la commande a été interrompue";
-
-// Rejected characters become this control character, which no field inserts.
-constexpr char kRejectedKey = 15;
 
 std::bitset<256> allowedInputKeys() {
     std::bitset<256> keys;
@@ -68,49 +64,9 @@ public:
     }
 };
 
-// The single-byte character a key press types, as the key filter sees it: Ctrl with a letter
-// types its control character; keys that type nothing give none.
-std::optional<char> typedCharacter(const QKeyEvent& event) {
-    switch (event.key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Escape:
-    case Qt::Key_Delete:
-        return std::nullopt;
-    default:
-        break;
-    }
-    const Qt::KeyboardModifiers modifiers = event.modifiers();
-    if (modifiers.testFlag(Qt::ControlModifier) && !modifiers.testFlag(Qt::AltModifier)) {
-        if (event.key() >= Qt::Key_A && event.key() <= Qt::Key_Z)
-            return static_cast<char>(event.key() - Qt::Key_A + 1);
-        if (event.key() == Qt::Key_Backspace)
-            return '\x7f';
-    }
-    const QString text = event.text();
-    if (text.isEmpty())
-        return std::nullopt;
-    const char16_t code = text.front().unicode();
-    return code <= 0xFF ? static_cast<char>(code) : '\x7f';
-}
-
 void makeDefault(QPushButton* button, QPushButton* previous) {
     button->setDefault(true);
     previous->setDefault(false);
-}
-
-void setBackground(QLineEdit* field, vimora::Colour colour) {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, vimora::chart::toQColor(colour, QApplication::palette(field)));
-    field->setPalette(palette);
-}
-
-void setTextColour(QLineEdit* field, vimora::Colour colour) {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Text, vimora::chart::toQColor(colour, QApplication::palette(field)));
-    field->setPalette(palette);
 }
 
 int captionWidth(const QRadioButton& button) {
@@ -133,6 +89,29 @@ TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget
     , m_helpEngine(helpEngine) {
     Q_INIT_RESOURCE(vimora);
     ui->setupUi(this);
+    adjustForm();
+    m_results = {ui->edIMC,      ui->edPMax,     ui->edPMin, ui->edResultat,
+                 ui->edConseils, ui->edObjectif, ui->Memo1};
+    m_focusChain = new FocusChain(*this, *ui->RadioButton1, *ui->RadioButton2);
+
+    setWindowTitle(QString::fromUtf8(ErrorReport::kApplicationTitle));
+    AboutBox1 = new vimora::TAboutBox(this);
+    AboutBox1->setProductName(QStringLiteral("Vimora XP"));
+    AboutBox1->setVersion(QStringLiteral("Version " VIMORA_VERSION_SHORT " - Win9x et WinXP"));
+    AboutBox1->setCopyright(QString::fromUtf8(vimora::kMakerNotice));
+
+    bindEvents();
+    ui->edAge->setFocus();
+    FormCreate();
+}
+
+TfrmVimora::~TfrmVimora() {
+    FormDestroy();
+}
+
+// The form as this platform draws it: the window's frame buttons and font, labels and captions
+// fitted to that font, the tool bar's metrics, the status bar's notice, and the fixed size.
+void TfrmVimora::adjustForm() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(vimora::platform::dialogFont());
@@ -176,35 +155,18 @@ TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget
     setFixedSize(kClientWidth, ui->MainMenu1->sizeHint().height() + kClientHeight);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-
-    setWindowTitle(QString::fromUtf8(ErrorReport::kApplicationTitle));
-    AboutBox1 = new vimora::TAboutBox(this);
-    AboutBox1->setProductName(QStringLiteral("Vimora XP"));
-    AboutBox1->setVersion(QStringLiteral("Version " VIMORA_VERSION_SHORT " - Win9x et WinXP"));
-    AboutBox1->setCopyright(QString::fromUtf8(vimora::kMakerNotice));
-
-    bindEvents();
-    ui->edAge->setFocus();
-    FormCreate();
-}
-
-TfrmVimora::~TfrmVimora() {
-    FormDestroy();
 }
 
 void TfrmVimora::bindEvents() {
-    connect(ui->RadioButton1, &QRadioButton::toggled, this, [this](bool checked) {
-        if (checked)
-            runCommand(&TfrmVimora::RadioButton1Click);
-    });
-    connect(ui->RadioButton2, &QRadioButton::toggled, this, [this](bool checked) {
-        if (checked)
-            runCommand(&TfrmVimora::RadioButton2Click);
-    });
-    for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille})
-        field->installEventFilter(this);
+    // Choosing the sex that is already checked runs nothing.
     for (QRadioButton* sex : {ui->RadioButton1, ui->RadioButton2})
-        sex->installEventFilter(this);
+        connect(sex, &QRadioButton::toggled, this, [this](bool checked) {
+            if (checked)
+                runCommand(&TfrmVimora::chooseSex);
+        });
+    auto* keyFilter = new InputKeyFilter([this](char& key) { edAgeKeyPress(key); }, this);
+    for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille})
+        keyFilter->watch(*field);
 
     connect(ui->btnCalculer, &QPushButton::clicked, this, command(&TfrmVimora::btnCalculerClick));
     connect(ui->tlbtnCalculer, &QAction::triggered, this, command(&TfrmVimora::btnCalculerClick));
@@ -246,7 +208,7 @@ const vimora::Calculation* TfrmVimora::lastCompleteCalculation() const {
 
 // Handlers are members of the window, like every handler, whether or not they use it.
 void TfrmVimora::FormCreate() { // NOLINT(readability-convert-member-functions-to-static)
-    DecimalSeparator = ',';
+    DecimalSeparator = vimora::platform::kShownDecimalSeparator;
 }
 
 void TfrmVimora::btnCalculerClick() {
@@ -257,55 +219,26 @@ void TfrmVimora::btnCalculerClick() {
     m_lastCompleteCalculation.reset();
 
     // Each stage reached shows its figures; an error leaves the rest as it was.
-    if (calculation.reached >= vimora::Stage::Index) {
-        setBackground(ui->edIMC, vimora::Colour::InfoBackground);
-        ui->edIMC->setText(QString::fromStdString(calculation.indexText));
-        setBackground(ui->edResultat, vimora::Colour::Window);
-        setTextColour(ui->edResultat, vimora::Colour::WindowText);
+    m_results.show(calculation);
+    if (!calculation.complete()) {
+        ErrorReport::show(this, QString::fromStdString(calculation.error));
+        return;
     }
-    if (calculation.reached >= vimora::Stage::Bounds) {
-        ui->edPMax->setText(QString::fromStdString(calculation.maximumWeightText));
-        ui->edPMin->setText(QString::fromStdString(calculation.minimumWeightText));
-    }
-    if (!calculation.complete())
-        throw vimora::EngineError(calculation.error);
-
-    const vimora::BandResult& band = calculation.band;
-    setBackground(ui->edResultat, band.background);
-    setTextColour(ui->edResultat, band.textColour);
-    ui->edResultat->setText(QString::fromStdString(band.band));
-    ui->edConseils->setText(QString::fromStdString(band.advice));
-    ui->edObjectif->setText(QString::fromStdString(band.objective));
-    ui->Memo1->setPlainText(QString::fromStdString(calculation.summary));
     makeDefault(ui->btnEffacer, ui->btnCalculer);
     m_lastCompleteCalculation = std::move(calculation);
 }
 
 void TfrmVimora::btnEffacerClick() {
     m_lastCompleteCalculation.reset();
-    setBackground(ui->edIMC, vimora::Colour::Window);
-    setBackground(ui->edResultat, vimora::Colour::Window);
-    setTextColour(ui->edResultat, vimora::Colour::WindowText);
-    for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille, ui->edIMC, ui->edPMax, ui->edPMin,
-                             ui->edResultat, ui->edConseils, ui->edObjectif})
+    for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille})
         field->clear();
-    ui->Memo1->clear();
+    m_results.clear();
     makeDefault(ui->btnCalculer, ui->btnEffacer);
     ui->edAge->setFocus(Qt::TabFocusReason);
 }
 
-void TfrmVimora::RadioButton1Click() {
-    ui->RadioButton1->setChecked(true);
-    ui->RadioButton2->setChecked(false);
-    m_bothSexTabStops = false;
-    ui->edAge->setFocus(Qt::TabFocusReason);
-    makeDefault(ui->btnCalculer, ui->btnEffacer);
-}
-
-void TfrmVimora::RadioButton2Click() {
-    ui->RadioButton1->setChecked(false);
-    ui->RadioButton2->setChecked(true);
-    m_bothSexTabStops = false;
+void TfrmVimora::chooseSex() {
+    m_focusChain->sexChosen();
     ui->edAge->setFocus(Qt::TabFocusReason);
     makeDefault(ui->btnCalculer, ui->btnEffacer);
 }
@@ -314,7 +247,7 @@ void TfrmVimora::edAgeKeyPress(char& Key) { // NOLINT(readability-convert-member
     std::bitset<256> allowed = kAllowedInputKeys;
     allowed.set(static_cast<unsigned char>(DecimalSeparator));
     if (!allowed.test(static_cast<unsigned char>(Key)))
-        Key = kRejectedKey;
+        Key = InputKeyFilter::kRejectedKey;
     if (Key == '.')
         Key = ',';
 }
@@ -389,65 +322,11 @@ void TfrmVimora::FormDestroy() {
         m_helpEngine.HelpEngineEntry()(nullptr, nullptr, vimora::platform::kHhCloseAll, 0);
 }
 
-bool TfrmVimora::isInputField(const QObject* object) const {
-    return object == ui->edAge || object == ui->edPoids || object == ui->edTaille;
-}
-
-// An arrow key on a sex button chooses the other one, as a click on it would; the choice then
-// moves the focus to the age field.
-bool TfrmVimora::sexButtonKeyPress(QObject* watched, const QKeyEvent& event) {
-    switch (event.key()) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        break;
-    default:
-        return false;
-    }
-    QRadioButton* other = watched == ui->RadioButton1 ? ui->RadioButton2 : ui->RadioButton1;
-    other->setFocus(Qt::OtherFocusReason);
-    other->click();
-    return true;
-}
-
-bool TfrmVimora::isTabStop(const QWidget* widget) const {
-    if (widget == ui->RadioButton1 || widget == ui->RadioButton2)
-        return m_bothSexTabStops || static_cast<const QRadioButton*>(widget)->isChecked();
-    return widget->isEnabled() && widget->isVisibleTo(this) &&
-           (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && isAncestorOf(widget);
-}
-
 bool TfrmVimora::focusNextPrevChild(bool next) {
-    QWidget* const start = focusWidget();
-    if (start == nullptr)
+    QWidget* const focused = focusWidget();
+    if (focused == nullptr)
         return QMainWindow::focusNextPrevChild(next);
-    for (QWidget* candidate = start;;) {
-        candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
-        if (candidate == start)
-            return false;
-        if (isTabStop(candidate)) {
-            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-            return true;
-        }
-    }
-}
-
-bool TfrmVimora::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && (watched == ui->RadioButton1 || watched == ui->RadioButton2))
-        return sexButtonKeyPress(watched, *static_cast<QKeyEvent*>(event));
-    if (event->type() != QEvent::KeyPress || !isInputField(watched))
-        return QMainWindow::eventFilter(watched, event);
-    const std::optional<char> typed = typedCharacter(*static_cast<QKeyEvent*>(event));
-    if (!typed)
-        return false;
-    char key = *typed;
-    edAgeKeyPress(key);
-    if (key == *typed)
-        return false;
-    if (key != kRejectedKey)
-        static_cast<QLineEdit*>(watched)->insert(QString(QChar(static_cast<unsigned char>(key))));
-    return true;
+    return m_focusChain->moveFocus(*focused, next);
 }
 
 void TfrmVimora::keyPressEvent(QKeyEvent* event) {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "Assessment.h"
+#include "ResultFields.h"
 
 #include <QMainWindow>
 
 #include <memory>
 #include <optional>
 
+class FocusChain;
 class QPushButton;
 class QRadioButton;
 class QRect;
@@ -27,8 +29,10 @@ class TfrmVimora;
 QRect captionPlace(const QRadioButton& button);
 
 // The main window: the patient's sex and measures on the left, the assessment on the right,
-// the commands in the menu, the tool bar and the two push buttons. Every command runs through
-// runCommand, which shows whatever error escapes it in the application's error report.
+// the commands in the menu, the tool bar and the two push buttons. The window wires its form to
+// the specified handlers, the input fields' key filter (InputKeyFilter), the tab stops
+// (FocusChain) and the result fields (ResultFields). Every command runs through runCommand,
+// which shows whatever error escapes it in the application's error report.
 class TfrmVimora : public QMainWindow {
     Q_OBJECT
 
@@ -43,12 +47,10 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
-    void RadioButton1Click();
-    void RadioButton2Click();
+    void chooseSex();
     void tlbtnQuitterClick();
     void Aproposde1Click();
     void Rubriquesdelaide1Click();
@@ -61,6 +63,7 @@ private:
     void Courbedecorpulence1Click();
     void Imprimerlafiche1Click();
 
+    void adjustForm();
     void bindEvents();
     void runCommand(void (TfrmVimora::*handler)());
     auto command(void (TfrmVimora::*handler)()) {
@@ -70,15 +73,12 @@ private:
     }
     vimora::Sex chosenSex() const;
     bool refuseChangedInputs();
-    bool isInputField(const QObject* object) const;
-    bool sexButtonKeyPress(QObject* watched, const QKeyEvent& event);
-    bool isTabStop(const QWidget* widget) const;
     QPushButton* defaultButton() const;
 
     std::unique_ptr<Ui::TfrmVimora> ui;
     vimora::TAboutBox* AboutBox1 = nullptr;
+    ResultFields m_results;
+    FocusChain* m_focusChain = nullptr;
     std::optional<vimora::Calculation> m_lastCompleteCalculation;
-    // Both sex buttons are tab stops until a sex is chosen; from then on only the checked one.
-    bool m_bothSexTabStops = true;
     const vimora::help::HelpEngineLoader& m_helpEngine;
 };

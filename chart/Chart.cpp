@@ -1,6 +1,7 @@
 #include "Chart.h"
 
 #include "Measures.h"
+#include "RegionalSettings.h"
 
 #include <QFont>
 #include <QPainter>
@@ -61,7 +62,7 @@ QString ageInWords(double age) {
 }
 
 QString limitText(double value) {
-    return QString::fromStdString(displayNumber(value, ','));
+    return QString::fromStdString(displayNumber(value, platform::kShownDecimalSeparator));
 }
 
 QFont chartFont(int pixelSize, bool bold) {

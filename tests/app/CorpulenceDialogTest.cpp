@@ -1,35 +1,29 @@
 #include "CorpulenceDialog.h"
-#include "MessageBoxes.h"
+#include "DialogAnswerer.h"
+#include "MainWindowFixture.h"
 #include "PatientSheet.h"
-#include "_Vimora.h"
-#include "hh.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
 #include <functional>
-#include <memory>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
-#include <vector>
 
 // The corpulence chart and patient sheet commands driven from the main window's menu.
-class CorpulenceDialogTest : public QObject {
+class CorpulenceDialogTest : public QObject, vimora::test::MainWindowFixture {
     Q_OBJECT
 
 private slots:
@@ -50,23 +44,10 @@ private slots:
     void printShortcutGoesStraightToThePrintDialog();
 
 private:
-    template <typename T> T* control(QObject* parent, const char* name) const {
-        T* found = parent->findChild<T*>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
-    QLineEdit* field(const char* name) const { return control<QLineEdit>(window.get(), name); }
-    void calculate(const QString& age, const QString& weight, const QString& height);
-    using Answer = std::function<void(QWidget*)>;
-    /// Runs the command and hands each modal window it opens in turn to the next answer, which
-    /// must close it; fails unless every answer was used.
-    void whenModal(const std::function<void()>& command, const std::vector<Answer>& answers);
+    /// Opens the chart dialog from the menu and hands it to `answer`; the dialog is closed after.
+    void withChartDialog(const std::function<void(CorpulenceDialog& dialog)>& answer);
 
     QTemporaryDir home;
-    const vimora::help::HelpEngineLoader noHelpEngine{std::string()};
-    std::unique_ptr<TfrmVimora> window;
-    QStringList reports;
 };
 
 void CorpulenceDialogTest::initTestCase() {
@@ -77,62 +58,26 @@ void CorpulenceDialogTest::initTestCase() {
 }
 
 void CorpulenceDialogTest::init() {
-    reports.clear();
-    MessageBoxes::setAnswerer([this](const MessageBoxes::Box& box) {
-        reports << box.text;
-        return QMessageBox::Ok;
-    });
-    window = std::make_unique<TfrmVimora>(noHelpEngine);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    MainWindowFixture::init();
 }
 
 void CorpulenceDialogTest::cleanup() {
-    window.reset();
-    MessageBoxes::setAnswerer({});
+    MainWindowFixture::cleanup();
 }
 
-void CorpulenceDialogTest::calculate(const QString& age, const QString& weight, const QString& height) {
-    for (auto [name, text] : {std::pair{"edAge", age}, {"edPoids", weight}, {"edTaille", height}}) {
-        field(name)->clear();
-        field(name)->insert(text);
-    }
-    control<QPushButton>(window.get(), "btnCalculer")->click();
-}
-
-void CorpulenceDialogTest::whenModal(const std::function<void()>& command,
-                                     const std::vector<Answer>& answers) {
-    QWidget* const before = QApplication::activeModalWidget();
-    QList<QWidget*> seen;
-    QString unexpected;
-    // A timer of its own: the answer may open modal windows in turn, answered by another call.
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal == before || seen.contains(modal) || !modal->isVisible())
-            return;
-        seen << modal;
-        if (seen.size() <= qsizetype(answers.size())) {
-            answers[seen.size() - 1](modal);
-            return;
-        }
-        // Never let a window nobody expected hold the test.
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        unexpected = box != nullptr ? box->text() : QString::fromLatin1(modal->metaObject()->className());
-        modal->close();
+void CorpulenceDialogTest::withChartDialog(const std::function<void(CorpulenceDialog& dialog)>& answer) {
+    const vimora::test::DialogAnswerer<CorpulenceDialog> answerer([&answer](CorpulenceDialog& dialog) {
+        answer(dialog);
+        control<QPushButton>(dialog, "btnClose")->click();
     });
-    poll.start();
-    command();
-    poll.stop();
-    QVERIFY2(unexpected.isEmpty(), qPrintable(QStringLiteral("unexpected modal window: ") + unexpected));
-    QVERIFY2(seen.size() == qsizetype(answers.size()), "a modal window did not open");
+    action("Courbedecorpulence1")->trigger();
+    QCOMPARE(answerer.answered(), 1);
 }
 
 void CorpulenceDialogTest::menuHasTheTwoCommandsAfterCalculer() {
     QStringList names;
     QSet<QChar> keys;
-    for (QAction* item : control<QMenu>(window.get(), "Fichier1")->actions()) {
+    for (QAction* item : control<QMenu>("Fichier1")->actions()) {
         names << (item->isSeparator() ? QStringLiteral("-") : item->objectName());
         const qsizetype amp = item->text().indexOf(QLatin1Char('&'));
         if (amp >= 0)
@@ -141,16 +86,16 @@ void CorpulenceDialogTest::menuHasTheTwoCommandsAfterCalculer() {
     QCOMPARE(names, QStringList({"Nouveaucalcul1", "CalculerlIMC1", "Courbedecorpulence1", "Imprimerlafiche1",
                                  "-", "Quitter1"}));
     QCOMPARE(keys.size(), 5);
-    auto* print = control<QAction>(window.get(), "Imprimerlafiche1");
+    auto* print = control<QAction>("Imprimerlafiche1");
     QCOMPARE(print->text().remove(QLatin1Char('&')), QStringLiteral("Imprimer la fiche..."));
-    QCOMPARE(control<QAction>(window.get(), "Courbedecorpulence1")->text().remove(QLatin1Char('&')),
+    QCOMPARE(control<QAction>("Courbedecorpulence1")->text().remove(QLatin1Char('&')),
              QStringLiteral("Courbe de corpulence..."));
     QCOMPARE(print->shortcut(), QKeySequence(QKeySequence::Print));
 }
 
 void CorpulenceDialogTest::commandsAskForACalculationFirst() {
-    auto* chart = control<QAction>(window.get(), "Courbedecorpulence1");
-    auto* print = control<QAction>(window.get(), "Imprimerlafiche1");
+    auto* chart = control<QAction>("Courbedecorpulence1");
+    auto* print = control<QAction>("Imprimerlafiche1");
     chart->trigger();
     print->trigger();
 
@@ -158,7 +103,7 @@ void CorpulenceDialogTest::commandsAskForACalculationFirst() {
     calculate(QStringLiteral("35"), QStringLiteral("80"), QStringLiteral("1,75"));
     calculate(QStringLiteral("35"), QStringLiteral("80"), QString());
     chart->trigger();
-    QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(&window(), Qt::Key_P, Qt::ControlModifier);
 
     const QString needed =
         QStringLiteral("Un calcul est d'abord nécessaire : saisissez l'âge, le poids et la taille "
@@ -167,7 +112,7 @@ void CorpulenceDialogTest::commandsAskForACalculationFirst() {
                                    QStringLiteral("'' n'est pas une valeur en virgule flottante "
                                                   "correcte."),
                                    needed, needed}));
-    QVERIFY(window->findChildren<QDialog*>().isEmpty());
+    QVERIFY(window().findChildren<QDialog*>().isEmpty());
 }
 
 void CorpulenceDialogTest::commandsRefuseInputsChangedSinceTheCalculation_data() {
@@ -179,14 +124,17 @@ void CorpulenceDialogTest::commandsRefuseInputsChangedSinceTheCalculation_data()
 void CorpulenceDialogTest::commandsRefuseInputsChangedSinceTheCalculation() {
     QFETCH(QString, changed);
     calculate(QStringLiteral("10"), QStringLiteral("45"), QStringLiteral("1,5"));
-    if (auto* sex = window->findChild<QRadioButton*>(changed))
+    if (auto* sex = window().findChild<QRadioButton*>(changed))
         sex->click();
     else
-        QTest::keyClick(window->findChild<QLineEdit*>(changed), Qt::Key_1);
+        QTest::keyClick(window().findChild<QLineEdit*>(changed), Qt::Key_1);
 
-    // No dialog may open: the chart and the sheet would show the previous figures.
-    whenModal([this] { control<QAction>(window.get(), "Courbedecorpulence1")->trigger(); }, {});
-    whenModal([this] { QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier); }, {});
+    // Neither the chart nor the print dialog may open: they would show the previous figures.
+    const vimora::test::DialogAnswerer<CorpulenceDialog> chartDialogs([](CorpulenceDialog&) {});
+    action("Courbedecorpulence1")->trigger();
+    QTest::keyClick(&window(), Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(chartDialogs.answered(), 0);
+    QVERIFY(printTitles.isEmpty());
     const QString changedSince = QStringLiteral(
         "Le sexe, l'âge, le poids ou la taille ont changé depuis le dernier calcul : cliquez d'abord sur "
         "« Calculer ».");
@@ -196,28 +144,27 @@ void CorpulenceDialogTest::commandsRefuseInputsChangedSinceTheCalculation() {
 void CorpulenceDialogTest::dialogShowsTheWindowsResult() {
     calculate(QStringLiteral("7,25"), QStringLiteral("30,99"), QStringLiteral("1,25"));
     QCOMPARE(field("edIMC")->text(), QStringLiteral("19,83"));
-    whenModal([this] { control<QAction>(window.get(), "Courbedecorpulence1")->trigger(); },
-              {[this](QWidget* modal) {
-                  QCOMPARE(modal->windowTitle(), QStringLiteral("Courbe de corpulence"));
-                  const QStringList shown{control<QLineEdit>(modal, "edBand")->text(),
-                                          control<QLineEdit>(modal, "edAdvice")->text(),
-                                          control<QLineEdit>(modal, "edObjective")->text()};
-                  QCOMPARE(shown, QStringList({field("edResultat")->text(), field("edConseils")->text(),
-                                               field("edObjectif")->text()}));
-                  QCOMPARE(control<QLineEdit>(modal, "edBand")->palette().color(QPalette::Base),
-                           field("edResultat")->palette().color(QPalette::Base));
-                  auto* chart = control<QWidget>(modal, "chartView");
-                  QCOMPARE(chart->accessibleName(), QStringLiteral("Courbe de corpulence"));
-                  for (const QString& words : {QStringLiteral("garçon de 7 ans 3 mois"),
-                                               QStringLiteral("19,83"), QStringLiteral("Obésité degré 1")})
-                      QVERIFY2(chart->accessibleDescription().contains(words), qPrintable(words));
-                  QStringList names;
-                  for (const char* name : {"edPatientName", "edRemark", "btnPrint", "btnSavePdf", "btnClose"})
-                      names << control<QWidget>(modal, name)->accessibleName();
-                  QCOMPARE(names, QStringList({"Nom du patient", "Remarque", "Imprimer", "Enregistrer en PDF",
-                                               "Fermer"}));
-                  control<QPushButton>(modal, "btnClose")->click();
-              }});
+    withChartDialog([this](CorpulenceDialog& modal) {
+        QCOMPARE(QApplication::activeModalWidget(), &modal);
+        QCOMPARE(modal.windowTitle(), QStringLiteral("Courbe de corpulence"));
+        const QStringList shown{control<QLineEdit>(modal, "edBand")->text(),
+                                control<QLineEdit>(modal, "edAdvice")->text(),
+                                control<QLineEdit>(modal, "edObjective")->text()};
+        QCOMPARE(shown, QStringList({field("edResultat")->text(), field("edConseils")->text(),
+                                     field("edObjectif")->text()}));
+        QCOMPARE(control<QLineEdit>(modal, "edBand")->palette().color(QPalette::Base),
+                 field("edResultat")->palette().color(QPalette::Base));
+        auto* chart = control<QWidget>(modal, "chartView");
+        QCOMPARE(chart->accessibleName(), QStringLiteral("Courbe de corpulence"));
+        for (const QString& words : {QStringLiteral("garçon de 7 ans 3 mois"), QStringLiteral("19,83"),
+                                     QStringLiteral("Obésité degré 1")})
+            QVERIFY2(chart->accessibleDescription().contains(words), qPrintable(words));
+        QStringList names;
+        for (const char* name : {"edPatientName", "edRemark", "btnPrint", "btnSavePdf", "btnClose"})
+            names << control<QWidget>(modal, name)->accessibleName();
+        QCOMPARE(names,
+                 QStringList({"Nom du patient", "Remarque", "Imprimer", "Enregistrer en PDF", "Fermer"}));
+    });
 }
 
 void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint_data() {
@@ -235,26 +182,18 @@ void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint() {
     calculate(measures[0], measures[1], measures[2]);
     const QString pdf = home.filePath(QStringLiteral("Documents/%1.pdf").arg(QTest::currentDataTag()));
     QRectF chartArea;
-    whenModal(
-        [this] { control<QAction>(window.get(), "Courbedecorpulence1")->trigger(); }, {[&](QWidget* dialog) {
-            control<QLineEdit>(dialog, "edPatientName")->setText(QStringLiteral("Jeanne Martin"));
-            control<QLineEdit>(dialog, "edRemark")->setText(QStringLiteral("Contrôle à 3 mois"));
-            chartArea = static_cast<CorpulenceDialog*>(dialog)->sheet().chartArea();
-            whenModal(
-                [dialog, this] { control<QPushButton>(dialog, "btnSavePdf")->click(); },
-                {[&](QWidget* modal) {
-                    auto* files = qobject_cast<QFileDialog*>(modal);
-                    QVERIFY(files);
-                    QCOMPARE(files->directory().absolutePath(), home.filePath("Documents"));
-                    const QString today = QDate::currentDate().toString(Qt::ISODate);
-                    QVERIFY2(files->selectedFiles().value(0).contains(today),
-                             qPrintable(files->selectedFiles().value(0)));
-                    // Typed as a user would: selectFile() may be undone when the folder has loaded.
-                    control<QLineEdit>(files, "fileNameEdit")->setText(QFileInfo(pdf).fileName());
-                    static_cast<QDialog*>(files)->accept(); // QFileDialog::accept, which checks the name
-                }});
-            control<QPushButton>(dialog, "btnClose")->click();
-        }});
+    savePaths = {pdf};
+    withChartDialog([&](CorpulenceDialog& dialog) {
+        control<QLineEdit>(dialog, "edPatientName")->setText(QStringLiteral("Jeanne Martin"));
+        control<QLineEdit>(dialog, "edRemark")->setText(QStringLiteral("Contrôle à 3 mois"));
+        chartArea = dialog.sheet().chartArea();
+        control<QPushButton>(dialog, "btnSavePdf")->click();
+    });
+    QCOMPARE(saveRequests.size(), 1);
+    const QFileInfo proposed(saveRequests.front().proposedPath);
+    QCOMPARE(proposed.absolutePath(), home.filePath("Documents"));
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QVERIFY2(proposed.fileName().contains(today), qPrintable(proposed.fileName()));
     QVERIFY(QFile::exists(pdf));
 
     QProcess tool;
@@ -306,31 +245,23 @@ void CorpulenceDialogTest::existingFileIsReplacedOnlyOnceConfirmed() {
     existing.write("ancienne fiche");
     existing.close();
     for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
-        const Answer confirm = [answer](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            QVERIFY(box);
-            box->button(answer)->click();
-        };
-        const Answer chooseExisting = [&](QWidget* modal) {
-            auto* files = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(files);
-            control<QLineEdit>(files, "fileNameEdit")->setText(QFileInfo(existing).fileName());
-            whenModal([files] { static_cast<QDialog*>(files)->accept(); }, {confirm});
-            if (files->isVisible())
-                files->reject();
-        };
-        whenModal([this] { control<QAction>(window.get(), "Courbedecorpulence1")->trigger(); },
-                  {[&](QWidget* dialog) {
-                      whenModal([dialog, this] { control<QPushButton>(dialog, "btnSavePdf")->click(); },
-                                {chooseExisting});
-                      control<QPushButton>(dialog, "btnClose")->click();
-                  }});
+        // On no, the file dialog comes back, and is cancelled there.
+        savePaths = {existing.fileName()};
+        boxAnswers = {answer};
+        boxes.clear();
+        withChartDialog(
+            [](CorpulenceDialog& dialog) { control<QPushButton>(dialog, "btnSavePdf")->click(); });
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.front().icon, QMessageBox::Warning);
+        QVERIFY2(boxes.front().text.contains(QStringLiteral("existante.pdf")),
+                 qPrintable(boxes.front().text));
+        QCOMPARE(boxes.front().buttons, QMessageBox::Yes | QMessageBox::No);
         QVERIFY(existing.open(QIODevice::ReadOnly));
         const QByteArray start = existing.read(5);
         existing.close();
         QCOMPARE(start, answer == QMessageBox::No ? QByteArray("ancie") : QByteArray("%PDF-"));
     }
-    QVERIFY(reports.isEmpty());
+    QCOMPARE(saveRequests.size(), 3);
 }
 
 void CorpulenceDialogTest::failedWriteSaysWhyAndLeavesNoFile() {
@@ -340,18 +271,8 @@ void CorpulenceDialogTest::failedWriteSaysWhyAndLeavesNoFile() {
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QString target = blocker.fileName() + QStringLiteral("/fiche.pdf");
-    const Answer chooseTarget = [&](QWidget* modal) {
-        auto* files = qobject_cast<QFileDialog*>(modal);
-        QVERIFY(files);
-        control<QLineEdit>(files, "fileNameEdit")->setText(target);
-        static_cast<QDialog*>(files)->accept(); // QFileDialog::accept, which checks the name
-    };
-    whenModal([this] { control<QAction>(window.get(), "Courbedecorpulence1")->trigger(); },
-              {[&](QWidget* dialog) {
-                  whenModal([dialog, this] { control<QPushButton>(dialog, "btnSavePdf")->click(); },
-                            {chooseTarget});
-                  control<QPushButton>(dialog, "btnClose")->click();
-              }});
+    savePaths = {target};
+    withChartDialog([](CorpulenceDialog& dialog) { control<QPushButton>(dialog, "btnSavePdf")->click(); });
     QCOMPARE(reports.size(), 1);
     const QString message = reports.front();
     QVERIFY2(message.startsWith(QStringLiteral("La fiche n'a pas pu être enregistrée")), qPrintable(message));
@@ -361,7 +282,7 @@ void CorpulenceDialogTest::failedWriteSaysWhyAndLeavesNoFile() {
     // A write that fails half-way (the file size limit) leaves neither the file nor its temporary.
     const QString folder = home.filePath(QStringLiteral("limite"));
     QVERIFY(QDir().mkpath(folder));
-    const PatientSheet sheet(*window->lastCompleteCalculation(), QString(), QString());
+    const PatientSheet sheet(*window().lastCompleteCalculation(), QString(), QString());
     rlimit saved{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit small = saved;
@@ -379,7 +300,7 @@ void CorpulenceDialogTest::failedWriteSaysWhyAndLeavesNoFile() {
 
 void CorpulenceDialogTest::sheetOnANearlyFullDiskIsNeverReportedSaved() {
     calculate(QStringLiteral("35"), QStringLiteral("80"), QStringLiteral("1,75"));
-    const PatientSheet sheet(*window->lastCompleteCalculation(), QStringLiteral("Dupont"), QString());
+    const PatientSheet sheet(*window().lastCompleteCalculation(), QStringLiteral("Dupont"), QString());
     QVERIFY(sheet.writePdf(home.filePath(QStringLiteral("entiere.pdf")), nullptr));
     const qint64 sheetSize = QFileInfo(home.filePath(QStringLiteral("entiere.pdf"))).size();
 
@@ -429,10 +350,9 @@ void CorpulenceDialogTest::sheetOnANearlyFullDiskIsNeverReportedSaved() {
 
 void CorpulenceDialogTest::printShortcutGoesStraightToThePrintDialog() {
     calculate(QStringLiteral("35"), QStringLiteral("80"), QStringLiteral("1,75"));
-    whenModal([this] { QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier); }, {[](QWidget* modal) {
-                  QVERIFY2(qobject_cast<QPrintDialog*>(modal), qPrintable(modal->metaObject()->className()));
-                  static_cast<QDialog*>(modal)->reject();
-              }});
+    QTest::keyClick(&window(), Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(printTitles, QStringList{QStringLiteral("Imprimer la fiche")});
+    QVERIFY(reports.isEmpty());
 }
 
 QTEST_MAIN(CorpulenceDialogTest)

@@ -1,11 +1,10 @@
+#include "About.h"
 #include "Assessment.h"
 #include "BatchAssessment.h"
-#include "ChartColours.h"
-#include "MessageBoxes.h"
+#include "DialogAnswerer.h"
+#include "MainWindowFixture.h"
 #include "QtTranslations.h"
 #include "RegionalSettings.h"
-#include "_Vimora.h"
-#include "hh.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,14 +21,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QtTest>
 
 #include <memory>
 
 // The main window driven through its controls with real key and mouse events.
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, vimora::test::MainWindowFixture {
     Q_OBJECT
 
 private slots:
@@ -38,8 +36,7 @@ private slots:
     void cleanup();
 
     void startsWithTheDescribedLayoutAndState();
-    void controlsStandWhereTheDescriptionPutsThem_data();
-    void controlsStandWhereTheDescriptionPutsThem();
+    void everyControlShowsWhole();
     void cannotBeResizedOrMaximised();
     void tabVisitsTheInputsAndButtonsInOrder();
     void onlyToolButtonsHaveHints();
@@ -47,7 +44,8 @@ private slots:
 
     void enterCalculatesAndEnterAgainClears();
     void calculationShowsBandColoursAndTexts();
-    void engineColoursHaveTheirPixels();
+    void resultFieldTakesTheBandsColour_data();
+    void resultFieldTakesTheBandsColour();
     void windowAgreesWithTheCommand_data();
     void windowAgreesWithTheCommand();
     void enterOnAFocusedButtonClicksThatButton();
@@ -73,24 +71,6 @@ private slots:
     void copyPutsTheLastSummaryOnTheClipboard();
     void quitClosesWithoutAQuestion();
     void aboutShowsAFreshModalDialogEachTime();
-
-private:
-    template <typename T> T* control(const char* name) const {
-        T* found = window->findChild<T*>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
-    QLineEdit* field(const char* name) const { return control<QLineEdit>(name); }
-    QAction* action(const char* name) const { return control<QAction>(name); }
-    void typeMeasures(const QString& age, const QString& weight, const QString& height);
-    QStringList resultTexts() const;
-
-    // No help engine: these tests leave the help commands alone.
-    const vimora::help::HelpEngineLoader noHelpEngine{std::string()};
-    std::unique_ptr<TfrmVimora> window;
-    QStringList reports;
-    QList<MessageBoxes::Box> boxes;
 };
 
 void MainWindowTest::initTestCase() {
@@ -98,53 +78,40 @@ void MainWindowTest::initTestCase() {
 }
 
 void MainWindowTest::init() {
-    reports.clear();
-    boxes.clear();
-    MessageBoxes::setAnswerer([this](const MessageBoxes::Box& box) {
-        boxes << box;
-        reports << box.text;
-        return QMessageBox::Ok;
-    });
-    window = std::make_unique<TfrmVimora>(noHelpEngine);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    MainWindowFixture::init();
 }
 
 void MainWindowTest::cleanup() {
-    window.reset();
-    MessageBoxes::setAnswerer({});
+    MainWindowFixture::cleanup();
 }
 
-void MainWindowTest::typeMeasures(const QString& age, const QString& weight, const QString& height) {
-    for (auto [name, text] : {std::pair{"edAge", age}, {"edPoids", weight}, {"edTaille", height}}) {
-        field(name)->setFocus(Qt::TabFocusReason);
-        QTest::keyClicks(field(name), text);
-    }
-}
+namespace {
 
-QStringList MainWindowTest::resultTexts() const {
+QStringList resultTexts(const vimora::test::MainWindowFixture& test) {
     QStringList texts;
     for (const char* name : {"edIMC", "edPMax", "edPMin", "edResultat", "edConseils", "edObjectif"})
-        texts << field(name)->text();
-    texts << control<QPlainTextEdit>("Memo1")->toPlainText();
+        texts << test.field(name)->text();
+    texts << test.control<QPlainTextEdit>("Memo1")->toPlainText();
     return texts;
 }
 
+} // namespace
+
 void MainWindowTest::startsWithTheDescribedLayoutAndState() {
-    QCOMPARE(window->windowTitle(), QStringLiteral("Vimora XP 1.0"));
-    QCOMPARE(window->centralWidget()->size(), QSize(448, 325));
+    QCOMPARE(window().windowTitle(), QStringLiteral("Vimora XP 1.0"));
+    QCOMPARE(window().centralWidget()->size(), QSize(448, 325));
     QCOMPARE(QApplication::focusWidget(), field("edAge"));
     QVERIFY(control<QRadioButton>("RadioButton1")->isChecked());
     QVERIFY(!control<QRadioButton>("RadioButton2")->isChecked());
     QVERIFY(control<QPushButton>("btnCalculer")->isDefault());
     QVERIFY(!control<QPushButton>("btnEffacer")->isDefault());
     QVERIFY(!control<QPlainTextEdit>("Memo1")->isVisible());
-    for (const QString& text : resultTexts())
+    for (const QString& text : resultTexts(*this))
         QVERIFY(text.isEmpty());
     QCOMPARE(field("edIMC")->palette().color(QPalette::Base),
              QApplication::palette(field("edIMC")).color(QPalette::Base));
     // The face really drawn: the window's own where it is installed, else its condensed stand-in.
-    const QFontInfo used(window->font());
+    const QFontInfo used(window().font());
     QCOMPARE(used.family(), QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"))
                                 ? QStringLiteral("MS Sans Serif")
                                 : QStringLiteral("DejaVu Sans Condensed"));
@@ -157,38 +124,39 @@ void MainWindowTest::startsWithTheDescribedLayoutAndState() {
     QCOMPARE(field("edAge")->accessibleName(), QStringLiteral("Age (années)"));
 }
 
-void MainWindowTest::controlsStandWhereTheDescriptionPutsThem_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("geometry");
-    QTest::newRow("ControlBar1") << "ControlBar1" << QRect(0, 0, 448, 30);
-    QTest::newRow("Bevel1") << "Bevel1" << QRect(0, 30, 448, 276);
-    QTest::newRow("StatusBar1") << "StatusBar1" << QRect(0, 306, 448, 19);
-    QTest::newRow("GroupBox1") << "GroupBox1" << QRect(8, 40, 153, 193);
-    QTest::newRow("GroupBox2") << "GroupBox2" << QRect(8, 245, 153, 52);
-    QTest::newRow("GroupBox3") << "GroupBox3" << QRect(168, 40, 273, 257);
-    QTest::newRow("RadioButton1") << "RadioButton1" << QRect(64, 32, 65, 17);
-    QTest::newRow("edAge") << "edAge" << QRect(96, 88, 41, 21);
-    QTest::newRow("edTaille") << "edTaille" << QRect(96, 152, 41, 21);
-    QTest::newRow("btnCalculer") << "btnCalculer" << QRect(8, 16, 65, 25);
-    QTest::newRow("btnEffacer") << "btnEffacer" << QRect(80, 16, 65, 25);
-    QTest::newRow("edIMC") << "edIMC" << QRect(192, 24, 65, 21);
-    QTest::newRow("edResultat") << "edResultat" << QRect(16, 136, 241, 21);
-    QTest::newRow("edObjectif") << "edObjectif" << QRect(16, 216, 241, 21);
-}
-
-void MainWindowTest::controlsStandWhereTheDescriptionPutsThem() {
-    QFETCH(QString, name);
-    QFETCH(QRect, geometry);
-    QCOMPARE(control<QWidget>(name.toLatin1().constData())->geometry(), geometry);
+// Whatever the font, every control lies inside its group and the window, no two overlap, and
+// every caption fits its control.
+void MainWindowTest::everyControlShowsWhole() {
+    for (QWidget* widget : window().centralWidget()->findChildren<QWidget*>()) {
+        const QString name = widget->objectName();
+        if (!widget->isVisible() || name.isEmpty() || name.startsWith(QLatin1String("qt_")))
+            continue;
+        QVERIFY2(widget->parentWidget()->rect().contains(widget->geometry()), qPrintable(name));
+        if (const auto* label = qobject_cast<QLabel*>(widget))
+            QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(name));
+        if (const auto* button = qobject_cast<QPushButton*>(widget))
+            QVERIFY2(button->fontMetrics().horizontalAdvance(button->text().remove(QLatin1Char('&'))) <
+                         button->width(),
+                     qPrintable(name));
+        // The bevel is drawn behind the groups.
+        if (name == QLatin1String("Bevel1"))
+            continue;
+        for (QWidget* sibling : widget->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (sibling != widget && sibling->isVisible() && !sibling->objectName().isEmpty() &&
+                sibling->objectName() != QLatin1String("Bevel1"))
+                QVERIFY2(!widget->geometry().intersects(sibling->geometry()),
+                         qPrintable(name + QLatin1String(" over ") + sibling->objectName()));
+        }
+    }
 }
 
 void MainWindowTest::cannotBeResizedOrMaximised() {
-    QCOMPARE(window->minimumSize(), window->maximumSize());
-    QCOMPARE(window->size(), window->minimumSize());
-    QVERIFY(!window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QVERIFY(window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-    window->resize(600, 500);
-    QCOMPARE(window->centralWidget()->size(), QSize(448, 325));
+    QCOMPARE(window().minimumSize(), window().maximumSize());
+    QCOMPARE(window().size(), window().minimumSize());
+    QVERIFY(!window().windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    QVERIFY(window().windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    window().resize(600, 500);
+    QCOMPARE(window().centralWidget()->size(), QSize(448, 325));
 }
 
 void MainWindowTest::tabVisitsTheInputsAndButtonsInOrder() {
@@ -221,7 +189,7 @@ void MainWindowTest::onlyToolButtonsHaveHints() {
         if (!item->isSeparator())
             shown << toolBar->widgetForAction(item)->toolTip();
     QCOMPARE(shown, hints);
-    for (QWidget* widget : window->findChildren<QWidget*>())
+    for (QWidget* widget : window().findChildren<QWidget*>())
         if (widget->parentWidget() != toolBar)
             QVERIFY2(widget->toolTip().isEmpty(), qPrintable(widget->objectName()));
     QCOMPARE(toolBar->widgetForAction(action("tlbtnCopier"))->geometry(), QRect(54, 0, 23, 22));
@@ -279,19 +247,23 @@ void MainWindowTest::calculationShowsBandColoursAndTexts() {
     QCOMPARE(field("edIMC")->palette().color(QPalette::Base), system.color(QPalette::Base));
 }
 
-void MainWindowTest::engineColoursHaveTheirPixels() {
-    using vimora::Colour;
-    const QPalette palette = QApplication::palette();
-    const QList<std::pair<Colour, QColor>> pixels{
-        {Colour::Window, palette.color(QPalette::Base)},
-        {Colour::WindowText, palette.color(QPalette::Text)},
-        {Colour::InfoBackground, palette.color(QPalette::ToolTipBase)},
-        {Colour::Desktop, QColor(0, 78, 152)},
-        {Colour::Purple, QColor(128, 0, 128)},
-        {Colour::Red, QColor(255, 0, 0)},
-        {Colour::Teal, QColor(0, 128, 128)}};
-    for (const auto& [colour, pixel] : pixels)
-        QCOMPARE(vimora::chart::toQColor(colour, palette), pixel);
+void MainWindowTest::resultFieldTakesTheBandsColour_data() {
+    QTest::addColumn<QString>("weight");
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("normal") << "70" << QColor(0, 128, 128);
+    QTest::newRow("overweight") << "80" << QColor(128, 0, 128);
+    QTest::newRow("obese") << "100" << QColor(255, 0, 0);
+    QTest::newRow("underweight") << "50" << QColor(0, 78, 152);
+}
+
+void MainWindowTest::resultFieldTakesTheBandsColour() {
+    QFETCH(QString, weight);
+    QFETCH(QColor, background);
+    calculate(QStringLiteral("35"), weight, QStringLiteral("1,75"));
+    QVERIFY(reports.isEmpty());
+    const QPalette shown = field("edResultat")->palette();
+    QCOMPARE(shown.color(QPalette::Base), background);
+    QCOMPARE(shown.color(QPalette::Text), QApplication::palette(field("edResultat")).color(QPalette::Base));
 }
 
 void MainWindowTest::windowAgreesWithTheCommand_data() {
@@ -380,7 +352,7 @@ void MainWindowTest::windowAgreesWithTheCommand() {
         QString::fromStdString(assessment.minimumWeight), QString::fromStdString(assessment.band.band),
         QString::fromStdString(assessment.band.advice),   QString::fromStdString(assessment.band.objective),
         QString::fromStdString(assessment.summary)};
-    QCOMPARE(resultTexts(), want);
+    QCOMPARE(resultTexts(*this), want);
 }
 
 void MainWindowTest::enterOnAFocusedButtonClicksThatButton() {
@@ -475,7 +447,7 @@ void MainWindowTest::badInputIsReportedAndChangesNothing() {
     QFETCH(QString, report);
     typeMeasures("35", "80", "1,75");
     QTest::keyClick(field("edTaille"), Qt::Key_Return);
-    const QStringList before = resultTexts();
+    const QStringList before = resultTexts(*this);
     const QColor background = field("edResultat")->palette().color(QPalette::Base);
 
     // Text placed by other means than typing reaches the conversion unfiltered.
@@ -484,7 +456,7 @@ void MainWindowTest::badInputIsReportedAndChangesNothing() {
     field("edTaille")->setText(height);
     control<QPushButton>("btnCalculer")->click();
     QCOMPARE(reports, QStringList{report});
-    QCOMPARE(resultTexts(), before);
+    QCOMPARE(resultTexts(*this), before);
     QCOMPARE(field("edResultat")->palette().color(QPalette::Base), background);
     QVERIFY(control<QPushButton>("btnEffacer")->isDefault());
 }
@@ -511,15 +483,15 @@ void MainWindowTest::errorReportIsAModalStopBox() {
     QCOMPARE(boxes[0].title, QStringLiteral("Vimora XP 1.0"));
     QCOMPARE(boxes[0].icon, QMessageBox::Critical);
     QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(window->isVisible());
+    QVERIFY(window().isVisible());
 }
 
 void MainWindowTest::onlyACompleteCalculationIsKeptForTheChart() {
-    QVERIFY(!window->lastCompleteCalculation());
+    QVERIFY(!window().lastCompleteCalculation());
     QTest::mouseClick(control<QRadioButton>("RadioButton2"), Qt::LeftButton);
     typeMeasures("7,25", "25", "1,25");
     QTest::keyClick(field("edTaille"), Qt::Key_Return);
-    const vimora::Calculation* shown = window->lastCompleteCalculation();
+    const vimora::Calculation* shown = window().lastCompleteCalculation();
     QVERIFY(shown);
     QCOMPARE(shown->sex, vimora::Sex::Female);
     QCOMPARE(QString::fromStdString(shown->indexText), field("edIMC")->text());
@@ -529,12 +501,12 @@ void MainWindowTest::onlyACompleteCalculationIsKeptForTheChart() {
     // A failed calculation keeps the old figures on screen but none for the chart.
     field("edTaille")->clear();
     control<QPushButton>("btnCalculer")->click();
-    QVERIFY(!window->lastCompleteCalculation());
+    QVERIFY(!window().lastCompleteCalculation());
     field("edTaille")->setText(QStringLiteral("1,25"));
     control<QPushButton>("btnCalculer")->click();
-    QVERIFY(window->lastCompleteCalculation());
+    QVERIFY(window().lastCompleteCalculation());
     action("Nouveaucalcul1")->trigger();
-    QVERIFY(!window->lastCompleteCalculation());
+    QVERIFY(!window().lastCompleteCalculation());
 }
 
 void MainWindowTest::keyFilterAcceptsDigitsAndTheComma() {
@@ -572,6 +544,8 @@ void MainWindowTest::contextMenuPasteIsNotFiltered() {
 }
 
 void MainWindowTest::qtTextsAreFrench() {
+    // Paste is offered only while the clipboard holds text.
+    QApplication::clipboard()->setText(QStringLiteral("1.75 m"));
     const std::unique_ptr<QMenu> menu(field("edAge")->createStandardContextMenu());
     QStringList texts;
     for (const QAction* item : menu->actions())
@@ -585,7 +559,6 @@ void MainWindowTest::qtTextsAreFrench() {
     QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Annuler"));
 
     // The menu's paste inserts the clipboard as it is.
-    QApplication::clipboard()->setText(QStringLiteral("1.75 m"));
     for (QAction* item : menu->actions())
         if (item->text().startsWith(QStringLiteral("Co&ller")))
             item->trigger();
@@ -595,7 +568,7 @@ void MainWindowTest::qtTextsAreFrench() {
 void MainWindowTest::choosingASexMovesFocusAndRestoresCalculer() {
     typeMeasures("35", "80", "1,75");
     QTest::keyClick(field("edTaille"), Qt::Key_Return);
-    const QStringList shown = resultTexts();
+    const QStringList shown = resultTexts(*this);
     auto* feminin = control<QRadioButton>("RadioButton2");
     QTest::mouseClick(feminin, Qt::LeftButton);
     QVERIFY(feminin->isChecked());
@@ -604,7 +577,7 @@ void MainWindowTest::choosingASexMovesFocusAndRestoresCalculer() {
     QCOMPARE(field("edAge")->selectedText(), QStringLiteral("35"));
     QVERIFY(control<QPushButton>("btnCalculer")->isDefault());
     QVERIFY(!control<QPushButton>("btnEffacer")->isDefault());
-    QCOMPARE(resultTexts(), shown);
+    QCOMPARE(resultTexts(*this), shown);
 
     // Choosing the checked button again runs nothing.
     QTest::keyClick(field("edTaille"), Qt::Key_Return);
@@ -674,7 +647,7 @@ void MainWindowTest::clearingEmptiesEverythingButKeepsTheSex() {
     action("Nouveaucalcul1")->trigger();
     for (const char* name : {"edAge", "edPoids", "edTaille"})
         QVERIFY(field(name)->text().isEmpty());
-    for (const QString& text : resultTexts())
+    for (const QString& text : resultTexts(*this))
         QVERIFY(text.isEmpty());
     QVERIFY(control<QRadioButton>("RadioButton2")->isChecked());
     QCOMPARE(QApplication::focusWidget(), field("edAge"));
@@ -712,10 +685,10 @@ void MainWindowTest::copyPutsTheLastSummaryOnTheClipboard() {
 
 void MainWindowTest::quitClosesWithoutAQuestion() {
     for (const char* quit : {"Quitter1", "tlbtnQuitter"}) {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
         action(quit)->trigger();
-        QVERIFY(!window->isVisible());
+        QVERIFY(!window().isVisible());
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 }
@@ -723,17 +696,15 @@ void MainWindowTest::quitClosesWithoutAQuestion() {
 void MainWindowTest::aboutShowsAFreshModalDialogEachTime() {
     QList<QPointer<QWidget>> shown;
     QStringList productNames;
-    for (int showing = 0; showing < 2; ++showing) {
-        QTimer::singleShot(0, this, [&] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            QVERIFY(dialog);
-            QCOMPARE(dialog->parentWidget(), window.get());
-            shown << dialog;
-            productNames << dialog->findChild<QLabel*>(QStringLiteral("Label1"))->text();
-            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
-        });
+    const vimora::test::DialogAnswerer<vimora::TFAbout> answerer([&](vimora::TFAbout& dialog) {
+        QCOMPARE(QApplication::activeModalWidget(), &dialog);
+        QCOMPARE(dialog.parentWidget(), &window());
+        shown << &dialog;
+        productNames << dialog.findChild<QLabel*>(QStringLiteral("Label1"))->text();
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+    });
+    for (int showing = 0; showing < 2; ++showing)
         action("Aproposde1")->trigger();
-    }
     QCOMPARE(shown.size(), 2);
     QCOMPARE(productNames, (QStringList{"Vimora XP", "Vimora XP"}));
     QVERIFY(shown[0].isNull() && shown[1].isNull());
