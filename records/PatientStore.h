@@ -166,7 +166,7 @@ bool matches(const PatientSummary& summary, const QString& search);
 /// The French problems of a patient's fields, each with its field, before anything is written:
 /// nom required, naissance required and plausible on `today`, lengths in characters.
 struct FieldProblem {
-    enum class Field { Nom, Prenom, Sexe, Naissance, Dossier, Remarque };
+    enum class Field { Nom, Prenom, Naissance, Dossier };
     Field field;
     QString message;
 };
