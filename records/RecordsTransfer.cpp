@@ -153,24 +153,30 @@ public:
     ImportReport write() {
         std::vector<PatientVisits> batch = std::move(m_new);
         m_report.patientsAdded = int(batch.size());
+        m_report.patientsFound = int(m_named.size());
         for (auto& [id, entry] : m_found) {
-            if (!entry.visits.empty()) {
-                ++m_report.patientsFound;
+            if (!entry.visits.empty())
                 batch.push_back(std::move(entry));
-            }
         }
         m_store.addAll(batch);
         return m_report;
     }
 
 private:
+    // A patient the file names: a stored one counts as found.
+    qint64 named(qint64 id) {
+        if (id > 0)
+            m_named.insert(id);
+        return id;
+    }
+
     // The patient the row names, found or new; an empty reason when found.
     QString patientOf(const std::array<QString, kColumnCount>& values, qint64& id) {
         const QString& dossier = values[Dossier];
         const QDate naissance = readDate(values[Naissance]);
         if (!dossier.isEmpty()) {
             if (const auto found = m_byDossier.constFind(dossier); found != m_byDossier.cend()) {
-                id = *found;
+                id = named(*found);
                 return {};
             }
         } else {
@@ -184,7 +190,7 @@ private:
                     "plusieurs patients ont ces nom, prénom et date de naissance : donnez le "
                     "dossier");
             if (const auto found = m_byName.constFind(key); found != m_byName.cend()) {
-                id = *found;
+                id = named(*found);
                 return {};
             }
         }
@@ -257,6 +263,7 @@ private:
     QHash<QString, qint64> m_byDossier;
     QMultiHash<QString, qint64> m_byName;
     QSet<VisitKey> m_visits;
+    QSet<qint64> m_named;
     QStringList m_errors;
     ImportReport m_report;
 };

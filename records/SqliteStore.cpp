@@ -51,6 +51,11 @@ QVariant nullableText(const QString& text) {
     return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
 }
 
+// Qt binds a null QString as NULL: the records' texts are never NULL, at most empty.
+QVariant text(const QString& value) {
+    return value.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(value);
+}
+
 QString sexCode(Sex sex) {
     return sex == Sex::Female ? QStringLiteral("F") : QStringLiteral("M");
 }
@@ -260,8 +265,7 @@ int SqliteStore::checkedVersion() const {
 }
 
 void SqliteStore::migrate(int version) {
-    QSqlQuery mode = prepared(QStringLiteral("PRAGMA journal_mode = WAL"));
-    run(mode);
+    run(QStringLiteral("PRAGMA journal_mode = WAL"));
     run(QStringLiteral("PRAGMA synchronous = FULL"));
     if (version == kSchemaVersion)
         return;
@@ -270,7 +274,9 @@ void SqliteStore::migrate(int version) {
         QSqlQuery current = prepared(QStringLiteral("PRAGMA user_version"));
         run(current);
         current.next();
-        for (int from = current.value(0).toInt(); from < kSchemaVersion; ++from) {
+        const int stored = current.value(0).toInt();
+        current.finish();
+        for (int from = stored; from < kSchemaVersion; ++from) {
             for (const QString& statement : migrationFrom(from, Dialect::Sqlite))
                 run(statement);
         }
@@ -296,6 +302,7 @@ void SqliteStore::run(QSqlQuery& query) const {
 void SqliteStore::run(const QString& sql) const {
     QSqlQuery query = prepared(sql);
     run(query);
+    query.finish();
 }
 
 void SqliteStore::fail(const QSqlQuery& query) const {
@@ -451,8 +458,8 @@ void SqliteStore::checkPatient(const Patient& patient, qint64 exceptId) const {
 
 qint64 SqliteStore::insertPatient(QSqlQuery& insert, const Patient& patient, const QString& now) const {
     insert.bindValue(0, nullableText(patient.dossier));
-    insert.bindValue(1, patient.nom);
-    insert.bindValue(2, patient.prenom);
+    insert.bindValue(1, text(patient.nom));
+    insert.bindValue(2, text(patient.prenom));
     insert.bindValue(3, sexCode(patient.sexe));
     insert.bindValue(4, isoDate(patient.naissance));
     insert.bindValue(5, now);
@@ -485,8 +492,8 @@ Patient SqliteStore::updatePatient(const Patient& patient) {
                                     "naissance = ?, modification = ?, version = version + 1 "
                                     "WHERE id = ? AND version = ?"));
         update.addBindValue(nullableText(patient.dossier));
-        update.addBindValue(patient.nom);
-        update.addBindValue(patient.prenom);
+        update.addBindValue(text(patient.nom));
+        update.addBindValue(text(patient.prenom));
         update.addBindValue(sexCode(patient.sexe));
         update.addBindValue(isoDate(patient.naissance));
         update.addBindValue(timestampNow());
@@ -529,16 +536,16 @@ Visit SqliteStore::insertVisit(QSqlQuery& insert, const Visit& visit, const QStr
                          QStringLiteral("La date de la consultation est obligatoire."));
     const QVariantList values{visit.patientId,
                               isoDate(visit.date),
-                              visit.age,
-                              visit.poids,
-                              visit.taille,
-                              visit.imc,
-                              visit.poidsMax,
-                              visit.poidsMin,
-                              visit.resultat,
-                              visit.conseils,
-                              visit.objectif,
-                              visit.remarque,
+                              text(visit.age),
+                              text(visit.poids),
+                              text(visit.taille),
+                              text(visit.imc),
+                              text(visit.poidsMax),
+                              text(visit.poidsMin),
+                              text(visit.resultat),
+                              text(visit.conseils),
+                              text(visit.objectif),
+                              text(visit.remarque),
                               now};
     for (int i = 0; i < values.size(); ++i)
         insert.bindValue(i, values[i]);
