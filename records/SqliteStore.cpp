@@ -123,6 +123,16 @@ QString nextConnectionName() {
 SqliteStore::SqliteStore(const QString& path)
     : m_path(QFileInfo(path).absoluteFilePath())
     , m_connectionName(nextConnectionName()) {
+    // A constructor that throws runs no destructor: the connection is closed here.
+    try {
+        open();
+    } catch (...) {
+        disconnect();
+        throw;
+    }
+}
+
+void SqliteStore::open() {
     const QFileInfo file(m_path);
     if (file.isDir()) {
         throw StoreError(
@@ -155,7 +165,6 @@ SqliteStore::SqliteStore(const QString& path)
     const int version = checkedVersion();
     if (m_readOnly) {
         if (version < kSchemaVersion) {
-            disconnect();
             throw StoreError(StoreError::Kind::Unusable,
                              QStringLiteral("La base de dossiers %1 doit être mise à jour, mais elle est en "
                                             "lecture seule.")
@@ -226,21 +235,18 @@ void SqliteStore::connect(bool readOnly, bool immutable) {
         m_database.setDatabaseName(m_path);
     }
     m_database.setConnectOptions(options);
-    if (!m_database.open()) {
-        const int code = m_database.lastError().nativeErrorCode().toInt();
-        disconnect();
-        if (!m_database.isValid() && code == 0) {
-            throw StoreError(
-                StoreError::Kind::Unusable,
-                QStringLiteral("Le pilote SQLite de Qt (paquet libqt6sql6-sqlite) est introuvable."));
-        }
-        throw errorOf(code);
+    if (!m_database.isValid()) {
+        throw StoreError(
+            StoreError::Kind::Unusable,
+            QStringLiteral("Le pilote SQLite de Qt (paquet libqt6sql6-sqlite) est introuvable."));
     }
+    if (!m_database.open())
+        throw errorOf(m_database.lastError().nativeErrorCode().toInt());
     run(QStringLiteral("PRAGMA foreign_keys = ON"));
 }
 
 void SqliteStore::disconnect() {
-    if (!m_database.isValid())
+    if (!QSqlDatabase::contains(m_connectionName))
         return;
     m_database.close();
     m_database = QSqlDatabase();
