@@ -1,0 +1,204 @@
+// vimora-dossiers: the patient records from the command line, the same functions as the records
+// dialog's buttons.
+
+#include "PatientStore.h"
+#include "RecordsTransfer.h"
+#include "Version.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+using namespace vimora::records;
+
+constexpr const char* kProgramName = "vimora-dossiers";
+
+constexpr const char* kHelp = R"(Utilisation : vimora-dossiers [--base FICHIER] COMMANDE [ARGUMENT]
+Les dossiers patients de Vimora XP en ligne de commande : importer des mesures,
+exporter les consultations, lister les alertes, sauvegarder et vérifier la base.
+
+Commandes :
+  importer FICHIER     importe les mesures de FICHIER (« - » : l'entrée standard)
+  exporter [FICHIER]   écrit toutes les consultations dans FICHIER, ou sur la
+                       sortie standard
+  alertes              écrit les alertes de tous les patients sur la sortie standard
+  sauvegarder FICHIER  écrit une copie cohérente de la base dans FICHIER, même
+                       pendant que Vimora XP l'utilise
+  verifier             vérifie l'intégrité de la base et dit si elle est saine
+
+Fichiers CSV : texte UTF-8, champs séparés par « ; », virgule décimale.
+
+importer lit l'en-tête dossier;nom;prenom;sexe;naissance;date;poids;taille
+(colonnes dans n'importe quel ordre ; les autres colonnes sont ignorées), puis une
+mesure par ligne. Dates JJ/MM/AAAA ou AAAA-MM-JJ ; sexe M ou F ; poids en
+kilogrammes et taille en mètres, supérieurs à zéro. Une ligne désigne son patient
+par le dossier quand il est donné, sinon par le nom, le prénom et la date de
+naissance (sans tenir compte des majuscules ni des accents) ; un patient inconnu
+est créé. Chaque consultation est évaluée comme dans la fenêtre, à l'âge que
+donnent les dates. Le fichier est importé en entier ou pas du tout : toute ligne
+incorrecte est signalée (numéro de ligne et raison) et rien n'est enregistré.
+Une consultation déjà présente (même patient, date, poids et taille) n'est pas
+ajoutée deux fois : le même fichier peut être importé de nouveau.
+
+exporter écrit les colonnes de l'import suivies de age;imc;resultat : un export
+se réimporte tel quel.
+alertes écrit dossier;nom;prenom;alerte;detail, une ligne par alerte.
+
+Options :
+      --base FICHIER  la base de dossiers ; par défaut la variable d'environnement
+                      VIMORA_DATABASE, sinon le fichier dossiers.sqlite du
+                      programme (~/.local/share/vimora/)
+  -h, --help          affiche cette aide
+      --version       affiche la version
+
+Code de sortie :
+  0  la commande a réussi ;
+  1  verifier : la base n'est pas saine ;
+  2  la commande a échoué (ligne d'import incorrecte, base inutilisable,
+     fichier illisible, disque plein...) : rien n'a été modifié.
+)";
+
+void printError(const QString& message) {
+    std::fprintf(stderr, "%s : %s\n", kProgramName, message.toLocal8Bit().constData());
+}
+
+int usageError(const QString& message) {
+    printError(message);
+    std::fprintf(stderr, "Pour en savoir plus : %s --help\n", kProgramName);
+    return 2;
+}
+
+void printLine(const QString& text) {
+    std::printf("%s\n", text.toLocal8Bit().constData());
+}
+
+struct Request {
+    QString base;
+    QString command;
+    QStringList arguments;
+};
+
+int importFile(PatientStore& store, const QString& path) {
+    QFile input;
+    const bool opened = path == QLatin1String("-")
+                            ? input.open(stdin, QIODevice::ReadOnly)
+                            : (input.setFileName(path), input.open(QIODevice::ReadOnly));
+    if (!opened) {
+        printError(
+            QStringLiteral("le fichier « %1 » ne peut pas être lu : %2").arg(path, input.errorString()));
+        return 2;
+    }
+    try {
+        const ImportReport report = importVisits(store, input);
+        for (const QString& warning : report.warnings)
+            printError(warning);
+        printLine(
+            QStringLiteral("Patients : %1 ajouté(s), %2 déjà présent(s). Consultations : %3 ajoutée(s), "
+                           "%4 déjà présente(s).")
+                .arg(report.patientsAdded)
+                .arg(report.patientsFound)
+                .arg(report.visitsAdded)
+                .arg(report.visitsSkipped));
+        return 0;
+    } catch (const ImportRefused& refused) {
+        for (const QString& error : refused.rowErrors())
+            printError(error);
+        printError(QStringLiteral("import refusé : rien n'a été enregistré."));
+        return 2;
+    }
+}
+
+int exportVisitsTo(const PatientStore& store, const QStringList& arguments) {
+    if (!arguments.isEmpty()) {
+        exportVisitsToFile(store, arguments.front());
+        return 0;
+    }
+    QFile output;
+    output.open(stdout, QIODevice::WriteOnly);
+    exportVisits(store, output);
+    return 0;
+}
+
+int listAlerts(const PatientStore& store) {
+    QFile output;
+    output.open(stdout, QIODevice::WriteOnly);
+    writeAlerts(store, output);
+    return 0;
+}
+
+int run(const Request& request) {
+    const QString& command = request.command;
+    const qsizetype count = request.arguments.size();
+    const bool oneArgument = command == QLatin1String("importer") || command == QLatin1String("sauvegarder");
+    const bool optionalArgument = command == QLatin1String("exporter");
+    const bool noArgument = command == QLatin1String("alertes") || command == QLatin1String("verifier");
+    if (!oneArgument && !optionalArgument && !noArgument)
+        return usageError(QStringLiteral("commande inconnue : « %1 »").arg(command));
+    if ((oneArgument && count != 1) || (optionalArgument && count > 1) || (noArgument && count != 0))
+        return usageError(QStringLiteral("nombre d'arguments incorrect pour « %1 »").arg(command));
+
+    std::unique_ptr<PatientStore> store;
+    try {
+        store = openStore(request.base.isEmpty() ? databaseSetting() : request.base);
+        if (command == QLatin1String("importer"))
+            return importFile(*store, request.arguments.front());
+        if (command == QLatin1String("exporter"))
+            return exportVisitsTo(*store, request.arguments);
+        if (command == QLatin1String("alertes"))
+            return listAlerts(*store);
+        if (command == QLatin1String("sauvegarder")) {
+            store->backup(request.arguments.front());
+            printLine(QStringLiteral("Copie de la base écrite dans « %1 ».").arg(request.arguments.front()));
+            return 0;
+        }
+        const CheckReport report = store->verify();
+        printLine(report.message);
+        return report.sound ? 0 : 1;
+    } catch (const StoreError& error) {
+        printError(error.message());
+        // A base that cannot even be opened is not sound either.
+        return command == QLatin1String("verifier") && error.kind() == StoreError::Kind::Unusable ? 1 : 2;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QCoreApplication application(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+
+    Request request;
+    while (!arguments.isEmpty() && request.command.isEmpty()) {
+        const QString argument = arguments.takeFirst();
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
+            std::fputs(kHelp, stdout);
+            return std::fflush(stdout) == 0 ? 0 : 2;
+        }
+        if (argument == QLatin1String("--version")) {
+            std::printf("%s (Vimora XP) %s\n", kProgramName, VIMORA_VERSION);
+            return std::fflush(stdout) == 0 ? 0 : 2;
+        }
+        if (argument == QLatin1String("--base")) {
+            if (arguments.isEmpty())
+                return usageError(QStringLiteral("--base demande le nom de la base"));
+            request.base = arguments.takeFirst();
+        } else if (argument.startsWith(QLatin1String("--base="))) {
+            request.base = argument.mid(7);
+        } else if (argument.startsWith(QLatin1Char('-'))) {
+            return usageError(QStringLiteral("option inconnue : « %1 »").arg(argument));
+        } else {
+            request.command = argument;
+        }
+    }
+    if (request.command.isEmpty())
+        return usageError(
+            QStringLiteral("commande absente (importer, exporter, alertes, sauvegarder ou verifier)"));
+    request.arguments = arguments;
+    return run(request);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "VisitAge.h"
+
+#include <span>
+#include <string>
+#include <vector>
+
+// The two warnings read from a patient's visits: an early adiposity rebound (the index rising
+// again before 6 years of age, a sign of later obesity) and a change of result band between the
+// two latest visits.
+namespace vimora {
+
+/// One visit as stored: the age and the index as the window showed them, read back as numbers.
+struct TrajectoryPoint {
+    Date date;
+    double age = 0;
+    double index = 0;
+    std::string result; ///< the band text ("Corpulence normale.")
+};
+
+enum class AlertKind { EarlyAdiposityRebound, ResultChange };
+
+struct TrajectoryAlert {
+    AlertKind kind;
+    std::string title;  ///< "Rebond d'adiposité précoce", "Changement de classe"
+    std::string detail; ///< French sentence with the figures behind the alert
+};
+
+inline constexpr const char* kEarlyReboundTitle = "Rebond d'adiposité précoce";
+inline constexpr const char* kResultChangeTitle = "Changement de classe";
+
+/// The alerts of one patient, rebound first. The visits may come in any order; visits of one
+/// date keep their given order (the later one given is the later visit).
+std::vector<TrajectoryAlert> trajectoryAlerts(std::span<const TrajectoryPoint> visits, char decimalSeparator);
+
+} // namespace vimora

@@ -1,0 +1,102 @@
+#include "PatientStore.h"
+
+#include "EngineError.h"
+#include "SqliteStore.h"
+#include "VisitRecords.h"
+
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace vimora::records {
+
+namespace {
+
+qsizetype characters(const QString& text) {
+    return text.toUcs4().size();
+}
+
+bool isServerUri(const QString& setting) {
+    return setting.startsWith(QLatin1String("postgresql://")) ||
+           setting.startsWith(QLatin1String("postgres://"));
+}
+
+} // namespace
+
+StoreError::StoreError(Kind kind, const QString& message)
+    : std::runtime_error(message.toStdString())
+    , m_kind(kind)
+    , m_message(message) {}
+
+QString databaseSetting() {
+    QString named = qEnvironmentVariable("VIMORA_DATABASE");
+    if (!named.isEmpty())
+        return named;
+    // The application's data directory under a fixed name: the window's application name carries
+    // the version, and the records must not move with each version.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/vimora/dossiers.sqlite");
+}
+
+std::unique_ptr<PatientStore> openStore(const QString& setting) {
+    if (isServerUri(setting)) {
+        throw StoreError(StoreError::Kind::Unusable,
+                         QStringLiteral("Les dossiers sur un serveur PostgreSQL ne sont pas encore pris en "
+                                        "charge par cette version."));
+    }
+    return std::make_unique<SqliteStore>(setting);
+}
+
+QString foldForSearch(const QString& text) {
+    // Most names are plain ASCII: nothing to decompose.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toLower();
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        if (c.category() == QChar::Mark_NonSpacing)
+            continue;
+        if (c == QChar(0x0153) || c == QChar(0x0152)) // œ, Œ
+            folded += QLatin1String("oe");
+        else if (c == QChar(0x00E6) || c == QChar(0x00C6)) // æ, Æ
+            folded += QLatin1String("ae");
+        else
+            folded += c;
+    }
+    return folded.toCaseFolded();
+}
+
+bool matches(const PatientSummary& summary, const QString& search) {
+    const QStringList words = foldForSearch(search).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return std::ranges::all_of(words, [&](const QString& word) { return summary.searchKey.contains(word); });
+}
+
+std::vector<FieldProblem> patientProblems(const Patient& patient, QDate today) {
+    using Field = FieldProblem::Field;
+    std::vector<FieldProblem> problems;
+    if (patient.nom.trimmed().isEmpty())
+        problems.push_back({Field::Nom, QStringLiteral("Le nom est obligatoire.")});
+    else if (characters(patient.nom) > kMaxNameLength)
+        problems.push_back({Field::Nom, QStringLiteral("Le nom ne peut pas dépasser 100 caractères.")});
+    if (characters(patient.prenom) > kMaxNameLength)
+        problems.push_back({Field::Prenom, QStringLiteral("Le prénom ne peut pas dépasser 100 caractères.")});
+    if (characters(patient.dossier) > kMaxNameLength) {
+        problems.push_back(
+            {Field::Dossier, QStringLiteral("Le numéro de dossier ne peut pas dépasser 100 caractères.")});
+    }
+    if (!patient.naissance.isValid()) {
+        problems.push_back({Field::Naissance, QStringLiteral("La date de naissance est obligatoire.")});
+    } else {
+        try {
+            checkBirthDate(toDate(patient.naissance), toDate(today));
+        } catch (const EngineError& error) {
+            problems.push_back(
+                {Field::Naissance, QString::fromStdString(withFinalFullStop(error.message()))});
+        }
+    }
+    return problems;
+}
+
+} // namespace vimora::records

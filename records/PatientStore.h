@@ -1,0 +1,175 @@
+#pragma once
+
+#include "ReferenceThresholds.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+// Patient records: the patients of a practice and their visits, each visit keeping the texts the
+// window showed that day. The dialogs and vimora-dossiers see only this interface; behind it is a
+// SQLite file (the default) or, later, a PostgreSQL server, chosen by openStore() from the
+// database setting. Every change is one transaction: done whole or not at all.
+namespace vimora::records {
+
+inline constexpr int kMaxNameLength = 100;    ///< nom, prénom, dossier, in characters
+inline constexpr int kMaxRemarkLength = 1000; ///< remarque, in characters
+
+/// A patient. id 0: not stored yet.
+struct Patient {
+    qint64 id = 0;
+    QString dossier; ///< the clinic's record number; empty when none, unique when given
+    QString nom;     ///< required
+    QString prenom;
+    Sex sexe = Sex::Male;
+    QDate naissance;   ///< required
+    QDateTime created; ///< UTC, set by the store
+    QDateTime updated; ///< UTC, set by the store
+    int version = 0;   ///< set by the store, raised by each update; an update naming an older one
+                       ///< is refused (another workstation changed the patient meanwhile)
+};
+
+/// One visit: the measures as the calculation read them and the texts the window showed.
+/// id 0: not stored yet.
+struct Visit {
+    qint64 id = 0;
+    qint64 patientId = 0;
+    QDate date;
+    QString age; ///< "10,42"
+    QString poids;
+    QString taille;
+    QString imc;
+    QString poidsMax;
+    QString poidsMin;
+    QString resultat;
+    QString conseils;
+    QString objectif;
+    QString remarque;
+    QDateTime created; ///< UTC, set by the store
+};
+
+/// A line of the patient list: the patient with their latest visit.
+struct PatientSummary {
+    Patient patient;
+    QDate lastVisit;    ///< null when the patient has no visit
+    QString lastResult; ///< resultat of that visit
+    int visitCount = 0;
+    QString searchKey; ///< nom, prénom and dossier folded by foldForSearch(), for matches()
+};
+
+/// The patients and visits an import brings, written in one transaction.
+struct PatientVisits {
+    Patient patient; ///< id 0: created, else an existing patient
+    std::vector<Visit> visits;
+};
+
+/// What the integrity check found.
+struct CheckReport {
+    bool sound = false;
+    QString message; ///< French, says whether the records are sound and, if not, what is wrong
+};
+
+/// Every failure of the records, with the French message the user reads. The message never
+/// quotes a patient's data, so it may go to standard error.
+class StoreError : public std::runtime_error {
+public:
+    enum class Kind {
+        Unusable, ///< not a records file, damaged, a directory, a newer version, unreachable
+        ReadOnly, ///< the records are open read-only: nothing can be changed
+        Busy,     ///< locked by another program for more than 5 s
+        DiskFull, ///< no room left: the change was rolled back
+        Stale,    ///< the patient was changed elsewhere since it was read
+        Invalid,  ///< a value breaks a rule (required field, length, duplicate dossier, date)
+        NotFound, ///< the patient or visit no longer exists
+        Failed,   ///< any other fault of the database or the file system
+    };
+
+    StoreError(Kind kind, const QString& message);
+
+    Kind kind() const { return m_kind; }
+    const QString& message() const { return m_message; }
+
+private:
+    Kind m_kind;
+    QString m_message;
+};
+
+/// The records behind one database setting. Not thread-safe: one store per thread.
+class PatientStore {
+public:
+    virtual ~PatientStore() = default;
+    PatientStore(const PatientStore&) = delete;
+    PatientStore& operator=(const PatientStore&) = delete;
+
+    /// The file or server the records are in, for messages ("/home/…/dossiers.sqlite").
+    virtual QString location() const = 0;
+    /// True when the records could only be opened for reading; readOnlyNote() says why in French.
+    virtual bool readOnly() const = 0;
+    virtual QString readOnlyNote() const = 0;
+
+    /// Every patient with their latest visit, ordered by nom, prénom, naissance (case and accents
+    /// ignored). Filter them as the user types with matches(): no new query per keystroke.
+    virtual std::vector<PatientSummary> patients() const = 0;
+    /// The patient as stored now, or nothing when deleted.
+    virtual std::optional<Patient> patient(qint64 id) const = 0;
+    /// A patient's visits, newest first (by date, then latest stored first).
+    virtual std::vector<Visit> visits(qint64 patientId) const = 0;
+
+    /// Stores a new patient (its id must be 0) and returns it as stored: id, timestamps, version 1.
+    virtual Patient addPatient(const Patient& patient) = 0;
+    /// Stores the changes of a patient read with version `patient.version`; returns it as stored
+    /// with its new version. Throws StoreError Stale when it was changed or deleted since.
+    virtual Patient updatePatient(const Patient& patient) = 0;
+    /// Deletes a patient and all their visits.
+    virtual void deletePatient(qint64 id) = 0;
+
+    /// Stores a visit of an existing patient, durably, and returns it as stored.
+    virtual Visit addVisit(const Visit& visit) = 0;
+    virtual void deleteVisit(qint64 visitId) = 0;
+
+    /// Writes patients (new ones with id 0) and their visits in one transaction: all or nothing.
+    virtual void addAll(const std::vector<PatientVisits>& batch) = 0;
+    /// Calls `each` for every visit, ordered by patient (nom, prénom, naissance) then date.
+    virtual void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const = 0;
+
+    /// Writes a consistent copy of the records into the SQLite file `target` (replaced only once
+    /// the copy is complete), while other programs may be using the records.
+    virtual void backup(const QString& target) const = 0;
+    /// Runs the database's integrity check.
+    virtual CheckReport verify() const = 0;
+
+protected:
+    PatientStore() = default;
+};
+
+/// The database setting: VIMORA_DATABASE when set, else dossiers.sqlite in the application's data
+/// directory (QStandardPaths::AppDataLocation).
+QString databaseSetting();
+
+/// Opens the records that `setting` names: a libpq URI ("postgresql://…") names a server, any
+/// other text a SQLite file, created (0600, in a 0700 directory) when missing. Throws StoreError.
+std::unique_ptr<PatientStore> openStore(const QString& setting);
+
+/// nom, prénom or dossier text as the search compares it: case folded, accents removed.
+QString foldForSearch(const QString& text);
+
+/// True when the summary's nom, prénom or dossier contains every word of `search`, ignoring
+/// case and accents ("eloise" finds "Éloïse").
+bool matches(const PatientSummary& summary, const QString& search);
+
+/// The French problems of a patient's fields, each with its field, before anything is written:
+/// nom required, naissance required and plausible on `today`, lengths in characters.
+struct FieldProblem {
+    enum class Field { Nom, Prenom, Naissance, Dossier };
+    Field field;
+    QString message;
+};
+std::vector<FieldProblem> patientProblems(const Patient& patient, QDate today);
+
+} // namespace vimora::records

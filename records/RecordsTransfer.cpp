@@ -1,0 +1,397 @@
+#include "RecordsTransfer.h"
+
+#include "CsvReader.h"
+#include "CsvWriter.h"
+#include "EngineError.h"
+#include "Measures.h"
+#include "SafeWrite.h"
+#include "VisitRecords.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <array>
+#include <unordered_map>
+
+namespace vimora::records {
+
+namespace {
+
+using cli::CsvReader;
+using cli::CsvWriter;
+
+enum Column { Dossier, Nom, Prenom, Sexe, Naissance, DateColumn, Poids, Taille, kColumnCount };
+constexpr std::array<const char*, kColumnCount> kColumnNames{"dossier",   "nom",  "prenom", "sexe",
+                                                             "naissance", "date", "poids",  "taille"};
+
+QString lineError(std::size_t line, const QString& reason) {
+    return QStringLiteral("Ligne %1 : %2").arg(line).arg(reason);
+}
+
+QDate readDate(const QString& text) {
+    QDate date = QDate::fromString(text, QStringLiteral("dd/MM/yyyy"));
+    if (!date.isValid())
+        date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    return date;
+}
+
+QString frenchDate(QDate date) {
+    return date.toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+std::optional<Sex> readSex(const QString& text) {
+    const QString folded = foldForSearch(text);
+    if (folded == QLatin1String("m") || folded == QLatin1String("masculin"))
+        return Sex::Male;
+    if (folded == QLatin1String("f") || folded == QLatin1String("feminin"))
+        return Sex::Female;
+    return std::nullopt;
+}
+
+std::optional<double> positiveMeasure(const QString& text) {
+    try {
+        const double value = parseMeasure(text.toStdString(), kDecimalSeparator);
+        if (value > 0)
+            return value;
+    } catch (const EngineError&) {
+    }
+    return std::nullopt;
+}
+
+QString nameKey(const QString& nom, const QString& prenom, QDate naissance) {
+    return foldForSearch(nom.trimmed()) + QChar(0x1F) + foldForSearch(prenom.trimmed()) + QChar(0x1F) +
+           naissance.toString(Qt::ISODate);
+}
+
+// A visit already in the records: the patient, the date and the measures read as numbers, so that
+// "80" and "80,0" are one visit.
+struct VisitKey {
+    qint64 patient; ///< an existing patient's id, or minus the number of a new one
+    QDate date;
+    double weight;
+    double height;
+    friend bool operator==(const VisitKey&, const VisitKey&) = default;
+};
+
+size_t qHash(const VisitKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.patient, key.date.toJulianDay(), key.weight, key.height);
+}
+
+// One import: the patients known so far (stored and new), the visits known, and what the file
+// brings.
+class Import {
+public:
+    Import(PatientStore& store, QDate today)
+        : m_store(store)
+        , m_today(today) {
+        for (const PatientSummary& summary : store.patients()) {
+            const qint64 id = summary.patient.id;
+            m_found.emplace(id, PatientVisits{summary.patient, {}});
+            if (!summary.patient.dossier.isEmpty())
+                m_byDossier.insert(summary.patient.dossier, id);
+            m_byName.insert(nameKey(summary.patient.nom, summary.patient.prenom, summary.patient.naissance),
+                            id);
+        }
+        store.forEachVisit([&](const Patient&, const Visit& visit) {
+            const std::optional<double> weight = positiveMeasure(visit.poids);
+            const std::optional<double> height = positiveMeasure(visit.taille);
+            if (weight && height)
+                m_visits.insert({visit.patientId, visit.date, *weight, *height});
+        });
+    }
+
+    void readHeader(const CsvReader& reader) {
+        m_positions.fill(-1);
+        const auto fields = reader.fields();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const QString name =
+                QString::fromUtf8(fields[i].data(), qsizetype(fields[i].size())).trimmed().toLower();
+            for (int column = 0; column < kColumnCount; ++column) {
+                if (name == QLatin1String(kColumnNames[column]) && m_positions[column] < 0)
+                    m_positions[column] = int(i);
+            }
+        }
+        QStringList missing;
+        for (int column = 0; column < kColumnCount; ++column) {
+            if (m_positions[column] < 0)
+                missing << QLatin1String(kColumnNames[column]);
+        }
+        if (!missing.isEmpty()) {
+            m_errors << lineError(reader.line(),
+                                  QStringLiteral("colonnes absentes de l'en-tête : %1 (l'en-tête doit "
+                                                 "nommer dossier;nom;prenom;sexe;naissance;date;"
+                                                 "poids;taille)")
+                                      .arg(missing.join(QStringLiteral(", "))));
+        }
+    }
+
+    bool headerRead() const { return m_errors.isEmpty(); }
+
+    void readRow(const CsvReader& reader) {
+        std::array<QString, kColumnCount> values;
+        const auto fields = reader.fields();
+        for (int column = 0; column < kColumnCount; ++column) {
+            const auto position = std::size_t(m_positions[column]);
+            if (position < fields.size())
+                values[column] =
+                    QString::fromUtf8(fields[position].data(), qsizetype(fields[position].size())).trimmed();
+        }
+        const QString reason = addRow(values, reader.line());
+        if (!reason.isEmpty())
+            m_errors << lineError(reader.line(), reason);
+    }
+
+    const QStringList& errors() const { return m_errors; }
+
+    void refuseOnErrors(const QString& fault = {}) {
+        if (!fault.isEmpty())
+            m_errors << fault;
+        if (!m_errors.isEmpty())
+            throw ImportRefused(m_errors);
+    }
+
+    ImportReport write() {
+        std::vector<PatientVisits> batch = std::move(m_new);
+        m_report.patientsAdded = int(batch.size());
+        m_report.patientsFound = int(m_named.size());
+        for (auto& [id, entry] : m_found) {
+            if (!entry.visits.empty())
+                batch.push_back(std::move(entry));
+        }
+        m_store.addAll(batch);
+        return m_report;
+    }
+
+private:
+    // A patient the file names: a stored one counts as found.
+    qint64 named(qint64 id) {
+        if (id > 0)
+            m_named.insert(id);
+        return id;
+    }
+
+    // The patient the row names, found or new; an empty reason when found.
+    QString patientOf(const std::array<QString, kColumnCount>& values, qint64& id) {
+        const QString& dossier = values[Dossier];
+        const QDate naissance = readDate(values[Naissance]);
+        if (!dossier.isEmpty()) {
+            if (const auto found = m_byDossier.constFind(dossier); found != m_byDossier.cend()) {
+                id = named(*found);
+                return {};
+            }
+        } else {
+            if (values[Nom].isEmpty() || !naissance.isValid())
+                return QStringLiteral(
+                    "sans dossier, le nom et la date de naissance (JJ/MM/AAAA ou AAAA-MM-JJ) "
+                    "désignent le patient");
+            const QString key = nameKey(values[Nom], values[Prenom], naissance);
+            if (m_byName.count(key) > 1)
+                return QStringLiteral(
+                    "plusieurs patients ont ces nom, prénom et date de naissance : donnez le "
+                    "dossier");
+            if (const auto found = m_byName.constFind(key); found != m_byName.cend()) {
+                id = named(*found);
+                return {};
+            }
+        }
+        // A new patient: the row must describe them whole.
+        Patient patient;
+        patient.dossier = dossier;
+        patient.nom = values[Nom];
+        patient.prenom = values[Prenom];
+        const std::optional<Sex> sex = readSex(values[Sexe]);
+        if (!sex)
+            return QStringLiteral("patient inconnu : le sexe doit être M ou F");
+        patient.sexe = *sex;
+        if (!naissance.isValid() && !values[Naissance].isEmpty())
+            return QStringLiteral("la date de naissance doit s'écrire JJ/MM/AAAA ou AAAA-MM-JJ");
+        patient.naissance = naissance;
+        const std::vector<FieldProblem> problems = patientProblems(patient, m_today);
+        if (!problems.empty())
+            return QStringLiteral("patient inconnu : %1").arg(problems.front().message);
+        m_new.push_back(PatientVisits{patient, {}});
+        id = -qint64(m_new.size());
+        if (!dossier.isEmpty())
+            m_byDossier.insert(dossier, id);
+        m_byName.insert(nameKey(patient.nom, patient.prenom, patient.naissance), id);
+        return {};
+    }
+
+    QString addRow(const std::array<QString, kColumnCount>& values, std::size_t line) {
+        const QDate date = readDate(values[DateColumn]);
+        if (!date.isValid())
+            return QStringLiteral("la date de la consultation doit s'écrire JJ/MM/AAAA ou AAAA-MM-JJ");
+        const std::optional<double> weight = positiveMeasure(values[Poids]);
+        if (!weight)
+            return QStringLiteral("le poids doit être un nombre supérieur à zéro");
+        const std::optional<double> height = positiveMeasure(values[Taille]);
+        if (!height)
+            return QStringLiteral("la taille doit être un nombre supérieur à zéro");
+        qint64 id = 0;
+        if (QString reason = patientOf(values, id); !reason.isEmpty())
+            return reason;
+        PatientVisits& entry = id < 0 ? m_new[std::size_t(-id - 1)] : m_found.at(id);
+        const VisitKey key{id, date, *weight, *height};
+        if (m_visits.contains(key)) {
+            ++m_report.visitsSkipped;
+            return {};
+        }
+        m_visits.insert(key);
+        Visit visit;
+        try {
+            visit = assessMeasurement(entry.patient, date, values[Poids], values[Taille], m_today);
+        } catch (const StoreError& error) {
+            return error.message();
+        }
+        if (!implausibility(visit).isEmpty()) {
+            m_report.warnings << lineError(
+                line, QStringLiteral("avertissement : mesure invraisemblable (taille hors "
+                                     "de 0,3 à 2,5 m ou IMC hors de 8 à 100), importée "
+                                     "quand même"));
+        }
+        entry.visits.push_back(std::move(visit));
+        ++m_report.visitsAdded;
+        return {};
+    }
+
+    PatientStore& m_store;
+    QDate m_today;
+    std::array<int, kColumnCount> m_positions{};
+    // Patients are named by their id, and new ones by minus their rank in m_new.
+    std::unordered_map<qint64, PatientVisits> m_found;
+    std::vector<PatientVisits> m_new;
+    QHash<QString, qint64> m_byDossier;
+    QMultiHash<QString, qint64> m_byName;
+    QSet<VisitKey> m_visits;
+    QSet<qint64> m_named;
+    QStringList m_errors;
+    ImportReport m_report;
+};
+
+CsvWriter writerOn(QIODevice& out) {
+    return CsvWriter([&out](std::string_view bytes) {
+        if (out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+            throw cli::OutputError("write failed");
+    });
+}
+
+void field(CsvWriter& writer, const QString& text) {
+    writer.field(text.toStdString());
+}
+
+void outputFailed(const QString& what) {
+    throw StoreError(
+        StoreError::Kind::Failed,
+        QStringLiteral("%1 n'a pas pu être écrit entièrement (disque plein ou sortie fermée).").arg(what));
+}
+
+} // namespace
+
+ImportRefused::ImportRefused(const QStringList& rowErrors)
+    : StoreError(Kind::Invalid, QStringLiteral("Import refusé : rien n'a été enregistré.\n%1")
+                                    .arg(rowErrors.join(QLatin1Char('\n'))))
+    , m_rowErrors(rowErrors) {}
+
+ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
+    Import import(store, today);
+    CsvReader reader([&csv](char* buffer, std::size_t size) {
+        const qint64 read = csv.read(buffer, qint64(size));
+        if (read < 0)
+            throw cli::CsvError(0, "lecture du fichier impossible");
+        return std::size_t(read);
+    });
+    try {
+        if (!reader.next())
+            import.refuseOnErrors(QStringLiteral("Le fichier est vide : il n'a pas de ligne d'en-tête."));
+        import.readHeader(reader);
+        import.refuseOnErrors();
+        while (reader.next())
+            import.readRow(reader);
+    } catch (const cli::CsvError& error) {
+        import.refuseOnErrors(lineError(error.line(), QString::fromStdString(error.what())));
+    }
+    import.refuseOnErrors();
+    return import.write();
+}
+
+void exportVisits(const PatientStore& store, QIODevice& out) {
+    try {
+        CsvWriter writer = writerOn(out);
+        for (const char* name : kColumnNames)
+            writer.field(name);
+        for (const char* name : {"age", "imc", "resultat"})
+            writer.field(name);
+        writer.endRow();
+        store.forEachVisit([&](const Patient& patient, const Visit& visit) {
+            field(writer, patient.dossier);
+            field(writer, patient.nom);
+            field(writer, patient.prenom);
+            writer.field(patient.sexe == Sex::Female ? "F" : "M");
+            field(writer, frenchDate(patient.naissance));
+            field(writer, frenchDate(visit.date));
+            field(writer, visit.poids);
+            field(writer, visit.taille);
+            field(writer, visit.age);
+            field(writer, visit.imc);
+            field(writer, visit.resultat);
+            writer.endRow();
+        });
+        writer.flush();
+    } catch (const cli::OutputError&) {
+        outputFailed(QStringLiteral("L'export"));
+    }
+}
+
+void exportVisitsToFile(const PatientStore& store, const QString& path) {
+    std::optional<StoreError> storeError;
+    const std::optional<QString> failure = writeFileSafely(path, [&](QIODevice& out) {
+        try {
+            exportVisits(store, out);
+            return true;
+        } catch (const StoreError& error) {
+            // A fault of the records themselves is reported as such; a fault of the output below.
+            if (error.kind() != StoreError::Kind::Failed)
+                storeError = error;
+            return false;
+        }
+    });
+    if (storeError)
+        throw *storeError;
+    if (failure)
+        throw StoreError(StoreError::Kind::Failed, *failure);
+}
+
+void writeAlerts(const PatientStore& store, QIODevice& out) {
+    try {
+        CsvWriter writer = writerOn(out);
+        for (const char* name : {"dossier", "nom", "prenom", "alerte", "detail"})
+            writer.field(name);
+        writer.endRow();
+        Patient current;
+        std::vector<Visit> visits;
+        const auto flush = [&] {
+            for (const TrajectoryAlert& alert : alertsOf(visits)) {
+                field(writer, current.dossier);
+                field(writer, current.nom);
+                field(writer, current.prenom);
+                writer.field(alert.title);
+                writer.field(alert.detail);
+                writer.endRow();
+            }
+            visits.clear();
+        };
+        store.forEachVisit([&](const Patient& patient, const Visit& visit) {
+            if (patient.id != current.id) {
+                flush();
+                current = patient;
+            }
+            visits.push_back(visit);
+        });
+        flush();
+        writer.flush();
+    } catch (const cli::OutputError&) {
+        outputFailed(QStringLiteral("La liste des alertes"));
+    }
+}
+
+} // namespace vimora::records

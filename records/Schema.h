@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringList>
+
+// The records' schema and its migrations, for every engine: one list of steps, each bringing
+// the schema one version up, with the few differences of dialect kept here.
+namespace vimora::records {
+
+enum class Dialect { Sqlite, PostgreSql };
+
+/// The version this program writes and reads; a base of a newer version is refused.
+inline constexpr int kSchemaVersion = 1;
+
+/// Marks a SQLite file as ours (PRAGMA application_id): "VIMR".
+inline constexpr int kSqliteApplicationId = 0x56494D52;
+
+/// The statements that bring a schema of version `from` to `from + 1`, to run in one transaction
+/// with the others.
+QStringList migrationFrom(int from, Dialect dialect);
+
+} // namespace vimora::records

@@ -1,0 +1,127 @@
+#include "VisitRecords.h"
+
+#include "EngineError.h"
+#include "Measures.h"
+#include "VisitPlausibility.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace vimora::records {
+
+namespace {
+
+QString text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+std::optional<double> measure(const QString& value) {
+    try {
+        return parseMeasure(value.toStdString(), kDecimalSeparator);
+    } catch (const EngineError&) {
+        return std::nullopt;
+    }
+}
+
+[[noreturn]] void refuse(const std::string& message) {
+    throw StoreError(StoreError::Kind::Invalid, text(withFinalFullStop(message)));
+}
+
+} // namespace
+
+Date toDate(QDate date) {
+    return {std::chrono::year(date.year()), std::chrono::month(unsigned(date.month())),
+            std::chrono::day(unsigned(date.day()))};
+}
+
+QDate toQDate(Date date) {
+    return {int(date.year()), int(unsigned(date.month())), int(unsigned(date.day()))};
+}
+
+QString ageOn(QDate birth, QDate date, QDate today) {
+    try {
+        return text(visitAge(toDate(birth), toDate(date), toDate(today), kDecimalSeparator).text);
+    } catch (const EngineError& error) {
+        refuse(error.message());
+    }
+}
+
+Visit visitFromCalculation(const Calculation& calculation, qint64 patientId, QDate date) {
+    Visit visit;
+    visit.patientId = patientId;
+    visit.date = date;
+    visit.age = text(calculation.ageText);
+    visit.poids = text(calculation.weightText);
+    visit.taille = text(calculation.heightText);
+    visit.imc = text(calculation.indexText);
+    visit.poidsMax = text(calculation.maximumWeightText);
+    visit.poidsMin = text(calculation.minimumWeightText);
+    visit.resultat = text(calculation.band.band);
+    visit.conseils = text(calculation.band.advice);
+    visit.objectif = text(calculation.band.objective);
+    return visit;
+}
+
+Visit assessMeasurement(const Patient& patient, QDate date, const QString& poids, const QString& taille,
+                        QDate today) {
+    const QString age = ageOn(patient.naissance, date, today);
+    const std::string ageText = age.toStdString();
+    const std::string weightText = poids.toStdString();
+    const std::string heightText = taille.toStdString();
+    const Calculation calculation =
+        calculate(patient.sexe, PatientTexts{ageText, weightText, heightText}, kDecimalSeparator);
+    if (!calculation.complete())
+        refuse(calculation.error);
+    Visit visit = visitFromCalculation(calculation, patient.id, date);
+    const QString problem = visitProblem(visit);
+    if (!problem.isEmpty())
+        throw StoreError(StoreError::Kind::Invalid, problem);
+    return visit;
+}
+
+QString visitProblem(const Visit& visit) {
+    const std::optional<double> weight = measure(visit.poids);
+    if (!weight || *weight <= 0)
+        return QStringLiteral("Le poids doit être un nombre supérieur à zéro.");
+    const std::optional<double> height = measure(visit.taille);
+    if (!height || *height <= 0)
+        return QStringLiteral("La taille doit être un nombre supérieur à zéro.");
+    if (visit.remarque.toUcs4().size() > kMaxRemarkLength)
+        return QStringLiteral("La remarque ne peut pas dépasser 1 000 caractères.");
+    return {};
+}
+
+QString implausibility(const Visit& visit) {
+    const std::optional<double> height = measure(visit.taille);
+    const std::optional<double> index = measure(visit.imc);
+    if (!height || !index)
+        return {};
+    const std::optional<std::string> reason = vimora::implausibility(*height, *index, kDecimalSeparator);
+    return reason ? text(*reason) : QString();
+}
+
+std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits) {
+    std::vector<const Visit*> stored;
+    stored.reserve(visits.size());
+    for (const Visit& visit : visits)
+        stored.push_back(&visit);
+    std::sort(stored.begin(), stored.end(), [](const Visit* a, const Visit* b) {
+        return a->date != b->date ? a->date < b->date : a->id < b->id;
+    });
+    std::vector<TrajectoryPoint> points;
+    points.reserve(stored.size());
+    for (const Visit* visit : stored) {
+        const std::optional<double> age = measure(visit->age);
+        const std::optional<double> index = measure(visit->imc);
+        if (!age || !index)
+            continue;
+        points.push_back({toDate(visit->date), *age, *index, visit->resultat.toStdString()});
+    }
+    return points;
+}
+
+std::vector<TrajectoryAlert> alertsOf(const std::vector<Visit>& visits) {
+    return trajectoryAlerts(trajectoryOf(visits), kDecimalSeparator);
+}
+
+} // namespace vimora::records

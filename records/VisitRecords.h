@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Assessment.h"
+#include "PatientStore.h"
+#include "TrajectoryAlerts.h"
+
+#include <QDate>
+#include <QString>
+
+#include <vector>
+
+// From the window's calculation to a stored visit and back to the engine's rules: the age the
+// dates give, a past measurement assessed at its own age, the plausibility of a visit and the
+// alerts of a patient. Texts use the decimal comma, as the window shows them.
+namespace vimora::records {
+
+inline constexpr char kDecimalSeparator = ',';
+
+Date toDate(QDate date);
+QDate toQDate(Date date);
+
+/// The age on `date` of a patient born on `birth`, as the window's age field takes it ("10,42").
+/// Throws StoreError Invalid with the French reason when the dates are refused.
+QString ageOn(QDate birth, QDate date, QDate today = QDate::currentDate());
+
+/// The visit that a complete calculation gives, on `date`, with the texts the window showed.
+Visit visitFromCalculation(const Calculation& calculation, qint64 patientId, QDate date);
+
+/// A past measurement ("Ajouter une mesure..."): assessed by the engine at the age that `date`
+/// gives. Throws StoreError Invalid with the French reason when a date is refused, a measure is
+/// not a number above zero, or the calculation stops.
+Visit assessMeasurement(const Patient& patient, QDate date, const QString& poids, const QString& taille,
+                        QDate today = QDate::currentDate());
+
+/// Why a visit cannot be stored (French), or an empty text: weight and height must be numbers
+/// above zero, the remark at most 1,000 characters.
+QString visitProblem(const Visit& visit);
+
+/// Why a visit is implausible (French, to confirm before storing it), or an empty text.
+QString implausibility(const Visit& visit);
+
+/// A patient's visits, given in any order, as the engine's points in date order (one day's visits
+/// in the order they were stored), with their age and index read back as numbers: what the
+/// trajectory chart draws.
+std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits);
+
+/// The alerts of a patient's visits, given in any order.
+std::vector<TrajectoryAlert> alertsOf(const std::vector<Visit>& visits);
+
+} // namespace vimora::records
