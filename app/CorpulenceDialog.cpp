@@ -9,6 +9,7 @@
 #include "PatientSheet.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 
 namespace {
@@ -36,6 +37,10 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     m_ui->chartView->setAccessibleName(adult ? QStringLiteral("Échelle de corpulence de l'adulte")
                                              : QStringLiteral("Courbe de corpulence"));
     m_ui->chartView->setChart(chartFor(m_calculation));
+    const QString warning = implausibilityWarning(m_calculation);
+    m_ui->lblWarning->setText(warning);
+    m_ui->lblWarning->setVisible(!warning.isEmpty());
+    m_ui->edPatient->setText(patientSummary(m_calculation));
 
     const vimora::BandResult& band = m_calculation.band;
     const QPalette system = QApplication::palette(m_ui->edBand);
@@ -73,9 +78,14 @@ void CorpulenceDialog::savePdf() {
     if (path.isEmpty())
         return;
     QString error;
-    if (!sheet.writePdf(path, &error))
+    if (!sheet.writePdf(path, &error)) {
+        m_ui->lblStatus->clear();
         MessageBoxes::show(
             this, {QMessageBox::Warning, QStringLiteral("Enregistrer en PDF"), error, QMessageBox::Ok});
+        return;
+    }
+    m_ui->lblStatus->setText(
+        QStringLiteral("Fiche enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(path)));
 }
 
 void showCorpulenceChart(QWidget* parent, const vimora::Calculation* calculation) {
