@@ -98,10 +98,6 @@ PointMark AdultScale::mark() const {
     return {{xForIndex(m_patient.index), kPointY}, PointMark::Inside};
 }
 
-QPointF AdultScale::patientPosition() const {
-    return mark().centre;
-}
-
 QString AdultScale::description() const {
     QString band = m_patient.band;
     if (band.endsWith(QLatin1Char('.')))

@@ -27,7 +27,6 @@ public:
 
     QSize size() const override { return {kWidth, kHeight}; }
     void paint(QPainter& painter) const override;
-    QPointF patientPosition() const override;
     QString description() const override;
 
 private:

@@ -67,8 +67,6 @@ public:
     /// The drawing's size in its own coordinates.
     virtual QSize size() const = 0;
     virtual void paint(QPainter& painter) const = 0;
-    /// Where the patient's point is drawn, in the chart's coordinates.
-    virtual QPointF patientPosition() const = 0;
     /// What the chart shows, in words, for those who cannot see it.
     virtual QString description() const = 0;
 };

@@ -144,10 +144,6 @@ PointMark ChildChart::mark() const {
     return {exact, PointMark::Inside};
 }
 
-QPointF ChildChart::patientPosition() const {
-    return mark().centre;
-}
-
 QString ChildChart::description() const {
     QString text = QStringLiteral("Courbe de corpulence des %1 de la naissance à 18 ans : seuils inférieur, "
                                   "supérieur et d'obésité de l'IMC selon l'âge.")

@@ -33,7 +33,6 @@ public:
 
     QSize size() const override { return {kWidth, kHeight}; }
     void paint(QPainter& painter) const override;
-    QPointF patientPosition() const override;
     QString description() const override;
 
     static constexpr int xForQuarter(int quarter) { return kLeft + quarter * kPixelsPerQuarter; }
