@@ -43,11 +43,9 @@ bool crosses(const QLineF& line, const QRectF& rect) {
     const std::array<QLineF, 4> sides{
         QLineF(rect.topLeft(), rect.topRight()), QLineF(rect.topRight(), rect.bottomRight()),
         QLineF(rect.bottomRight(), rect.bottomLeft()), QLineF(rect.bottomLeft(), rect.topLeft())};
-    for (const QLineF& side : sides) {
-        if (line.intersects(side, nullptr) == QLineF::BoundedIntersection)
-            return true;
-    }
-    return false;
+    return std::any_of(sides.begin(), sides.end(), [&line](const QLineF& side) {
+        return line.intersects(side, nullptr) == QLineF::BoundedIntersection;
+    });
 }
 
 // The point of the box nearest to the given point.

@@ -37,7 +37,6 @@ constexpr int kLegendGap = 8;
 constexpr int kLegendSpacing = 40;
 constexpr int kLegendPenWidth = 3;
 constexpr int kZoneFont = 13;
-constexpr double kZoneNameHeight = 18;
 constexpr double kZoneNamePadding = 4;
 constexpr int kLabelFont = 13;
 constexpr double kLabelHeight = 20;
@@ -170,19 +169,18 @@ QString ChildChart::labelText() const {
 
 std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
     const QFontMetricsF metrics(chartFont(kZoneFont, true));
-    const std::vector<QRectF> curves = curveAreas(m_sex);
-    const std::optional<QRectF> point = m_patient ? std::optional<QRectF>(pointArea(mark()).adjusted(
-                                                        -kClearance, -kClearance, kClearance, kClearance))
-                                                  : std::nullopt;
+    std::vector<QRectF> obstacles = curveAreas(m_sex);
+    if (m_patient)
+        obstacles.push_back(pointArea(mark()).adjusted(-kClearance, -kClearance, kClearance, kClearance));
+    const std::vector<BandSpan> bands = bandSpans(kAdultAge, rowThresholds(m_sex, kQuarters));
     // The box of a name at a row, in the middle of its zone; none where it would not fit.
     auto place = [&](std::size_t zone, int quarter, const QString& text) -> std::optional<ZoneName> {
         const std::vector<BandSpan> spans = bandSpans(quarter / 4.0, rowThresholds(m_sex, quarter));
-        if (zone >= spans.size() ||
-            spans[zone].band != bandSpans(kAdultAge, rowThresholds(m_sex, kQuarters))[zone].band)
+        if (quarter < 0 || quarter > kQuarters || zone >= spans.size() ||
+            spans[zone].band != bands[zone].band)
             return std::nullopt;
-        const BandSpan& span = spans[zone];
-        const double bottom = yFor(std::max(span.from.value_or(kLowestIndex), kLowestIndex));
-        const double top = yFor(std::min(span.to.value_or(kHighestIndex), kHighestIndex));
+        const double bottom = yFor(std::max(spans[zone].from.value_or(kLowestIndex), kLowestIndex));
+        const double top = yFor(std::min(spans[zone].to.value_or(kHighestIndex), kHighestIndex));
         const QSizeF size = metrics.size(0, text) + QSizeF(kZoneNamePadding, kZoneNamePadding);
         const QRectF box(QPointF(xForQuarter(quarter) - size.width() / 2, (top + bottom - size.height()) / 2),
                          size);
@@ -190,25 +188,21 @@ std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
             return box.intersects(area);
         };
         if (bottom - top < size.height() || !plotArea().contains(box) ||
-            std::any_of(curves.begin(), curves.end(), covers) || (point && covers(*point)))
+            std::any_of(obstacles.begin(), obstacles.end(), covers))
             return std::nullopt;
-        return ZoneName{box, text, bandColour(span.background)};
+        return ZoneName{box, text, bandColour(spans[zone].background)};
     };
     std::vector<ZoneName> names;
-    const std::vector<BandSpan> bands = bandSpans(kAdultAge, rowThresholds(m_sex, kQuarters));
     for (std::size_t zone = 0; zone < bands.size() && zone < kNameQuarters.size(); ++zone) {
-        // On one line near its best row, else anywhere; then on two lines, for a steep zone.
+        // On one line near its best row, else farther; then on two lines, for a steep zone.
         QString twoLines = bandText(bands[zone].band);
         twoLines[twoLines.lastIndexOf(QLatin1Char(' '))] = QLatin1Char('\n');
         std::optional<ZoneName> found;
-        for (const QString& text : {bandText(bands[zone].band), twoLines}) {
-            for (int distance = 0; !found && distance <= kQuarters; ++distance) {
-                for (const int quarter :
-                     {kNameQuarters.at(zone) - distance, kNameQuarters.at(zone) + distance}) {
-                    if (!found && quarter >= 0 && quarter <= kQuarters)
-                        found = place(zone, quarter, text);
-                }
-            }
+        for (int tried = 0; !found && tried < 4 * (kQuarters + 1); ++tried) {
+            // Nearest rows first, alternately before and after the best one.
+            const int distance = (tried / 2) % (kQuarters + 1);
+            const int quarter = kNameQuarters.at(zone) + (tried % 2 == 0 ? -distance : distance);
+            found = place(zone, quarter, tried < 2 * (kQuarters + 1) ? bandText(bands[zone].band) : twoLines);
         }
         if (found)
             names.push_back(*found);
@@ -269,7 +263,7 @@ void ChildChart::fillZones(QPainter& painter) const {
     }
 }
 
-void ChildChart::drawAxes(QPainter& painter) const {
+void ChildChart::drawAxes(QPainter& painter) {
     painter.setFont(chartFont(kTickFont));
     painter.setPen(QPen(kGridColour, 1));
     constexpr int kYears = kQuarters / 4;

@@ -59,7 +59,7 @@ private:
     QString labelText() const;
     QString title() const;
     void fillZones(QPainter& painter) const;
-    void drawAxes(QPainter& painter) const;
+    static void drawAxes(QPainter& painter);
     void drawSteps(QPainter& painter, double ReferenceThresholds::*threshold, const QColor& colour) const;
     void drawPatient(QPainter& painter, const std::optional<LabelPlace>& label) const;
 
