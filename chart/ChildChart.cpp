@@ -42,8 +42,10 @@ constexpr int kLabelFont = 13;
 constexpr double kLabelHeight = 20;
 constexpr double kLabelPadding = 12;
 constexpr double kLastRowDot = 3;
-/// Room kept between a text and a curve, on top of the pen's half width.
+/// Room kept between a zone's name and a curve, on top of the pen's half width.
 constexpr double kClearance = 1;
+/// Room kept around the patient's label, which is boxed: a little more, so that it reads apart.
+constexpr double kLabelClearance = 3;
 constexpr double kInsetFromFrame = 2;
 
 ReferenceThresholds rowThresholds(Sex sex, int quarter) {
@@ -63,8 +65,8 @@ QRectF plotArea() {
 constexpr std::array<int, 4> kNameQuarters{36, 36, 60, 16};
 
 // The three threshold curves as the thin rectangles their steps cover, with room to spare.
-std::vector<QRectF> curveAreas(Sex sex) {
-    constexpr double kReach = ChildChart::kPenWidth / 2.0 + kClearance;
+std::vector<QRectF> curveAreas(Sex sex, double clearance) {
+    const double reach = ChildChart::kPenWidth / 2.0 + clearance;
     std::vector<QRectF> areas;
     for (const double ReferenceThresholds::*threshold :
          {&ReferenceThresholds::lowerThreshold, &ReferenceThresholds::upperThreshold,
@@ -74,14 +76,13 @@ std::vector<QRectF> curveAreas(Sex sex) {
             const double next = yFor(rowThresholds(sex, quarter + 1).*threshold);
             const double x = ChildChart::xForQuarter(quarter);
             const double end = ChildChart::xForQuarter(quarter + 1);
-            areas.push_back(
-                QRectF(QPointF(x, y), QPointF(end, y)).adjusted(-kReach, -kReach, kReach, kReach));
+            areas.push_back(QRectF(QPointF(x, y), QPointF(end, y)).adjusted(-reach, -reach, reach, reach));
             areas.push_back(QRectF(QPointF(end, std::min(y, next)), QPointF(end, std::max(y, next)))
-                                .adjusted(-kReach, -kReach, kReach, kReach));
+                                .adjusted(-reach, -reach, reach, reach));
         }
         const QPointF last(ChildChart::xForQuarter(ChildChart::kQuarters),
                            yFor(rowThresholds(sex, ChildChart::kQuarters).*threshold));
-        const double dot = kLastRowDot + kReach;
+        const double dot = kLastRowDot + reach;
         areas.emplace_back(last - QPointF(dot, dot), QSizeF(2 * dot, 2 * dot));
     }
     return areas;
@@ -169,7 +170,7 @@ QString ChildChart::labelText() const {
 
 std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
     const QFontMetricsF metrics(chartFont(kZoneFont, true));
-    std::vector<QRectF> obstacles = curveAreas(m_sex);
+    std::vector<QRectF> obstacles = curveAreas(m_sex, kClearance);
     if (m_patient)
         obstacles.push_back(pointArea(mark()).adjusted(-kClearance, -kClearance, kClearance, kClearance));
     const std::vector<BandSpan> bands = bandSpans(kAdultAge, rowThresholds(m_sex, kQuarters));
@@ -218,7 +219,7 @@ ChildChart::Texts ChildChart::texts() const {
         return texts;
     const QFontMetricsF metrics(chartFont(kLabelFont, true));
     const QSizeF size(metrics.horizontalAdvance(labelText()) + kLabelPadding, kLabelHeight);
-    std::vector<QRectF> obstacles = curveAreas(m_sex);
+    std::vector<QRectF> obstacles = curveAreas(m_sex, kLabelClearance);
     obstacles.push_back(pointArea(mark()).adjusted(-kClearance, -kClearance, kClearance, kClearance));
     const QRectF area =
         plotArea().adjusted(kInsetFromFrame, kInsetFromFrame, -kInsetFromFrame, -kInsetFromFrame);
