@@ -20,25 +20,25 @@ constexpr int kTitleFont = 16;
 constexpr int kCaptionTop = 44;
 constexpr int kCaptionHeight = 24;
 constexpr int kCaptionFont = 14;
-constexpr double kCaptionPadding = 14;
-constexpr double kMarginX = 2;
+constexpr int kCaptionPadding = 14;
+constexpr int kMarginX = 2;
 constexpr int kBandFont = 12;
-constexpr double kBandTextInset = 3;
+constexpr int kBandTextInset = 3;
 constexpr int kLimitFont = 12;
-constexpr double kLimitTick = 5;
-constexpr double kLimitRowHeight = 16;
-constexpr double kLimitGap = 4; ///< least room between two limits on one row
-constexpr double kLimitsTop = AdultScale::kBarTop + AdultScale::kBarHeight + kLimitTick + 2;
-constexpr double kBracketY = kLimitsTop + 2 * kLimitRowHeight + 12;
-constexpr double kBracketTick = 5;
+constexpr int kLimitTick = 5;
+constexpr int kLimitRowHeight = 16;
+constexpr int kLimitGap = 4; ///< least room between two limits on one row
+constexpr int kLimitsTop = AdultScale::kBarTop + AdultScale::kBarHeight + kLimitTick + 2;
+constexpr int kBracketY = kLimitsTop + 2 * kLimitRowHeight + 12;
+constexpr int kBracketTick = 5;
 constexpr int kGroupFont = 13;
-constexpr double kGroupHeight = 18;
+constexpr int kGroupHeight = 18;
 constexpr int kAxisFont = 13;
-constexpr double kAxisTop = kBracketY + kGroupHeight + 12;
-constexpr double kAxisHeight = 18;
+constexpr int kAxisTop = kBracketY + kGroupHeight + 12;
+constexpr int kAxisHeight = 18;
 constexpr int kRangeFont = 14;
-constexpr double kRangeTop = kAxisTop + kAxisHeight + 10;
-constexpr double kRangeHeight = 20;
+constexpr int kRangeTop = kAxisTop + kAxisHeight + 10;
+constexpr int kRangeHeight = 20;
 
 QString text(std::string_view band) {
     return QString::fromUtf8(band.data(), static_cast<qsizetype>(band.size()));
@@ -75,7 +75,7 @@ std::vector<Segment> segments() {
 
 // A text centred on x, kept inside the drawing.
 QRectF centredOn(double x, double top, double width, double height) {
-    const double left = std::clamp(x - width / 2, kMarginX, AdultScale::kWidth - kMarginX - width);
+    const double left = std::clamp<double>(x - width / 2, kMarginX, AdultScale::kWidth - kMarginX - width);
     return {left, top, width, height};
 }
 

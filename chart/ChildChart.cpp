@@ -37,16 +37,16 @@ constexpr int kLegendGap = 8;
 constexpr int kLegendSpacing = 40;
 constexpr int kLegendPenWidth = 3;
 constexpr int kZoneFont = 13;
-constexpr double kZoneNamePadding = 4;
+constexpr int kZoneNamePadding = 4;
 constexpr int kLabelFont = 13;
-constexpr double kLabelHeight = 20;
-constexpr double kLabelPadding = 12;
-constexpr double kLastRowDot = 3;
+constexpr int kLabelHeight = 20;
+constexpr int kLabelPadding = 12;
+constexpr int kLastRowDot = 3;
 /// Room kept between a zone's name and a curve, on top of the pen's half width.
-constexpr double kClearance = 1;
+constexpr int kClearance = 1;
 /// Room kept around the patient's label, which is boxed: a little more, so that it reads apart.
-constexpr double kLabelClearance = 3;
-constexpr double kInsetFromFrame = 2;
+constexpr int kLabelClearance = 3;
+constexpr int kInsetFromFrame = 2;
 
 ReferenceThresholds rowThresholds(Sex sex, int quarter) {
     return lookupReferenceThresholds(sex, quarter / 4.0);
@@ -334,8 +334,8 @@ void ChildChart::drawPatient(QPainter& painter, const std::optional<LabelPlace>&
         const double gap = kLabelPadding;
         const double left = point.centre.x() + gap + width <= kRight ? point.centre.x() + gap
                                                                      : point.centre.x() - gap - width;
-        const double top = std::clamp(point.centre.y() - kLabelHeight / 2, kTop + kInsetFromFrame,
-                                      kBottom - kLabelHeight - kInsetFromFrame);
+        const double top = std::clamp<double>(point.centre.y() - kLabelHeight / 2.0, kTop + kInsetFromFrame,
+                                              kBottom - kLabelHeight - kInsetFromFrame);
         box = QRectF(left, top, width, kLabelHeight);
     }
     drawCaption(painter, box, text);
