@@ -177,10 +177,6 @@ QString atAge(double age) {
     return age > 0 ? QStringLiteral("à ") + ageInWords(age) : QStringLiteral("à la naissance");
 }
 
-QString ofAge(double age) {
-    return age > 0 ? QStringLiteral("de ") + ageInWords(age) : atAge(age);
-}
-
 QString limitText(double value) {
     return QString::fromStdString(displayNumber(value, ','));
 }

@@ -84,9 +84,6 @@ QString ageInWords(double age);
 /// The age after "à": "à 7 ans 3 mois", "à la naissance".
 QString atAge(double age);
 
-/// The age after a noun: "de 7 ans 3 mois", "à la naissance".
-QString ofAge(double age);
-
 /// A number as the window writes numbers: 18,5; 30; 1E200.
 QString limitText(double value);
 

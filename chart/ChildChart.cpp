@@ -153,9 +153,12 @@ QString ChildChart::description() const {
     QString band = m_patient->band;
     if (band.endsWith(QLatin1Char('.')))
         band.chop(1);
-    text += (m_sex == Sex::Male ? QStringLiteral(" Le patient, un %1 %2, a un IMC de %3 : « %4 ».")
-                                : QStringLiteral(" La patiente, une %1 %2, a un IMC de %3 : « %4 »."))
-                .arg(childWord(m_sex), ofAge(m_patient->age), m_patient->indexText, band);
+    const bool male = m_sex == Sex::Male;
+    const QString newborn = male ? QStringLiteral("nouveau-né") : QStringLiteral("nouveau-née");
+    const QString age = m_patient->age > 0 ? QStringLiteral("de ") + ageInWords(m_patient->age) : newborn;
+    text += (male ? QStringLiteral(" Le patient, un %1 %2, a un IMC de %3 : « %4 ».")
+                  : QStringLiteral(" La patiente, une %1 %2, a un IMC de %3 : « %4 »."))
+                .arg(childWord(m_sex), age, m_patient->indexText, band);
     if (mark().edge != PointMark::Inside)
         text +=
             QStringLiteral(" Cet IMC est hors de l'échelle du graphique (%1 à %2) : son point est placé au "

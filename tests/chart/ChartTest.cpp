@@ -61,7 +61,7 @@ private slots:
         QTest::newRow("girl between two rows") << false << Sex::Female << 7.3 << 16.0 << QPointF(303.6, 306)
                                                << QStringLiteral("La patiente, une fille de 7 ans 3 mois");
         QTest::newRow("newborn") << false << Sex::Male << 0.0 << 14.0 << QPointF(70, 338)
-                                 << QStringLiteral("un garçon à la naissance");
+                                 << QStringLiteral("un garçon nouveau-né");
         QTest::newRow("boy above the scale")
             << false << Sex::Male << 12.0 << 45.0 << QPointF(454, 67) << QStringLiteral("hors de l'échelle");
         QTest::newRow("girl far above the scale") << false << Sex::Female << 5.0 << 1e200 << QPointF(230, 67)
