@@ -9,7 +9,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libqt6sql6-sqlite \
             qt6-translations-l10n \
             libgtest-dev libbenchmark-dev libmspack-dev fp-utils \
-            xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra \
+            xvfb xauth xkb-data imagemagick fonts-dejavu-core fonts-dejavu-extra \
             dpkg-dev desktop-file-utils appstream lintian man-db groff-base \
             poppler-utils clang-tidy clang libclang-rt-14-dev openbox
 
@@ -65,7 +65,7 @@ tidy: build
 	  xargs -0 -n 4 -P "$$(nproc)" clang-tidy -p $(BUILD_DIR) --quiet --warnings-as-errors='*'
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
 
 # Fuzzing of the batch command's CSV reader, of the measure conversion and of the help viewer's
 # reading of help files, seeded with the help file built in $(BUILD_DIR) (clang, libFuzzer,

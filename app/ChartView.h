@@ -18,7 +18,6 @@ public:
 
     /// Takes the chart; its description becomes the widget's accessible description.
     void setChart(std::unique_ptr<vimora::chart::Chart> chart);
-    const vimora::chart::Chart* chart() const { return m_chart.get(); }
     /// From the chart's coordinates to the widget's.
     QTransform chartTransform() const;
 

@@ -9,6 +9,8 @@
 #include "MessageBoxes.h"
 #include "PatientSheet.h"
 
+#include <QDir>
+
 namespace {
 
 // Answers true when there is a calculation to show; else tells the user what to do first.
@@ -34,6 +36,10 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     m_ui->chartView->setAccessibleName(adult ? QStringLiteral("Échelle de corpulence de l'adulte")
                                              : QStringLiteral("Courbe de corpulence"));
     m_ui->chartView->setChart(chartFor(m_calculation));
+    const QString warning = implausibilityWarning(m_calculation);
+    m_ui->lblWarning->setText(warning);
+    m_ui->lblWarning->setVisible(!warning.isEmpty());
+    m_ui->edPatient->setText(patientSummary(m_calculation));
 
     const vimora::BandResult& band = m_calculation.band;
     setFieldColours(*m_ui->edBand, band.background, band.textColour);
@@ -66,9 +72,14 @@ void CorpulenceDialog::savePdf() {
     if (path.isEmpty())
         return;
     QString error;
-    if (!sheet.writePdf(path, &error))
+    if (!sheet.writePdf(path, &error)) {
+        m_ui->lblStatus->clear();
         MessageBoxes::show(
             this, {QMessageBox::Warning, QStringLiteral("Enregistrer en PDF"), error, QMessageBox::Ok});
+        return;
+    }
+    m_ui->lblStatus->setText(
+        QStringLiteral("Fiche enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(path)));
 }
 
 void showCorpulenceChart(QWidget* parent, const vimora::Calculation* calculation) {

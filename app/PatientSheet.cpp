@@ -4,8 +4,10 @@
 #include "ChartColours.h"
 #include "ChildChart.h"
 #include "ErrorReport.h"
+#include "MessageBoxes.h"
 #include "PrintDialogs.h"
 #include "WholeFile.h"
+#include "Wording.h"
 
 #include <QDir>
 #include <QLocale>
@@ -13,8 +15,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTextLayout>
 
 #include <array>
 
@@ -25,20 +29,41 @@ using vimora::chart::kInk;
 
 constexpr double kMargin = 50;
 constexpr double kContentWidth = PatientSheet::kPageWidth - 2 * kMargin;
+constexpr double kTitleHeight = 30;
+constexpr int kTitleFont = 22;
+constexpr int kDateFont = 11;
+constexpr double kRuleY = kMargin + 36;
+constexpr double kTextTop = kMargin + 50;
+constexpr int kTextFont = 12;
 constexpr double kLineHeight = 19;
-constexpr double kLabelWidth = 190;
-constexpr double kChartTop = 410;
-constexpr double kChartWidth = 460;
+constexpr double kLineGap = 3;
+constexpr double kLabelWidth = 175;
+constexpr double kValueWidth = kContentWidth - kLabelWidth;
+constexpr double kBandGap = 10;
+constexpr double kBandHeight = 28;
+constexpr int kBandFont = 14;
+constexpr double kWarningPadding = 6;
+constexpr double kChartGap = 16;
 constexpr double kFooterTop = PatientSheet::kPageHeight - 80;
+constexpr int kFooterFont = 9;
+
+// The plausible figures of a human body, with room to spare at both ends.
+constexpr double kOldestAge = 130;
+constexpr double kLightestWeight = 0.3;
+constexpr double kHeaviestWeight = 700;
+constexpr double kShortestHeight = 0.2;
+constexpr double kTallestHeight = 2.8;
+constexpr double kLowestIndex = 5;
+constexpr double kHighestIndex = 200;
 
 QString text(const std::string& value) {
     return QString::fromStdString(value);
 }
 
 QString normalRange(const vimora::Calculation& calculation) {
-    return QStringLiteral("Poids normal pour %1 m : de %2 à %3 kg.")
-        .arg(text(calculation.heightText), text(calculation.minimumWeightText),
-             text(calculation.maximumWeightText));
+    return vimora::chart::normalWeightSentence(text(calculation.heightText),
+                                               text(calculation.minimumWeightText),
+                                               text(calculation.maximumWeightText));
 }
 
 QString thresholdsUsed(const vimora::Calculation& calculation) {
@@ -49,10 +74,33 @@ QString thresholdsUsed(const vimora::Calculation& calculation) {
                  vimora::chart::limitText(t.obesityThreshold));
     if (!calculation.referenceRow)
         return QStringLiteral("Seuils de l'adulte (%1).").arg(values);
-    const QString age = vimora::chart::ageInWords(*calculation.referenceRow / 4.0);
-    return QStringLiteral("Seuils de la table de l'enfant, %1, ligne de %2 (%3).")
-        .arg(calculation.sex == vimora::Sex::Male ? QStringLiteral("garçons") : QStringLiteral("filles"), age,
+    const double rowAge = *calculation.referenceRow / 4.0;
+    return QStringLiteral("Seuils de la table de l'enfant, %1, ligne %2 (%3).")
+        .arg(vimora::chart::childrenWord(calculation.sex),
+             rowAge > 0 ? QStringLiteral("de ") + vimora::chart::ageInWords(rowAge)
+                        : QStringLiteral("de la naissance"),
              values);
+}
+
+// A paragraph wrapped to the width, between words where it can, anywhere in a word longer than
+// the line; drawn when there is a painter. Returns its height.
+double paragraph(QPainter* painter, const QString& words, const QFont& font, const QPointF& topLeft,
+                 double width) {
+    QTextLayout layout(vimora::chart::withFrenchSpacing(words), font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    double height = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout.endLayout();
+    if (painter != nullptr)
+        layout.draw(painter, topLeft);
+    return height;
 }
 
 } // namespace
@@ -61,8 +109,33 @@ std::unique_ptr<vimora::chart::Chart> chartFor(const vimora::Calculation& calcul
     const vimora::chart::Patient patient{calculation.measures.age, calculation.index,
                                          text(calculation.indexText), text(calculation.band.band)};
     if (vimora::isAdult(calculation.measures.age))
-        return std::make_unique<vimora::chart::AdultScale>(patient, normalRange(calculation));
+        return std::make_unique<vimora::chart::AdultScale>(calculation.sex, patient,
+                                                           normalRange(calculation));
     return std::make_unique<vimora::chart::ChildChart>(calculation.sex, patient);
+}
+
+QString implausibilityWarning(const vimora::Calculation& calculation) {
+    const vimora::Measures& m = calculation.measures;
+    QStringList found;
+    if (m.age > kOldestAge)
+        found << QStringLiteral("âge de %1 ans").arg(text(calculation.ageText));
+    if (m.weight < kLightestWeight || m.weight > kHeaviestWeight)
+        found << QStringLiteral("poids de %1 kg").arg(text(calculation.weightText));
+    if (m.height < kShortestHeight || m.height > kTallestHeight)
+        found << QStringLiteral("taille de %1 m").arg(text(calculation.heightText));
+    if (calculation.index < kLowestIndex || calculation.index > kHighestIndex)
+        found << QStringLiteral("IMC de %1").arg(text(calculation.indexText));
+    if (found.isEmpty())
+        return {};
+    return QStringLiteral("Attention : valeurs invraisemblables (%1). Ces chiffres ne peuvent pas décrire un "
+                          "patient : vérifiez l'âge, le poids et la taille saisis.")
+        .arg(found.join(QStringLiteral(", ")));
+}
+
+QString patientSummary(const vimora::Calculation& calculation) {
+    return QStringLiteral("%1, %2, %3 kg, %4 m")
+        .arg(vimora::chart::sexName(calculation.sex), vimora::chart::ageInWords(calculation.measures.age),
+             text(calculation.weightText), text(calculation.heightText));
 }
 
 PatientSheet::PatientSheet(vimora::Calculation calculation, QString name, QString remark, QDateTime when)
@@ -73,13 +146,89 @@ PatientSheet::PatientSheet(vimora::Calculation calculation, QString name, QStrin
 
 QRectF PatientSheet::chartArea() const {
     const std::unique_ptr<vimora::chart::Chart> chart = chartFor(m_calculation);
-    const double height = kChartWidth * chart->size().height() / chart->size().width();
-    return {kMargin + (kContentWidth - kChartWidth) / 2, kChartTop, kChartWidth, height};
+    const QSizeF size = chart->size();
+    const double top = writeTexts(nullptr) + kChartGap;
+    const double room = kFooterTop - kChartGap - top;
+    const double width = std::min(kContentWidth, room * size.width() / size.height());
+    const double height = width * size.height() / size.width();
+    // Centred in the room left, so that a short scale does not leave the page's foot empty.
+    return {kMargin + (kContentWidth - width) / 2, top + (room - height) / 2, width, height};
 }
 
 QString PatientSheet::defaultPdfPath() const {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return QDir(folder).filePath(m_when.toString(QStringLiteral("'Fiche IMC 'yyyy-MM-dd' 'HH'h'mm'.pdf'")));
+}
+
+double PatientSheet::writeTexts(QPainter* painter) const {
+    const vimora::Calculation& c = m_calculation;
+    struct Line {
+        QString label;
+        QString value;
+    };
+    const std::array<Line, 8> lines{{
+        {QStringLiteral("Nom du patient"), m_name},
+        {QStringLiteral("Remarque"), m_remark},
+        {QStringLiteral("Sexe"), vimora::chart::sexName(c.sex)},
+        {QStringLiteral("Âge"), vimora::chart::ageInWords(c.measures.age)},
+        {QStringLiteral("Poids"), text(c.weightText) + QStringLiteral(" kg")},
+        {QStringLiteral("Taille"), text(c.heightText) + QStringLiteral(" m")},
+        {QStringLiteral("Index de Masse Corporelle"), text(c.indexText) + QStringLiteral(" kg/m²")},
+        {QStringLiteral("Poids normal"),
+         vimora::chart::weightRange(text(c.minimumWeightText), text(c.maximumWeightText))},
+    }};
+    double y = kTextTop;
+    // A label and its value; a long value goes on over the next lines, inside the margins.
+    auto writeLine = [painter, &y](const Line& line) {
+        if (line.value.isEmpty())
+            return;
+        if (painter != nullptr) {
+            painter->setFont(chartFont(kTextFont));
+            painter->drawText(QRectF(kMargin, y, kLabelWidth, kLineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                              vimora::chart::withFrenchSpacing(line.label + QStringLiteral(" :")));
+        }
+        const QFont bold = chartFont(kTextFont, true);
+        const double lead = (kLineHeight - QFontMetricsF(bold).height()) / 2;
+        const double height =
+            paragraph(painter, line.value, bold, QPointF(kMargin + kLabelWidth, y + lead), kValueWidth);
+        y += std::max(kLineHeight, height + 2 * lead + kLineGap);
+    };
+    for (const Line& line : lines)
+        writeLine(line);
+
+    // The band as the window shows it: its text in the band's text colour on the band's colour,
+    // the paper standing for the window's background.
+    y += kBandGap;
+    if (painter != nullptr) {
+        const QRectF band(kMargin, y, kContentWidth, kBandHeight);
+        QPalette paper;
+        paper.setColor(QPalette::Base, Qt::white);
+        paper.setColor(QPalette::Text, kInk);
+        painter->fillRect(band, vimora::chart::toQColor(c.band.background, paper));
+        painter->setPen(vimora::chart::toQColor(c.band.textColour, paper));
+        painter->setFont(chartFont(kBandFont, true));
+        painter->drawText(band, Qt::AlignCenter, text(c.band.band));
+        painter->setPen(kInk);
+    }
+    y += kBandHeight + kBandGap;
+
+    const QString warning = implausibilityWarning(c);
+    if (!warning.isEmpty()) {
+        const QFont font = chartFont(kTextFont, true);
+        const QPointF corner(kMargin + kWarningPadding, y + kWarningPadding);
+        if (painter != nullptr)
+            painter->setPen(vimora::chart::kObesityColour);
+        const double height = paragraph(painter, warning, font, corner, kContentWidth - 2 * kWarningPadding);
+        if (painter != nullptr) {
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(QRectF(kMargin, y, kContentWidth, height + 2 * kWarningPadding));
+            painter->setPen(kInk);
+        }
+        y += height + 2 * kWarningPadding + kBandGap;
+    }
+    writeLine({QStringLiteral("Conseils"), text(c.band.advice)});
+    writeLine({QStringLiteral("Objectif"), text(c.band.objective)});
+    return y;
 }
 
 void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
@@ -89,77 +238,26 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(kInk);
 
-    painter.setFont(chartFont(22, true));
-    painter.drawText(QRectF(kMargin, kMargin, kContentWidth, 30), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Fiche de corpulence"));
+    painter.setFont(chartFont(kTitleFont, true));
+    painter.drawText(QRectF(kMargin, kMargin, kContentWidth, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                     vimora::chart::sheetTitle());
     const QLocale french(QLocale::French, QLocale::France);
-    painter.setFont(chartFont(11));
-    painter.drawText(QRectF(kMargin, kMargin, kContentWidth, 30), Qt::AlignRight | Qt::AlignVCenter,
+    painter.setFont(chartFont(kDateFont));
+    painter.drawText(QRectF(kMargin, kMargin, kContentWidth, kTitleHeight), Qt::AlignRight | Qt::AlignVCenter,
                      QStringLiteral("Le %1 à %2")
                          .arg(french.toString(m_when.date(), QStringLiteral("d MMMM yyyy")),
                               french.toString(m_when.time(), QStringLiteral("HH:mm"))));
-    painter.drawLine(QPointF(kMargin, kMargin + 36), QPointF(kMargin + kContentWidth, kMargin + 36));
+    painter.drawLine(QPointF(kMargin, kRuleY), QPointF(kMargin + kContentWidth, kRuleY));
 
-    const vimora::Calculation& c = m_calculation;
-    const QString sex = c.sex == vimora::Sex::Male ? QStringLiteral("Masculin") : QStringLiteral("Féminin");
-    struct Line {
-        QString label;
-        QString value;
-    };
-    const std::array<Line, 8> lines{{
-        {QStringLiteral("Nom du patient"), m_name},
-        {QStringLiteral("Remarque"), m_remark},
-        {QStringLiteral("Sexe"), sex},
-        {QStringLiteral("Âge"), text(c.ageText) + QStringLiteral(" ans")},
-        {QStringLiteral("Poids"), text(c.weightText) + QStringLiteral(" kg")},
-        {QStringLiteral("Taille"), text(c.heightText) + QStringLiteral(" m")},
-        {QStringLiteral("Index de Masse Corporelle"), text(c.indexText) + QStringLiteral(" kg/m²")},
-        {QStringLiteral("Poids normal"),
-         QStringLiteral("de %1 à %2 kg").arg(text(c.minimumWeightText), text(c.maximumWeightText))},
-    }};
-    double y = kMargin + 50;
-    // A label and its value; a long value (the remark) goes on over the next lines.
-    auto writeLine = [&painter, &y](const Line& line) {
-        if (line.value.isEmpty())
-            return;
-        painter.setFont(chartFont(12));
-        painter.drawText(QRectF(kMargin, y, kLabelWidth, kLineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         line.label + QStringLiteral(" :"));
-        painter.setFont(chartFont(12, true));
-        const QRectF place(kMargin + kLabelWidth, y, kContentWidth - kLabelWidth, 4 * kLineHeight);
-        const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
-        const QRectF used = painter.boundingRect(place, flags, line.value);
-        painter.drawText(place.adjusted(0, (kLineHeight - painter.fontMetrics().height()) / 2, 0, 0), flags,
-                         line.value);
-        y += std::max(kLineHeight, std::min(used.height(), place.height()) + 4);
-    };
-    for (const Line& line : lines)
-        writeLine(line);
-
-    // The band as the window shows it: its text in the band's text colour on the band's colour,
-    // the paper standing for the window's background.
-    y += 10;
-    const QRectF band(kMargin, y, kContentWidth, 28);
-    QPalette paper;
-    paper.setColor(QPalette::Base, Qt::white);
-    paper.setColor(QPalette::Text, kInk);
-    painter.fillRect(band, vimora::chart::toQColor(c.band.background, paper));
-    painter.setPen(vimora::chart::toQColor(c.band.textColour, paper));
-    painter.setFont(chartFont(14, true));
-    painter.drawText(band, Qt::AlignCenter, text(c.band.band));
-    painter.setPen(kInk);
-    y += 36;
-    writeLine({QStringLiteral("Conseils"), text(c.band.advice)});
-    writeLine({QStringLiteral("Objectif"), text(c.band.objective)});
-
-    vimora::chart::paintFitted(painter, *chartFor(c), chartArea());
+    writeTexts(&painter);
+    vimora::chart::paintFitted(painter, *chartFor(m_calculation), chartArea());
 
     painter.setPen(kInk);
     painter.drawLine(QPointF(kMargin, kFooterTop), QPointF(kMargin + kContentWidth, kFooterTop));
-    painter.setFont(chartFont(9));
-    painter.drawText(QRectF(kMargin, kFooterTop + 4, kContentWidth, 40), Qt::AlignLeft | Qt::TextWordWrap,
-                     QStringLiteral("Établi avec %1. %2")
-                         .arg(QString::fromUtf8(ErrorReport::kApplicationTitle), thresholdsUsed(c)));
+    paragraph(&painter,
+              QStringLiteral("Établi avec %1. %2")
+                  .arg(QString::fromUtf8(ErrorReport::kApplicationTitle), thresholdsUsed(m_calculation)),
+              chartFont(kFooterFont), QPointF(kMargin, kFooterTop + 4), kContentWidth);
     painter.restore();
 }
 
@@ -176,7 +274,7 @@ bool PatientSheet::writePdf(const QString& path, QString* error) const {
             QPdfWriter writer(&file);
             writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
             writer.setResolution(300);
-            writer.setTitle(QStringLiteral("Fiche de corpulence"));
+            writer.setTitle(vimora::chart::sheetTitle());
             writer.setCreator(QString::fromUtf8(ErrorReport::kApplicationTitle));
             render(writer);
         }
@@ -208,9 +306,17 @@ bool PatientSheet::writePdf(const QString& path, QString* error) const {
 }
 
 void printWithDialog(QWidget* parent, const PatientSheet& sheet) {
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        MessageBoxes::show(parent,
+                           {QMessageBox::Information, QStringLiteral("Imprimer la fiche"),
+                            QStringLiteral("Aucune imprimante n'est installée sur cet ordinateur : la "
+                                           "fenêtre d'impression ne pourra qu'enregistrer la fiche dans "
+                                           "un fichier PDF."),
+                            QMessageBox::Ok});
+    }
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-    printer.setDocName(QStringLiteral("Fiche de corpulence"));
+    printer.setDocName(vimora::chart::sheetTitle());
     if (!PrintDialogs::ask(parent, printer, QStringLiteral("Imprimer la fiche")))
         return;
     // The sheet keeps its own margins, measured from the paper's edge.

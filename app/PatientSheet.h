@@ -20,6 +20,14 @@ class Chart;
 /// point, or the adult scale.
 std::unique_ptr<vimora::chart::Chart> chartFor(const vimora::Calculation& calculation);
 
+/// A French warning when the figures cannot describe a human body (a weight of -50 kg, an index
+/// of 2000); empty when they can. The window computes any figures as always; the chart dialog
+/// and the sheet say so.
+QString implausibilityWarning(const vimora::Calculation& calculation);
+
+/// The patient in one line: "Masculin, 10 ans, 28,8 kg, 1,2 m".
+QString patientSummary(const vimora::Calculation& calculation);
+
 // The patient sheet: one A4 portrait page in French with the patient's figures as the window
 // shows them, the band in its colour, the advice, the objective, the chart and which thresholds
 // were applied. The same drawing goes to the printer and to the PDF.
@@ -42,12 +50,16 @@ public:
     /// is complete. On failure, nothing is left behind and `error` says why, in French.
     bool writePdf(const QString& path, QString* error) const;
 
-    /// Where the chart stands on the page, in points.
+    /// Where the chart stands on the page, in points: under the texts, as wide as the page allows.
     QRectF chartArea() const;
     /// The PDF's default name in the documents folder, dated.
     QString defaultPdfPath() const;
 
 private:
+    /// Writes the texts above the chart (or only measures them, without a painter); returns where
+    /// they end.
+    double writeTexts(QPainter* painter) const;
+
     vimora::Calculation m_calculation;
     QString m_name;
     QString m_remark;

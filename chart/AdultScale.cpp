@@ -2,21 +2,49 @@
 
 #include "Bands.h"
 #include "ChartColours.h"
+#include "Wording.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 
-#include <cmath>
+#include <algorithm>
 #include <vector>
 
 namespace vimora::chart {
 
 namespace {
 
+constexpr int kTitleTop = 8;
+constexpr int kTitleHeight = 24;
+constexpr int kTitleFont = 16;
+constexpr int kCaptionTop = 44;
+constexpr int kCaptionHeight = 24;
+constexpr int kCaptionFont = 14;
+constexpr int kCaptionPadding = 14;
+constexpr int kMarginX = 2;
+constexpr int kBandFont = 12;
+constexpr int kBandTextInset = 3;
+constexpr int kLimitFont = 12;
+constexpr int kLimitTick = 5;
+constexpr int kLimitRowHeight = 16;
+constexpr int kLimitGap = 4; ///< least room between two limits on one row
+constexpr int kLimitsTop = AdultScale::kBarTop + AdultScale::kBarHeight + kLimitTick + 2;
+constexpr int kBracketY = kLimitsTop + 2 * kLimitRowHeight + 12;
+constexpr int kBracketTick = 5;
+constexpr int kGroupFont = 13;
+constexpr int kGroupHeight = 18;
+constexpr int kAxisFont = 13;
+constexpr int kAxisTop = kBracketY + kGroupHeight + 12;
+constexpr int kAxisHeight = 18;
+constexpr int kRangeFont = 14;
+constexpr int kRangeTop = kAxisTop + kAxisHeight + 10;
+constexpr int kRangeHeight = 20;
+
 QString text(std::string_view band) {
     return QString::fromUtf8(band.data(), static_cast<qsizetype>(band.size()));
 }
 
-// "Obésité grade II" is named "Obésité" over its group and "II" in a narrow segment.
+// "Obésité grade II" is named "Obésité" under its group and "II" in a narrow segment.
 QString groupOf(const QString& band) {
     const qsizetype grade = band.indexOf(QStringLiteral(" grade "));
     return grade < 0 ? QString() : band.left(grade);
@@ -34,27 +62,57 @@ struct Segment {
     bool startsAtItsLimit; ///< not cut by the edge of the scale
 };
 
+std::vector<Segment> segments() {
+    std::vector<Segment> found;
+    for (const BandSpan& span : bandSpans(kAdultAge + 1, kAdultThresholds)) {
+        const double from = std::max(span.from.value_or(AdultScale::kLowestIndex), AdultScale::kLowestIndex);
+        const double to = std::min(span.to.value_or(AdultScale::kHighestIndex), AdultScale::kHighestIndex);
+        if (from < to)
+            found.push_back({from, to, text(span.band), bandColour(span.background), span.from == from});
+    }
+    return found;
+}
+
+// A text centred on x, kept inside the drawing.
+QRectF centredOn(double x, double top, double width, double height) {
+    const double left = std::clamp<double>(x - width / 2, kMarginX, AdultScale::kWidth - kMarginX - width);
+    return {left, top, width, height};
+}
+
 } // namespace
 
-AdultScale::AdultScale(Patient patient, QString normalRange)
-    : m_patient(std::move(patient))
-    , m_normalRange(std::move(normalRange)) {
-    m_lowest = std::min(kLowestIndex, std::floor(m_patient.index) - 1);
-    m_highest = std::max(kHighestIndex, std::ceil(m_patient.index) + 2);
+AdultScale::AdultScale(Sex sex, Patient patient, QString normalRange)
+    : m_sex(sex)
+    , m_patient(std::move(patient))
+    , m_normalRange(std::move(normalRange)) {}
+
+double AdultScale::xForIndex(double index) {
+    return kBarLeft + (index - kLowestIndex) * kBarWidth / (kHighestIndex - kLowestIndex);
 }
 
-double AdultScale::xForIndex(double index) const {
-    return kBarLeft + (index - m_lowest) * kBarWidth / (m_highest - m_lowest);
-}
-
-QPointF AdultScale::patientPosition() const {
-    return {xForIndex(m_patient.index), kPointY};
+PointMark AdultScale::mark() const {
+    if (m_patient.index > kHighestIndex)
+        return {{kBarLeft + kBarWidth - kEdgeInset, kPointY}, PointMark::Right};
+    if (m_patient.index < kLowestIndex)
+        return {{kBarLeft + kEdgeInset, kPointY}, PointMark::Left};
+    return {{xForIndex(m_patient.index), kPointY}, PointMark::Inside};
 }
 
 QString AdultScale::description() const {
-    return QStringLiteral("Échelle des classes de corpulence de l'adulte selon l'IMC. Le patient, adulte, "
-                          "a un IMC de %1 : %2 %3")
-        .arg(m_patient.indexText, m_patient.band, m_normalRange);
+    QString band = m_patient.band;
+    if (band.endsWith(QLatin1Char('.')))
+        band.chop(1);
+    QString text =
+        (m_sex == Sex::Male ? QStringLiteral("Échelle des classes de corpulence de l'adulte selon "
+                                             "l'IMC. Le patient, un homme, a un IMC de %1 : « %2 ».")
+                            : QStringLiteral("Échelle des classes de corpulence de l'adulte selon "
+                                             "l'IMC. La patiente, une femme, a un IMC de %1 : « %2 »."))
+            .arg(m_patient.indexText, band);
+    if (mark().edge != PointMark::Inside)
+        text += QStringLiteral(" Cet IMC est hors de l'échelle (%1 à %2) : son point est placé au bord, une "
+                               "flèche vers l'extérieur.")
+                    .arg(limitText(kLowestIndex), limitText(kHighestIndex));
+    return text + QLatin1Char(' ') + m_normalRange;
 }
 
 void AdultScale::paint(QPainter& painter) const {
@@ -62,34 +120,29 @@ void AdultScale::paint(QPainter& painter) const {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.fillRect(QRect(0, 0, kWidth, kHeight), Qt::white);
     painter.setPen(kInk);
-    painter.setFont(chartFont(15, true));
-    painter.drawText(QRect(0, 8, kWidth, 22), Qt::AlignCenter,
+    painter.setFont(chartFont(kTitleFont, true));
+    painter.drawText(QRect(0, kTitleTop, kWidth, kTitleHeight), Qt::AlignCenter,
                      QStringLiteral("Classes de corpulence de l'adulte"));
 
-    std::vector<Segment> segments;
-    for (const BandSpan& span : bandSpans(kAdultAge + 1, kAdultThresholds)) {
-        const double from = std::max(span.from.value_or(m_lowest), m_lowest);
-        const double to = std::min(span.to.value_or(m_highest), m_highest);
-        if (from < to)
-            segments.push_back({from, to, text(span.band), bandColour(span.background), span.from == from});
-    }
-    auto sameGroup = [&segments](std::size_t a, std::size_t b) {
-        return b < segments.size() && !groupOf(segments[a].band).isEmpty() &&
-               groupOf(segments[a].band) == groupOf(segments[b].band);
+    const std::vector<Segment> bands = segments();
+    auto sameGroup = [&bands](std::size_t a, std::size_t b) {
+        return b < bands.size() && !groupOf(bands[a].band).isEmpty() &&
+               groupOf(bands[a].band) == groupOf(bands[b].band);
     };
 
-    // Each band named in the upper part of its stretch, a graded one by its grade alone under
-    // the name of its kind; the patient's point stands in the lower part.
+    // Each band named in the upper part of its stretch, a graded one by its grade alone, its kind
+    // named under the scale; the patient's point stands in the lower part.
     const QRectF bar(kBarLeft, kBarTop, kBarWidth, kBarHeight);
-    painter.setFont(chartFont(11, true));
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-        const Segment& segment = segments[i];
+    painter.setFont(chartFont(kBandFont, true));
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        const Segment& segment = bands[i];
         const QRectF place(xForIndex(segment.from), bar.top(),
                            xForIndex(segment.to) - xForIndex(segment.from), bar.height());
         painter.fillRect(place, segment.colour);
         painter.setPen(Qt::white);
         const bool graded = (i > 0 && sameGroup(i, i - 1)) || sameGroup(i, i + 1);
-        painter.drawText(place.adjusted(2, 3, -2, -2), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+        painter.drawText(place.adjusted(1, kBandTextInset, -1, -kBandTextInset),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
                          graded ? gradeOf(segment.band) : segment.band);
         if (i > 0)
             painter.drawLine(place.topLeft(), place.bottomLeft());
@@ -98,46 +151,63 @@ void AdultScale::paint(QPainter& painter) const {
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(bar);
 
-    // Above the bar, the name shared by the graded bands of one kind.
-    painter.setFont(chartFont(12, true));
-    for (std::size_t first = 0; first < segments.size();) {
+    // Under the bar, the limits between the bands; one too close to the previous goes a row
+    // lower.
+    painter.setFont(chartFont(kLimitFont));
+    const QFontMetricsF limitMetrics(painter.font());
+    double firstRowEnd = -1;
+    for (const Segment& segment : bands) {
+        if (!segment.startsAtItsLimit)
+            continue;
+        const double x = xForIndex(segment.from);
+        const QString limit = limitText(segment.from);
+        const double width = limitMetrics.horizontalAdvance(limit) + 2;
+        const bool lower = x - width / 2 < firstRowEnd + kLimitGap;
+        const double top = kLimitsTop + (lower ? kLimitRowHeight : 0);
+        painter.drawLine(QPointF(x, bar.bottom()), QPointF(x, top - 1));
+        painter.drawText(QRectF(x - width / 2, top, width, kLimitRowHeight), Qt::AlignCenter, limit);
+        if (!lower)
+            firstRowEnd = x + width / 2;
+    }
+
+    // Under the limits, the kind shared by the graded bands, on a bracket.
+    painter.setFont(chartFont(kGroupFont, true));
+    const QFontMetricsF groupMetrics(painter.font());
+    for (std::size_t first = 0; first < bands.size();) {
         std::size_t last = first;
         while (sameGroup(first, last + 1))
             ++last;
         if (last > first) {
-            const double left = xForIndex(segments[first].from);
-            const double right = xForIndex(segments[last].to);
-            painter.setPen(segments[first].colour);
-            painter.drawLine(QPointF(left + 2, bar.top() - 6), QPointF(right - 2, bar.top() - 6));
-            painter.drawText(QRectF(left - 40, bar.top() - 26, right - left + 80, 18), Qt::AlignCenter,
-                             groupOf(segments[first].band));
+            const double left = xForIndex(bands[first].from) + 2;
+            const double right = xForIndex(bands[last].to) - 2;
+            painter.setPen(QPen(bands[first].colour, 2));
+            painter.drawPolyline(QPolygonF{QPointF(left, kBracketY - kBracketTick), QPointF(left, kBracketY),
+                                           QPointF(right, kBracketY),
+                                           QPointF(right, kBracketY - kBracketTick)});
+            const QString group = groupOf(bands[first].band);
+            painter.drawText(centredOn((left + right) / 2, kBracketY + 2,
+                                       groupMetrics.horizontalAdvance(group) + 4, kGroupHeight),
+                             Qt::AlignCenter, group);
         }
         first = last + 1;
     }
 
-    // Under the bar, the limits between the bands.
     painter.setPen(kInk);
-    painter.setFont(chartFont(12));
-    for (const Segment& segment : segments) {
-        if (!segment.startsAtItsLimit)
-            continue;
-        const double x = xForIndex(segment.from);
-        painter.drawLine(QPointF(x, bar.bottom()), QPointF(x, bar.bottom() + 5));
-        painter.drawText(QRectF(x - 25, bar.bottom() + 6, 50, 16), Qt::AlignCenter, limitText(segment.from));
-    }
-    painter.setFont(chartFont(13));
-    painter.drawText(QRectF(kBarLeft, bar.bottom() + 24, kBarWidth, 18), Qt::AlignCenter,
+    painter.setFont(chartFont(kAxisFont));
+    painter.drawText(QRectF(kBarLeft, kAxisTop, kBarWidth, kAxisHeight), Qt::AlignCenter,
                      QStringLiteral("IMC (kg/m²)"));
-    painter.drawText(QRectF(0, bar.bottom() + 52, kWidth, 20), Qt::AlignCenter, m_normalRange);
+    painter.setFont(chartFont(kRangeFont));
+    painter.drawText(QRectF(0, kRangeTop, kWidth, kRangeHeight), Qt::AlignCenter, m_normalRange);
 
-    const QPointF point = patientPosition();
-    painter.setFont(chartFont(13, true));
+    // Above the bar, the patient's index, led to its point by a line that crosses no text.
+    const PointMark point = mark();
+    painter.setFont(chartFont(kCaptionFont, true));
     const QString caption = QStringLiteral("IMC %1").arg(m_patient.indexText);
-    const double width = painter.fontMetrics().horizontalAdvance(caption) + 12;
-    const double left = std::clamp(point.x() - width / 2, 2.0, kWidth - width - 2);
-    drawCaption(painter, QRectF(left, 36, width, 20), caption);
+    const double width = painter.fontMetrics().horizontalAdvance(caption) + kCaptionPadding;
+    drawCaption(painter, centredOn(point.centre.x(), kCaptionTop, width, kCaptionHeight), caption);
     painter.setPen(QPen(kInk, 1));
-    painter.drawLine(QPointF(point.x(), 56), QPointF(point.x(), kBarTop));
+    painter.drawLine(QPointF(point.centre.x(), kCaptionTop + kCaptionHeight),
+                     QPointF(point.centre.x(), kBarTop));
     drawPatientPoint(painter, point);
     painter.restore();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Chart.h"
+#include "ReferenceThresholds.h"
 
 namespace vimora::chart {
 
@@ -8,35 +9,34 @@ namespace vimora::chart {
 // patient's index marked on it and the normal weight range for the height in words.
 class AdultScale : public Chart {
 public:
+    // The geometry, in the drawing's own pixels.
     static constexpr int kWidth = 680;
-    static constexpr int kHeight = 230;
-    static constexpr int kBarLeft = 40;
-    static constexpr int kBarWidth = 600;
-    static constexpr int kBarTop = 84;
-    static constexpr int kBarHeight = 56;
-    static constexpr int kPointY = kBarTop + 42; ///< below the names of the bands
-    /// The usual range: from grade III of underweight to well into grade III of obesity. A
-    /// patient outside it widens the scale.
-    static constexpr double kLowestIndex = 13;
-    static constexpr double kHighestIndex = 45;
+    static constexpr int kHeight = 316;
+    static constexpr int kBarLeft = 30;
+    static constexpr int kBarWidth = 620;
+    static constexpr int kBarTop = 92;
+    static constexpr int kBarHeight = 80;
+    static constexpr int kPointY = kBarTop + 58; ///< below the names of the bands
+    /// The index scale, fixed: from grade V of underweight to well into grade III of obesity. A
+    /// patient beyond it stands at its edge, with an arrow.
+    static constexpr double kLowestIndex = 8;
+    static constexpr double kHighestIndex = 48;
 
     /// `normalRange` is the sentence on the normal weights, as the sheet words it.
-    AdultScale(Patient patient, QString normalRange);
+    AdultScale(Sex sex, Patient patient, QString normalRange);
 
     QSize size() const override { return {kWidth, kHeight}; }
     void paint(QPainter& painter) const override;
-    QPointF patientPosition() const override;
     QString description() const override;
 
-    double lowestIndex() const { return m_lowest; }
-    double highestIndex() const { return m_highest; }
-    double xForIndex(double index) const;
-
 private:
+    /// Where an index stands on the scale (off the bar for an index beyond it).
+    static double xForIndex(double index);
+    PointMark mark() const;
+
+    Sex m_sex;
     Patient m_patient;
     QString m_normalRange;
-    double m_lowest = kLowestIndex;
-    double m_highest = kHighestIndex;
 };
 
 } // namespace vimora::chart

@@ -1,11 +1,16 @@
 #pragma once
 
-#include <QColor>
+#include "ChartColours.h"
+
+#include <QLineF>
 #include <QPointF>
 #include <QRectF>
 #include <QSize>
 #include <QString>
 #include <QTransform>
+
+#include <optional>
+#include <vector>
 
 class QFont;
 class QPainter;
@@ -23,14 +28,37 @@ struct Patient {
     QString band;
 };
 
-/// Draws the patient's point: a black disc ringed in white, the only pure black of a chart.
-void drawPatientPoint(QPainter& painter, const QPointF& centre);
+/// Where the patient's point is drawn: on the chart, or at its edge when the index lies beyond
+/// the scale, with an arrow that points past the edge.
+struct PointMark {
+    QPointF centre;
+    enum Edge { Inside, Above, Below, Left, Right } edge = Inside;
+};
+
+/// How far inside the edge of its scale a point beyond it stands: its arrow reaches the edge.
+inline constexpr double kEdgeInset = 17;
+
+/// Draws the patient's point: a black disc ringed in white, the only pure black of a chart; at
+/// an edge, an arrow points outward from it.
+void drawPatientPoint(QPainter& painter, const PointMark& mark);
+
+/// The room the point and its arrow take.
+QRectF pointArea(const PointMark& mark);
 
 /// A caption on a pale background, so that it stays readable over curves and zones.
 void drawCaption(QPainter& painter, const QRectF& box, const QString& text);
 
-/// The colour of frames and texts: dark, never the pure black of the patient's point.
-extern const QColor kInk;
+/// A caption placed beside a point, and the line that leads to it when it stands apart.
+struct LabelPlace {
+    QRectF box;
+    std::optional<QLineF> leader;
+};
+
+/// The nearest place beside the point, trying its four sides, then the corners, then farther
+/// out, where a label of this size stays inside the area and covers no obstacle, and where its
+/// leader line crosses no text; none when there is no such place.
+std::optional<LabelPlace> placeLabel(const QPointF& point, const QSizeF& size, const QRectF& area,
+                                     const std::vector<QRectF>& obstacles, const std::vector<QRectF>& texts);
 
 class Chart {
 public:
@@ -39,8 +67,6 @@ public:
     /// The drawing's size in its own coordinates.
     virtual QSize size() const = 0;
     virtual void paint(QPainter& painter) const = 0;
-    /// Where the patient's point is drawn, in the chart's coordinates.
-    virtual QPointF patientPosition() const = 0;
     /// What the chart shows, in words, for those who cannot see it.
     virtual QString description() const = 0;
 };
@@ -51,12 +77,18 @@ QTransform fitTransform(QSize chartSize, const QRectF& target);
 /// Paints the chart scaled into the target rectangle.
 void paintFitted(QPainter& painter, const Chart& chart, const QRectF& target);
 
-/// An age in years and months: "7 ans 3 mois", "1 an", "6 mois", "naissance".
+/// An age in years and months: "7 ans 3 mois", "1 an", "6 mois", "moins d'un mois",
+/// "naissance".
 QString ageInWords(double age);
 
-/// A threshold or limit as the window writes numbers (18,5; 30).
+/// The age after "à": "à 7 ans 3 mois", "à la naissance".
+QString atAge(double age);
+
+/// A number as the window writes numbers: 18,5; 30; 1E200.
 QString limitText(double value);
 
+/// The charts' and the sheet's font, drawn without ligatures so that a PDF's text reads and
+/// searches as it was written ("ffi", not one glyph).
 QFont chartFont(int pixelSize, bool bold = false);
 
 } // namespace vimora::chart

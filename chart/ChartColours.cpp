@@ -2,41 +2,57 @@
 
 #include <QGuiApplication>
 
+#include <optional>
+
 namespace vimora::chart {
 
-QColor bandColour(Colour colour) {
+namespace {
+
+// The colours that are the same on every system; the others are system colours.
+std::optional<QColor> fixedColour(Colour colour) {
     switch (colour) {
-    case Colour::Desktop:
-        return {0, 78, 152};
+    case Colour::Desktop: // the desktop colour has no palette role: a fixed dark blue
+        return QColor(0, 78, 152);
     case Colour::Purple:
-        return {128, 0, 128};
+        return QColor(128, 0, 128);
     case Colour::Red:
-        return {255, 0, 0};
+        return QColor(255, 0, 0);
     case Colour::Teal:
-        return {0, 128, 128};
+        return QColor(0, 128, 128);
     case Colour::Window:
     case Colour::WindowText:
     case Colour::InfoBackground:
         break;
     }
-    return toQColor(colour, QGuiApplication::palette());
+    return std::nullopt;
 }
 
-QColor toQColor(Colour colour, const QPalette& palette) {
+QPalette::ColorRole systemRole(Colour colour) {
     switch (colour) {
-    case Colour::Window:
-        return palette.color(QPalette::Base);
     case Colour::WindowText:
-        return palette.color(QPalette::Text);
+        return QPalette::Text;
     case Colour::InfoBackground:
-        return palette.color(QPalette::ToolTipBase);
-    case Colour::Desktop:
-    case Colour::Purple:
-    case Colour::Red:
-    case Colour::Teal:
-        break;
+        return QPalette::ToolTipBase;
+    default:
+        return QPalette::Base;
     }
-    return bandColour(colour);
+}
+
+} // namespace
+
+const QColor kInk(40, 40, 40);
+const QColor kLowerColour = *fixedColour(Colour::Desktop);
+const QColor kUpperColour = *fixedColour(Colour::Purple);
+const QColor kObesityColour = *fixedColour(Colour::Red);
+
+QColor toQColor(Colour colour, const QPalette& palette) {
+    return fixedColour(colour).value_or(palette.color(systemRole(colour)));
+}
+
+QColor bandColour(Colour colour) {
+    if (const std::optional<QColor> fixed = fixedColour(colour))
+        return *fixed;
+    return QGuiApplication::palette().color(systemRole(colour));
 }
 
 QColor paleColour(const QColor& colour) {

@@ -9,15 +9,23 @@
 // fields and every chart.
 namespace vimora::chart {
 
-/// The band colours as RGB, the system colours from the palette (the desktop colour, which has
-/// no palette role, as a fixed dark blue).
+/// Any colour of the result fields: the band colours as RGB, the system colours from the
+/// palette.
 QColor toQColor(Colour colour, const QPalette& palette);
 
-/// A band's colour: the band colours need no palette, so they are known before the application
-/// exists.
+/// A band's colour, for drawing on white paper: the band colours as RGB; the system colours
+/// (which mark no band) from the application's palette.
 QColor bandColour(Colour colour);
 
 /// The band colour washed out, for the zones behind the curves.
 QColor paleColour(const QColor& colour);
+
+/// The colour of frames and texts: dark, never the pure black of the patient's point.
+extern const QColor kInk;
+
+/// The children's thresholds' colours: the band colours of the results that begin at them.
+extern const QColor kLowerColour;   ///< below it: underweight
+extern const QColor kUpperColour;   ///< from it: obesity degree 1
+extern const QColor kObesityColour; ///< from it: obesity degree 2
 
 } // namespace vimora::chart

@@ -2,30 +2,91 @@
 
 #include "Bands.h"
 #include "ChartColours.h"
+#include "Wording.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
-#include <vector>
 
 namespace vimora::chart {
-
-const QColor kLowerColour = bandColour(Colour::Desktop);
-const QColor kUpperColour = bandColour(Colour::Purple);
-const QColor kObesityColour = bandColour(Colour::Red);
 
 namespace {
 
 const QColor kGridColour(205, 205, 205);
 
+constexpr int kTitleTop = 10;
+constexpr int kTitleHeight = 24;
+constexpr int kTitleFont = 15;
+constexpr int kTickFont = 12;
+constexpr int kTickLength = 4;
+constexpr int kTickLabelHeight = 16;
+constexpr int kYearLabelWidth = 30;
+constexpr int kIndexLabelWidth = 58;
+constexpr int kAxisTitleFont = 13;
+constexpr int kAxisTitleHeight = 18;
+constexpr int kAgeTitleTop = ChildChart::kBottom + 26;
+constexpr int kIndexTitleX = 18;
+constexpr int kIndexTitleWidth = 240;
+constexpr int kIndexStep = 2;
+constexpr int kLegendTop = ChildChart::kBottom + 66;
+constexpr int kLegendLine = 28;
+constexpr int kLegendGap = 8;
+constexpr int kLegendSpacing = 40;
+constexpr int kLegendPenWidth = 3;
+constexpr int kZoneFont = 13;
+constexpr int kZoneNamePadding = 4;
+constexpr int kLabelFont = 13;
+constexpr int kLabelHeight = 20;
+constexpr int kLabelPadding = 12;
+constexpr int kLastRowDot = 3;
+/// Room kept between a zone's name and a curve, on top of the pen's half width.
+constexpr int kClearance = 1;
+/// Room kept around the patient's label, which is boxed: a little more, so that it reads apart.
+constexpr int kLabelClearance = 3;
+constexpr int kInsetFromFrame = 2;
+
 ReferenceThresholds rowThresholds(Sex sex, int quarter) {
     return lookupReferenceThresholds(sex, quarter / 4.0);
 }
 
-// The row (in quarters) at which each child band is named, in the order of increasing index:
+double yFor(double index) {
+    return ChildChart::kBottom - (index - ChildChart::kLowestIndex) * ChildChart::kPixelsPerIndexUnit;
+}
+
+QRectF plotArea() {
+    return {QPointF(ChildChart::kLeft, ChildChart::kTop), QPointF(ChildChart::kRight, ChildChart::kBottom)};
+}
+
+// The row (in quarters) at which each child band is best named, in the order of increasing index:
 // where the zone is wide enough for its name.
-constexpr std::array<int, 4> kLabelQuarters{36, 36, 60, 16};
+constexpr std::array<int, 4> kNameQuarters{36, 36, 60, 16};
+
+// The three threshold curves as the thin rectangles their steps cover, with room to spare.
+std::vector<QRectF> curveAreas(Sex sex, double clearance) {
+    const double reach = ChildChart::kPenWidth / 2.0 + clearance;
+    std::vector<QRectF> areas;
+    for (const double ReferenceThresholds::*threshold :
+         {&ReferenceThresholds::lowerThreshold, &ReferenceThresholds::upperThreshold,
+          &ReferenceThresholds::obesityThreshold}) {
+        for (int quarter = 0; quarter < ChildChart::kQuarters; ++quarter) {
+            const double y = yFor(rowThresholds(sex, quarter).*threshold);
+            const double next = yFor(rowThresholds(sex, quarter + 1).*threshold);
+            const double x = ChildChart::xForQuarter(quarter);
+            const double end = ChildChart::xForQuarter(quarter + 1);
+            areas.push_back(QRectF(QPointF(x, y), QPointF(end, y)).adjusted(-reach, -reach, reach, reach));
+            areas.push_back(QRectF(QPointF(end, std::min(y, next)), QPointF(end, std::max(y, next)))
+                                .adjusted(-reach, -reach, reach, reach));
+        }
+        const QPointF last(ChildChart::xForQuarter(ChildChart::kQuarters),
+                           yFor(rowThresholds(sex, ChildChart::kQuarters).*threshold));
+        const double dot = kLastRowDot + reach;
+        areas.emplace_back(last - QPointF(dot, dot), QSizeF(2 * dot, 2 * dot));
+    }
+    return areas;
+}
 
 void drawLegend(QPainter& painter) {
     struct Entry {
@@ -37,74 +98,136 @@ void drawLegend(QPainter& painter) {
         {kUpperColour, QStringLiteral("Seuil supérieur")},
         {kLowerColour, QStringLiteral("Seuil inférieur")},
     }};
-    painter.setFont(chartFont(13));
-    int x = kLeft;
-    const int y = kBottom + 66;
+    painter.setFont(chartFont(kAxisTitleFont));
+    double x = ChildChart::kLeft;
     for (const Entry& entry : entries) {
-        painter.setPen(QPen(entry.colour, 3));
-        painter.drawLine(x, y, x + 28, y);
+        const double width = painter.fontMetrics().horizontalAdvance(entry.text);
+        painter.setPen(QPen(entry.colour, kLegendPenWidth));
+        painter.drawLine(QPointF(x, kLegendTop), QPointF(x + kLegendLine, kLegendTop));
         painter.setPen(kInk);
-        painter.drawText(QRect(x + 36, y - 9, 180, 18), Qt::AlignLeft | Qt::AlignVCenter, entry.text);
-        x += 36 + painter.fontMetrics().horizontalAdvance(entry.text) + 40;
+        const double textLeft = x + kLegendLine + kLegendGap;
+        painter.drawText(
+            QRectF(textLeft, kLegendTop - kAxisTitleHeight / 2.0, width + kLegendGap, kAxisTitleHeight),
+            Qt::AlignLeft | Qt::AlignVCenter, entry.text);
+        x = textLeft + width + kLegendSpacing;
     }
 }
 
-// At most fifteen ticks on round values, however far the patient's point lies.
-double tickStep(double range) {
-    for (double decade = 1;; decade *= 10) {
-        for (const double step : {2 * decade, 5 * decade, 10 * decade}) {
-            if (range / step <= 15)
-                return step;
-        }
-    }
+QString bandText(std::string_view band) {
+    return QString::fromUtf8(band.data(), static_cast<qsizetype>(band.size()));
 }
 
 } // namespace
 
 ChildChart::ChildChart(Sex sex, std::optional<Patient> patient)
     : m_sex(sex)
-    , m_patient(std::move(patient)) {
-    if (m_patient) {
-        // Whole steps of two units, with at least one unit between the point and the frame.
-        const double index = m_patient->index;
-        m_lowest = std::min<double>(kLowestIndex, 2 * std::floor((index - 1) / 2));
-        m_highest = std::max<double>(kHighestIndex, 2 * std::ceil((index + 1) / 2));
-    }
-    m_tickStep = tickStep(m_highest - m_lowest);
-}
+    , m_patient(std::move(patient)) {}
 
 QString ChildChart::title() const {
-    const bool boys = m_sex == Sex::Male;
-    if (m_patient)
-        return boys ? QStringLiteral("Corpulence des garçons, de la naissance à 18 ans")
-                    : QStringLiteral("Corpulence des filles, de la naissance à 18 ans");
-    return boys ? QStringLiteral("Seuils de l'IMC des garçons, de la naissance à 18 ans")
-                : QStringLiteral("Seuils de l'IMC des filles, de la naissance à 18 ans");
+    return m_patient
+               ? QStringLiteral("Corpulence des %1, de la naissance à 18 ans").arg(childrenWord(m_sex))
+               : QStringLiteral("Seuils de l'IMC des %1, de la naissance à 18 ans").arg(childrenWord(m_sex));
 }
 
-double ChildChart::yFor(double index) const {
-    return kBottom - (index - m_lowest) * (kBottom - kTop) / (m_highest - m_lowest);
-}
-
-QPointF ChildChart::position(double age, double index) const {
+QPointF ChildChart::position(double age, double index) {
     return {kLeft + age * 4 * kPixelsPerQuarter, yFor(index)};
 }
 
-QPointF ChildChart::patientPosition() const {
-    return m_patient ? position(m_patient->age, m_patient->index) : QPointF();
+PointMark ChildChart::mark() const {
+    if (!m_patient)
+        return {};
+    const QPointF exact = position(m_patient->age, m_patient->index);
+    if (m_patient->index > kHighestIndex)
+        return {{exact.x(), kTop + kEdgeInset}, PointMark::Above};
+    if (m_patient->index < kLowestIndex)
+        return {{exact.x(), kBottom - kEdgeInset}, PointMark::Below};
+    return {exact, PointMark::Inside};
 }
 
 QString ChildChart::description() const {
-    const QString who = m_sex == Sex::Male ? QStringLiteral("garçons") : QStringLiteral("filles");
     QString text = QStringLiteral("Courbe de corpulence des %1 de la naissance à 18 ans : seuils inférieur, "
                                   "supérieur et d'obésité de l'IMC selon l'âge.")
-                       .arg(who);
-    if (m_patient) {
-        text += QStringLiteral(" Le patient, %1 de %2, a un IMC de %3 : %4")
-                    .arg(m_sex == Sex::Male ? QStringLiteral("garçon") : QStringLiteral("fille"),
-                         ageInWords(m_patient->age), m_patient->indexText, m_patient->band);
-    }
+                       .arg(childrenWord(m_sex));
+    if (!m_patient)
+        return text;
+    QString band = m_patient->band;
+    if (band.endsWith(QLatin1Char('.')))
+        band.chop(1);
+    const bool male = m_sex == Sex::Male;
+    const QString newborn = male ? QStringLiteral("nouveau-né") : QStringLiteral("nouveau-née");
+    const QString age = m_patient->age > 0 ? QStringLiteral("de ") + ageInWords(m_patient->age) : newborn;
+    text += (male ? QStringLiteral(" Le patient, un %1 %2, a un IMC de %3 : « %4 ».")
+                  : QStringLiteral(" La patiente, une %1 %2, a un IMC de %3 : « %4 »."))
+                .arg(childWord(m_sex), age, m_patient->indexText, band);
+    if (mark().edge != PointMark::Inside)
+        text +=
+            QStringLiteral(" Cet IMC est hors de l'échelle du graphique (%1 à %2) : son point est placé au "
+                           "bord, une flèche vers l'extérieur.")
+                .arg(limitText(kLowestIndex), limitText(kHighestIndex));
     return text;
+}
+
+QString ChildChart::labelText() const {
+    return QStringLiteral("IMC %1 %2").arg(m_patient->indexText, atAge(m_patient->age));
+}
+
+std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
+    const QFontMetricsF metrics(chartFont(kZoneFont, true));
+    std::vector<QRectF> obstacles = curveAreas(m_sex, kClearance);
+    if (m_patient)
+        obstacles.push_back(pointArea(mark()).adjusted(-kClearance, -kClearance, kClearance, kClearance));
+    const std::vector<BandSpan> bands = bandSpans(kAdultAge, rowThresholds(m_sex, kQuarters));
+    // The box of a name at a row, in the middle of its zone; none where it would not fit.
+    auto place = [&](std::size_t zone, int quarter, const QString& text) -> std::optional<ZoneName> {
+        const std::vector<BandSpan> spans = bandSpans(quarter / 4.0, rowThresholds(m_sex, quarter));
+        if (quarter < 0 || quarter > kQuarters || zone >= spans.size() ||
+            spans[zone].band != bands[zone].band)
+            return std::nullopt;
+        const double bottom = yFor(std::max(spans[zone].from.value_or(kLowestIndex), kLowestIndex));
+        const double top = yFor(std::min(spans[zone].to.value_or(kHighestIndex), kHighestIndex));
+        const QSizeF size = metrics.size(0, text) + QSizeF(kZoneNamePadding, kZoneNamePadding);
+        const QRectF box(QPointF(xForQuarter(quarter) - size.width() / 2, (top + bottom - size.height()) / 2),
+                         size);
+        const auto covers = [&box](const QRectF& area) {
+            return box.intersects(area);
+        };
+        if (bottom - top < size.height() || !plotArea().contains(box) ||
+            std::any_of(obstacles.begin(), obstacles.end(), covers))
+            return std::nullopt;
+        return ZoneName{box, text, bandColour(spans[zone].background)};
+    };
+    std::vector<ZoneName> names;
+    for (std::size_t zone = 0; zone < bands.size() && zone < kNameQuarters.size(); ++zone) {
+        // On one line near its best row, else farther; then on two lines, for a steep zone.
+        QString twoLines = bandText(bands[zone].band);
+        twoLines[twoLines.lastIndexOf(QLatin1Char(' '))] = QLatin1Char('\n');
+        std::optional<ZoneName> found;
+        for (int tried = 0; !found && tried < 4 * (kQuarters + 1); ++tried) {
+            // Nearest rows first, alternately before and after the best one.
+            const int distance = (tried / 2) % (kQuarters + 1);
+            const int quarter = kNameQuarters.at(zone) + (tried % 2 == 0 ? -distance : distance);
+            found = place(zone, quarter, tried < 2 * (kQuarters + 1) ? bandText(bands[zone].band) : twoLines);
+        }
+        if (found)
+            names.push_back(*found);
+    }
+    return names;
+}
+
+ChildChart::Texts ChildChart::texts() const {
+    Texts texts;
+    for (const ZoneName& name : zoneNames())
+        texts.zoneNames.push_back(name.box);
+    if (!m_patient)
+        return texts;
+    const QFontMetricsF metrics(chartFont(kLabelFont, true));
+    const QSizeF size(metrics.horizontalAdvance(labelText()) + kLabelPadding, kLabelHeight);
+    std::vector<QRectF> obstacles = curveAreas(m_sex, kLabelClearance);
+    obstacles.push_back(pointArea(mark()).adjusted(-kClearance, -kClearance, kClearance, kClearance));
+    const QRectF area =
+        plotArea().adjusted(kInsetFromFrame, kInsetFromFrame, -kInsetFromFrame, -kInsetFromFrame);
+    texts.label = placeLabel(mark().centre, size, area, obstacles, texts.zoneNames);
+    return texts;
 }
 
 void ChildChart::paint(QPainter& painter) const {
@@ -112,17 +235,23 @@ void ChildChart::paint(QPainter& painter) const {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.fillRect(QRect(0, 0, kWidth, kHeight), Qt::white);
     painter.setPen(kInk);
-    painter.setFont(chartFont(15, true));
-    painter.drawText(QRect(0, 10, kWidth, 24), Qt::AlignCenter, title());
+    painter.setFont(chartFont(kTitleFont, true));
+    painter.drawText(QRect(0, kTitleTop, kWidth, kTitleHeight), Qt::AlignCenter, title());
 
     fillZones(painter);
     drawAxes(painter);
     drawSteps(painter, &ReferenceThresholds::lowerThreshold, kLowerColour);
     drawSteps(painter, &ReferenceThresholds::upperThreshold, kUpperColour);
     drawSteps(painter, &ReferenceThresholds::obesityThreshold, kObesityColour);
-    labelZones(painter);
+    painter.setFont(chartFont(kZoneFont, true));
+    const std::vector<ZoneName> names = zoneNames();
+    for (const ZoneName& name : names) {
+        painter.setPen(name.colour);
+        painter.drawText(name.box, Qt::AlignCenter, name.text);
+    }
     drawLegend(painter);
-    drawPatient(painter);
+    if (m_patient)
+        drawPatient(painter, texts().label);
     painter.restore();
 }
 
@@ -130,49 +259,48 @@ void ChildChart::fillZones(QPainter& painter) const {
     for (int quarter = 0; quarter < kQuarters; ++quarter) {
         const double age = quarter / 4.0;
         for (const BandSpan& span : bandSpans(age, rowThresholds(m_sex, quarter))) {
-            const double top = yFor(span.to.value_or(m_highest));
-            const double bottom = yFor(span.from.value_or(m_lowest));
+            const double top = yFor(std::min(span.to.value_or(kHighestIndex), kHighestIndex));
+            const double bottom = yFor(std::max(span.from.value_or(kLowestIndex), kLowestIndex));
             painter.fillRect(QRectF(xForQuarter(quarter), top, kPixelsPerQuarter, bottom - top),
                              paleColour(bandColour(span.background)));
         }
     }
 }
 
-void ChildChart::drawAxes(QPainter& painter) const {
-    painter.setFont(chartFont(12));
+void ChildChart::drawAxes(QPainter& painter) {
+    painter.setFont(chartFont(kTickFont));
     painter.setPen(QPen(kGridColour, 1));
-    // The index ticks: whole multiples of the step within the axis.
-    std::vector<double> ticks;
-    const auto first = static_cast<long long>(std::ceil(m_lowest / m_tickStep));
-    const auto last = static_cast<long long>(std::floor(m_highest / m_tickStep));
-    for (long long tick = first; tick <= last; ++tick)
-        ticks.push_back(static_cast<double>(tick) * m_tickStep);
-    for (int year = 0; year <= kQuarters / 4; ++year)
+    constexpr int kYears = kQuarters / 4;
+    for (int year = 0; year <= kYears; ++year)
         painter.drawLine(xForQuarter(4 * year), kTop, xForQuarter(4 * year), kBottom);
-    for (const double index : ticks)
+    for (int index = static_cast<int>(kLowestIndex); index <= kHighestIndex; index += kIndexStep)
         painter.drawLine(QPointF(kLeft, yFor(index)), QPointF(kRight, yFor(index)));
 
     painter.setPen(kInk);
     painter.drawRect(kLeft, kTop, kRight - kLeft, kBottom - kTop);
-    for (int year = 0; year <= kQuarters / 4; ++year) {
+    for (int year = 0; year <= kYears; ++year) {
         const int x = xForQuarter(4 * year);
-        painter.drawLine(x, kBottom, x, kBottom + 4);
-        painter.drawText(QRect(x - 15, kBottom + 6, 30, 16), Qt::AlignCenter, QString::number(year));
+        painter.drawLine(x, kBottom, x, kBottom + kTickLength);
+        painter.drawText(
+            QRect(x - kYearLabelWidth / 2, kBottom + kTickLength + 2, kYearLabelWidth, kTickLabelHeight),
+            Qt::AlignCenter, QString::number(year));
     }
-    for (const double index : ticks) {
+    for (int index = static_cast<int>(kLowestIndex); index <= kHighestIndex; index += kIndexStep) {
         const double y = yFor(index);
-        painter.drawLine(QPointF(kLeft - 4, y), QPointF(kLeft, y));
-        painter.drawText(QRectF(kLeft - 66, y - 8, 58, 16), Qt::AlignRight | Qt::AlignVCenter,
-                         QString::number(index, 'g', 12));
+        painter.drawLine(QPointF(kLeft - kTickLength, y), QPointF(kLeft, y));
+        painter.drawText(QRectF(kLeft - kTickLength - 4 - kIndexLabelWidth, y - kTickLabelHeight / 2.0,
+                                kIndexLabelWidth, kTickLabelHeight),
+                         Qt::AlignRight | Qt::AlignVCenter, limitText(index));
     }
 
-    painter.setFont(chartFont(13));
-    painter.drawText(QRect(kLeft, kBottom + 26, kRight - kLeft, 18), Qt::AlignCenter,
+    painter.setFont(chartFont(kAxisTitleFont));
+    painter.drawText(QRect(kLeft, kAgeTitleTop, kRight - kLeft, kAxisTitleHeight), Qt::AlignCenter,
                      QStringLiteral("Âge (années)"));
     painter.save();
-    painter.translate(18, (kTop + kBottom) / 2.0);
+    painter.translate(kIndexTitleX, (kTop + kBottom) / 2.0);
     painter.rotate(-90);
-    painter.drawText(QRect(-120, -9, 240, 18), Qt::AlignCenter, QStringLiteral("IMC (kg/m²)"));
+    painter.drawText(QRect(-kIndexTitleWidth / 2, -kAxisTitleHeight / 2, kIndexTitleWidth, kAxisTitleHeight),
+                     Qt::AlignCenter, QStringLiteral("IMC (kg/m²)"));
     painter.restore();
 }
 
@@ -187,46 +315,33 @@ void ChildChart::drawSteps(QPainter& painter, double ReferenceThresholds::*thres
     }
     // The 18-year row applies to that exact age only; any older patient is an adult.
     painter.setBrush(colour);
-    painter.drawEllipse(QPointF(xForQuarter(kQuarters), yFor(rowThresholds(m_sex, kQuarters).*threshold)), 3,
-                        3);
+    painter.drawEllipse(QPointF(xForQuarter(kQuarters), yFor(rowThresholds(m_sex, kQuarters).*threshold)),
+                        kLastRowDot, kLastRowDot);
     painter.setBrush(Qt::NoBrush);
 }
 
-void ChildChart::labelZones(QPainter& painter) const {
-    painter.setFont(chartFont(13, true));
-    for (std::size_t zone = 0; zone < kLabelQuarters.size(); ++zone) {
-        const int quarter = kLabelQuarters.at(zone);
-        const std::vector<BandSpan> spans = bandSpans(quarter / 4.0, rowThresholds(m_sex, quarter));
-        if (zone >= spans.size())
-            break;
-        const BandSpan& span = spans[zone];
-        const double bottom = yFor(span.from.value_or(m_lowest));
-        const double top = yFor(span.to.value_or(m_highest));
-        // A zone squeezed by a far point keeps its colour but has no room for its name.
-        if (bottom - top < 18)
-            continue;
-        const double y = (bottom + top) / 2;
-        painter.setPen(bandColour(span.background));
-        painter.drawText(QRectF(xForQuarter(quarter) - 110, y - 9, 220, 18), Qt::AlignCenter,
-                         QString::fromUtf8(span.band.data(), static_cast<qsizetype>(span.band.size())));
+void ChildChart::drawPatient(QPainter& painter, const std::optional<LabelPlace>& label) const {
+    const PointMark point = mark();
+    const QString text = labelText();
+    painter.setFont(chartFont(kLabelFont, true));
+    QRectF box;
+    if (label) {
+        box = label->box;
+        if (label->leader) {
+            painter.setPen(QPen(kInk, 1));
+            painter.drawLine(*label->leader);
+        }
+    } else {
+        // No free place: beside the point, on the side where it stays inside the frame.
+        const double width = painter.fontMetrics().horizontalAdvance(text) + kLabelPadding;
+        const double gap = kLabelPadding;
+        const double left = point.centre.x() + gap + width <= kRight ? point.centre.x() + gap
+                                                                     : point.centre.x() - gap - width;
+        const double top = std::clamp<double>(point.centre.y() - kLabelHeight / 2.0, kTop + kInsetFromFrame,
+                                              kBottom - kLabelHeight - kInsetFromFrame);
+        box = QRectF(left, top, width, kLabelHeight);
     }
-}
-
-void ChildChart::drawPatient(QPainter& painter) const {
-    if (!m_patient)
-        return;
-    const QPointF point = patientPosition();
-    const QString age = ageInWords(m_patient->age);
-    const QString text = QStringLiteral("IMC %1 à %2")
-                             .arg(m_patient->indexText,
-                                  age == QStringLiteral("naissance") ? QStringLiteral("la naissance") : age);
-    painter.setFont(chartFont(13, true));
-    const double width = painter.fontMetrics().horizontalAdvance(text) + 12;
-    const double height = 20;
-    // Beside the point, on the side where the caption stays inside the frame.
-    const double left = point.x() + 12 + width <= kRight ? point.x() + 12 : point.x() - 12 - width;
-    const double top = std::clamp(point.y() - height / 2, double(kTop) + 2, kBottom - height - 2);
-    drawCaption(painter, QRectF(left, top, width, height), text);
+    drawCaption(painter, box, text);
     drawPatientPoint(painter, point);
 }
 

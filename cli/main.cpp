@@ -28,13 +28,18 @@ Lit FICHIER, ou l'entrée standard quand FICHIER est absent ou vaut « - », et 
 sur la sortie standard. Texte UTF-8 (une marque d'ordre des octets au début est
 acceptée), champs séparés par « ; », fins de ligne LF ou CR LF.
 
-Entrée : la ligne d'en-tête sexe;age;poids;taille, puis une ligne par patient :
+Entrée : la ligne d'en-tête sexe;age;poids;taille (en majuscules ou en
+minuscules), puis une ligne par patient :
   sexe    M, F, Masculin ou Feminin, en majuscules ou en minuscules
   age     en années, comme dans la fenêtre (2 ans et 3 mois : 2,25)
   poids   en kilogrammes
   taille  en mètres ; la virgule est le séparateur décimal (1,75 et non 1.75)
 Les lignes vides sont ignorées. Un champ peut être entre guillemets "..." (un
 guillemet doublé "" y vaut un guillemet) et contenir alors « ; » ou une fin de ligne.
+Un enregistrement (une ligne, avec les fins de ligne de ses champs entre
+guillemets) a au plus 1 Mio (1 048 576 octets). Tout nombre est évalué, sans
+contrôle de vraisemblance, comme dans la fenêtre : un poids de -80 kg donne un
+IMC de -26,12.
 
 Sortie : l'en-tête
   sexe;age;poids;taille;imc;poids_max;poids_min;resultat;conseils;objectif;resume;erreur
@@ -45,15 +50,23 @@ pas être évalué, la colonne erreur donne le message que la fenêtre affichera
 les colonnes de résultat restent vides.
 
 Code de sortie :
-  0  tous les patients ont été évalués ;
-  1  au moins un patient n'a pas pu l'être (toutes les lignes sont écrites) ;
-  2  l'entrée est inutilisable : fichier illisible, en-tête absent ou incorrect,
-     ligne qui n'a pas exactement quatre champs, guillemet non fermé, texte qui
-     n'est pas en UTF-8. Le message, avec le numéro de ligne, est écrit sur la
-     sortie d'erreur. Si l'erreur est dans l'en-tête, rien n'est écrit. Sinon les
-     lignes déjà évaluées restent écrites, suivies d'une dernière ligne dont la
-     colonne erreur commence par « Lecture interrompue » : ce résultat est
-     incomplet, corrigez l'entrée et relancez la commande.
+  0    tous les patients ont été évalués ;
+  1    au moins un patient n'a pas pu l'être (toutes les lignes sont écrites) ;
+  2    la commande n'a pas pu aller au bout : option inconnue, plus d'un
+       fichier, fichier illisible, en-tête absent ou incorrect, ligne qui n'a
+       pas exactement quatre champs, guillemet non fermé, texte qui n'est pas
+       en UTF-8, enregistrement de plus de 1 Mio, ou écriture du résultat
+       impossible (disque plein : « erreur d'écriture : plus de place sur le
+       disque »). Le message, avec le numéro de ligne pour une erreur de
+       l'entrée, est écrit sur la sortie d'erreur. Pour une option, un fichier
+       ou un en-tête en défaut, rien n'est écrit. Sinon les lignes déjà
+       évaluées restent écrites ; après une erreur de l'entrée, elles sont
+       suivies d'une dernière ligne dont la colonne erreur commence par
+       « Lecture interrompue » : ce résultat est incomplet, corrigez l'entrée
+       et relancez la commande ;
+  141  la sortie a été fermée avant la fin (par exemple par head) : la commande
+       est arrêtée par le signal SIGPIPE, que le shell rapporte par le code
+       141 ; le résultat est incomplet.
 
 Quand la sortie d'erreur est un terminal et que l'entrée est un fichier, une ligne
 de progression (lignes traitées, lignes par seconde) y est affichée.

@@ -32,15 +32,16 @@ struct Row {
 // The one source of every value printed.
 std::vector<Row> referenceRows(Sex sex) {
     std::vector<Row> rows;
-    for (int quarter = 0; quarter <= kQuarters; ++quarter)
+    for (int quarter = 0; quarter <= ChildChart::kQuarters; ++quarter)
         rows.push_back({quarter, vimora::lookupReferenceThresholds(sex, quarter / 4.0)});
     return rows;
 }
 
 QImage drawChart(Sex sex) {
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    const ChildChart chart(sex);
+    QImage image(chart.size(), QImage::Format_RGB32);
     QPainter painter(&image);
-    ChildChart(sex).paint(painter);
+    chart.paint(painter);
     return image;
 }
 
@@ -65,7 +66,7 @@ QByteArray thresholdsPage() {
         "<th>supérieur</th><th>inférieur</th><th>obésité</th></tr>\n");
     const std::vector<Row> boys = referenceRows(Sex::Male);
     const std::vector<Row> girls = referenceRows(Sex::Female);
-    for (int quarter = 0; quarter <= kQuarters; ++quarter) {
+    for (int quarter = 0; quarter <= ChildChart::kQuarters; ++quarter) {
         page += QStringLiteral("<tr><td>%1</td><td>%2</td>")
                     .arg(ageInWords(quarter / 4.0), decimal(quarter / 4.0, QLocale::FloatingPointShortest));
         for (const ReferenceThresholds& t : {boys[quarter].thresholds, girls[quarter].thresholds}) {

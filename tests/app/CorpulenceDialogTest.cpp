@@ -6,12 +6,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -42,10 +45,16 @@ private slots:
     void failedWriteSaysWhyAndLeavesNoFile();
     void sheetOnANearlyFullDiskIsNeverReportedSaved();
     void printShortcutGoesStraightToThePrintDialog();
+    void keyboardFollowsTheScreen();
+    void implausibleFiguresAreFlagged_data();
+    void implausibleFiguresAreFlagged();
+    void sheetTypography();
 
 private:
     /// Opens the chart dialog from the menu and hands it to `answer`; the dialog is closed after.
     void withChartDialog(const std::function<void(CorpulenceDialog& dialog)>& answer);
+    /// The text of a sheet written as PDF, as pdftotext gives it with the options given.
+    QString pdfText(const PatientSheet& sheet, const QStringList& options);
 
     QTemporaryDir home;
 };
@@ -169,15 +178,19 @@ void CorpulenceDialogTest::dialogShowsTheWindowsResult() {
 
 void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint_data() {
     QTest::addColumn<QStringList>("measures");
+    QTest::addColumn<QString>("age");
     QTest::addColumn<QPointF>("point"); ///< in the chart's own coordinates, from its axes
     // 32 units a year from x 70, 16 units per index unit up from 10 at y 402.
-    QTest::newRow("child") << QStringList({"7,25", "30,99", "1,25"}) << QPointF(302, 402 - 9.83 * 16);
-    // The adult bar from x 40 to 640 for indexes 13 to 45, the point at y 126, under the names.
-    QTest::newRow("adult") << QStringList({"35", "80", "1,75"}) << QPointF(40 + 13.12 * 600 / 32, 126);
+    QTest::newRow("child") << QStringList({"7,25", "30,99", "1,25"}) << QStringLiteral("7 ans 3 mois")
+                           << QPointF(302, 402 - 9.83 * 16);
+    // The adult bar from x 30 to 650 for indexes 8 to 48, the point at y 150, under the names.
+    QTest::newRow("adult") << QStringList({"35", "80", "1,75"}) << QStringLiteral("35 ans")
+                           << QPointF(30 + 18.12 * 15.5, 150);
 }
 
 void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint() {
     QFETCH(QStringList, measures);
+    QFETCH(QString, age);
     QFETCH(QPointF, point);
     calculate(measures[0], measures[1], measures[2]);
     const QString pdf = home.filePath(QStringLiteral("Documents/%1.pdf").arg(QTest::currentDataTag()));
@@ -188,6 +201,8 @@ void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint() {
         control<QLineEdit>(dialog, "edRemark")->setText(QStringLiteral("Contrôle à 3 mois"));
         chartArea = dialog.sheet().chartArea();
         control<QPushButton>(dialog, "btnSavePdf")->click();
+        QCOMPARE(control<QLabel>(dialog, "lblStatus")->text(),
+                 QStringLiteral("Fiche enregistrée dans « %1 ».").arg(pdf));
     });
     QCOMPARE(saveRequests.size(), 1);
     const QFileInfo proposed(saveRequests.front().proposedPath);
@@ -201,9 +216,10 @@ void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint() {
     QVERIFY(tool.waitForFinished(10000));
     const QString text = QString::fromUtf8(tool.readAllStandardOutput());
     QVERIFY(text.contains(QStringLiteral("Fiche de corpulence")));
-    for (const char* name : {"edAge", "edPoids", "edTaille", "edIMC", "edPMax", "edPMin", "edResultat",
-                             "edConseils", "edObjectif"})
+    for (const char* name :
+         {"edPoids", "edTaille", "edIMC", "edPMax", "edPMin", "edResultat", "edConseils", "edObjectif"})
         QVERIFY2(text.contains(field(name)->text()), qPrintable(field(name)->text()));
+    QVERIFY2(text.contains(QStringLiteral("Âge :")) && text.contains(age), qPrintable(age));
     QVERIFY(text.contains(QStringLiteral("Jeanne Martin")));
     QVERIFY(text.contains(QStringLiteral("Contrôle à 3 mois")));
     QVERIFY(text.contains(QStringLiteral("Vimora XP 1.0")));
@@ -228,7 +244,7 @@ void CorpulenceDialogTest::pdfHoldsTheWindowsFiguresAndThePoint() {
         }
     }
     QVERIFY2(count > 10, qPrintable(QString::number(count)));
-    const double scale = chartArea.width() / 680;
+    const double scale = chartArea.width() / 680; // both charts are 680 wide
     const QPointF expected = chartArea.topLeft() + point * scale;
     QVERIFY2(std::abs(x / count - expected.x()) < 1 && std::abs(y / count - expected.y()) < 1,
              qPrintable(QStringLiteral("%1, %2 for %3, %4")
@@ -352,7 +368,106 @@ void CorpulenceDialogTest::printShortcutGoesStraightToThePrintDialog() {
     calculate(QStringLiteral("35"), QStringLiteral("80"), QStringLiteral("1,75"));
     QTest::keyClick(&window(), Qt::Key_P, Qt::ControlModifier);
     QCOMPARE(printTitles, QStringList{QStringLiteral("Imprimer la fiche")});
-    QVERIFY(reports.isEmpty());
+    // Told first when the print dialog can only write a file.
+    const QStringList noPrinter{
+        QStringLiteral("Aucune imprimante n'est installée sur cet ordinateur : la fenêtre "
+                       "d'impression ne pourra qu'enregistrer la fiche dans un fichier PDF.")};
+    QCOMPARE(reports, QPrinterInfo::availablePrinterNames().isEmpty() ? noPrinter : QStringList());
+}
+
+QString CorpulenceDialogTest::pdfText(const PatientSheet& sheet, const QStringList& options) {
+    const QString pdf = home.filePath(QStringLiteral("fiche.pdf"));
+    QString error;
+    if (!sheet.writePdf(pdf, &error))
+        return error;
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), options + QStringList{pdf, QStringLiteral("-")});
+    tool.waitForFinished(10000);
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
+void CorpulenceDialogTest::keyboardFollowsTheScreen() {
+    calculate(QStringLiteral("35"), QStringLiteral("80"), QStringLiteral("1,75"));
+    withChartDialog([](CorpulenceDialog& dialog) {
+        QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(dialog, "edPatientName"));
+        // Tab from the first field visits every field and button in the order on screen.
+        control<QWidget>(dialog, "edPatient")->setFocus(Qt::TabFocusReason);
+        QStringList visited{QApplication::focusWidget()->objectName()};
+        for (int step = 0; step < 8; ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, QStringList({"edPatient", "edBand", "edAdvice", "edObjective", "edPatientName",
+                                       "edRemark", "btnPrint", "btnSavePdf", "btnClose"}));
+        // Enter in the name saves the sheet; the name's limit is said.
+        auto* name = control<QLineEdit>(dialog, "edPatientName");
+        QVERIFY(name->placeholderText().contains(QString::number(name->maxLength())));
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QCOMPARE(saveRequests.size(), 1);
+}
+
+void CorpulenceDialogTest::implausibleFiguresAreFlagged_data() {
+    QTest::addColumn<QStringList>("measures");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("plausible adult") << QStringList({"35", "80", "1,75"}) << QString();
+    QTest::newRow("negative weight") << QStringList({"40", "-50", "1,6"})
+                                     << QStringLiteral("poids de -50 kg");
+    QTest::newRow("child at an index of 2000")
+        << QStringList({"8", "2000", "1"}) << QStringLiteral("poids de 2000 kg, IMC de 2000");
+}
+
+void CorpulenceDialogTest::implausibleFiguresAreFlagged() {
+    QFETCH(QStringList, measures);
+    QFETCH(QString, warning);
+    calculate(measures[0], measures[1], measures[2]);
+    QString shown;
+    withChartDialog([&](CorpulenceDialog& dialog) {
+        auto* label = control<QLabel>(dialog, "lblWarning");
+        shown = label->isVisible() ? label->text() : QString();
+    });
+    const QString sheet =
+        pdfText(PatientSheet(*window().lastCompleteCalculation(), QString(), QString()), {}).simplified();
+    if (warning.isEmpty()) {
+        QCOMPARE(shown, QString());
+        QVERIFY(!sheet.contains(QStringLiteral("invraisemblables")));
+        return;
+    }
+    QVERIFY2(shown.startsWith(QStringLiteral("Attention : valeurs invraisemblables (") + warning),
+             qPrintable(shown));
+    QVERIFY2(sheet.contains(QStringLiteral("valeurs invraisemblables (") + warning), qPrintable(sheet));
+}
+
+void CorpulenceDialogTest::sheetTypography() {
+    calculate(QStringLiteral("15,5"), QStringLiteral("35"), QStringLiteral("1,6"));
+    const vimora::Calculation calculation = *window().lastCompleteCalculation();
+
+    // No ligatures, so that the PDF's text searches as written; a name without spaces kept
+    // within the right margin (at 545 points).
+    const QString words = pdfText(PatientSheet(calculation, QString(60, QLatin1Char('W')), QString()),
+                                  {QStringLiteral("-bbox")});
+    QVERIFY(words.contains(QStringLiteral(">Insuffisance<")));
+    for (const QChar ligature : words)
+        QVERIFY(ligature.unicode() < 0xFB00 || ligature.unicode() > 0xFB06);
+    static const QRegularExpression right(QStringLiteral("xMax=\"([0-9.]+)\""));
+    int count = 0;
+    for (const QRegularExpressionMatch& word : right.globalMatch(words)) {
+        QVERIFY2(word.captured(1).toDouble() <= 545.5, qPrintable(word.captured(1)));
+        ++count;
+    }
+    QVERIFY(count > 50);
+
+    // "!" never alone at the start of a line, whatever the length of the words before it: the
+    // last word grows by one narrow letter at a time across the end of the line.
+    for (int letters = 54; letters < 74; letters += 2) {
+        const PatientSheet sheet(
+            calculation,
+            QStringLiteral("Dupont ") + QString(letters, QLatin1Char('i')) + QStringLiteral(" !"),
+            QStringLiteral("Revoir ") + QString(letters + 1, QLatin1Char('i')) + QStringLiteral(" !"));
+        for (const QString& line : pdfText(sheet, {QStringLiteral("-layout")}).split(QLatin1Char('\n')))
+            QVERIFY2(line.trimmed() != QStringLiteral("!"), qPrintable(QString::number(letters)));
+    }
 }
 
 QTEST_MAIN(CorpulenceDialogTest)

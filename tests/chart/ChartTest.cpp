@@ -3,6 +3,7 @@
 #include "ChildChart.h"
 
 #include <QImage>
+#include <QLineF>
 #include <QPainter>
 #include <QTest>
 
@@ -45,37 +46,34 @@ class ChartTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Expected positions from the axes: 32 pixels a year from x 70; the index from y 402 (its
-    // lowest) up to y 50 (its highest), 10 to 32 unless the point needs more. The adult bar runs
-    // from x 40 to 640, 13 to 45 unless the point needs more, the point at y 126, under the names.
+    // Expected positions from the axes: 32 pixels a year from x 70; the index from y 402 (10) up
+    // to y 50 (32), 16 pixels a unit. The adult bar runs from x 30 (8) to 650 (48), the point at
+    // y 150, under the names. An index beyond a scale stands 17 pixels inside its edge.
     void patientPointStandsAtItsAgeAndIndex_data() {
         QTest::addColumn<bool>("adult");
         QTest::addColumn<Sex>("sex");
         QTest::addColumn<double>("age");
         QTest::addColumn<double>("index");
         QTest::addColumn<QPointF>("expected");
-        QTest::addColumn<QString>("ageWords");
-        QTest::newRow("boy on a quarter row")
-            << false << Sex::Male << 7.25 << 19.83 << QPointF(302, 244.72) << QStringLiteral("7 ans 3 mois");
-        QTest::newRow("girl between two rows")
-            << false << Sex::Female << 7.3 << 16.0 << QPointF(303.6, 306) << QStringLiteral("7 ans 3 mois");
-        // 10 to 46: 352 pixels for 36 units.
-        QTest::newRow("boy above the usual range")
-            << false << Sex::Male << 12.0 << 45.0 << QPointF(454, 402 - 35 * 352 / 36.0)
-            << QStringLiteral("12 ans");
-        // 10 to 1002: 352 pixels for 992 units.
-        QTest::newRow("boy far above the usual range")
-            << false << Sex::Male << 5.0 << 1000.0 << QPointF(230, 402 - 990 * 352 / 992.0)
-            << QStringLiteral("5 ans");
-        // 6 to 32: 352 pixels for 26 units.
-        QTest::newRow("girl below the usual range")
-            << false << Sex::Female << 1.5 << 8.0 << QPointF(118, 402 - 2 * 352 / 26.0)
-            << QStringLiteral("1 an 6 mois");
-        QTest::newRow("adult") << true << Sex::Male << 35.0 << 26.12 << QPointF(40 + 13.12 * 600 / 32, 126)
-                               << QString();
-        // 8 to 45: 600 pixels for 37 units.
-        QTest::newRow("adult below the usual range")
-            << true << Sex::Female << 30.0 << 9.79 << QPointF(40 + 1.79 * 600 / 37, 126) << QString();
+        QTest::addColumn<QString>("words");
+        QTest::newRow("boy on a quarter row") << false << Sex::Male << 7.25 << 19.83 << QPointF(302, 244.72)
+                                              << QStringLiteral("Le patient, un garçon de 7 ans 3 mois");
+        QTest::newRow("girl between two rows") << false << Sex::Female << 7.3 << 16.0 << QPointF(303.6, 306)
+                                               << QStringLiteral("La patiente, une fille de 7 ans 3 mois");
+        QTest::newRow("newborn") << false << Sex::Male << 0.0 << 14.0 << QPointF(70, 338)
+                                 << QStringLiteral("un garçon nouveau-né");
+        QTest::newRow("boy above the scale")
+            << false << Sex::Male << 12.0 << 45.0 << QPointF(454, 67) << QStringLiteral("hors de l'échelle");
+        QTest::newRow("girl far above the scale") << false << Sex::Female << 5.0 << 1e200 << QPointF(230, 67)
+                                                  << QStringLiteral("hors de l'échelle");
+        QTest::newRow("girl below the scale")
+            << false << Sex::Female << 1.5 << 8.0 << QPointF(118, 385) << QStringLiteral("hors de l'échelle");
+        QTest::newRow("adult") << true << Sex::Male << 35.0 << 26.12 << QPointF(30 + 18.12 * 15.5, 150)
+                               << QStringLiteral("Le patient, un homme");
+        QTest::newRow("adult far above the scale") << true << Sex::Male << 35.0 << 2000.0 << QPointF(633, 150)
+                                                   << QStringLiteral("hors de l'échelle");
+        QTest::newRow("adult below the scale") << true << Sex::Female << 30.0 << -19.53 << QPointF(47, 150)
+                                               << QStringLiteral("La patiente, une femme");
     }
 
     void patientPointStandsAtItsAgeAndIndex() {
@@ -84,18 +82,78 @@ private slots:
         QFETCH(double, age);
         QFETCH(double, index);
         QFETCH(QPointF, expected);
-        QFETCH(QString, ageWords);
+        QFETCH(QString, words);
         const chart::Patient patient{age, index, QString::number(index), QStringLiteral("bande")};
         std::unique_ptr<chart::Chart> drawn;
         if (adult)
-            drawn = std::make_unique<chart::AdultScale>(patient, QStringLiteral("Poids normal"));
+            drawn = std::make_unique<chart::AdultScale>(sex, patient, QStringLiteral("Poids normal"));
         else
             drawn = std::make_unique<chart::ChildChart>(sex, patient);
         const QPointF found = blackCentre(render(*drawn));
         QVERIFY2(std::abs(found.x() - expected.x()) < 0.6 && std::abs(found.y() - expected.y()) < 0.6,
                  qPrintable(QStringLiteral("found %1, %2").arg(found.x()).arg(found.y())));
-        QVERIFY(drawn->description().contains(ageWords));
-        QVERIFY(drawn->description().contains(QStringLiteral("bande")));
+        QVERIFY2(drawn->description().contains(words), qPrintable(drawn->description()));
+        QVERIFY(drawn->description().contains(QStringLiteral("« bande »")));
+    }
+
+    // The label and the zone names against the threshold steps as the table gives them.
+    void labelCoversNoCurveAndNoZoneName_data() {
+        QTest::addColumn<Sex>("sex");
+        QTest::addColumn<double>("age");
+        QTest::addColumn<double>("index");
+        QTest::newRow("newborn on the lower curve") << Sex::Male << 0.0 << 14.0;
+        QTest::newRow("boy of 10 under the upper curve") << Sex::Male << 10.0 << 19.94;
+        QTest::newRow("girl of 15,5 between two curves") << Sex::Female << 15.5 << 24.99;
+        QTest::newRow("boy on the hump of the first years") << Sex::Male << 1.0 << 20.2;
+        QTest::newRow("girl in the last corner") << Sex::Female << 18.0 << 29.9;
+        QTest::newRow("girl at the lower edge") << Sex::Female << 0.25 << 10.1;
+        QTest::newRow("boy on a zone's name") << Sex::Male << 9.0 << 15.5;
+        QTest::newRow("boy beyond the scale") << Sex::Male << 17.5 << 60.0;
+    }
+
+    void labelCoversNoCurveAndNoZoneName() {
+        QFETCH(Sex, sex);
+        QFETCH(double, age);
+        QFETCH(double, index);
+        const chart::ChildChart drawn(sex, chart::Patient{age, index, QStringLiteral("19,94"), QString()});
+        const chart::ChildChart::Texts texts = drawn.texts();
+        const QPointF point = blackCentre(render(drawn));
+        QVERIFY(point.x() > 0);
+        QVERIFY(texts.label);
+        QCOMPARE(texts.zoneNames.size(), std::size_t(4));
+        const QRectF plot(QPointF(chart::ChildChart::kLeft, chart::ChildChart::kTop),
+                          QPointF(chart::ChildChart::kRight, chart::ChildChart::kBottom));
+        QVERIFY(plot.contains(texts.label->box));
+        // Each step of each curve, as wide as the pen.
+        std::vector<QRectF> steps;
+        for (int quarter = 0; quarter < chart::ChildChart::kQuarters; ++quarter) {
+            const ReferenceThresholds now = lookupReferenceThresholds(sex, quarter / 4.0);
+            const ReferenceThresholds next = lookupReferenceThresholds(sex, (quarter + 1) / 4.0);
+            for (const auto threshold :
+                 {&ReferenceThresholds::lowerThreshold, &ReferenceThresholds::upperThreshold,
+                  &ReferenceThresholds::obesityThreshold}) {
+                const QPointF from = chart::ChildChart::position(quarter / 4.0, now.*threshold);
+                const QPointF corner = chart::ChildChart::position((quarter + 1) / 4.0, now.*threshold);
+                const QPointF to = chart::ChildChart::position((quarter + 1) / 4.0, next.*threshold);
+                steps.push_back(QRectF(from, corner).normalized().adjusted(-1, -1, 1, 1));
+                steps.push_back(QRectF(corner, to).normalized().adjusted(-1, -1, 1, 1));
+            }
+        }
+        for (const QRectF& step : steps) {
+            QVERIFY(!texts.label->box.intersects(step));
+            for (const QRectF& name : texts.zoneNames)
+                QVERIFY(!name.intersects(step));
+        }
+        for (const QRectF& name : texts.zoneNames) {
+            QVERIFY(!texts.label->box.intersects(name));
+            QVERIFY(!name.contains(point));
+            if (texts.label->leader) {
+                const QLineF leader = *texts.label->leader;
+                for (double t = 0; t <= 1; t += 0.01)
+                    QVERIFY(!name.contains(leader.pointAt(t)));
+            }
+        }
+        QVERIFY(!texts.label->box.contains(point));
     }
 
     void referenceChartHasNoPoint() {

@@ -47,7 +47,7 @@ QString decimal(double value) {
 
 // Whether the curve of this colour covers the row of the value (or a row next to it) at x.
 bool curveAt(const QImage& image, int x, double value, const QColor& colour) {
-    const int y = chart::yForIndex(value);
+    const int y = qRound(chart::ChildChart::position(0, value).y());
     for (int row = y - 1; row <= y + 1; ++row) {
         if (image.pixelColor(x, row) == colour)
             return true;
@@ -161,7 +161,7 @@ private slots:
         const std::optional<QByteArray> png = m_archive->read(picture);
         QVERIFY(png);
         const QImage image = QImage::fromData(*png, "PNG");
-        QCOMPARE(image.size(), QSize(chart::kWidth, chart::kHeight));
+        QCOMPARE(image.size(), chart::ChildChart(sex).size());
 
         // The middle of each quarter's step lies on its threshold, unless a curve drawn later
         // covers it there.
@@ -173,17 +173,18 @@ private slots:
                                 {&ReferenceThresholds::upperThreshold, chart::kUpperColour},
                                 {&ReferenceThresholds::obesityThreshold, chart::kObesityColour}};
         int checked = 0;
-        for (int quarter = 0; quarter <= chart::kQuarters; ++quarter) {
+        for (int quarter = 0; quarter <= chart::ChildChart::kQuarters; ++quarter) {
             const ReferenceThresholds t = vimora::lookupReferenceThresholds(sex, quarter / 4.0);
-            const int x = quarter < chart::kQuarters
-                              ? chart::xForQuarter(quarter) + chart::kPixelsPerQuarter / 2
-                              : chart::xForQuarter(quarter);
+            const int x =
+                quarter < chart::ChildChart::kQuarters
+                    ? chart::ChildChart::xForQuarter(quarter) + chart::ChildChart::kPixelsPerQuarter / 2
+                    : chart::ChildChart::xForQuarter(quarter);
             for (std::size_t c = 0; c < std::size(curves); ++c) {
                 const double value = t.*curves[c].threshold;
                 bool covered = false;
                 for (std::size_t later = c + 1; later < std::size(curves); ++later)
-                    covered |=
-                        std::abs(chart::yForIndex(t.*curves[later].threshold) - chart::yForIndex(value)) <= 3;
+                    covered |= std::abs(chart::ChildChart::position(0, t.*curves[later].threshold).y() -
+                                        chart::ChildChart::position(0, value).y()) <= 3;
                 if (covered)
                     continue;
                 QVERIFY2(curveAt(image, x, value, curves[c].colour),
@@ -201,7 +202,7 @@ private slots:
         QCOMPARE(generator.exitCode(), 0);
         const QStringList lines = QString::fromLatin1(generator.readAllStandardOutput())
                                       .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2 * (chart::kQuarters + 1));
+        QCOMPARE(lines.size(), 2 * (chart::ChildChart::kQuarters + 1));
         for (const QString& line : lines) {
             const QStringList fields = line.split(QLatin1Char(' '));
             QCOMPARE(fields.size(), 5);
@@ -226,14 +227,14 @@ private slots:
         }
         QVERIFY(table);
         constexpr int kHeaderRows = 2;
-        QCOMPARE(table->rows(), kHeaderRows + chart::kQuarters + 1);
+        QCOMPARE(table->rows(), kHeaderRows + chart::ChildChart::kQuarters + 1);
         auto cell = [table](int row, int column) {
             QTextTableCell c = table->cellAt(row, column);
             QTextCursor cursor = c.firstCursorPosition();
             cursor.setPosition(c.lastCursorPosition().position(), QTextCursor::KeepAnchor);
             return cursor.selectedText();
         };
-        for (int quarter = 0; quarter <= chart::kQuarters; ++quarter) {
+        for (int quarter = 0; quarter <= chart::ChildChart::kQuarters; ++quarter) {
             const int row = kHeaderRows + quarter;
             QCOMPARE(cell(row, 1).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(), quarter / 4.0);
             int column = 2;

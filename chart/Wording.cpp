@@ -1,0 +1,39 @@
+#include "Wording.h"
+
+#include <QRegularExpression>
+
+namespace vimora::chart {
+
+QString sexName(Sex sex) {
+    return sex == Sex::Male ? QStringLiteral("Masculin") : QStringLiteral("Féminin");
+}
+
+QString childWord(Sex sex) {
+    return sex == Sex::Male ? QStringLiteral("garçon") : QStringLiteral("fille");
+}
+
+QString childrenWord(Sex sex) {
+    return sex == Sex::Male ? QStringLiteral("garçons") : QStringLiteral("filles");
+}
+
+QString weightRange(const QString& minimum, const QString& maximum) {
+    return QStringLiteral("de %1 à %2 kg").arg(minimum, maximum);
+}
+
+QString normalWeightSentence(const QString& height, const QString& minimum, const QString& maximum) {
+    return QStringLiteral("Poids normal pour %1 m : %2.").arg(height, weightRange(minimum, maximum));
+}
+
+QString sheetTitle() {
+    return QStringLiteral("Fiche de corpulence");
+}
+
+QString withFrenchSpacing(QString text) {
+    static const QRegularExpression before(QStringLiteral(" +([!?;:»])"));
+    static const QRegularExpression after(QStringLiteral("« +"));
+    text.replace(before, QStringLiteral("\u00A0\\1"));
+    text.replace(after, QStringLiteral("«\u00A0"));
+    return text;
+}
+
+} // namespace vimora::chart

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ReferenceThresholds.h"
+
+#include <QString>
+
+// The words the chart, the chart dialog and the patient sheet share, written once.
+namespace vimora::chart {
+
+/// "Masculin" or "Féminin", as the window's sex choice reads.
+QString sexName(Sex sex);
+
+/// "garçon" or "fille".
+QString childWord(Sex sex);
+
+/// "garçons" or "filles".
+QString childrenWord(Sex sex);
+
+/// A weight range: "de 56,65 à 76,25 kg".
+QString weightRange(const QString& minimum, const QString& maximum);
+
+/// The normal weights for a height, as a sentence.
+QString normalWeightSentence(const QString& height, const QString& minimum, const QString& maximum);
+
+/// "Fiche de corpulence": the sheet's title, its PDF title and its print job's name.
+QString sheetTitle();
+
+/// French spacing: a non-breaking space before "!", "?", ";", ":" and "»" and after "«", so that
+/// a line never begins with the punctuation.
+QString withFrenchSpacing(QString text);
+
+} // namespace vimora::chart
