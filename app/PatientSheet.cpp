@@ -6,6 +6,7 @@
 #include "ErrorReport.h"
 #include "MessageBoxes.h"
 #include "PrintDialogs.h"
+#include "VisitPlausibility.h"
 #include "WholeFile.h"
 #include "Wording.h"
 
@@ -46,15 +47,6 @@ constexpr double kWarningPadding = 6;
 constexpr double kChartGap = 16;
 constexpr double kFooterTop = PatientSheet::kPageHeight - 80;
 constexpr int kFooterFont = 9;
-
-// The plausible figures of a human body, with room to spare at both ends.
-constexpr double kOldestAge = 130;
-constexpr double kLightestWeight = 0.3;
-constexpr double kHeaviestWeight = 700;
-constexpr double kShortestHeight = 0.2;
-constexpr double kTallestHeight = 2.8;
-constexpr double kLowestIndex = 5;
-constexpr double kHighestIndex = 200;
 
 QString text(const std::string& value) {
     return QString::fromStdString(value);
@@ -116,14 +108,16 @@ std::unique_ptr<vimora::chart::Chart> chartFor(const vimora::Calculation& calcul
 
 QString implausibilityWarning(const vimora::Calculation& calculation) {
     const vimora::Measures& m = calculation.measures;
+    const vimora::ImplausibleFigures implausible =
+        vimora::implausibleFigures(m.age, m.weight, m.height, calculation.index);
     QStringList found;
-    if (m.age > kOldestAge)
+    if (implausible.age)
         found << QStringLiteral("âge de %1 ans").arg(text(calculation.ageText));
-    if (m.weight < kLightestWeight || m.weight > kHeaviestWeight)
+    if (implausible.weight)
         found << QStringLiteral("poids de %1 kg").arg(text(calculation.weightText));
-    if (m.height < kShortestHeight || m.height > kTallestHeight)
+    if (implausible.height)
         found << QStringLiteral("taille de %1 m").arg(text(calculation.heightText));
-    if (calculation.index < kLowestIndex || calculation.index > kHighestIndex)
+    if (implausible.index)
         found << QStringLiteral("IMC de %1").arg(text(calculation.indexText));
     if (found.isEmpty())
         return {};
