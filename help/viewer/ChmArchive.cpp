@@ -17,6 +17,7 @@ namespace {
 
 // Entry codes of the "#SYSTEM" record written by help compilers.
 constexpr quint16 kContentsFileCode = 0;
+constexpr quint16 kIndexFileCode = 1;
 constexpr quint16 kDefaultTopicCode = 2;
 constexpr quint16 kTitleCode = 3;
 
@@ -198,6 +199,13 @@ ChmArchive::ChmArchive(QByteArray bytes)
 
 ChmArchive::~ChmArchive() = default;
 
+QStringList ChmArchive::objectPaths() const {
+    QStringList paths;
+    for (const mschmd_file* object = m_library->header->files; object != nullptr; object = object->next)
+        paths.append(QString::fromUtf8(object->filename));
+    return paths;
+}
+
 bool ChmArchive::contains(const QString& path) const {
     return m_objects.contains(path.toLower());
 }
@@ -246,6 +254,9 @@ bool ChmArchive::readSystemRecord() {
         switch (code) {
         case kContentsFileCode:
             m_contentsFile = text.isEmpty() ? QString() : objectPath(topicUrl(text));
+            break;
+        case kIndexFileCode:
+            m_indexFile = text.isEmpty() ? QString() : objectPath(topicUrl(text));
             break;
         case kDefaultTopicCode:
             m_defaultTopic = text.isEmpty() ? QUrl() : topicUrl(text);
