@@ -1,5 +1,7 @@
 #include "FoldedText.h"
 
+#include <algorithm>
+
 namespace vimora::help {
 
 namespace {
@@ -52,6 +54,14 @@ void appendFolded(QChar character, qsizetype from, FoldedText& folded) {
     }
 }
 
+// The end in the original text of a match whose last folded character is at `last`: the marks
+// that follow a letter belong to it.
+qsizetype matchEnd(const FoldedText& text, qsizetype last) {
+    const auto next = static_cast<std::size_t>(last + 1);
+    const qsizetype end = next < text.origin.size() ? text.origin[next] : text.originalSize;
+    return std::max(end, text.origin[static_cast<std::size_t>(last)] + 1);
+}
+
 } // namespace
 
 FoldedText foldText(QStringView text) {
@@ -60,6 +70,7 @@ FoldedText foldText(QStringView text) {
     folded.origin.reserve(static_cast<std::size_t>(text.size()));
     for (qsizetype i = 0; i < text.size(); ++i)
         appendFolded(text[i], i, folded);
+    folded.originalSize = text.size();
     return folded;
 }
 
@@ -93,8 +104,8 @@ std::vector<TextMatch> findPhrase(const FoldedText& text, QStringView phrase, st
         return matches;
     for (qsizetype at = text.text.indexOf(folded); at >= 0 && matches.size() < limit;
          at = text.text.indexOf(folded, at + folded.size())) {
-        const auto last = static_cast<std::size_t>(at + folded.size() - 1);
-        matches.push_back({text.origin[static_cast<std::size_t>(at)], text.origin[last] + 1});
+        matches.push_back(
+            {text.origin[static_cast<std::size_t>(at)], matchEnd(text, at + folded.size() - 1)});
     }
     return matches;
 }
@@ -114,8 +125,7 @@ std::vector<TextMatch> findWordStarts(const FoldedText& text, const QStringList&
         const QStringView word = QStringView(folded).mid(start, at - start);
         for (const QString& wanted : words) {
             if (word.startsWith(wanted)) {
-                matches.push_back({text.origin[static_cast<std::size_t>(start)],
-                                   text.origin[static_cast<std::size_t>(at - 1)] + 1});
+                matches.push_back({text.origin[static_cast<std::size_t>(start)], matchEnd(text, at - 1)});
                 break;
             }
         }

@@ -19,6 +19,8 @@ struct FoldedText {
     QString text;
     /// For each character of text, the index of the original character it comes from.
     std::vector<qsizetype> origin;
+    /// The length of the original text.
+    qsizetype originalSize = 0;
 };
 
 /// The folded form of a text: "Obésité" and "OBESITE" both give "obesite", "cœur" gives "coeur".

@@ -110,8 +110,9 @@ void SearchIndex::add(const QUrl& url, const TopicText& text) {
     const QString title = text.title.isEmpty() ? url.path().section(QLatin1Char('/'), -1) : text.title;
     m_topics.push_back({url, title, foldedWords(title)});
 
+    // A title is part of its page, as its heading usually is.
     QHash<QString, int> counts;
-    for (const QString& word : foldedWords(text.text))
+    for (const QString& word : m_topics.back().titleWords + foldedWords(text.text))
         ++counts[word];
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
         const auto [id, added] = m_wordIds.try_emplace(it.key(), static_cast<int>(m_words.size()));
