@@ -76,6 +76,7 @@ IndexPane::IndexPane(const ChmArchive& archive, QWidget* parent)
     m_open->setAccessibleName(QStringLiteral("Afficher"));
     m_note->setObjectName(QStringLiteral("indexNote"));
     m_note->setWordWrap(true);
+    m_note->setTextFormat(Qt::PlainText);
     m_note->hide();
 
     auto* layout = new QVBoxLayout(this);
@@ -127,6 +128,7 @@ void IndexPane::load() {
 
 void IndexPane::jumpTo(const QString& typed) {
     const QString wanted = foldText(typed.trimmed()).text;
+    m_note->hide();
     if (wanted.isEmpty())
         return;
     for (std::size_t i = 0; i < m_keywords.size(); ++i) {
@@ -137,12 +139,17 @@ void IndexPane::jumpTo(const QString& typed) {
             return;
         }
     }
+    m_list->setCurrentItem(nullptr);
+    m_note->setText(QStringLiteral("Aucun mot clé ne commence par « %1 ».").arg(typed.trimmed()));
+    m_note->show();
 }
 
 void IndexPane::openCurrent() {
     const QListWidgetItem* item = m_list->currentItem();
-    if (item == nullptr)
+    if (item == nullptr) {
+        QApplication::beep();
         return;
+    }
     const Keyword& keyword = m_keywords[item->data(kKeywordRole).toULongLong()];
     if (keyword.topics.empty()) {
         QApplication::beep();

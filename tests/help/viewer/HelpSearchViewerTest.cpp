@@ -198,6 +198,12 @@ private slots:
         QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/enfants.htm")));
         QTest::mouseDClick(keywords->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
         QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/copier.htm")));
+
+        word->clear();
+        QTest::keyClicks(word, QStringLiteral("xylophone"));
+        QCOMPARE(keywords->currentItem(), nullptr);
+        QCOMPARE(countText(window, "indexNote"),
+                 QStringLiteral("Aucun mot clé ne commence par « xylophone »."));
     }
 
     void aFileWithoutIndexSaysSo() {
