@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace vimora::help {
 
@@ -200,8 +201,17 @@ ChmArchive::ChmArchive(QByteArray bytes)
 ChmArchive::~ChmArchive() = default;
 
 QStringList ChmArchive::objectPaths() const {
-    QStringList paths;
+    std::vector<const mschmd_file*> objects;
     for (const mschmd_file* object = m_library->header->files; object != nullptr; object = object->next)
+        objects.push_back(object);
+    // In the order of the stored data: read in that order, a compressed section is decompressed
+    // once rather than from its start for every object.
+    std::stable_sort(objects.begin(), objects.end(), [](const mschmd_file* a, const mschmd_file* b) {
+        return std::pair{a->section->id, a->offset} < std::pair{b->section->id, b->offset};
+    });
+    QStringList paths;
+    paths.reserve(static_cast<qsizetype>(objects.size()));
+    for (const mschmd_file* object : objects)
         paths.append(QString::fromUtf8(object->filename));
     return paths;
 }

@@ -52,7 +52,8 @@ public:
     ChmArchive(const ChmArchive&) = delete;
     ChmArchive& operator=(const ChmArchive&) = delete;
 
-    /// The absolute paths of every object the file holds, in the order of its directory.
+    /// The absolute paths of every object the file holds, in the order of their data: the
+    /// fastest order to read them all.
     QStringList objectPaths() const;
 
     /// Whether the file holds an object at that absolute path.

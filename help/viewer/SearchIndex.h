@@ -49,7 +49,7 @@ public:
     SearchIndex() = default;
     explicit SearchIndex(const std::vector<IndexedTopic>& topics);
 
-    /// Every HTML page of the help file, in the order of its directory.
+    /// Every HTML page of the help file.
     static SearchIndex ofArchive(const ChmArchive& archive);
 
     /// The topics that hold every word typed (a word of the page beginning with it), those whose
