@@ -104,8 +104,11 @@ std::vector<TextMatch> findPhrase(const FoldedText& text, QStringView phrase, st
         return matches;
     for (qsizetype at = text.text.indexOf(folded); at >= 0 && matches.size() < limit;
          at = text.text.indexOf(folded, at + folded.size())) {
-        matches.push_back(
-            {text.origin[static_cast<std::size_t>(at)], matchEnd(text, at + folded.size() - 1)});
+        const TextMatch match{text.origin[static_cast<std::size_t>(at)],
+                              matchEnd(text, at + folded.size() - 1)};
+        // One original character can fold to several ("½", "ß"): a match never overlaps the last.
+        if (matches.empty() || match.start >= matches.back().end)
+            matches.push_back(match);
     }
     return matches;
 }
@@ -125,7 +128,9 @@ std::vector<TextMatch> findWordStarts(const FoldedText& text, const QStringList&
         const QStringView word = QStringView(folded).mid(start, at - start);
         for (const QString& wanted : words) {
             if (word.startsWith(wanted)) {
-                matches.push_back({text.origin[static_cast<std::size_t>(start)], matchEnd(text, at - 1)});
+                const TextMatch match{text.origin[static_cast<std::size_t>(start)], matchEnd(text, at - 1)};
+                if (matches.empty() || match.start >= matches.back().end)
+                    matches.push_back(match);
                 break;
             }
         }

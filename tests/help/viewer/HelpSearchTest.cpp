@@ -56,6 +56,7 @@ private slots:
                                         << "18 ans" << QStringList{"18\u00A0ans"};
         QTest::newRow("every occurrence") << "Seuil, seuils, SEUIL"
                                           << "seuil" << QStringList{"Seuil", "seuil", "SEUIL"};
+        QTest::newRow("a character folding to two") << "Straße" << "s" << QStringList{"S", "ß"};
         QTest::newRow("nowhere") << "Poids et taille"
                                  << "tension" << QStringList{};
     }
