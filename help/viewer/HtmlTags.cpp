@@ -42,6 +42,29 @@ char32_t numericEntity(QStringView digits) {
     return code;
 }
 
+qsizetype skipSpace(QStringView text, qsizetype at) {
+    while (at < text.size() && text[at].isSpace())
+        ++at;
+    return at;
+}
+
+// The value after the "=" at `at`, quoted or not; `at` moves past it.
+QStringView readValue(QStringView attributes, qsizetype& at) {
+    const qsizetype size = attributes.size();
+    at = skipSpace(attributes, at + 1);
+    if (at < size && (attributes[at] == QLatin1Char('"') || attributes[at] == QLatin1Char('\''))) {
+        const qsizetype end = attributes.indexOf(attributes[at], at + 1);
+        const qsizetype stop = end < 0 ? size : end;
+        const QStringView value = attributes.mid(at + 1, stop - at - 1);
+        at = stop + 1;
+        return value;
+    }
+    const qsizetype start = at;
+    while (at < size && !attributes[at].isSpace())
+        ++at;
+    return attributes.mid(start, at - start);
+}
+
 } // namespace
 
 HtmlTokens::Token HtmlTokens::next() {
@@ -127,12 +150,8 @@ QString decodeEntities(QStringView text) {
 QString attributeValue(QStringView attributes, QLatin1String name) {
     qsizetype at = 0;
     const qsizetype size = attributes.size();
-    const auto skipSpace = [&] {
-        while (at < size && attributes[at].isSpace())
-            ++at;
-    };
     while (at < size) {
-        skipSpace();
+        at = skipSpace(attributes, at);
         const qsizetype nameStart = at;
         while (at < size && isNameCharacter(attributes[at]))
             ++at;
@@ -141,24 +160,10 @@ QString attributeValue(QStringView attributes, QLatin1String name) {
             continue;
         }
         const QStringView attribute = attributes.mid(nameStart, at - nameStart);
-        skipSpace();
+        at = skipSpace(attributes, at);
         QStringView value;
-        if (at < size && attributes[at] == QLatin1Char('=')) {
-            ++at;
-            skipSpace();
-            if (at < size && (attributes[at] == QLatin1Char('"') || attributes[at] == QLatin1Char('\''))) {
-                const QChar quote = attributes[at];
-                const qsizetype end = attributes.indexOf(quote, at + 1);
-                const qsizetype stop = end < 0 ? size : end;
-                value = attributes.mid(at + 1, stop - at - 1);
-                at = stop + 1;
-            } else {
-                const qsizetype valueStart = at;
-                while (at < size && !attributes[at].isSpace())
-                    ++at;
-                value = attributes.mid(valueStart, at - valueStart);
-            }
-        }
+        if (at < size && attributes[at] == QLatin1Char('='))
+            value = readValue(attributes, at);
         if (attribute.compare(name, Qt::CaseInsensitive) == 0)
             return decodeEntities(value);
     }
