@@ -74,8 +74,8 @@ QString generateHelpFile(const QDir& directory, const QStringList& words) {
                 .arg(title, body);
         if (!writeFile(directory.filePath(name), html.toUtf8()))
             return {};
-        contents += "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"" + title.toUtf8() +
-                    "\"><param name=\"Local\" value=\"" + name.toUtf8() + "\"></OBJECT>\n";
+        contents += R"(<LI><OBJECT type="text/sitemap"><param name="Name" value=")" + title.toUtf8() +
+                    R"("><param name="Local" value=")" + name.toUtf8() + "\"></OBJECT>\n";
         files += name.toUtf8() + "\n";
     }
     contents += "</UL></BODY></HTML>\n";
@@ -91,7 +91,7 @@ QString generateHelpFile(const QDir& directory, const QStringList& words) {
                    {QStringLiteral("--verbosity"), QStringLiteral("0"), QStringLiteral("Grande.hhp")});
     if (!compiler.waitForFinished(600000) || compiler.exitCode() != 0)
         return {};
-    const QString file = directory.filePath(QStringLiteral("Grande.chm"));
+    QString file = directory.filePath(QStringLiteral("Grande.chm"));
     if (QProcess::execute(QStringLiteral(VIMORA_REPAIR_HELP_FILE), {file}) != 0)
         return {};
     return file;

@@ -78,7 +78,7 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            if (key->modifiers() & Qt::ShiftModifier)
+            if (key->modifiers().testFlag(Qt::ShiftModifier))
                 m_finder->previous();
             else
                 m_finder->next();

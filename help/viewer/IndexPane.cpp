@@ -111,7 +111,8 @@ void IndexPane::load() {
     for (std::size_t i = 0; i < m_keywords.size(); ++i) {
         const Keyword& keyword = m_keywords[i];
         // Sub-keywords are indented under their keyword.
-        auto* item = new QListWidgetItem(QString(keyword.level * 4, QChar(0x00A0)) + keyword.name, m_list);
+        auto* item = new QListWidgetItem(
+            QString(static_cast<qsizetype>(keyword.level) * 4, QChar(0x00A0)) + keyword.name, m_list);
         item->setData(kKeywordRole, static_cast<qulonglong>(i));
     }
     QApplication::restoreOverrideCursor();

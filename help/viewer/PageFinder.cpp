@@ -78,8 +78,8 @@ void PageFinder::show() {
     for (std::size_t i = 0; i < m_matches.size(); ++i) {
         QTextEdit::ExtraSelection selection;
         selection.cursor = QTextCursor(m_page->document());
-        selection.cursor.setPosition(m_matches[i].start);
-        selection.cursor.setPosition(m_matches[i].end, QTextCursor::KeepAnchor);
+        selection.cursor.setPosition(static_cast<int>(m_matches[i].start));
+        selection.cursor.setPosition(static_cast<int>(m_matches[i].end), QTextCursor::KeepAnchor);
         selection.format.setBackground(i == m_current ? kCurrentColour : kMatchColour);
         selection.format.setForeground(Qt::black);
         selections.append(selection);
@@ -87,8 +87,8 @@ void PageFinder::show() {
     m_page->setExtraSelections(selections);
     if (!m_matches.empty()) {
         QTextCursor cursor(m_page->document());
-        cursor.setPosition(m_matches[m_current].start);
-        cursor.setPosition(m_matches[m_current].end, QTextCursor::KeepAnchor);
+        cursor.setPosition(static_cast<int>(m_matches[m_current].start));
+        cursor.setPosition(static_cast<int>(m_matches[m_current].end), QTextCursor::KeepAnchor);
         m_page->setTextCursor(cursor);
         m_page->ensureCursorVisible();
     } else {
