@@ -91,7 +91,8 @@ void PageFinder::show() {
         cursor.setPosition(static_cast<int>(m_matches[m_current].end), QTextCursor::KeepAnchor);
         m_page->setTextCursor(cursor);
         m_page->ensureCursorVisible();
-    } else {
+    } else if (m_page->textCursor().hasSelection()) {
+        // Only then: setting the cursor scrolls to it, away from the part of a page a link named.
         QTextCursor cursor = m_page->textCursor();
         cursor.clearSelection();
         m_page->setTextCursor(cursor);
