@@ -56,7 +56,8 @@ private slots:
                                         << "18 ans" << QStringList{"18\u00A0ans"};
         QTest::newRow("every occurrence") << "Seuil, seuils, SEUIL"
                                           << "seuil" << QStringList{"Seuil", "seuil", "SEUIL"};
-        QTest::newRow("a character folding to two") << "Straße" << "s" << QStringList{"S", "ß"};
+        QTest::newRow("a character folding to two") << "Straße"
+                                                    << "s" << QStringList{"S", "ß"};
         QTest::newRow("nowhere") << "Poids et taille"
                                  << "tension" << QStringList{};
     }
@@ -156,6 +157,18 @@ private slots:
         QCOMPARE(huge.size(), std::size_t{1});
         QCOMPARE(huge.front().name.size(), kLongestKeyword);
         QCOMPARE(huge.front().topics.size(), kMostKeywordTopics);
+    }
+
+    void hostilePageIsBounded() {
+        const QString tags = QStringLiteral("<b>").repeated(1000000);
+        const QString words = QStringLiteral("mot ").repeated(1000000);
+        const TopicText text =
+            topicText(tags + words + QStringLiteral("<title>") + QString(5000, QLatin1Char('t')));
+        QCOMPARE(text.text.size(), SearchIndex::kLargestTopicText);
+        const SearchIndex index({{QUrl(QStringLiteral("chm:/p.htm")), tags + words}});
+        const std::vector<SearchResult> found = index.search(QStringLiteral("mot"));
+        QCOMPARE(found.size(), std::size_t{1});
+        QCOMPARE(found.front().matches, SearchIndex::kLargestTopicText / 4);
     }
 
     void builtHelpFileIndexesEveryTopic() {
