@@ -67,24 +67,30 @@ tidy: build
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
 
-# Fuzzing of the batch command's CSV reader, of the measure conversion and of the help viewer's
-# reading of help files, seeded with the help file built in $(BUILD_DIR) (clang, libFuzzer,
-# AddressSanitizer, UndefinedBehaviorSanitizer); not part of `make test`.
+# Fuzzing of the batch command's CSV reader, of the measure conversion, of the help viewer's
+# reading of help files and of its keyword index and search, seeded with the help file built in
+# $(BUILD_DIR) (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer); not part of
+# `make test`.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 120
 
 .PHONY: fuzz
 fuzz: build
 	cmake -S tests/fuzz -B $(FUZZ_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(FUZZ_DIR) --target fuzz_csv fuzz_measure fuzz_help
-	mkdir -p $(FUZZ_DIR)/corpus/csv $(FUZZ_DIR)/corpus/measure $(FUZZ_DIR)/corpus/help $(FUZZ_DIR)/seeds/help
+	cmake --build $(FUZZ_DIR) --target fuzz_csv fuzz_measure fuzz_help fuzz_help_search
+	mkdir -p $(FUZZ_DIR)/corpus/csv $(FUZZ_DIR)/corpus/measure $(FUZZ_DIR)/corpus/help $(FUZZ_DIR)/seeds/help \
+	  $(FUZZ_DIR)/corpus/help_search $(FUZZ_DIR)/seeds/help_search
 	cp $(BUILD_DIR)/app/VimoraXP.chm help/content/VimoraXP.hhc $(FUZZ_DIR)/seeds/help/
+	cp $(BUILD_DIR)/app/VimoraXP.chm help/content/VimoraXP.hhk help/content/objectif.htm \
+	  $(FUZZ_DIR)/seeds/help_search/
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_csv \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/csv $(CURDIR)/tests/fuzz/seeds/csv
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_measure \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/measure $(CURDIR)/tests/fuzz/seeds/measure
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_help \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=262144 corpus/help seeds/help
+	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_help_search \
+	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=262144 corpus/help_search seeds/help_search
 
 # The Debian package, built by CPack in $(BUILD_DIR); install it with
 # apt-get install ./$(BUILD_DIR)/vimora_*.deb

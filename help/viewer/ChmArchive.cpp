@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace vimora::help {
 
@@ -17,6 +18,7 @@ namespace {
 
 // Entry codes of the "#SYSTEM" record written by help compilers.
 constexpr quint16 kContentsFileCode = 0;
+constexpr quint16 kIndexFileCode = 1;
 constexpr quint16 kDefaultTopicCode = 2;
 constexpr quint16 kTitleCode = 3;
 
@@ -198,6 +200,22 @@ ChmArchive::ChmArchive(QByteArray bytes)
 
 ChmArchive::~ChmArchive() = default;
 
+QStringList ChmArchive::objectPaths() const {
+    std::vector<const mschmd_file*> objects;
+    for (const mschmd_file* object = m_library->header->files; object != nullptr; object = object->next)
+        objects.push_back(object);
+    // In the order of the stored data: read in that order, a compressed section is decompressed
+    // once rather than from its start for every object.
+    std::stable_sort(objects.begin(), objects.end(), [](const mschmd_file* a, const mschmd_file* b) {
+        return std::pair{a->section->id, a->offset} < std::pair{b->section->id, b->offset};
+    });
+    QStringList paths;
+    paths.reserve(static_cast<qsizetype>(objects.size()));
+    for (const mschmd_file* object : objects)
+        paths.append(QString::fromUtf8(object->filename));
+    return paths;
+}
+
 bool ChmArchive::contains(const QString& path) const {
     return m_objects.contains(path.toLower());
 }
@@ -246,6 +264,9 @@ bool ChmArchive::readSystemRecord() {
         switch (code) {
         case kContentsFileCode:
             m_contentsFile = text.isEmpty() ? QString() : objectPath(topicUrl(text));
+            break;
+        case kIndexFileCode:
+            m_indexFile = text.isEmpty() ? QString() : objectPath(topicUrl(text));
             break;
         case kDefaultTopicCode:
             m_defaultTopic = text.isEmpty() ? QUrl() : topicUrl(text);

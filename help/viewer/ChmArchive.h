@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <memory>
@@ -51,6 +52,10 @@ public:
     ChmArchive(const ChmArchive&) = delete;
     ChmArchive& operator=(const ChmArchive&) = delete;
 
+    /// The absolute paths of every object the file holds, in the order of their data: the
+    /// fastest order to read them all.
+    QStringList objectPaths() const;
+
     /// Whether the file holds an object at that absolute path.
     bool contains(const QString& path) const;
 
@@ -62,6 +67,7 @@ public:
     const QString& title() const { return m_title; }
     const QUrl& defaultTopic() const { return m_defaultTopic; }
     const QString& contentsFile() const { return m_contentsFile; }
+    const QString& indexFile() const { return m_indexFile; }
 
 private:
     struct Library;
@@ -75,6 +81,7 @@ private:
     QString m_title;
     QUrl m_defaultTopic;
     QString m_contentsFile;
+    QString m_indexFile;
 };
 
 } // namespace vimora::help

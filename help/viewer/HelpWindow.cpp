@@ -1,15 +1,24 @@
 #include "HelpWindow.h"
 
+#include "FindBar.h"
 #include "HelpBrowser.h"
+#include "IndexPane.h"
+#include "PageFinder.h"
+#include "SearchPane.h"
 
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabWidget>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <utility>
@@ -43,15 +52,28 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<Co
     setWindowIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
 
     auto* splitter = new QSplitter(this);
-    m_contents = new QTreeWidget(splitter);
+    m_tabs = new QTabWidget(splitter);
+    m_tabs->setObjectName(QStringLiteral("tabs"));
+    m_contents = new QTreeWidget(m_tabs);
     m_contents->setObjectName(QStringLiteral("contents"));
     m_contents->setHeaderHidden(true);
     m_contents->setAccessibleName(QStringLiteral("Sommaire"));
-    m_browser = new HelpBrowser(std::move(archive), splitter);
+    auto* pageSide = new QWidget(splitter);
+    m_browser = new HelpBrowser(std::move(archive), pageSide);
     m_browser->setObjectName(QStringLiteral("page"));
     m_browser->setAccessibleName(QStringLiteral("Rubrique"));
-    splitter->addWidget(m_contents);
-    splitter->addWidget(m_browser);
+    m_finder = new PageFinder(m_browser);
+    m_findBar = new FindBar(m_finder, pageSide);
+    m_findBar->setObjectName(QStringLiteral("findBar"));
+    m_findBar->hide();
+    auto* pageLayout = new QVBoxLayout(pageSide);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    pageLayout->setSpacing(0);
+    pageLayout->addWidget(m_browser, 1);
+    pageLayout->addWidget(m_findBar);
+    addTabs(m_browser->archive());
+    splitter->addWidget(m_tabs);
+    splitter->addWidget(pageSide);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({290, 750});
     setCentralWidget(splitter);
@@ -75,14 +97,17 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<Co
     homeAction->setObjectName(QStringLiteral("home"));
     connect(m_browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
     connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
+    addPageActions(tools);
 
     addContents(contents);
     connect(m_contents, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { showContentsTopic(item); });
     connect(m_contents, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { showContentsTopic(item); });
-    connect(m_browser, &QTextBrowser::sourceChanged, this,
-            [this](const QUrl& url) { selectContentsEntry(url); });
+    connect(m_browser, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
+        selectContentsEntry(url);
+        pageShown(url);
+    });
 
     resize(1040, 700);
     showHome();
@@ -166,6 +191,89 @@ void HelpWindow::selectContentsEntry(const QUrl& url) {
     m_selectingEntry = true;
     m_contents->setCurrentItem(entry);
     m_selectingEntry = false;
+}
+
+void HelpWindow::addTabs(const ChmArchive& archive) {
+    m_index = new IndexPane(archive, m_tabs);
+    m_index->setObjectName(QStringLiteral("indexPane"));
+    m_search = new SearchPane(archive, m_tabs);
+    m_search->setObjectName(QStringLiteral("searchPane"));
+    m_tabs->addTab(m_contents, QStringLiteral("&Sommaire"));
+    m_tabs->addTab(m_index, QStringLiteral("&Index"));
+    m_tabs->addTab(m_search, QStringLiteral("&Rechercher"));
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (tab == m_tabs->indexOf(m_index))
+            m_index->focusKeyword();
+        else if (tab == m_tabs->indexOf(m_search))
+            m_search->focusWords();
+    });
+    connect(m_index, &IndexPane::topicChosen, this, [this](const QUrl& topic) { showTopic(topic, {}); });
+    connect(m_search, &SearchPane::topicChosen, this, &HelpWindow::showTopic);
+}
+
+void HelpWindow::addPageActions(QToolBar* tools) {
+    QAction* find = tools->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                     QStringLiteral("Rechercher dans la page"), m_findBar, &FindBar::open);
+    find->setObjectName(QStringLiteral("findInPage"));
+    find->setShortcut(QKeySequence::Find);
+    find->setToolTip(QStringLiteral("Rechercher dans la page (Ctrl+F)"));
+    QAction* print = tools->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                      QStringLiteral("Imprimer..."), this, &HelpWindow::printPage);
+    print->setObjectName(QStringLiteral("print"));
+    print->setShortcut(QKeySequence::Print);
+    print->setToolTip(QStringLiteral("Imprimer la rubrique (Ctrl+P)"));
+
+    const auto addKey = [this](const char* name, const QList<QKeySequence>& keys, auto slot) {
+        auto* action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    };
+    addKey("findNext", {QKeySequence::FindNext}, [this] { m_finder->next(); });
+    addKey("findPrevious", {QKeySequence::FindPrevious}, [this] { m_finder->previous(); });
+    addKey("nextTab", {QKeySequence(Qt::CTRL | Qt::Key_Tab)}, [this] { switchTab(1); });
+    addKey("previousTab",
+           {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)},
+           [this] { switchTab(-1); });
+    connect(m_findBar, &FindBar::closed, this, [this] {
+        m_searchTopic.clear();
+        m_browser->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void HelpWindow::switchTab(int step) {
+    m_tabs->setCurrentIndex((m_tabs->currentIndex() + step + m_tabs->count()) % m_tabs->count());
+    if (m_tabs->currentWidget() == m_contents)
+        m_contents->setFocus(Qt::TabFocusReason);
+}
+
+void HelpWindow::showTopic(const QUrl& topic, const QStringList& words) {
+    m_searchTopic = words.isEmpty() ? QUrl() : topic;
+    m_searchWords = words;
+    if (sameTopic(topic, m_browser->source()))
+        pageShown(m_browser->source());
+    else
+        m_browser->setSource(topic);
+}
+
+void HelpWindow::pageShown(const QUrl& url) {
+    if (!m_searchTopic.isEmpty() && sameTopic(url, m_searchTopic))
+        m_finder->findWords(m_searchWords);
+    else if (m_findBar->isVisible())
+        m_finder->pageChanged();
+    else
+        m_finder->clear();
+}
+
+void HelpWindow::printPage() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(m_browser->documentTitle());
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Imprimer la rubrique"));
+    if (dialog.exec() == QDialog::Accepted)
+        m_browser->document()->print(&printer);
 }
 
 } // namespace vimora::help

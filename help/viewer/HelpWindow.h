@@ -7,15 +7,22 @@
 
 #include <memory>
 
+class QTabWidget;
+class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace vimora::help {
 
+class FindBar;
 class HelpBrowser;
+class IndexPane;
+class PageFinder;
+class SearchPane;
 
-/// The viewer window of one help file: its title, the table of contents beside the page, and
-/// Back, Forward and Home on a tool bar.
+/// The viewer window of one help file: its title; beside the page, the table of contents, the
+/// keyword index and the full-text search on tabs; under the page, a find bar; and Back,
+/// Forward, Home, Find and Print on a tool bar.
 class HelpWindow : public QMainWindow {
     Q_OBJECT
 
@@ -38,11 +45,25 @@ private:
     void addContents(const std::vector<ContentsEntry>& contents);
     void showContentsTopic(QTreeWidgetItem* item);
     void selectContentsEntry(const QUrl& url);
+    void addTabs(const ChmArchive& archive);
+    void addPageActions(QToolBar* tools);
+    void switchTab(int step);
+    void showTopic(const QUrl& topic, const QStringList& words);
+    void pageShown(const QUrl& url);
+    void printPage();
 
     QString m_fileKey;
     QUrl m_home;
     HelpBrowser* m_browser;
     QTreeWidget* m_contents;
+    QTabWidget* m_tabs = nullptr;
+    IndexPane* m_index = nullptr;
+    SearchPane* m_search = nullptr;
+    PageFinder* m_finder = nullptr;
+    FindBar* m_findBar = nullptr;
+    // The page opened from the search results, whose words stay highlighted while it is shown.
+    QUrl m_searchTopic;
+    QStringList m_searchWords;
     bool m_selectingEntry = false;
 };
 

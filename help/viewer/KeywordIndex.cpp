@@ -1,0 +1,145 @@
+#include "KeywordIndex.h"
+
+#include "ChmArchive.h"
+#include "HtmlTags.h"
+
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QLocale>
+
+#include <algorithm>
+#include <utility>
+
+namespace vimora::help {
+
+namespace {
+
+struct Node {
+    Keyword keyword;
+    std::vector<std::size_t> children;
+};
+
+// Gathers the keywords as a tree while the tags are read.
+class IndexParser {
+public:
+    void list(bool closing) {
+        if (closing)
+            m_openLists -= m_openLists > 0 ? 1 : 0;
+        else
+            ++m_openLists;
+    }
+
+    void object(bool closing, QStringView attributes) {
+        if (!closing) {
+            m_inSitemap = attributeValue(attributes, QLatin1String("type"))
+                              .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0;
+            m_keyword = Keyword{};
+            m_title.clear();
+            return;
+        }
+        if (m_inSitemap && !m_keyword.name.isEmpty())
+            addKeyword();
+        m_inSitemap = false;
+    }
+
+    void param(QStringView attributes) {
+        if (!m_inSitemap)
+            return;
+        const QString name = attributeValue(attributes, QLatin1String("name"));
+        const QString value =
+            attributeValue(attributes, QLatin1String("value")).left(kLongestKeyword).trimmed();
+        if (name.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0) {
+            (m_keyword.name.isEmpty() ? m_keyword.name : m_title) = value;
+        } else if (name.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 && !value.isEmpty() &&
+                   m_keyword.topics.size() < kMostKeywordTopics) {
+            m_keyword.topics.push_back({topicUrl(value), std::exchange(m_title, {})});
+        }
+    }
+
+    bool full() const { return m_nodes.size() >= kMostKeywords; }
+
+    std::vector<Keyword> take() {
+        const QCollator collator(QLocale(QLocale::French, QLocale::France));
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(m_nodes.size());
+        for (const Node& node : m_nodes)
+            keys.push_back(collator.sortKey(node.keyword.name));
+        const auto sortSiblings = [&keys](std::vector<std::size_t>& siblings) {
+            std::stable_sort(siblings.begin(), siblings.end(),
+                             [&keys](std::size_t a, std::size_t b) { return keys[a].compare(keys[b]) < 0; });
+        };
+        for (Node& node : m_nodes)
+            sortSiblings(node.children);
+        sortSiblings(m_topLevel);
+
+        std::vector<Keyword> keywords;
+        keywords.reserve(m_nodes.size());
+        std::vector<std::size_t> pending(m_topLevel.rbegin(), m_topLevel.rend());
+        while (!pending.empty()) {
+            Node& node = m_nodes[pending.back()];
+            pending.pop_back();
+            keywords.push_back(std::move(node.keyword));
+            pending.insert(pending.end(), node.children.rbegin(), node.children.rend());
+        }
+        return keywords;
+    }
+
+private:
+    void addKeyword() {
+        std::size_t level = std::min(m_openLists > 0 ? m_openLists - 1 : 0, kDeepestKeywordLevel);
+        // A list opened with no keyword before it has no parent: the keyword goes up.
+        level = std::min(level, m_lastAtLevel.size());
+        m_keyword.level = level;
+        const std::size_t id = m_nodes.size();
+        m_nodes.push_back({std::move(m_keyword), {}});
+        (level == 0 ? m_topLevel : m_nodes[m_lastAtLevel[level - 1]].children).push_back(id);
+        m_lastAtLevel.resize(level);
+        m_lastAtLevel.push_back(id);
+        m_keyword = Keyword{};
+    }
+
+    std::vector<Node> m_nodes;
+    std::vector<std::size_t> m_topLevel;
+    std::vector<std::size_t> m_lastAtLevel;
+    std::size_t m_openLists = 0;
+    bool m_inSitemap = false;
+    Keyword m_keyword;
+    QString m_title;
+};
+
+} // namespace
+
+std::vector<Keyword> parseKeywordIndex(QStringView text) {
+    IndexParser parser;
+    HtmlTokens tokens(text);
+    for (HtmlTokens::Token token = tokens.next(); token.kind != HtmlTokens::Kind::End && !parser.full();
+         token = tokens.next()) {
+        if (token.kind != HtmlTokens::Kind::Tag)
+            continue;
+        if (token.name == QLatin1String("ul"))
+            parser.list(token.closing);
+        else if (token.name == QLatin1String("object"))
+            parser.object(token.closing, token.attributes);
+        else if (token.name == QLatin1String("param"))
+            parser.param(token.attributes);
+    }
+    return parser.take();
+}
+
+std::vector<Keyword> readKeywordIndex(const ChmArchive& archive) {
+    QString path = archive.indexFile();
+    if (path.isEmpty()) {
+        const QStringList paths = archive.objectPaths();
+        const auto found = std::find_if(paths.cbegin(), paths.cend(), [](const QString& object) {
+            return object.endsWith(QLatin1String(".hhk"), Qt::CaseInsensitive) &&
+                   object.lastIndexOf(QLatin1Char('/')) == 0;
+        });
+        if (found == paths.cend())
+            return {};
+        path = *found;
+    }
+    const std::optional<QByteArray> file = archive.read(path);
+    return file ? parseKeywordIndex(decodeStoredText(*file)) : std::vector<Keyword>{};
+}
+
+} // namespace vimora::help
