@@ -81,19 +81,11 @@ bool isWordCharacter(QChar character) {
 QStringList queryWords(QStringView typed) {
     const QString folded = foldText(typed).text;
     QStringList words;
-    qsizetype at = 0;
-    while (at < folded.size()) {
-        if (!isWordCharacter(folded[at])) {
-            ++at;
-            continue;
-        }
-        const qsizetype start = at;
-        while (at < folded.size() && isWordCharacter(folded[at]))
-            ++at;
-        const QString word = folded.mid(start, std::min(at - start, kLongestWord));
+    forEachWord(folded, [&](qsizetype start, qsizetype end) {
+        const QString word = folded.mid(start, std::min(end - start, kLongestWord));
         if (!words.contains(word))
             words.append(word);
-    }
+    });
     return words;
 }
 
@@ -115,26 +107,19 @@ std::vector<TextMatch> findPhrase(const FoldedText& text, QStringView phrase, st
 
 std::vector<TextMatch> findWordStarts(const FoldedText& text, const QStringList& words, std::size_t limit) {
     std::vector<TextMatch> matches;
-    const QString& folded = text.text;
-    qsizetype at = 0;
-    while (at < folded.size() && matches.size() < limit) {
-        if (!isWordCharacter(folded[at])) {
-            ++at;
-            continue;
-        }
-        const qsizetype start = at;
-        while (at < folded.size() && isWordCharacter(folded[at]))
-            ++at;
-        const QStringView word = QStringView(folded).mid(start, at - start);
+    forEachWord(text.text, [&](qsizetype start, qsizetype end) {
+        if (matches.size() >= limit)
+            return;
+        const QStringView word = QStringView(text.text).mid(start, end - start);
         for (const QString& wanted : words) {
             if (word.startsWith(wanted)) {
-                const TextMatch match{text.origin[static_cast<std::size_t>(start)], matchEnd(text, at - 1)};
+                const TextMatch match{text.origin[static_cast<std::size_t>(start)], matchEnd(text, end - 1)};
                 if (matches.empty() || match.start >= matches.back().end)
                     matches.push_back(match);
                 break;
             }
         }
-    }
+    });
     return matches;
 }
 

@@ -29,6 +29,21 @@ FoldedText foldText(QStringView text);
 /// Whether a character of a folded text belongs to a word.
 bool isWordCharacter(QChar character);
 
+/// Calls `each(start, end)` for every word of a folded text, [start, end) in that text, in order.
+template <typename Each> void forEachWord(QStringView folded, Each each) {
+    qsizetype at = 0;
+    while (at < folded.size()) {
+        if (!isWordCharacter(folded[at])) {
+            ++at;
+            continue;
+        }
+        const qsizetype start = at;
+        while (at < folded.size() && isWordCharacter(folded[at]))
+            ++at;
+        each(start, at);
+    }
+}
+
 /// The folded words of what a user typed, in order, without repeats, each cut to kLongestWord.
 QStringList queryWords(QStringView typed);
 

@@ -34,17 +34,9 @@ bool isPage(const QString& path) {
 QStringList foldedWords(QStringView text) {
     const QString folded = foldText(text).text;
     QStringList words;
-    qsizetype at = 0;
-    while (at < folded.size()) {
-        if (!isWordCharacter(folded[at])) {
-            ++at;
-            continue;
-        }
-        const qsizetype start = at;
-        while (at < folded.size() && isWordCharacter(folded[at]))
-            ++at;
-        words.append(folded.mid(start, std::min(at - start, kLongestWord)));
-    }
+    forEachWord(folded, [&](qsizetype start, qsizetype end) {
+        words.append(folded.mid(start, std::min(end - start, kLongestWord)));
+    });
     return words;
 }
 
