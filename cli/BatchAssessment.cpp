@@ -9,9 +9,6 @@ namespace vimora::cli {
 
 namespace {
 
-// The window reads its fields with the comma as decimal separator, whatever the locale.
-constexpr char kDecimalSeparator = ',';
-
 constexpr std::size_t kProgressInterval = 4096;
 
 bool equalsIgnoringCase(std::string_view text, std::string_view lowerCase) {
@@ -38,9 +35,14 @@ std::string withNulShown(std::string message) {
 }
 
 void writeHeader(CsvWriter& writer) {
-    for (const std::string_view column : kOutputColumns)
-        writer.field(column);
+    for (const OutputColumn& column : kOutputColumns)
+        writer.field(column.name);
     writer.endRow();
+}
+
+// A text of the window for a patient that was assessed; nothing for one that was not.
+std::string_view shown(const RowOutcome& outcome, const std::string& text) {
+    return outcome.error.empty() ? std::string_view(text) : std::string_view();
 }
 
 void writeInterruption(CsvWriter& writer, const std::string& reason) {
@@ -59,6 +61,57 @@ std::optional<Sex> parseSex(std::string_view text) {
     return std::nullopt;
 }
 
+const std::array<OutputColumn, 12> kOutputColumns{{
+    {"sexe",
+     [](const PatientRow& row, const RowOutcome&) {
+         return row.sex;
+     }},
+    {"age",
+     [](const PatientRow& row, const RowOutcome&) {
+         return row.age;
+     }},
+    {"poids",
+     [](const PatientRow& row, const RowOutcome&) {
+         return row.weight;
+     }},
+    {"taille",
+     [](const PatientRow& row, const RowOutcome&) {
+         return row.height;
+     }},
+    {"imc",
+     [](const PatientRow&, const RowOutcome& outcome) {
+         return shown(outcome, outcome.calculation.indexText);
+     }},
+    {"poids_max",
+     [](const PatientRow&, const RowOutcome& outcome) {
+         return shown(outcome, outcome.calculation.maximumWeightText);
+     }},
+    {"poids_min",
+     [](const PatientRow&, const RowOutcome& outcome) {
+         return shown(outcome, outcome.calculation.minimumWeightText);
+     }},
+    {"resultat",
+     [](const PatientRow&, const RowOutcome& outcome) {
+         return shown(outcome, outcome.calculation.band.band);
+     }},
+    {"conseils",
+     [](const PatientRow&, const RowOutcome& outcome) {
+         return shown(outcome, outcome.calculation.band.advice);
+     }},
+    {"objectif",
+     [](const PatientRow&, const RowOutcome& outcome) {
+         return shown(outcome, outcome.calculation.band.objective);
+     }},
+    {"resume",
+     [](const PatientRow&, const RowOutcome& outcome) {
+         return shown(outcome, outcome.calculation.summary);
+     }},
+    {"erreur",
+     [](const PatientRow&, const RowOutcome& outcome) {
+         return std::string_view(outcome.error);
+     }},
+}};
+
 RowOutcome assessRow(const PatientRow& row) {
     RowOutcome outcome;
     const std::optional<Sex> sex = parseSex(row.sex);
@@ -67,34 +120,15 @@ RowOutcome assessRow(const PatientRow& row) {
             withNulShown(withFinalFullStop(std::string("Sexe inconnu : '").append(row.sex).append("'")));
         return outcome;
     }
-    Calculation calculation = calculate(*sex, {row.age, row.weight, row.height}, kDecimalSeparator);
-    if (!calculation.complete()) {
-        outcome.error = withNulShown(withFinalFullStop(std::move(calculation.error)));
-        return outcome;
-    }
-    outcome.assessment = assessmentTexts(std::move(calculation));
+    outcome.calculation = calculate(*sex, {row.age, row.weight, row.height}, kDecimalSeparator);
+    if (!outcome.calculation.complete())
+        outcome.error = withNulShown(withFinalFullStop(outcome.calculation.error));
     return outcome;
 }
 
 void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome) {
-    writer.field(row.sex);
-    writer.field(row.age);
-    writer.field(row.weight);
-    writer.field(row.height);
-    if (outcome.error.empty()) {
-        const Assessment& assessment = outcome.assessment;
-        writer.field(assessment.index);
-        writer.field(assessment.maximumWeight);
-        writer.field(assessment.minimumWeight);
-        writer.field(assessment.band.band);
-        writer.field(assessment.band.advice);
-        writer.field(assessment.band.objective);
-        writer.field(assessment.summary);
-        writer.field({});
-    } else {
-        writer.emptyFields(kOutputColumns.size() - kInputColumns.size() - 1);
-        writer.field(outcome.error);
-    }
+    for (const OutputColumn& column : kOutputColumns)
+        writer.field(column.text(row, outcome));
     writer.endRow();
 }
 

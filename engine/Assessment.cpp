@@ -74,17 +74,4 @@ std::string summaryLine(std::string_view age, std::string_view weight, std::stri
     return line;
 }
 
-Assessment assess(Sex sex, const PatientTexts& texts, char decimalSeparator) {
-    Calculation calculation = calculate(sex, texts, decimalSeparator);
-    if (!calculation.complete())
-        throw EngineError(calculation.error);
-    return assessmentTexts(std::move(calculation));
-}
-
-Assessment assessmentTexts(Calculation&& calculation) {
-    return {std::move(calculation.indexText), std::move(calculation.maximumWeightText),
-            std::move(calculation.minimumWeightText), std::move(calculation.band),
-            std::move(calculation.summary)};
-}
-
 } // namespace vimora

@@ -69,20 +69,4 @@ Calculation calculate(Sex sex, const PatientTexts& texts, char decimalSeparator)
 std::string summaryLine(std::string_view age, std::string_view weight, std::string_view height,
                         std::string_view index);
 
-/// The texts of a complete calculation.
-struct Assessment {
-    std::string index;
-    std::string maximumWeight;
-    std::string minimumWeight;
-    BandResult band;
-    std::string summary;
-};
-
-/// The texts of a calculation that is complete.
-Assessment assessmentTexts(Calculation&& calculation);
-
-/// The texts of calculate() for callers that want an exception: throws EngineError with the
-/// message of an incomplete calculation.
-Assessment assess(Sex sex, const PatientTexts& texts, char decimalSeparator);
-
 } // namespace vimora

@@ -88,9 +88,15 @@ std::span<const AssessmentBand> bandTable(double age) {
                         : std::span<const AssessmentBand>(kChildBands);
 }
 
-std::string rangeObjective(const char* verb, double from, double to, char decimalSeparator) {
-    return std::string(verb) + displayNumber(from, decimalSeparator) + " à " +
-           displayNumber(to, decimalSeparator) + " Kg !";
+std::string rangeObjective(std::string_view verb, double from, double to, char decimalSeparator) {
+    const std::string fromText = displayNumber(from, decimalSeparator);
+    const std::string toText = displayNumber(to, decimalSeparator);
+    constexpr std::string_view kBetween = " à ";
+    constexpr std::string_view kEnd = " Kg !";
+    std::string objective;
+    objective.reserve(verb.size() + fromText.size() + kBetween.size() + toText.size() + kEnd.size());
+    objective.append(verb).append(fromText).append(kBetween).append(toText).append(kEnd);
+    return objective;
 }
 
 std::string objectiveText(Objective objective, const WeightDifferences& differences, char decimalSeparator) {

@@ -3,6 +3,7 @@
 #include "EngineError.h"
 
 #include <array>
+#include <cfloat>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -15,6 +16,7 @@ namespace vimora {
 
 static_assert(std::numeric_limits<long double>::digits == 64,
               "long double must be the x87 80-bit extended format (64-bit significand)");
+static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round each result to double");
 
 namespace {
 
@@ -66,14 +68,15 @@ struct Decimal {
     std::string_view exponentDigits;
 };
 
+constexpr std::array<long double, 28> kPowersOfTen{
+    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+    1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+constexpr std::size_t kMaxDigits = 19;
+
 // Up to 19 significant digits are a whole number below 2^64, exact in the extended format, and
 // so is every power of ten up to 10^27 (5^27 < 2^64): one multiplication or division of the two
 // then rounds the decimal value once, exactly as a full conversion does. Other texts get none.
 std::optional<long double> exactExtended(const Decimal& decimal) {
-    static constexpr std::array<long double, 28> kPowersOfTen{
-        1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
-        1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
-    constexpr std::size_t kMaxDigits = 19;
     constexpr std::size_t kMaxExponentDigits = 4;
 
     std::uint64_t digits = 0;
@@ -245,9 +248,77 @@ std::optional<Decimal> readDecimal(std::string_view text, char decimalSeparator)
     return decimal;
 }
 
+// Digits with at most one separator and nothing else: nearly every measure typed. At most 19
+// characters hold at most 19 digits, which exactExtended reads with the same one rounding.
+std::optional<double> parsePlainDecimal(std::string_view text, char decimalSeparator) {
+    if (text.size() > kMaxDigits)
+        return std::nullopt;
+    std::uint64_t digits = 0;
+    std::size_t fractionDigits = 0;
+    bool hasSeparator = false;
+    for (const char c : text) {
+        if (isDigit(c)) {
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            fractionDigits += hasSeparator ? 1 : 0;
+        } else if (c == decimalSeparator && !hasSeparator) {
+            hasSeparator = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (text.empty())
+        return std::nullopt;
+    return static_cast<double>(static_cast<long double>(digits) / kPowersOfTen[fractionDigits]);
+}
+
+// The number of hundredths that a value shows, when it is the double nearest to a whole number
+// of hundredths from 0,01 to below 10^13, as every index, weight bound and difference of a
+// usual patient is. That double lies within half a unit in its last place of the number, less
+// than a quarter of a unit of its 15th significant digit, so rounding it to 15 digits gives the
+// number back: it shows as the hundredths without trailing zeros.
+std::optional<std::uint64_t> shownHundredths(double magnitude) {
+    if (!(magnitude >= 0.01 && magnitude < 1e13))
+        return std::nullopt;
+    const auto hundredths = static_cast<std::uint64_t>(magnitude * 100 + 0.5);
+    if (static_cast<double>(hundredths) / 100 != magnitude)
+        return std::nullopt;
+    return hundredths;
+}
+
+std::string hundredthsText(bool negative, std::uint64_t hundredths, char decimalSeparator) {
+    std::array<char, 24> text{};
+    std::size_t end = text.size();
+    const std::uint64_t cents = hundredths % 100;
+    if (cents != 0) {
+        if (cents % 10 != 0)
+            text[--end] = static_cast<char>('0' + cents % 10);
+        text[--end] = static_cast<char>('0' + cents / 10);
+        text[--end] = decimalSeparator;
+    }
+    std::uint64_t whole = hundredths / 100;
+    do {
+        text[--end] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (negative)
+        text[--end] = '-';
+    return {text.data() + end, text.size() - end};
+}
+
 } // namespace
 
 double parseMeasure(std::string_view text, char decimalSeparator) {
+    const std::optional<double> plain = parsePlainDecimal(text, decimalSeparator);
+    return plain ? *plain : general::parseMeasure(text, decimalSeparator);
+}
+
+std::string displayNumber(double value, char decimalSeparator) {
+    const std::optional<std::uint64_t> hundredths = shownHundredths(std::fabs(value));
+    return hundredths ? hundredthsText(value < 0, *hundredths, decimalSeparator)
+                      : general::displayNumber(value, decimalSeparator);
+}
+
+double general::parseMeasure(std::string_view text, char decimalSeparator) {
     const std::optional<Decimal> read = readDecimal(text, decimalSeparator);
     if (!read)
         throwNotANumber(text);
@@ -261,7 +332,7 @@ double parseMeasure(std::string_view text, char decimalSeparator) {
     return value == 0 ? 0.0 : value;
 }
 
-std::string displayNumber(double value, char decimalSeparator) {
+std::string general::displayNumber(double value, char decimalSeparator) {
     if (value == 0)
         return "0";
     const auto [digits, exponent] = significantDigits(std::fabs(value));

@@ -374,12 +374,14 @@ void MainWindowTest::windowAgreesWithTheCommand() {
         return;
     }
     QVERIFY(reports.isEmpty());
-    const vimora::Assessment& assessment = expected.assessment;
-    const QStringList want{
-        QString::fromStdString(assessment.index),         QString::fromStdString(assessment.maximumWeight),
-        QString::fromStdString(assessment.minimumWeight), QString::fromStdString(assessment.band.band),
-        QString::fromStdString(assessment.band.advice),   QString::fromStdString(assessment.band.objective),
-        QString::fromStdString(assessment.summary)};
+    const vimora::Calculation& assessment = expected.calculation;
+    const QStringList want{QString::fromStdString(assessment.indexText),
+                           QString::fromStdString(assessment.maximumWeightText),
+                           QString::fromStdString(assessment.minimumWeightText),
+                           QString::fromStdString(assessment.band.band),
+                           QString::fromStdString(assessment.band.advice),
+                           QString::fromStdString(assessment.band.objective),
+                           QString::fromStdString(assessment.summary)};
     QCOMPARE(resultTexts(), want);
 }
 

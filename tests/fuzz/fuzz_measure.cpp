@@ -47,11 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const PatientTexts texts{input.substr(0, first), input.substr(first + 1, second - first - 1),
                              input.substr(second + 1)};
     for (const Sex sex : {Sex::Male, Sex::Female}) {
-        try {
-            const Assessment assessment = assess(sex, texts, ',');
-            check(!assessment.index.empty() && !assessment.band.band.empty());
-        } catch (const EngineError&) {
-        }
+        const Calculation calculation = calculate(sex, texts, ',');
+        check(calculation.complete() == calculation.error.empty());
+        check(!calculation.complete() || (!calculation.indexText.empty() && !calculation.band.band.empty()));
     }
     return 0;
 }
