@@ -387,6 +387,14 @@ double normalWeight(double threshold, double height) {
 
 WeightDifferences weightDifferences(double weight, double maximumWeight, double minimumWeight) {
     auto wholeKilograms = [](double from, double to) {
+        // When the difference of the doubles is exact (its rounding error, found by TwoSum, is
+        // zero), the extended difference is that same double, and truncating it is exact in
+        // either format: the double path gives the same bits without the slower x87 arithmetic.
+        const double difference = from - to;
+        const double fromPart = difference + to;
+        const double roundingError = (from - fromPart) + (-to - (difference - fromPart));
+        if (roundingError == 0 && std::isfinite(difference))
+            return std::trunc(difference);
         return storeDouble(truncate(static_cast<long double>(from) - to));
     };
     WeightDifferences differences;
