@@ -44,9 +44,9 @@ enum class Objective { Loss, Gain, StableAdult, StableChild };
 struct AssessmentBand {
     std::optional<Limit> atLeast; ///< the index reaches this limit
     std::optional<Limit> below;   ///< the index stays below this limit
-    const char* band;
+    std::string_view band;
     Colour background;
-    const char* advice;
+    std::string_view advice;
     Objective objective;
 
     bool holds(long double index, const ReferenceThresholds& thresholds) const {
@@ -55,9 +55,9 @@ struct AssessmentBand {
     }
 };
 
-constexpr const char* kLowCalorie = "Régime hypocalorique avec suivi médical.";
-constexpr const char* kNoDiet = "Pas de régime particulier à réaliser.";
-constexpr const char* kEnriched = "Régime enrichi avec suivi médical.";
+constexpr std::string_view kLowCalorie = "Régime hypocalorique avec suivi médical.";
+constexpr std::string_view kNoDiet = "Pas de régime particulier à réaliser.";
+constexpr std::string_view kEnriched = "Régime enrichi avec suivi médical.";
 
 constexpr std::array<AssessmentBand, 10> kAdultBands{{
     {kUpper, kObesity, "Surcharge pondérale.", Colour::Purple, kLowCalorie, Objective::Loss},
@@ -126,7 +126,7 @@ BandResult assessBand(double age, double index, const ReferenceThresholds& thres
     for (const AssessmentBand& band : bands)
         if (band.holds(index, thresholds))
             holding = &band;
-    return {holding->band, holding->background, Colour::Window, holding->advice,
+    return {std::string(holding->band), holding->background, Colour::Window, std::string(holding->advice),
             objectiveText(holding->objective, differences, decimalSeparator)};
 }
 

@@ -276,26 +276,26 @@ std::optional<double> parsePlainDecimal(std::string_view text, char decimalSepar
 // usual patient is. That double lies within half a unit in its last place of the number, less
 // than a quarter of a unit of its 15th significant digit, so rounding it to 15 digits gives the
 // number back: it shows as the hundredths without trailing zeros.
-std::optional<std::uint64_t> shownHundredths(double magnitude) {
+std::optional<std::int64_t> shownHundredths(double magnitude) {
     if (!(magnitude >= 0.01 && magnitude < 1e13))
         return std::nullopt;
-    const auto hundredths = static_cast<std::uint64_t>(magnitude * 100 + 0.5);
+    const auto hundredths = static_cast<std::int64_t>(magnitude * 100 + 0.5);
     if (static_cast<double>(hundredths) / 100 != magnitude)
         return std::nullopt;
     return hundredths;
 }
 
-std::string hundredthsText(bool negative, std::uint64_t hundredths, char decimalSeparator) {
+std::string hundredthsText(bool negative, std::int64_t hundredths, char decimalSeparator) {
     std::array<char, 24> text{};
     std::size_t end = text.size();
-    const std::uint64_t cents = hundredths % 100;
+    const std::int64_t cents = hundredths % 100;
     if (cents != 0) {
         if (cents % 10 != 0)
             text[--end] = static_cast<char>('0' + cents % 10);
         text[--end] = static_cast<char>('0' + cents / 10);
         text[--end] = decimalSeparator;
     }
-    std::uint64_t whole = hundredths / 100;
+    std::int64_t whole = hundredths / 100;
     do {
         text[--end] = static_cast<char>('0' + whole % 10);
         whole /= 10;
@@ -313,7 +313,7 @@ double parseMeasure(std::string_view text, char decimalSeparator) {
 }
 
 std::string displayNumber(double value, char decimalSeparator) {
-    const std::optional<std::uint64_t> hundredths = shownHundredths(std::fabs(value));
+    const std::optional<std::int64_t> hundredths = shownHundredths(std::fabs(value));
     return hundredths ? hundredthsText(value < 0, *hundredths, decimalSeparator)
                       : general::displayNumber(value, decimalSeparator);
 }
