@@ -112,18 +112,17 @@ const std::array<OutputColumn, 12> kOutputColumns{{
      }},
 }};
 
-RowOutcome assessRow(const PatientRow& row) {
-    RowOutcome outcome;
+void assessRow(const PatientRow& row, RowOutcome& outcome) {
+    outcome.error.clear();
     const std::optional<Sex> sex = parseSex(row.sex);
     if (!sex) {
         outcome.error =
             withNulShown(withFinalFullStop(std::string("Sexe inconnu : '").append(row.sex).append("'")));
-        return outcome;
+        return;
     }
-    outcome.calculation = calculate(*sex, {row.age, row.weight, row.height}, kDecimalSeparator);
+    calculate(outcome.calculation, *sex, {row.age, row.weight, row.height}, kDecimalSeparator);
     if (!outcome.calculation.complete())
         outcome.error = withNulShown(withFinalFullStop(outcome.calculation.error));
-    return outcome;
 }
 
 void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome) {
@@ -152,12 +151,13 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
         }
         writeHeader(writer);
         headerWritten = true;
+        RowOutcome outcome;
         while (reader.next()) {
             const std::span<const std::string_view> fields = reader.fields();
             if (fields.size() != kInputColumns.size())
                 throw CsvError(reader.line(), fieldCountMessage(fields.size()));
             const PatientRow row{fields[0], fields[1], fields[2], fields[3]};
-            const RowOutcome outcome = assessRow(row);
+            assessRow(row, outcome);
             writeRow(writer, row, outcome);
             ++result.rows;
             if (!outcome.error.empty())

@@ -34,7 +34,8 @@ struct RowOutcome {
     std::string error;
 };
 
-RowOutcome assessRow(const PatientRow& row);
+/// Assesses the patient into `outcome`, whose texts keep their storage from row to row.
+void assessRow(const PatientRow& row, RowOutcome& outcome);
 
 /// A column of the output: its name in the header and its text in a patient's row.
 struct OutputColumn {

@@ -39,10 +39,10 @@ void run(Calculation& calculation, char decimalSeparator) {
     calculation.minimumWeightText = displayNumber(calculation.bounds.minimumWeight, decimalSeparator);
     calculation.reached = Stage::Bounds;
 
-    calculation.band = assessBand(calculation.measures.age, calculation.index, calculation.thresholds,
-                                  calculation.bounds.differences, decimalSeparator);
-    calculation.summary = summaryLine(calculation.ageText, calculation.weightText, calculation.heightText,
-                                      calculation.indexText);
+    assessBand(calculation.band, calculation.measures.age, calculation.index, calculation.thresholds,
+               calculation.bounds.differences, decimalSeparator);
+    writeSummaryLine(calculation.summary, calculation.ageText, calculation.weightText, calculation.heightText,
+                     calculation.indexText);
     calculation.reached = Stage::Complete;
 }
 
@@ -50,28 +50,31 @@ void run(Calculation& calculation, char decimalSeparator) {
 
 Calculation calculate(Sex sex, const PatientTexts& texts, char decimalSeparator) {
     Calculation calculation;
+    calculate(calculation, sex, texts, decimalSeparator);
+    return calculation;
+}
+
+void calculate(Calculation& calculation, Sex sex, const PatientTexts& texts, char decimalSeparator) {
     calculation.sex = sex;
     calculation.ageText = texts.age;
     calculation.weightText = texts.weight;
     calculation.heightText = texts.height;
+    calculation.reached = Stage::Nothing;
+    calculation.error.clear();
     try {
         run(calculation, decimalSeparator);
     } catch (const EngineError& error) {
         calculation.error = error.message();
     }
-    return calculation;
 }
 
-std::string summaryLine(std::string_view age, std::string_view weight, std::string_view height,
-                        std::string_view index) {
-    std::string line;
-    line.reserve(64 + age.size() + weight.size() + height.size() + index.size());
-    line.append("Age : ").append(age);
+void writeSummaryLine(std::string& line, std::string_view age, std::string_view weight,
+                      std::string_view height, std::string_view index) {
+    line.assign("Age : ").append(age);
     line.append(" ans  Poids : ").append(weight);
     line.append(" Kg  Taille : ").append(height);
     line.append(" m  IMC : ").append(index);
     line.append(" Kg/m²");
-    return line;
 }
 
 } // namespace vimora

@@ -88,37 +88,37 @@ std::span<const AssessmentBand> bandTable(double age) {
                         : std::span<const AssessmentBand>(kChildBands);
 }
 
-std::string rangeObjective(std::string_view verb, double from, double to, char decimalSeparator) {
+void writeRangeObjective(std::string& objective, std::string_view verb, double from, double to,
+                         char decimalSeparator) {
     const std::string fromText = displayNumber(from, decimalSeparator);
     const std::string toText = displayNumber(to, decimalSeparator);
-    constexpr std::string_view kBetween = " à ";
-    constexpr std::string_view kEnd = " Kg !";
-    std::string objective;
-    objective.reserve(verb.size() + fromText.size() + kBetween.size() + toText.size() + kEnd.size());
-    objective.append(verb).append(fromText).append(kBetween).append(toText).append(kEnd);
-    return objective;
+    objective.assign(verb).append(fromText).append(" à ").append(toText).append(" Kg !");
 }
 
-std::string objectiveText(Objective objective, const WeightDifferences& differences, char decimalSeparator) {
+void writeObjective(std::string& text, Objective objective, const WeightDifferences& differences,
+                    char decimalSeparator) {
     switch (objective) {
     case Objective::Loss:
-        return rangeObjective("Perdre de ", differences.aboveMaximum, differences.aboveMinimum,
-                              decimalSeparator);
+        writeRangeObjective(text, "Perdre de ", differences.aboveMaximum, differences.aboveMinimum,
+                            decimalSeparator);
+        return;
     case Objective::Gain:
-        return rangeObjective("Prendre de ", differences.belowMinimum, differences.belowMaximum,
-                              decimalSeparator);
+        writeRangeObjective(text, "Prendre de ", differences.belowMinimum, differences.belowMaximum,
+                            decimalSeparator);
+        return;
     case Objective::StableAdult:
-        return "Rester avec un poids stable !";
+        text.assign("Rester avec un poids stable !");
+        return;
     case Objective::StableChild:
         break;
     }
-    return "Rester avec un poids adapté à la croissance !";
+    text.assign("Rester avec un poids adapté à la croissance !");
 }
 
 } // namespace
 
-BandResult assessBand(double age, double index, const ReferenceThresholds& thresholds,
-                      const WeightDifferences& differences, char decimalSeparator) {
+void assessBand(BandResult& result, double age, double index, const ReferenceThresholds& thresholds,
+                const WeightDifferences& differences, char decimalSeparator) {
     const std::span<const AssessmentBand> bands = bandTable(age);
     // Every row is tested and a later holding row wins; the limits make the rows of each table
     // exclusive and complete, so exactly one holds.
@@ -126,8 +126,11 @@ BandResult assessBand(double age, double index, const ReferenceThresholds& thres
     for (const AssessmentBand& band : bands)
         if (band.holds(index, thresholds))
             holding = &band;
-    return {std::string(holding->band), holding->background, Colour::Window, std::string(holding->advice),
-            objectiveText(holding->objective, differences, decimalSeparator)};
+    result.band.assign(holding->band);
+    result.background = holding->background;
+    result.textColour = Colour::Window;
+    result.advice.assign(holding->advice);
+    writeObjective(result.objective, holding->objective, differences, decimalSeparator);
 }
 
 std::vector<BandSpan> bandSpans(double age, const ReferenceThresholds& thresholds) {

@@ -368,7 +368,8 @@ void MainWindowTest::windowAgreesWithTheCommand() {
 
     const std::string s = sex.toStdString(), a = age.toStdString(), w = weight.toStdString(),
                       h = height.toStdString();
-    const vimora::cli::RowOutcome expected = vimora::cli::assessRow({s, a, w, h});
+    vimora::cli::RowOutcome expected;
+    vimora::cli::assessRow({s, a, w, h}, expected);
     if (!expected.error.empty()) {
         QCOMPARE(reports, QStringList{QString::fromStdString(expected.error)});
         return;

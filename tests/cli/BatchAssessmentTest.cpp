@@ -150,7 +150,8 @@ TEST(AssessRow, AgreesWithTheEngineForEveryPatient) {
         for (const char* age : ages) {
             for (const char* weight : weights) {
                 for (const char* height : heights) {
-                    const RowOutcome outcome = assessRow({sex == Sex::Male ? "M" : "F", age, weight, height});
+                    RowOutcome outcome;
+                    assessRow({sex == Sex::Male ? "M" : "F", age, weight, height}, outcome);
                     const std::string patient = std::string(age) + " / " + weight + " / " + height;
                     const Calculation expected = calculate(sex, {age, weight, height}, ',');
                     if (!expected.complete()) {
