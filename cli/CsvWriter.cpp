@@ -55,10 +55,8 @@ CsvWriter::CsvWriter(WriteFunction write, std::size_t bufferSize)
     , m_bufferSize(bufferSize)
     , m_buffer(bufferSize + 4096) {}
 
-char* CsvWriter::room(std::size_t size) {
-    if (m_used + size > m_buffer.size())
-        m_buffer.resize(std::max(m_used + size, m_buffer.size() * 2));
-    return m_buffer.data() + m_used;
+void CsvWriter::grow(std::size_t size) {
+    m_buffer.resize(std::max(size, m_buffer.size() * 2));
 }
 
 void CsvWriter::field(std::string_view text) {

@@ -32,7 +32,13 @@ public:
     void flush();
 
 private:
-    char* room(std::size_t size);
+    /// Where `size` more bytes go; inline, as it is asked a dozen times a row.
+    char* room(std::size_t size) {
+        if (m_used + size > m_buffer.size())
+            grow(m_used + size);
+        return m_buffer.data() + m_used;
+    }
+    void grow(std::size_t size);
 
     WriteFunction m_write;
     std::size_t m_bufferSize;
