@@ -21,6 +21,15 @@ bool isHeader(std::span<const std::string_view> fields) {
                       equalsIgnoringCase);
 }
 
+// Lines that end in CR alone (an old Mac export) are read as one line with ";" and CR inside:
+// the header or the field count is wrong then, and the message says why.
+bool holdsCarriageReturn(std::span<const std::string_view> fields) {
+    return std::any_of(fields.begin(), fields.end(),
+                       [](std::string_view field) { return field.find('\r') != std::string_view::npos; });
+}
+
+constexpr const char* kCarriageReturnsOnly = "fins de ligne CR seules : seules LF et CR LF sont acceptées";
+
 std::string fieldCountMessage(std::size_t count) {
     return std::to_string(count) + (count > 1 ? " champs" : " champ") + " au lieu de " +
            std::to_string(kInputColumns.size());
@@ -32,6 +41,21 @@ std::string withNulShown(std::string message) {
     for (std::size_t at = message.find('\0'); at != std::string::npos; at = message.find('\0', at + 2))
         message.replace(at, 1, "\\0");
     return message;
+}
+
+// The error report's text for a row. A byte-order mark inside the file (two exports put end to
+// end) would be invisible in a message quoting the field: it is named instead.
+std::string rowError(const PatientRow& row, std::string message) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    const std::array<std::string_view, 4> fields{row.sex, row.age, row.weight, row.height};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].find(kByteOrderMark) != std::string_view::npos) {
+            message = "Marque d'ordre des octets (U+FEFF) au milieu du fichier, dans le champ ";
+            message.append(kInputColumns[i]);
+            break;
+        }
+    }
+    return withNulShown(withFinalFullStop(std::move(message)));
 }
 
 void writeHeader(CsvWriter& writer) {
@@ -116,13 +140,12 @@ void assessRow(const PatientRow& row, RowOutcome& outcome) {
     outcome.error.clear();
     const std::optional<Sex> sex = parseSex(row.sex);
     if (!sex) {
-        outcome.error =
-            withNulShown(withFinalFullStop(std::string("Sexe inconnu : '").append(row.sex).append("'")));
+        outcome.error = rowError(row, std::string("Sexe inconnu : '").append(row.sex).append("'"));
         return;
     }
     calculate(outcome.calculation, *sex, {row.age, row.weight, row.height}, kDecimalSeparator);
     if (!outcome.calculation.complete())
-        outcome.error = withNulShown(withFinalFullStop(outcome.calculation.error));
+        outcome.error = rowError(row, outcome.calculation.error);
 }
 
 void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome) {
@@ -146,7 +169,10 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
             return result;
         }
         if (!isHeader(reader.fields())) {
-            result.usageError = CsvError(reader.line(), "en-tête attendu : sexe;age;poids;taille").what();
+            result.usageError = CsvError(reader.line(), holdsCarriageReturn(reader.fields())
+                                                            ? kCarriageReturnsOnly
+                                                            : "en-tête attendu : sexe;age;poids;taille")
+                                    .what();
             return result;
         }
         writeHeader(writer);
@@ -155,7 +181,8 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
         while (reader.next()) {
             const std::span<const std::string_view> fields = reader.fields();
             if (fields.size() != kInputColumns.size())
-                throw CsvError(reader.line(), fieldCountMessage(fields.size()));
+                throw CsvError(reader.line(), holdsCarriageReturn(fields) ? kCarriageReturnsOnly
+                                                                          : fieldCountMessage(fields.size()));
             const PatientRow row{fields[0], fields[1], fields[2], fields[3]};
             assessRow(row, outcome);
             writeRow(writer, row, outcome);

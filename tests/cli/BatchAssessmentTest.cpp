@@ -190,6 +190,20 @@ TEST(RunBatch, ARowErrorExitsOneAndKeepsEveryRowInOrder) {
     EXPECT_TRUE(run.output.ends_with("\nX;1;1;1;;;;;;;;Sexe inconnu : 'X'\n"));
 }
 
+TEST(RunBatch, AByteOrderMarkInsideTheFileIsNamed) {
+    const BatchRun run = runOn("sexe;age;poids;taille\n\xEF\xBB\xBF"
+                               "F;8;25;1,25\nM;35;\xEF\xBB\xBF"
+                               "80;1,75\n");
+    EXPECT_EQ(run.result.exitStatus(), 1);
+    EXPECT_EQ(run.output, kOutputHeader +
+                              "\xEF\xBB\xBF"
+                              "F;8;25;1,25;;;;;;;;Marque d'ordre des octets (U+FEFF) au milieu du "
+                              "fichier, dans le champ sexe.\n"
+                              "M;35;\xEF\xBB\xBF"
+                              "80;1,75;;;;;;;;Marque d'ordre des octets (U+FEFF) au milieu du "
+                              "fichier, dans le champ poids.\n");
+}
+
 TEST(RunBatch, HeaderOnlyGivesTheOutputHeader) {
     const BatchRun run = runOn("\xEF\xBB\xBF\"Sexe\";AGE;Poids;taille\r\n\r\n");
     EXPECT_EQ(run.result.exitStatus(), 0);
@@ -228,7 +242,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "ligne 1 : en-tête attendu : sexe;age;poids;taille"},
         UsageCase{"CommaSeparated", "sexe,age,poids,taille\n",
                   "ligne 1 : en-tête attendu : sexe;age;poids;taille"},
-        UsageCase{"Latin1Header", "s\xE9xe;age;poids;taille\n", "ligne 1 : texte qui n'est pas en UTF-8"}),
+        UsageCase{"Latin1Header", "s\xE9xe;age;poids;taille\n", "ligne 1 : texte qui n'est pas en UTF-8"},
+        UsageCase{"CarriageReturnsOnly", "sexe;age;poids;taille\rM;35;80;1,75\r",
+                  "ligne 1 : fins de ligne CR seules : seules LF et CR LF sont acceptées"}),
     vimora::test::RowName());
 
 class FaultAfterHeader : public testing::TestWithParam<UsageCase> {};
@@ -251,7 +267,9 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"OneField", "M 35 80 1,75\n", "ligne 3 : 1 champ au lieu de 4"},
                     UsageCase{"CommaSeparatedRow", "M,35,80,\"1,75\"\n", "ligne 3 : 1 champ au lieu de 4"},
                     UsageCase{"UnterminatedQuote", "M;35;\"80;1,75\n", "ligne 3 : guillemet non fermé"},
-                    UsageCase{"NotUtf8", "F\xE9minin;8;25;1,25\n", "ligne 3 : texte qui n'est pas en UTF-8"}),
+                    UsageCase{"NotUtf8", "F\xE9minin;8;25;1,25\n", "ligne 3 : texte qui n'est pas en UTF-8"},
+                    UsageCase{"CarriageReturnsOnly", "M;35;80;1,75\rF;8;25;1,25\r\n",
+                              "ligne 3 : fins de ligne CR seules : seules LF et CR LF sont acceptées"}),
     vimora::test::RowName());
 
 TEST(RunBatch, AReadErrorAfterTheHeaderMarksTheOutputIncomplete) {
