@@ -70,6 +70,8 @@ void calculate(Calculation& calculation, Sex sex, const PatientTexts& texts, cha
 
 void writeSummaryLine(std::string& line, std::string_view age, std::string_view weight,
                       std::string_view height, std::string_view index) {
+    constexpr std::size_t kFixedText = 64;
+    line.reserve(kFixedText + age.size() + weight.size() + height.size() + index.size());
     line.assign("Age : ").append(age);
     line.append(" ans  Poids : ").append(weight);
     line.append(" Kg  Taille : ").append(height);

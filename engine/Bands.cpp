@@ -92,7 +92,10 @@ void writeRangeObjective(std::string& objective, std::string_view verb, double f
                          char decimalSeparator) {
     const std::string fromText = displayNumber(from, decimalSeparator);
     const std::string toText = displayNumber(to, decimalSeparator);
-    objective.assign(verb).append(fromText).append(" à ").append(toText).append(" Kg !");
+    constexpr std::string_view kBetween = " à ";
+    constexpr std::string_view kEnd = " Kg !";
+    objective.reserve(verb.size() + fromText.size() + kBetween.size() + toText.size() + kEnd.size());
+    objective.assign(verb).append(fromText).append(kBetween).append(toText).append(kEnd);
 }
 
 void writeObjective(std::string& text, Objective objective, const WeightDifferences& differences,
@@ -120,17 +123,16 @@ void writeObjective(std::string& text, Objective objective, const WeightDifferen
 void assessBand(BandResult& result, double age, double index, const ReferenceThresholds& thresholds,
                 const WeightDifferences& differences, char decimalSeparator) {
     const std::span<const AssessmentBand> bands = bandTable(age);
-    // Every row is tested and a later holding row wins; the limits make the rows of each table
-    // exclusive and complete, so exactly one holds.
-    const AssessmentBand* holding = &bands.back();
-    for (const AssessmentBand& band : bands)
-        if (band.holds(index, thresholds))
-            holding = &band;
-    result.band.assign(holding->band);
-    result.background = holding->background;
+    // A later holding row wins, so the rows are tried from the last; the limits make the rows of
+    // each table exclusive and complete, so exactly one holds.
+    const auto last = std::find_if(bands.rbegin(), bands.rend(),
+                                   [&](const AssessmentBand& band) { return band.holds(index, thresholds); });
+    const AssessmentBand& holding = last != bands.rend() ? *last : bands.back();
+    result.band.assign(holding.band);
+    result.background = holding.background;
     result.textColour = Colour::Window;
-    result.advice.assign(holding->advice);
-    writeObjective(result.objective, holding->objective, differences, decimalSeparator);
+    result.advice.assign(holding.advice);
+    writeObjective(result.objective, holding.objective, differences, decimalSeparator);
 }
 
 std::vector<BandSpan> bandSpans(double age, const ReferenceThresholds& thresholds) {
