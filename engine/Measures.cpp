@@ -40,16 +40,17 @@ double storeDouble(long double value) {
 
 // Truncation toward zero of an extended value without truncl's switch of the rounding mode:
 // adding and removing 2^63 rounds to a whole number, which is then stepped toward zero.
-// From 2^63 on an extended value has no fraction bits; a zero keeps its sign. The step and the
-// sign are selections rather than branches and copysign: a fraction rounds up as often as down,
-// and the x87 reads a sign only through its slow status word.
+// From 2^63 on an extended value has no fraction bits; a zero keeps its sign. The step is
+// chosen by index rather than by a branch, as a fraction rounds up as often as down, and the sign
+// by a comparison rather than copysign, which reads it through the x87's slow status word.
 long double truncate(long double value) {
     constexpr long double kNoFraction = 9223372036854775808.0L;
     const long double magnitude = std::fabs(value);
     if (value == 0 || !(magnitude < kNoFraction))
         return value;
     const long double nearest = (magnitude + kNoFraction) - kNoFraction;
-    const long double whole = nearest > magnitude ? nearest - 1 : nearest;
+    const std::array<long double, 2> wholes{nearest, nearest - 1};
+    const long double whole = wholes[nearest > magnitude ? 1 : 0];
     return value < 0 ? -whole : whole;
 }
 
