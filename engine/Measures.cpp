@@ -281,7 +281,7 @@ std::optional<double> parsePlainDecimal(std::string_view text, char decimalSepar
 std::optional<std::int64_t> shownHundredths(double magnitude) {
     if (!(magnitude >= 0.01 && magnitude < 1e13))
         return std::nullopt;
-    const auto hundredths = static_cast<std::int64_t>(magnitude * 100 + 0.5);
+    const auto hundredths = static_cast<std::int64_t>(std::rint(magnitude * 100));
     if (static_cast<double>(hundredths) / 100 != magnitude)
         return std::nullopt;
     return hundredths;
