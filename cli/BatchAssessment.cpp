@@ -3,6 +3,8 @@
 #include "EngineError.h"
 
 #include <algorithm>
+#include <array>
+#include <tuple>
 #include <utility>
 
 namespace vimora::cli {
@@ -58,10 +60,13 @@ std::string rowError(const PatientRow& row, std::string message) {
     return withNulShown(withFinalFullStop(std::move(message)));
 }
 
+using OutputTexts = std::array<std::string_view, std::tuple_size_v<decltype(kOutputColumns)>>;
+
 void writeHeader(CsvWriter& writer) {
-    for (const OutputColumn& column : kOutputColumns)
-        writer.field(column.name);
-    writer.endRow();
+    OutputTexts names;
+    std::transform(kOutputColumns.begin(), kOutputColumns.end(), names.begin(),
+                   [](const OutputColumn& column) { return column.name; });
+    writer.row(names);
 }
 
 // A text of the window for a patient that was assessed; nothing for one that was not.
@@ -70,9 +75,11 @@ std::string_view shown(const RowOutcome& outcome, const std::string& text) {
 }
 
 void writeInterruption(CsvWriter& writer, const std::string& reason) {
-    writer.emptyFields(kOutputColumns.size() - 1);
-    writer.field("Lecture interrompue (" + reason + ") : la suite de l'entrée n'a pas été évaluée.");
-    writer.endRow();
+    const std::string message =
+        "Lecture interrompue (" + reason + ") : la suite de l'entrée n'a pas été évaluée.";
+    OutputTexts texts;
+    texts.back() = message;
+    writer.row(texts);
 }
 
 } // namespace
@@ -149,9 +156,10 @@ void assessRow(const PatientRow& row, RowOutcome& outcome) {
 }
 
 void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome) {
-    for (const OutputColumn& column : kOutputColumns)
-        writer.field(column.text(row, outcome));
-    writer.endRow();
+    OutputTexts texts;
+    std::transform(kOutputColumns.begin(), kOutputColumns.end(), texts.begin(),
+                   [&](const OutputColumn& column) { return column.text(row, outcome); });
+    writer.row(texts);
 }
 
 int BatchResult::exitStatus() const {
