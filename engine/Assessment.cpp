@@ -24,19 +24,24 @@ WeightBounds weightBounds(const Measures& measures, const ReferenceThresholds& t
     return bounds;
 }
 
+void show(std::string& text, double value, char decimalSeparator) {
+    text.clear();
+    appendDisplayNumber(text, value, decimalSeparator);
+}
+
 // The steps in the command's order; each records its results and the stage it completes.
 void run(Calculation& calculation, char decimalSeparator) {
     calculation.measures = parseMeasures(
         {calculation.ageText, calculation.weightText, calculation.heightText}, decimalSeparator);
     calculation.index = bodyMassIndex(calculation.measures.weight, calculation.measures.height);
-    calculation.indexText = displayNumber(calculation.index, decimalSeparator);
+    show(calculation.indexText, calculation.index, decimalSeparator);
     calculation.reached = Stage::Index;
 
     calculation.thresholds = lookupReferenceThresholds(calculation.sex, calculation.measures.age);
     calculation.referenceRow = referenceRow(calculation.measures.age);
     calculation.bounds = weightBounds(calculation.measures, calculation.thresholds);
-    calculation.maximumWeightText = displayNumber(calculation.bounds.maximumWeight, decimalSeparator);
-    calculation.minimumWeightText = displayNumber(calculation.bounds.minimumWeight, decimalSeparator);
+    show(calculation.maximumWeightText, calculation.bounds.maximumWeight, decimalSeparator);
+    show(calculation.minimumWeightText, calculation.bounds.minimumWeight, decimalSeparator);
     calculation.reached = Stage::Bounds;
 
     assessBand(calculation.band, calculation.measures.age, calculation.index, calculation.thresholds,

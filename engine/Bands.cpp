@@ -90,12 +90,13 @@ std::span<const AssessmentBand> bandTable(double age) {
 
 void writeRangeObjective(std::string& objective, std::string_view verb, double from, double to,
                          char decimalSeparator) {
-    const std::string fromText = displayNumber(from, decimalSeparator);
-    const std::string toText = displayNumber(to, decimalSeparator);
-    constexpr std::string_view kBetween = " à ";
-    constexpr std::string_view kEnd = " Kg !";
-    objective.reserve(verb.size() + fromText.size() + kBetween.size() + toText.size() + kEnd.size());
-    objective.assign(verb).append(fromText).append(kBetween).append(toText).append(kEnd);
+    constexpr std::size_t kLongest = 64; // the verb, two numbers of at most 22 characters, the rest
+    objective.reserve(kLongest);
+    objective.assign(verb);
+    appendDisplayNumber(objective, from, decimalSeparator);
+    objective.append(" à ");
+    appendDisplayNumber(objective, to, decimalSeparator);
+    objective.append(" Kg !");
 }
 
 void writeObjective(std::string& text, Objective objective, const WeightDifferences& differences,

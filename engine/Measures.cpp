@@ -287,24 +287,25 @@ std::optional<std::int64_t> shownHundredths(double magnitude) {
     return hundredths;
 }
 
-std::string hundredthsText(bool negative, std::int64_t hundredths, char decimalSeparator) {
-    std::array<char, 24> text{};
-    std::size_t end = text.size();
-    const std::int64_t cents = hundredths % 100;
+// The text of a number of hundredths, written from the end of the buffer.
+std::string_view hundredthsText(std::array<char, 24>& buffer, bool negative, std::uint64_t hundredths,
+                                char decimalSeparator) {
+    std::size_t start = buffer.size();
+    const std::uint64_t cents = hundredths % 100;
     if (cents != 0) {
         if (cents % 10 != 0)
-            text[--end] = static_cast<char>('0' + cents % 10);
-        text[--end] = static_cast<char>('0' + cents / 10);
-        text[--end] = decimalSeparator;
+            buffer[--start] = static_cast<char>('0' + cents % 10);
+        buffer[--start] = static_cast<char>('0' + cents / 10);
+        buffer[--start] = decimalSeparator;
     }
-    std::int64_t whole = hundredths / 100;
+    std::uint64_t whole = hundredths / 100;
     do {
-        text[--end] = static_cast<char>('0' + whole % 10);
+        buffer[--start] = static_cast<char>('0' + whole % 10);
         whole /= 10;
     } while (whole != 0);
     if (negative)
-        text[--end] = '-';
-    return {text.data() + end, text.size() - end};
+        buffer[--start] = '-';
+    return {buffer.data() + start, buffer.size() - start};
 }
 
 } // namespace
@@ -315,9 +316,19 @@ double parseMeasure(std::string_view text, char decimalSeparator) {
 }
 
 std::string displayNumber(double value, char decimalSeparator) {
+    std::string text;
+    appendDisplayNumber(text, value, decimalSeparator);
+    return text;
+}
+
+void appendDisplayNumber(std::string& text, double value, char decimalSeparator) {
     const std::optional<std::int64_t> hundredths = shownHundredths(std::fabs(value));
-    return hundredths ? hundredthsText(value < 0, *hundredths, decimalSeparator)
-                      : general::displayNumber(value, decimalSeparator);
+    if (!hundredths) {
+        text.append(general::displayNumber(value, decimalSeparator));
+        return;
+    }
+    std::array<char, 24> buffer{};
+    text.append(hundredthsText(buffer, value < 0, static_cast<std::uint64_t>(*hundredths), decimalSeparator));
 }
 
 double general::parseMeasure(std::string_view text, char decimalSeparator) {
