@@ -69,9 +69,24 @@ void writeHeader(CsvWriter& writer) {
     writer.row(names);
 }
 
-// A text of the window for a patient that was assessed; nothing for one that was not.
-std::string_view shown(const RowOutcome& outcome, const std::string& text) {
-    return outcome.error.empty() ? std::string_view(text) : std::string_view();
+template <std::string_view PatientRow::*field>
+std::string_view inputText(const PatientRow& row, const RowOutcome& /*outcome*/) {
+    return row.*field;
+}
+
+// The texts of the window for a patient that was assessed; nothing for one that was not.
+template <std::string Calculation::*text>
+std::string_view shownText(const PatientRow& /*row*/, const RowOutcome& outcome) {
+    return outcome.error.empty() ? std::string_view(outcome.calculation.*text) : std::string_view();
+}
+
+template <std::string BandResult::*text>
+std::string_view shownBandText(const PatientRow& /*row*/, const RowOutcome& outcome) {
+    return outcome.error.empty() ? std::string_view(outcome.calculation.band.*text) : std::string_view();
+}
+
+std::string_view errorText(const PatientRow& /*row*/, const RowOutcome& outcome) {
+    return outcome.error;
 }
 
 void writeInterruption(CsvWriter& writer, const std::string& reason) {
@@ -93,54 +108,18 @@ std::optional<Sex> parseSex(std::string_view text) {
 }
 
 const std::array<OutputColumn, 12> kOutputColumns{{
-    {"sexe",
-     [](const PatientRow& row, const RowOutcome&) {
-         return row.sex;
-     }},
-    {"age",
-     [](const PatientRow& row, const RowOutcome&) {
-         return row.age;
-     }},
-    {"poids",
-     [](const PatientRow& row, const RowOutcome&) {
-         return row.weight;
-     }},
-    {"taille",
-     [](const PatientRow& row, const RowOutcome&) {
-         return row.height;
-     }},
-    {"imc",
-     [](const PatientRow&, const RowOutcome& outcome) {
-         return shown(outcome, outcome.calculation.indexText);
-     }},
-    {"poids_max",
-     [](const PatientRow&, const RowOutcome& outcome) {
-         return shown(outcome, outcome.calculation.maximumWeightText);
-     }},
-    {"poids_min",
-     [](const PatientRow&, const RowOutcome& outcome) {
-         return shown(outcome, outcome.calculation.minimumWeightText);
-     }},
-    {"resultat",
-     [](const PatientRow&, const RowOutcome& outcome) {
-         return shown(outcome, outcome.calculation.band.band);
-     }},
-    {"conseils",
-     [](const PatientRow&, const RowOutcome& outcome) {
-         return shown(outcome, outcome.calculation.band.advice);
-     }},
-    {"objectif",
-     [](const PatientRow&, const RowOutcome& outcome) {
-         return shown(outcome, outcome.calculation.band.objective);
-     }},
-    {"resume",
-     [](const PatientRow&, const RowOutcome& outcome) {
-         return shown(outcome, outcome.calculation.summary);
-     }},
-    {"erreur",
-     [](const PatientRow&, const RowOutcome& outcome) {
-         return std::string_view(outcome.error);
-     }},
+    {"sexe", inputText<&PatientRow::sex>},
+    {"age", inputText<&PatientRow::age>},
+    {"poids", inputText<&PatientRow::weight>},
+    {"taille", inputText<&PatientRow::height>},
+    {"imc", shownText<&Calculation::indexText>},
+    {"poids_max", shownText<&Calculation::maximumWeightText>},
+    {"poids_min", shownText<&Calculation::minimumWeightText>},
+    {"resultat", shownBandText<&BandResult::band>},
+    {"conseils", shownBandText<&BandResult::advice>},
+    {"objectif", shownBandText<&BandResult::objective>},
+    {"resume", shownText<&Calculation::summary>},
+    {"erreur", errorText},
 }};
 
 void assessRow(const PatientRow& row, RowOutcome& outcome) {

@@ -24,6 +24,7 @@ WeightBounds weightBounds(const Measures& measures, const ReferenceThresholds& t
     return bounds;
 }
 
+// A figure as the window shows it, written into the calculation's own text.
 void show(std::string& text, double value, char decimalSeparator) {
     text.clear();
     appendDisplayNumber(text, value, decimalSeparator);

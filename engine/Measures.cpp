@@ -251,7 +251,9 @@ std::optional<Decimal> readDecimal(std::string_view text, char decimalSeparator)
 }
 
 // Digits with at most one separator and nothing else: nearly every measure typed. At most 19
-// characters hold at most 19 digits, which exactExtended reads with the same one rounding.
+// characters hold at most 19 digits, a whole number below 2^64 and so exact in the extended
+// format, as the power of ten is: the one division rounds the decimal value once, the very
+// operation exactExtended does for these texts.
 std::optional<double> parsePlainDecimal(std::string_view text, char decimalSeparator) {
     if (text.size() > kMaxDigits)
         return std::nullopt;
