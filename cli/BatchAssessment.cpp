@@ -25,9 +25,13 @@ bool isHeader(std::span<const std::string_view> fields) {
 
 // Lines that end in CR alone (an old Mac export) are read as one line with ";" and CR inside:
 // the header or the field count is wrong then, and the message says why.
-bool holdsCarriageReturn(std::span<const std::string_view> fields) {
-    return std::any_of(fields.begin(), fields.end(),
-                       [](std::string_view field) { return field.find('\r') != std::string_view::npos; });
+bool holdsLoneCarriageReturn(std::span<const std::string_view> fields) {
+    return std::any_of(fields.begin(), fields.end(), [](std::string_view field) {
+        for (std::size_t at = field.find('\r'); at != std::string_view::npos; at = field.find('\r', at + 1))
+            if (at + 1 == field.size() || field[at + 1] != '\n')
+                return true;
+        return false;
+    });
 }
 
 constexpr const char* kCarriageReturnsOnly = "fins de ligne CR seules : seules LF et CR LF sont acceptées";
@@ -156,7 +160,7 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
             return result;
         }
         if (!isHeader(reader.fields())) {
-            result.usageError = CsvError(reader.line(), holdsCarriageReturn(reader.fields())
+            result.usageError = CsvError(reader.line(), holdsLoneCarriageReturn(reader.fields())
                                                             ? kCarriageReturnsOnly
                                                             : "en-tête attendu : sexe;age;poids;taille")
                                     .what();
@@ -168,8 +172,9 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
         while (reader.next()) {
             const std::span<const std::string_view> fields = reader.fields();
             if (fields.size() != kInputColumns.size())
-                throw CsvError(reader.line(), holdsCarriageReturn(fields) ? kCarriageReturnsOnly
-                                                                          : fieldCountMessage(fields.size()));
+                throw CsvError(reader.line(), holdsLoneCarriageReturn(fields)
+                                                  ? kCarriageReturnsOnly
+                                                  : fieldCountMessage(fields.size()));
             const PatientRow row{fields[0], fields[1], fields[2], fields[3]};
             assessRow(row, outcome);
             writeRow(writer, row, outcome);

@@ -269,7 +269,9 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"UnterminatedQuote", "M;35;\"80;1,75\n", "ligne 3 : guillemet non fermé"},
                     UsageCase{"NotUtf8", "F\xE9minin;8;25;1,25\n", "ligne 3 : texte qui n'est pas en UTF-8"},
                     UsageCase{"CarriageReturnsOnly", "M;35;80;1,75\rF;8;25;1,25\r\n",
-                              "ligne 3 : fins de ligne CR seules : seules LF et CR LF sont acceptées"}),
+                              "ligne 3 : fins de ligne CR seules : seules LF et CR LF sont acceptées"},
+                    UsageCase{"QuotedLineEndIsNoLoneCarriageReturn", "M;35;80;\"1,75\r\n\";x\n",
+                              "ligne 3 : 5 champs au lieu de 4"}),
     vimora::test::RowName());
 
 TEST(RunBatch, AReadErrorAfterTheHeaderMarksTheOutputIncomplete) {
