@@ -121,13 +121,12 @@ struct CommandRun {
     int status = -1;
 };
 
-// Runs the real executable with the file as standard input and /dev/null as output.
-CommandRun runCommand(const std::string& inputPath) {
+// Runs the executable with the file as standard input and /dev/null as output.
+CommandRun runCommand(std::string program, const std::string& inputPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    std::string program = VIMORA_ASSESS_PATH;
     const std::array<char*, 2> arguments{program.data(), nullptr};
 
     CommandRun run;
@@ -150,20 +149,30 @@ CommandRun runCommand(const std::string& inputPath) {
     return run;
 }
 
+void addRun(CommandRun& total, const CommandRun& run) {
+    total.seconds += run.seconds;
+    total.cpuSeconds += run.cpuSeconds;
+    total.peakKiB = std::max(total.peakKiB, run.peakKiB);
+}
+
 // The whole command, as a user runs it, on one and on five million rows: the same peak
 // memory for both shows that it does not grow with the input. Rows per CPU second tell the
-// speed of one core when other work shares the machine.
+// speed of one core when other work shares the machine. VIMORA_ASSESS_BASELINE may name
+// another build of the command (the code before a change): it then runs alternately with this
+// one on the same file, and the ratios of their speeds are given too.
 void wholeCommand(benchmark::State& state) {
     const auto rows = static_cast<std::size_t>(state.range(0));
     const std::string path = temporaryDirectory() + "/vimora-assess-bench-" + std::to_string(rows) + ".csv";
     writePatientFile(path, rows, 1);
+    const char* baseline = std::getenv("VIMORA_ASSESS_BASELINE");
     CommandRun total;
+    CommandRun baselineTotal;
     for (auto _ : state) {
-        const CommandRun run = runCommand(path);
+        if (baseline != nullptr)
+            addRun(baselineTotal, runCommand(baseline, path));
+        const CommandRun run = runCommand(VIMORA_ASSESS_PATH, path);
         state.SetIterationTime(run.seconds);
-        total.seconds += run.seconds;
-        total.cpuSeconds += run.cpuSeconds;
-        total.peakKiB = std::max(total.peakKiB, run.peakKiB);
+        addRun(total, run);
         if (run.status != 1) // the list holds a few rows the window refuses
             state.SkipWithError("unexpected exit status");
     }
@@ -172,6 +181,11 @@ void wholeCommand(benchmark::State& state) {
     state.counters["rows_per_s"] = benchmark::Counter(allRows / total.seconds);
     state.counters["rows_per_cpu_s"] = benchmark::Counter(allRows / total.cpuSeconds);
     state.counters["peak_MiB"] = benchmark::Counter(double(total.peakKiB) / 1024);
+    if (baseline != nullptr) {
+        state.counters["baseline_rows_per_cpu_s"] = benchmark::Counter(allRows / baselineTotal.cpuSeconds);
+        state.counters["speedup"] = benchmark::Counter(baselineTotal.seconds / total.seconds);
+        state.counters["speedup_cpu"] = benchmark::Counter(baselineTotal.cpuSeconds / total.cpuSeconds);
+    }
 }
 BENCHMARK(wholeCommand)
     ->Arg(1'000'000)
@@ -222,9 +236,10 @@ BENCHMARK(readingOnly)->Unit(benchmark::kMillisecond);
 void assessingOnly(benchmark::State& state) {
     const auto rows = sampleRows();
     std::size_t done = 0;
+    RowOutcome outcome;
     for (auto _ : state) {
         const auto& row = rows[done++ % rows.size()];
-        RowOutcome outcome = assessRow({row[0], row[1], row[2], row[3]});
+        assessRow({row[0], row[1], row[2], row[3]}, outcome);
         benchmark::DoNotOptimize(outcome);
     }
     state.SetItemsProcessed(std::int64_t(done));
@@ -233,9 +248,9 @@ BENCHMARK(assessingOnly);
 
 void writingOnly(benchmark::State& state) {
     const auto rows = sampleRows();
-    std::vector<RowOutcome> outcomes;
-    for (std::size_t i = 0; i < 4096; ++i)
-        outcomes.push_back(assessRow({rows[i][0], rows[i][1], rows[i][2], rows[i][3]}));
+    std::vector<RowOutcome> outcomes(4096);
+    for (std::size_t i = 0; i < outcomes.size(); ++i)
+        assessRow({rows[i][0], rows[i][1], rows[i][2], rows[i][3]}, outcomes[i]);
     CsvWriter writer([](std::string_view bytes) { benchmark::DoNotOptimize(bytes.data()); });
     std::size_t done = 0;
     for (auto _ : state) {

@@ -6,8 +6,8 @@
 static void completeAssessment(benchmark::State& state, vimora::Sex sex, const char* age, const char* weight,
                                const char* height) {
     for (auto _ : state) {
-        vimora::Assessment assessment = vimora::assess(sex, {age, weight, height}, ',');
-        benchmark::DoNotOptimize(assessment);
+        vimora::Calculation calculation = vimora::calculate(sex, {age, weight, height}, ',');
+        benchmark::DoNotOptimize(calculation);
     }
 }
 

@@ -3,14 +3,13 @@
 #include "EngineError.h"
 
 #include <algorithm>
+#include <array>
+#include <tuple>
 #include <utility>
 
 namespace vimora::cli {
 
 namespace {
-
-// The window reads its fields with the comma as decimal separator, whatever the locale.
-constexpr char kDecimalSeparator = ',';
 
 constexpr std::size_t kProgressInterval = 4096;
 
@@ -23,6 +22,19 @@ bool isHeader(std::span<const std::string_view> fields) {
     return std::equal(fields.begin(), fields.end(), kInputColumns.begin(), kInputColumns.end(),
                       equalsIgnoringCase);
 }
+
+// Lines that end in CR alone (an old Mac export) are read as one line with ";" and CR inside:
+// the header or the field count is wrong then, and the message says why.
+bool holdsLoneCarriageReturn(std::span<const std::string_view> fields) {
+    return std::any_of(fields.begin(), fields.end(), [](std::string_view field) {
+        for (std::size_t at = field.find('\r'); at != std::string_view::npos; at = field.find('\r', at + 1))
+            if (at + 1 == field.size() || field[at + 1] != '\n')
+                return true;
+        return false;
+    });
+}
+
+constexpr const char* kCarriageReturnsOnly = "fins de ligne CR seules : seules LF et CR LF sont acceptées";
 
 std::string fieldCountMessage(std::size_t count) {
     return std::to_string(count) + (count > 1 ? " champs" : " champ") + " au lieu de " +
@@ -37,16 +49,56 @@ std::string withNulShown(std::string message) {
     return message;
 }
 
+// The error report's text for a row. A byte-order mark inside the file (two exports put end to
+// end) would be invisible in a message quoting the field: it is named instead.
+std::string rowError(const PatientRow& row, std::string message) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    const std::array<std::string_view, 4> fields{row.sex, row.age, row.weight, row.height};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].find(kByteOrderMark) != std::string_view::npos) {
+            message = "Marque d'ordre des octets (U+FEFF) au milieu du fichier, dans le champ ";
+            message.append(kInputColumns[i]);
+            break;
+        }
+    }
+    return withNulShown(withFinalFullStop(std::move(message)));
+}
+
+using OutputTexts = std::array<std::string_view, std::tuple_size_v<decltype(kOutputColumns)>>;
+
 void writeHeader(CsvWriter& writer) {
-    for (const std::string_view column : kOutputColumns)
-        writer.field(column);
-    writer.endRow();
+    OutputTexts names;
+    std::transform(kOutputColumns.begin(), kOutputColumns.end(), names.begin(),
+                   [](const OutputColumn& column) { return column.name; });
+    writer.row(names);
+}
+
+template <std::string_view PatientRow::*field>
+std::string_view inputText(const PatientRow& row, const RowOutcome& /*outcome*/) {
+    return row.*field;
+}
+
+// The texts of the window for a patient that was assessed; nothing for one that was not.
+template <std::string Calculation::*text>
+std::string_view shownText(const PatientRow& /*row*/, const RowOutcome& outcome) {
+    return outcome.error.empty() ? std::string_view(outcome.calculation.*text) : std::string_view();
+}
+
+template <std::string BandResult::*text>
+std::string_view shownBandText(const PatientRow& /*row*/, const RowOutcome& outcome) {
+    return outcome.error.empty() ? std::string_view(outcome.calculation.band.*text) : std::string_view();
+}
+
+std::string_view errorText(const PatientRow& /*row*/, const RowOutcome& outcome) {
+    return outcome.error;
 }
 
 void writeInterruption(CsvWriter& writer, const std::string& reason) {
-    writer.emptyFields(kOutputColumns.size() - 1);
-    writer.field("Lecture interrompue (" + reason + ") : la suite de l'entrée n'a pas été évaluée.");
-    writer.endRow();
+    const std::string message =
+        "Lecture interrompue (" + reason + ") : la suite de l'entrée n'a pas été évaluée.";
+    OutputTexts texts;
+    texts.back() = message;
+    writer.row(texts);
 }
 
 } // namespace
@@ -59,43 +111,38 @@ std::optional<Sex> parseSex(std::string_view text) {
     return std::nullopt;
 }
 
-RowOutcome assessRow(const PatientRow& row) {
-    RowOutcome outcome;
+const std::array<OutputColumn, 12> kOutputColumns{{
+    {"sexe", inputText<&PatientRow::sex>},
+    {"age", inputText<&PatientRow::age>},
+    {"poids", inputText<&PatientRow::weight>},
+    {"taille", inputText<&PatientRow::height>},
+    {"imc", shownText<&Calculation::indexText>},
+    {"poids_max", shownText<&Calculation::maximumWeightText>},
+    {"poids_min", shownText<&Calculation::minimumWeightText>},
+    {"resultat", shownBandText<&BandResult::band>},
+    {"conseils", shownBandText<&BandResult::advice>},
+    {"objectif", shownBandText<&BandResult::objective>},
+    {"resume", shownText<&Calculation::summary>},
+    {"erreur", errorText},
+}};
+
+void assessRow(const PatientRow& row, RowOutcome& outcome) {
+    outcome.error.clear();
     const std::optional<Sex> sex = parseSex(row.sex);
     if (!sex) {
-        outcome.error =
-            withNulShown(withFinalFullStop(std::string("Sexe inconnu : '").append(row.sex).append("'")));
-        return outcome;
+        outcome.error = rowError(row, std::string("Sexe inconnu : '").append(row.sex).append("'"));
+        return;
     }
-    Calculation calculation = calculate(*sex, {row.age, row.weight, row.height}, kDecimalSeparator);
-    if (!calculation.complete()) {
-        outcome.error = withNulShown(withFinalFullStop(std::move(calculation.error)));
-        return outcome;
-    }
-    outcome.assessment = assessmentTexts(std::move(calculation));
-    return outcome;
+    calculate(outcome.calculation, *sex, {row.age, row.weight, row.height}, kDecimalSeparator);
+    if (!outcome.calculation.complete())
+        outcome.error = rowError(row, outcome.calculation.error);
 }
 
 void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome) {
-    writer.field(row.sex);
-    writer.field(row.age);
-    writer.field(row.weight);
-    writer.field(row.height);
-    if (outcome.error.empty()) {
-        const Assessment& assessment = outcome.assessment;
-        writer.field(assessment.index);
-        writer.field(assessment.maximumWeight);
-        writer.field(assessment.minimumWeight);
-        writer.field(assessment.band.band);
-        writer.field(assessment.band.advice);
-        writer.field(assessment.band.objective);
-        writer.field(assessment.summary);
-        writer.field({});
-    } else {
-        writer.emptyFields(kOutputColumns.size() - kInputColumns.size() - 1);
-        writer.field(outcome.error);
-    }
-    writer.endRow();
+    OutputTexts texts;
+    std::transform(kOutputColumns.begin(), kOutputColumns.end(), texts.begin(),
+                   [&](const OutputColumn& column) { return column.text(row, outcome); });
+    writer.row(texts);
 }
 
 int BatchResult::exitStatus() const {
@@ -113,17 +160,23 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
             return result;
         }
         if (!isHeader(reader.fields())) {
-            result.usageError = CsvError(reader.line(), "en-tête attendu : sexe;age;poids;taille").what();
+            result.usageError = CsvError(reader.line(), holdsLoneCarriageReturn(reader.fields())
+                                                            ? kCarriageReturnsOnly
+                                                            : "en-tête attendu : sexe;age;poids;taille")
+                                    .what();
             return result;
         }
         writeHeader(writer);
         headerWritten = true;
+        RowOutcome outcome;
         while (reader.next()) {
             const std::span<const std::string_view> fields = reader.fields();
             if (fields.size() != kInputColumns.size())
-                throw CsvError(reader.line(), fieldCountMessage(fields.size()));
+                throw CsvError(reader.line(), holdsLoneCarriageReturn(fields)
+                                                  ? kCarriageReturnsOnly
+                                                  : fieldCountMessage(fields.size()));
             const PatientRow row{fields[0], fields[1], fields[2], fields[3]};
-            const RowOutcome outcome = assessRow(row);
+            assessRow(row, outcome);
             writeRow(writer, row, outcome);
             ++result.rows;
             if (!outcome.error.empty())

@@ -16,9 +16,6 @@
 namespace vimora::cli {
 
 inline constexpr std::array<std::string_view, 4> kInputColumns{"sexe", "age", "poids", "taille"};
-inline constexpr std::array<std::string_view, 12> kOutputColumns{
-    "sexe",      "age",      "poids",    "taille",   "imc",    "poids_max",
-    "poids_min", "resultat", "conseils", "objectif", "resume", "erreur"};
 
 /// "M", "F", "Masculin" or "Feminin", in any letter case.
 std::optional<Sex> parseSex(std::string_view text);
@@ -33,13 +30,24 @@ struct PatientRow {
 
 /// What the window shows for one patient, or the text of the error report it would show.
 struct RowOutcome {
-    Assessment assessment; ///< meaningful only when error is empty
+    Calculation calculation; ///< complete when error is empty
     std::string error;
 };
 
-RowOutcome assessRow(const PatientRow& row);
+/// Assesses the patient into `outcome`, whose texts keep their storage from row to row.
+void assessRow(const PatientRow& row, RowOutcome& outcome);
 
-/// The output row: the four input fields, then the results or the error.
+/// A column of the output: its name in the header and its text in a patient's row.
+struct OutputColumn {
+    std::string_view name;
+    std::string_view (*text)(const PatientRow& row, const RowOutcome& outcome);
+};
+
+/// The input fields as read, then the window's texts, empty when the patient could not be
+/// assessed, then the error.
+extern const std::array<OutputColumn, 12> kOutputColumns;
+
+/// The output row: the text of every column.
 void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome);
 
 struct BatchResult {

@@ -12,6 +12,10 @@
 // (the comma is the decimal separator), fields optionally quoted with '"', UTF-8 text.
 namespace vimora::cli {
 
+/// The decimal separator of the batch file format: always the comma of a French spreadsheet,
+/// whatever the locale, as the window reads its fields.
+inline constexpr char kDecimalSeparator = ',';
+
 /// A fault of the input itself (not of one patient), with the line where it was found.
 class CsvError : public std::runtime_error {
 public:

@@ -48,6 +48,20 @@ bool copyPlain(std::string_view text, char* out) {
     return i == size || copyBlock(text.data() + size - sizeof(Block), out + size - sizeof(Block));
 }
 
+// The field as it is, or quoted with its quotes doubled when it needs quotes; returns the end.
+char* writeField(std::string_view text, char* out) {
+    if (copyPlain(text, out))
+        return out + text.size();
+    *out++ = '"';
+    for (const char c : text) {
+        if (c == '"')
+            *out++ = '"';
+        *out++ = c;
+    }
+    *out++ = '"';
+    return out;
+}
+
 } // namespace
 
 CsvWriter::CsvWriter(WriteFunction write, std::size_t bufferSize)
@@ -61,35 +75,21 @@ char* CsvWriter::room(std::size_t size) {
     return m_buffer.data() + m_used;
 }
 
-void CsvWriter::field(std::string_view text) {
-    // The separator, two quotes and every byte doubled at worst.
-    char* out = room(2 * text.size() + 3);
-    if (m_rowStarted)
-        *out++ = ';';
-    m_rowStarted = true;
-    if (copyPlain(text, out)) {
-        out += text.size();
-    } else {
-        *out++ = '"';
-        for (const char c : text) {
-            if (c == '"')
-                *out++ = '"';
-            *out++ = c;
-        }
-        *out++ = '"';
+void CsvWriter::row(std::span<const std::string_view> fields) {
+    // Room for the worst case once: every byte doubled and two quotes a field, the separators
+    // and the line end.
+    std::size_t worst = fields.size() + 1;
+    for (const std::string_view text : fields)
+        worst += 2 * text.size() + 2;
+    char* const start = room(worst);
+    char* out = start;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            *out++ = ';';
+        out = writeField(fields[i], out);
     }
-    m_used = static_cast<std::size_t>(out - m_buffer.data());
-}
-
-void CsvWriter::emptyFields(std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        field({});
-}
-
-void CsvWriter::endRow() {
-    *room(1) = '\n';
-    ++m_used;
-    m_rowStarted = false;
+    *out++ = '\n';
+    m_used += static_cast<std::size_t>(out - start);
     if (m_used >= m_bufferSize)
         flush();
 }

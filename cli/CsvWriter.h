@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,19 +27,18 @@ public:
 
     explicit CsvWriter(WriteFunction write, std::size_t bufferSize = kDefaultBufferSize);
 
-    void field(std::string_view text);
-    void emptyFields(std::size_t count);
-    void endRow();
+    /// Writes one row of fields.
+    void row(std::span<const std::string_view> fields);
     void flush();
 
 private:
+    /// Where `size` more bytes go.
     char* room(std::size_t size);
 
     WriteFunction m_write;
     std::size_t m_bufferSize;
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
-    bool m_rowStarted = false;
 };
 
 } // namespace vimora::cli

@@ -1,6 +1,7 @@
 // vimora-assess: the window's assessment for a whole list of patients.
 
 #include "BatchAssessment.h"
+#include "SystemErrors.h"
 #include "Version.h"
 
 #include <cerrno>
@@ -80,23 +81,6 @@ void printError(const std::string& message) {
     std::fprintf(stderr, "%s : %s\n", kProgramName, message.c_str());
 }
 
-std::string systemMessage(int error) {
-    switch (error) {
-    case ENOENT:
-        return "fichier introuvable";
-    case EACCES:
-        return "permission refusée";
-    case EISDIR:
-        return "c'est un répertoire";
-    case ENOSPC:
-        return "plus de place sur le disque";
-    case EIO:
-        return "erreur d'entrée-sortie";
-    default:
-        return std::strerror(error);
-    }
-}
-
 // Shows rows done and rows per second on one line of the terminal, a few times a second.
 class ProgressLine {
 public:
@@ -137,7 +121,7 @@ std::size_t readInput(int fd, char* buffer, std::size_t size) {
         if (count >= 0)
             return static_cast<std::size_t>(count);
         if (errno != EINTR)
-            throw std::runtime_error("erreur de lecture : " + systemMessage(errno));
+            throw std::runtime_error("erreur de lecture : " + vimora::platform::systemErrorText(errno));
     }
 }
 
@@ -147,7 +131,7 @@ void writeOutput(std::string_view bytes) {
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            throw OutputError("erreur d'écriture : " + systemMessage(errno));
+            throw OutputError("erreur d'écriture : " + vimora::platform::systemErrorText(errno));
         }
         bytes.remove_prefix(static_cast<std::size_t>(count));
     }
@@ -205,7 +189,7 @@ int openInput(std::string_view name) {
         errno = EISDIR;
     }
     if (input < 0)
-        printError("impossible de lire '" + path + "' : " + systemMessage(errno));
+        printError("impossible de lire '" + path + "' : " + vimora::platform::systemErrorText(errno));
     return input;
 }
 

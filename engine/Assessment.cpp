@@ -24,25 +24,31 @@ WeightBounds weightBounds(const Measures& measures, const ReferenceThresholds& t
     return bounds;
 }
 
+// A figure as the window shows it, written into the calculation's own text.
+void show(std::string& text, double value, char decimalSeparator) {
+    text.clear();
+    appendDisplayNumber(text, value, decimalSeparator);
+}
+
 // The steps in the command's order; each records its results and the stage it completes.
 void run(Calculation& calculation, char decimalSeparator) {
     calculation.measures = parseMeasures(
         {calculation.ageText, calculation.weightText, calculation.heightText}, decimalSeparator);
     calculation.index = bodyMassIndex(calculation.measures.weight, calculation.measures.height);
-    calculation.indexText = displayNumber(calculation.index, decimalSeparator);
+    show(calculation.indexText, calculation.index, decimalSeparator);
     calculation.reached = Stage::Index;
 
     calculation.thresholds = lookupReferenceThresholds(calculation.sex, calculation.measures.age);
     calculation.referenceRow = referenceRow(calculation.measures.age);
     calculation.bounds = weightBounds(calculation.measures, calculation.thresholds);
-    calculation.maximumWeightText = displayNumber(calculation.bounds.maximumWeight, decimalSeparator);
-    calculation.minimumWeightText = displayNumber(calculation.bounds.minimumWeight, decimalSeparator);
+    show(calculation.maximumWeightText, calculation.bounds.maximumWeight, decimalSeparator);
+    show(calculation.minimumWeightText, calculation.bounds.minimumWeight, decimalSeparator);
     calculation.reached = Stage::Bounds;
 
-    calculation.band = assessBand(calculation.measures.age, calculation.index, calculation.thresholds,
-                                  calculation.bounds.differences, decimalSeparator);
-    calculation.summary = summaryLine(calculation.ageText, calculation.weightText, calculation.heightText,
-                                      calculation.indexText);
+    assessBand(calculation.band, calculation.measures.age, calculation.index, calculation.thresholds,
+               calculation.bounds.differences, decimalSeparator);
+    writeSummaryLine(calculation.summary, calculation.ageText, calculation.weightText, calculation.heightText,
+                     calculation.indexText);
     calculation.reached = Stage::Complete;
 }
 
@@ -50,41 +56,33 @@ void run(Calculation& calculation, char decimalSeparator) {
 
 Calculation calculate(Sex sex, const PatientTexts& texts, char decimalSeparator) {
     Calculation calculation;
+    calculate(calculation, sex, texts, decimalSeparator);
+    return calculation;
+}
+
+void calculate(Calculation& calculation, Sex sex, const PatientTexts& texts, char decimalSeparator) {
     calculation.sex = sex;
     calculation.ageText = texts.age;
     calculation.weightText = texts.weight;
     calculation.heightText = texts.height;
+    calculation.reached = Stage::Nothing;
+    calculation.error.clear();
     try {
         run(calculation, decimalSeparator);
     } catch (const EngineError& error) {
         calculation.error = error.message();
     }
-    return calculation;
 }
 
-std::string summaryLine(std::string_view age, std::string_view weight, std::string_view height,
-                        std::string_view index) {
-    std::string line;
-    line.reserve(64 + age.size() + weight.size() + height.size() + index.size());
-    line.append("Age : ").append(age);
+void writeSummaryLine(std::string& line, std::string_view age, std::string_view weight,
+                      std::string_view height, std::string_view index) {
+    constexpr std::size_t kFixedText = 64;
+    line.reserve(kFixedText + age.size() + weight.size() + height.size() + index.size());
+    line.assign("Age : ").append(age);
     line.append(" ans  Poids : ").append(weight);
     line.append(" Kg  Taille : ").append(height);
     line.append(" m  IMC : ").append(index);
     line.append(" Kg/m²");
-    return line;
-}
-
-Assessment assess(Sex sex, const PatientTexts& texts, char decimalSeparator) {
-    Calculation calculation = calculate(sex, texts, decimalSeparator);
-    if (!calculation.complete())
-        throw EngineError(calculation.error);
-    return assessmentTexts(std::move(calculation));
-}
-
-Assessment assessmentTexts(Calculation&& calculation) {
-    return {std::move(calculation.indexText), std::move(calculation.maximumWeightText),
-            std::move(calculation.minimumWeightText), std::move(calculation.band),
-            std::move(calculation.summary)};
 }
 
 } // namespace vimora

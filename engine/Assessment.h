@@ -65,24 +65,14 @@ struct Calculation {
 /// Runs the command for one patient. Never throws an EngineError: its message is in error.
 Calculation calculate(Sex sex, const PatientTexts& texts, char decimalSeparator);
 
-/// The line that the copy command puts on the clipboard, built from the fields' texts.
-std::string summaryLine(std::string_view age, std::string_view weight, std::string_view height,
-                        std::string_view index);
+/// The same into an earlier calculation, whose texts keep their storage, so that a list of
+/// patients is assessed without allocating for each. As in a new one, only what the stages
+/// reached computed is meaningful.
+void calculate(Calculation& calculation, Sex sex, const PatientTexts& texts, char decimalSeparator);
 
-/// The texts of a complete calculation.
-struct Assessment {
-    std::string index;
-    std::string maximumWeight;
-    std::string minimumWeight;
-    BandResult band;
-    std::string summary;
-};
-
-/// The texts of a calculation that is complete.
-Assessment assessmentTexts(Calculation&& calculation);
-
-/// The texts of calculate() for callers that want an exception: throws EngineError with the
-/// message of an incomplete calculation.
-Assessment assess(Sex sex, const PatientTexts& texts, char decimalSeparator);
+/// Writes into `line` the line that the copy command puts on the clipboard, built from the
+/// fields' texts.
+void writeSummaryLine(std::string& line, std::string_view age, std::string_view weight,
+                      std::string_view height, std::string_view index);
 
 } // namespace vimora

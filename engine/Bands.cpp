@@ -44,9 +44,9 @@ enum class Objective { Loss, Gain, StableAdult, StableChild };
 struct AssessmentBand {
     std::optional<Limit> atLeast; ///< the index reaches this limit
     std::optional<Limit> below;   ///< the index stays below this limit
-    const char* band;
+    std::string_view band;
     Colour background;
-    const char* advice;
+    std::string_view advice;
     Objective objective;
 
     bool holds(long double index, const ReferenceThresholds& thresholds) const {
@@ -55,9 +55,9 @@ struct AssessmentBand {
     }
 };
 
-constexpr const char* kLowCalorie = "Régime hypocalorique avec suivi médical.";
-constexpr const char* kNoDiet = "Pas de régime particulier à réaliser.";
-constexpr const char* kEnriched = "Régime enrichi avec suivi médical.";
+constexpr std::string_view kLowCalorie = "Régime hypocalorique avec suivi médical.";
+constexpr std::string_view kNoDiet = "Pas de régime particulier à réaliser.";
+constexpr std::string_view kEnriched = "Régime enrichi avec suivi médical.";
 
 constexpr std::array<AssessmentBand, 10> kAdultBands{{
     {kUpper, kObesity, "Surcharge pondérale.", Colour::Purple, kLowCalorie, Objective::Loss},
@@ -88,40 +88,52 @@ std::span<const AssessmentBand> bandTable(double age) {
                         : std::span<const AssessmentBand>(kChildBands);
 }
 
-std::string rangeObjective(const char* verb, double from, double to, char decimalSeparator) {
-    return std::string(verb) + displayNumber(from, decimalSeparator) + " à " +
-           displayNumber(to, decimalSeparator) + " Kg !";
+void writeRangeObjective(std::string& objective, std::string_view verb, double from, double to,
+                         char decimalSeparator) {
+    constexpr std::size_t kLongest = 64; // the verb, two numbers of at most 22 characters, the rest
+    objective.reserve(kLongest);
+    objective.assign(verb);
+    appendDisplayNumber(objective, from, decimalSeparator);
+    objective.append(" à ");
+    appendDisplayNumber(objective, to, decimalSeparator);
+    objective.append(" Kg !");
 }
 
-std::string objectiveText(Objective objective, const WeightDifferences& differences, char decimalSeparator) {
+void writeObjective(std::string& text, Objective objective, const WeightDifferences& differences,
+                    char decimalSeparator) {
     switch (objective) {
     case Objective::Loss:
-        return rangeObjective("Perdre de ", differences.aboveMaximum, differences.aboveMinimum,
-                              decimalSeparator);
+        writeRangeObjective(text, "Perdre de ", differences.aboveMaximum, differences.aboveMinimum,
+                            decimalSeparator);
+        return;
     case Objective::Gain:
-        return rangeObjective("Prendre de ", differences.belowMinimum, differences.belowMaximum,
-                              decimalSeparator);
+        writeRangeObjective(text, "Prendre de ", differences.belowMinimum, differences.belowMaximum,
+                            decimalSeparator);
+        return;
     case Objective::StableAdult:
-        return "Rester avec un poids stable !";
+        text.assign("Rester avec un poids stable !");
+        return;
     case Objective::StableChild:
         break;
     }
-    return "Rester avec un poids adapté à la croissance !";
+    text.assign("Rester avec un poids adapté à la croissance !");
 }
 
 } // namespace
 
-BandResult assessBand(double age, double index, const ReferenceThresholds& thresholds,
-                      const WeightDifferences& differences, char decimalSeparator) {
+void assessBand(BandResult& result, double age, double index, const ReferenceThresholds& thresholds,
+                const WeightDifferences& differences, char decimalSeparator) {
     const std::span<const AssessmentBand> bands = bandTable(age);
-    // Every row is tested and a later holding row wins; the limits make the rows of each table
-    // exclusive and complete, so exactly one holds.
-    const AssessmentBand* holding = &bands.back();
-    for (const AssessmentBand& band : bands)
-        if (band.holds(index, thresholds))
-            holding = &band;
-    return {holding->band, holding->background, Colour::Window, holding->advice,
-            objectiveText(holding->objective, differences, decimalSeparator)};
+    // A later holding row wins, so the rows are tried from the last; the limits make the rows of
+    // each table exclusive and complete, so exactly one holds.
+    const auto last = std::find_if(bands.rbegin(), bands.rend(),
+                                   [&](const AssessmentBand& band) { return band.holds(index, thresholds); });
+    const AssessmentBand& holding = last != bands.rend() ? *last : bands.back();
+    result.band.assign(holding.band);
+    result.background = holding.background;
+    result.textColour = Colour::Window;
+    result.advice.assign(holding.advice);
+    writeObjective(result.objective, holding.objective, differences, decimalSeparator);
 }
 
 std::vector<BandSpan> bandSpans(double age, const ReferenceThresholds& thresholds) {

@@ -37,9 +37,10 @@ inline bool isAdult(double age) {
     return age > kAdultAge;
 }
 
-/// Judges the index with the adult bands (age above 18) or the child bands.
-BandResult assessBand(double age, double index, const ReferenceThresholds& thresholds,
-                      const WeightDifferences& differences, char decimalSeparator);
+/// Judges the index with the adult bands (age above 18) or the child bands, into `result`,
+/// whose texts keep their storage.
+void assessBand(BandResult& result, double age, double index, const ReferenceThresholds& thresholds,
+                const WeightDifferences& differences, char decimalSeparator);
 
 /// One band of a table as a stretch of the index scale: from `from` (reached) to `to` (not
 /// reached), either end open.

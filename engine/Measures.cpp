@@ -3,6 +3,7 @@
 #include "EngineError.h"
 
 #include <array>
+#include <cfloat>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -15,6 +16,7 @@ namespace vimora {
 
 static_assert(std::numeric_limits<long double>::digits == 64,
               "long double must be the x87 80-bit extended format (64-bit significand)");
+static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round each result to double");
 
 namespace {
 
@@ -38,16 +40,18 @@ double storeDouble(long double value) {
 
 // Truncation toward zero of an extended value without truncl's switch of the rounding mode:
 // adding and removing 2^63 rounds to a whole number, which is then stepped toward zero.
-// From 2^63 on an extended value has no fraction bits.
+// From 2^63 on an extended value has no fraction bits; a zero keeps its sign. The step is
+// chosen by index rather than by a branch, as a fraction rounds up as often as down, and the sign
+// by a comparison rather than copysign, which reads it through the x87's slow status word.
 long double truncate(long double value) {
     constexpr long double kNoFraction = 9223372036854775808.0L;
     const long double magnitude = std::fabs(value);
-    if (!(magnitude < kNoFraction))
+    if (value == 0 || !(magnitude < kNoFraction))
         return value;
-    long double whole = (magnitude + kNoFraction) - kNoFraction;
-    if (whole > magnitude)
-        whole -= 1;
-    return std::copysign(whole, value);
+    const long double nearest = (magnitude + kNoFraction) - kNoFraction;
+    const std::array<long double, 2> wholes{nearest, nearest - 1};
+    const long double whole = wholes[nearest > magnitude ? 1 : 0];
+    return value < 0 ? -whole : whole;
 }
 
 // strtold reads the decimal point of the current C locale, which the toolkit sets from the
@@ -66,14 +70,15 @@ struct Decimal {
     std::string_view exponentDigits;
 };
 
+constexpr std::array<long double, 28> kPowersOfTen{
+    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+    1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+constexpr std::size_t kMaxDigits = 19;
+
 // Up to 19 significant digits are a whole number below 2^64, exact in the extended format, and
 // so is every power of ten up to 10^27 (5^27 < 2^64): one multiplication or division of the two
 // then rounds the decimal value once, exactly as a full conversion does. Other texts get none.
 std::optional<long double> exactExtended(const Decimal& decimal) {
-    static constexpr std::array<long double, 28> kPowersOfTen{
-        1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
-        1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
-    constexpr std::size_t kMaxDigits = 19;
     constexpr std::size_t kMaxExponentDigits = 4;
 
     std::uint64_t digits = 0;
@@ -245,9 +250,90 @@ std::optional<Decimal> readDecimal(std::string_view text, char decimalSeparator)
     return decimal;
 }
 
+// Digits with at most one separator and nothing else: nearly every measure typed. At most 19
+// characters hold at most 19 digits, a whole number below 2^64 and so exact in the extended
+// format, as the power of ten is: the one division rounds the decimal value once, the very
+// operation exactExtended does for these texts.
+std::optional<double> parsePlainDecimal(std::string_view text, char decimalSeparator) {
+    if (text.size() > kMaxDigits)
+        return std::nullopt;
+    std::uint64_t digits = 0;
+    std::size_t fractionDigits = 0;
+    bool hasSeparator = false;
+    for (const char c : text) {
+        if (isDigit(c)) {
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            fractionDigits += hasSeparator ? 1 : 0;
+        } else if (c == decimalSeparator && !hasSeparator) {
+            hasSeparator = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (text.empty())
+        return std::nullopt;
+    return static_cast<double>(static_cast<long double>(digits) / kPowersOfTen[fractionDigits]);
+}
+
+// The number of hundredths that a value shows, when it is the double nearest to a whole number
+// of hundredths from 0,01 to below 10^13, as every index, weight bound and difference of a
+// usual patient is. That double lies within half a unit in its last place of the number, less
+// than a quarter of a unit of its 15th significant digit, so rounding it to 15 digits gives the
+// number back: it shows as the hundredths without trailing zeros.
+std::optional<std::int64_t> shownHundredths(double magnitude) {
+    if (!(magnitude >= 0.01 && magnitude < 1e13))
+        return std::nullopt;
+    const auto hundredths = static_cast<std::int64_t>(std::rint(magnitude * 100));
+    if (static_cast<double>(hundredths) / 100 != magnitude)
+        return std::nullopt;
+    return hundredths;
+}
+
+// The text of a number of hundredths, written from the end of the buffer.
+std::string_view hundredthsText(std::array<char, 24>& buffer, bool negative, std::uint64_t hundredths,
+                                char decimalSeparator) {
+    std::size_t start = buffer.size();
+    const std::uint64_t cents = hundredths % 100;
+    if (cents != 0) {
+        if (cents % 10 != 0)
+            buffer[--start] = static_cast<char>('0' + cents % 10);
+        buffer[--start] = static_cast<char>('0' + cents / 10);
+        buffer[--start] = decimalSeparator;
+    }
+    std::uint64_t whole = hundredths / 100;
+    do {
+        buffer[--start] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (negative)
+        buffer[--start] = '-';
+    return {buffer.data() + start, buffer.size() - start};
+}
+
 } // namespace
 
 double parseMeasure(std::string_view text, char decimalSeparator) {
+    const std::optional<double> plain = parsePlainDecimal(text, decimalSeparator);
+    return plain ? *plain : general::parseMeasure(text, decimalSeparator);
+}
+
+std::string displayNumber(double value, char decimalSeparator) {
+    std::string text;
+    appendDisplayNumber(text, value, decimalSeparator);
+    return text;
+}
+
+void appendDisplayNumber(std::string& text, double value, char decimalSeparator) {
+    const std::optional<std::int64_t> hundredths = shownHundredths(std::fabs(value));
+    if (!hundredths) {
+        text.append(general::displayNumber(value, decimalSeparator));
+        return;
+    }
+    std::array<char, 24> buffer{};
+    text.append(hundredthsText(buffer, value < 0, static_cast<std::uint64_t>(*hundredths), decimalSeparator));
+}
+
+double general::parseMeasure(std::string_view text, char decimalSeparator) {
     const std::optional<Decimal> read = readDecimal(text, decimalSeparator);
     if (!read)
         throwNotANumber(text);
@@ -261,7 +347,7 @@ double parseMeasure(std::string_view text, char decimalSeparator) {
     return value == 0 ? 0.0 : value;
 }
 
-std::string displayNumber(double value, char decimalSeparator) {
+std::string general::displayNumber(double value, char decimalSeparator) {
     if (value == 0)
         return "0";
     const auto [digits, exponent] = significantDigits(std::fabs(value));
@@ -316,6 +402,14 @@ double normalWeight(double threshold, double height) {
 
 WeightDifferences weightDifferences(double weight, double maximumWeight, double minimumWeight) {
     auto wholeKilograms = [](double from, double to) {
+        // When the difference of the doubles is exact (its rounding error, found by TwoSum, is
+        // zero), the extended difference is that same double, and truncating it is exact in
+        // either format: the double path gives the same bits without the slower x87 arithmetic.
+        const double difference = from - to;
+        const double fromPart = difference + to;
+        const double roundingError = (from - fromPart) + (-to - (difference - fromPart));
+        if (roundingError == 0 && std::isfinite(difference))
+            return std::trunc(difference);
         return storeDouble(truncate(static_cast<long double>(from) - to));
     };
     WeightDifferences differences;

@@ -22,6 +22,17 @@ double parseMeasure(std::string_view text, char decimalSeparator);
 /// zeros; fixed notation from 0.0001 up to 15 integer digits, else scientific (1E-5, 1,5E20).
 std::string displayNumber(double value, char decimalSeparator);
 
+/// Appends displayNumber(value) to `text`, which keeps its storage: a calculation writes its
+/// figures without a string for each.
+void appendDisplayNumber(std::string& text, double value, char decimalSeparator);
+
+/// The general conversions for any text and any double. The two above take a fast path for the
+/// common short values and fall back on these; the tests hold the fast paths to them.
+namespace general {
+double parseMeasure(std::string_view text, char decimalSeparator);
+std::string displayNumber(double value, char decimalSeparator);
+} // namespace general
+
 /// Weight over height squared, truncated toward zero to hundredths.
 double bodyMassIndex(double weight, double height);
 

@@ -3,7 +3,6 @@
 #include "EngineError.h"
 
 #include <array>
-#include <cmath>
 
 namespace vimora {
 
@@ -103,8 +102,9 @@ std::optional<int> referenceRow(double age) {
     if (age > kAdultAge)
         return std::nullopt;
     // Four times a double is exact, so a tabulated age selects its own row and any age in
-    // between the row of the last completed quarter year.
-    return static_cast<int>(std::floor(age * 4));
+    // between the row of the last completed quarter year; for an age that is not negative the
+    // conversion's truncation is that floor.
+    return static_cast<int>(age * 4);
 }
 
 ReferenceThresholds lookupReferenceThresholds(Sex sex, double age) {

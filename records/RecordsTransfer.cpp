@@ -11,7 +11,11 @@
 #include <QSet>
 
 #include <array>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace vimora::records {
 
@@ -275,8 +279,14 @@ CsvWriter writerOn(QIODevice& out) {
     });
 }
 
-void field(CsvWriter& writer, const QString& text) {
-    writer.field(text.toStdString());
+// One row of UTF-8 texts: the writer copies them before they go.
+void writeRow(CsvWriter& writer, std::initializer_list<std::string> texts) {
+    const std::vector<std::string_view> fields(texts.begin(), texts.end());
+    writer.row(fields);
+}
+
+std::string utf8(const QString& text) {
+    return text.toStdString();
 }
 
 void outputFailed(const QString& what) {
@@ -317,24 +327,14 @@ ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
 void exportVisits(const PatientStore& store, QIODevice& out) {
     try {
         CsvWriter writer = writerOn(out);
-        for (const char* name : kColumnNames)
-            writer.field(name);
-        for (const char* name : {"age", "imc", "resultat"})
-            writer.field(name);
-        writer.endRow();
+        std::vector<std::string_view> header(kColumnNames.begin(), kColumnNames.end());
+        header.insert(header.end(), {"age", "imc", "resultat"});
+        writer.row(header);
         store.forEachVisit([&](const Patient& patient, const Visit& visit) {
-            field(writer, patient.dossier);
-            field(writer, patient.nom);
-            field(writer, patient.prenom);
-            writer.field(patient.sexe == Sex::Female ? "F" : "M");
-            field(writer, frenchDate(patient.naissance));
-            field(writer, frenchDate(visit.date));
-            field(writer, visit.poids);
-            field(writer, visit.taille);
-            field(writer, visit.age);
-            field(writer, visit.imc);
-            field(writer, visit.resultat);
-            writer.endRow();
+            writeRow(writer, {utf8(patient.dossier), utf8(patient.nom), utf8(patient.prenom),
+                              patient.sexe == Sex::Female ? "F" : "M", utf8(frenchDate(patient.naissance)),
+                              utf8(frenchDate(visit.date)), utf8(visit.poids), utf8(visit.taille),
+                              utf8(visit.age), utf8(visit.imc), utf8(visit.resultat)});
         });
         writer.flush();
     } catch (const cli::OutputError&) {
@@ -364,19 +364,13 @@ void exportVisitsToFile(const PatientStore& store, const QString& path) {
 void writeAlerts(const PatientStore& store, QIODevice& out) {
     try {
         CsvWriter writer = writerOn(out);
-        for (const char* name : {"dossier", "nom", "prenom", "alerte", "detail"})
-            writer.field(name);
-        writer.endRow();
+        writeRow(writer, {"dossier", "nom", "prenom", "alerte", "detail"});
         Patient current;
         std::vector<Visit> visits;
         const auto flush = [&] {
             for (const TrajectoryAlert& alert : alertsOf(visits)) {
-                field(writer, current.dossier);
-                field(writer, current.nom);
-                field(writer, current.prenom);
-                writer.field(alert.title);
-                writer.field(alert.detail);
-                writer.endRow();
+                writeRow(writer, {utf8(current.dossier), utf8(current.nom), utf8(current.prenom), alert.title,
+                                  alert.detail});
             }
             visits.clear();
         };

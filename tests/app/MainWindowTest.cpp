@@ -340,18 +340,21 @@ void MainWindowTest::windowAgreesWithTheCommand() {
 
     const std::string s = sex.toStdString(), a = age.toStdString(), w = weight.toStdString(),
                       h = height.toStdString();
-    const vimora::cli::RowOutcome expected = vimora::cli::assessRow({s, a, w, h});
+    vimora::cli::RowOutcome expected;
+    vimora::cli::assessRow({s, a, w, h}, expected);
     if (!expected.error.empty()) {
         QCOMPARE(reports, QStringList{QString::fromStdString(expected.error)});
         return;
     }
     QVERIFY(reports.isEmpty());
-    const vimora::Assessment& assessment = expected.assessment;
-    const QStringList want{
-        QString::fromStdString(assessment.index),         QString::fromStdString(assessment.maximumWeight),
-        QString::fromStdString(assessment.minimumWeight), QString::fromStdString(assessment.band.band),
-        QString::fromStdString(assessment.band.advice),   QString::fromStdString(assessment.band.objective),
-        QString::fromStdString(assessment.summary)};
+    const vimora::Calculation& assessment = expected.calculation;
+    const QStringList want{QString::fromStdString(assessment.indexText),
+                           QString::fromStdString(assessment.maximumWeightText),
+                           QString::fromStdString(assessment.minimumWeightText),
+                           QString::fromStdString(assessment.band.band),
+                           QString::fromStdString(assessment.band.advice),
+                           QString::fromStdString(assessment.band.objective),
+                           QString::fromStdString(assessment.summary)};
     QCOMPARE(resultTexts(*this), want);
 }
 

@@ -150,21 +150,22 @@ TEST(AssessRow, AgreesWithTheEngineForEveryPatient) {
         for (const char* age : ages) {
             for (const char* weight : weights) {
                 for (const char* height : heights) {
-                    const RowOutcome outcome = assessRow({sex == Sex::Male ? "M" : "F", age, weight, height});
+                    RowOutcome outcome;
+                    assessRow({sex == Sex::Male ? "M" : "F", age, weight, height}, outcome);
                     const std::string patient = std::string(age) + " / " + weight + " / " + height;
-                    try {
-                        const Assessment expected = assess(sex, {age, weight, height}, ',');
-                        ASSERT_EQ(outcome.error, "") << patient;
-                        EXPECT_EQ(outcome.assessment.index, expected.index) << patient;
-                        EXPECT_EQ(outcome.assessment.maximumWeight, expected.maximumWeight) << patient;
-                        EXPECT_EQ(outcome.assessment.minimumWeight, expected.minimumWeight) << patient;
-                        EXPECT_EQ(outcome.assessment.band.band, expected.band.band) << patient;
-                        EXPECT_EQ(outcome.assessment.band.advice, expected.band.advice) << patient;
-                        EXPECT_EQ(outcome.assessment.band.objective, expected.band.objective) << patient;
-                        EXPECT_EQ(outcome.assessment.summary, expected.summary) << patient;
-                    } catch (const EngineError& error) {
-                        EXPECT_EQ(outcome.error, withFinalFullStop(error.what())) << patient;
+                    const Calculation expected = calculate(sex, {age, weight, height}, ',');
+                    if (!expected.complete()) {
+                        EXPECT_EQ(outcome.error, withFinalFullStop(expected.error)) << patient;
+                        continue;
                     }
+                    ASSERT_EQ(outcome.error, "") << patient;
+                    EXPECT_EQ(outcome.calculation.indexText, expected.indexText) << patient;
+                    EXPECT_EQ(outcome.calculation.maximumWeightText, expected.maximumWeightText) << patient;
+                    EXPECT_EQ(outcome.calculation.minimumWeightText, expected.minimumWeightText) << patient;
+                    EXPECT_EQ(outcome.calculation.band.band, expected.band.band) << patient;
+                    EXPECT_EQ(outcome.calculation.band.advice, expected.band.advice) << patient;
+                    EXPECT_EQ(outcome.calculation.band.objective, expected.band.objective) << patient;
+                    EXPECT_EQ(outcome.calculation.summary, expected.summary) << patient;
                 }
             }
         }
@@ -187,6 +188,20 @@ TEST(RunBatch, ARowErrorExitsOneAndKeepsEveryRowInOrder) {
     EXPECT_EQ(run.output.substr(kOutputHeader.size(), 12), "M;35;;1,75;;");
     EXPECT_NE(run.output.find("\nF;8;25;1,25;16;"), std::string::npos);
     EXPECT_TRUE(run.output.ends_with("\nX;1;1;1;;;;;;;;Sexe inconnu : 'X'\n"));
+}
+
+TEST(RunBatch, AByteOrderMarkInsideTheFileIsNamed) {
+    const BatchRun run = runOn("sexe;age;poids;taille\n\xEF\xBB\xBF"
+                               "F;8;25;1,25\nM;35;\xEF\xBB\xBF"
+                               "80;1,75\n");
+    EXPECT_EQ(run.result.exitStatus(), 1);
+    EXPECT_EQ(run.output, kOutputHeader +
+                              "\xEF\xBB\xBF"
+                              "F;8;25;1,25;;;;;;;;Marque d'ordre des octets (U+FEFF) au milieu du "
+                              "fichier, dans le champ sexe.\n"
+                              "M;35;\xEF\xBB\xBF"
+                              "80;1,75;;;;;;;;Marque d'ordre des octets (U+FEFF) au milieu du "
+                              "fichier, dans le champ poids.\n");
 }
 
 TEST(RunBatch, HeaderOnlyGivesTheOutputHeader) {
@@ -227,7 +242,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "ligne 1 : en-tête attendu : sexe;age;poids;taille"},
         UsageCase{"CommaSeparated", "sexe,age,poids,taille\n",
                   "ligne 1 : en-tête attendu : sexe;age;poids;taille"},
-        UsageCase{"Latin1Header", "s\xE9xe;age;poids;taille\n", "ligne 1 : texte qui n'est pas en UTF-8"}),
+        UsageCase{"Latin1Header", "s\xE9xe;age;poids;taille\n", "ligne 1 : texte qui n'est pas en UTF-8"},
+        UsageCase{"CarriageReturnsOnly", "sexe;age;poids;taille\rM;35;80;1,75\r",
+                  "ligne 1 : fins de ligne CR seules : seules LF et CR LF sont acceptées"}),
     vimora::test::RowName());
 
 class FaultAfterHeader : public testing::TestWithParam<UsageCase> {};
@@ -250,7 +267,11 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"OneField", "M 35 80 1,75\n", "ligne 3 : 1 champ au lieu de 4"},
                     UsageCase{"CommaSeparatedRow", "M,35,80,\"1,75\"\n", "ligne 3 : 1 champ au lieu de 4"},
                     UsageCase{"UnterminatedQuote", "M;35;\"80;1,75\n", "ligne 3 : guillemet non fermé"},
-                    UsageCase{"NotUtf8", "F\xE9minin;8;25;1,25\n", "ligne 3 : texte qui n'est pas en UTF-8"}),
+                    UsageCase{"NotUtf8", "F\xE9minin;8;25;1,25\n", "ligne 3 : texte qui n'est pas en UTF-8"},
+                    UsageCase{"CarriageReturnsOnly", "M;35;80;1,75\rF;8;25;1,25\r\n",
+                              "ligne 3 : fins de ligne CR seules : seules LF et CR LF sont acceptées"},
+                    UsageCase{"QuotedLineEndIsNoLoneCarriageReturn", "M;35;80;\"1,75\r\n\";x\n",
+                              "ligne 3 : 5 champs au lieu de 4"}),
     vimora::test::RowName());
 
 TEST(RunBatch, AReadErrorAfterTheHeaderMarksTheOutputIncomplete) {

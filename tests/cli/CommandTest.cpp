@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
@@ -212,6 +214,37 @@ TEST_F(Command, AFailedWriteExitsTwo) {
     const Result result = run({}, "sexe;age;poids;taille\nM;35;80;1,75\n", "/dev/full");
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err, "vimora-assess : erreur d'écriture : plus de place sur le disque\n");
+}
+
+// With SIGPIPE ignored, as some shells and services start commands, a closed output is a write
+// error like any other, in French.
+TEST_F(Command, AClosedOutputIsReportedInFrench) {
+    std::array<int, 2> pipeEnds{};
+    ASSERT_EQ(pipe(pipeEnds.data()), 0);
+    close(pipeEnds[0]);
+    writeFile("in", "sexe;age;poids;taille\nM;35;80;1,75\n");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, path("in").c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, path("err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    struct sigaction previous {};
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous);
+    std::string program = VIMORA_ASSESS_PATH;
+    std::array<char*, 2> argv{program.data(), nullptr};
+    pid_t child = 0;
+    EXPECT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    sigaction(SIGPIPE, &previous, nullptr);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+    EXPECT_EQ(readFile("err"), "vimora-assess : erreur d'écriture : la sortie a été fermée (tube rompu)\n");
 }
 
 TEST_F(Command, StreamsALongListInOrder) {

@@ -186,9 +186,7 @@ class Writing : public testing::TestWithParam<QuoteCase> {};
 TEST_P(Writing, QuotesOnlyWhatNeedsIt) {
     std::string output;
     CsvWriter writer([&](std::string_view bytes) { output.append(bytes); });
-    writer.field("a");
-    writer.field(GetParam().field);
-    writer.endRow();
+    writer.row(std::array<std::string_view, 2>{"a", GetParam().field});
     writer.flush();
     EXPECT_EQ(output, "a;" + GetParam().written + "\n");
 }
@@ -210,9 +208,8 @@ TEST(CsvWriter, HandsOverWholeRowsOnly) {
     std::vector<std::string> blocks;
     CsvWriter writer([&](std::string_view bytes) { blocks.emplace_back(bytes); }, 10);
     for (int row = 0; row < 5; ++row) {
-        writer.field("0123456");
-        writer.field(std::to_string(row));
-        writer.endRow();
+        const std::string number = std::to_string(row);
+        writer.row(std::array<std::string_view, 2>{"0123456", number});
     }
     writer.flush();
     ASSERT_EQ(blocks.size(), 5u);

@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <locale.h>
 #include <random>
 #include <string>
+#include <tuple>
 
 using namespace vimora;
 
@@ -139,6 +142,73 @@ INSTANTIATE_TEST_SUITE_P(
                     Shown{"Largest", 1.7976931348623157e308, "1,79769313486232E308"},
                     Shown{"Smallest", 4.9406564584124654e-324, "4,94065645841247E-324"}),
     vimora::test::RowName());
+
+// The fast paths of parseMeasure, displayNumber and the differences against the general ones:
+// the same bits and texts on the boundary cases above and on a large random sample.
+std::uint64_t bitsOf(double value) {
+    return std::bit_cast<std::uint64_t>(value);
+}
+
+void expectSameParse(const std::string& text) {
+    double fast = 0;
+    double general = 0;
+    const std::string fastError = errorOf([&] { fast = parseMeasure(text, ','); });
+    const std::string generalError = errorOf([&] { general = general::parseMeasure(text, ','); });
+    ASSERT_EQ(fastError, generalError) << text;
+    ASSERT_EQ(bitsOf(fast), bitsOf(general)) << text;
+}
+
+void expectSameDisplay(double value) {
+    ASSERT_EQ(displayNumber(value, ','), general::displayNumber(value, ',')) << std::hexfloat << value;
+}
+
+TEST(FastPaths, AgreeWithTheGeneralConversions) {
+    std::mt19937_64 random(20261208);
+    auto digits = [&](std::size_t count) {
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i)
+            text += static_cast<char>('0' + random() % 10);
+        return text;
+    };
+    for (const char* text : {"80", "1,75", ",", ",5", "5,", "080", "0", "0,0", "9007199254740993",
+                             "9999999999999999999", "99999999999999999999", "1844674407370955161",
+                             "18446744073709551615", "0,000000000000000001", "1,8", "56,655", "", "1,7,5"})
+        expectSameParse(text);
+    for (int sample = 0; sample < 100000; ++sample) {
+        const std::size_t integerDigits = random() % 12;
+        const std::string integer = digits(integerDigits);
+        const std::string text =
+            random() % 4 == 0 ? integer : integer + "," + digits(random() % (20 - integerDigits));
+        expectSameParse(text);
+    }
+
+    for (const double value : {0.01, 0.0099999999999999985, 0.005, 1e13, 9999999999999.99, 9999999999999.998,
+                               0.1, 22.85, 26.12, 76.25, 100.0, 99.995, 1e15, 123456789012344.5, -3.75, -0.0})
+        expectSameDisplay(value);
+    for (int sample = 0; sample < 100000; ++sample) {
+        const double hundredths = static_cast<double>(random() % 2'000'000'000'000'000ULL) / 100;
+        const double scaled =
+            std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 120) - 90);
+        for (const double value :
+             {hundredths, std::nextafter(hundredths, 0.0), std::nextafter(hundredths, 1e300), -hundredths,
+              scaled, std::trunc(scaled)})
+            expectSameDisplay(value);
+        // What the engine shows: indices, weight bounds and differences of random patients.
+        const double weight = static_cast<double>(random() % 30000) / 100;
+        const double height = static_cast<double>(random() % 250 + 1) / 100;
+        const double maximum = normalWeight(24.9, height);
+        const double minimum = normalWeight(18.5, height);
+        expectSameDisplay(bodyMassIndex(weight, height));
+        expectSameDisplay(maximum);
+        const WeightDifferences differences = weightDifferences(weight, maximum, minimum);
+        for (const auto& [difference, from, to] : {std::tuple{differences.aboveMaximum, weight, maximum},
+                                                   std::tuple{differences.belowMinimum, minimum, weight}}) {
+            const auto exact = static_cast<double>(std::truncl(static_cast<long double>(from) - to));
+            ASSERT_EQ(bitsOf(difference), bitsOf(exact)) << from << " - " << to;
+            expectSameDisplay(difference);
+        }
+    }
+}
 
 TEST(BodyMassIndex, TruncatesTheExtendedQuotientToHundredths) {
     EXPECT_EQ(bodyMassIndex(70, 1.75), 22.85);
