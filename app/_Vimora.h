@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+class PatientRecords;
 class QPushButton;
 class QRadioButton;
 class QRect;
@@ -41,6 +42,12 @@ public:
     /// "Effacer" and after a calculation that failed).
     const vimora::Calculation* lastCompleteCalculation() const;
 
+    /// "Nouvelle consultation" of a patient of the records: a new calculation with their sex and
+    /// today's age, the focus in the weight, and the status bar naming them.
+    void beginConsultation(vimora::Sex sex, const QString& age, const QString& status);
+    /// Shows a text in the status bar until the next one.
+    void showStatus(const QString& text);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -60,6 +67,8 @@ private:
     void tlbtnCopierClick();
     void Courbedecorpulence1Click();
     void Imprimerlafiche1Click();
+    void Dossierspatients1Click();
+    void Enregistrerlaconsultation1Click();
 
     void bindEvents();
     void runCommand(void (TfrmVimora::*handler)());
@@ -81,4 +90,6 @@ private:
     // Both sex buttons are tab stops until a sex is chosen; from then on only the checked one.
     bool m_bothSexTabStops = true;
     const vimora::help::HelpEngineLoader& m_helpEngine;
+    // The patient records, opened on the first records command, and the current patient.
+    std::unique_ptr<PatientRecords> m_records;
 };

@@ -1,0 +1,400 @@
+#include "PatientRecordSheet.h"
+
+#include "Chart.h"
+#include "ChartColours.h"
+#include "ErrorReport.h"
+#include "Measures.h"
+#include "RecordsTexts.h"
+#include "Trajectory.h"
+#include "VisitRecords.h"
+#include "WholeFile.h"
+
+#include <QDir>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <array>
+
+using vimora::chart::chartFont;
+using vimora::chart::kInk;
+using vimora::records::Patient;
+using vimora::records::Visit;
+
+namespace {
+
+constexpr double kMargin = 50;
+constexpr double kContentWidth = PatientRecordSheet::kPageWidth - 2 * kMargin;
+constexpr double kContentBottom = PatientRecordSheet::kPageHeight - 70;
+constexpr double kFooterTop = PatientRecordSheet::kPageHeight - 60;
+constexpr double kGap = 14;
+constexpr double kLabelWidth = 110;
+constexpr double kCellPadding = 3;
+const QColor kAlertColour(176, 0, 0);
+const QColor kRuleColour(170, 170, 170);
+
+// The sheet's font: its metrics do not depend on the device, so that what is measured here is
+// what the printer and the PDF draw.
+QFont sheetFont(int size, bool bold = false, bool italic = false) {
+    QFont font = chartFont(size, bold);
+    font.setItalic(italic);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+// A text wrapped to a width, at word boundaries or, for a word longer than the line, anywhere.
+class Paragraph {
+public:
+    Paragraph(const QString& text, const QFont& font, double width, Qt::Alignment alignment = Qt::AlignLeft)
+        : m_layout(std::make_shared<QTextLayout>(text, font)) {
+        QTextOption option(alignment);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m_layout->setTextOption(option);
+        m_layout->setCacheEnabled(true);
+        m_layout->beginLayout();
+        for (QTextLine line = m_layout->createLine(); line.isValid(); line = m_layout->createLine()) {
+            line.setLineWidth(width);
+            line.setPosition(QPointF(0, m_height));
+            m_height += line.height();
+        }
+        m_layout->endLayout();
+    }
+    double height() const { return m_height; }
+    void draw(QPainter& painter, const QPointF& topLeft) const { m_layout->draw(&painter, topLeft); }
+
+private:
+    std::shared_ptr<QTextLayout> m_layout;
+    double m_height = 0;
+};
+
+std::optional<double> number(const QString& text) {
+    try {
+        return vimora::parseMeasure(text.toStdString(), vimora::records::kDecimalSeparator);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::vector<vimora::chart::TrajectoryVisit> trajectoryVisits(const std::vector<Visit>& visits) {
+    std::vector<vimora::chart::TrajectoryVisit> points;
+    points.reserve(visits.size());
+    for (const Visit& visit : visits) {
+        const std::optional<double> age = number(visit.age);
+        const std::optional<double> index = number(visit.imc);
+        if (age && index)
+            points.push_back({visit.date, *age, *index, visit.imc, visit.resultat});
+    }
+    return points;
+}
+
+// The visits in date order, those of one date in the order they were stored.
+std::vector<Visit> inDateOrder(std::vector<Visit> visits) {
+    std::sort(visits.begin(), visits.end(), [](const Visit& a, const Visit& b) {
+        return a.date != b.date ? a.date < b.date : a.id < b.id;
+    });
+    return visits;
+}
+
+// The columns of the visit table: their titles and widths in points.
+struct Column {
+    QString title;
+    double width;
+};
+const std::array<Column, 6> kColumns{{
+    {QStringLiteral("Date"), 62},
+    {QStringLiteral("Âge"), 44},
+    {QStringLiteral("Poids"), 48},
+    {QStringLiteral("Taille"), 44},
+    {QStringLiteral("IMC"), 44},
+    {QStringLiteral("Résultat"), kContentWidth - 62 - 44 - 48 - 44 - 44},
+}};
+
+} // namespace
+
+std::vector<std::unique_ptr<vimora::chart::Chart>> trajectoryCharts(const Patient& patient,
+                                                                    const std::vector<Visit>& visits) {
+    const std::vector<vimora::chart::TrajectoryVisit> points = trajectoryVisits(visits);
+    std::vector<std::unique_ptr<vimora::chart::Chart>> charts;
+    std::vector<vimora::chart::TrajectoryVisit> children = vimora::chart::childVisits(points);
+    if (!children.empty())
+        charts.push_back(std::make_unique<vimora::chart::ChildTrajectory>(patient.sexe, std::move(children)));
+    std::vector<vimora::chart::TrajectoryVisit> adults = vimora::chart::adultVisits(points);
+    if (!adults.empty())
+        charts.push_back(std::make_unique<vimora::chart::AdultTrajectory>(std::move(adults)));
+    return charts;
+}
+
+PatientRecordSheet::PatientRecordSheet(Patient patient, std::vector<Visit> visits, QDateTime when)
+    : m_patient(std::move(patient))
+    , m_visits(inDateOrder(std::move(visits)))
+    , m_when(std::move(when)) {
+    layOut();
+}
+
+std::vector<PatientRecordSheet::Item> PatientRecordSheet::items(int page) const {
+    std::vector<Item> shown;
+    for (const Placed& placed : m_pages.at(static_cast<std::size_t>(page)))
+        shown.push_back(placed.item);
+    return shown;
+}
+
+void PatientRecordSheet::layOut() {
+    struct Block {
+        double height;
+        Item::Kind kind;
+        std::function<void(QPainter&, const QRectF&)> paint;
+        bool tableRow = false;
+    };
+    std::vector<Block> blocks;
+    auto text = [&blocks](const QString& value, const QFont& font, const QColor& colour = kInk) {
+        Paragraph paragraph(value, font, kContentWidth);
+        blocks.push_back(
+            {paragraph.height(), Item::Text, [paragraph, colour](QPainter& painter, const QRectF& at) {
+                 painter.setPen(colour);
+                 paragraph.draw(painter, at.topLeft());
+             }});
+    };
+    auto gap = [&blocks](double height) {
+        blocks.push_back({height, Item::Text, {}});
+    };
+
+    // The title and the date of the sheet.
+    const QLocale french(QLocale::French, QLocale::France);
+    const QString printed = QStringLiteral("Le %1 à %2")
+                                .arg(french.toString(m_when.date(), QStringLiteral("d MMMM yyyy")),
+                                     french.toString(m_when.time(), QStringLiteral("HH:mm")));
+    blocks.push_back({36, Item::Text, [printed](QPainter& painter, const QRectF& at) {
+                          painter.setPen(kInk);
+                          painter.setFont(sheetFont(22, true));
+                          painter.drawText(at, Qt::AlignLeft | Qt::AlignTop,
+                                           QStringLiteral("Dossier de corpulence"));
+                          painter.setFont(sheetFont(11));
+                          painter.drawText(at.adjusted(0, 6, 0, 0), Qt::AlignRight | Qt::AlignTop, printed);
+                          painter.setPen(kRuleColour);
+                          painter.drawLine(at.bottomLeft() - QPointF(0, 4), at.bottomRight() - QPointF(0, 4));
+                      }});
+
+    // The identity: a label and its value, wrapped beside it.
+    struct Line {
+        QString label;
+        QString value;
+    };
+    const std::array<Line, 5> identity{{
+        {QStringLiteral("Nom"), m_patient.nom},
+        {QStringLiteral("Prénom"), m_patient.prenom},
+        {QStringLiteral("Sexe"), RecordsTexts::sexText(m_patient.sexe)},
+        {QStringLiteral("Né(e) le"), RecordsTexts::shortDate(m_patient.naissance)},
+        {QStringLiteral("Dossier"), m_patient.dossier},
+    }};
+    for (const Line& line : identity) {
+        if (line.value.isEmpty())
+            continue;
+        Paragraph label(line.label + QStringLiteral(" :"), sheetFont(12), kLabelWidth);
+        Paragraph value(line.value, sheetFont(12, true), kContentWidth - kLabelWidth);
+        blocks.push_back({std::max(label.height(), value.height()) + 4, Item::Text,
+                          [label, value](QPainter& painter, const QRectF& at) {
+                              painter.setPen(kInk);
+                              label.draw(painter, at.topLeft());
+                              value.draw(painter, at.topLeft() + QPointF(kLabelWidth, 0));
+                          }});
+    }
+    gap(kGap);
+
+    // The alerts, each with the figures behind it.
+    text(QStringLiteral("Alertes"), sheetFont(14, true));
+    gap(4);
+    const std::vector<vimora::TrajectoryAlert> alerts = vimora::records::alertsOf(m_visits);
+    if (alerts.empty())
+        text(QStringLiteral("Aucune alerte."), sheetFont(12));
+    for (const vimora::TrajectoryAlert& alert : alerts) {
+        text(QString::fromStdString(alert.title), sheetFont(12, true), kAlertColour);
+        text(QString::fromStdString(alert.detail), sheetFont(11));
+        gap(4);
+    }
+    gap(kGap);
+
+    // The trajectory, as wide as the page.
+    for (std::unique_ptr<vimora::chart::Chart>& drawn : trajectoryCharts(m_patient, m_visits)) {
+        std::shared_ptr<const vimora::chart::Chart> chart = std::move(drawn);
+        const double height = kContentWidth * chart->size().height() / chart->size().width();
+        blocks.push_back({height, Item::Chart, [chart](QPainter& painter, const QRectF& at) {
+                              vimora::chart::paintFitted(painter, *chart, at);
+                          }});
+        gap(kGap);
+    }
+
+    // The visits, one row each, the remark under its visit.
+    text(QStringLiteral("Consultations"), sheetFont(14, true));
+    gap(4);
+    if (m_visits.empty())
+        text(QStringLiteral("Aucune consultation."), sheetFont(12));
+    const Block header{18, Item::Text, [](QPainter& painter, const QRectF& at) {
+                           painter.setPen(kInk);
+                           painter.setFont(sheetFont(11, true));
+                           double x = at.left();
+                           for (const Column& column : kColumns) {
+                               painter.drawText(QRectF(x + kCellPadding, at.top(), column.width, at.height()),
+                                                Qt::AlignLeft | Qt::AlignVCenter, column.title);
+                               x += column.width;
+                           }
+                           painter.setPen(kRuleColour);
+                           painter.drawLine(at.bottomLeft(), at.bottomRight());
+                       }};
+    for (const Visit& visit : m_visits) {
+        const std::array<QString, 6> cells{RecordsTexts::shortDate(visit.date),
+                                           visit.age,
+                                           visit.poids,
+                                           visit.taille,
+                                           visit.imc,
+                                           visit.resultat};
+        std::vector<Paragraph> paragraphs;
+        double height = 0;
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            paragraphs.emplace_back(cells.at(i), sheetFont(11), kColumns.at(i).width - 2 * kCellPadding);
+            height = std::max(height, paragraphs.back().height());
+        }
+        std::optional<Paragraph> remark;
+        if (!visit.remarque.isEmpty()) {
+            remark.emplace(QStringLiteral("Remarque : ") + visit.remarque, sheetFont(10, false, true),
+                           kContentWidth - 2 * kCellPadding);
+        }
+        const double cellsHeight = height + 2 * kCellPadding;
+        const double rowHeight = cellsHeight + (remark ? remark->height() + kCellPadding : 0);
+        blocks.push_back(
+            {rowHeight, Item::Text,
+             [paragraphs, remark, cellsHeight](QPainter& painter, const QRectF& at) {
+                 painter.setPen(kInk);
+                 double x = at.left();
+                 for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+                     paragraphs[i].draw(painter, QPointF(x + kCellPadding, at.top() + kCellPadding));
+                     x += kColumns.at(i).width;
+                 }
+                 if (remark)
+                     remark->draw(painter, QPointF(at.left() + kCellPadding, at.top() + cellsHeight));
+                 painter.setPen(kRuleColour);
+                 painter.drawLine(at.bottomLeft(), at.bottomRight());
+             },
+             true});
+    }
+
+    // Blocks go down the page; one that does not fit begins the next, a visit row under the
+    // table's header again. The header never stands alone at the foot of a page.
+    m_pages.assign(1, {});
+    double y = kMargin;
+    auto place = [this, &y](const Block& block) {
+        if (block.paint)
+            m_pages.back().push_back(
+                {{block.kind, QRectF(kMargin, y, kContentWidth, block.height)}, block.paint});
+        y += block.height;
+    };
+    bool inTable = false;
+    for (const Block& block : blocks) {
+        const double needed = block.height + (block.tableRow && !inTable ? header.height : 0);
+        if (y + needed > kContentBottom && y > kMargin) {
+            m_pages.emplace_back();
+            y = kMargin;
+            if (block.tableRow)
+                place(header);
+        } else if (block.tableRow && !inTable) {
+            place(header);
+        }
+        inTable = inTable || block.tableRow;
+        place(block);
+    }
+}
+
+void PatientRecordSheet::paintPage(QPainter& painter, int page) const {
+    painter.save();
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    for (const Placed& placed : m_pages.at(static_cast<std::size_t>(page)))
+        placed.paint(painter, placed.item.rect);
+
+    painter.setPen(kRuleColour);
+    painter.drawLine(QPointF(kMargin, kFooterTop), QPointF(kMargin + kContentWidth, kFooterTop));
+    painter.setPen(kInk);
+    painter.setFont(sheetFont(9));
+    const QString number = QStringLiteral("Page %1/%2").arg(page + 1).arg(pageCount());
+    const QFontMetricsF metrics(painter.font());
+    const double numberWidth = metrics.horizontalAdvance(number) + 10;
+    const QString who = QStringLiteral("%1, %2 — établi avec %3")
+                            .arg(RecordsTexts::patientName(m_patient), RecordsTexts::bornOn(m_patient),
+                                 QString::fromUtf8(ErrorReport::kApplicationTitle));
+    painter.drawText(QRectF(kMargin, kFooterTop + 4, kContentWidth - numberWidth, 14),
+                     Qt::AlignLeft | Qt::AlignTop,
+                     metrics.elidedText(who, Qt::ElideRight, kContentWidth - numberWidth));
+    painter.drawText(QRectF(kMargin, kFooterTop + 4, kContentWidth, 14), Qt::AlignRight | Qt::AlignTop,
+                     number);
+    painter.restore();
+}
+
+void PatientRecordSheet::render(QPagedPaintDevice& device) const {
+    QPainter painter(&device);
+    const double scale = std::min(device.width() / kPageWidth, device.height() / kPageHeight);
+    painter.scale(scale, scale);
+    for (int page = 0; page < pageCount(); ++page) {
+        if (page > 0)
+            device.newPage();
+        paintPage(painter, page);
+    }
+}
+
+QString PatientRecordSheet::defaultPdfPath() const {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // Characters that a file name cannot hold on any system become spaces.
+    QString name = RecordsTexts::patientName(m_patient);
+    name.replace(QRegularExpression(QStringLiteral(R"([/\\:*?"<>|])")), QStringLiteral(" "));
+    return QDir(folder).filePath(QStringLiteral("Dossier %1 %2.pdf")
+                                     .arg(name.simplified(), m_when.toString(QStringLiteral("yyyy-MM-dd"))));
+}
+
+bool PatientRecordSheet::writePdf(const QString& path, QString* error) const {
+    QSaveFile file(path);
+    std::optional<vimora::platform::WriteFailure> failure;
+    if (file.open(QIODevice::WriteOnly)) {
+        {
+            QPdfWriter writer(&file);
+            writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+            writer.setResolution(300);
+            writer.setTitle(QStringLiteral("Dossier de corpulence"));
+            writer.setCreator(QString::fromUtf8(ErrorReport::kApplicationTitle));
+            render(writer);
+        }
+        failure = vimora::platform::commitWhole(file);
+        if (!failure)
+            return true;
+    } else {
+        failure = vimora::platform::WriteFailure{file.error(), file.errorString()};
+    }
+    if (error != nullptr) {
+        const QString why = failure->error == QFileDevice::ResourceError
+                                ? QStringLiteral("le disque est plein")
+                                : failure->reason;
+        *error =
+            QStringLiteral("La fiche n'a pas pu être enregistrée dans « %1 » : %2. Aucun fichier n'a été "
+                           "écrit.")
+                .arg(QDir::toNativeSeparators(path), why);
+    }
+    return false;
+}
+
+void printWithDialog(QWidget* parent, const PatientRecordSheet& sheet) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+    printer.setDocName(QStringLiteral("Dossier de corpulence"));
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Imprimer la fiche"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The sheet keeps its own margins, measured from the paper's edge.
+    printer.setFullPage(true);
+    sheet.render(printer);
+}
