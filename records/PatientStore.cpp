@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace vimora::records {
 
 namespace {
@@ -47,6 +49,9 @@ std::unique_ptr<PatientStore> openStore(const QString& setting) {
 }
 
 QString foldForSearch(const QString& text) {
+    // Most names are plain ASCII: nothing to decompose.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toLower();
     const QString decomposed = text.normalized(QString::NormalizationForm_KD);
     QString folded;
     folded.reserve(decomposed.size());

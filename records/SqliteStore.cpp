@@ -60,6 +60,18 @@ QString sexCode(Sex sex) {
     return sex == Sex::Female ? QStringLiteral("F") : QStringLiteral("M");
 }
 
+// Timestamps are written by timestampNow() alone: read back without Qt's general date parser,
+// which costs more than the rest of the patient list.
+QDateTime readTimestamp(const QString& text) {
+    if (text.size() != 20)
+        return QDateTime::fromString(text, Qt::ISODate);
+    const auto number = [&](qsizetype from, qsizetype length) {
+        return QStringView(text).mid(from, length).toInt();
+    };
+    return {QDate(number(0, 4), number(5, 2), number(8, 2)),
+            QTime(number(11, 2), number(14, 2), number(17, 2)), Qt::UTC};
+}
+
 // The columns of a patient, in the order patientAt() reads them from `first` on.
 const QString kPatientColumns = QStringLiteral(
     "p.id, p.dossier, p.nom, p.prenom, p.sexe, p.naissance, p.creation, p.modification, p.version");
@@ -76,8 +88,8 @@ Patient patientAt(const QSqlQuery& query, int first) {
     patient.prenom = query.value(first + 3).toString();
     patient.sexe = query.value(first + 4).toString() == QLatin1String("F") ? Sex::Female : Sex::Male;
     patient.naissance = QDate::fromString(query.value(first + 5).toString(), Qt::ISODate);
-    patient.created = QDateTime::fromString(query.value(first + 6).toString(), Qt::ISODate);
-    patient.updated = QDateTime::fromString(query.value(first + 7).toString(), Qt::ISODate);
+    patient.created = readTimestamp(query.value(first + 6).toString());
+    patient.updated = readTimestamp(query.value(first + 7).toString());
     patient.version = query.value(first + 8).toInt();
     return patient;
 }
@@ -97,7 +109,7 @@ Visit visitAt(const QSqlQuery& query, int first) {
     visit.conseils = query.value(first + 10).toString();
     visit.objectif = query.value(first + 11).toString();
     visit.remarque = query.value(first + 12).toString();
-    visit.created = QDateTime::fromString(query.value(first + 13).toString(), Qt::ISODate);
+    visit.created = readTimestamp(query.value(first + 13).toString());
     return visit;
 }
 
@@ -111,6 +123,16 @@ QString nextConnectionName() {
 SqliteStore::SqliteStore(const QString& path)
     : m_path(QFileInfo(path).absoluteFilePath())
     , m_connectionName(nextConnectionName()) {
+    // A constructor that throws runs no destructor: the connection is closed here.
+    try {
+        open();
+    } catch (...) {
+        disconnect();
+        throw;
+    }
+}
+
+void SqliteStore::open() {
     const QFileInfo file(m_path);
     if (file.isDir()) {
         throw StoreError(
@@ -143,7 +165,6 @@ SqliteStore::SqliteStore(const QString& path)
     const int version = checkedVersion();
     if (m_readOnly) {
         if (version < kSchemaVersion) {
-            disconnect();
             throw StoreError(StoreError::Kind::Unusable,
                              QStringLiteral("La base de dossiers %1 doit être mise à jour, mais elle est en "
                                             "lecture seule.")
@@ -214,21 +235,18 @@ void SqliteStore::connect(bool readOnly, bool immutable) {
         m_database.setDatabaseName(m_path);
     }
     m_database.setConnectOptions(options);
-    if (!m_database.open()) {
-        const int code = m_database.lastError().nativeErrorCode().toInt();
-        disconnect();
-        if (!m_database.isValid() && code == 0) {
-            throw StoreError(
-                StoreError::Kind::Unusable,
-                QStringLiteral("Le pilote SQLite de Qt (paquet libqt6sql6-sqlite) est introuvable."));
-        }
-        throw errorOf(code);
+    if (!m_database.isValid()) {
+        throw StoreError(
+            StoreError::Kind::Unusable,
+            QStringLiteral("Le pilote SQLite de Qt (paquet libqt6sql6-sqlite) est introuvable."));
     }
+    if (!m_database.open())
+        throw errorOf(m_database.lastError().nativeErrorCode().toInt());
     run(QStringLiteral("PRAGMA foreign_keys = ON"));
 }
 
 void SqliteStore::disconnect() {
-    if (!m_database.isValid())
+    if (!QSqlDatabase::contains(m_connectionName))
         return;
     m_database.close();
     m_database = QSqlDatabase();

@@ -40,6 +40,7 @@ public:
     CheckReport verify() const override;
 
 private:
+    void open();
     void createFile() const;
     void checkHeader() const;
     void connect(bool readOnly, bool immutable);
