@@ -81,6 +81,9 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
         m_patients->setSearch(text);
         if (selected)
             selectPatient(selected->id);
+        // The first patient found is chosen, so that Enter starts their consultation.
+        if (!m_ui->tvPatients->selectionModel()->hasSelection() && m_patients->rowCount() > 0)
+            m_ui->tvPatients->selectRow(0);
         if (!m_ui->tvPatients->selectionModel()->hasSelection())
             showVisits();
         updateButtons();
