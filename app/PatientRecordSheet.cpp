@@ -110,12 +110,12 @@ struct Column {
     double width;
 };
 const std::array<Column, 6> kColumns{{
-    {QStringLiteral("Date"), 62},
+    {QStringLiteral("Date"), 72},
     {QStringLiteral("Âge"), 44},
     {QStringLiteral("Poids"), 48},
     {QStringLiteral("Taille"), 44},
     {QStringLiteral("IMC"), 44},
-    {QStringLiteral("Résultat"), kContentWidth - 62 - 44 - 48 - 44 - 44},
+    {QStringLiteral("Résultat"), kContentWidth - 72 - 44 - 48 - 44 - 44},
 }};
 
 } // namespace
@@ -153,6 +153,7 @@ void PatientRecordSheet::layOut() {
         Item::Kind kind;
         std::function<void(QPainter&, const QRectF&)> paint;
         bool tableRow = false;
+        bool keepWithNext = false; ///< a heading: on the page of what it heads
     };
     std::vector<Block> blocks;
     auto text = [&blocks](const QString& value, const QFont& font, const QColor& colour = kInk) {
@@ -165,6 +166,15 @@ void PatientRecordSheet::layOut() {
     };
     auto gap = [&blocks](double height) {
         blocks.push_back({height, Item::Text, {}});
+    };
+    auto heading = [&blocks](const QString& value) {
+        Paragraph paragraph(value, sheetFont(14, true), kContentWidth);
+        blocks.push_back({paragraph.height() + 4, Item::Text,
+                          [paragraph](QPainter& painter, const QRectF& at) {
+                              painter.setPen(kInk);
+                              paragraph.draw(painter, at.topLeft());
+                          },
+                          false, true});
     };
 
     // The title and the date of the sheet.
@@ -210,8 +220,7 @@ void PatientRecordSheet::layOut() {
     gap(kGap);
 
     // The alerts, each with the figures behind it.
-    text(QStringLiteral("Alertes"), sheetFont(14, true));
-    gap(4);
+    heading(QStringLiteral("Alertes"));
     const std::vector<vimora::TrajectoryAlert> alerts = vimora::records::alertsOf(m_visits);
     if (alerts.empty())
         text(QStringLiteral("Aucune alerte."), sheetFont(12));
@@ -223,6 +232,9 @@ void PatientRecordSheet::layOut() {
     gap(kGap);
 
     // The trajectory, as wide as the page.
+    if (!m_visits.empty()) {
+        heading(QStringLiteral("Trajectoire"));
+    }
     for (std::unique_ptr<vimora::chart::Chart>& drawn : trajectoryCharts(m_patient, m_visits)) {
         std::shared_ptr<const vimora::chart::Chart> chart = std::move(drawn);
         const double height = kContentWidth * chart->size().height() / chart->size().width();
@@ -233,8 +245,7 @@ void PatientRecordSheet::layOut() {
     }
 
     // The visits, one row each, the remark under its visit.
-    text(QStringLiteral("Consultations"), sheetFont(14, true));
-    gap(4);
+    heading(QStringLiteral("Consultations"));
     if (m_visits.empty())
         text(QStringLiteral("Aucune consultation."), sheetFont(12));
     const Block header{18, Item::Text, [](QPainter& painter, const QRectF& at) {
@@ -297,8 +308,11 @@ void PatientRecordSheet::layOut() {
         y += block.height;
     };
     bool inTable = false;
-    for (const Block& block : blocks) {
-        const double needed = block.height + (block.tableRow && !inTable ? header.height : 0);
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const Block& block = blocks[i];
+        const Block* next = block.keepWithNext && i + 1 < blocks.size() ? &blocks[i + 1] : nullptr;
+        const double needed = block.height + (block.tableRow && !inTable ? header.height : 0) +
+                              (next != nullptr ? next->height + (next->tableRow ? header.height : 0) : 0);
         if (y + needed > kContentBottom && y > kMargin) {
             m_pages.emplace_back();
             y = kMargin;

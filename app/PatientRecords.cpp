@@ -49,10 +49,9 @@ void PatientRecords::showDialog() {
 void PatientRecords::begin(const Patient& patient) {
     const QString age = vimora::records::ageOn(patient.naissance, QDate::currentDate());
     m_current = patient;
-    m_window.beginConsultation(
-        patient.sexe, age,
-        QStringLiteral("Consultation de %1, %2, %3 ans.")
-            .arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient), age));
+    m_window.beginConsultation(patient.sexe, age,
+                               QStringLiteral("Consultation : %1, %2.")
+                                   .arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient)));
 }
 
 bool PatientRecords::isOfPatient(const vimora::Calculation& calculation, const Patient& patient) {
@@ -113,7 +112,6 @@ void PatientRecords::saveConsultation(const vimora::Calculation& calculation) {
                             QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
         return;
     records.addVisit(visit);
-    m_window.showStatus(
-        QStringLiteral("Consultation du %1 enregistrée dans le dossier de %2 (IMC %3).")
-            .arg(RecordsTexts::shortDate(today), RecordsTexts::patientName(*patient), visit.imc));
+    m_window.showStatus(QStringLiteral("Consultation enregistrée : %1, le %2.")
+                            .arg(RecordsTexts::patientName(*patient), RecordsTexts::shortDate(today)));
 }

@@ -63,10 +63,10 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
     // The store's order (nom, prénom, date of birth) until a column is clicked.
     m_ui->tvPatients->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     for (const auto& [column, width] : {std::pair{PatientListModel::Nom, 150},
-                                        {PatientListModel::Prenom, 120},
+                                        {PatientListModel::Prenom, 110},
                                         {PatientListModel::Naissance, 80},
-                                        {PatientListModel::Dossier, 80},
-                                        {PatientListModel::LastVisit, 140}})
+                                        {PatientListModel::Dossier, 70},
+                                        {PatientListModel::LastVisit, 165}})
         m_ui->tvPatients->setColumnWidth(column, width);
 
     m_ui->twVisits->setColumnCount(6);
@@ -74,6 +74,7 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
                                                QStringLiteral("Poids"), QStringLiteral("Taille"),
                                                QStringLiteral("IMC"), QStringLiteral("Résultat")});
     m_ui->twVisits->verticalHeader()->hide();
+    m_ui->twVisits->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_ui->twVisits->horizontalHeader()->setStretchLastSection(true);
 
     connect(m_ui->edSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -182,7 +183,6 @@ void RecordsDialog::showVisits() {
             m_ui->twVisits->setItem(row, column,
                                     new QTableWidgetItem(cells.at(static_cast<std::size_t>(column))));
     }
-    m_ui->twVisits->resizeColumnsToContents();
 }
 
 void RecordsDialog::updateButtons() {

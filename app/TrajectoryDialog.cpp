@@ -25,9 +25,16 @@ TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
     if (!patient.dossier.isEmpty())
         identity += QStringLiteral(", dossier %1").arg(patient.dossier);
     const std::size_t count = visits.size();
-    m_ui->lblPatient->setText(identity + (count == 0   ? QStringLiteral(" : aucune consultation.")
-                                          : count == 1 ? QStringLiteral(" : une consultation.")
-                                                       : QStringLiteral(" : %1 consultations.").arg(count)));
+    identity += count == 0   ? QStringLiteral(" : aucune consultation.")
+                : count == 1 ? QStringLiteral(" : une consultation.")
+                             : QStringLiteral(" : %1 consultations.").arg(count);
+    // The visits come newest first.
+    if (count > 0) {
+        const vimora::records::Visit& latest = visits.front();
+        identity += QStringLiteral(" Dernière, le %1 : IMC %2, %3")
+                        .arg(RecordsTexts::shortDate(latest.date), latest.imc, latest.resultat);
+    }
+    m_ui->lblPatient->setText(identity);
 
     const std::vector<vimora::TrajectoryAlert> alerts = vimora::records::alertsOf(visits);
     QString shown;

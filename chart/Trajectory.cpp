@@ -17,12 +17,10 @@ const QColor kGridColour(205, 205, 205);
 // The children's chart without a patient has this fixed index axis.
 constexpr double kChildLowestIndex = 10;
 constexpr double kChildHighestIndex = 32;
-constexpr int kChildTitleHeight = 40;
 
 // The line through the visits and a small disc on each; the latest is marked as the patient's
-// point, with its caption where it stays inside the frame.
-void drawVisits(QPainter& painter, const std::vector<QPointF>& points, const QString& caption,
-                const QRectF& frame) {
+// point.
+void drawVisits(QPainter& painter, const std::vector<QPointF>& points) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(kInk, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -33,19 +31,7 @@ void drawVisits(QPainter& painter, const std::vector<QPointF>& points, const QSt
         painter.drawEllipse(points[i], 4, 4);
     painter.restore();
 
-    const QPointF point = points.back();
-    painter.save();
-    painter.setFont(chartFont(13, true));
-    const double width = painter.fontMetrics().horizontalAdvance(caption) + 12;
-    const double height = 20;
-    // Above the point and to its right, away from the line that comes from the earlier visits.
-    const double left = point.x() + 12 + width <= frame.right() - 2
-                            ? point.x() + 12
-                            : std::max(frame.left() + 2, point.x() - 12 - width);
-    const double top = point.y() - height - 10 >= frame.top() + 2 ? point.y() - height - 10 : point.y() + 10;
-    drawCaption(painter, QRectF(left, top, width, height), caption);
-    painter.restore();
-    drawPatientPoint(painter, {point});
+    drawPatientPoint(painter, {points.back()});
 }
 
 QString shortDate(QDate date) {
@@ -88,25 +74,13 @@ QPointF ChildTrajectory::patientPosition() const {
 
 void ChildTrajectory::paint(QPainter& painter) const {
     m_chart.paint(painter);
-    painter.save();
-    painter.fillRect(QRect(0, 0, size().width(), kChildTitleHeight), Qt::white);
-    painter.setPen(kInk);
-    painter.setFont(chartFont(15, true));
-    painter.drawText(QRect(0, 10, size().width(), 24), Qt::AlignCenter,
-                     m_sex == Sex::Male
-                         ? QStringLiteral("Trajectoire de corpulence, garçons de la naissance à 18 ans")
-                         : QStringLiteral("Trajectoire de corpulence, filles de la naissance à 18 ans"));
-    painter.restore();
-
     std::vector<QPointF> points;
     points.reserve(m_visits.size());
     for (const TrajectoryVisit& visit : m_visits)
         points.push_back(position(visit));
-    const TrajectoryVisit& latest = m_visits.back();
-    const QRectF frame(position({{}, 0, kChildHighestIndex, {}, {}}),
-                       position({{}, kAdultAge, kChildLowestIndex, {}, {}}));
-    drawVisits(painter, points, QStringLiteral("IMC %1 à %2").arg(latest.indexText, ageInWords(latest.age)),
-               frame);
+    // No caption on the plot, where it would cover the zones' names: the dialog and the sheet
+    // give the figures.
+    drawVisits(painter, points);
 }
 
 QString ChildTrajectory::description() const {
@@ -251,9 +225,7 @@ void AdultTrajectory::paint(QPainter& painter) const {
     points.reserve(m_visits.size());
     for (const TrajectoryVisit& visit : m_visits)
         points.push_back(position(visit));
-    const TrajectoryVisit& latest = m_visits.back();
-    drawVisits(painter, points, QStringLiteral("IMC %1 le %2").arg(latest.indexText, shortDate(latest.date)),
-               QRectF(kLeft, kTop, kRight - kLeft, kBottom - kTop));
+    drawVisits(painter, points);
     painter.restore();
 }
 
