@@ -27,8 +27,8 @@ MeasureForm::MeasureForm(vimora::records::PatientStore& store, vimora::records::
     , m_store(store)
     , m_patient(std::move(patient)) {
     m_ui->setupUi(this);
-    m_ui->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Enregistrer"));
-    m_ui->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
+    m_ui->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Enregistrer"));
+    m_ui->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Annuler"));
     m_ui->lblPatient->setText(
         QStringLiteral("Mesure de %1, %2.")
             .arg(RecordsTexts::patientName(m_patient), RecordsTexts::bornOn(m_patient)));

@@ -24,8 +24,8 @@ PatientForm::PatientForm(vimora::records::PatientStore& store, Patient patient, 
     m_ui->setupUi(this);
     setWindowTitle(m_patient.id == 0 ? QStringLiteral("Nouveau patient")
                                      : QStringLiteral("Modifier le patient"));
-    m_ui->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Enregistrer"));
-    m_ui->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
+    m_ui->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Enregistrer"));
+    m_ui->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Annuler"));
     for (QLabel* label : {m_ui->lblNomProblem, m_ui->lblPrenomProblem, m_ui->lblNaissanceProblem,
                           m_ui->lblDossierProblem, m_ui->lblStoreProblem}) {
         QPalette palette = label->palette();

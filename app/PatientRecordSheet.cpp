@@ -118,6 +118,172 @@ const std::array<Column, 6> kColumns{{
     {QStringLiteral("Résultat"), kContentWidth - 72 - 44 - 48 - 44 - 44},
 }};
 
+using Paint = std::function<void(QPainter&, const QRectF&)>;
+
+// A piece of the sheet that stays whole on one page.
+struct Block {
+    double height;
+    PatientRecordSheet::Item::Kind kind;
+    Paint paint; ///< none for a gap
+    bool tableRow = false;
+    bool keepWithNext = false; ///< a heading: on the page of what it heads
+};
+
+void append(std::vector<Block>& blocks, std::vector<Block> more) {
+    blocks.insert(blocks.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+}
+
+Block gap(double height) {
+    return {height, PatientRecordSheet::Item::Text, {}};
+}
+
+Block paragraphBlock(const QString& value, const QFont& font, const QColor& colour = kInk) {
+    Paragraph paragraph(value, font, kContentWidth);
+    return {paragraph.height(), PatientRecordSheet::Item::Text,
+            [paragraph, colour](QPainter& painter, const QRectF& at) {
+                painter.setPen(colour);
+                paragraph.draw(painter, at.topLeft());
+            }};
+}
+
+Block heading(const QString& value) {
+    Block block = paragraphBlock(value, sheetFont(14, true));
+    block.height += 4;
+    block.keepWithNext = true;
+    return block;
+}
+
+// The title and the date of the sheet.
+std::vector<Block> titleBlocks(const QDateTime& when) {
+    const QLocale french(QLocale::French, QLocale::France);
+    const QString printed = QStringLiteral("Le %1 à %2")
+                                .arg(french.toString(when.date(), QStringLiteral("d MMMM yyyy")),
+                                     french.toString(when.time(), QStringLiteral("HH:mm")));
+    return {{36, PatientRecordSheet::Item::Text, [printed](QPainter& painter, const QRectF& at) {
+                 painter.setPen(kInk);
+                 painter.setFont(sheetFont(22, true));
+                 painter.drawText(at, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Dossier de corpulence"));
+                 painter.setFont(sheetFont(11));
+                 painter.drawText(at.adjusted(0, 6, 0, 0), Qt::AlignRight | Qt::AlignTop, printed);
+                 painter.setPen(kRuleColour);
+                 painter.drawLine(at.bottomLeft() - QPointF(0, 4), at.bottomRight() - QPointF(0, 4));
+             }}};
+}
+
+// The identity: a label and its value, wrapped beside it.
+std::vector<Block> identityBlocks(const Patient& patient) {
+    const std::array<std::pair<QString, QString>, 5> identity{{
+        {QStringLiteral("Nom"), patient.nom},
+        {QStringLiteral("Prénom"), patient.prenom},
+        {QStringLiteral("Sexe"), RecordsTexts::sexText(patient.sexe)},
+        {QStringLiteral("Né(e) le"), RecordsTexts::shortDate(patient.naissance)},
+        {QStringLiteral("Dossier"), patient.dossier},
+    }};
+    std::vector<Block> blocks;
+    for (const auto& [name, text] : identity) {
+        if (text.isEmpty())
+            continue;
+        Paragraph label(name + QStringLiteral(" :"), sheetFont(12), kLabelWidth);
+        Paragraph value(text, sheetFont(12, true), kContentWidth - kLabelWidth);
+        blocks.push_back({std::max(label.height(), value.height()) + 4, PatientRecordSheet::Item::Text,
+                          [label, value](QPainter& painter, const QRectF& at) {
+                              painter.setPen(kInk);
+                              label.draw(painter, at.topLeft());
+                              value.draw(painter, at.topLeft() + QPointF(kLabelWidth, 0));
+                          }});
+    }
+    blocks.push_back(gap(kGap));
+    return blocks;
+}
+
+// The alerts, each with the figures behind it.
+std::vector<Block> alertBlocks(const std::vector<Visit>& visits) {
+    std::vector<Block> blocks{heading(QStringLiteral("Alertes"))};
+    const std::vector<vimora::TrajectoryAlert> alerts = vimora::records::alertsOf(visits);
+    if (alerts.empty())
+        blocks.push_back(paragraphBlock(QStringLiteral("Aucune alerte."), sheetFont(12)));
+    for (const vimora::TrajectoryAlert& alert : alerts) {
+        blocks.push_back(
+            paragraphBlock(QString::fromStdString(alert.title), sheetFont(12, true), kAlertColour));
+        blocks.push_back(paragraphBlock(QString::fromStdString(alert.detail), sheetFont(11)));
+        blocks.push_back(gap(4));
+    }
+    blocks.push_back(gap(kGap));
+    return blocks;
+}
+
+// The trajectory, as wide as the page.
+std::vector<Block> trajectoryBlocks(const Patient& patient, const std::vector<Visit>& visits) {
+    std::vector<Block> blocks;
+    if (!visits.empty())
+        blocks.push_back(heading(QStringLiteral("Trajectoire")));
+    for (std::unique_ptr<vimora::chart::Chart>& drawn : trajectoryCharts(patient, visits)) {
+        std::shared_ptr<const vimora::chart::Chart> chart = std::move(drawn);
+        const double height = kContentWidth * chart->size().height() / chart->size().width();
+        blocks.push_back(
+            {height, PatientRecordSheet::Item::Chart, [chart](QPainter& painter, const QRectF& at) {
+                 vimora::chart::paintFitted(painter, *chart, at);
+             }});
+        blocks.push_back(gap(kGap));
+    }
+    return blocks;
+}
+
+Block tableHeader() {
+    return {18, PatientRecordSheet::Item::Text, [](QPainter& painter, const QRectF& at) {
+                painter.setPen(kInk);
+                painter.setFont(sheetFont(11, true));
+                double x = at.left();
+                for (const Column& column : kColumns) {
+                    painter.drawText(QRectF(x + kCellPadding, at.top(), column.width, at.height()),
+                                     Qt::AlignLeft | Qt::AlignVCenter, column.title);
+                    x += column.width;
+                }
+                painter.setPen(kRuleColour);
+                painter.drawLine(at.bottomLeft(), at.bottomRight());
+            }};
+}
+
+// A visit's row, its remark under it across the table.
+Block visitRow(const Visit& visit) {
+    const std::array<QString, 6> cells{
+        RecordsTexts::shortDate(visit.date), visit.age, visit.poids, visit.taille, visit.imc, visit.resultat};
+    std::vector<Paragraph> paragraphs;
+    double height = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        paragraphs.emplace_back(cells.at(i), sheetFont(11), kColumns.at(i).width - 2 * kCellPadding);
+        height = std::max(height, paragraphs.back().height());
+    }
+    const double cellsHeight = height + 2 * kCellPadding;
+    std::optional<Paragraph> remark;
+    if (!visit.remarque.isEmpty())
+        remark.emplace(QStringLiteral("Remarque : ") + visit.remarque, sheetFont(10, false, true),
+                       kContentWidth - 2 * kCellPadding);
+    return {cellsHeight + (remark ? remark->height() + kCellPadding : 0), PatientRecordSheet::Item::Text,
+            [paragraphs, remark, cellsHeight](QPainter& painter, const QRectF& at) {
+                painter.setPen(kInk);
+                double x = at.left();
+                for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+                    paragraphs[i].draw(painter, QPointF(x + kCellPadding, at.top() + kCellPadding));
+                    x += kColumns.at(i).width;
+                }
+                if (remark)
+                    remark->draw(painter, QPointF(at.left() + kCellPadding, at.top() + cellsHeight));
+                painter.setPen(kRuleColour);
+                painter.drawLine(at.bottomLeft(), at.bottomRight());
+            },
+            true};
+}
+
+std::vector<Block> visitBlocks(const std::vector<Visit>& visits) {
+    std::vector<Block> blocks{heading(QStringLiteral("Consultations"))};
+    if (visits.empty())
+        blocks.push_back(paragraphBlock(QStringLiteral("Aucune consultation."), sheetFont(12)));
+    for (const Visit& visit : visits)
+        blocks.push_back(visitRow(visit));
+    return blocks;
+}
+
 } // namespace
 
 std::vector<std::unique_ptr<vimora::chart::Chart>> trajectoryCharts(const Patient& patient,
@@ -148,157 +314,16 @@ std::vector<PatientRecordSheet::Item> PatientRecordSheet::items(int page) const 
 }
 
 void PatientRecordSheet::layOut() {
-    struct Block {
-        double height;
-        Item::Kind kind;
-        std::function<void(QPainter&, const QRectF&)> paint;
-        bool tableRow = false;
-        bool keepWithNext = false; ///< a heading: on the page of what it heads
-    };
     std::vector<Block> blocks;
-    auto text = [&blocks](const QString& value, const QFont& font, const QColor& colour = kInk) {
-        Paragraph paragraph(value, font, kContentWidth);
-        blocks.push_back(
-            {paragraph.height(), Item::Text, [paragraph, colour](QPainter& painter, const QRectF& at) {
-                 painter.setPen(colour);
-                 paragraph.draw(painter, at.topLeft());
-             }});
-    };
-    auto gap = [&blocks](double height) {
-        blocks.push_back({height, Item::Text, {}});
-    };
-    auto heading = [&blocks](const QString& value) {
-        Paragraph paragraph(value, sheetFont(14, true), kContentWidth);
-        blocks.push_back({paragraph.height() + 4, Item::Text,
-                          [paragraph](QPainter& painter, const QRectF& at) {
-                              painter.setPen(kInk);
-                              paragraph.draw(painter, at.topLeft());
-                          },
-                          false, true});
-    };
-
-    // The title and the date of the sheet.
-    const QLocale french(QLocale::French, QLocale::France);
-    const QString printed = QStringLiteral("Le %1 à %2")
-                                .arg(french.toString(m_when.date(), QStringLiteral("d MMMM yyyy")),
-                                     french.toString(m_when.time(), QStringLiteral("HH:mm")));
-    blocks.push_back({36, Item::Text, [printed](QPainter& painter, const QRectF& at) {
-                          painter.setPen(kInk);
-                          painter.setFont(sheetFont(22, true));
-                          painter.drawText(at, Qt::AlignLeft | Qt::AlignTop,
-                                           QStringLiteral("Dossier de corpulence"));
-                          painter.setFont(sheetFont(11));
-                          painter.drawText(at.adjusted(0, 6, 0, 0), Qt::AlignRight | Qt::AlignTop, printed);
-                          painter.setPen(kRuleColour);
-                          painter.drawLine(at.bottomLeft() - QPointF(0, 4), at.bottomRight() - QPointF(0, 4));
-                      }});
-
-    // The identity: a label and its value, wrapped beside it.
-    struct Line {
-        QString label;
-        QString value;
-    };
-    const std::array<Line, 5> identity{{
-        {QStringLiteral("Nom"), m_patient.nom},
-        {QStringLiteral("Prénom"), m_patient.prenom},
-        {QStringLiteral("Sexe"), RecordsTexts::sexText(m_patient.sexe)},
-        {QStringLiteral("Né(e) le"), RecordsTexts::shortDate(m_patient.naissance)},
-        {QStringLiteral("Dossier"), m_patient.dossier},
-    }};
-    for (const Line& line : identity) {
-        if (line.value.isEmpty())
-            continue;
-        Paragraph label(line.label + QStringLiteral(" :"), sheetFont(12), kLabelWidth);
-        Paragraph value(line.value, sheetFont(12, true), kContentWidth - kLabelWidth);
-        blocks.push_back({std::max(label.height(), value.height()) + 4, Item::Text,
-                          [label, value](QPainter& painter, const QRectF& at) {
-                              painter.setPen(kInk);
-                              label.draw(painter, at.topLeft());
-                              value.draw(painter, at.topLeft() + QPointF(kLabelWidth, 0));
-                          }});
-    }
-    gap(kGap);
-
-    // The alerts, each with the figures behind it.
-    heading(QStringLiteral("Alertes"));
-    const std::vector<vimora::TrajectoryAlert> alerts = vimora::records::alertsOf(m_visits);
-    if (alerts.empty())
-        text(QStringLiteral("Aucune alerte."), sheetFont(12));
-    for (const vimora::TrajectoryAlert& alert : alerts) {
-        text(QString::fromStdString(alert.title), sheetFont(12, true), kAlertColour);
-        text(QString::fromStdString(alert.detail), sheetFont(11));
-        gap(4);
-    }
-    gap(kGap);
-
-    // The trajectory, as wide as the page.
-    if (!m_visits.empty()) {
-        heading(QStringLiteral("Trajectoire"));
-    }
-    for (std::unique_ptr<vimora::chart::Chart>& drawn : trajectoryCharts(m_patient, m_visits)) {
-        std::shared_ptr<const vimora::chart::Chart> chart = std::move(drawn);
-        const double height = kContentWidth * chart->size().height() / chart->size().width();
-        blocks.push_back({height, Item::Chart, [chart](QPainter& painter, const QRectF& at) {
-                              vimora::chart::paintFitted(painter, *chart, at);
-                          }});
-        gap(kGap);
-    }
-
-    // The visits, one row each, the remark under its visit.
-    heading(QStringLiteral("Consultations"));
-    if (m_visits.empty())
-        text(QStringLiteral("Aucune consultation."), sheetFont(12));
-    const Block header{18, Item::Text, [](QPainter& painter, const QRectF& at) {
-                           painter.setPen(kInk);
-                           painter.setFont(sheetFont(11, true));
-                           double x = at.left();
-                           for (const Column& column : kColumns) {
-                               painter.drawText(QRectF(x + kCellPadding, at.top(), column.width, at.height()),
-                                                Qt::AlignLeft | Qt::AlignVCenter, column.title);
-                               x += column.width;
-                           }
-                           painter.setPen(kRuleColour);
-                           painter.drawLine(at.bottomLeft(), at.bottomRight());
-                       }};
-    for (const Visit& visit : m_visits) {
-        const std::array<QString, 6> cells{RecordsTexts::shortDate(visit.date),
-                                           visit.age,
-                                           visit.poids,
-                                           visit.taille,
-                                           visit.imc,
-                                           visit.resultat};
-        std::vector<Paragraph> paragraphs;
-        double height = 0;
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            paragraphs.emplace_back(cells.at(i), sheetFont(11), kColumns.at(i).width - 2 * kCellPadding);
-            height = std::max(height, paragraphs.back().height());
-        }
-        std::optional<Paragraph> remark;
-        if (!visit.remarque.isEmpty()) {
-            remark.emplace(QStringLiteral("Remarque : ") + visit.remarque, sheetFont(10, false, true),
-                           kContentWidth - 2 * kCellPadding);
-        }
-        const double cellsHeight = height + 2 * kCellPadding;
-        const double rowHeight = cellsHeight + (remark ? remark->height() + kCellPadding : 0);
-        blocks.push_back(
-            {rowHeight, Item::Text,
-             [paragraphs, remark, cellsHeight](QPainter& painter, const QRectF& at) {
-                 painter.setPen(kInk);
-                 double x = at.left();
-                 for (std::size_t i = 0; i < paragraphs.size(); ++i) {
-                     paragraphs[i].draw(painter, QPointF(x + kCellPadding, at.top() + kCellPadding));
-                     x += kColumns.at(i).width;
-                 }
-                 if (remark)
-                     remark->draw(painter, QPointF(at.left() + kCellPadding, at.top() + cellsHeight));
-                 painter.setPen(kRuleColour);
-                 painter.drawLine(at.bottomLeft(), at.bottomRight());
-             },
-             true});
-    }
+    append(blocks, titleBlocks(m_when));
+    append(blocks, identityBlocks(m_patient));
+    append(blocks, alertBlocks(m_visits));
+    append(blocks, trajectoryBlocks(m_patient, m_visits));
+    append(blocks, visitBlocks(m_visits));
 
     // Blocks go down the page; one that does not fit begins the next, a visit row under the
-    // table's header again. The header never stands alone at the foot of a page.
+    // table's header again. A heading never stands alone at the foot of a page.
+    const Block header = tableHeader();
     m_pages.assign(1, {});
     double y = kMargin;
     auto place = [this, &y](const Block& block) {
@@ -308,19 +333,20 @@ void PatientRecordSheet::layOut() {
         y += block.height;
     };
     bool inTable = false;
+    auto room = [&inTable, &header](const Block& block) {
+        return block.height + (block.tableRow && !inTable ? header.height : 0);
+    };
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const Block& block = blocks[i];
-        const Block* next = block.keepWithNext && i + 1 < blocks.size() ? &blocks[i + 1] : nullptr;
-        const double needed = block.height + (block.tableRow && !inTable ? header.height : 0) +
-                              (next != nullptr ? next->height + (next->tableRow ? header.height : 0) : 0);
-        if (y + needed > kContentBottom && y > kMargin) {
+        const bool withNext = block.keepWithNext && i + 1 < blocks.size();
+        const double needed = room(block) + (withNext ? room(blocks[i + 1]) : 0);
+        const bool newPage = y + needed > kContentBottom && y > kMargin;
+        if (newPage) {
             m_pages.emplace_back();
             y = kMargin;
-            if (block.tableRow)
-                place(header);
-        } else if (block.tableRow && !inTable) {
-            place(header);
         }
+        if (block.tableRow && (newPage || !inTable))
+            place(header);
         inTable = inTable || block.tableRow;
         place(block);
     }

@@ -2,6 +2,7 @@
 
 #include "ui_RecordsDialog.h"
 
+#include "ErrorReport.h"
 #include "MeasureForm.h"
 #include "MessageBoxes.h"
 #include "PatientForm.h"
@@ -137,6 +138,9 @@ void RecordsDialog::run(void (RecordsDialog::*command)()) {
         } catch (const StoreError&) {
             // The box above already said why the records cannot be read.
         }
+    } catch (const std::exception& error) {
+        // Nothing may escape into Qt's event loop.
+        ErrorReport::show(this, QString::fromUtf8(error.what()));
     }
 }
 

@@ -168,7 +168,10 @@ void AdultTrajectory::drawAxes(QPainter& painter) const {
     // Index ticks every 5 units (every 10 on a wide axis), dates on round years or quarters.
     const double indexStep = m_highest - m_lowest > 60 ? 10 : 5;
     painter.setFont(chartFont(12));
-    for (double index = std::ceil(m_lowest / indexStep) * indexStep; index <= m_highest; index += indexStep) {
+    const auto firstTick = static_cast<int>(std::ceil(m_lowest / indexStep));
+    const auto lastTick = static_cast<int>(std::floor(m_highest / indexStep));
+    for (int tick = firstTick; tick <= lastTick; ++tick) {
+        const double index = tick * indexStep;
         const double y = yForIndex(index);
         painter.setPen(QPen(kGridColour, 1));
         painter.drawLine(QPointF(kLeft, y), QPointF(kRight, y));
