@@ -45,7 +45,7 @@ QByteArray generatedMeasures() {
                                        .arg(QString::fromUtf8(noms[p % 10]))
                                        .arg(p / 10)
                                        .arg(QString::fromUtf8(prenoms[(p / 7) % 10]))
-                                       .arg(p % 2 ? QLatin1Char('F') : QLatin1Char('M'))
+                                       .arg(p % 2 != 0 ? QLatin1Char('F') : QLatin1Char('M'))
                                        .arg(birth.toString(QStringLiteral("dd/MM/yyyy")))
                                        .toUtf8();
         for (int v = 0; v < visitsOf(p); ++v, ++written) {

@@ -30,7 +30,7 @@ StoreError::StoreError(Kind kind, const QString& message)
     , m_message(message) {}
 
 QString databaseSetting() {
-    const QString named = qEnvironmentVariable("VIMORA_DATABASE");
+    QString named = qEnvironmentVariable("VIMORA_DATABASE");
     if (!named.isEmpty())
         return named;
     // The application's data directory under a fixed name: the window's application name carries
@@ -70,11 +70,7 @@ QString foldForSearch(const QString& text) {
 
 bool matches(const PatientSummary& summary, const QString& search) {
     const QStringList words = foldForSearch(search).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (const QString& word : words) {
-        if (!summary.searchKey.contains(word))
-            return false;
-    }
-    return true;
+    return std::ranges::all_of(words, [&](const QString& word) { return summary.searchKey.contains(word); });
 }
 
 std::vector<FieldProblem> patientProblems(const Patient& patient, QDate today) {
