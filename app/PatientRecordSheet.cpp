@@ -3,7 +3,6 @@
 #include "Chart.h"
 #include "ChartColours.h"
 #include "ErrorReport.h"
-#include "Measures.h"
 #include "RecordsTexts.h"
 #include "Trajectory.h"
 #include "VisitRecords.h"
@@ -76,24 +75,14 @@ private:
     double m_height = 0;
 };
 
-std::optional<double> number(const QString& text) {
-    try {
-        return vimora::parseMeasure(text.toStdString(), vimora::records::kDecimalSeparator);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
+// The visits as the chart draws them, in date order.
 std::vector<vimora::chart::TrajectoryVisit> trajectoryVisits(const std::vector<Visit>& visits) {
-    std::vector<vimora::chart::TrajectoryVisit> points;
-    points.reserve(visits.size());
-    for (const Visit& visit : visits) {
-        const std::optional<double> age = number(visit.age);
-        const std::optional<double> index = number(visit.imc);
-        if (age && index)
-            points.push_back({visit.date, *age, *index, visit.imc, visit.resultat});
+    std::vector<vimora::chart::TrajectoryVisit> shown;
+    for (const vimora::TrajectoryPoint& point : vimora::records::trajectoryOf(visits)) {
+        shown.push_back({vimora::records::toQDate(point.date), point.age, point.index,
+                         vimora::chart::limitText(point.index), QString::fromStdString(point.result)});
     }
-    return points;
+    return shown;
 }
 
 // The visits in date order, those of one date in the order they were stored.
