@@ -47,7 +47,7 @@ private slots:
     void longSheetContinuesOnNumberedPagesAndNoTextCoversTheChart();
 
 private:
-    std::unique_ptr<PatientStore> openStore() const {
+    static std::unique_ptr<PatientStore> openStore() {
         return vimora::records::openStore(vimora::records::databaseSetting());
     }
     static Patient storedPatient(PatientStore& store, const QString& nom, const QString& prenom,
