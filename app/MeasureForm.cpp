@@ -30,7 +30,7 @@ MeasureForm::MeasureForm(vimora::records::PatientStore& store, vimora::records::
     m_ui->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Enregistrer"));
     m_ui->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Annuler"));
     m_ui->lblPatient->setText(
-        QStringLiteral("Mesure de %1, %2.")
+        QStringLiteral("Mesure pour %1, %2.")
             .arg(RecordsTexts::patientName(m_patient), RecordsTexts::bornOn(m_patient)));
     QPalette palette = m_ui->lblProblem->palette();
     palette.setColor(QPalette::WindowText, QColor(176, 0, 0));

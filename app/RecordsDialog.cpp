@@ -23,14 +23,15 @@ using vimora::records::Visit;
 
 namespace {
 
-QString visitCount(int count) {
+// What goes with a patient who is deleted, after their name and birth date.
+QString withVisits(int count) {
     switch (count) {
     case 0:
-        return QStringLiteral("aucune consultation");
+        return QStringLiteral(" (aucune consultation)");
     case 1:
-        return QStringLiteral("sa consultation");
+        return QStringLiteral(", et sa consultation");
     default:
-        return QStringLiteral("ses %1 consultations").arg(count);
+        return QStringLiteral(", et ses %1 consultations").arg(count);
     }
 }
 
@@ -222,9 +223,8 @@ void RecordsDialog::deletePatient() {
         return;
     const int count = static_cast<int>(m_visits.size());
     const QString question =
-        QStringLiteral("Supprimer le dossier de %1 (%2) et %3 ? Cette suppression est "
-                       "définitive.")
-            .arg(RecordsTexts::patientName(*patient), RecordsTexts::bornOn(*patient), visitCount(count));
+        QStringLiteral("Supprimer le patient %1, %2%3 ? Cette suppression est définitive.")
+            .arg(RecordsTexts::patientName(*patient), RecordsTexts::bornOn(*patient), withVisits(count));
     if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer le patient"), question,
                                   QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
         return;
@@ -264,8 +264,8 @@ void RecordsDialog::deleteVisit() {
         return;
     const Visit& visit = m_visits[static_cast<std::size_t>(row)];
     const QString question =
-        QStringLiteral("Supprimer la consultation du %1 de %2 (IMC %3) ? Cette suppression est définitive.")
-            .arg(RecordsTexts::shortDate(visit.date), RecordsTexts::patientName(*patient), visit.imc);
+        QStringLiteral("Supprimer la consultation du %1 (IMC %2) pour %3 ? Cette suppression est définitive.")
+            .arg(RecordsTexts::shortDate(visit.date), visit.imc, RecordsTexts::patientName(*patient));
     if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer la consultation"),
                                   question, QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
         return;

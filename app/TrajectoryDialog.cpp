@@ -19,7 +19,7 @@ TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
     , m_ui(std::make_unique<Ui::TrajectoryDialog>())
     , m_sheet(patient, visits) {
     m_ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Courbe de corpulence de %1").arg(RecordsTexts::patientName(patient)));
+    setWindowTitle(QStringLiteral("Courbe de corpulence : %1").arg(RecordsTexts::patientName(patient)));
     QString identity =
         QStringLiteral("%1, %2").arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient));
     if (!patient.dossier.isEmpty())

@@ -195,6 +195,15 @@ void RecordsDialogTest::searchFiltersAsYouTypeAndVisitsShowNewestFirst() {
         dates << visits->item(row, 0)->text();
     QCOMPARE(dates, QStringList({"01/03/2022", "01/03/2021", "01/03/2020"}));
     QCOMPARE(list->model()->index(0, 4).data().toString(), QStringLiteral("01/03/2022"));
+
+    // Deleting her names her and the visits that go with her, then she is gone.
+    dialog.findChild<QPushButton*>(QStringLiteral("btnDeletePatient"))->click();
+    QCOMPARE(boxes, QStringList({"Supprimer le patient Éloïse Müller, née le 03/05/2012, et ses 3 "
+                                 "consultations ? Cette suppression "
+                                 "est définitive."}));
+    QCOMPARE(store->patients().size(), std::size_t(2));
+    QVERIFY(store->visits(eloise.id).empty());
+    QCOMPARE(list->model()->rowCount(), 0);
 }
 
 void RecordsDialogTest::patientFormRefusesBadFieldsAndWritesNothingUntilValid() {
