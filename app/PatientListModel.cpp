@@ -103,8 +103,6 @@ void PatientListModel::sort(int column, Qt::SortOrder order) {
     emit layoutAboutToBeChanged();
     m_sortColumn = column;
     m_sortOrder = order;
-    if (!isDateColumn(column))
-        textKeys(column);
     applySearchAndOrder();
     emit layoutChanged();
 }
@@ -116,6 +114,8 @@ void PatientListModel::applySearchAndOrder() {
         if (vimora::records::matches(m_patients[i], m_search))
             m_shown.push_back(i);
     }
+    if (m_sortColumn && !isDateColumn(*m_sortColumn))
+        makeTextKeys(*m_sortColumn);
     if (m_sortColumn)
         std::stable_sort(m_shown.begin(), m_shown.end(),
                          [this](std::size_t a, std::size_t b) { return lessThan(a, b); });
@@ -134,7 +134,7 @@ bool PatientListModel::lessThan(std::size_t a, std::size_t b) const {
     return keys[first].compare(keys[second]) < 0;
 }
 
-const std::vector<QCollatorSortKey>& PatientListModel::textKeys(int column) {
+void PatientListModel::makeTextKeys(int column) {
     m_textKeys.resize(ColumnCount);
     std::vector<QCollatorSortKey>& keys = m_textKeys.at(static_cast<std::size_t>(column));
     if (keys.size() != m_patients.size()) {
@@ -146,5 +146,4 @@ const std::vector<QCollatorSortKey>& PatientListModel::textKeys(int column) {
         for (const PatientSummary& summary : m_patients)
             keys.push_back(french.sortKey(columnText(summary, column)));
     }
-    return keys;
 }

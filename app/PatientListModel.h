@@ -38,7 +38,7 @@ public:
 private:
     void applySearchAndOrder();
     bool lessThan(std::size_t a, std::size_t b) const;
-    const std::vector<QCollatorSortKey>& textKeys(int column);
+    void makeTextKeys(int column);
 
     std::vector<vimora::records::PatientSummary> m_patients;
     std::vector<std::size_t> m_shown; ///< indexes into m_patients, in the order shown

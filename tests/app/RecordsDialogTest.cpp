@@ -183,6 +183,15 @@ void RecordsDialogTest::searchFiltersAsYouTypeAndVisitsShowNewestFirst() {
     QCOMPARE(rowsShown(list), byBirth);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, bornColumn);
     QCOMPARE(rowsShown(list), QStringList(byBirth.rbegin(), byBirth.rend()));
+    // Sorted by name, and still after the list is read again (F5).
+    QTest::mouseClick(
+        header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(PatientListModel::Nom) + 10, header->height() / 2));
+    QTest::keyClick(&dialog, Qt::Key_F5);
+    const QStringList byName{"Chloé Dubois", "Jean Martin", "Éloïse Müller"};
+    QCOMPARE(rowsShown(list), header->sortIndicatorOrder() == Qt::AscendingOrder
+                                  ? byName
+                                  : QStringList(byName.rbegin(), byName.rend()));
 
     // The one patient found, chosen from the keyboard: Tab down to the list, then Home.
     QTest::keyClicks(search, QStringLiteral("muller"));
