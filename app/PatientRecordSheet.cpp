@@ -172,7 +172,7 @@ std::vector<Block> identityBlocks(const Patient& patient) {
     for (const auto& [name, text] : identity) {
         if (text.isEmpty())
             continue;
-        Paragraph label(name + QStringLiteral(" :"), sheetFont(12), kLabelWidth);
+        Paragraph label(name + QStringLiteral("\u00a0:"), sheetFont(12), kLabelWidth);
         Paragraph value(text, sheetFont(12, true), kContentWidth - kLabelWidth);
         blocks.push_back({std::max(label.height(), value.height()) + 4, PatientRecordSheet::Item::Text,
                           [label, value](QPainter& painter, const QRectF& at) {
@@ -246,7 +246,7 @@ Block visitRow(const Visit& visit) {
     const double cellsHeight = height + 2 * kCellPadding;
     std::optional<Paragraph> remark;
     if (!visit.remarque.isEmpty())
-        remark.emplace(QStringLiteral("Remarque : ") + visit.remarque, sheetFont(10, false, true),
+        remark.emplace(QStringLiteral("Remarque\u00a0: ") + visit.remarque, sheetFont(10, false, true),
                        kContentWidth - 2 * kCellPadding);
     return {cellsHeight + (remark ? remark->height() + kCellPadding : 0), PatientRecordSheet::Item::Text,
             [paragraphs, remark, cellsHeight](QPainter& painter, const QRectF& at) {
