@@ -11,9 +11,6 @@
 
 #include <QDir>
 
-namespace {
-
-// Answers true when there is a calculation to show; else tells the user what to do first.
 bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation) {
     if (calculation != nullptr && calculation->complete())
         return true;
@@ -24,8 +21,6 @@ bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation) {
                         QMessageBox::Ok});
     return false;
 }
-
-} // namespace
 
 CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* parent)
     : QDialog(parent)

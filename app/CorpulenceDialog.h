@@ -33,6 +33,9 @@ private:
     vimora::Calculation m_calculation;
 };
 
+/// Answers true when there is a complete calculation; else says that one is needed first.
+bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation);
+
 /// The menu commands. Without a complete calculation each says that one is needed first.
 void showCorpulenceChart(QWidget* parent, const vimora::Calculation* calculation);
 void printPatientSheet(QWidget* parent, const vimora::Calculation* calculation);

@@ -12,6 +12,7 @@
 #include "InputKeyFilter.h"
 #include "MessageBoxes.h"
 #include "Paths.h"
+#include "PatientRecords.h"
 #include "RegionalSettings.h"
 #include "Version.h"
 #include "hh.h"
@@ -86,7 +87,8 @@ QRect captionPlace(const QRadioButton& button) {
 TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::TfrmVimora>())
-    , m_helpEngine(helpEngine) {
+    , m_helpEngine(helpEngine)
+    , m_records(std::make_unique<PatientRecords>(*this)) {
     Q_INIT_RESOURCE(vimora);
     ui->setupUi(this);
     adjustForm();
@@ -186,6 +188,9 @@ void TfrmVimora::bindEvents() {
     connect(ui->Courbedecorpulence1, &QAction::triggered, this,
             command(&TfrmVimora::Courbedecorpulence1Click));
     connect(ui->Imprimerlafiche1, &QAction::triggered, this, command(&TfrmVimora::Imprimerlafiche1Click));
+    connect(ui->Dossierspatients1, &QAction::triggered, this, command(&TfrmVimora::Dossierspatients1Click));
+    connect(ui->Enregistrerlaconsultation1, &QAction::triggered, this,
+            command(&TfrmVimora::Enregistrerlaconsultation1Click));
 
     connect(ui->Quitter1, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
     connect(ui->tlbtnQuitter, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
@@ -291,6 +296,27 @@ void TfrmVimora::Courbedecorpulence1Click() {
 void TfrmVimora::Imprimerlafiche1Click() {
     if (!refuseChangedInputs())
         printPatientSheet(this, lastCompleteCalculation());
+}
+
+void TfrmVimora::Dossierspatients1Click() {
+    m_records->showDialog();
+}
+
+void TfrmVimora::Enregistrerlaconsultation1Click() {
+    if (!refuseChangedInputs() && haveCalculation(this, lastCompleteCalculation()))
+        m_records->saveConsultation(*m_lastCompleteCalculation);
+}
+
+void TfrmVimora::beginConsultation(vimora::Sex sex, const QString& age, const QString& status) {
+    btnEffacerClick();
+    (sex == vimora::Sex::Male ? ui->RadioButton1 : ui->RadioButton2)->click();
+    ui->edAge->setText(age);
+    ui->edPoids->setFocus(Qt::TabFocusReason);
+    showStatus(status);
+}
+
+void TfrmVimora::showStatus(const QString& text) {
+    ui->StatusBar1->showMessage(text);
 }
 
 void TfrmVimora::tlbtnQuitterClick() {

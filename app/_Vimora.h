@@ -9,6 +9,7 @@
 #include <optional>
 
 class FocusChain;
+class PatientRecords;
 class QPushButton;
 class QRadioButton;
 class QRect;
@@ -45,6 +46,12 @@ public:
     /// "Effacer" and after a calculation that failed).
     const vimora::Calculation* lastCompleteCalculation() const;
 
+    /// "Nouvelle consultation" of a patient of the records: a new calculation with their sex and
+    /// today's age, the focus in the weight, and the status bar naming them.
+    void beginConsultation(vimora::Sex sex, const QString& age, const QString& status);
+    /// Shows a text in the status bar until the next one.
+    void showStatus(const QString& text);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
@@ -62,6 +69,8 @@ private:
     void tlbtnCopierClick();
     void Courbedecorpulence1Click();
     void Imprimerlafiche1Click();
+    void Dossierspatients1Click();
+    void Enregistrerlaconsultation1Click();
 
     void adjustForm();
     void bindEvents();
@@ -81,4 +90,6 @@ private:
     FocusChain* m_focusChain = nullptr;
     std::optional<vimora::Calculation> m_lastCompleteCalculation;
     const vimora::help::HelpEngineLoader& m_helpEngine;
+    // The patient records, opened on the first records command, and the current patient.
+    std::unique_ptr<PatientRecords> m_records;
 };

@@ -93,8 +93,8 @@ void CorpulenceDialogTest::menuHasTheTwoCommandsAfterCalculer() {
             keys << item->text().at(amp + 1).toLower();
     }
     QCOMPARE(names, QStringList({"Nouveaucalcul1", "CalculerlIMC1", "Courbedecorpulence1", "Imprimerlafiche1",
-                                 "-", "Quitter1"}));
-    QCOMPARE(keys.size(), 5);
+                                 "Dossierspatients1", "Enregistrerlaconsultation1", "-", "Quitter1"}));
+    QCOMPARE(keys.size(), 7);
     auto* print = control<QAction>("Imprimerlafiche1");
     QCOMPARE(print->text().remove(QLatin1Char('&')), QStringLiteral("Imprimer la fiche..."));
     QCOMPARE(control<QAction>("Courbedecorpulence1")->text().remove(QLatin1Char('&')),

@@ -1,0 +1,85 @@
+#include "MeasureForm.h"
+
+#include "ui_MeasureForm.h"
+
+#include "MessageBoxes.h"
+#include "RecordsTexts.h"
+#include "VisitRecords.h"
+
+#include <QPushButton>
+
+using vimora::records::StoreError;
+using vimora::records::Visit;
+
+namespace {
+
+// The window's fields take a point for the decimal comma; so do these.
+QString measureText(const QLineEdit* field) {
+    return field->text().trimmed().replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+} // namespace
+
+MeasureForm::MeasureForm(vimora::records::PatientStore& store, vimora::records::Patient patient,
+                         QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::MeasureForm>())
+    , m_store(store)
+    , m_patient(std::move(patient)) {
+    m_ui->setupUi(this);
+    m_ui->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Enregistrer"));
+    m_ui->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Annuler"));
+    m_ui->lblPatient->setText(
+        QStringLiteral("Mesure pour %1, %2.")
+            .arg(RecordsTexts::patientName(m_patient), RecordsTexts::bornOn(m_patient)));
+    QPalette palette = m_ui->lblProblem->palette();
+    palette.setColor(QPalette::WindowText, QColor(176, 0, 0));
+    m_ui->lblProblem->setPalette(palette);
+    m_ui->lblProblem->hide();
+    m_ui->edDate->setText(RecordsTexts::shortDate(QDate::currentDate()));
+    m_ui->edDate->setFocus();
+    connect(m_ui->buttons, &QDialogButtonBox::accepted, this, &MeasureForm::accept);
+    connect(m_ui->buttons, &QDialogButtonBox::rejected, this, &MeasureForm::reject);
+}
+
+MeasureForm::~MeasureForm() = default;
+
+void MeasureForm::showProblem(const QString& problem) {
+    m_ui->lblProblem->setText(problem);
+    m_ui->lblProblem->setVisible(!problem.isEmpty());
+    setAccessibleDescription(problem);
+}
+
+void MeasureForm::accept() {
+    showProblem(QString());
+    const QString typedDate = m_ui->edDate->text().trimmed();
+    const QDate date = RecordsTexts::parseShortDate(typedDate);
+    if (!date.isValid()) {
+        showProblem(
+            QStringLiteral("« %1 » n'est pas une date : tapez-la sous la forme JJ/MM/AAAA.").arg(typedDate));
+        m_ui->edDate->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    try {
+        Visit visit = vimora::records::assessMeasurement(m_patient, date, measureText(m_ui->edPoids),
+                                                         measureText(m_ui->edTaille));
+        visit.remarque = m_ui->edRemarque->text().trimmed();
+        const QString problem = vimora::records::visitProblem(visit);
+        if (!problem.isEmpty()) {
+            showProblem(problem);
+            return;
+        }
+        const QString implausible = vimora::records::implausibility(visit);
+        if (!implausible.isEmpty() &&
+            MessageBoxes::show(this,
+                               {QMessageBox::Question, windowTitle(),
+                                implausible + QStringLiteral("\n\nEnregistrer quand même cette mesure ?"),
+                                QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
+            return;
+        m_store.addVisit(visit);
+    } catch (const StoreError& error) {
+        showProblem(error.message());
+        return;
+    }
+    QDialog::accept();
+}

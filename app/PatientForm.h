@@ -1,0 +1,45 @@
+#pragma once
+
+#include "PatientStore.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QLabel;
+
+namespace Ui {
+class PatientForm;
+}
+
+// "Nouveau patient..." and "Modifier...": nom (required), prénom, sexe, date of birth (typed
+// JJ/MM/AAAA), dossier. Each refusal is written in French next to its field; nothing is written
+// to the records until the whole form is valid.
+class PatientForm : public QDialog {
+    Q_OBJECT
+
+public:
+    /// A new patient when `patient.id` is 0, else the stored patient to change.
+    PatientForm(vimora::records::PatientStore& store, vimora::records::Patient patient,
+                QWidget* parent = nullptr);
+    ~PatientForm() override;
+
+    /// The patient as stored, once the form was accepted.
+    const vimora::records::Patient& patient() const { return m_patient; }
+
+    /// Checks the fields and writes the patient; stays open with the reasons when refused.
+    void accept() override;
+
+private:
+    /// A field and the label that says what is wrong with it.
+    struct FieldRow {
+        QLabel* problem;
+        QWidget* field;
+    };
+    FieldRow row(vimora::records::FieldProblem::Field field) const;
+    static void showProblem(const FieldRow& row, const QString& problem);
+
+    std::unique_ptr<Ui::PatientForm> m_ui;
+    vimora::records::PatientStore& m_store;
+    vimora::records::Patient m_patient;
+};

@@ -1,0 +1,429 @@
+#include "PatientRecordSheet.h"
+
+#include "Chart.h"
+#include "ChartColours.h"
+#include "ErrorReport.h"
+#include "RecordsTexts.h"
+#include "Trajectory.h"
+#include "VisitRecords.h"
+#include "WholeFile.h"
+
+#include <QDir>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <array>
+
+using vimora::chart::chartFont;
+using vimora::chart::kInk;
+using vimora::records::Patient;
+using vimora::records::Visit;
+
+namespace {
+
+constexpr double kMargin = 50;
+constexpr double kContentWidth = PatientRecordSheet::kPageWidth - 2 * kMargin;
+constexpr double kContentBottom = PatientRecordSheet::kPageHeight - 70;
+constexpr double kFooterTop = PatientRecordSheet::kPageHeight - 60;
+constexpr double kGap = 14;
+constexpr double kLabelWidth = 110;
+constexpr double kCellPadding = 3;
+const QColor kAlertColour(176, 0, 0);
+const QColor kRuleColour(170, 170, 170);
+
+// The sheet's font: its metrics do not depend on the device, so that what is measured here is
+// what the printer and the PDF draw.
+QFont sheetFont(int size, bool bold = false, bool italic = false) {
+    QFont font = chartFont(size, bold);
+    font.setItalic(italic);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+// A text wrapped to a width, at word boundaries or, for a word longer than the line, anywhere.
+class Paragraph {
+public:
+    Paragraph(const QString& text, const QFont& font, double width, Qt::Alignment alignment = Qt::AlignLeft)
+        : m_layout(std::make_shared<QTextLayout>(text, font)) {
+        QTextOption option(alignment);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m_layout->setTextOption(option);
+        m_layout->setCacheEnabled(true);
+        m_layout->beginLayout();
+        for (QTextLine line = m_layout->createLine(); line.isValid(); line = m_layout->createLine()) {
+            line.setLineWidth(width);
+            line.setPosition(QPointF(0, m_height));
+            m_height += line.height();
+        }
+        m_layout->endLayout();
+    }
+    double height() const { return m_height; }
+    void draw(QPainter& painter, const QPointF& topLeft) const { m_layout->draw(&painter, topLeft); }
+
+private:
+    std::shared_ptr<QTextLayout> m_layout;
+    double m_height = 0;
+};
+
+// The visits as the chart draws them, in date order.
+std::vector<vimora::chart::TrajectoryVisit> trajectoryVisits(const std::vector<Visit>& visits) {
+    std::vector<vimora::chart::TrajectoryVisit> shown;
+    for (const vimora::TrajectoryPoint& point : vimora::records::trajectoryOf(visits)) {
+        shown.push_back({vimora::records::toQDate(point.date), point.age, point.index,
+                         vimora::chart::limitText(point.index), QString::fromStdString(point.result)});
+    }
+    return shown;
+}
+
+// The visits in date order, those of one date in the order they were stored.
+std::vector<Visit> inDateOrder(std::vector<Visit> visits) {
+    std::sort(visits.begin(), visits.end(), [](const Visit& a, const Visit& b) {
+        return a.date != b.date ? a.date < b.date : a.id < b.id;
+    });
+    return visits;
+}
+
+// The columns of the visit table: their titles and widths in points.
+struct Column {
+    QString title;
+    double width;
+};
+const std::array<Column, 6> kColumns{{
+    {QStringLiteral("Date"), 72},
+    {QStringLiteral("Âge"), 44},
+    {QStringLiteral("Poids"), 48},
+    {QStringLiteral("Taille"), 44},
+    {QStringLiteral("IMC"), 44},
+    {QStringLiteral("Résultat"), kContentWidth - 72 - 44 - 48 - 44 - 44},
+}};
+
+using Paint = std::function<void(QPainter&, const QRectF&)>;
+
+// A piece of the sheet that stays whole on one page.
+struct Block {
+    double height;
+    PatientRecordSheet::Item::Kind kind;
+    Paint paint; ///< none for a gap
+    bool tableRow = false;
+    bool keepWithNext = false; ///< a heading: on the page of what it heads
+};
+
+void append(std::vector<Block>& blocks, std::vector<Block> more) {
+    blocks.insert(blocks.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+}
+
+Block gap(double height) {
+    return {height, PatientRecordSheet::Item::Text, {}};
+}
+
+Block paragraphBlock(const QString& value, const QFont& font, const QColor& colour = kInk) {
+    Paragraph paragraph(value, font, kContentWidth);
+    return {paragraph.height(), PatientRecordSheet::Item::Text,
+            [paragraph, colour](QPainter& painter, const QRectF& at) {
+                painter.setPen(colour);
+                paragraph.draw(painter, at.topLeft());
+            }};
+}
+
+Block heading(const QString& value) {
+    Block block = paragraphBlock(value, sheetFont(14, true));
+    block.height += 4;
+    block.keepWithNext = true;
+    return block;
+}
+
+// The title and the date of the sheet.
+std::vector<Block> titleBlocks(const QDateTime& when) {
+    const QLocale french(QLocale::French, QLocale::France);
+    const QString printed = QStringLiteral("Le %1 à %2")
+                                .arg(french.toString(when.date(), QStringLiteral("d MMMM yyyy")),
+                                     french.toString(when.time(), QStringLiteral("HH:mm")));
+    return {{36, PatientRecordSheet::Item::Text, [printed](QPainter& painter, const QRectF& at) {
+                 painter.setPen(kInk);
+                 painter.setFont(sheetFont(22, true));
+                 painter.drawText(at, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Dossier de corpulence"));
+                 painter.setFont(sheetFont(11));
+                 painter.drawText(at.adjusted(0, 6, 0, 0), Qt::AlignRight | Qt::AlignTop, printed);
+                 painter.setPen(kRuleColour);
+                 painter.drawLine(at.bottomLeft() - QPointF(0, 4), at.bottomRight() - QPointF(0, 4));
+             }}};
+}
+
+// The identity: a label and its value, wrapped beside it.
+std::vector<Block> identityBlocks(const Patient& patient) {
+    const std::array<std::pair<QString, QString>, 5> identity{{
+        {QStringLiteral("Nom"), patient.nom},
+        {QStringLiteral("Prénom"), patient.prenom},
+        {QStringLiteral("Sexe"), RecordsTexts::sexText(patient.sexe)},
+        {QStringLiteral("Né(e) le"), RecordsTexts::shortDate(patient.naissance)},
+        {QStringLiteral("Dossier"), patient.dossier},
+    }};
+    std::vector<Block> blocks;
+    for (const auto& [name, text] : identity) {
+        if (text.isEmpty())
+            continue;
+        Paragraph label(name + QStringLiteral("\u00a0:"), sheetFont(12), kLabelWidth);
+        Paragraph value(text, sheetFont(12, true), kContentWidth - kLabelWidth);
+        blocks.push_back({std::max(label.height(), value.height()) + 4, PatientRecordSheet::Item::Text,
+                          [label, value](QPainter& painter, const QRectF& at) {
+                              painter.setPen(kInk);
+                              label.draw(painter, at.topLeft());
+                              value.draw(painter, at.topLeft() + QPointF(kLabelWidth, 0));
+                          }});
+    }
+    blocks.push_back(gap(kGap));
+    return blocks;
+}
+
+// The alerts, each with the figures behind it.
+std::vector<Block> alertBlocks(const std::vector<Visit>& visits) {
+    std::vector<Block> blocks{heading(QStringLiteral("Alertes"))};
+    const std::vector<vimora::TrajectoryAlert> alerts = vimora::records::alertsOf(visits);
+    if (alerts.empty())
+        blocks.push_back(paragraphBlock(QStringLiteral("Aucune alerte."), sheetFont(12)));
+    for (const vimora::TrajectoryAlert& alert : alerts) {
+        blocks.push_back(
+            paragraphBlock(QString::fromStdString(alert.title), sheetFont(12, true), kAlertColour));
+        blocks.push_back(paragraphBlock(QString::fromStdString(alert.detail), sheetFont(11)));
+        blocks.push_back(gap(4));
+    }
+    blocks.push_back(gap(kGap));
+    return blocks;
+}
+
+// The trajectory, as wide as the page.
+std::vector<Block> trajectoryBlocks(const Patient& patient, const std::vector<Visit>& visits) {
+    std::vector<Block> blocks;
+    if (!visits.empty())
+        blocks.push_back(heading(QStringLiteral("Trajectoire")));
+    for (std::unique_ptr<vimora::chart::Chart>& drawn : trajectoryCharts(patient, visits)) {
+        std::shared_ptr<const vimora::chart::Chart> chart = std::move(drawn);
+        const double height = kContentWidth * chart->size().height() / chart->size().width();
+        blocks.push_back(
+            {height, PatientRecordSheet::Item::Chart, [chart](QPainter& painter, const QRectF& at) {
+                 vimora::chart::paintFitted(painter, *chart, at);
+             }});
+        blocks.push_back(gap(kGap));
+    }
+    return blocks;
+}
+
+Block tableHeader() {
+    return {18, PatientRecordSheet::Item::Text, [](QPainter& painter, const QRectF& at) {
+                painter.setPen(kInk);
+                painter.setFont(sheetFont(11, true));
+                double x = at.left();
+                for (const Column& column : kColumns) {
+                    painter.drawText(QRectF(x + kCellPadding, at.top(), column.width, at.height()),
+                                     Qt::AlignLeft | Qt::AlignVCenter, column.title);
+                    x += column.width;
+                }
+                painter.setPen(kRuleColour);
+                painter.drawLine(at.bottomLeft(), at.bottomRight());
+            }};
+}
+
+// A visit's row, its remark under it across the table.
+Block visitRow(const Visit& visit) {
+    const std::array<QString, 6> cells{
+        RecordsTexts::shortDate(visit.date), visit.age, visit.poids, visit.taille, visit.imc, visit.resultat};
+    std::vector<Paragraph> paragraphs;
+    double height = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        paragraphs.emplace_back(cells.at(i), sheetFont(11), kColumns.at(i).width - 2 * kCellPadding);
+        height = std::max(height, paragraphs.back().height());
+    }
+    const double cellsHeight = height + 2 * kCellPadding;
+    std::optional<Paragraph> remark;
+    if (!visit.remarque.isEmpty())
+        remark.emplace(QStringLiteral("Remarque\u00a0: ") + visit.remarque, sheetFont(10, false, true),
+                       kContentWidth - 2 * kCellPadding);
+    return {cellsHeight + (remark ? remark->height() + kCellPadding : 0), PatientRecordSheet::Item::Text,
+            [paragraphs, remark, cellsHeight](QPainter& painter, const QRectF& at) {
+                painter.setPen(kInk);
+                double x = at.left();
+                for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+                    paragraphs[i].draw(painter, QPointF(x + kCellPadding, at.top() + kCellPadding));
+                    x += kColumns.at(i).width;
+                }
+                if (remark)
+                    remark->draw(painter, QPointF(at.left() + kCellPadding, at.top() + cellsHeight));
+                painter.setPen(kRuleColour);
+                painter.drawLine(at.bottomLeft(), at.bottomRight());
+            },
+            true};
+}
+
+std::vector<Block> visitBlocks(const std::vector<Visit>& visits) {
+    std::vector<Block> blocks{heading(QStringLiteral("Consultations"))};
+    if (visits.empty())
+        blocks.push_back(paragraphBlock(QStringLiteral("Aucune consultation."), sheetFont(12)));
+    for (const Visit& visit : visits)
+        blocks.push_back(visitRow(visit));
+    return blocks;
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<vimora::chart::Chart>> trajectoryCharts(const Patient& patient,
+                                                                    const std::vector<Visit>& visits) {
+    const std::vector<vimora::chart::TrajectoryVisit> points = trajectoryVisits(visits);
+    std::vector<std::unique_ptr<vimora::chart::Chart>> charts;
+    std::vector<vimora::chart::TrajectoryVisit> children = vimora::chart::childVisits(points);
+    if (!children.empty())
+        charts.push_back(std::make_unique<vimora::chart::ChildTrajectory>(patient.sexe, std::move(children)));
+    std::vector<vimora::chart::TrajectoryVisit> adults = vimora::chart::adultVisits(points);
+    if (!adults.empty())
+        charts.push_back(std::make_unique<vimora::chart::AdultTrajectory>(std::move(adults)));
+    return charts;
+}
+
+PatientRecordSheet::PatientRecordSheet(Patient patient, std::vector<Visit> visits, QDateTime when)
+    : m_patient(std::move(patient))
+    , m_visits(inDateOrder(std::move(visits)))
+    , m_when(std::move(when)) {
+    layOut();
+}
+
+std::vector<PatientRecordSheet::Item> PatientRecordSheet::items(int page) const {
+    std::vector<Item> shown;
+    for (const Placed& placed : m_pages.at(static_cast<std::size_t>(page)))
+        shown.push_back(placed.item);
+    return shown;
+}
+
+void PatientRecordSheet::layOut() {
+    std::vector<Block> blocks;
+    append(blocks, titleBlocks(m_when));
+    append(blocks, identityBlocks(m_patient));
+    append(blocks, alertBlocks(m_visits));
+    append(blocks, trajectoryBlocks(m_patient, m_visits));
+    append(blocks, visitBlocks(m_visits));
+
+    // Blocks go down the page; one that does not fit begins the next, a visit row under the
+    // table's header again. A heading never stands alone at the foot of a page.
+    const Block header = tableHeader();
+    m_pages.assign(1, {});
+    double y = kMargin;
+    auto place = [this, &y](const Block& block) {
+        if (block.paint)
+            m_pages.back().push_back(
+                {{block.kind, QRectF(kMargin, y, kContentWidth, block.height)}, block.paint});
+        y += block.height;
+    };
+    bool inTable = false;
+    auto room = [&inTable, &header](const Block& block) {
+        return block.height + (block.tableRow && !inTable ? header.height : 0);
+    };
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const Block& block = blocks[i];
+        const bool withNext = block.keepWithNext && i + 1 < blocks.size();
+        const double needed = room(block) + (withNext ? room(blocks[i + 1]) : 0);
+        const bool newPage = y + needed > kContentBottom && y > kMargin;
+        if (newPage) {
+            m_pages.emplace_back();
+            y = kMargin;
+        }
+        if (block.tableRow && (newPage || !inTable))
+            place(header);
+        inTable = inTable || block.tableRow;
+        place(block);
+    }
+}
+
+void PatientRecordSheet::paintPage(QPainter& painter, int page) const {
+    painter.save();
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    for (const Placed& placed : m_pages.at(static_cast<std::size_t>(page)))
+        placed.paint(painter, placed.item.rect);
+
+    painter.setPen(kRuleColour);
+    painter.drawLine(QPointF(kMargin, kFooterTop), QPointF(kMargin + kContentWidth, kFooterTop));
+    painter.setPen(kInk);
+    painter.setFont(sheetFont(9));
+    const QString number = QStringLiteral("Page %1/%2").arg(page + 1).arg(pageCount());
+    const QFontMetricsF metrics(painter.font());
+    const double numberWidth = metrics.horizontalAdvance(number) + 10;
+    const QString who = QStringLiteral("%1, %2 — établi avec %3")
+                            .arg(RecordsTexts::patientName(m_patient), RecordsTexts::bornOn(m_patient),
+                                 QString::fromUtf8(ErrorReport::kApplicationTitle));
+    painter.drawText(QRectF(kMargin, kFooterTop + 4, kContentWidth - numberWidth, 14),
+                     Qt::AlignLeft | Qt::AlignTop,
+                     metrics.elidedText(who, Qt::ElideRight, kContentWidth - numberWidth));
+    painter.drawText(QRectF(kMargin, kFooterTop + 4, kContentWidth, 14), Qt::AlignRight | Qt::AlignTop,
+                     number);
+    painter.restore();
+}
+
+void PatientRecordSheet::render(QPagedPaintDevice& device) const {
+    QPainter painter(&device);
+    const double scale = std::min(device.width() / kPageWidth, device.height() / kPageHeight);
+    painter.scale(scale, scale);
+    for (int page = 0; page < pageCount(); ++page) {
+        if (page > 0)
+            device.newPage();
+        paintPage(painter, page);
+    }
+}
+
+QString PatientRecordSheet::defaultPdfPath() const {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // Characters that a file name cannot hold on any system become spaces.
+    QString name = RecordsTexts::patientName(m_patient);
+    name.replace(QRegularExpression(QStringLiteral(R"([/\\:*?"<>|])")), QStringLiteral(" "));
+    return QDir(folder).filePath(QStringLiteral("Dossier %1 %2.pdf")
+                                     .arg(name.simplified(), m_when.toString(QStringLiteral("yyyy-MM-dd"))));
+}
+
+bool PatientRecordSheet::writePdf(const QString& path, QString* error) const {
+    QSaveFile file(path);
+    std::optional<vimora::platform::WriteFailure> failure;
+    if (file.open(QIODevice::WriteOnly)) {
+        {
+            QPdfWriter writer(&file);
+            writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+            writer.setResolution(300);
+            writer.setTitle(QStringLiteral("Dossier de corpulence"));
+            writer.setCreator(QString::fromUtf8(ErrorReport::kApplicationTitle));
+            render(writer);
+        }
+        failure = vimora::platform::commitWhole(file);
+        if (!failure)
+            return true;
+    } else {
+        failure = vimora::platform::WriteFailure{file.error(), file.errorString()};
+    }
+    if (error != nullptr) {
+        const QString why = failure->error == QFileDevice::ResourceError
+                                ? QStringLiteral("le disque est plein")
+                                : failure->reason;
+        *error =
+            QStringLiteral("La fiche n'a pas pu être enregistrée dans « %1 » : %2. Aucun fichier n'a été "
+                           "écrit.")
+                .arg(QDir::toNativeSeparators(path), why);
+    }
+    return false;
+}
+
+void printWithDialog(QWidget* parent, const PatientRecordSheet& sheet) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+    printer.setDocName(QStringLiteral("Dossier de corpulence"));
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Imprimer la fiche"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The sheet keeps its own margins, measured from the paper's edge.
+    printer.setFullPage(true);
+    sheet.render(printer);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "PatientStore.h"
+#include "TrajectoryAlerts.h"
+
+#include <QDateTime>
+#include <QRectF>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QPagedPaintDevice;
+class QPainter;
+class QWidget;
+
+namespace vimora::chart {
+class Chart;
+}
+
+/// The trajectory charts of a patient: the children's chart when a visit is at 18 years or
+/// younger, the adult chart when one is older; none without a visit.
+std::vector<std::unique_ptr<vimora::chart::Chart>>
+trajectoryCharts(const vimora::records::Patient& patient, const std::vector<vimora::records::Visit>& visits);
+
+// The sheet of a patient's records, printed or saved as PDF: their identity, the alerts, the
+// trajectory and the table of visits. Its layout follows its content: each text is measured as it
+// wraps, a block that does not fit goes to the next page, the table continues there under its
+// header, and every page has a "Page 1/2" footer.
+class PatientRecordSheet {
+public:
+    /// A4 portrait, in points.
+    static constexpr double kPageWidth = 595.28;
+    static constexpr double kPageHeight = 841.89;
+
+    /// `visits` in any order.
+    PatientRecordSheet(vimora::records::Patient patient, std::vector<vimora::records::Visit> visits,
+                       QDateTime when = QDateTime::currentDateTime());
+
+    /// What a page holds, in points.
+    struct Item {
+        enum Kind { Text, Chart };
+        Kind kind;
+        QRectF rect;
+    };
+    int pageCount() const { return static_cast<int>(m_pages.size()); }
+    std::vector<Item> items(int page) const;
+
+    /// Paints one page in points (the painter already scaled to them).
+    void paintPage(QPainter& painter, int page) const;
+    /// Prints every page on a printer or PDF writer set up for A4 portrait, its origin at the
+    /// paper's corner.
+    void render(QPagedPaintDevice& device) const;
+    /// Writes the sheet as a PDF through a temporary file that replaces the target only when it
+    /// is complete. On failure, nothing is left behind and `error` says why, in French.
+    bool writePdf(const QString& path, QString* error) const;
+    /// The PDF's default name in the documents folder, with the patient's name and the date.
+    QString defaultPdfPath() const;
+
+private:
+    struct Placed {
+        Item item;
+        std::function<void(QPainter&, const QRectF&)> paint;
+    };
+    void layOut();
+
+    vimora::records::Patient m_patient;
+    std::vector<vimora::records::Visit> m_visits; ///< in date order
+    QDateTime m_when;
+    std::vector<std::vector<Placed>> m_pages;
+};
+
+/// "Imprimer...": the system print dialog, then the sheet on the chosen printer.
+void printWithDialog(QWidget* parent, const PatientRecordSheet& sheet);

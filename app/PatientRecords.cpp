@@ -1,0 +1,117 @@
+#include "PatientRecords.h"
+
+#include "ErrorReport.h"
+#include "Measures.h"
+#include "MessageBoxes.h"
+#include "RecordsDialog.h"
+#include "RecordsTexts.h"
+#include "VisitRecords.h"
+#include "_Vimora.h"
+
+using vimora::records::Patient;
+using vimora::records::StoreError;
+using vimora::records::Visit;
+
+namespace {
+
+void tell(QWidget* parent, const QString& text) {
+    MessageBoxes::show(parent, {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                                text, QMessageBox::Ok});
+}
+
+std::optional<double> number(const std::string& text) {
+    try {
+        return vimora::parseMeasure(text, vimora::records::kDecimalSeparator);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+PatientRecords::PatientRecords(TfrmVimora& window)
+    : m_window(window) {}
+
+PatientRecords::~PatientRecords() = default;
+
+vimora::records::PatientStore& PatientRecords::store() {
+    if (!m_store)
+        m_store = vimora::records::openStore(vimora::records::databaseSetting());
+    return *m_store;
+}
+
+void PatientRecords::showDialog() {
+    RecordsDialog dialog(store(), RecordsDialog::Purpose::Browse, &m_window);
+    if (dialog.exec() == QDialog::Accepted && dialog.chosenPatient())
+        begin(*dialog.chosenPatient());
+}
+
+void PatientRecords::begin(const Patient& patient) {
+    const QString age = vimora::records::ageOn(patient.naissance, QDate::currentDate());
+    m_current = patient;
+    m_window.beginConsultation(patient.sexe, age,
+                               QStringLiteral("Consultation : %1, %2.")
+                                   .arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient)));
+}
+
+bool PatientRecords::isOfPatient(const vimora::Calculation& calculation, const Patient& patient) {
+    const QString name = RecordsTexts::patientName(patient);
+    if (calculation.sex != patient.sexe) {
+        tell(&m_window,
+             QStringLiteral("Le calcul a été fait pour le sexe %1, mais %2 est de sexe %3 : la consultation "
+                            "n'a pas été enregistrée. Choisissez le bon sexe et cliquez sur « Calculer ».")
+                 .arg(RecordsTexts::sexText(calculation.sex).toLower(), name,
+                      RecordsTexts::sexText(patient.sexe).toLower()));
+        return false;
+    }
+    const QString age = vimora::records::ageOn(patient.naissance, QDate::currentDate());
+    if (number(calculation.ageText) != number(age.toStdString())) {
+        tell(&m_window,
+             QStringLiteral("Le calcul a été fait pour un âge de %1 ans, mais %2, %3, a %4 ans aujourd'hui : "
+                            "la consultation n'a pas été enregistrée. Tapez %4 dans l'âge et cliquez sur "
+                            "« Calculer ».")
+                 .arg(QString::fromStdString(calculation.ageText), name, RecordsTexts::bornOn(patient), age));
+        return false;
+    }
+    return true;
+}
+
+void PatientRecords::saveConsultation(const vimora::Calculation& calculation) {
+    vimora::records::PatientStore& records = store();
+    if (!m_current) {
+        RecordsDialog dialog(records, RecordsDialog::Purpose::ChooseForSaving, &m_window);
+        if (dialog.exec() != QDialog::Accepted || !dialog.chosenPatient())
+            return;
+        m_current = dialog.chosenPatient();
+    }
+    // The patient as stored now: another workstation may have changed or deleted them.
+    const std::optional<Patient> patient = records.patient(m_current->id);
+    if (!patient) {
+        m_current.reset();
+        tell(&m_window,
+             QStringLiteral("Ce patient a été supprimé des dossiers entre-temps : la consultation n'a pas "
+                            "été enregistrée."));
+        return;
+    }
+    m_current = patient;
+    if (!isOfPatient(calculation, *patient))
+        return;
+
+    const QDate today = QDate::currentDate();
+    const Visit visit = vimora::records::visitFromCalculation(calculation, patient->id, today);
+    const QString problem = vimora::records::visitProblem(visit);
+    if (!problem.isEmpty()) {
+        tell(&m_window, problem + QStringLiteral(" La consultation n'a pas été enregistrée."));
+        return;
+    }
+    const QString implausible = vimora::records::implausibility(visit);
+    if (!implausible.isEmpty() &&
+        MessageBoxes::show(&m_window,
+                           {QMessageBox::Question, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                            implausible + QStringLiteral("\n\nEnregistrer quand même cette consultation ?"),
+                            QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
+        return;
+    records.addVisit(visit);
+    m_window.showStatus(QStringLiteral("Consultation enregistrée : %1, le %2.")
+                            .arg(RecordsTexts::patientName(*patient), RecordsTexts::shortDate(today)));
+}

@@ -1,0 +1,304 @@
+#include "RecordsDialog.h"
+
+#include "ui_RecordsDialog.h"
+
+#include "ErrorReport.h"
+#include "MeasureForm.h"
+#include "MessageBoxes.h"
+#include "PatientForm.h"
+#include "PatientListModel.h"
+#include "RecordsTexts.h"
+#include "RecordsTransfer.h"
+#include "TrajectoryDialog.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QStandardPaths>
+
+using vimora::records::Patient;
+using vimora::records::StoreError;
+using vimora::records::Visit;
+
+namespace {
+
+// What goes with a patient who is deleted, after their name and birth date.
+QString withVisits(int count) {
+    switch (count) {
+    case 0:
+        return QStringLiteral(" (aucune consultation)");
+    case 1:
+        return QStringLiteral(", et sa consultation");
+    default:
+        return QStringLiteral(", et ses %1 consultations").arg(count);
+    }
+}
+
+QString documentsFile(const QString& name) {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(name);
+}
+
+} // namespace
+
+RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpose, QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::RecordsDialog>())
+    , m_store(store)
+    , m_patients(new PatientListModel(this)) {
+    m_ui->setupUi(this);
+    const bool choosing = purpose == Purpose::ChooseForSaving;
+    if (choosing)
+        setWindowTitle(QStringLiteral("Dossiers patients : choisir le patient de la consultation"));
+    m_ui->btnNewConsultation->setVisible(!choosing);
+    m_ui->btnChoose->setVisible(choosing);
+    (choosing ? m_ui->btnChoose : m_ui->btnNewConsultation)->setDefault(true);
+
+    m_ui->lblNote->setText(m_store.readOnlyNote());
+    m_ui->lblNote->setVisible(m_store.readOnly());
+
+    m_ui->tvPatients->setModel(m_patients);
+    m_ui->tvPatients->verticalHeader()->hide();
+    m_ui->tvPatients->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_ui->tvPatients->horizontalHeader()->setStretchLastSection(true);
+    m_ui->tvPatients->horizontalHeader()->setSortIndicatorShown(true);
+    // The store's order (nom, prénom, date of birth) until a column is clicked.
+    m_ui->tvPatients->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    for (const auto& [column, width] : {std::pair{PatientListModel::Nom, 150},
+                                        {PatientListModel::Prenom, 110},
+                                        {PatientListModel::Naissance, 80},
+                                        {PatientListModel::Dossier, 70},
+                                        {PatientListModel::LastVisit, 165}})
+        m_ui->tvPatients->setColumnWidth(column, width);
+
+    m_ui->twVisits->setColumnCount(6);
+    m_ui->twVisits->setHorizontalHeaderLabels({QStringLiteral("Date"), QStringLiteral("Âge"),
+                                               QStringLiteral("Poids"), QStringLiteral("Taille"),
+                                               QStringLiteral("IMC"), QStringLiteral("Résultat")});
+    m_ui->twVisits->verticalHeader()->hide();
+    m_ui->twVisits->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_ui->twVisits->horizontalHeader()->setStretchLastSection(true);
+
+    connect(m_ui->edSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
+        const std::optional<Patient> selected = selectedPatient();
+        m_patients->setSearch(text);
+        if (selected)
+            selectPatient(selected->id);
+        // The first patient found is chosen, so that Enter starts their consultation.
+        if (!m_ui->tvPatients->selectionModel()->hasSelection() && m_patients->rowCount() > 0)
+            m_ui->tvPatients->selectRow(0);
+        if (!m_ui->tvPatients->selectionModel()->hasSelection())
+            showVisits();
+        updateButtons();
+    });
+    connect(m_ui->tvPatients->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        showVisits();
+        updateButtons();
+    });
+    connect(m_ui->tvPatients, &QAbstractItemView::doubleClicked, this,
+            [this] { (m_ui->btnChoose->isVisible() ? m_ui->btnChoose : m_ui->btnNewConsultation)->click(); });
+    connect(m_ui->twVisits, &QTableWidget::itemSelectionChanged, this, &RecordsDialog::updateButtons);
+
+    auto bind = [this](QPushButton* button, void (RecordsDialog::*command)()) {
+        connect(button, &QPushButton::clicked, this, [this, command] { run(command); });
+    };
+    bind(m_ui->btnNewPatient, &RecordsDialog::newPatient);
+    bind(m_ui->btnEditPatient, &RecordsDialog::editPatient);
+    bind(m_ui->btnDeletePatient, &RecordsDialog::deletePatient);
+    bind(m_ui->btnNewConsultation, &RecordsDialog::choosePatient);
+    bind(m_ui->btnChoose, &RecordsDialog::choosePatient);
+    bind(m_ui->btnAddMeasure, &RecordsDialog::addMeasure);
+    bind(m_ui->btnTrajectory, &RecordsDialog::showTrajectory);
+    bind(m_ui->btnDeleteVisit, &RecordsDialog::deleteVisit);
+    bind(m_ui->btnExport, &RecordsDialog::exportVisits);
+    bind(m_ui->btnBackup, &RecordsDialog::backup);
+    connect(m_ui->btnClose, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* reload = new QAction(this);
+    reload->setShortcut(QKeySequence(Qt::Key_F5));
+    addAction(reload);
+    connect(reload, &QAction::triggered, this, [this] { run(&RecordsDialog::refresh); });
+
+    m_patients->setPatients(m_store.patients());
+    if (m_patients->rowCount() > 0)
+        m_ui->tvPatients->selectRow(0);
+    updateButtons();
+    m_ui->edSearch->setFocus();
+}
+
+RecordsDialog::~RecordsDialog() = default;
+
+void RecordsDialog::run(void (RecordsDialog::*command)()) {
+    try {
+        (this->*command)();
+    } catch (const StoreError& error) {
+        MessageBoxes::show(this, {QMessageBox::Warning, windowTitle(), error.message(), QMessageBox::Ok});
+        // What the records hold now, whatever the command managed to do.
+        try {
+            refresh();
+        } catch (const StoreError&) {
+            // The box above already said why the records cannot be read.
+        }
+    } catch (const std::exception& error) {
+        // Nothing may escape into Qt's event loop.
+        ErrorReport::show(this, QString::fromUtf8(error.what()));
+    }
+}
+
+void RecordsDialog::refresh() {
+    const std::optional<Patient> selected = selectedPatient();
+    m_patients->setPatients(m_store.patients());
+    if (selected)
+        selectPatient(selected->id);
+    showVisits();
+    updateButtons();
+}
+
+std::optional<Patient> RecordsDialog::selectedPatient() const {
+    const QModelIndexList rows = m_ui->tvPatients->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return std::nullopt;
+    return m_patients->summary(rows.front().row()).patient;
+}
+
+void RecordsDialog::selectPatient(qint64 patientId) {
+    const std::optional<int> row = m_patients->rowOf(patientId);
+    if (!row) {
+        m_ui->tvPatients->clearSelection();
+        return;
+    }
+    m_ui->tvPatients->selectRow(*row);
+    m_ui->tvPatients->scrollTo(m_patients->index(*row, 0));
+}
+
+void RecordsDialog::showVisits() {
+    const std::optional<Patient> patient = selectedPatient();
+    m_visits = patient ? m_store.visits(patient->id) : std::vector<Visit>();
+    m_ui->twVisits->clearContents();
+    m_ui->twVisits->setRowCount(static_cast<int>(m_visits.size()));
+    for (int row = 0; row < static_cast<int>(m_visits.size()); ++row) {
+        const Visit& visit = m_visits[static_cast<std::size_t>(row)];
+        const std::array<QString, 6> cells{RecordsTexts::shortDate(visit.date),
+                                           visit.age,
+                                           visit.poids,
+                                           visit.taille,
+                                           visit.imc,
+                                           visit.resultat};
+        for (int column = 0; column < 6; ++column)
+            m_ui->twVisits->setItem(row, column,
+                                    new QTableWidgetItem(cells.at(static_cast<std::size_t>(column))));
+    }
+}
+
+void RecordsDialog::updateButtons() {
+    const bool patient = m_ui->tvPatients->selectionModel()->hasSelection();
+    for (QPushButton* button : {m_ui->btnEditPatient, m_ui->btnDeletePatient, m_ui->btnNewConsultation,
+                                m_ui->btnChoose, m_ui->btnAddMeasure, m_ui->btnTrajectory})
+        button->setEnabled(patient);
+    m_ui->btnDeleteVisit->setEnabled(patient && !m_ui->twVisits->selectedItems().isEmpty());
+}
+
+void RecordsDialog::newPatient() {
+    PatientForm form(m_store, Patient(), this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    // The new patient is shown, whatever the search.
+    m_ui->edSearch->clear();
+    refresh();
+    selectPatient(form.patient().id);
+}
+
+void RecordsDialog::editPatient() {
+    const std::optional<Patient> patient = selectedPatient();
+    if (!patient)
+        return;
+    PatientForm form(m_store, *patient, this);
+    if (form.exec() == QDialog::Accepted)
+        refresh();
+}
+
+void RecordsDialog::deletePatient() {
+    const std::optional<Patient> patient = selectedPatient();
+    if (!patient)
+        return;
+    const int count = static_cast<int>(m_visits.size());
+    const QString question =
+        QStringLiteral("Supprimer le patient %1, %2%3 ? Cette suppression est définitive.")
+            .arg(RecordsTexts::patientName(*patient), RecordsTexts::bornOn(*patient), withVisits(count));
+    if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer le patient"), question,
+                                  QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
+        return;
+    m_store.deletePatient(patient->id);
+    refresh();
+}
+
+void RecordsDialog::choosePatient() {
+    const std::optional<Patient> patient = selectedPatient();
+    if (!patient)
+        return;
+    m_chosen = patient;
+    accept();
+}
+
+void RecordsDialog::addMeasure() {
+    const std::optional<Patient> patient = selectedPatient();
+    if (!patient)
+        return;
+    MeasureForm form(m_store, *patient, this);
+    if (form.exec() == QDialog::Accepted)
+        refresh();
+}
+
+void RecordsDialog::showTrajectory() {
+    const std::optional<Patient> patient = selectedPatient();
+    if (!patient)
+        return;
+    TrajectoryDialog dialog(*patient, m_visits, this);
+    dialog.exec();
+}
+
+void RecordsDialog::deleteVisit() {
+    const std::optional<Patient> patient = selectedPatient();
+    const int row = m_ui->twVisits->currentRow();
+    if (!patient || row < 0 || row >= static_cast<int>(m_visits.size()))
+        return;
+    const Visit& visit = m_visits[static_cast<std::size_t>(row)];
+    const QString question =
+        QStringLiteral("Supprimer la consultation du %1 (IMC %2) pour %3 ? Cette suppression est définitive.")
+            .arg(RecordsTexts::shortDate(visit.date), visit.imc, RecordsTexts::patientName(*patient));
+    if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer la consultation"),
+                                  question, QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
+        return;
+    m_store.deleteVisit(visit.id);
+    refresh();
+}
+
+void RecordsDialog::exportVisits() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Exporter les consultations"),
+        documentsFile(QStringLiteral("Consultations %1.csv").arg(QDate::currentDate().toString(Qt::ISODate))),
+        QStringLiteral("Fichiers CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    vimora::records::exportVisitsToFile(m_store, path);
+    MessageBoxes::show(this, {QMessageBox::Information, QStringLiteral("Exporter les consultations"),
+                              QStringLiteral("Toutes les consultations ont été exportées dans « %1 ».")
+                                  .arg(QDir::toNativeSeparators(path)),
+                              QMessageBox::Ok});
+}
+
+void RecordsDialog::backup() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Sauvegarder les dossiers"),
+        documentsFile(
+            QStringLiteral("Sauvegarde dossiers %1.sqlite").arg(QDate::currentDate().toString(Qt::ISODate))),
+        QStringLiteral("Bases SQLite (*.sqlite)"));
+    if (path.isEmpty())
+        return;
+    m_store.backup(path);
+    MessageBoxes::show(
+        this,
+        {QMessageBox::Information, QStringLiteral("Sauvegarder les dossiers"),
+         QStringLiteral("Les dossiers ont été sauvegardés dans « %1 ».").arg(QDir::toNativeSeparators(path)),
+         QMessageBox::Ok});
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "PatientStore.h"
+
+#include <QDate>
+#include <QString>
+
+// How the records' windows and sheet write a patient and a date.
+namespace RecordsTexts {
+
+/// "Jeanne Dupont": the first name, then the name, as typed.
+QString patientName(const vimora::records::Patient& patient);
+/// "05/03/2015".
+QString shortDate(QDate date);
+/// The date typed as JJ/MM/AAAA (or J/M/AAAA); an invalid date when it is not one.
+QDate parseShortDate(const QString& text);
+/// "Masculin", "Féminin".
+QString sexText(vimora::Sex sex);
+/// "né le 05/03/2015", "née le 05/03/2015".
+QString bornOn(const vimora::records::Patient& patient);
+
+} // namespace RecordsTexts

@@ -1,0 +1,83 @@
+#include "TrajectoryDialog.h"
+
+#include "ui_TrajectoryDialog.h"
+
+#include "Chart.h"
+#include "ChartView.h"
+#include "MessageBoxes.h"
+#include "RecordsTexts.h"
+#include "Trajectory.h"
+#include "VisitRecords.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QTabBar>
+
+TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
+                                   const std::vector<vimora::records::Visit>& visits, QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::TrajectoryDialog>())
+    , m_sheet(patient, visits) {
+    m_ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Courbe de corpulence : %1").arg(RecordsTexts::patientName(patient)));
+    QString identity =
+        QStringLiteral("%1, %2").arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient));
+    if (!patient.dossier.isEmpty())
+        identity += QStringLiteral(", dossier %1").arg(patient.dossier);
+    const std::size_t count = visits.size();
+    identity += count == 0   ? QStringLiteral(" : aucune consultation.")
+                : count == 1 ? QStringLiteral(" : une consultation.")
+                             : QStringLiteral(" : %1 consultations.").arg(count);
+    // The visits come newest first.
+    if (count > 0) {
+        const vimora::records::Visit& latest = visits.front();
+        identity += QStringLiteral(" Dernière, le %1 : IMC %2, %3")
+                        .arg(RecordsTexts::shortDate(latest.date), latest.imc, latest.resultat);
+    }
+    m_ui->lblPatient->setText(identity);
+
+    const std::vector<vimora::TrajectoryAlert> alerts = vimora::records::alertsOf(visits);
+    QString shown;
+    for (const vimora::TrajectoryAlert& alert : alerts) {
+        shown += QStringLiteral("<p><b style=\"color:#b00000\">%1</b> : %2</p>")
+                     .arg(QString::fromStdString(alert.title).toHtmlEscaped(),
+                          QString::fromStdString(alert.detail).toHtmlEscaped());
+    }
+    m_ui->lblAlerts->setText(alerts.empty() ? QStringLiteral("Aucune alerte.") : shown);
+
+    for (std::unique_ptr<vimora::chart::Chart>& chart : trajectoryCharts(patient, visits)) {
+        auto* view = new ChartView(m_ui->tabCharts);
+        const bool adult = dynamic_cast<const vimora::chart::AdultTrajectory*>(chart.get()) != nullptr;
+        view->setAccessibleName(adult ? QStringLiteral("IMC de l'adulte au fil des consultations")
+                                      : QStringLiteral("Trajectoire sur la courbe de corpulence"));
+        view->setChart(std::move(chart));
+        m_ui->tabCharts->addTab(view, adult ? QStringLiteral("Adulte") : QStringLiteral("Enfant"));
+    }
+    m_ui->tabCharts->tabBar()->setVisible(m_ui->tabCharts->count() > 1);
+
+    connect(m_ui->btnPrint, &QPushButton::clicked, this, [this] { printWithDialog(this, m_sheet); });
+    connect(m_ui->btnSavePdf, &QPushButton::clicked, this, &TrajectoryDialog::savePdf);
+    connect(m_ui->btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    m_ui->btnClose->setFocus();
+}
+
+TrajectoryDialog::~TrajectoryDialog() = default;
+
+void TrajectoryDialog::savePdf() {
+    // The file dialog asks before replacing an existing file.
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer la fiche en PDF"),
+                                     m_sheet.defaultPdfPath(), QStringLiteral("Documents PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!m_sheet.writePdf(path, &error)) {
+        MessageBoxes::show(
+            this, {QMessageBox::Warning, QStringLiteral("Enregistrer en PDF"), error, QMessageBox::Ok});
+        return;
+    }
+    MessageBoxes::show(
+        this, {QMessageBox::Information, QStringLiteral("Enregistrer en PDF"),
+               QStringLiteral("La fiche a été enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(path)),
+               QMessageBox::Ok});
+}
