@@ -75,6 +75,11 @@ private slots:
         QTest::newRow("nameless and topicless objects are dropped")
             << QStringLiteral("<UL><LI><OBJECT type=\"text/sitemap\"></OBJECT>") + item("A", "") + "</UL>"
             << "A=";
+        const QString longest(1024, QLatin1Char('n'));
+        QTest::newRow("names cut at 1024 characters, longer paths dropped")
+            << QStringLiteral("<UL>") + item(longest, "a.htm") + item(longest + "n", "b.htm") +
+                   item("C", QString(1025, QLatin1Char('c'))) + "</UL>"
+            << longest + "=chm:/a.htm;" + longest + QChar(0x2026) + "=chm:/b.htm;C=";
     }
 
     void parsesContentsFiles() {
