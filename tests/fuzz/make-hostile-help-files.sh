@@ -22,7 +22,8 @@ compile() {
     $2 >"$dir/contents.hhc"
     printf '[OPTIONS]\nCompiled file=%s.chm\nContents file=contents.hhc\nDefault topic=index.htm\nTitle=%s\n\n[FILES]\nindex.htm\n' \
         "$name" "$name" >"$dir/$name.hhp"
-    (cd "$dir" && ulimit -s unlimited && chmcmd --verbosity 0 "$name.hhp" >/dev/null)
+    # chmcmd reads the pages recursively: a million nested tags need a stack without a limit.
+    (cd "$dir" && ulimit -s unlimited && chmcmd --verbosity 0 "$name.hhp" >/dev/null 2>&1)
     "$repair" "$dir/$name.chm"
     mv "$dir/$name.chm" "$out/"
     rm -rf "$dir"
