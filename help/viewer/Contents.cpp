@@ -197,6 +197,8 @@ std::vector<ContentsEntry> parseContents(const QString& text, bool* cut) {
     ContentsParser parser;
     const QStringView view(text);
     qsizetype at = 0;
+    std::size_t tags = 0;
+    bool tooManyTags = false;
     while (!parser.full()) {
         const qsizetype open = view.indexOf(u'<', at);
         if (open < 0)
@@ -215,6 +217,10 @@ std::vector<ContentsEntry> parseContents(const QString& text, bool* cut) {
         const qsizetype close = view.indexOf(u'>', nameEnd);
         if (close < 0)
             break;
+        if (++tags > limits::kMostContentsTags) {
+            tooManyTags = true;
+            break;
+        }
         const QStringView name = view.mid(nameAt, nameEnd - nameAt);
         const QStringView attributes = view.mid(nameEnd, close - nameEnd);
         if (name.compare(QLatin1String("ul"), Qt::CaseInsensitive) == 0)
@@ -226,7 +232,7 @@ std::vector<ContentsEntry> parseContents(const QString& text, bool* cut) {
         at = close + 1;
     }
     if (cut != nullptr)
-        *cut = parser.full();
+        *cut = parser.full() || tooManyTags;
     return parser.take();
 }
 

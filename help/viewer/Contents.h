@@ -55,8 +55,9 @@ template <typename Visit> void walkContents(const std::vector<ContentsEntry>& co
 
 /// Reads a contents file (.hhc): nested <UL> lists of <LI> items, each described by an
 /// <OBJECT type="text/sitemap"> with "Name" and "Local" parameters. Anything else is ignored.
-/// At most limits::kMostContentsEntries entries are read, and `cut` tells whether there were more;
-/// a name longer than limits::kLongestName is cut there and ends with "…", a longer path is dropped.
+/// At most limits::kMostContentsEntries entries and limits::kMostContentsTags tags are read, and
+/// `cut` tells whether there were more; a name longer than limits::kLongestName is cut there and
+/// ends with "…", a longer path is dropped.
 std::vector<ContentsEntry> parseContents(const QString& text, bool* cut = nullptr);
 
 /// The table of contents of a help file, as parseContents reads it, empty when the file has none;

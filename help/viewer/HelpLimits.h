@@ -25,11 +25,14 @@ inline constexpr int kDeepestTableNesting = 3;
 
 /// Entries shown in the contents; the rest are left out, and the status bar says so.
 inline constexpr std::size_t kMostContentsEntries = 20000;
+/// Tags read from a contents file, about eight for each entry shown: a file whose tags make no
+/// entries is left out after as many, with the same note.
+inline constexpr std::size_t kMostContentsTags = 8 * kMostContentsEntries;
 /// The tree view lays out and expands its items recursively: entries nested deeper are shown at
 /// this level, after their ancestors, in the order of the file.
 inline constexpr std::size_t kDeepestContentsLevel = 100;
-/// Characters of a contents entry's name or of an index keyword; a longer one is cut, and its
-/// path, which no object of a help file can have, is dropped.
+/// Characters of a contents entry's name or of an index keyword, and of the path of its page: a
+/// longer name is cut, a longer path, which no object of a help file has, is dropped.
 inline constexpr qsizetype kLongestName = 1024;
 
 } // namespace vimora::help::limits

@@ -88,6 +88,18 @@ private slots:
         QCOMPARE(flatten(vimora::help::parseContents(contents)), tree);
     }
 
+    // Seven tags make the list and its entry, the sixth adding it.
+    void tagsThatMakeNoEntriesAreBoundedToo() {
+        const QString entry = QStringLiteral("<UL>") + item("A", "a.htm") + "</UL>";
+        bool cut = true;
+        QCOMPARE(flatten(vimora::help::parseContents(QStringLiteral("<B>").repeated(159993) + entry, &cut)),
+                 QStringLiteral("A=chm:/a.htm"));
+        QVERIFY(!cut);
+        QCOMPARE(flatten(vimora::help::parseContents(QStringLiteral("<B>").repeated(159995) + entry, &cut)),
+                 QString());
+        QVERIFY(cut);
+    }
+
     void decodesStoredText_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
