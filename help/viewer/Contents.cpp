@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <iterator>
+#include <optional>
 #include <utility>
 
 namespace vimora::help {
@@ -67,6 +68,30 @@ qsizetype skipSpaces(QStringView text, qsizetype at) {
     return at;
 }
 
+bool endsBareValue(QChar c) {
+    return c.isSpace() || c == u'"' || c == u'\'' || c == u'>';
+}
+
+struct AttributeValue {
+    QStringView text;
+    qsizetype end; ///< just past the value
+};
+
+// The value that starts at `at`, quoted with " or ', or bare; nothing when its quote is not closed.
+std::optional<AttributeValue> readValue(QStringView attributes, qsizetype at) {
+    const QChar quote = attributes[at];
+    if (quote == u'"' || quote == u'\'') {
+        const qsizetype end = attributes.indexOf(quote, at + 1);
+        if (end < 0)
+            return std::nullopt;
+        return AttributeValue{attributes.mid(at + 1, end - at - 1), end + 1};
+    }
+    qsizetype end = at;
+    while (end < attributes.size() && !endsBareValue(attributes[end]))
+        ++end;
+    return AttributeValue{attributes.mid(at, end - at), end};
+}
+
 // The value of the attribute `name` (name="value", name='value' or name=value) among a tag's
 // attributes, its entities decoded. Only its first limits::kLongestName characters are read;
 // `cut` tells whether there were more.
@@ -87,29 +112,17 @@ QString attribute(QStringView attributes, QLatin1String name, bool* cut = nullpt
         valueAt = skipSpaces(attributes, valueAt + 1);
         if (valueAt >= attributes.size())
             return {};
-        qsizetype valueEnd = valueAt;
-        QStringView value;
-        if (const QChar quote = attributes[valueAt]; quote == u'"' || quote == u'\'') {
-            valueEnd = attributes.indexOf(quote, valueAt + 1);
-            if (valueEnd < 0) {
-                at = valueAt + 1;
-                continue;
-            }
-            value = attributes.mid(valueAt + 1, valueEnd - valueAt - 1);
-            ++valueEnd;
-        } else {
-            while (valueEnd < attributes.size() && !attributes[valueEnd].isSpace() &&
-                   attributes[valueEnd] != u'"' && attributes[valueEnd] != u'\'' &&
-                   attributes[valueEnd] != u'>')
-                ++valueEnd;
-            value = attributes.mid(valueAt, valueEnd - valueAt);
+        const std::optional<AttributeValue> value = readValue(attributes, valueAt);
+        if (!value) {
+            at = valueAt + 1;
+            continue;
         }
-        at = valueEnd;
+        at = value->end;
         if (found.compare(name, Qt::CaseInsensitive) != 0)
             continue;
         if (cut != nullptr)
-            *cut = value.size() > limits::kLongestName;
-        return decodeEntities(value.left(limits::kLongestName).toString());
+            *cut = value->text.size() > limits::kLongestName;
+        return decodeEntities(value->text.left(limits::kLongestName).toString());
     }
     return {};
 }
