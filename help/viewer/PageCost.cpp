@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,70 +57,100 @@ template <std::size_t N> bool isOneOf(std::string_view name, const std::array<st
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+struct Tag {
+    std::string name; ///< in lower case, at most kLongestTagName characters
+    bool closing;
+    qsizetype end; ///< just past its '>'
+};
+
+// The tag at `at`, a '<'; nothing when no tag begins there, or no '>' ends it.
+std::optional<Tag> readTag(QByteArrayView html, qsizetype at) {
+    qsizetype nameAt = at + 1;
+    const bool closing = nameAt < html.size() && html[nameAt] == '/';
+    if (closing)
+        ++nameAt;
+    if (nameAt >= html.size() || !isLetter(html[nameAt]))
+        return std::nullopt;
+    qsizetype nameEnd = nameAt;
+    while (nameEnd < html.size() && (isLetter(html[nameEnd]) || isDigit(html[nameEnd])))
+        ++nameEnd;
+    const qsizetype end = html.indexOf('>', nameEnd);
+    if (end < 0)
+        return std::nullopt;
+    Tag tag{{}, closing, end + 1};
+    for (qsizetype i = nameAt; i < nameEnd && tag.name.size() < kLongestTagName; ++i)
+        tag.name += lower(html[i]);
+    return tag;
+}
+
+// The elements open at the current tag, as the text document nests them.
+class OpenElements {
+public:
+    PageExcess open(const std::string& name) {
+        if (!m_open.empty() && m_open.back() == name && isOneOf(name, kSelfClosingElements))
+            closeLast(1);
+        const auto* placement = std::find_if(kPlacements.begin(), kPlacements.end(),
+                                             [&name](const Placement& p) { return p.element == name; });
+        if (placement != kPlacements.end()) {
+            const auto holder =
+                std::find_if(m_open.rbegin(), m_open.rend(), [placement](const std::string& element) {
+                    return isOneOf(element, placement->holders);
+                });
+            if (holder != m_open.rend())
+                closeLast(static_cast<std::size_t>(holder - m_open.rbegin()));
+        }
+        m_open.push_back(name);
+        if (m_open.size() > static_cast<std::size_t>(limits::kDeepestPageNesting))
+            return PageExcess::TooDeep;
+        if (name == "table" && ++m_tables > limits::kDeepestTableNesting)
+            return PageExcess::TablesTooDeep;
+        return PageExcess::None;
+    }
+
+    // An end tag closes the nearest open element of its name and all it holds; one of no open
+    // element is ignored.
+    void close(const std::string& name) {
+        const auto match = std::find(m_open.rbegin(), m_open.rend(), name);
+        if (match != m_open.rend())
+            closeLast(static_cast<std::size_t>(match - m_open.rbegin()) + 1);
+    }
+
+private:
+    void closeLast(std::size_t count) {
+        for (; count > 0; --count) {
+            m_tables -= m_open.back() == "table" ? 1 : 0;
+            m_open.pop_back();
+        }
+    }
+
+    std::vector<std::string> m_open;
+    int m_tables = 0;
+};
+
 } // namespace
 
 PageExcess measurePage(QByteArrayView html) {
-    std::vector<std::string> open;
+    OpenElements open;
     int elements = 0;
-    int tables = 0;
-    const auto close = [&](std::size_t count) {
-        for (; count > 0; --count) {
-            tables -= open.back() == "table" ? 1 : 0;
-            open.pop_back();
-        }
-    };
-    qsizetype at = 0;
     // Comments, scripts, quoted values and "/>" are not told apart: what looks like a tag there is
     // counted too, which can only make the count larger than the document's.
-    while ((at = html.indexOf('<', at)) >= 0) {
-        qsizetype nameAt = at + 1;
-        const bool closing = nameAt < html.size() && html[nameAt] == '/';
-        if (closing)
-            ++nameAt;
-        qsizetype nameEnd = nameAt;
-        if (nameEnd < html.size() && isLetter(html[nameEnd])) {
-            while (nameEnd < html.size() && (isLetter(html[nameEnd]) || isDigit(html[nameEnd])))
-                ++nameEnd;
-        }
-        if (nameEnd == nameAt) {
+    for (qsizetype at = html.indexOf('<'); at >= 0; at = html.indexOf('<', at)) {
+        const std::optional<Tag> tag = readTag(html, at);
+        if (!tag) {
             ++at;
             continue;
         }
-        const qsizetype end = html.indexOf('>', nameEnd);
-        if (end < 0)
-            break;
-        std::string name;
-        for (qsizetype i = nameAt; i < nameEnd && name.size() < kLongestTagName; ++i)
-            name += lower(html[i]);
-        at = end + 1;
-
-        if (closing) {
-            const auto match = std::find(open.rbegin(), open.rend(), name);
-            if (match != open.rend())
-                close(static_cast<std::size_t>(match - open.rbegin()) + 1);
+        at = tag->end;
+        if (tag->closing) {
+            open.close(tag->name);
             continue;
         }
         if (++elements > limits::kMostPageElements)
             return PageExcess::TooManyElements;
-        if (isOneOf(name, kEmptyElements))
+        if (isOneOf(tag->name, kEmptyElements))
             continue;
-        if (!open.empty() && open.back() == name && isOneOf(name, kSelfClosingElements))
-            close(1);
-        const auto placement = std::find_if(kPlacements.begin(), kPlacements.end(),
-                                            [&name](const Placement& p) { return p.element == name; });
-        if (placement != kPlacements.end()) {
-            const auto holder =
-                std::find_if(open.rbegin(), open.rend(), [&placement](const std::string& element) {
-                    return isOneOf(element, placement->holders);
-                });
-            if (holder != open.rend())
-                close(static_cast<std::size_t>(holder - open.rbegin()));
-        }
-        open.push_back(name);
-        if (open.size() > static_cast<std::size_t>(limits::kDeepestPageNesting))
-            return PageExcess::TooDeep;
-        if (name == "table" && ++tables > limits::kDeepestTableNesting)
-            return PageExcess::TablesTooDeep;
+        if (const PageExcess excess = open.open(tag->name); excess != PageExcess::None)
+            return excess;
     }
     return PageExcess::None;
 }
