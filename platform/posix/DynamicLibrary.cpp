@@ -93,11 +93,9 @@ bool isLoadableSharedObject(const std::string& file) {
     std::vector<ElfW(Phdr)> programHeaders(header.e_phnum);
     if (!readAt(fd.get(), programHeaders.data(), programHeaders.size() * sizeof(ElfW(Phdr)), header.e_phoff))
         return false;
-    for (const ElfW(Phdr) & segment : programHeaders) {
-        if (!inside(segment.p_offset, segment.p_filesz, size))
-            return false;
-    }
-    return true;
+    return std::ranges::all_of(programHeaders, [size](const ElfW(Phdr) & segment) {
+        return inside(segment.p_offset, segment.p_filesz, size);
+    });
 }
 
 } // namespace
