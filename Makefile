@@ -68,21 +68,28 @@ clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
 
 # Fuzzing of the batch command's CSV reader, of the measure conversion, of the help viewer's
-# reading of help files and of its keyword index and search, seeded with the help file built in
-# $(BUILD_DIR) (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer); not part of
-# `make test`.
+# reading of help files, of its keyword index and search and of the viewer window showing them,
+# seeded with the help file built in $(BUILD_DIR) and, for the window, with the hostile help files
+# that tests/fuzz makes once (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer); not
+# part of `make test`. The window's target takes an input slower than FUZZ_VIEWER_TIMEOUT seconds
+# for a finding; it checks no leaks, as Qt keeps its font caches to the end of the process.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 120
+FUZZ_VIEWER_TIMEOUT ?= 5
 
 .PHONY: fuzz
 fuzz: build
 	cmake -S tests/fuzz -B $(FUZZ_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(FUZZ_DIR) --target fuzz_csv fuzz_measure fuzz_help fuzz_help_search
+	cmake --build $(FUZZ_DIR) --target fuzz_csv fuzz_measure fuzz_help fuzz_help_search fuzz_help_viewer
 	mkdir -p $(FUZZ_DIR)/corpus/csv $(FUZZ_DIR)/corpus/measure $(FUZZ_DIR)/corpus/help $(FUZZ_DIR)/seeds/help \
 	  $(FUZZ_DIR)/corpus/help_search $(FUZZ_DIR)/seeds/help_search
 	cp $(BUILD_DIR)/app/VimoraXP.chm help/content/VimoraXP.hhc $(FUZZ_DIR)/seeds/help/
 	cp $(BUILD_DIR)/app/VimoraXP.chm help/content/VimoraXP.hhk help/content/objectif.htm \
 	  $(FUZZ_DIR)/seeds/help_search/
+	mkdir -p $(FUZZ_DIR)/corpus/help-viewer
+	test -f $(FUZZ_DIR)/seeds/help-viewer/long-name.chm || tests/fuzz/make-hostile-help-files.sh \
+	  $(FUZZ_DIR)/seeds/help-viewer $(BUILD_DIR)/help/viewer/vimora_repair_help_file
+	cp $(BUILD_DIR)/app/VimoraXP.chm help/content/VimoraXP.hhc $(FUZZ_DIR)/seeds/help-viewer/
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_csv \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/csv $(CURDIR)/tests/fuzz/seeds/csv
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_measure \
@@ -91,6 +98,9 @@ fuzz: build
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=262144 corpus/help seeds/help
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_help_search \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=262144 corpus/help_search seeds/help_search
+	cd $(FUZZ_DIR) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ./fuzz_help_viewer -max_total_time=$(FUZZ_SECONDS) -timeout=$(FUZZ_VIEWER_TIMEOUT) -max_len=524288 \
+	  corpus/help-viewer seeds/help-viewer
 
 # The Debian package, built by CPack in $(BUILD_DIR); install it with
 # apt-get install ./$(BUILD_DIR)/vimora_*.deb

@@ -1,7 +1,10 @@
 #include "ChmArchive.h"
 
+#include "HelpLimits.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
 #include <mspack.h>
@@ -149,12 +152,17 @@ QString decodeStoredText(const QByteArray& bytes) {
 struct ChmArchive::Library {
     mspack_system system{openFile,      closeFile, readFile, writeFile,  seekFile, tellFile,
                          ignoreMessage, allocate,  release,  copyMemory, nullptr};
+    // libmspack reads the file through its name, a pointer to these bytes.
+    QByteArray bytes;
     mschm_decompressor* decompressor = nullptr;
     mschmd_header* header = nullptr;
+    // The objects by their paths in lower case; they belong to the header.
+    QHash<QString, mschmd_file*> objects;
 
     Library() = default;
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
+    // The handles are closed here, before any member goes, whatever the order of the members.
     ~Library() {
         if (header != nullptr)
             decompressor->close(decompressor, header);
@@ -163,40 +171,62 @@ struct ChmArchive::Library {
     }
 };
 
-std::unique_ptr<ChmArchive> ChmArchive::open(const QByteArray& path) {
-    QFile file(QFile::decodeName(path));
-    if (!QFileInfo(file).isFile() || file.size() > kLargestFile || !file.open(QIODevice::ReadOnly))
+std::unique_ptr<ChmArchive> ChmArchive::open(const QByteArray& path, OpenFailure* failure) {
+    const auto fail = [failure](OpenFailure why) {
+        if (failure != nullptr)
+            *failure = why;
         return nullptr;
-    return fromBytes(file.read(kLargestFile));
+    };
+    QFile file(QFile::decodeName(path));
+    // A directory, a FIFO or a device is no file to read; a FIFO would even block the reading.
+    if (!QFileInfo(file).isFile())
+        return fail(OpenFailure::Unreadable);
+    if (file.size() > limits::kLargestFile)
+        return fail(OpenFailure::TooLarge);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(OpenFailure::Unreadable);
+    QByteArray bytes = file.read(limits::kLargestFile);
+    if (file.error() != QFileDevice::NoError)
+        return fail(OpenFailure::Unreadable);
+    return fromBytes(std::move(bytes), failure);
 }
 
-std::unique_ptr<ChmArchive> ChmArchive::fromBytes(QByteArray bytes) {
+std::unique_ptr<ChmArchive> ChmArchive::fromBytes(QByteArray bytes, OpenFailure* failure) {
+    const auto fail = [failure](OpenFailure why) {
+        if (failure != nullptr)
+            *failure = why;
+        return nullptr;
+    };
+    if (bytes.size() > limits::kLargestFile)
+        return fail(OpenFailure::TooLarge);
+    if (!bytes.startsWith("ITSF"))
+        return fail(OpenFailure::NotHelpFile);
     int selfTest = MSPACK_ERR_OK;
     MSPACK_SYS_SELFTEST(selfTest);
     if (selfTest != MSPACK_ERR_OK)
-        return nullptr;
-    std::unique_ptr<ChmArchive> archive(new ChmArchive(std::move(bytes)));
+        return fail(OpenFailure::Unreadable);
+    std::unique_ptr<ChmArchive> archive(new ChmArchive);
     Library& library = *archive->m_library;
+    library.bytes = std::move(bytes);
     library.decompressor = mspack_create_chm_decompressor(&library.system);
     if (library.decompressor == nullptr)
-        return nullptr;
+        return fail(OpenFailure::Unreadable);
     library.header =
-        library.decompressor->open(library.decompressor, reinterpret_cast<const char*>(&archive->m_bytes));
+        library.decompressor->open(library.decompressor, reinterpret_cast<const char*>(&library.bytes));
     if (library.header == nullptr)
-        return nullptr;
+        return fail(OpenFailure::Damaged);
     for (mschmd_file* object = library.header->files; object != nullptr; object = object->next) {
         const QString key = QString::fromUtf8(object->filename).toLower();
-        if (!archive->m_objects.contains(key))
-            archive->m_objects.insert(key, object);
+        if (!library.objects.contains(key))
+            library.objects.insert(key, object);
     }
     if (!archive->readSystemRecord())
-        return nullptr;
+        return fail(OpenFailure::Damaged);
     return archive;
 }
 
-ChmArchive::ChmArchive(QByteArray bytes)
-    : m_bytes(std::move(bytes))
-    , m_library(std::make_unique<Library>()) {}
+ChmArchive::ChmArchive()
+    : m_library(std::make_unique<Library>()) {}
 
 ChmArchive::~ChmArchive() = default;
 
@@ -217,21 +247,21 @@ QStringList ChmArchive::objectPaths() const {
 }
 
 bool ChmArchive::contains(const QString& path) const {
-    return m_objects.contains(path.toLower());
+    return m_library->objects.contains(path.toLower());
 }
 
-std::optional<QByteArray> ChmArchive::read(const QString& path, ReadFailure* failure) const {
+std::optional<QByteArray> ChmArchive::read(const QString& path, ReadFailure* failure, qint64 largest) const {
     const auto fail = [failure](ReadFailure why) {
         if (failure != nullptr)
             *failure = why;
         return std::nullopt;
     };
-    mschmd_file* object = m_objects.value(path.toLower());
+    mschmd_file* object = m_library->objects.value(path.toLower());
     if (object == nullptr)
         return fail(ReadFailure::Missing);
     if (object->length < 0)
         return fail(ReadFailure::Damaged);
-    if (object->length > kLargestObject)
+    if (object->length > std::min(largest, limits::kLargestObject))
         return fail(ReadFailure::TooLarge);
     Sink sink;
     sink.capacity = static_cast<qsizetype>(object->length);

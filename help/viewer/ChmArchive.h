@@ -1,18 +1,14 @@
 #pragma once
 
+#include "HelpLimits.h"
+
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 #include <memory>
 #include <optional>
-
-struct mschm_decompressor;
-struct mschmd_file;
-struct mschmd_header;
-struct mspack_system;
 
 // The help viewer engine reads compiled help files (.chm) with libmspack, from a copy held in
 // memory. Pages are addressed by URLs of the "chm" scheme whose path is the object's path inside
@@ -31,22 +27,24 @@ QString objectPath(const QUrl& url);
 /// Text stored by a help compiler: UTF-8 when it is valid UTF-8, Latin-1 otherwise.
 QString decodeStoredText(const QByteArray& bytes);
 
+/// Why a help file could not be opened.
+enum class OpenFailure {
+    Unreadable,  ///< no regular file, or the system refused to open or read it
+    TooLarge,    ///< larger than limits::kLargestFile
+    NotHelpFile, ///< no compiled help file's signature
+    Damaged,     ///< the signature of one, but its header, directory or system record is broken
+};
+
 /// Why an object could not be read.
 enum class ReadFailure { Missing, TooLarge, Damaged };
 
 /// A compiled help file opened read-only.
 class ChmArchive {
 public:
-    /// Objects larger than this are not help pages: a damaged file cannot exhaust memory.
-    static constexpr qint64 kLargestObject = qint64{64} * 1024 * 1024;
-    /// Larger files are not read at all.
-    static constexpr qint64 kLargestFile = qint64{256} * 1024 * 1024;
-
-    /// Opens the file; null when it cannot be read, is not a compiled help file, or its
-    /// system record is damaged.
-    static std::unique_ptr<ChmArchive> open(const QByteArray& path);
+    /// Opens the file; null, and why, when it cannot be opened.
+    static std::unique_ptr<ChmArchive> open(const QByteArray& path, OpenFailure* failure = nullptr);
     /// The same, for a file already in memory.
-    static std::unique_ptr<ChmArchive> fromBytes(QByteArray bytes);
+    static std::unique_ptr<ChmArchive> fromBytes(QByteArray bytes, OpenFailure* failure = nullptr);
 
     ~ChmArchive();
     ChmArchive(const ChmArchive&) = delete;
@@ -59,9 +57,10 @@ public:
     /// Whether the file holds an object at that absolute path.
     bool contains(const QString& path) const;
 
-    /// The whole object at an absolute path ("/index.htm"); nothing, and why, when it cannot be
-    /// read. Paths are compared without case.
-    std::optional<QByteArray> read(const QString& path, ReadFailure* failure = nullptr) const;
+    /// The whole object at an absolute path ("/index.htm"), of at most `largest` bytes; nothing,
+    /// and why, when it cannot be read. Paths are compared without case.
+    std::optional<QByteArray> read(const QString& path, ReadFailure* failure = nullptr,
+                                   qint64 largest = limits::kLargestObject) const;
 
     /// From the file's system record; empty when the file does not name one.
     const QString& title() const { return m_title; }
@@ -70,14 +69,13 @@ public:
     const QString& indexFile() const { return m_indexFile; }
 
 private:
+    // The file's bytes with libmspack's handles on them, released together in one place.
     struct Library;
 
-    explicit ChmArchive(QByteArray bytes);
+    ChmArchive();
     bool readSystemRecord();
 
-    QByteArray m_bytes;
     std::unique_ptr<Library> m_library;
-    QHash<QString, mschmd_file*> m_objects;
     QString m_title;
     QUrl m_defaultTopic;
     QString m_contentsFile;

@@ -1,10 +1,12 @@
 #include "Contents.h"
 
 #include "ChmArchive.h"
+#include "HelpLimits.h"
 
 #include <QRegularExpression>
 
 #include <iterator>
+#include <optional>
 #include <utility>
 
 namespace vimora::help {
@@ -48,17 +50,79 @@ QString decodeEntities(const QString& text) {
     return result;
 }
 
-QString attribute(const QString& attributes, QLatin1String name) {
-    static const QRegularExpression pattern(
-        QStringLiteral(R"re(([A-Za-z_:][-A-Za-z0-9_:.]*)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s"'>]+)))re"));
-    for (auto it = pattern.globalMatch(attributes); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        if (match.captured(1).compare(name, Qt::CaseInsensitive) != 0)
+bool isAsciiLetter(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool isNameStart(QChar c) {
+    return isAsciiLetter(c) || c == u'_' || c == u':';
+}
+
+bool isNameCharacter(QChar c) {
+    return isNameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
+}
+
+qsizetype skipSpaces(QStringView text, qsizetype at) {
+    while (at < text.size() && text[at].isSpace())
+        ++at;
+    return at;
+}
+
+bool endsBareValue(QChar c) {
+    return c.isSpace() || c == u'"' || c == u'\'' || c == u'>';
+}
+
+struct AttributeValue {
+    QStringView text;
+    qsizetype end; ///< just past the value
+};
+
+// The value that starts at `at`, quoted with " or ', or bare; nothing when its quote is not closed.
+std::optional<AttributeValue> readValue(QStringView attributes, qsizetype at) {
+    const QChar quote = attributes[at];
+    if (quote == u'"' || quote == u'\'') {
+        const qsizetype end = attributes.indexOf(quote, at + 1);
+        if (end < 0)
+            return std::nullopt;
+        return AttributeValue{attributes.mid(at + 1, end - at - 1), end + 1};
+    }
+    qsizetype end = at;
+    while (end < attributes.size() && !endsBareValue(attributes[end]))
+        ++end;
+    return AttributeValue{attributes.mid(at, end - at), end};
+}
+
+// The value of the attribute `name` (name="value", name='value' or name=value) among a tag's
+// attributes, its entities decoded. Only its first limits::kLongestName characters are read;
+// `cut` tells whether there were more.
+QString attribute(QStringView attributes, QLatin1String name, bool* cut = nullptr) {
+    qsizetype at = 0;
+    while (at < attributes.size()) {
+        if (!isNameStart(attributes[at])) {
+            ++at;
             continue;
-        for (int group = 2; group <= 4; ++group) {
-            if (match.capturedStart(group) >= 0)
-                return decodeEntities(match.captured(group));
         }
+        const qsizetype nameStart = at;
+        while (at < attributes.size() && isNameCharacter(attributes[at]))
+            ++at;
+        const QStringView found = attributes.mid(nameStart, at - nameStart);
+        qsizetype valueAt = skipSpaces(attributes, at);
+        if (valueAt >= attributes.size() || attributes[valueAt] != u'=')
+            continue;
+        valueAt = skipSpaces(attributes, valueAt + 1);
+        if (valueAt >= attributes.size())
+            return {};
+        const std::optional<AttributeValue> value = readValue(attributes, valueAt);
+        if (!value) {
+            at = valueAt + 1;
+            continue;
+        }
+        at = value->end;
+        if (found.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (cut != nullptr)
+            *cut = value->text.size() > limits::kLongestName;
+        return decodeEntities(value->text.left(limits::kLongestName).toString());
     }
     return {};
 }
@@ -78,9 +142,12 @@ ContentsEntry::~ContentsEntry() {
 
 namespace {
 
-// Reads the tags of a contents file one at a time.
+// Reads the tags of a contents file one at a time, until it holds as many entries as the viewer
+// shows.
 class ContentsParser {
 public:
+    bool full() const { return m_full; }
+
     void list(bool closing) {
         if (closing) {
             if (m_levels.size() > 1)
@@ -91,10 +158,16 @@ public:
         m_levels.push_back(level->empty() ? level : &level->back().children);
     }
 
-    void object(bool closing, const QString& attributes) {
+    void object(bool closing, QStringView attributes) {
         if (closing) {
-            if (m_inSitemap && (!m_entry.name.isEmpty() || !m_entry.topic.isEmpty()))
+            if (m_inSitemap && (!m_entry.name.isEmpty() || !m_entry.topic.isEmpty())) {
+                if (m_count == limits::kMostContentsEntries) {
+                    m_full = true;
+                    return;
+                }
                 m_levels.back()->push_back(std::exchange(m_entry, {}));
+                ++m_count;
+            }
             m_inSitemap = false;
             return;
         }
@@ -103,14 +176,15 @@ public:
         m_entry = ContentsEntry{};
     }
 
-    void param(const QString& attributes) {
+    void param(QStringView attributes) {
         if (!m_inSitemap)
             return;
         const QString param = attribute(attributes, QLatin1String("name"));
-        const QString value = attribute(attributes, QLatin1String("value"));
+        bool cut = false;
+        const QString value = attribute(attributes, QLatin1String("value"), &cut);
         if (param.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0)
-            m_entry.name = value.trimmed();
-        else if (param.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 &&
+            m_entry.name = cut ? value.trimmed() + QChar(0x2026) : value.trimmed();
+        else if (param.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 && !cut &&
                  !value.trimmed().isEmpty())
             m_entry.topic = topicUrl(value);
     }
@@ -124,35 +198,71 @@ private:
     std::vector<std::vector<ContentsEntry>*> m_levels{&m_root};
     bool m_inSitemap = false;
     ContentsEntry m_entry;
+    std::size_t m_count = 0;
+    bool m_full = false;
 };
 
 } // namespace
 
-std::vector<ContentsEntry> parseContents(const QString& text) {
-    static const QRegularExpression tag(QStringLiteral(R"re(<\s*(/?)\s*([A-Za-z]+)([^>]*)>)re"));
+std::vector<ContentsEntry> parseContents(const QString& text, bool* cut) {
+    // Tags are read by hand rather than with a pattern: a tag of fifty million characters is
+    // then only scanned, never copied.
     ContentsParser parser;
-    for (auto it = tag.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        const bool closing = !match.captured(1).isEmpty();
-        const QString name = match.captured(2).toLower();
-        if (name == QLatin1String("ul"))
+    const QStringView view(text);
+    qsizetype at = 0;
+    std::size_t tags = 0;
+    bool tooManyTags = false;
+    while (!parser.full()) {
+        const qsizetype open = view.indexOf(u'<', at);
+        if (open < 0)
+            break;
+        qsizetype nameAt = skipSpaces(view, open + 1);
+        const bool closing = nameAt < view.size() && view[nameAt] == u'/';
+        if (closing)
+            nameAt = skipSpaces(view, nameAt + 1);
+        qsizetype nameEnd = nameAt;
+        while (nameEnd < view.size() && isAsciiLetter(view[nameEnd]))
+            ++nameEnd;
+        if (nameEnd == nameAt) {
+            at = open + 1;
+            continue;
+        }
+        const qsizetype close = view.indexOf(u'>', nameEnd);
+        if (close < 0)
+            break;
+        if (++tags > limits::kMostContentsTags) {
+            tooManyTags = true;
+            break;
+        }
+        const QStringView name = view.mid(nameAt, nameEnd - nameAt);
+        const QStringView attributes = view.mid(nameEnd, close - nameEnd);
+        if (name.compare(QLatin1String("ul"), Qt::CaseInsensitive) == 0)
             parser.list(closing);
-        else if (name == QLatin1String("object"))
-            parser.object(closing, match.captured(3));
-        else if (name == QLatin1String("param"))
-            parser.param(match.captured(3));
+        else if (name.compare(QLatin1String("object"), Qt::CaseInsensitive) == 0)
+            parser.object(closing, attributes);
+        else if (name.compare(QLatin1String("param"), Qt::CaseInsensitive) == 0)
+            parser.param(attributes);
+        at = close + 1;
     }
+    if (cut != nullptr)
+        *cut = parser.full() || tooManyTags;
     return parser.take();
 }
 
-std::optional<std::vector<ContentsEntry>> readContents(const ChmArchive& archive) {
+std::optional<std::vector<ContentsEntry>> readContents(const ChmArchive& archive, ReadFailure* failure,
+                                                       bool* cut) {
+    if (cut != nullptr)
+        *cut = false;
     if (archive.contentsFile().isEmpty())
         return std::vector<ContentsEntry>{};
-    ReadFailure failure = ReadFailure::Missing;
-    const std::optional<QByteArray> file = archive.read(archive.contentsFile(), &failure);
-    if (!file && failure != ReadFailure::Missing)
+    ReadFailure why = ReadFailure::Missing;
+    const std::optional<QByteArray> file = archive.read(archive.contentsFile(), &why);
+    if (!file && why != ReadFailure::Missing) {
+        if (failure != nullptr)
+            *failure = why;
         return std::nullopt;
-    return file ? parseContents(decodeStoredText(*file)) : std::vector<ContentsEntry>{};
+    }
+    return file ? parseContents(decodeStoredText(*file), cut) : std::vector<ContentsEntry>{};
 }
 
 QUrl firstTopic(const ChmArchive& archive, const std::vector<ContentsEntry>& contents) {

@@ -14,6 +14,7 @@
 namespace vimora::help {
 
 class ChmArchive;
+enum class ReadFailure;
 
 /// One entry of a help file's table of contents: a book when it has children, a page when it
 /// names a topic, or both.
@@ -54,11 +55,15 @@ template <typename Visit> void walkContents(const std::vector<ContentsEntry>& co
 
 /// Reads a contents file (.hhc): nested <UL> lists of <LI> items, each described by an
 /// <OBJECT type="text/sitemap"> with "Name" and "Local" parameters. Anything else is ignored.
-std::vector<ContentsEntry> parseContents(const QString& text);
+/// At most limits::kMostContentsEntries entries and limits::kMostContentsTags tags are read, and
+/// `cut` tells whether there were more; a name longer than limits::kLongestName is cut there and
+/// ends with "…", a longer path is dropped.
+std::vector<ContentsEntry> parseContents(const QString& text, bool* cut = nullptr);
 
-/// The table of contents of a help file, empty when it has none; nothing when the file names one
-/// that cannot be read.
-std::optional<std::vector<ContentsEntry>> readContents(const ChmArchive& archive);
+/// The table of contents of a help file, as parseContents reads it, empty when the file has none;
+/// nothing, and why, when the file names one that cannot be read.
+std::optional<std::vector<ContentsEntry>> readContents(const ChmArchive& archive,
+                                                       ReadFailure* failure = nullptr, bool* cut = nullptr);
 
 /// The first topic of a help file: its default topic, else the first page of its contents;
 /// empty when the file names no topic that it holds.

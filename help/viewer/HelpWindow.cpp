@@ -2,6 +2,7 @@
 
 #include "FindBar.h"
 #include "HelpBrowser.h"
+#include "HelpLimits.h"
 #include "IndexPane.h"
 #include "PageFinder.h"
 #include "SearchPane.h"
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSplitter>
@@ -29,10 +31,6 @@ namespace {
 
 constexpr int kTopicRole = Qt::UserRole;
 
-// The tree view lays out and expands its items recursively: entries nested deeper are shown at
-// this level, after their ancestors, in the order of the file.
-constexpr std::size_t kDeepestLevel = 100;
-
 bool sameTopic(const QUrl& a, const QUrl& b) {
     return objectPath(a).compare(objectPath(b), Qt::CaseInsensitive) == 0;
 }
@@ -40,7 +38,7 @@ bool sameTopic(const QUrl& a, const QUrl& b) {
 } // namespace
 
 HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents,
-                       QUrl home, QString fileKey, QWidget* owner)
+                       bool contentsCut, QUrl home, QString fileKey, QWidget* owner)
     : QMainWindow(owner, Qt::Window)
     , m_fileKey(std::move(fileKey))
     , m_home(std::move(home)) {
@@ -99,7 +97,7 @@ HelpWindow::HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<Co
     connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
     addPageActions(tools);
 
-    addContents(contents);
+    addContents(contents, contentsCut);
     connect(m_contents, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { showContentsTopic(item); });
     connect(m_contents, &QTreeWidget::itemClicked, this,
@@ -118,28 +116,15 @@ void HelpWindow::showHome() {
 }
 
 HelpWindow::~HelpWindow() {
-    // A tree item deletes its children recursively: detach the items from the view, list them
-    // parents first, then delete them from the end of that list, so that each one is childless
-    // and first in its parent's list when its turn comes.
-    std::vector<QTreeWidgetItem*> pending;
-    while (m_contents->topLevelItemCount() > 0)
-        pending.push_back(m_contents->takeTopLevelItem(0));
-    std::vector<QTreeWidgetItem*> order;
-    while (!pending.empty()) {
-        QTreeWidgetItem* item = pending.back();
-        pending.pop_back();
-        order.push_back(item);
-        for (int i = 0; i < item->childCount(); ++i)
-            pending.push_back(item->child(i));
-    }
-    for (std::size_t i = order.size(); i-- > 0;)
-        delete order[i];
+    // All items at once, while the window that hears the tree's signals is still whole.
+    m_contents->clear();
 }
 
-void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {
+void HelpWindow::addContents(const std::vector<ContentsEntry>& contents, bool cut) {
     const QIcon book = style()->standardIcon(QStyle::SP_DirIcon);
     const QIcon page = style()->standardIcon(QStyle::SP_FileIcon);
-    // Built apart from the view, so that adding an item costs the same at any depth.
+    // Built apart from the view and added in one call, so that adding an item costs the same
+    // at any depth and the view lays itself out once.
     QList<QTreeWidgetItem*> topLevel;
     std::vector<QTreeWidgetItem*> parents;
     bool flattened = false;
@@ -148,8 +133,8 @@ void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {
         item->setText(0, entry.name);
         item->setData(0, kTopicRole, entry.topic);
         item->setIcon(0, entry.children.empty() ? page : book);
-        flattened |= depth >= kDeepestLevel;
-        depth = std::min(depth, kDeepestLevel - 1);
+        flattened |= depth >= limits::kDeepestContentsLevel;
+        depth = std::min(depth, limits::kDeepestContentsLevel - 1);
         parents.resize(depth);
         if (depth == 0)
             topLevel.append(item);
@@ -159,15 +144,20 @@ void HelpWindow::addContents(const std::vector<ContentsEntry>& contents) {
         return true;
     });
     m_contents->addTopLevelItems(topLevel);
-    for (QTreeWidgetItem* item : std::as_const(topLevel))
-        item->setExpanded(true);
-    if (flattened) {
+    m_contents->expandToDepth(0);
+    QStringList notes;
+    if (flattened)
+        notes << QStringLiteral(
+                     "Le sommaire compte plus de %1 niveaux imbriqués : les rubriques plus profondes "
+                     "sont présentées au %1e niveau.")
+                     .arg(limits::kDeepestContentsLevel);
+    if (cut)
+        notes << QStringLiteral(
+                     "Le sommaire compte plus de %1 entrées : seules les %1 premières sont présentées.")
+                     .arg(QLocale(QLocale::French).toString(qulonglong{limits::kMostContentsEntries}));
+    if (!notes.isEmpty()) {
         // A widget rather than a message, which the status tips of the tool bar would replace.
-        auto* note =
-            new QLabel(QStringLiteral("Le sommaire compte plus de %1 niveaux imbriqués : les rubriques "
-                                      "plus profondes sont présentées au %1e niveau.")
-                           .arg(kDeepestLevel),
-                       this);
+        auto* note = new QLabel(notes.join(QLatin1Char(' ')), this);
         note->setObjectName(QStringLiteral("contentsNote"));
         statusBar()->addWidget(note, 1);
     }

@@ -28,9 +28,9 @@ class HelpWindow : public QMainWindow {
 
 public:
     /// A top-level window when owner is null, else a window of its own that the owner keeps
-    /// in front of it.
-    HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents, QUrl home,
-               QString fileKey, QWidget* owner);
+    /// in front of it. `contentsCut` says that the file's contents had more entries than these.
+    HelpWindow(std::unique_ptr<ChmArchive> archive, const std::vector<ContentsEntry>& contents,
+               bool contentsCut, QUrl home, QString fileKey, QWidget* owner);
     ~HelpWindow() override;
     HelpWindow(const HelpWindow&) = delete;
     HelpWindow& operator=(const HelpWindow&) = delete;
@@ -42,7 +42,7 @@ public:
     void showHome();
 
 private:
-    void addContents(const std::vector<ContentsEntry>& contents);
+    void addContents(const std::vector<ContentsEntry>& contents, bool cut);
     void showContentsTopic(QTreeWidgetItem* item);
     void selectContentsEntry(const QUrl& url);
     void addTabs(const ChmArchive& archive);

@@ -4,6 +4,7 @@
 // kHhCloseAll deletes at once, so the library can be unloaded right after it.
 #include "HelpWindow.h"
 
+#include "HelpLimits.h"
 #include "HtmlHelp.h"
 
 #include <QApplication>
@@ -83,6 +84,34 @@ QString quoted(const QString& path) {
     return QStringLiteral("«\u00A0%1\u00A0»").arg(QDir::toNativeSeparators(path));
 }
 
+QString megabytes(qint64 bytes) {
+    return QString::number(bytes / (qint64{1024} * 1024));
+}
+
+QString openFailureText(OpenFailure failure) {
+    switch (failure) {
+    case OpenFailure::Unreadable:
+        return QStringLiteral("Le fichier d'aide %1 ne peut pas être lu : le système en refuse l'accès ou la "
+                              "lecture.");
+    case OpenFailure::TooLarge:
+        return QStringLiteral("Le fichier d'aide %1 est trop volumineux pour être ouvert : il dépasse %2 Mo.")
+            .arg(QStringLiteral("%1"), megabytes(limits::kLargestFile));
+    case OpenFailure::NotHelpFile:
+        return QStringLiteral("Le fichier %1 n'est pas un fichier d'aide compilé (.chm).");
+    case OpenFailure::Damaged:
+        break;
+    }
+    return QStringLiteral("Le fichier d'aide %1 est endommagé : il ne peut pas être lu.");
+}
+
+QString contentsFailureText(ReadFailure failure) {
+    if (failure == ReadFailure::TooLarge)
+        return QStringLiteral(
+                   "Le sommaire du fichier d'aide %1 est trop volumineux pour être lu : il dépasse %2 Mo.")
+            .arg(QStringLiteral("%1"), megabytes(limits::kLargestObject));
+    return QStringLiteral("Le sommaire du fichier d'aide %1 est endommagé : il ne peut pas être lu.");
+}
+
 WindowHandle displayTopic(WindowHandle owner, const char* file) {
     if (file == nullptr || *file == '\0')
         return nullptr;
@@ -106,13 +135,18 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
                   QStringLiteral("Le fichier d'aide %1 est introuvable.").arg(quoted(info.filePath())));
         return nullptr;
     }
-    std::unique_ptr<ChmArchive> archive = info.isFile() ? ChmArchive::open(encodedPath) : nullptr;
+    OpenFailure openFailure = OpenFailure::Unreadable;
+    std::unique_ptr<ChmArchive> archive = ChmArchive::open(encodedPath, &openFailure);
+    if (!archive) {
+        showError(parent, openFailureText(openFailure).arg(quoted(info.filePath())));
+        return nullptr;
+    }
+    ReadFailure contentsFailure = ReadFailure::Damaged;
+    bool contentsCut = false;
     const std::optional<std::vector<ContentsEntry>> contents =
-        archive ? readContents(*archive) : std::nullopt;
+        readContents(*archive, &contentsFailure, &contentsCut);
     if (!contents) {
-        showError(parent, QStringLiteral("Le fichier d'aide %1 ne peut pas être lu : il est endommagé ou ce "
-                                         "n'est pas un fichier d'aide compilé (.chm).")
-                              .arg(quoted(info.filePath())));
+        showError(parent, contentsFailureText(contentsFailure).arg(quoted(info.filePath())));
         return nullptr;
     }
     const QUrl home = firstTopic(*archive, *contents);
@@ -122,7 +156,7 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
         return nullptr;
     }
 
-    auto* window = new HelpWindow(std::move(archive), *contents, home, fileKey, parent);
+    auto* window = new HelpWindow(std::move(archive), *contents, contentsCut, home, fileKey, parent);
     openWindows.add(window);
     window->show();
     window->raise();

@@ -1,6 +1,7 @@
 #include "KeywordIndex.h"
 
 #include "ChmArchive.h"
+#include "HelpLimits.h"
 #include "HtmlTags.h"
 
 #include <QCollator>
@@ -47,16 +48,16 @@ public:
             return;
         const QString name = attributeValue(attributes, QLatin1String("name"));
         const QString value =
-            attributeValue(attributes, QLatin1String("value")).left(kLongestKeyword).trimmed();
+            attributeValue(attributes, QLatin1String("value")).left(limits::kLongestName).trimmed();
         if (name.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0) {
             (m_keyword.name.isEmpty() ? m_keyword.name : m_title) = value;
         } else if (name.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 && !value.isEmpty() &&
-                   m_keyword.topics.size() < kMostKeywordTopics) {
+                   m_keyword.topics.size() < limits::kMostKeywordTopics) {
             m_keyword.topics.push_back({topicUrl(value), std::exchange(m_title, {})});
         }
     }
 
-    bool full() const { return m_nodes.size() >= kMostKeywords; }
+    bool full() const { return m_nodes.size() >= limits::kMostKeywords; }
 
     std::vector<Keyword> take() {
         const QCollator collator(QLocale(QLocale::French, QLocale::France));
@@ -86,7 +87,7 @@ public:
 
 private:
     void addKeyword() {
-        std::size_t level = std::min(m_openLists > 0 ? m_openLists - 1 : 0, kDeepestKeywordLevel);
+        std::size_t level = std::min(m_openLists > 0 ? m_openLists - 1 : 0, limits::kDeepestKeywordLevel);
         // A list opened with no keyword before it has no parent: the keyword goes up.
         level = std::min(level, m_lastAtLevel.size());
         m_keyword.level = level;

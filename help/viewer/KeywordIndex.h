@@ -27,15 +27,6 @@ struct Keyword {
     std::vector<KeywordTopic> topics;
 };
 
-/// Sub-keywords nested deeper are shown at this level.
-inline constexpr std::size_t kDeepestKeywordLevel = 4;
-/// Keywords beyond this are left out.
-inline constexpr std::size_t kMostKeywords = 100000;
-/// A keyword's topics beyond this are left out.
-inline constexpr std::size_t kMostKeywordTopics = 1000;
-/// Keywords and titles are cut at this length.
-inline constexpr qsizetype kLongestKeyword = 1024;
-
 /// Reads an index file: nested <UL> lists of <LI> items, each an <OBJECT type="text/sitemap">
 /// whose first "Name" is the keyword and whose "Local" parameters are its topics (a "Name"
 /// before a "Local" titles it). The keywords come out in French alphabetical order, each

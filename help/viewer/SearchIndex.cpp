@@ -2,6 +2,7 @@
 
 #include "ChmArchive.h"
 #include "FoldedText.h"
+#include "HelpLimits.h"
 #include "HtmlTags.h"
 
 #include <QCollator>
@@ -17,7 +18,6 @@ namespace vimora::help {
 namespace {
 
 // A title longer than this is cut: it is shown in a list.
-constexpr qsizetype kLongestTitle = 1024;
 
 // Tags inside a word: the others separate words.
 bool isInlineTag(const QString& name) {
@@ -56,22 +56,22 @@ TopicText topicText(QStringView html) {
             continue;
         }
         if (inTitle) {
-            if (topic.title.size() < kLongestTitle)
-                topic.title += decodeEntities(token.text.left(kLongestTitle));
+            if (topic.title.size() < limits::kLongestName)
+                topic.title += decodeEntities(token.text.left(limits::kLongestName));
             continue;
         }
-        topic.text += decodeEntities(token.text.left(SearchIndex::kLargestTopicText - topic.text.size()));
-        if (topic.text.size() >= SearchIndex::kLargestTopicText)
+        topic.text += decodeEntities(token.text.left(limits::kLargestTopicText - topic.text.size()));
+        if (topic.text.size() >= limits::kLargestTopicText)
             break;
     }
-    topic.title = topic.title.left(kLongestTitle).simplified();
-    topic.text.truncate(SearchIndex::kLargestTopicText);
+    topic.title = topic.title.left(limits::kLongestName).simplified();
+    topic.text.truncate(limits::kLargestTopicText);
     return topic;
 }
 
 SearchIndex::SearchIndex(const std::vector<IndexedTopic>& topics) {
     for (const IndexedTopic& topic : topics) {
-        if (m_topics.size() >= kMostTopics)
+        if (m_topics.size() >= limits::kMostTopics)
             break;
         add(topic.topic, topicText(topic.html));
     }
@@ -83,7 +83,7 @@ SearchIndex SearchIndex::ofArchive(const ChmArchive& archive) {
     qint64 bytesRead = 0;
     const QStringList paths = archive.objectPaths();
     for (const QString& path : paths) {
-        if (index.m_topics.size() >= kMostTopics || bytesRead >= kLargestIndexedBytes)
+        if (index.m_topics.size() >= limits::kMostTopics || bytesRead >= limits::kLargestIndexedBytes)
             break;
         if (!isPage(path))
             continue;

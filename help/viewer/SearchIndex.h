@@ -21,7 +21,7 @@ struct TopicText {
 };
 
 /// Reads an HTML page the way the search sees it: the text of its <title> apart, the rest of its
-/// text without tags, scripts or styles; at most kLargestTopicText characters of text.
+/// text without tags, scripts or styles; at most limits::kLargestTopicText characters of text.
 TopicText topicText(QStringView html);
 
 /// One topic given to the index.
@@ -40,12 +40,6 @@ struct SearchResult {
 
 class SearchIndex {
 public:
-    /// A page's text beyond this is not searched.
-    static constexpr qsizetype kLargestTopicText = qsizetype{2} * 1024 * 1024;
-    /// Topics beyond this, or beyond the bytes below, are left out of the index.
-    static constexpr std::size_t kMostTopics = 20000;
-    static constexpr qint64 kLargestIndexedBytes = qint64{128} * 1024 * 1024;
-
     SearchIndex() = default;
     explicit SearchIndex(const std::vector<IndexedTopic>& topics);
 

@@ -21,7 +21,7 @@ void readTopic(const ChmArchive& archive, const QUrl& topic) {
     ReadFailure failure = ReadFailure::Missing;
     const std::optional<QByteArray> bytes = archive.read(objectPath(topic), &failure);
     check(bytes.has_value() || !archive.contains(objectPath(topic)) || failure != ReadFailure::Missing);
-    check(!bytes || bytes->size() <= ChmArchive::kLargestObject);
+    check(!bytes || bytes->size() <= limits::kLargestObject);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "ChmArchive.h"
 #include "FoldedText.h"
+#include "HelpLimits.h"
 #include "KeywordIndex.h"
 #include "SearchIndex.h"
 
@@ -20,11 +21,11 @@ void check(bool condition) {
 }
 
 void checkKeywords(const std::vector<Keyword>& keywords) {
-    check(keywords.size() <= kMostKeywords);
+    check(keywords.size() <= limits::kMostKeywords);
     for (const Keyword& keyword : keywords) {
-        check(!keyword.name.isEmpty() && keyword.name.size() <= kLongestKeyword);
-        check(keyword.level <= kDeepestKeywordLevel);
-        check(keyword.topics.size() <= kMostKeywordTopics);
+        check(!keyword.name.isEmpty() && keyword.name.size() <= limits::kLongestName);
+        check(keyword.level <= limits::kDeepestKeywordLevel);
+        check(keyword.topics.size() <= limits::kMostKeywordTopics);
     }
 }
 
@@ -44,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const std::unique_ptr<ChmArchive> archive = ChmArchive::fromBytes(bytes)) {
         checkKeywords(readKeywordIndex(*archive));
         const SearchIndex index = SearchIndex::ofArchive(*archive);
-        check(index.topicCount() <= SearchIndex::kMostTopics);
+        check(index.topicCount() <= limits::kMostTopics);
         index.search(QStringLiteral("aide objectif"));
         return 0;
     }
@@ -53,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkKeywords(parseKeywordIndex(text));
 
     const TopicText topic = topicText(text);
-    check(topic.text.size() <= SearchIndex::kLargestTopicText);
+    check(topic.text.size() <= limits::kLargestTopicText);
     // The first characters are what a user types; the whole input is the page.
     const QString typed = text.left(24);
     const SearchIndex index({{QUrl(QStringLiteral("chm:/page.htm")), text}});
@@ -63,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const FoldedText folded = foldText(topic.text);
     check(folded.origin.size() == static_cast<std::size_t>(folded.text.size()));
     for (std::size_t i = 0; i < folded.origin.size(); ++i)
-        check(folded.origin[i] >= (i > 0 ? folded.origin[i - 1] : 0) && folded.origin[i] < folded.originalSize);
+        check(folded.origin[i] >= (i > 0 ? folded.origin[i - 1] : 0) &&
+              folded.origin[i] < folded.originalSize);
     checkMatches(folded, findPhrase(folded, typed, 64));
     checkMatches(folded, findWordStarts(folded, queryWords(typed), 64));
     return 0;

@@ -75,12 +75,29 @@ private slots:
         QTest::newRow("nameless and topicless objects are dropped")
             << QStringLiteral("<UL><LI><OBJECT type=\"text/sitemap\"></OBJECT>") + item("A", "") + "</UL>"
             << "A=";
+        const QString longest(1024, QLatin1Char('n'));
+        QTest::newRow("names cut at 1024 characters, longer paths dropped")
+            << QStringLiteral("<UL>") + item(longest, "a.htm") + item(longest + "n", "b.htm") +
+                   item("C", QString(1025, QLatin1Char('c'))) + "</UL>"
+            << longest + "=chm:/a.htm;" + longest + QChar(0x2026) + "=chm:/b.htm;C=";
     }
 
     void parsesContentsFiles() {
         QFETCH(QString, contents);
         QFETCH(QString, tree);
         QCOMPARE(flatten(vimora::help::parseContents(contents)), tree);
+    }
+
+    // Seven tags make the list and its entry, the sixth adding it.
+    void tagsThatMakeNoEntriesAreBoundedToo() {
+        const QString entry = QStringLiteral("<UL>") + item("A", "a.htm") + "</UL>";
+        bool cut = true;
+        QCOMPARE(flatten(vimora::help::parseContents(QStringLiteral("<B>").repeated(159993) + entry, &cut)),
+                 QStringLiteral("A=chm:/a.htm"));
+        QVERIFY(!cut);
+        QCOMPARE(flatten(vimora::help::parseContents(QStringLiteral("<B>").repeated(159995) + entry, &cut)),
+                 QString());
+        QVERIFY(cut);
     }
 
     void decodesStoredText_data() {

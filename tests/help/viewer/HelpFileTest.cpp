@@ -1,6 +1,7 @@
 #include "ChildChart.h"
 #include "ChmArchive.h"
 #include "Contents.h"
+#include "PageCost.h"
 #include "ReferenceThresholds.h"
 
 #include <QImage>
@@ -147,6 +148,16 @@ private slots:
             }
         }
         QVERIFY(checked > 40);
+    }
+
+    // The viewer's bounds leave room for the program's own help.
+    void everyPageIsWithinTheViewersBounds() {
+        for (const QString& name : kPages) {
+            const std::optional<QByteArray> html =
+                m_archive->read(QLatin1Char('/') + name, nullptr, limits::kLargestPage);
+            QVERIFY2(html, qPrintable(name));
+            QVERIFY2(measurePage(*html) == PageExcess::None, qPrintable(name));
+        }
     }
 
     void curvesAreDrawnFromTheTable_data() {

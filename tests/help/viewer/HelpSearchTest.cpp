@@ -2,6 +2,7 @@
 // reading (a hostile one included), and the help file built for the program.
 #include "ChmArchive.h"
 #include "FoldedText.h"
+#include "HelpLimits.h"
 #include "KeywordIndex.h"
 #include "SearchIndex.h"
 
@@ -145,7 +146,7 @@ private slots:
         std::size_t deepest = 0;
         for (const Keyword& keyword : nested)
             deepest = std::max(deepest, keyword.level);
-        QCOMPARE(deepest, kDeepestKeywordLevel);
+        QCOMPARE(deepest, limits::kDeepestKeywordLevel);
 
         QString wide = QStringLiteral("<UL><LI><OBJECT type=text/sitemap><param name=Name value=\"%1\">")
                            .arg(QString(10 * 1024 * 1024, QLatin1Char('x')));
@@ -155,19 +156,19 @@ private slots:
         wide += QString(100000, QLatin1Char('<'));
         const std::vector<Keyword> huge = parseKeywordIndex(wide);
         QCOMPARE(huge.size(), std::size_t{1});
-        QCOMPARE(huge.front().name.size(), kLongestKeyword);
-        QCOMPARE(huge.front().topics.size(), kMostKeywordTopics);
+        QCOMPARE(huge.front().name.size(), limits::kLongestName);
+        QCOMPARE(huge.front().topics.size(), limits::kMostKeywordTopics);
     }
 
     void hostilePageIsBounded() {
         const QString tags = QStringLiteral("<b>").repeated(1000000);
         const QString words = QStringLiteral("mot ").repeated(1000000);
         const TopicText text = topicText(tags + words);
-        QCOMPARE(text.text.size(), SearchIndex::kLargestTopicText);
+        QCOMPARE(text.text.size(), limits::kLargestTopicText);
         const SearchIndex index({{QUrl(QStringLiteral("chm:/p.htm")), tags + words}});
         const std::vector<SearchResult> found = index.search(QStringLiteral("mot"));
         QCOMPARE(found.size(), std::size_t{1});
-        QCOMPARE(found.front().matches, SearchIndex::kLargestTopicText / 4);
+        QCOMPARE(found.front().matches, limits::kLargestTopicText / 4);
     }
 
     void builtHelpFileIndexesEveryTopic() {

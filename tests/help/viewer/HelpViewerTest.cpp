@@ -271,7 +271,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("over the size limit")
             << false << "Rubrique trop volumineuse"
-            << "La rubrique « /rubrique.htm » est trop volumineuse pour être affichée : elle dépasse 64 Mo.";
+            << "La rubrique « /rubrique.htm » est trop volumineuse pour être affichée : elle dépasse 2 Mo.";
         QTest::newRow("damaged")
             << true << "Rubrique illisible"
             << "La rubrique « /rubrique.htm » ne peut pas être lue : ce fichier d'aide est endommagé.";
@@ -281,7 +281,7 @@ private slots:
         QFETCH(bool, truncated);
         QFETCH(QString, title);
         QFETCH(QString, text);
-        const qsizetype size = truncated ? 4096 : qsizetype(64) * 1024 * 1024 + 1;
+        const qsizetype size = truncated ? 4096 : qsizetype(2) * 1024 * 1024 + 1;
         QByteArray file = stored_help_file::build({stored_help_file::systemRecord("", "index.htm", "Aide"),
                                                    {"/index.htm", kPage},
                                                    {"/rubrique.htm", QByteArray(size, ' ')}});
@@ -294,6 +294,70 @@ private slots:
         page->setSource(QUrl(QStringLiteral("chm:/rubrique.htm")));
         QCOMPARE(page->documentTitle(), title);
         QCOMPARE(page->toPlainText(), title + QLatin1Char('\n') + text);
+    }
+
+    void pageBeyondTheBoundsIsNotShown_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        const QString refused =
+            QStringLiteral("La rubrique « /rubrique.htm » ne peut pas être affichée : %1.");
+        QTest::newRow("elements nested deeper than 100")
+            << QByteArray("<div>").repeated(10000) + "x" + QByteArray("</div>").repeated(10000)
+            << "Rubrique trop complexe" << refused.arg("ses éléments sont imbriqués sur plus de 100 niveaux");
+        QTest::newRow("more than 10,000 elements")
+            << QByteArray("<p>x").repeated(100000) << "Rubrique trop complexe"
+            << refused.arg("elle compte plus de 10 000 éléments");
+        QTest::newRow("tables nested deeper than 3")
+            << QByteArray("<table><tr><td>").repeated(4) + "x"
+            << "Rubrique trop complexe" << refused.arg("ses tableaux sont imbriqués sur plus de 3 niveaux");
+        QTest::newRow("empty") << QByteArray() << "Rubrique vide"
+                               << "La rubrique « /rubrique.htm » est vide.";
+        // Items, paragraphs and cells whose end tags are left out do not nest.
+        QTest::newRow("within the bounds")
+            << "<html><head><title>Liste</title></head><body><ul>" + QByteArray("<li>point").repeated(3000) +
+                   "</ul>" + QByteArray("<p>paragraphe").repeated(3000) + "<table>" +
+                   QByteArray("<tr><td>a<td><b>b</b>").repeated(750) + "</table>" +
+                   QByteArray("<table><tr><td>").repeated(3) + "</body></html>"
+            << "Liste" << QString();
+    }
+
+    void pageBeyondTheBoundsIsNotShown() {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QTemporaryDir directory;
+        QWidget* window = display(QFile::encodeName(writeFile(
+            directory, stored_help_file::build({stored_help_file::systemRecord("", "index.htm", "Aide"),
+                                                {"/index.htm", kPage},
+                                                {"/rubrique.htm", page}}))));
+        QVERIFY(window);
+        QTextBrowser* browser = pageOf(window);
+        browser->setSource(QUrl(QStringLiteral("chm:/rubrique.htm")));
+        QCOMPARE(browser->documentTitle(), title);
+        if (!text.isNull())
+            QCOMPARE(browser->toPlainText(), title + QLatin1Char('\n') + text);
+    }
+
+    void contentsBeyondTheBoundsAreCutWithANote() {
+        QByteArray contents = "<UL>";
+        for (int entry = 1; entry <= 20001; ++entry)
+            contents += "<LI><OBJECT type=text/sitemap><param name=Name value='Rubrique " +
+                        QByteArray::number(entry) + "'><param name=Local value=index.htm></OBJECT>";
+        QTemporaryDir directory;
+        QWidget* window = display(QFile::encodeName(writeFile(
+            directory,
+            stored_help_file::build({stored_help_file::systemRecord("large.hhc", "index.htm", "Large"),
+                                     {"/index.htm", kPage},
+                                     {"/large.hhc", contents}}))));
+        QVERIFY(window);
+        QTreeWidget* tree = contentsOf(window);
+        QCOMPARE(tree->topLevelItemCount(), 20000);
+        QCOMPARE(tree->topLevelItem(19999)->text(0), QStringLiteral("Rubrique 20000"));
+        const auto* note = window->findChild<QLabel*>(QStringLiteral("contentsNote"));
+        QVERIFY(note);
+        QCOMPARE(note->text(), QStringLiteral("Le sommaire compte plus de 20\u202F000 entrées : seules les "
+                                              "20\u202F000 premières sont présentées."));
     }
 
     void secondDisplayRaisesTheSameWindow() {
@@ -344,14 +408,16 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("missing file") << "missing"
                                       << "Le fichier d'aide « %1 » est introuvable.";
-        QTest::newRow("not a help file")
-            << "garbage"
-            << "Le fichier d'aide « %1 » ne peut pas être lu : il est endommagé ou ce n'est pas un fichier "
-               "d'aide compilé (.chm).";
+        QTest::newRow("not a help file") << "garbage"
+                                         << "Le fichier « %1 » n'est pas un fichier d'aide compilé (.chm).";
+        QTest::newRow("damaged") << "damaged"
+                                 << "Le fichier d'aide « %1 » est endommagé : il ne peut pas être lu.";
+        QTest::newRow("too large")
+            << "large"
+            << "Le fichier d'aide « %1 » est trop volumineux pour être ouvert : il dépasse 256 Mo.";
         QTest::newRow("a directory")
             << "directory"
-            << "Le fichier d'aide « %1 » ne peut pas être lu : il est endommagé ou ce n'est pas un fichier "
-               "d'aide compilé (.chm).";
+            << "Le fichier d'aide « %1 » ne peut pas être lu : le système en refuse l'accès ou la lecture.";
     }
 
     void unreadableFileShowsAFrenchMessage() {
@@ -362,13 +428,21 @@ private slots:
         const QString path = directory.filePath(QStringLiteral("Aide médicale/VimoraXP.chm"));
         if (kind != QLatin1String("missing"))
             QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
         if (kind == QLatin1String("garbage")) {
-            QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(QByteArray(4096, 'x'));
+        } else if (kind == QLatin1String("damaged")) {
+            QFile built(QStringLiteral(VIMORA_HELP_FILE));
+            QVERIFY(built.open(QIODevice::ReadOnly) && file.open(QIODevice::WriteOnly));
+            file.write(built.read(0x60));
+        } else if (kind == QLatin1String("large")) {
+            // Sparse: no disk space is taken.
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(256) * 1024 * 1024 + 1));
         } else if (kind == QLatin1String("directory")) {
             QVERIFY(QDir().mkpath(path));
         }
+        file.close();
 
         const QSet<QWidget*> before = visibleTopLevels();
         MessageBoxAnswer answer;
@@ -403,14 +477,15 @@ private slots:
         QCOMPARE(display(QFile::encodeName(path)), nullptr);
         QCOMPARE(answer.count(), 1);
         QCOMPARE(answer.text(),
-                 QStringLiteral("Le fichier d'aide «\u00A0%1\u00A0» ne peut pas être lu : il est endommagé "
-                                "ou ce n'est pas un fichier d'aide compilé (.chm).")
+                 QStringLiteral("Le sommaire du fichier d'aide «\u00A0%1\u00A0» est endommagé : il ne peut "
+                                "pas être lu.")
                      .arg(path));
         QCOMPARE(visibleTopLevels(), before);
     }
 
     void deeplyNestedContentsOpenQuickly() {
-        constexpr int kDepth = 100000;
+        // As many as the contents may hold.
+        constexpr int kDepth = 20000;
         QByteArray contents;
         for (int level = 1; level <= kDepth; ++level) {
             contents += "<UL><LI><OBJECT type=text/sitemap><param name=Name value='Niveau " +
@@ -440,7 +515,7 @@ private slots:
             item = item->child(0);
         }
         QCOMPARE(item->text(0), QStringLiteral("Niveau 100"));
-        QCOMPARE(item->parent()->child(kDepth - 100)->text(0), QStringLiteral("Niveau 100000"));
+        QCOMPARE(item->parent()->child(kDepth - 100)->text(0), QStringLiteral("Niveau %1").arg(kDepth));
         QCOMPARE(tree->currentItem(), item->parent()->child(kDepth - 100));
         const auto* note = window->findChild<QLabel*>(QStringLiteral("contentsNote"));
         QVERIFY(note);
