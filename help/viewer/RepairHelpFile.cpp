@@ -1,5 +1,5 @@
-// Build step after chmcmd: repairs the header of a compiled help file in place and fails the
-// build when the header is not whole afterwards.
+// Build step after chmcmd: repairs the header and the directory of a compiled help file in place
+// and fails the build when either is not whole afterwards.
 #include "ItsfHeader.h"
 
 #include <cstdio>
@@ -22,9 +22,14 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    const bool repaired = vimora::help::repairItsfHeader(file);
+    bool repaired = vimora::help::repairItsfHeader(file);
     if (const std::string fault = vimora::help::itsfHeaderFault(file); !fault.empty()) {
         std::fprintf(stderr, "%s: damaged help file header: %s\n", path, fault.c_str());
+        return 1;
+    }
+    repaired = vimora::help::repairFirstListingChunk(file) || repaired;
+    if (const std::string fault = vimora::help::directoryFault(file); !fault.empty()) {
+        std::fprintf(stderr, "%s: damaged help file directory: %s\n", path, fault.c_str());
         return 1;
     }
     if (repaired) {

@@ -24,9 +24,9 @@ Q_DECLARE_METATYPE(vimora::Sex)
 
 namespace {
 
-const QStringList kPages{"index.htm",   "saisie.htm",   "resultats.htm", "exemple.htm",  "clavier.htm",
-                         "copier.htm",  "fiche.htm",    "dossiers.htm",  "erreurs.htm",  "adultes.htm",
-                         "enfants.htm", "courbes.htm",  "seuils.htm",    "objectif.htm", "alertes.htm",
+const QStringList kPages{"index.htm",   "saisie.htm",  "resultats.htm", "exemple.htm",  "clavier.htm",
+                         "copier.htm",  "fiche.htm",   "dossiers.htm",  "erreurs.htm",  "adultes.htm",
+                         "enfants.htm", "courbes.htm", "seuils.htm",    "objectif.htm", "alertes.htm",
                          "menus.htm",   "apropos.htm"};
 
 QString pageTitle(const QString& html) {
@@ -89,6 +89,9 @@ private slots:
         QTest::newRow("content offset") << qsizetype(0x59) << char(0x20) << 1;
         QTest::newRow("file size") << qsizetype(0x68) << char(0) << 1;
         QTest::newRow("directory signature") << qsizetype(0x78) << char(0) << 1;
+        QTest::newRow("first listing chunk as chmcmd records it") << qsizetype(0x98) << char(1) << 0;
+        QTest::newRow("last listing chunk") << qsizetype(0x9C) << char(1) << 1;
+        QTest::newRow("next of the only listing chunk") << qsizetype(0xDC) << char(0) << 1;
     }
 
     void headerIsRepairedAfterCompilingAndCheckedWhole() {
@@ -110,6 +113,58 @@ private slots:
         QCOMPARE(QProcess::execute(QStringLiteral(VIMORA_REPAIR_HELP_FILE), {path}), exitCode);
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), exitCode == 0 ? whole : damaged);
+    }
+
+    // chmcmd records chunk 1 as the first listing chunk of a directory of several chunks, and
+    // chunk 0 holds the system record, the contents and the first pages.
+    void directoryOfSeveralChunksIsReadWhole() {
+        constexpr int kPages = 600;
+        QTemporaryDir directory;
+        QByteArray contents = "<HTML><BODY><UL>\n";
+        QByteArray files;
+        for (int page = 1; page <= kPages; ++page) {
+            const QByteArray name = "page" + QByteArray::number(page) + ".htm";
+            const QByteArray title = "Rubrique " + QByteArray::number(page);
+            QFile file(directory.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("<html><head><title>" + title + "</title></head><body><p>" + title +
+                       "</p></body></html>");
+            contents += "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"" + title +
+                        "\"><param name=\"Local\" value=\"" + name + "\"></OBJECT>\n";
+            files += name + "\n";
+        }
+        QFile contentsFile(directory.filePath(QStringLiteral("Grande.hhc")));
+        QVERIFY(contentsFile.open(QIODevice::WriteOnly));
+        contentsFile.write(contents + "</UL></BODY></HTML>\n");
+        contentsFile.close();
+        QFile project(directory.filePath(QStringLiteral("Grande.hhp")));
+        QVERIFY(project.open(QIODevice::WriteOnly));
+        project.write(
+            "[OPTIONS]\nCompiled file=Grande.chm\nContents file=Grande.hhc\nDefault topic=page1.htm\n"
+            "Title=Grande aide\n\n[FILES]\n" +
+            files);
+        project.close();
+        QProcess compiler;
+        compiler.setWorkingDirectory(directory.path());
+        compiler.start(QStringLiteral(CHMCMD_EXECUTABLE),
+                       {QStringLiteral("--verbosity"), QStringLiteral("0"), QStringLiteral("Grande.hhp")});
+        QVERIFY(compiler.waitForFinished(60000));
+        QCOMPARE(compiler.exitCode(), 0);
+        const QString path = directory.filePath(QStringLiteral("Grande.chm"));
+        QCOMPARE(QProcess::execute(QStringLiteral(VIMORA_REPAIR_HELP_FILE), {path}), 0);
+
+        const std::unique_ptr<ChmArchive> archive = ChmArchive::open(QFile::encodeName(path));
+        QVERIFY(archive);
+        QCOMPARE(archive->contentsFile(), QStringLiteral("/Grande.hhc"));
+        const std::optional<QByteArray> listed = archive->read(archive->contentsFile());
+        QVERIFY(listed);
+        const std::vector<ContentsEntry> entries = parseContents(decodeStoredText(*listed));
+        QCOMPARE(entries.size(), std::size_t(kPages));
+        for (const ContentsEntry& entry : entries) {
+            const std::optional<QByteArray> page = archive->read(objectPath(entry.topic));
+            QVERIFY2(page, qPrintable(entry.topic.toString()));
+            QCOMPARE(pageTitle(QString::fromUtf8(*page)), entry.name);
+        }
     }
 
     void contentsListEveryPageUnderItsTitle() {
