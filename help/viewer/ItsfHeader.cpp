@@ -195,7 +195,7 @@ std::string directoryFault(std::span<const unsigned char> file) {
         if (next == kNoChunk)
             break;
         if (!chunks.isListing(next) || visited[next])
-            return "the chain of listing chunks (PMGL) leads to another chunk or back";
+            return "the chain of listing chunks (PMGL) leads out of them or back to one";
         chunk = next;
     }
     if (chunk != chunks.recorded(kLastListingField))
