@@ -309,7 +309,13 @@ void TfrmVimora::Enregistrerlaconsultation1Click() {
 
 void TfrmVimora::beginConsultation(vimora::Sex sex, const QString& age, const QString& status) {
     btnEffacerClick();
-    (sex == vimora::Sex::Male ? ui->RadioButton1 : ui->RadioButton2)->click();
+    QRadioButton* chosen = sex == vimora::Sex::Male ? ui->RadioButton1 : ui->RadioButton2;
+    {
+        // Chosen as the user chooses, even the sex already checked: once, by chooseSex() below.
+        const QSignalBlocker once(chosen);
+        chosen->setChecked(true);
+    }
+    chooseSex();
     ui->edAge->setText(age);
     ui->edPoids->setFocus(Qt::TabFocusReason);
     showStatus(status);
