@@ -12,7 +12,6 @@
 #include <memory>
 #include <vector>
 
-class QPagedPaintDevice;
 class QPainter;
 
 namespace vimora::chart {

@@ -9,7 +9,6 @@
 
 #include <memory>
 
-class QPagedPaintDevice;
 class QPainter;
 
 namespace vimora::chart {

@@ -311,7 +311,8 @@ void TfrmVimora::beginConsultation(vimora::Sex sex, const QString& age, const QS
     btnEffacerClick();
     QRadioButton* chosen = sex == vimora::Sex::Male ? ui->RadioButton1 : ui->RadioButton2;
     {
-        // Chosen as the user chooses, even the sex already checked: once, by chooseSex() below.
+        // Checked without its signal, so that chooseSex() runs once, as for the user's choice,
+        // whether or not that sex was checked already.
         const QSignalBlocker once(chosen);
         chosen->setChecked(true);
     }
