@@ -6,18 +6,13 @@
 #include "RecordsTexts.h"
 #include "Trajectory.h"
 #include "VisitRecords.h"
-#include "WholeFile.h"
 
 #include <QDir>
 #include <QFontMetricsF>
 #include <QLocale>
-#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextLayout>
 
@@ -142,16 +137,20 @@ Block heading(const QString& value) {
     return block;
 }
 
+QString recordSheetTitle() {
+    return QStringLiteral("Dossier de corpulence");
+}
+
 // The title and the date of the sheet.
-std::vector<Block> titleBlocks(const QDateTime& when) {
+std::vector<Block> titleBlocks(const QString& title, const QDateTime& when) {
     const QLocale french(QLocale::French, QLocale::France);
     const QString printed = QStringLiteral("Le %1 à %2")
                                 .arg(french.toString(when.date(), QStringLiteral("d MMMM yyyy")),
                                      french.toString(when.time(), QStringLiteral("HH:mm")));
-    return {{36, PatientRecordSheet::Item::Text, [printed](QPainter& painter, const QRectF& at) {
+    return {{36, PatientRecordSheet::Item::Text, [title, printed](QPainter& painter, const QRectF& at) {
                  painter.setPen(kInk);
                  painter.setFont(sheetFont(22, true));
-                 painter.drawText(at, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Dossier de corpulence"));
+                 painter.drawText(at, Qt::AlignLeft | Qt::AlignTop, title);
                  painter.setFont(sheetFont(11));
                  painter.drawText(at.adjusted(0, 6, 0, 0), Qt::AlignRight | Qt::AlignTop, printed);
                  painter.setPen(kRuleColour);
@@ -304,7 +303,7 @@ std::vector<PatientRecordSheet::Item> PatientRecordSheet::items(int page) const 
 
 void PatientRecordSheet::layOut() {
     std::vector<Block> blocks;
-    append(blocks, titleBlocks(m_when));
+    append(blocks, titleBlocks(recordSheetTitle(), m_when));
     append(blocks, identityBlocks(m_patient));
     append(blocks, alertBlocks(m_visits));
     append(blocks, trajectoryBlocks(m_patient, m_visits));
@@ -365,6 +364,10 @@ void PatientRecordSheet::paintPage(QPainter& painter, int page) const {
     painter.restore();
 }
 
+QString PatientRecordSheet::title() const {
+    return recordSheetTitle();
+}
+
 void PatientRecordSheet::render(QPagedPaintDevice& device) const {
     QPainter painter(&device);
     const double scale = std::min(device.width() / kPageWidth, device.height() / kPageHeight);
@@ -383,47 +386,4 @@ QString PatientRecordSheet::defaultPdfPath() const {
     name.replace(QRegularExpression(QStringLiteral(R"([/\\:*?"<>|])")), QStringLiteral(" "));
     return QDir(folder).filePath(QStringLiteral("Dossier %1 %2.pdf")
                                      .arg(name.simplified(), m_when.toString(QStringLiteral("yyyy-MM-dd"))));
-}
-
-bool PatientRecordSheet::writePdf(const QString& path, QString* error) const {
-    QSaveFile file(path);
-    std::optional<vimora::platform::WriteFailure> failure;
-    if (file.open(QIODevice::WriteOnly)) {
-        {
-            QPdfWriter writer(&file);
-            writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-            writer.setResolution(300);
-            writer.setTitle(QStringLiteral("Dossier de corpulence"));
-            writer.setCreator(QString::fromUtf8(ErrorReport::kApplicationTitle));
-            render(writer);
-        }
-        failure = vimora::platform::commitWhole(file);
-        if (!failure)
-            return true;
-    } else {
-        failure = vimora::platform::WriteFailure{file.error(), file.errorString()};
-    }
-    if (error != nullptr) {
-        const QString why = failure->error == QFileDevice::ResourceError
-                                ? QStringLiteral("le disque est plein")
-                                : failure->reason;
-        *error =
-            QStringLiteral("La fiche n'a pas pu être enregistrée dans « %1 » : %2. Aucun fichier n'a été "
-                           "écrit.")
-                .arg(QDir::toNativeSeparators(path), why);
-    }
-    return false;
-}
-
-void printWithDialog(QWidget* parent, const PatientRecordSheet& sheet) {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-    printer.setDocName(QStringLiteral("Dossier de corpulence"));
-    QPrintDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("Imprimer la fiche"));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    // The sheet keeps its own margins, measured from the paper's edge.
-    printer.setFullPage(true);
-    sheet.render(printer);
 }

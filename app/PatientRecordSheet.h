@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PatientStore.h"
+#include "PrintableSheet.h"
 #include "TrajectoryAlerts.h"
 
 #include <QDateTime>
@@ -11,9 +12,7 @@
 #include <memory>
 #include <vector>
 
-class QPagedPaintDevice;
 class QPainter;
-class QWidget;
 
 namespace vimora::chart {
 class Chart;
@@ -28,12 +27,8 @@ trajectoryCharts(const vimora::records::Patient& patient, const std::vector<vimo
 // trajectory and the table of visits. Its layout follows its content: each text is measured as it
 // wraps, a block that does not fit goes to the next page, the table continues there under its
 // header, and every page has a "Page 1/2" footer.
-class PatientRecordSheet {
+class PatientRecordSheet : public PrintableSheet {
 public:
-    /// A4 portrait, in points.
-    static constexpr double kPageWidth = 595.28;
-    static constexpr double kPageHeight = 841.89;
-
     /// `visits` in any order.
     PatientRecordSheet(vimora::records::Patient patient, std::vector<vimora::records::Visit> visits,
                        QDateTime when = QDateTime::currentDateTime());
@@ -49,12 +44,8 @@ public:
 
     /// Paints one page in points (the painter already scaled to them).
     void paintPage(QPainter& painter, int page) const;
-    /// Prints every page on a printer or PDF writer set up for A4 portrait, its origin at the
-    /// paper's corner.
-    void render(QPagedPaintDevice& device) const;
-    /// Writes the sheet as a PDF through a temporary file that replaces the target only when it
-    /// is complete. On failure, nothing is left behind and `error` says why, in French.
-    bool writePdf(const QString& path, QString* error) const;
+    QString title() const override;
+    void render(QPagedPaintDevice& device) const override;
     /// The PDF's default name in the documents folder, with the patient's name and the date.
     QString defaultPdfPath() const;
 
@@ -70,6 +61,3 @@ private:
     QDateTime m_when;
     std::vector<std::vector<Placed>> m_pages;
 };
-
-/// "Imprimer...": the system print dialog, then the sheet on the chosen printer.
-void printWithDialog(QWidget* parent, const PatientRecordSheet& sheet);

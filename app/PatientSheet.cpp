@@ -4,20 +4,13 @@
 #include "ChartColours.h"
 #include "ChildChart.h"
 #include "ErrorReport.h"
-#include "MessageBoxes.h"
-#include "PrintDialogs.h"
 #include "VisitPlausibility.h"
-#include "WholeFile.h"
 #include "Wording.h"
 
 #include <QDir>
 #include <QLocale>
-#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QPrinter>
-#include <QPrinterInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextLayout>
 
@@ -255,65 +248,11 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
     painter.restore();
 }
 
+QString PatientSheet::title() const {
+    return vimora::chart::sheetTitle();
+}
+
 void PatientSheet::render(QPagedPaintDevice& device) const {
     QPainter painter(&device);
     paint(painter, QSizeF(device.width(), device.height()));
-}
-
-bool PatientSheet::writePdf(const QString& path, QString* error) const {
-    QSaveFile file(path);
-    std::optional<vimora::platform::WriteFailure> failure;
-    if (file.open(QIODevice::WriteOnly)) {
-        {
-            QPdfWriter writer(&file);
-            writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-            writer.setResolution(300);
-            writer.setTitle(vimora::chart::sheetTitle());
-            writer.setCreator(QString::fromUtf8(ErrorReport::kApplicationTitle));
-            render(writer);
-        }
-        failure = vimora::platform::commitWhole(file);
-        if (!failure)
-            return true;
-    } else {
-        failure = vimora::platform::WriteFailure{file.error(), file.errorString()};
-    }
-    QString why;
-    switch (failure->error) {
-    case QFileDevice::OpenError:
-    case QFileDevice::PermissionsError:
-        why = QStringLiteral("le dossier n'existe pas ou n'accepte pas de nouveau fichier");
-        break;
-    case QFileDevice::ResourceError:
-        why = QStringLiteral("le disque est plein");
-        break;
-    default:
-        why = QStringLiteral("l'écriture a échoué");
-        break;
-    }
-    if (error != nullptr)
-        *error =
-            QStringLiteral("La fiche n'a pas pu être enregistrée dans « %1 » : %2 (%3). Aucun fichier n'a "
-                           "été écrit.")
-                .arg(QDir::toNativeSeparators(path), why, failure->reason);
-    return false;
-}
-
-void printWithDialog(QWidget* parent, const PatientSheet& sheet) {
-    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
-        MessageBoxes::show(parent,
-                           {QMessageBox::Information, QStringLiteral("Imprimer la fiche"),
-                            QStringLiteral("Aucune imprimante n'est installée sur cet ordinateur : la "
-                                           "fenêtre d'impression ne pourra qu'enregistrer la fiche dans "
-                                           "un fichier PDF."),
-                            QMessageBox::Ok});
-    }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-    printer.setDocName(vimora::chart::sheetTitle());
-    if (!PrintDialogs::ask(parent, printer, QStringLiteral("Imprimer la fiche")))
-        return;
-    // The sheet keeps its own margins, measured from the paper's edge.
-    printer.setFullPage(true);
-    sheet.render(printer);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Assessment.h"
+#include "PrintableSheet.h"
 
 #include <QDateTime>
 #include <QRectF>
@@ -8,9 +9,7 @@
 
 #include <memory>
 
-class QPagedPaintDevice;
 class QPainter;
-class QWidget;
 
 namespace vimora::chart {
 class Chart;
@@ -31,24 +30,15 @@ QString patientSummary(const vimora::Calculation& calculation);
 // The patient sheet: one A4 portrait page in French with the patient's figures as the window
 // shows them, the band in its colour, the advice, the objective, the chart and which thresholds
 // were applied. The same drawing goes to the printer and to the PDF.
-class PatientSheet {
+class PatientSheet : public PrintableSheet {
 public:
-    /// The page is laid out in points on an A4 portrait page.
-    static constexpr double kPageWidth = 595.28;
-    static constexpr double kPageHeight = 841.89;
-
     PatientSheet(vimora::Calculation calculation, QString name, QString remark,
                  QDateTime when = QDateTime::currentDateTime());
 
     /// Paints the page in the painter's coordinates, scaled to a page of the given size.
     void paint(QPainter& painter, const QSizeF& page) const;
-    /// Prints the page on a printer or PDF writer set up for A4 portrait, its origin at the
-    /// paper's corner.
-    void render(QPagedPaintDevice& device) const;
-
-    /// Writes the sheet as a PDF through a temporary file that replaces the target only when it
-    /// is complete. On failure, nothing is left behind and `error` says why, in French.
-    bool writePdf(const QString& path, QString* error) const;
+    QString title() const override;
+    void render(QPagedPaintDevice& device) const override;
 
     /// Where the chart stands on the page, in points: under the texts, as wide as the page allows.
     QRectF chartArea() const;
@@ -65,6 +55,3 @@ private:
     QString m_remark;
     QDateTime m_when;
 };
-
-/// "Imprimer...": the system print dialog, then the sheet on the chosen printer.
-void printWithDialog(QWidget* parent, const PatientSheet& sheet);

@@ -309,7 +309,14 @@ void TfrmVimora::Enregistrerlaconsultation1Click() {
 
 void TfrmVimora::beginConsultation(vimora::Sex sex, const QString& age, const QString& status) {
     btnEffacerClick();
-    (sex == vimora::Sex::Male ? ui->RadioButton1 : ui->RadioButton2)->click();
+    QRadioButton* chosen = sex == vimora::Sex::Male ? ui->RadioButton1 : ui->RadioButton2;
+    {
+        // Checked without its signal, so that chooseSex() runs once, as for the user's choice,
+        // whether or not that sex was checked already.
+        const QSignalBlocker once(chosen);
+        chosen->setChecked(true);
+    }
+    chooseSex();
     ui->edAge->setText(age);
     ui->edPoids->setFocus(Qt::TabFocusReason);
     showStatus(status);

@@ -1,11 +1,11 @@
 #include "RecordsDialog.h"
-#include "MessageBoxes.h"
+#include "DialogAnswerer.h"
+#include "MainWindowFixture.h"
+#include "PatientForm.h"
 #include "PatientListModel.h"
 #include "PatientRecordSheet.h"
 #include "PatientStore.h"
 #include "VisitRecords.h"
-#include "_Vimora.h"
-#include "hh.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,10 +21,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,7 +32,7 @@ using vimora::records::Visit;
 
 // The patient records from the main window, on a temporary database named by VIMORA_DATABASE,
 // driven through the dialogs' controls with real key events.
-class RecordsDialogTest : public QObject {
+class RecordsDialogTest : public QObject, vimora::test::MainWindowFixture {
     Q_OBJECT
 
 private slots:
@@ -54,31 +53,27 @@ private:
                                  vimora::Sex sex, QDate birth, const QString& dossier = {});
     static void addMeasure(PatientStore& store, const Patient& patient, QDate date, const QString& poids,
                            const QString& taille);
-    /// Runs the command; each modal window it opens goes in turn to the next answer, which must
-    /// close it. Fails when a window opens that no answer expects, or an answer is left over.
-    void whenModal(const std::function<void()>& command,
-                   const std::vector<std::function<void(QWidget*)>>& answers);
-    QStringList rowsShown(const QTableView* view) const;
+    /// Presses the keys on the window; each dialog they open must be the records dialog, and is
+    /// answered by choosing the first patient listed from the keyboard. Fails unless `dialogs`
+    /// dialogs opened.
+    void choosingFirstPatient(int dialogs, Qt::Key key, Qt::KeyboardModifiers modifiers);
+    static QStringList rowsShown(const QTableView* view);
+    /// The text of a PDF, as pdftotext gives it.
+    static QString pdfText(const QString& pdf);
 
     QTemporaryDir folder;
     QString database;
-    const vimora::help::HelpEngineLoader noHelpEngine{std::string()};
-    QStringList boxes;
 };
 
 void RecordsDialogTest::init() {
     QVERIFY(folder.isValid());
     database = folder.filePath(QStringLiteral("%1.sqlite").arg(QTest::currentTestFunction()));
     qputenv("VIMORA_DATABASE", database.toLocal8Bit());
-    boxes.clear();
-    MessageBoxes::setAnswerer([this](const MessageBoxes::Box& box) {
-        boxes << box.text;
-        return box.buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
-    });
+    MainWindowFixture::init();
 }
 
 void RecordsDialogTest::cleanup() {
-    MessageBoxes::setAnswerer({});
+    MainWindowFixture::cleanup();
 }
 
 Patient RecordsDialogTest::storedPatient(PatientStore& store, const QString& nom, const QString& prenom,
@@ -97,41 +92,19 @@ void RecordsDialogTest::addMeasure(PatientStore& store, const Patient& patient, 
     store.addVisit(vimora::records::assessMeasurement(patient, date, poids, taille));
 }
 
-void RecordsDialogTest::whenModal(const std::function<void()>& command,
-                                  const std::vector<std::function<void(QWidget*)>>& answers) {
-    QWidget* const before = QApplication::activeModalWidget();
-    QList<QWidget*> seen;
-    QString unexpected;
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal == before || seen.contains(modal) || !modal->isVisible())
-            return;
-        seen << modal;
-        if (seen.size() <= qsizetype(answers.size())) {
-            QVERIFY(QTest::qWaitForWindowActive(modal));
-            answers[seen.size() - 1](modal);
-            // A failed answer must not leave the test in the window's loop.
-            if (modal->isVisible()) {
-                unexpected =
-                    QStringLiteral("left open: ") + QString::fromLatin1(modal->metaObject()->className());
-                modal->close();
-            }
-            return;
-        }
-        unexpected = QString::fromLatin1(modal->metaObject()->className());
-        modal->close();
+void RecordsDialogTest::choosingFirstPatient(int dialogs, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    const vimora::test::DialogAnswerer<QDialog> answerer([](QDialog& dialog) {
+        QVERIFY2(qobject_cast<RecordsDialog*>(&dialog) != nullptr, dialog.metaObject()->className());
+        auto* list = control<QTableView>(dialog, "tvPatients");
+        QTest::keyClick(list, Qt::Key_Home);
+        QTest::keyClick(list, Qt::Key_Return); // the default button
     });
-    poll.start();
-    command();
-    // An access key clicks its button about 100 ms later.
-    QTRY_COMPARE(seen.size(), qsizetype(answers.size()));
-    poll.stop();
-    QVERIFY2(unexpected.isEmpty(), qPrintable(QStringLiteral("unexpected modal window: ") + unexpected));
+    // A shortcut runs its command, and any dialog of it, before the key press returns.
+    QTest::keyClick(&window(), key, modifiers);
+    QCOMPARE(answerer.answered(), dialogs);
 }
 
-QStringList RecordsDialogTest::rowsShown(const QTableView* view) const {
+QStringList RecordsDialogTest::rowsShown(const QTableView* view) {
     QStringList rows;
     const QAbstractItemModel* model = view->model();
     for (int row = 0; row < model->rowCount(); ++row)
@@ -206,10 +179,11 @@ void RecordsDialogTest::searchFiltersAsYouTypeAndVisitsShowNewestFirst() {
     QCOMPARE(list->model()->index(0, 4).data().toString(), QStringLiteral("01/03/2022"));
 
     // Deleting her names her and the visits that go with her, then she is gone.
+    boxAnswers = {QMessageBox::Yes};
     dialog.findChild<QPushButton*>(QStringLiteral("btnDeletePatient"))->click();
-    QCOMPARE(boxes, QStringList({"Supprimer le patient Éloïse Müller, née le 03/05/2012, et ses 3 "
-                                 "consultations ? Cette suppression "
-                                 "est définitive."}));
+    QCOMPARE(reports, QStringList({"Supprimer le patient Éloïse Müller, née le 03/05/2012, et ses 3 "
+                                   "consultations ? Cette suppression "
+                                   "est définitive."}));
     QCOMPARE(store->patients().size(), std::size_t(2));
     QVERIFY(store->visits(eloise.id).empty());
     QCOMPARE(list->model()->rowCount(), 0);
@@ -221,40 +195,41 @@ void RecordsDialogTest::patientFormRefusesBadFieldsAndWritesNothingUntilValid() 
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     const QString longName(101, QLatin1Char('x'));
-    auto text = [](QWidget* form, const char* name) {
-        return form->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    auto text = [](const PatientForm& form, const char* name) {
+        return control<QLabel>(form, name)->text();
     };
-    whenModal(
-        [&dialog] { QTest::keyClick(&dialog, Qt::Key_N, Qt::AltModifier); }, {[&](QWidget* form) {
-            auto* nom = form->findChild<QLineEdit*>(QStringLiteral("edNom"));
-            auto* prenom = form->findChild<QLineEdit*>(QStringLiteral("edPrenom"));
-            auto* birth = form->findChild<QLineEdit*>(QStringLiteral("edNaissance"));
-            QCOMPARE(form->focusWidget(), nom);
-            QTest::keyClicks(prenom, longName);
-            QTest::keyClicks(birth, QStringLiteral("31/02/2015"));
-            QTest::keyClick(birth, Qt::Key_Return);
+    const vimora::test::DialogAnswerer<PatientForm> answerer([&](PatientForm& form) {
+        auto* nom = control<QLineEdit>(form, "edNom");
+        auto* prenom = control<QLineEdit>(form, "edPrenom");
+        auto* birth = control<QLineEdit>(form, "edNaissance");
+        QCOMPARE(form.focusWidget(), nom);
+        QTest::keyClicks(prenom, longName);
+        QTest::keyClicks(birth, QStringLiteral("31/02/2015"));
+        QTest::keyClick(birth, Qt::Key_Return);
 
-            QCOMPARE(text(form, "lblNomProblem"), QStringLiteral("Le nom est obligatoire."));
-            QCOMPARE(text(form, "lblPrenomProblem"),
-                     QStringLiteral("Le prénom ne peut pas dépasser 100 caractères."));
-            QCOMPARE(
-                text(form, "lblNaissanceProblem"),
-                QStringLiteral("« 31/02/2015 » n'est pas une date : tapez-la sous la forme JJ/MM/AAAA."));
-            QVERIFY(text(form, "lblDossierProblem").isEmpty());
-            // Said, not cut: the name keeps every character typed.
-            QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("edPrenom"))->text(), longName);
-            QCOMPARE(form->focusWidget(), nom);
-            QVERIFY(form->isVisible());
-            QVERIFY(store->patients().empty());
+        QCOMPARE(text(form, "lblNomProblem"), QStringLiteral("Le nom est obligatoire."));
+        QCOMPARE(text(form, "lblPrenomProblem"),
+                 QStringLiteral("Le prénom ne peut pas dépasser 100 caractères."));
+        QCOMPARE(text(form, "lblNaissanceProblem"),
+                 QStringLiteral("« 31/02/2015 » n'est pas une date : tapez-la sous la forme JJ/MM/AAAA."));
+        QVERIFY(text(form, "lblDossierProblem").isEmpty());
+        // Said, not cut: the name keeps every character typed.
+        QCOMPARE(prenom->text(), longName);
+        QCOMPARE(form.focusWidget(), nom);
+        QVERIFY(form.isVisible());
+        QVERIFY(store->patients().empty());
 
-            QTest::keyClicks(nom, QStringLiteral("N'Diaye"));
-            prenom->selectAll();
-            QTest::keyClicks(prenom, QStringLiteral("Aissatou"));
-            birth->selectAll();
-            QTest::keyClicks(birth, QStringLiteral("28/02/2015"));
-            QTest::mouseClick(form->findChild<QRadioButton*>(QStringLiteral("rbFeminin")), Qt::LeftButton);
-            QTest::keyClick(birth, Qt::Key_Return);
-        }});
+        QTest::keyClicks(nom, QStringLiteral("N'Diaye"));
+        prenom->selectAll();
+        QTest::keyClicks(prenom, QStringLiteral("Aissatou"));
+        birth->selectAll();
+        QTest::keyClicks(birth, QStringLiteral("28/02/2015"));
+        QTest::mouseClick(control<QRadioButton>(form, "rbFeminin"), Qt::LeftButton);
+        QTest::keyClick(birth, Qt::Key_Return);
+    });
+    QTest::keyClick(&dialog, Qt::Key_N, Qt::AltModifier);
+    // An access key clicks its button about 100 ms later.
+    QTRY_COMPARE(answerer.answered(), 1);
     const std::vector<vimora::records::PatientSummary> patients = store->patients();
     QCOMPARE(patients.size(), std::size_t(1));
     QCOMPARE(patients[0].patient.nom, QStringLiteral("N'Diaye"));
@@ -270,72 +245,66 @@ void RecordsDialogTest::newConsultationThenCtrlSSavesTodaysVisit() {
     qint64 id = 0;
     {
         const std::unique_ptr<PatientStore> store = openStore();
-        id = storedPatient(*store, QStringLiteral("Petit"), QStringLiteral("Léa"), vimora::Sex::Female, birth)
+        // The sex already checked in a new window: the consultation must still choose it.
+        id = storedPatient(*store, QStringLiteral("Petit"), QStringLiteral("Léo"), vimora::Sex::Male, birth)
                  .id;
     }
-    TfrmVimora window(noHelpEngine);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    whenModal([&window] { QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier); }, {[](QWidget* dialog) {
-                  auto* list = dialog->findChild<QTableView*>(QStringLiteral("tvPatients"));
-                  QTest::keyClick(list, Qt::Key_Home);
-                  QTest::keyClick(list, Qt::Key_Return); // the default button, "Nouvelle consultation"
-              }});
-    QVERIFY(window.findChild<QRadioButton*>(QStringLiteral("RadioButton2"))->isChecked());
-    QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("edAge"))->text(), age);
-    QCOMPARE(window.focusWidget()->objectName(), QStringLiteral("edPoids"));
-    auto* status = window.findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
-    QVERIFY2(status->currentMessage().contains(QStringLiteral("Léa Petit")),
+    choosingFirstPatient(1, Qt::Key_O, Qt::ControlModifier); // "Nouvelle consultation"
+    QVERIFY(control<QRadioButton>("RadioButton1")->isChecked());
+    QCOMPARE(field("edAge")->text(), age);
+    QCOMPARE(window().focusWidget()->objectName(), QStringLiteral("edPoids"));
+    auto* status = control<QStatusBar>("StatusBar1");
+    QVERIFY2(status->currentMessage().contains(QStringLiteral("Léo Petit")),
              qPrintable(status->currentMessage()));
 
     // The offscreen platform gives the window back its activation only when asked.
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QTest::keyClicks(window.focusWidget(), QStringLiteral("30"));
-    QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
-    QTest::keyClicks(window.focusWidget(), QStringLiteral("1.35"));
-    QTest::keyClick(window.focusWidget(), Qt::Key_Return);
-    QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("edIMC"))->text(), QStringLiteral("16,46"));
-    whenModal([&window] { QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier); }, {});
+    window().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window()));
+    // Chosen as the user chooses: the other sex button is no longer a tab stop.
+    for (const auto& [key, expected] : {std::pair{Qt::Key_Backtab, "edAge"},
+                                        {Qt::Key_Backtab, "RadioButton1"},
+                                        {Qt::Key_Backtab, "btnEffacer"},
+                                        {Qt::Key_Tab, "RadioButton1"},
+                                        {Qt::Key_Tab, "edAge"},
+                                        {Qt::Key_Tab, "edPoids"}}) {
+        QTest::keyClick(QApplication::focusWidget(), key,
+                        key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(expected));
+    }
+    QTest::keyClicks(window().focusWidget(), QStringLiteral("30"));
+    QTest::keyClick(window().focusWidget(), Qt::Key_Tab);
+    QTest::keyClicks(window().focusWidget(), QStringLiteral("1.35"));
+    QTest::keyClick(window().focusWidget(), Qt::Key_Return);
+    QCOMPARE(field("edIMC")->text(), QStringLiteral("16,46"));
+    choosingFirstPatient(0, Qt::Key_S, Qt::ControlModifier);
 
-    QCOMPARE(boxes, QStringList());
+    QCOMPARE(reports, QStringList());
     const std::vector<Visit> visits = openStore()->visits(id);
     QCOMPARE(visits.size(), std::size_t(1));
     QCOMPARE(visits[0].date, QDate::currentDate());
     QCOMPARE(visits[0].age, age);
     QCOMPARE(visits[0].taille, QStringLiteral("1,35"));
     QCOMPARE(visits[0].imc, QStringLiteral("16,46"));
-    QCOMPARE(visits[0].resultat, window.findChild<QLineEdit*>(QStringLiteral("edResultat"))->text());
+    QCOMPARE(visits[0].resultat, field("edResultat")->text());
     QVERIFY2(status->currentMessage().contains(QStringLiteral("enregistrée")),
              qPrintable(status->currentMessage()));
 }
 
 void RecordsDialogTest::ctrlSNeedsACurrentCalculationOfThePatientsAge() {
-    TfrmVimora window(noHelpEngine);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    auto type = [&window](const char* field, const QString& text) {
-        auto* edit = window.findChild<QLineEdit*>(QString::fromLatin1(field));
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
+    auto type = [this](const char* name, const QString& text) {
+        field(name)->selectAll();
+        QTest::keyClicks(field(name), text);
     };
-    auto save = [this, &window](int dialogs) {
-        std::vector<std::function<void(QWidget*)>> answers;
-        if (dialogs == 1) {
-            answers.emplace_back([](QWidget* dialog) {
-                auto* list = dialog->findChild<QTableView*>(QStringLiteral("tvPatients"));
-                QTest::keyClick(list, Qt::Key_Home);
-                QTest::keyClick(list, Qt::Key_Return); // the default button, "Choisir ce patient"
-            });
-        }
-        whenModal([&window] { QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier); }, answers);
+    // Ctrl+S; the records dialog that asks for the patient is answered "Choisir ce patient".
+    auto save = [this](int dialogs) {
+        choosingFirstPatient(dialogs, Qt::Key_S, Qt::ControlModifier);
     };
 
     save(0);
     type("edAge", QStringLiteral("35"));
     type("edPoids", QStringLiteral("80"));
     type("edTaille", QStringLiteral("1,75"));
-    auto* calculate = window.findChild<QPushButton*>(QStringLiteral("btnCalculer"));
+    auto* calculate = control<QPushButton>("btnCalculer");
     calculate->click();
     type("edPoids", QStringLiteral("81"));
     save(0);
@@ -351,16 +320,16 @@ void RecordsDialogTest::ctrlSNeedsACurrentCalculationOfThePatientsAge() {
     }
     calculate->click();
     save(1);
-    QCOMPARE(boxes.size(), 3);
-    QCOMPARE(boxes[0],
+    QCOMPARE(reports.size(), 3);
+    QCOMPARE(reports[0],
              QStringLiteral("Un calcul est d'abord nécessaire : saisissez l'âge, le poids et la taille du "
                             "patient, puis cliquez sur « Calculer »."));
-    QCOMPARE(boxes[1],
+    QCOMPARE(reports[1],
              QStringLiteral("Le sexe, l'âge, le poids ou la taille ont changé depuis le dernier calcul : "
                             "cliquez d'abord sur « Calculer »."));
     QVERIFY2(
-        boxes[2].startsWith(QStringLiteral("Le calcul a été fait pour un âge de 35 ans, mais Paul Roux")),
-        qPrintable(boxes[2]));
+        reports[2].startsWith(QStringLiteral("Le calcul a été fait pour un âge de 35 ans, mais Paul Roux")),
+        qPrintable(reports[2]));
     QVERIFY(openStore()->visits(id).empty());
 }
 
@@ -392,17 +361,31 @@ void RecordsDialogTest::longSheetContinuesOnNumberedPagesAndNoTextCoversTheChart
         }
     }
 
-    const QString pdf = folder.filePath(QStringLiteral("dossier.pdf"));
+    // The same pages saved as PDF and printed, through the print dialog, to a PDF printer.
+    const QString saved = folder.filePath(QStringLiteral("dossier.pdf"));
     QString error;
-    QVERIFY2(sheet.writePdf(pdf, &error), qPrintable(error));
+    QVERIFY2(sheet.writePdf(saved, &error), qPrintable(error));
+    const QString printed = folder.filePath(QStringLiteral("imprime.pdf"));
+    printAnswer = [&printed](QPrinter& printer) {
+        printer.setOutputFileName(printed);
+        return true;
+    };
+    printWithDialog(&window(), sheet);
+    QCOMPARE(printTitles, QStringList{QStringLiteral("Imprimer la fiche")});
+    for (const QString& pdf : {saved, printed}) {
+        const QString text = pdfText(pdf);
+        QCOMPARE(text.count(QStringLiteral("\f")), sheet.pageCount());
+        for (int page = 1; page <= sheet.pageCount(); ++page)
+            QVERIFY(text.contains(QStringLiteral("Page %1/%2").arg(page).arg(sheet.pageCount())));
+        QVERIFY(text.contains(QStringLiteral("Z-7")));
+    }
+}
+
+QString RecordsDialogTest::pdfText(const QString& pdf) {
     QProcess pdftotext;
     pdftotext.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    QVERIFY(pdftotext.waitForFinished());
-    const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
-    QCOMPARE(text.count(QStringLiteral("\f")), sheet.pageCount());
-    for (int page = 1; page <= sheet.pageCount(); ++page)
-        QVERIFY(text.contains(QStringLiteral("Page %1/%2").arg(page).arg(sheet.pageCount())));
-    QVERIFY(text.contains(QStringLiteral("Z-7")));
+    pdftotext.waitForFinished();
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
 }
 
 QTEST_MAIN(RecordsDialogTest)

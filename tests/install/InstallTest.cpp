@@ -1,5 +1,6 @@
 // The install step as a machine gets it: `cmake --install` of this build into a temporary prefix,
 // then the installed programs run through their links in bin, from a directory of no relation.
+#include "DialogAnswerer.h"
 #include "HtmlHelp.h"
 
 #include <QApplication>
@@ -17,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
-#include <QTimer>
 
 #include <dlfcn.h>
 
@@ -411,14 +411,10 @@ private slots:
 
         // A message box instead of the viewer would wait for a click: answer it and fail.
         QString message;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, [&message] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                message = box->text();
-                box->done(QMessageBox::Ok);
-            }
+        const vimora::test::DialogAnswerer<QMessageBox> answer([&message](QMessageBox& box) {
+            message = box.text();
+            box.done(QMessageBox::Ok);
         });
-        answer.start(20);
         const QByteArray helpFile = QFile::encodeName(programDir() + "/VimoraXP.chm");
         auto* window =
             static_cast<QWidget*>(htmlHelp(desktopWindow(), helpFile.constData(), kHhDisplayTopic, 0));

@@ -578,7 +578,7 @@ private slots:
         unload();
         QVERIFY2(dlopen(VIMORA_HELP_VIEWER_PATH, RTLD_NOW | RTLD_NOLOAD) == nullptr,
                  "nothing keeps it loaded");
-        QTest::qWait(50);
+        deliverPostedEvents();
 
         load();
         window = display();
@@ -586,7 +586,7 @@ private slots:
         // Unloaded with a window still open: the window goes with the library.
         unload();
         QVERIFY(window.isNull());
-        QTest::qWait(50);
+        deliverPostedEvents();
         load();
     }
 
@@ -602,6 +602,15 @@ private:
         QCOMPARE(dlclose(m_library), 0);
         m_library = nullptr;
         m_htmlHelp = nullptr;
+    }
+
+    // Runs the event loop until every event posted so far, deferred deletions included, has been
+    // delivered: one left for the unloaded library's code would crash here.
+    static void deliverPostedEvents() {
+        bool reached = false;
+        QMetaObject::invokeMethod(
+            qApp, [&reached] { reached = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY(reached);
     }
 
     QWidget* display(const QByteArray& file = VIMORA_HELP_FILE, WindowHandle owner = desktopWindow()) {

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+class QPagedPaintDevice;
+class QWidget;
+
+// A sheet of the program on A4 portrait paper: the one way a sheet goes to a printer, through the
+// print dialog, and to a PDF file, whole or not at all. Each sheet gives its title and draws its
+// pages.
+class PrintableSheet {
+public:
+    /// A4 portrait, in points.
+    static constexpr double kPageWidth = 595.28;
+    static constexpr double kPageHeight = 841.89;
+
+    virtual ~PrintableSheet() = default;
+
+    /// The document's title: the PDF's title and the printer's document name.
+    virtual QString title() const = 0;
+    /// Prints every page on a printer or PDF writer set up for A4 portrait without margins, its
+    /// origin at the paper's corner.
+    virtual void render(QPagedPaintDevice& device) const = 0;
+
+    /// Writes the sheet as a PDF through a temporary file that replaces the target only when it
+    /// is complete. On failure, nothing is left behind and `error` says why, in French.
+    bool writePdf(const QString& path, QString* error) const;
+
+protected:
+    PrintableSheet() = default;
+    PrintableSheet(const PrintableSheet&) = default;
+    PrintableSheet(PrintableSheet&&) = default;
+    PrintableSheet& operator=(const PrintableSheet&) = default;
+    PrintableSheet& operator=(PrintableSheet&&) = default;
+};
+
+/// "Imprimer...": the print dialog (PrintDialogs), after a note when no printer is installed, then
+/// the sheet on the chosen printer.
+void printWithDialog(QWidget* parent, const PrintableSheet& sheet);
