@@ -4,6 +4,7 @@
 #include "ChartColours.h"
 #include "ChildChart.h"
 #include "ErrorReport.h"
+#include "WholeFile.h"
 
 #include <QDir>
 #include <QLocale>
@@ -169,6 +170,7 @@ void PatientSheet::render(QPagedPaintDevice& device) const {
 
 bool PatientSheet::writePdf(const QString& path, QString* error) const {
     QSaveFile file(path);
+    std::optional<vimora::platform::WriteFailure> failure;
     if (file.open(QIODevice::WriteOnly)) {
         {
             QPdfWriter writer(&file);
@@ -178,11 +180,14 @@ bool PatientSheet::writePdf(const QString& path, QString* error) const {
             writer.setCreator(QString::fromUtf8(ErrorReport::kApplicationTitle));
             render(writer);
         }
-        if (file.commit())
+        failure = vimora::platform::commitWhole(file);
+        if (!failure)
             return true;
+    } else {
+        failure = vimora::platform::WriteFailure{file.error(), file.errorString()};
     }
     QString why;
-    switch (file.error()) {
+    switch (failure->error) {
     case QFileDevice::OpenError:
     case QFileDevice::PermissionsError:
         why = QStringLiteral("le dossier n'existe pas ou n'accepte pas de nouveau fichier");
@@ -195,10 +200,10 @@ bool PatientSheet::writePdf(const QString& path, QString* error) const {
         break;
     }
     if (error != nullptr)
-        *error = QStringLiteral(
-                     "La fiche n'a pas pu être enregistrée dans « %1 » : %2 (%3). Aucun fichier n'a été "
-                     "écrit.")
-                     .arg(QDir::toNativeSeparators(path), why, file.errorString());
+        *error =
+            QStringLiteral("La fiche n'a pas pu être enregistrée dans « %1 » : %2 (%3). Aucun fichier n'a "
+                           "été écrit.")
+                .arg(QDir::toNativeSeparators(path), why, failure->reason);
     return false;
 }
 

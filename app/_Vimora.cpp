@@ -253,8 +253,7 @@ void TfrmVimora::btnCalculerClick() {
     const std::string age = ui->edAge->text().toStdString();
     const std::string weight = ui->edPoids->text().toStdString();
     const std::string height = ui->edTaille->text().toStdString();
-    const vimora::Sex sex = ui->RadioButton1->isChecked() ? vimora::Sex::Male : vimora::Sex::Female;
-    vimora::Calculation calculation = vimora::calculate(sex, {age, weight, height}, DecimalSeparator);
+    vimora::Calculation calculation = vimora::calculate(chosenSex(), {age, weight, height}, DecimalSeparator);
     m_lastCompleteCalculation.reset();
 
     // Each stage reached shows its figures; an error leaves the rest as it was.
@@ -328,12 +327,37 @@ void TfrmVimora::tlbtnCopierClick() {
         QApplication::clipboard()->setText(selection);
 }
 
+vimora::Sex TfrmVimora::chosenSex() const {
+    return ui->RadioButton1->isChecked() ? vimora::Sex::Male : vimora::Sex::Female;
+}
+
+// The chart and the sheet show the last calculation only while the sex and the fields still hold
+// what it read: otherwise they would put the previous patient's figures on paper. Tells the user
+// and answers true when they changed since.
+bool TfrmVimora::refuseChangedInputs() {
+    if (!m_lastCompleteCalculation)
+        return false;
+    const vimora::Calculation& last = *m_lastCompleteCalculation;
+    if (last.sex == chosenSex() && ui->edAge->text().toStdString() == last.ageText &&
+        ui->edPoids->text().toStdString() == last.weightText &&
+        ui->edTaille->text().toStdString() == last.heightText)
+        return false;
+    MessageBoxes::show(this,
+                       {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                        QStringLiteral("Le sexe, l'âge, le poids ou la taille ont changé depuis le dernier "
+                                       "calcul : cliquez d'abord sur « Calculer »."),
+                        QMessageBox::Ok});
+    return true;
+}
+
 void TfrmVimora::Courbedecorpulence1Click() {
-    showCorpulenceChart(this, lastCompleteCalculation());
+    if (!refuseChangedInputs())
+        showCorpulenceChart(this, lastCompleteCalculation());
 }
 
 void TfrmVimora::Imprimerlafiche1Click() {
-    printPatientSheet(this, lastCompleteCalculation());
+    if (!refuseChangedInputs())
+        printPatientSheet(this, lastCompleteCalculation());
 }
 
 void TfrmVimora::tlbtnQuitterClick() {

@@ -68,6 +68,8 @@ private:
             runCommand(handler);
         };
     }
+    vimora::Sex chosenSex() const;
+    bool refuseChangedInputs();
     bool isInputField(const QObject* object) const;
     bool sexButtonKeyPress(QObject* watched, const QKeyEvent& event);
     bool isTabStop(const QWidget* widget) const;

@@ -14,6 +14,8 @@
 #include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -23,6 +25,7 @@
 #include <functional>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <vector>
 
 // The corpulence chart and patient sheet commands driven from the main window's menu.
@@ -36,11 +39,14 @@ private slots:
 
     void menuHasTheTwoCommandsAfterCalculer();
     void commandsAskForACalculationFirst();
+    void commandsRefuseInputsChangedSinceTheCalculation_data();
+    void commandsRefuseInputsChangedSinceTheCalculation();
     void dialogShowsTheWindowsResult();
     void pdfHoldsTheWindowsFiguresAndThePoint_data();
     void pdfHoldsTheWindowsFiguresAndThePoint();
     void existingFileIsReplacedOnlyOnceConfirmed();
     void failedWriteSaysWhyAndLeavesNoFile();
+    void sheetOnANearlyFullDiskIsNeverReportedSaved();
     void printShortcutGoesStraightToThePrintDialog();
 
 private:
@@ -162,6 +168,29 @@ void CorpulenceDialogTest::commandsAskForACalculationFirst() {
                                                   "correcte."),
                                    needed, needed}));
     QVERIFY(window->findChildren<QDialog*>().isEmpty());
+}
+
+void CorpulenceDialogTest::commandsRefuseInputsChangedSinceTheCalculation_data() {
+    QTest::addColumn<QString>("changed");
+    for (const char* control : {"edAge", "edPoids", "edTaille", "RadioButton2"})
+        QTest::newRow(control) << QString::fromLatin1(control);
+}
+
+void CorpulenceDialogTest::commandsRefuseInputsChangedSinceTheCalculation() {
+    QFETCH(QString, changed);
+    calculate(QStringLiteral("10"), QStringLiteral("45"), QStringLiteral("1,5"));
+    if (auto* sex = window->findChild<QRadioButton*>(changed))
+        sex->click();
+    else
+        QTest::keyClick(window->findChild<QLineEdit*>(changed), Qt::Key_1);
+
+    // No dialog may open: the chart and the sheet would show the previous figures.
+    whenModal([this] { control<QAction>(window.get(), "Courbedecorpulence1")->trigger(); }, {});
+    whenModal([this] { QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier); }, {});
+    const QString changedSince = QStringLiteral(
+        "Le sexe, l'âge, le poids ou la taille ont changé depuis le dernier calcul : cliquez d'abord sur "
+        "« Calculer ».");
+    QCOMPARE(reports, QStringList({changedSince, changedSince}));
 }
 
 void CorpulenceDialogTest::dialogShowsTheWindowsResult() {
@@ -346,6 +375,56 @@ void CorpulenceDialogTest::failedWriteSaysWhyAndLeavesNoFile() {
     QVERIFY(!written);
     QVERIFY2(error.startsWith(QStringLiteral("La fiche n'a pas pu être enregistrée")), qPrintable(error));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void CorpulenceDialogTest::sheetOnANearlyFullDiskIsNeverReportedSaved() {
+    calculate(QStringLiteral("35"), QStringLiteral("80"), QStringLiteral("1,75"));
+    const PatientSheet sheet(*window->lastCompleteCalculation(), QStringLiteral("Dupont"), QString());
+    QVERIFY(sheet.writePdf(home.filePath(QStringLiteral("entiere.pdf")), nullptr));
+    const qint64 sheetSize = QFileInfo(home.filePath(QStringLiteral("entiere.pdf"))).size();
+
+    QTemporaryDir disk;
+    const QString size = QStringLiteral("size=%1k").arg(sheetSize / 1024 + 64);
+    if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", size, "tmpfs", disk.path()}) != 0)
+        QSKIP("a small tmpfs cannot be mounted here (it needs root)");
+    const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {disk.path()}); });
+
+    const QString target = disk.filePath(QStringLiteral("fiche.pdf"));
+    const QString filler = disk.filePath(QStringLiteral("plein"));
+    const QByteArray previous("ancienne fiche");
+    constexpr qint64 kKiB = 1024;
+    constexpr qint64 kPage = 4 * kKiB;
+    for (const bool existing : {false, true}) {
+        for (const qint64 free :
+             {qint64(0), 8 * kKiB, 16 * kKiB, 20 * kKiB, (sheetSize - 1) / kPage * kPage}) {
+            const QString row =
+                QStringLiteral("%1 bytes free, %2").arg(free).arg(existing ? "existing" : "new");
+            QFile::remove(filler);
+            QFile::remove(target);
+            if (existing) {
+                QFile old(target);
+                QVERIFY(old.open(QIODevice::WriteOnly) && old.write(previous) == previous.size());
+            }
+            struct statvfs room {};
+            QCOMPARE(statvfs(QFile::encodeName(disk.path()).constData(), &room), 0);
+            QFile fill(filler);
+            QVERIFY(fill.open(QIODevice::WriteOnly));
+            QVERIFY(fill.write(QByteArray(qsizetype(room.f_bavail * room.f_frsize - free), '\0')) >= 0);
+            QVERIFY2(fill.flush(), qPrintable(row));
+            fill.close();
+
+            QString error;
+            QVERIFY2(!sheet.writePdf(target, &error), qPrintable(row));
+            QVERIFY2(error.contains(QStringLiteral("le disque est plein")), qPrintable(row + error));
+            QStringList left = QDir(disk.path()).entryList(QDir::Files | QDir::Hidden);
+            QCOMPARE(left, existing ? QStringList({"fiche.pdf", "plein"}) : QStringList({"plein"}));
+            if (existing) {
+                QFile old(target);
+                QVERIFY(old.open(QIODevice::ReadOnly));
+                QCOMPARE(old.readAll(), previous);
+            }
+        }
+    }
 }
 
 void CorpulenceDialogTest::printShortcutGoesStraightToThePrintDialog() {
