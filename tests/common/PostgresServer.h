@@ -72,8 +72,11 @@ public:
 
     /// Creates and starts the cluster; throws std::runtime_error with the server's output when it
     /// cannot.
-    PostgresServer()
-        : m_bin(binDirectory().value_or("/usr/lib/postgresql/bin")) {
+    /// `durable`: every commit reaches the disk, as on a clinic's server (benchmarks); the tests
+    /// leave it out for speed.
+    explicit PostgresServer(bool durable = false)
+        : m_bin(binDirectory().value_or("/usr/lib/postgresql/bin"))
+        , m_durable(durable) {
         std::string pattern = (std::filesystem::temp_directory_path() / "vimora-pg-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("no temporary directory for the server");
@@ -148,6 +151,13 @@ public:
     /// headers). Throws std::runtime_error when one fails.
     std::string sql(const std::string& statements, const std::string& base = "postgres") const {
         return run(psql(base, {"-c", statements}), "psql");
+    }
+
+    /// Runs the psql script `path` in `base` as the superuser, with the psql variable
+    /// `assignment` ("name=value").
+    std::string script(const std::string& path, const std::string& base,
+                       const std::string& assignment) const {
+        return run(psql(base, {"-v", assignment, "-f", path}), "psql");
     }
 
     /// Asks `query` until it prints `expected` (30 s at most); true when it did.
@@ -383,6 +393,7 @@ private:
     std::filesystem::path m_directory;
     std::string m_passFile;
     int m_port = 0;
+    bool m_durable = false;
 };
 
 } // namespace testcommon

@@ -262,6 +262,37 @@ TEST_F(ServerStore, AnImportCutShortByAKilledServerLeavesNothingAndImportsWholeA
     EXPECT_EQ(count("visite"), "3\n");
 }
 
+TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
+    const PostgresServer& pg = server();
+    pg.sql("CREATE ROLE praticien LOGIN PASSWORD 'cabinet'");
+    const std::string base = m_base + "_cabinet";
+    pg.sql("CREATE DATABASE " + base);
+    pg.script(VIMORA_SETUP_SQL, base, "role=praticien");
+    const testcommon::TemporaryDirectory directory;
+    const std::string passFile = directory / "pgpass";
+    std::ofstream(passFile) << "127.0.0.1:" << pg.port() << ":*:praticien:cabinet\n";
+    std::filesystem::permissions(passFile,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    setenv("PGPASSFILE", passFile.c_str(), 1);
+    const QString practitioner = QString::fromStdString(pg.uri(base, "praticien"));
+    {
+        PostgresStore store(practitioner);
+        EXPECT_FALSE(store.readOnly());
+        Patient patient = store.addPatient(somePatient(QStringLiteral("C-1")));
+        patient.prenom = QStringLiteral("Zoé");
+        patient = store.updatePatient(patient);
+        store.deleteVisit(store.addVisit(someVisit(patient.id, {})).id);
+        store.addVisit(someVisit(patient.id, {}));
+        EXPECT_TRUE(store.verify().sound) << store.verify().message.toStdString();
+        store.deletePatient(patient.id);
+    }
+    // Tables to create need the administrator: the role may create none.
+    pg.sql("DROP TABLE visite, patient, vimora_version", base);
+    const std::string message = errorOfOpening(practitioner);
+    setenv("PGPASSFILE", pg.passFile().c_str(), 1);
+    EXPECT_NE(message.find("vimora-setup.sql"), std::string::npos) << message;
+}
+
 TEST_F(ServerStore, VerifyFindsAConstraintDroppedBehindItsBack) {
     PostgresStore store(uri());
     EXPECT_TRUE(store.verify().sound) << store.verify().message.toStdString();
