@@ -46,6 +46,8 @@ void PostgresStore::connect() const {
     m_database = openServerConnection(m_uri, m_connectionName);
     // As long as the SQLite file waits for another program's lock.
     run(QStringLiteral("SET lock_timeout = '5s'"));
+    // The records' queries are small: compiling them costs more than it saves.
+    run(QStringLiteral("SET jit = off"));
 }
 
 // A connection unused for a while is tried first, so that a server restarted meanwhile costs the
