@@ -3,6 +3,7 @@
 
 #include "PostgresServer.h"
 #include "PostgresStore.h"
+#include "RecordsCopy.h"
 #include "RecordsTransfer.h"
 #include "ServerConnection.h"
 #include "TempDir.h"
@@ -291,6 +292,42 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
     const std::string message = errorOfOpening(practitioner);
     setenv("PGPASSFILE", pg.passFile().c_str(), 1);
     EXPECT_NE(message.find("vimora-setup.sql"), std::string::npos) << message;
+}
+
+TEST_F(ServerStore, ACopyWrittenFromTheServerRestoresItWhole) {
+    PostgresStore store(uri());
+    const qint64 patientId = store.addPatient(somePatient(QStringLiteral("R-1"))).id;
+    store.addVisit(someVisit(patientId, QStringLiteral("Vue le matin 🌅, « très » bien")));
+    Visit other = someVisit(patientId, {});
+    other.date = QDate(2022, 3, 1);
+    store.addVisit(other);
+    Patient withoutVisit = somePatient({});
+    withoutVisit.nom = QStringLiteral("O'Brien");
+    store.addPatient(withoutVisit);
+    const testcommon::TemporaryDirectory directory;
+    const QString copy = QString::fromStdString(directory / "copie.sqlite");
+    store.backup(copy);
+    ASSERT_TRUE(isRecordsCopy(copy));
+
+    server().createBase(m_base + "_restauree");
+    PostgresStore restored(QString::fromStdString(server().uri(m_base + "_restauree")));
+    const ImportReport first = importCopy(restored, copy);
+    EXPECT_EQ(first.patientsAdded, 2);
+    EXPECT_EQ(first.visitsAdded, 2);
+    EXPECT_EQ(importCopy(restored, copy).visitsAdded, 0);
+    const auto everything = [](const PatientStore& records) {
+        QStringList lines;
+        records.forEachVisit([&](const Patient& patient, const Visit& visit) {
+            lines
+                << QStringList{patient.dossier, patient.nom,    visit.date.toString(Qt::ISODate),   visit.imc,
+                               visit.resultat,  visit.remarque, visit.created.toString(Qt::ISODate)}
+                       .join(QLatin1Char(';'));
+        });
+        for (const PatientSummary& summary : records.patients())
+            lines << summary.patient.nom;
+        return lines;
+    };
+    EXPECT_EQ(everything(restored), everything(store));
 }
 
 TEST_F(ServerStore, VerifyFindsAConstraintDroppedBehindItsBack) {
