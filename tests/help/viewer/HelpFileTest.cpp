@@ -23,9 +23,10 @@ Q_DECLARE_METATYPE(vimora::Sex)
 
 namespace {
 
-const QStringList kPages{"index.htm",   "saisie.htm", "resultats.htm", "exemple.htm", "clavier.htm",
-                         "copier.htm",  "fiche.htm",  "erreurs.htm",   "adultes.htm", "enfants.htm",
-                         "courbes.htm", "seuils.htm", "objectif.htm",  "menus.htm",   "apropos.htm"};
+const QStringList kPages{"index.htm",    "saisie.htm",  "resultats.htm", "exemple.htm",
+                         "clavier.htm",  "copier.htm",  "fiche.htm",     "erreurs.htm",
+                         "adultes.htm",  "enfants.htm", "courbes.htm",   "seuils.htm",
+                         "objectif.htm", "menus.htm",   "apropos.htm",   "dossiers-serveur.htm"};
 
 QString pageTitle(const QString& html) {
     static const QRegularExpression title(QStringLiteral("<title>([^<]*)</title>"),
