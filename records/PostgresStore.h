@@ -33,6 +33,7 @@ protected:
     StoreError errorOf(const QSqlError& error) const override;
     void begin() override;
     void ready() const override;
+    QString patientListQuery(const QString& patientColumns) const override;
 
 private:
     void connect() const;

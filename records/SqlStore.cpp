@@ -138,14 +138,17 @@ void SqlStore::write(const std::function<void()>& change) {
     }
 }
 
+QString SqlStore::patientListQuery(const QString& patientColumns) const {
+    return QStringLiteral("SELECT %1, (SELECT count(*) FROM visite c WHERE c.patient_id = p.id), "
+                          "v.date, v.resultat FROM patient p LEFT JOIN visite v ON v.id = "
+                          "(SELECT l.id FROM visite l WHERE l.patient_id = p.id "
+                          "ORDER BY l.date DESC, l.id DESC LIMIT 1)")
+        .arg(patientColumns);
+}
+
 std::vector<PatientSummary> SqlStore::patients() const {
     ready();
-    QSqlQuery query =
-        prepared(QStringLiteral("SELECT %1, (SELECT count(*) FROM visite c WHERE c.patient_id = p.id), "
-                                "v.date, v.resultat FROM patient p LEFT JOIN visite v ON v.id = "
-                                "(SELECT l.id FROM visite l WHERE l.patient_id = p.id "
-                                "ORDER BY l.date DESC, l.id DESC LIMIT 1)")
-                     .arg(kPatientColumns));
+    QSqlQuery query = prepared(patientListQuery(kPatientColumns));
     run(query);
     struct Sorted {
         PatientSummary summary;

@@ -41,6 +41,9 @@ protected:
     virtual void begin() = 0;
     /// Called before every command: an engine may connect again here.
     virtual void ready() const {}
+    /// The patient list: `patientColumns` of patient p, then the number of visits, the date and the
+    /// resultat of the latest one (by date, then latest stored).
+    virtual QString patientListQuery(const QString& patientColumns) const;
 
     QSqlQuery prepared(const QString& sql) const;
     void run(QSqlQuery& query) const;
