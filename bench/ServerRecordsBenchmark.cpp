@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -30,17 +31,18 @@ constexpr int kClients = 8;
 constexpr int kSavesEach = 250;
 constexpr int kRuns = 9;
 
-const char* const kNoms[] = {"Martin",  "Bernard", "Dubois", "Thomas", "Robert", "Richard",
-                             "Petit",   "Durand",  "Leroy",  "Moreau", "Simon",  "Laurent",
-                             "Lefèvre", "Michel",  "Garcia", "Müller"};
-const char* const kPrenoms[] = {"Éloïse", "Noé",     "Léa",   "Hugo",    "Chloé", "Louis", "Inès",  "Jules",
-                                "Zoé",    "Gabriel", "Anaïs", "Raphaël", "Manon", "Théo",  "Célia", "Adèle"};
+const std::array<const char*, 16> kNoms{"Martin",  "Bernard", "Dubois", "Thomas", "Robert", "Richard",
+                                        "Petit",   "Durand",  "Leroy",  "Moreau", "Simon",  "Laurent",
+                                        "Lefèvre", "Michel",  "Garcia", "Müller"};
+const std::array<const char*, 16> kPrenoms{"Éloïse", "Noé",   "Léa",   "Hugo",    "Chloé", "Louis",
+                                           "Inès",   "Jules", "Zoé",   "Gabriel", "Anaïs", "Raphaël",
+                                           "Manon",  "Théo",  "Célia", "Adèle"};
 
 Patient generatedPatient(std::mt19937& random, int number) {
     Patient patient;
     patient.dossier = QStringLiteral("D%1").arg(number, 6, 10, QLatin1Char('0'));
-    patient.nom = QString::fromUtf8(kNoms[random() % std::size(kNoms)]) + QString::number(number % 977);
-    patient.prenom = QString::fromUtf8(kPrenoms[random() % std::size(kPrenoms)]);
+    patient.nom = QString::fromUtf8(kNoms.at(random() % kNoms.size())) + QString::number(number % 977);
+    patient.prenom = QString::fromUtf8(kPrenoms.at(random() % kPrenoms.size()));
     patient.sexe = random() % 2 == 0 ? vimora::Sex::Male : vimora::Sex::Female;
     patient.naissance = QDate(2004, 1, 1).addDays(static_cast<qint64>(random() % 5000));
     return patient;
@@ -51,7 +53,7 @@ std::vector<Visit> generatedVisits(const Patient& patient, int count) {
     std::vector<Visit> visits;
     for (int i = 0; i < count; ++i) {
         const QDate date = patient.naissance.addDays(400 + 45 * i);
-        const double years = patient.naissance.daysTo(date) / 365.25;
+        const double years = static_cast<double>(patient.naissance.daysTo(date)) / 365.25;
         const QString poids =
             QString::number(8.0 + 2.4 * years, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','));
         const QString taille =
@@ -80,9 +82,9 @@ template <typename Action> double milliseconds(const Action& action) {
 
 // Each client saves its visits once all are connected; the latencies come back through a pipe.
 std::vector<double> concurrentSaves(const QString& uri, qint64 patientId, const Patient& patient) {
-    int results[2];
-    int start[2];
-    if (pipe(results) != 0 || pipe(start) != 0)
+    std::array<int, 2> results{};
+    std::array<int, 2> start{};
+    if (pipe(results.data()) != 0 || pipe(start.data()) != 0)
         return {};
     std::vector<pid_t> clients;
     for (int client = 0; client < kClients; ++client) {
@@ -195,9 +197,9 @@ int main(int argc, char** argv) {
         std::printf("records on a server: skipped (%s)\n", missing.c_str());
         return 0;
     }
-    // The server is stopped and removed however the measures end.
-    testcommon::PostgresServer server(true);
     try {
+        // The server is stopped and removed however the measures end.
+        testcommon::PostgresServer server(true);
         measure(server);
     } catch (const std::exception& error) {
         std::printf("records on a server: failed: %s\n", error.what());

@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QTemporaryFile>
 
+#include <array>
 #include <tuple>
 
 namespace vimora::records {
@@ -24,7 +25,7 @@ QString quoted(const QString& text) {
     return QStringLiteral("« %1 »").arg(text);
 }
 
-const QString kTables[] = {QStringLiteral("patient"), QStringLiteral("visite")};
+const std::array<QString, 2> kTables{QStringLiteral("patient"), QStringLiteral("visite")};
 
 const QString kPatientCopy =
     QStringLiteral("id, dossier, nom, prenom, sexe, naissance, creation, modification, version");
@@ -196,7 +197,7 @@ void PostgresStore::backup(const QString& target) const {
         throw cannotWrite(copy.errorString());
     copy.close();
     // An empty file becomes a records file of this version: its tables, its marks, its journal.
-    SqliteStore(copy.fileName());
+    { const SqliteStore created(copy.fileName()); }
 
     const QString copyConnection = m_connectionName + QStringLiteral("-copy");
     {
@@ -285,7 +286,7 @@ QStringList PostgresStore::constraintProblems() const {
         for (const QString& statement : migrationFrom(from, Dialect::PostgreSql))
             run(statement);
     }
-    for (std::size_t i = 0; i < std::size(kTables); ++i) {
+    for (std::size_t i = 0; i < kTables.size(); ++i) {
         const QStringList expected = shapeOf(QStringLiteral("pg_temp.") + kTables[i]);
         if (actual[i].isEmpty())
             continue;

@@ -71,7 +71,7 @@ ImportReport importCopy(PatientStore& store, const QString& path) {
     // Patients without any visit come along too.
     for (const PatientSummary& summary : copy.patients()) {
         const QString key = patientKey(summary.patient);
-        if (batch.count(key) != 0 || known.contains(key))
+        if (batch.contains(key) || known.contains(key))
             continue;
         Patient patient = summary.patient;
         patient.id = 0;

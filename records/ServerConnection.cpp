@@ -5,6 +5,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace vimora::records {
@@ -76,11 +77,9 @@ QString connectOptions(const QString& uri) {
 }
 
 bool mentions(const QString& text, std::initializer_list<const char*> phrases) {
-    for (const char* phrase : phrases) {
-        if (text.contains(QString::fromUtf8(phrase), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+    return std::any_of(phrases.begin(), phrases.end(), [&](const char* phrase) {
+        return text.contains(QString::fromUtf8(phrase), Qt::CaseInsensitive);
+    });
 }
 
 // libpq's and the server's texts, in English or in French as the client's and the server's
