@@ -1,6 +1,7 @@
 // The records on a real PostgreSQL server: what the connection faults say, two workstations at
 // once, and the server stopped or killed under a save and an import.
 
+#include "Deadline.h"
 #include "PostgresServer.h"
 #include "PostgresStore.h"
 #include "RecordsCopy.h"
@@ -120,6 +121,31 @@ TEST_F(ServerStore, EachConnectionFaultSaysWhich) {
         EXPECT_EQ(message.find("secret-en-clair"), std::string::npos) << message;
     }
     setenv("PGPASSFILE", pg.passFile().c_str(), 1);
+}
+
+TEST_F(ServerStore, TheUriParametersReachTheServerAsGiven) {
+    const std::string socketUri = "postgresql:///" + m_base + "?host=" + server().directory().string() +
+                                  "&port=" + std::to_string(server().port()) +
+                                  "&user=vimora&application_name=poste%203";
+    PostgresStore store(QString::fromStdString(socketUri));
+    EXPECT_EQ(server().sql("SELECT application_name FROM pg_stat_activity WHERE datname = '" + m_base + "'"),
+              "poste 3\n");
+}
+
+// A server that takes the connection and never answers: the attempt ends by itself.
+TEST_F(ServerStore, ASilentServerIsGivenUpWithinTenSeconds) {
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const QString uri = QStringLiteral("postgresql://vimora@127.0.0.1:%1/x").arg(ntohs(address.sin_port));
+    EXPECT_TRUE(testcommon::trueWithin(
+        15, [&] { return errorOfOpening(uri).find("ne répond pas") != std::string::npos; }));
+    close(silent);
 }
 
 TEST_F(ServerStore, AUriPasswordIsNeverShown) {
