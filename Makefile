@@ -6,7 +6,7 @@ CMAKE_EXTRA_FLAGS ?=
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := build-essential cmake ninja-build pkg-config \
-            qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
+            qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libqt6sql6-sqlite \
             qt6-translations-l10n \
             libgtest-dev libbenchmark-dev libmspack-dev fp-utils \
             xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra \
@@ -56,7 +56,7 @@ check-asan: deps
 
 # The repository's .clang-tidy over the program's own sources (the tests and fuzz targets are left
 # out: their assertion macros are what the complexity checks count); any warning fails.
-TIDY_DIRS := engine app about help platform cli chart bench
+TIDY_DIRS := engine app about help platform cli chart records dossiers bench
 tidy: build
 	find $(TIDY_DIRS) -name '*.cpp' -print0 | sort -z | \
 	  xargs -0 -n 4 -P "$$(nproc)" clang-tidy -p $(BUILD_DIR) --quiet --warnings-as-errors='*'

@@ -3,6 +3,7 @@
 #include "Measures.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -25,10 +26,10 @@ long long hundredths(double index) {
 }
 
 std::string frenchDate(Date date) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02u/%02u/%04d", unsigned(date.day()), unsigned(date.month()),
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "%02u/%02u/%04d", unsigned(date.day()), unsigned(date.month()),
                   int(date.year()));
-    return text;
+    return text.data();
 }
 
 std::optional<TrajectoryAlert> earlyRebound(const std::vector<const TrajectoryPoint*>& chronological,

@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace vimora::records {
 
 namespace {
@@ -25,7 +27,7 @@ StoreError::StoreError(Kind kind, const QString& message)
     , m_message(message) {}
 
 QString databaseSetting() {
-    const QString named = qEnvironmentVariable("VIMORA_DATABASE");
+    QString named = qEnvironmentVariable("VIMORA_DATABASE");
     if (!named.isEmpty())
         return named;
     // The application's data directory under a fixed name: the window's application name carries
@@ -41,6 +43,9 @@ std::unique_ptr<PatientStore> openStore(const QString& setting) {
 }
 
 QString foldForSearch(const QString& text) {
+    // Most names are plain ASCII: nothing to decompose.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toLower();
     const QString decomposed = text.normalized(QString::NormalizationForm_KD);
     QString folded;
     folded.reserve(decomposed.size());
@@ -59,11 +64,7 @@ QString foldForSearch(const QString& text) {
 
 bool matches(const PatientSummary& summary, const QString& search) {
     const QStringList words = foldForSearch(search).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (const QString& word : words) {
-        if (!summary.searchKey.contains(word))
-            return false;
-    }
-    return true;
+    return std::ranges::all_of(words, [&](const QString& word) { return summary.searchKey.contains(word); });
 }
 
 std::vector<FieldProblem> patientProblems(const Patient& patient, QDate today) {

@@ -3,7 +3,6 @@
 #include "VisitRecords.h"
 
 #include <QAtomicInteger>
-#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -32,6 +31,18 @@ QString sexCode(Sex sex) {
     return sex == Sex::Female ? QStringLiteral("F") : QStringLiteral("M");
 }
 
+// Timestamps are written by timestampNow() alone: read back without Qt's general date parser,
+// which costs more than the rest of the patient list.
+QDateTime readTimestamp(const QString& text) {
+    if (text.size() != 20)
+        return QDateTime::fromString(text, Qt::ISODate);
+    const auto number = [&](qsizetype from, qsizetype length) {
+        return QStringView(text).mid(from, length).toInt();
+    };
+    return {QDate(number(0, 4), number(5, 2), number(8, 2)),
+            QTime(number(11, 2), number(14, 2), number(17, 2)), Qt::UTC};
+}
+
 // The columns of a patient, in the order patientAt() reads them from `first` on.
 const QString kPatientColumns = QStringLiteral(
     "p.id, p.dossier, p.nom, p.prenom, p.sexe, p.naissance, p.creation, p.modification, p.version");
@@ -48,8 +59,8 @@ Patient patientAt(const QSqlQuery& query, int first) {
     patient.prenom = query.value(first + 3).toString();
     patient.sexe = query.value(first + 4).toString() == QLatin1String("F") ? Sex::Female : Sex::Male;
     patient.naissance = QDate::fromString(query.value(first + 5).toString(), Qt::ISODate);
-    patient.created = QDateTime::fromString(query.value(first + 6).toString(), Qt::ISODate);
-    patient.updated = QDateTime::fromString(query.value(first + 7).toString(), Qt::ISODate);
+    patient.created = readTimestamp(query.value(first + 6).toString());
+    patient.updated = readTimestamp(query.value(first + 7).toString());
     patient.version = query.value(first + 8).toInt();
     return patient;
 }
@@ -69,13 +80,13 @@ Visit visitAt(const QSqlQuery& query, int first) {
     visit.conseils = query.value(first + 10).toString();
     visit.objectif = query.value(first + 11).toString();
     visit.remarque = query.value(first + 12).toString();
-    visit.created = QDateTime::fromString(query.value(first + 13).toString(), Qt::ISODate);
+    visit.created = readTimestamp(query.value(first + 13).toString());
     return visit;
 }
 
 QString nextConnectionName() {
     static QAtomicInteger<quint64> counter;
-    return QStringLiteral("vimora-store-%1").arg(counter.fetchAndAddRelaxed(1));
+    return QStringLiteral("vimora-records-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
 } // namespace
@@ -88,7 +99,8 @@ SqlStore::~SqlStore() {
 }
 
 void SqlStore::closeDatabase() const {
-    if (!m_database.isValid())
+    // Registered even when its driver could not be loaded.
+    if (!QSqlDatabase::contains(m_connectionName))
         return;
     m_database.close();
     m_database = QSqlDatabase();

@@ -100,12 +100,11 @@ QString implausibility(const Visit& visit) {
     return reason ? text(*reason) : QString();
 }
 
-std::vector<TrajectoryAlert> alertsOf(const std::vector<Visit>& visits) {
+std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits) {
     std::vector<const Visit*> stored;
     stored.reserve(visits.size());
     for (const Visit& visit : visits)
         stored.push_back(&visit);
-    // One day's visits in the order they were stored: the later one is the later visit.
     std::sort(stored.begin(), stored.end(), [](const Visit* a, const Visit* b) {
         return a->date != b->date ? a->date < b->date : a->id < b->id;
     });
@@ -118,7 +117,11 @@ std::vector<TrajectoryAlert> alertsOf(const std::vector<Visit>& visits) {
             continue;
         points.push_back({toDate(visit->date), *age, *index, visit->resultat.toStdString()});
     }
-    return trajectoryAlerts(points, kDecimalSeparator);
+    return points;
+}
+
+std::vector<TrajectoryAlert> alertsOf(const std::vector<Visit>& visits) {
+    return trajectoryAlerts(trajectoryOf(visits), kDecimalSeparator);
 }
 
 } // namespace vimora::records

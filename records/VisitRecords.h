@@ -39,6 +39,11 @@ QString visitProblem(const Visit& visit);
 /// Why a visit is implausible (French, to confirm before storing it), or an empty text.
 QString implausibility(const Visit& visit);
 
+/// A patient's visits, given in any order, as the engine's points in date order (one day's visits
+/// in the order they were stored), with their age and index read back as numbers: what the
+/// trajectory chart draws.
+std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits);
+
 /// The alerts of a patient's visits, given in any order.
 std::vector<TrajectoryAlert> alertsOf(const std::vector<Visit>& visits);
 

@@ -208,6 +208,8 @@ private slots:
                                  << "" << true;
         QTest::newRow("batch command") << "lib/vimora/vimora-assess"
                                        << "" << true;
+        QTest::newRow("records command") << "lib/vimora/vimora-dossiers"
+                                         << "" << true;
         QTest::newRow("help viewer engine") << "lib/vimora/" + engine << "" << false;
         QTest::newRow("help file") << "lib/vimora/VimoraXP.chm"
                                    << "" << false;
@@ -217,6 +219,8 @@ private slots:
                                       << "../lib/vimora/vimora" << true;
         QTest::newRow("batch command link") << "bin/vimora-assess"
                                             << "../lib/vimora/vimora-assess" << true;
+        QTest::newRow("records command link") << "bin/vimora-dossiers"
+                                              << "../lib/vimora/vimora-dossiers" << true;
         QTest::newRow("menu entry") << "share/applications/" + kAppId + ".desktop"
                                     << "" << false;
         QTest::newRow("metainfo") << "share/metainfo/" + kAppId + ".metainfo.xml"
@@ -329,6 +333,13 @@ private slots:
         QTest::newRow("vimora, French") << "share/man/fr/man1/vimora.1.gz" << program;
         QTest::newRow("vimora-assess") << "share/man/man1/vimora-assess.1.gz" << batch;
         QTest::newRow("vimora-assess, French") << "share/man/fr/man1/vimora-assess.1.gz" << batch;
+        const QStringList records = {
+            "--base",          "importer",
+            "exporter",        "alertes",
+            "sauvegarder",     "verifier",
+            "VIMORA_DATABASE", "dossier;nom;prenom;sexe;naissance;date;poids;taille"};
+        QTest::newRow("vimora-dossiers") << "share/man/man1/vimora-dossiers.1.gz" << records;
+        QTest::newRow("vimora-dossiers, French") << "share/man/fr/man1/vimora-dossiers.1.gz" << records;
     }
 
     void manualPagesRenderInBothLanguages() {
@@ -440,10 +451,11 @@ private slots:
         const QString work = m_root.filePath(QStringLiteral("shlibdeps"));
         QVERIFY(QDir().mkpath(work + "/debian"));
         QVERIFY(QFile(work + "/debian/control").open(QIODevice::WriteOnly));
-        const Run found = run(shlibdeps,
-                              {QStringLiteral("-O"), programDir() + "/vimora",
-                               programDir() + "/vimora-assess", programDir() + "/" VIMORA_HELP_ENGINE_NAME},
-                              QProcessEnvironment::systemEnvironment(), work);
+        const Run found =
+            run(shlibdeps,
+                {QStringLiteral("-O"), programDir() + "/vimora", programDir() + "/vimora-assess",
+                 programDir() + "/vimora-dossiers", programDir() + "/" VIMORA_HELP_ENGINE_NAME},
+                QProcessEnvironment::systemEnvironment(), work);
         QVERIFY2(found.exitCode == 0, found.errors.constData());
         const QString needed =
             QRegularExpression(QStringLiteral("^shlibs:Depends=(.*)$"), QRegularExpression::MultilineOption)

@@ -1,0 +1,304 @@
+// The SQLite store on real files: creation and migration, refusal of files that are not its own,
+// the field rules and constraints, concurrent changes, the lock wait, Unicode.
+#include "PatientStore.h"
+#include "VisitRecords.h"
+
+#include "NamedRows.h"
+#include "RawDatabase.h"
+#include "TempDir.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+using namespace vimora;
+using namespace vimora::records;
+using recordstest::RawDatabase;
+
+namespace {
+
+QString qpath(const std::string& path) {
+    return QString::fromStdString(path);
+}
+
+Patient child(const QString& nom, const QString& dossier = {}) {
+    Patient patient;
+    patient.nom = nom;
+    patient.prenom = QStringLiteral("Éloïse");
+    patient.sexe = Sex::Female;
+    patient.naissance = QDate(2016, 3, 14);
+    patient.dossier = dossier;
+    return patient;
+}
+
+Visit measured(const Patient& patient, QDate date, const QString& poids, const QString& taille) {
+    return assessMeasurement(patient, date, poids, taille, QDate(2026, 12, 7));
+}
+
+StoreError::Kind kindOf(const auto& action) {
+    try {
+        action();
+    } catch (const StoreError& error) {
+        return error.kind();
+    }
+    return StoreError::Kind::Failed;
+}
+
+QString messageOf(const auto& action) {
+    try {
+        action();
+    } catch (const StoreError& error) {
+        return error.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+unsigned mode(const std::string& path) {
+    struct stat status {};
+    stat(path.c_str(), &status);
+    return status.st_mode & 0777U;
+}
+
+TEST(Store, CreatesAPrivateFileWithTheSchemaAndKeepsWhatItStores) {
+    testcommon::TemporaryDirectory directory;
+    const std::string path = directory / "vimora/dossiers.sqlite";
+    qint64 id = 0;
+    {
+        const auto store = openStore(qpath(path));
+        EXPECT_FALSE(store->readOnly());
+        const Patient stored = store->addPatient(child(QStringLiteral("Lefèvre"), QStringLiteral("A12")));
+        id = stored.id;
+        EXPECT_EQ(stored.version, 1);
+        EXPECT_TRUE(stored.created.isValid());
+        store->addVisit(measured(stored, QDate(2020, 3, 20), QStringLiteral("15,5"), QStringLiteral("1,04")));
+    }
+    EXPECT_EQ(mode(directory / "vimora"), 0700U);
+    EXPECT_EQ(mode(path), 0600U);
+    {
+        const RawDatabase raw(qpath(path));
+        EXPECT_EQ(raw.value(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+        EXPECT_EQ(raw.value(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        EXPECT_EQ(
+            raw.value(QStringLiteral("SELECT age || ' ' || imc || ' ' || resultat FROM visite")).toString(),
+            QStringLiteral("4,01 14,33 Corpulence normale."));
+    }
+    // Opened again, nothing to migrate: the same records.
+    const auto store = openStore(qpath(path));
+    ASSERT_EQ(store->patients().size(), 1U);
+    EXPECT_EQ(store->patients().front().lastResult, QStringLiteral("Corpulence normale."));
+    EXPECT_EQ(store->visits(id).size(), 1U);
+}
+
+TEST(Store, RefusesANewerVersionWithoutTouchingIt) {
+    testcommon::TemporaryDirectory directory;
+    const std::string path = directory / "dossiers.sqlite";
+    openStore(qpath(path))->addPatient(child(QStringLiteral("Lefèvre")));
+    {
+        const RawDatabase raw(qpath(path));
+        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA user_version = 2")));
+    }
+    const std::string before = testcommon::readFile(path);
+
+    EXPECT_TRUE(messageOf([&] { openStore(qpath(path)); }).contains(QStringLiteral("version plus récente")));
+    EXPECT_EQ(testcommon::readFile(path), before);
+}
+
+struct ForeignFile {
+    const char* name;
+    void (*make)(const std::string& path);
+};
+
+class NotItsOwn : public testing::TestWithParam<ForeignFile> {};
+
+TEST_P(NotItsOwn, IsRefusedInFrenchAndNeverWritten) {
+    testcommon::TemporaryDirectory directory;
+    const std::string path = directory / "dossiers.sqlite";
+    GetParam().make(path);
+    const bool isFile = QFileInfo(qpath(path)).isFile();
+    const std::string before = isFile ? testcommon::readFile(path) : std::string();
+
+    const QString message = messageOf([&] { openStore(qpath(path))->patients(); });
+    EXPECT_TRUE(message.contains(qpath(path))) << message.toStdString();
+    EXPECT_EQ(kindOf([&] { openStore(qpath(path))->patients(); }), StoreError::Kind::Unusable);
+    if (isFile) {
+        EXPECT_EQ(testcommon::readFile(path), before);
+    }
+}
+
+std::string someDatabase(const std::string& path) {
+    openStore(qpath(path))->addPatient(child(QStringLiteral("Lefèvre")));
+    return testcommon::readFile(path);
+}
+
+const ForeignFile kForeignFiles[] = {
+    {"RandomBytes",
+     [](const std::string& path) {
+         std::string bytes(8192, '\0');
+         for (std::size_t i = 0; i < bytes.size(); ++i)
+             bytes[i] = char((i * 7919 + 13) % 251);
+         testcommon::writeFile(path, bytes);
+     }},
+    {"Text",
+     [](const std::string& path) {
+         testcommon::writeFile(path, "nom;prenom\nLefèvre;Éloïse\n");
+     }},
+    {"TruncatedHeader",
+     [](const std::string& path) {
+         testcommon::writeFile(path, someDatabase(path + ".full").substr(0, 50));
+     }},
+    {"TruncatedFirstPage",
+     [](const std::string& path) {
+         testcommon::writeFile(path, someDatabase(path + ".full").substr(0, 2048));
+     }},
+    {"AnotherProgramsDatabase",
+     [](const std::string& path) {
+         const RawDatabase raw(qpath(path));
+         raw.exec(QStringLiteral("CREATE TABLE agenda (jour TEXT)"));
+     }},
+    {"Directory",
+     [](const std::string& path) {
+         std::filesystem::create_directory(path);
+     }},
+    {"Fifo",
+     [](const std::string& path) {
+         mkfifo(path.c_str(), 0600);
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Store, NotItsOwn, testing::ValuesIn(kForeignFiles), vimora::test::RowName());
+
+TEST(Store, KeepsItsRules) {
+    testcommon::TemporaryDirectory directory;
+    const auto store = openStore(qpath(directory / "dossiers.sqlite"));
+    const QString hundredEmoji = QString::fromUtf8("😀").repeated(100);
+
+    EXPECT_EQ(messageOf([&] { store->addPatient(child(QStringLiteral("  "))); }),
+              QStringLiteral("Le nom est obligatoire."));
+    EXPECT_EQ(messageOf([&] { store->addPatient(child(hundredEmoji + QLatin1Char('a'))); }),
+              QStringLiteral("Le nom ne peut pas dépasser 100 caractères."));
+    const Patient patient = store->addPatient(child(hundredEmoji, QStringLiteral("A12")));
+    EXPECT_EQ(messageOf([&] { store->addPatient(child(QStringLiteral("Autre"), QStringLiteral("A12"))); }),
+              QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient."));
+    store->addPatient(child(QStringLiteral("Sans dossier")));
+    store->addPatient(child(QStringLiteral("Sans dossier non plus")));
+
+    Visit visit = measured(patient, QDate(2020, 3, 20), QStringLiteral("15,5"), QStringLiteral("1,04"));
+    visit.remarque = QString(1001, QLatin1Char('r'));
+    EXPECT_EQ(messageOf([&] { store->addVisit(visit); }),
+              QStringLiteral("La remarque ne peut pas dépasser 1 000 caractères."));
+    visit.remarque.chop(1);
+    store->addVisit(visit);
+    visit.poids = QStringLiteral("0");
+    EXPECT_EQ(kindOf([&] { store->addVisit(visit); }), StoreError::Kind::Invalid);
+    EXPECT_EQ(
+        kindOf([&] { measured(patient, QDate(2015, 1, 1), QStringLiteral("15"), QStringLiteral("1")); }),
+        StoreError::Kind::Invalid);
+
+    // A patient goes with their visits; a visit cannot outlive its patient.
+    store->deletePatient(patient.id);
+    EXPECT_TRUE(store->visits(patient.id).empty());
+    EXPECT_EQ(kindOf([&] { store->addVisit(visit); }), StoreError::Kind::NotFound);
+    EXPECT_EQ(store->patients().size(), 2U);
+}
+
+TEST(Store, RefusesAChangeMadeOnAStaleVersion) {
+    testcommon::TemporaryDirectory directory;
+    const QString path = qpath(directory / "dossiers.sqlite");
+    const auto here = openStore(path);
+    const auto elsewhere = openStore(path);
+    const Patient shown = here->addPatient(child(QStringLiteral("Lefèvre")));
+
+    Patient changed = *elsewhere->patient(shown.id);
+    changed.nom = QStringLiteral("Lefèvre-Martin");
+    EXPECT_EQ(elsewhere->updatePatient(changed).version, 2);
+
+    Patient stale = shown;
+    stale.prenom = QStringLiteral("Élise");
+    EXPECT_EQ(kindOf([&] { here->updatePatient(stale); }), StoreError::Kind::Stale);
+    EXPECT_EQ(here->patient(shown.id)->nom, QStringLiteral("Lefèvre-Martin"));
+    EXPECT_EQ(here->patient(shown.id)->prenom, QStringLiteral("Éloïse"));
+}
+
+TEST(Store, StoresAnyTextExactlyAndFindsItWithoutCaseOrAccents) {
+    testcommon::TemporaryDirectory directory;
+    const QString path = qpath(directory / "dossiers.sqlite");
+    const QStringList names{QString::fromUtf8("Éloïse"), QString::fromUtf8("N'Diaye-Œuvray"),
+                            QString::fromUtf8("محمد"), QString::fromUtf8("山田 🌸"),
+                            QStringLiteral("Robert'); DROP TABLE patient;--")};
+    {
+        const auto store = openStore(path);
+        for (const QString& name : names) {
+            Patient patient = child(name, name.left(3));
+            patient.prenom = name;
+            Visit visit = measured(store->addPatient(patient), QDate(2020, 3, 20), QStringLiteral("15,5"),
+                                   QStringLiteral("1,04"));
+            visit.remarque = name + QStringLiteral("\n\"; --");
+            store->addVisit(visit);
+        }
+    }
+    const auto store = openStore(path);
+    const std::vector<PatientSummary> patients = store->patients();
+    ASSERT_EQ(patients.size(), std::size_t(names.size()));
+    QStringList stored;
+    for (const PatientSummary& summary : patients) {
+        stored << summary.patient.nom;
+        EXPECT_EQ(summary.patient.prenom, summary.patient.nom);
+        EXPECT_EQ(store->visits(summary.patient.id).front().remarque,
+                  summary.patient.nom + QStringLiteral("\n\"; --"));
+    }
+    stored.sort();
+    QStringList expected = names;
+    expected.sort();
+    EXPECT_EQ(stored, expected);
+
+    const auto found = [&](const QString& search) {
+        QStringList hits;
+        for (const PatientSummary& summary : patients) {
+            if (matches(summary, search))
+                hits << summary.patient.nom;
+        }
+        return hits;
+    };
+    EXPECT_EQ(found(QStringLiteral("ELOISE")), QStringList{QString::fromUtf8("Éloïse")});
+    EXPECT_EQ(found(QStringLiteral("oeuvray n'di")), QStringList{QString::fromUtf8("N'Diaye-Œuvray")});
+    EXPECT_EQ(found(QString::fromUtf8("🌸")), QStringList{QString::fromUtf8("山田 🌸")});
+}
+
+TEST(Store, WaitsForAnotherProgramsLockThenSaysItIsBusy) {
+    testcommon::TemporaryDirectory directory;
+    const QString path = qpath(directory / "dossiers.sqlite");
+    const auto store = openStore(path);
+
+    // A lock released within the wait: the save goes through.
+    std::atomic<bool> locked = false;
+    std::thread other([&] {
+        const RawDatabase raw(path);
+        raw.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        locked = true;
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        raw.exec(QStringLiteral("ROLLBACK"));
+    });
+    while (!locked)
+        std::this_thread::yield();
+    EXPECT_NO_THROW(store->addPatient(child(QStringLiteral("Lefèvre"))));
+    other.join();
+
+    // A lock held longer: a French message, nothing written, and the store usable afterwards.
+    const RawDatabase raw(path);
+    raw.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    EXPECT_TRUE(messageOf([&] {
+                    store->addPatient(child(QStringLiteral("Martin")));
+                }).contains(QStringLiteral("occupée par un autre programme")));
+    raw.exec(QStringLiteral("ROLLBACK"));
+    store->addPatient(child(QStringLiteral("Martin")));
+    EXPECT_EQ(store->patients().size(), 2U);
+}
+
+} // namespace
