@@ -2,6 +2,7 @@
 // once, and the server stopped or killed under a save and an import.
 
 #include "Deadline.h"
+#include "Engines.h"
 #include "PostgresServer.h"
 #include "PostgresStore.h"
 #include "RecordsCopy.h"
@@ -31,8 +32,7 @@ using vimora::Sex;
 
 // One server for the whole program; each test takes bases of its own.
 PostgresServer& server() {
-    static PostgresServer instance;
-    return instance;
+    return recordstest::testServer();
 }
 
 class ServerStore : public testing::Test {
