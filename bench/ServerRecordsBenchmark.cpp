@@ -66,6 +66,7 @@ std::vector<double> concurrentSaves(const QString& uri, const Visit& visit) {
             if (read(start[0], &go, 1) != 1)
                 _exit(1);
             std::vector<double> latencies;
+            latencies.reserve(kSavesEach);
             for (int i = 0; i < kSavesEach; ++i)
                 latencies.push_back(milliseconds([&] { store.addVisit(visit); }));
             const auto bytes = static_cast<ssize_t>(latencies.size() * sizeof(double));
