@@ -297,7 +297,8 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
     pg.script(VIMORA_SETUP_SQL, base, "role=praticien");
     const testcommon::TemporaryDirectory directory;
     const std::string passFile = directory / "pgpass";
-    std::ofstream(passFile) << "127.0.0.1:" << pg.port() << ":*:praticien:cabinet\n";
+    std::ofstream(passFile) << "127.0.0.1:" << pg.port() << ":*:praticien:cabinet\n"
+                            << "127.0.0.1:" << pg.port() << ":*:secretariat:lecture\n";
     std::filesystem::permissions(passFile,
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     setenv("PGPASSFILE", passFile.c_str(), 1);
@@ -312,6 +313,22 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
         store.addVisit(someVisit(patient.id, {}));
         EXPECT_TRUE(store.verify().sound) << store.verify().message.toStdString();
         store.deletePatient(patient.id);
+    }
+    // A role that may only read gets the records read-only, with why.
+    pg.sql("CREATE ROLE secretariat LOGIN PASSWORD 'lecture'");
+    pg.sql("GRANT CONNECT ON DATABASE " + base + " TO secretariat");
+    pg.sql("GRANT USAGE ON SCHEMA public TO secretariat", base);
+    pg.sql("GRANT SELECT ON patient, visite, vimora_version TO secretariat", base);
+    {
+        PostgresStore reader(QString::fromStdString(pg.uri(base, "secretariat")));
+        EXPECT_TRUE(reader.readOnly());
+        EXPECT_TRUE(reader.readOnlyNote().contains(QStringLiteral("lecture seule")));
+        try {
+            reader.addPatient(somePatient({}));
+            ADD_FAILURE() << "a reader wrote";
+        } catch (const StoreError& error) {
+            EXPECT_EQ(error.kind(), StoreError::Kind::ReadOnly);
+        }
     }
     // Tables to create need the administrator: the role may create none.
     pg.sql("DROP TABLE visite, patient, vimora_version", base);
