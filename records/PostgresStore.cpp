@@ -282,9 +282,17 @@ QStringList PostgresStore::constraintProblems() const {
     run(QStringLiteral("BEGIN"));
     const auto rollback = qScopeGuard([&] { QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK")); });
     run(QStringLiteral("SET LOCAL search_path = pg_temp"));
-    for (int from = 0; from < kSchemaVersion; ++from) {
-        for (const QString& statement : migrationFrom(from, Dialect::PostgreSql))
-            run(statement);
+    try {
+        for (int from = 0; from < kSchemaVersion; ++from) {
+            for (const QString& statement : migrationFrom(from, Dialect::PostgreSql))
+                run(statement);
+        }
+    } catch (const StoreError& error) {
+        if (error.kind() != StoreError::Kind::Unusable)
+            throw;
+        return problems << QStringLiteral(
+                   "les contraintes n'ont pas pu être comparées au schéma : ce rôle ne "
+                   "peut pas créer de tables temporaires (droit TEMPORARY sur la base)");
     }
     for (std::size_t i = 0; i < kTables.size(); ++i) {
         const QStringList expected = shapeOf(QStringLiteral("pg_temp.") + kTables[i]);

@@ -316,6 +316,7 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
     }
     // A role that may only read gets the records read-only, with why.
     pg.sql("CREATE ROLE secretariat LOGIN PASSWORD 'lecture'");
+    pg.sql("REVOKE TEMPORARY ON DATABASE " + base + " FROM PUBLIC");
     pg.sql("GRANT CONNECT ON DATABASE " + base + " TO secretariat");
     pg.sql("GRANT USAGE ON SCHEMA public TO secretariat", base);
     pg.sql("GRANT SELECT ON patient, visite, vimora_version TO secretariat", base);
@@ -323,6 +324,8 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
         PostgresStore reader(QString::fromStdString(pg.uri(base, "secretariat")));
         EXPECT_TRUE(reader.readOnly());
         EXPECT_TRUE(reader.readOnlyNote().contains(QStringLiteral("lecture seule")));
+        EXPECT_TRUE(reader.verify().message.contains(QStringLiteral("droit TEMPORARY")))
+            << reader.verify().message.toStdString();
         try {
             reader.addPatient(somePatient({}));
             ADD_FAILURE() << "a reader wrote";
