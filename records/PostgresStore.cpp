@@ -17,8 +17,10 @@ namespace vimora::records {
 
 namespace {
 
-// One transaction at a time brings a base up to date, whichever workstation starts first.
-constexpr qint64 kMigrationLock = kSqliteApplicationId;
+// One transaction at a time brings a base up to date, whichever workstation starts first: the
+// lock's key is "VIMR".
+constexpr qint64 kMigrationLock = 0x56494D52;
+const QString kInsufficientPrivilege = QStringLiteral("42501");
 constexpr qint64 kQuietMs = 1000;
 
 QString quoted(const QString& text) {
@@ -54,14 +56,15 @@ void PostgresStore::connect() const {
 // A connection unused for a while is tried first, so that a server restarted meanwhile costs the
 // next command nothing but a new connection.
 void PostgresStore::ready() const {
-    if (!m_lost && m_lastUse.isValid() && m_lastUse.elapsed() < kQuietMs) {
-        m_lastUse.restart();
-        return;
+    if (!m_lost) {
+        const bool recent = m_lastUse.isValid() && m_lastUse.elapsed() < kQuietMs;
+        if (recent || QSqlQuery(m_database).exec(QStringLiteral("SELECT 1"))) {
+            m_lastUse.restart();
+            return;
+        }
     }
-    if (!m_lost && QSqlQuery(m_database).exec(QStringLiteral("SELECT 1"))) {
-        m_lastUse.restart();
-        return;
-    }
+    // Until a new connection is made, every command tries to make one.
+    m_lost = true;
     closeDatabase();
     connect();
     m_lost = false;
@@ -69,6 +72,7 @@ void PostgresStore::ready() const {
 }
 
 StoreError PostgresStore::errorOf(const QSqlError& error) const {
+    m_lastState = error.nativeErrorCode();
     if (connectionLost(error))
         m_lost = true;
     return serverError(error, m_shown);
@@ -129,6 +133,7 @@ int PostgresStore::checkedVersion() const {
 void PostgresStore::migrate(int version) {
     if (version == kSchemaVersion)
         return;
+    m_lastState.clear();
     try {
         write([&] {
             QSqlQuery lock = prepared(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
@@ -143,8 +148,8 @@ void PostgresStore::migrate(int version) {
             for (const QString& statement : versionStatements(kSchemaVersion, Dialect::PostgreSql))
                 run(statement);
         });
-    } catch (const StoreError& error) {
-        if (error.kind() != StoreError::Kind::Unusable)
+    } catch (const StoreError&) {
+        if (m_lastState != kInsufficientPrivilege)
             throw;
         throw StoreError(
             StoreError::Kind::Unusable,
@@ -282,13 +287,14 @@ QStringList PostgresStore::constraintProblems() const {
     run(QStringLiteral("BEGIN"));
     const auto rollback = qScopeGuard([&] { QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK")); });
     run(QStringLiteral("SET LOCAL search_path = pg_temp"));
+    m_lastState.clear();
     try {
         for (int from = 0; from < kSchemaVersion; ++from) {
             for (const QString& statement : migrationFrom(from, Dialect::PostgreSql))
                 run(statement);
         }
-    } catch (const StoreError& error) {
-        if (error.kind() != StoreError::Kind::Unusable)
+    } catch (const StoreError&) {
+        if (m_lastState != kInsufficientPrivilege)
             throw;
         return problems << QStringLiteral(
                    "les contraintes n'ont pas pu être comparées au schéma : ce rôle ne "

@@ -46,6 +46,7 @@ private:
     QString m_shown;
     mutable bool m_lost = false;
     mutable QElapsedTimer m_lastUse;
+    mutable QString m_lastState; ///< the SQLSTATE of the last failed statement
 };
 
 } // namespace vimora::records
