@@ -307,7 +307,19 @@ void SqlStore::deletePatient(qint64 id) {
     });
 }
 
-Visit SqlStore::insertVisit(QSqlQuery& insert, const Visit& visit, const QString& now) const {
+namespace {
+
+const QString kInsertVisit = QStringLiteral("INSERT INTO visite (patient_id, date, age, poids, taille, imc, "
+                                            "poids_max, poids_min, resultat, conseils, objectif, remarque, "
+                                            "creation) VALUES ");
+const QString kVisitRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+constexpr int kVisitValues = 13;
+// An import's visits go in rows of this many per statement: one round trip to a server for a
+// hundred visits rather than one each.
+constexpr std::size_t kVisitsPerInsert = 100;
+
+// The values of kInsertVisit's columns, once the visit is found fit to be stored.
+QVariantList visitValues(const Visit& visit, const QString& now) {
     const QString problem = visitProblem(visit);
     if (!problem.isEmpty())
         throw StoreError(StoreError::Kind::Invalid, problem);
@@ -316,38 +328,65 @@ Visit SqlStore::insertVisit(QSqlQuery& insert, const Visit& visit, const QString
                          QStringLiteral("La date de la consultation est obligatoire."));
     // A restored copy keeps when its visits were first stored.
     const QString created = visit.created.isValid() ? visit.created.toUTC().toString(Qt::ISODate) : now;
-    const QVariantList values{visit.patientId,
-                              isoDate(visit.date),
-                              text(visit.age),
-                              text(visit.poids),
-                              text(visit.taille),
-                              text(visit.imc),
-                              text(visit.poidsMax),
-                              text(visit.poidsMin),
-                              text(visit.resultat),
-                              text(visit.conseils),
-                              text(visit.objectif),
-                              text(visit.remarque),
-                              created};
+    return {visit.patientId,
+            isoDate(visit.date),
+            text(visit.age),
+            text(visit.poids),
+            text(visit.taille),
+            text(visit.imc),
+            text(visit.poidsMax),
+            text(visit.poidsMin),
+            text(visit.resultat),
+            text(visit.conseils),
+            text(visit.objectif),
+            text(visit.remarque),
+            created};
+}
+
+QString visitInsert(std::size_t rows) {
+    QStringList marks;
+    for (std::size_t i = 0; i < rows; ++i)
+        marks << kVisitRow;
+    return kInsertVisit + marks.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+Visit SqlStore::insertVisit(const Visit& visit, const QString& now) const {
+    const QVariantList values = visitValues(visit, now);
+    QSqlQuery insert = prepared(visitInsert(1) + QStringLiteral(" RETURNING id"));
     for (int i = 0; i < values.size(); ++i)
         insert.bindValue(i, values[i]);
     run(insert);
     insert.next();
     Visit stored = visit;
     stored.id = insert.value(0).toLongLong();
-    stored.created = QDateTime::fromString(created, Qt::ISODate);
+    stored.created = QDateTime::fromString(values.back().toString(), Qt::ISODate);
     insert.finish();
     return stored;
 }
 
-namespace {
-
-const QString kInsertVisit =
-    QStringLiteral("INSERT INTO visite (patient_id, date, age, poids, taille, imc, poids_max, "
-                   "poids_min, resultat, conseils, objectif, remarque, creation) VALUES "
-                   "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id");
-
-} // namespace
+void SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
+    const auto insertRows = [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
+        for (std::size_t row = 0; row < count; ++row) {
+            const QVariantList& values = rows[first + row];
+            for (int i = 0; i < kVisitValues; ++i)
+                insert.bindValue(int(row) * kVisitValues + i, values[i]);
+        }
+        run(insert);
+        insert.finish();
+    };
+    const std::size_t whole = rows.size() / kVisitsPerInsert * kVisitsPerInsert;
+    if (whole > 0) {
+        QSqlQuery insert = prepared(visitInsert(kVisitsPerInsert));
+        for (std::size_t first = 0; first < whole; first += kVisitsPerInsert)
+            insertRows(insert, first, kVisitsPerInsert);
+    }
+    if (whole < rows.size()) {
+        QSqlQuery insert = prepared(visitInsert(rows.size() - whole));
+        insertRows(insert, whole, rows.size() - whole);
+    }
+}
 
 Visit SqlStore::addVisit(const Visit& visit) {
     Visit stored;
@@ -358,8 +397,7 @@ Visit SqlStore::addVisit(const Visit& visit) {
                 QStringLiteral("Ce patient a été supprimé entre-temps : la consultation n'a pas été "
                                "enregistrée."));
         }
-        QSqlQuery insert = prepared(kInsertVisit);
-        stored = insertVisit(insert, visit, timestampNow());
+        stored = insertVisit(visit, timestampNow());
     });
     return stored;
 }
@@ -384,7 +422,7 @@ void SqlStore::addAll(const std::vector<PatientVisits>& batch) {
             prepared(QStringLiteral("INSERT INTO patient (dossier, nom, prenom, sexe, "
                                     "naissance, creation, modification, version) "
                                     "VALUES (?, ?, ?, ?, ?, ?, ?, 1) RETURNING id"));
-        QSqlQuery insertVisitQuery = prepared(kInsertVisit);
+        std::vector<QVariantList> visits;
         for (const PatientVisits& entry : batch) {
             qint64 patientId = entry.patient.id;
             if (patientId == 0) {
@@ -393,9 +431,10 @@ void SqlStore::addAll(const std::vector<PatientVisits>& batch) {
             }
             for (Visit visit : entry.visits) {
                 visit.patientId = patientId;
-                insertVisit(insertVisitQuery, visit, now);
+                visits.push_back(visitValues(visit, now));
             }
         }
+        insertVisits(visits);
     });
 }
 

@@ -64,7 +64,9 @@ protected:
 private:
     void checkPatient(const Patient& patient, qint64 exceptId) const;
     qint64 insertPatient(QSqlQuery& insert, const Patient& patient, const QString& now) const;
-    Visit insertVisit(QSqlQuery& insert, const Visit& visit, const QString& now) const;
+    Visit insertVisit(const Visit& visit, const QString& now) const;
+    /// Inserts visits given as their columns' values, many to a statement.
+    void insertVisits(const std::vector<QVariantList>& rows) const;
 };
 
 } // namespace vimora::records
