@@ -215,6 +215,33 @@ TEST_P(Store, KeepsItsRules) {
     EXPECT_EQ(store->patients().size(), 2U);
 }
 
+// Hundreds of visits go in a few statements: each kept once with its patient, or none at all.
+TEST_P(Store, WritesABatchWholeOrNotAtAll) {
+    const auto store = openStore(freshBase("dossiers"));
+    PatientVisits entry;
+    entry.patient = child(QStringLiteral("Lefèvre"));
+    for (int i = 0; i < 250; ++i) {
+        Visit visit = measured(entry.patient, QDate(2020, 1, 1).addDays(i), QStringLiteral("15,5"),
+                               QStringLiteral("1,04"));
+        visit.remarque = QString::number(i);
+        entry.visits.push_back(visit);
+    }
+    PatientVisits bad = entry;
+    bad.visits[180].poids = QStringLiteral("0");
+    EXPECT_EQ(kindOf([&] { store->addAll({bad}); }), StoreError::Kind::Invalid);
+    EXPECT_TRUE(store->patients().empty());
+
+    store->addAll({entry});
+    ASSERT_EQ(store->patients().size(), 1U);
+    const std::vector<Visit> visits = store->visits(store->patients().front().patient.id);
+    ASSERT_EQ(visits.size(), 250U);
+    for (std::size_t i = 0; i < visits.size(); ++i) {
+        // Newest first.
+        EXPECT_EQ(visits[i].remarque, QString::number(249 - int(i)));
+        EXPECT_EQ(visits[i].date, QDate(2020, 1, 1).addDays(249 - qint64(i)));
+    }
+}
+
 TEST_P(Store, RefusesAChangeMadeOnAStaleVersion) {
     const QString path = freshBase("dossiers");
     const auto here = openStore(path);
