@@ -1,5 +1,6 @@
-// The records on a real PostgreSQL server: what the connection faults say, two workstations at
-// once, and the server stopped or killed under a save and an import.
+// The records on a real PostgreSQL server, beyond the store's tests that run on both engines
+// (StoreTest, TransferTest): what the connection faults say, the administrator's script, eight
+// workstations at once, the server stopped or killed under a save and an import, the copy.
 
 #include "Deadline.h"
 #include "Engines.h"
@@ -161,36 +162,6 @@ TEST_F(ServerStore, AUriPasswordIsNeverShown) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(shownUri(QString::fromLatin1(row.uri)).toStdString(), row.shown);
-}
-
-TEST_F(ServerStore, ANewerSchemaIsRefusedAndLeftAlone) {
-    { PostgresStore created(uri()); }
-    server().sql("UPDATE vimora_version SET version = 99", m_base);
-    const std::string message = errorOfOpening(uri());
-    EXPECT_NE(message.find("schéma 99"), std::string::npos) << message;
-    EXPECT_EQ(server().sql("SELECT version FROM vimora_version", m_base), "99\n");
-}
-
-TEST_F(ServerStore, AChangeFromAnotherWorkstationIsNeverOverwritten) {
-    PostgresStore first(uri());
-    PostgresStore second(uri());
-    const Patient shownOnFirst = first.addPatient(somePatient(QStringLiteral("D-1")));
-    Patient changed = *second.patient(shownOnFirst.id);
-    changed.prenom = QStringLiteral("Élise");
-    EXPECT_EQ(second.updatePatient(changed).version, 2);
-
-    Patient stale = shownOnFirst;
-    stale.nom = QStringLiteral("Autre");
-    try {
-        first.updatePatient(stale);
-        FAIL() << "a stale version was written";
-    } catch (const StoreError& error) {
-        EXPECT_EQ(error.kind(), StoreError::Kind::Stale);
-        EXPECT_TRUE(error.message().contains(QStringLiteral("modifié sur un autre poste")));
-    }
-    const Patient stored = *first.patient(shownOnFirst.id);
-    EXPECT_EQ(stored.prenom, QStringLiteral("Élise"));
-    EXPECT_EQ(stored.nom, QStringLiteral("Lefèvre"));
 }
 
 TEST_F(ServerStore, VisitsFromEightWorkstationsAreAllKeptOnce) {
