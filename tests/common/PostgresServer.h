@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -81,40 +82,16 @@ public:
         if (mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("no temporary directory for the server");
         m_directory = pattern;
-        giveToServerUser(m_directory);
-        writeOwned(m_directory / "superuser-password", "unused\n");
-        run(asServerUser({(m_bin / "initdb").string(), "-D", data().string(), "-U", "postgres", "-E", "UTF8",
-                          "--locale=C.UTF-8", "--auth-local=trust", "--auth-host=scram-sha-256", "--no-sync",
-                          "--pwfile=" + (m_directory / "superuser-password").string()}),
-            "initdb");
-        // A port taken between the probe and the start is tried again with another.
-        for (int attempt = 0;; ++attempt) {
-            m_port = freePort();
-            try {
-                start();
-                break;
-            } catch (const std::runtime_error&) {
-                if (attempt == 2)
-                    throw;
-            }
+        watchOver();
+        try {
+            setUp();
+        } catch (...) {
+            shutDown();
+            throw;
         }
-        sql(std::string("CREATE ROLE ") + kRole + " LOGIN PASSWORD '" + kPassword + "'");
-        createBase("vimora");
-        m_passFile = (m_directory / "pgpass").string();
-        writePassFile(m_passFile, kPassword);
-        setenv("PGPASSFILE", m_passFile.c_str(), 1);
     }
 
-    ~PostgresServer() {
-        try {
-            if (running())
-                run(asServerUser(pgCtl({"stop", "-m", "immediate"})), "pg_ctl stop");
-        } catch (const std::runtime_error&) {
-            killAll();
-        }
-        std::error_code ignored;
-        std::filesystem::remove_all(m_directory, ignored);
-    }
+    ~PostgresServer() { shutDown(); }
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
 
@@ -237,6 +214,76 @@ public:
 
 private:
     std::filesystem::path data() const { return m_directory / "data"; }
+
+    void setUp() {
+        giveToServerUser(m_directory);
+        writeOwned(m_directory / "superuser-password", "unused\n");
+        run(asServerUser({(m_bin / "initdb").string(), "-D", data().string(), "-U", "postgres", "-E", "UTF8",
+                          "--locale=C.UTF-8", "--auth-local=trust", "--auth-host=scram-sha-256", "--no-sync",
+                          "--pwfile=" + (m_directory / "superuser-password").string()}),
+            "initdb");
+        // A port taken between the probe and the start is tried again with another.
+        for (int attempt = 0;; ++attempt) {
+            m_port = freePort();
+            try {
+                start();
+                break;
+            } catch (const std::runtime_error&) {
+                if (attempt == 2)
+                    throw;
+            }
+        }
+        sql(std::string("CREATE ROLE ") + kRole + " LOGIN PASSWORD '" + kPassword + "'");
+        createBase("vimora");
+        m_passFile = (m_directory / "pgpass").string();
+        writePassFile(m_passFile, kPassword);
+        setenv("PGPASSFILE", m_passFile.c_str(), 1);
+    }
+
+    /// Stops the server at once and removes its directory.
+    void removeServer() const noexcept {
+        try {
+            if (running())
+                run(asServerUser(pgCtl({"stop", "-m", "immediate"})), "pg_ctl stop");
+        } catch (const std::runtime_error&) {
+            killAll();
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(m_directory, ignored);
+    }
+
+    void shutDown() noexcept {
+        removeServer();
+        if (m_watchdog > 0) {
+            close(m_watchdogPipe);
+            waitpid(m_watchdog, nullptr, 0);
+            m_watchdog = -1;
+        }
+    }
+
+    // A process that outlives this one only to stop the server and remove its directory when this
+    // one ends without doing so (a crash, a kill): it waits for the end of a pipe that only this
+    // process and its forks hold, since the programs they start do not inherit it.
+    void watchOver() {
+        std::array<int, 2> ends{};
+        if (pipe(ends.data()) != 0)
+            return;
+        fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+        const pid_t watchdog = fork();
+        if (watchdog == 0) {
+            close(ends[1]);
+            for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+                std::signal(signal, SIG_IGN);
+            char byte = 0;
+            while (read(ends[0], &byte, 1) != 0 && errno == EINTR) {
+            }
+            removeServer();
+            _exit(0);
+        }
+        close(ends[0]);
+        m_watchdog = watchdog;
+        m_watchdogPipe = ends[1];
+    }
 
     bool running() const { return std::filesystem::exists(data() / "postmaster.pid"); }
 
@@ -394,6 +441,8 @@ private:
     std::string m_passFile;
     int m_port = 0;
     bool m_durable = false;
+    pid_t m_watchdog = -1;
+    int m_watchdogPipe = -1;
 };
 
 } // namespace testcommon
