@@ -99,8 +99,10 @@ void measure(const testcommon::PostgresServer& server) {
         csv.setData(bench::generatedMeasures());
         csv.open(QIODevice::ReadOnly);
         const double imported = milliseconds([&] { importVisits(store, csv); });
-        std::printf("records on a server: importer of %d visits of %d patients %.0f ms\n", bench::kVisits,
-                    bench::kPatients, imported);
+        std::string fsync = server.sql("SHOW fsync");
+        fsync.erase(fsync.find_last_not_of('\n') + 1);
+        std::printf("records on a server (fsync %s): importer of %d visits of %d patients %.0f ms\n",
+                    fsync.c_str(), bench::kVisits, bench::kPatients, imported);
         const Patient patient = store.patients().back().patient;
         saved =
             assessMeasurement(patient, QDate::currentDate(), QStringLiteral("80"), QStringLiteral("1,75"));

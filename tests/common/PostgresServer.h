@@ -72,9 +72,8 @@ public:
     }
 
     /// Creates and starts the cluster; throws std::runtime_error with the server's output when it
-    /// cannot.
-    /// `durable`: every commit reaches the disk, as on a clinic's server (benchmarks); the tests
-    /// leave it out for speed.
+    /// cannot. `durable`: every commit reaches the disk, as on a clinic's server (benchmarks); the
+    /// tests leave it out for speed.
     explicit PostgresServer(bool durable = false)
         : m_bin(binDirectory().value_or("/usr/lib/postgresql/bin"))
         , m_durable(durable) {
@@ -153,9 +152,12 @@ public:
     }
 
     void start() {
-        run(asServerUser(pgCtl({"start", "-w", "-t", "60", "-l", (m_directory / "server.log").string(), "-o",
-                                "-c listen_addresses=127.0.0.1 -p " + std::to_string(m_port) + " -k " +
-                                    m_directory.string() + " -c fsync=off -c max_connections=40"})),
+        std::string options = "-c listen_addresses=127.0.0.1 -p " + std::to_string(m_port) + " -k " +
+                              m_directory.string() + " -c max_connections=40";
+        if (!m_durable)
+            options += " -c fsync=off";
+        run(asServerUser(pgCtl(
+                {"start", "-w", "-t", "60", "-l", (m_directory / "server.log").string(), "-o", options})),
             "pg_ctl start");
     }
 
