@@ -152,10 +152,10 @@ public:
     }
 
     void start() {
-        std::string options = "-c listen_addresses=127.0.0.1 -p " + std::to_string(m_port) + " -k " +
-                              m_directory.string() + " -c max_connections=40";
+        std::string options("-c listen_addresses=127.0.0.1 -c max_connections=40");
+        options.append(" -p ").append(std::to_string(m_port)).append(" -k ").append(m_directory.string());
         if (!m_durable)
-            options += " -c fsync=off";
+            options.append(" -c fsync=off");
         run(asServerUser(pgCtl(
                 {"start", "-w", "-t", "60", "-l", (m_directory / "server.log").string(), "-o", options})),
             "pg_ctl start");

@@ -51,7 +51,9 @@ protected:
         if (GetParam().kind == EngineKind::Sqlite)
             return QString::fromStdString(m_directory / (name + ".sqlite"));
         static int counter = 0;
-        const std::string base = "t" + std::to_string(++counter) + "_" + name;
+        // Appended piece by piece: g++ 12 warns wrongly (-Wrestrict) about a text added in front.
+        std::string base("t");
+        base.append(std::to_string(++counter)).append("_").append(name);
         testServer().createBase(base);
         return QString::fromStdString(testServer().uri(base));
     }
