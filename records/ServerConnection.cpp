@@ -47,7 +47,7 @@ QString connectOptions(const QString& uri) {
                 .arg(shown));
     }
     QStringList pairs;
-    bool timeoutGiven = false;
+    QStringList given;
     for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option) {
         if (option->val == nullptr)
             continue;
@@ -67,12 +67,13 @@ QString connectOptions(const QString& uri) {
                                "que le pilote PostgreSQL de Qt ne peut pas transmettre.")
                     .arg(quoted(keyword), shown));
         }
-        timeoutGiven = timeoutGiven || keyword == QLatin1String("connect_timeout");
+        given << keyword;
         pairs << keyword + QLatin1Char('=') + conninfoValue(value);
     }
-    if (!timeoutGiven)
+    if (!given.contains(QLatin1String("connect_timeout")))
         pairs << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
-    pairs << QStringLiteral("fallback_application_name=vimora");
+    if (!given.contains(QLatin1String("fallback_application_name")))
+        pairs << QStringLiteral("fallback_application_name=vimora");
     return pairs.join(QLatin1Char(' '));
 }
 
@@ -90,6 +91,21 @@ StoreError connectionError(const QString& libpqText, const QString& uri) {
         return unusable(
             QStringLiteral("Le serveur de dossiers %1 est introuvable : ce nom d'hôte n'existe pas. "
                            "Vérifiez l'adresse du serveur.")
+                .arg(shown));
+    }
+    // Peer and ident authentication ask no password: the server refuses this role from here.
+    if (mentions(libpqText, {"peer authentication", "ident authentication", "authentification peer",
+                             "authentification ident"})) {
+        return unusable(
+            QStringLiteral("Le serveur de dossiers %1 n'autorise pas ce rôle à se connecter depuis ce compte "
+                           "(authentification peer ou ident) : demandez à son administrateur l'accès décrit "
+                           "dans l'aide (rubrique « Dossiers sur un serveur »).")
+                .arg(shown));
+    }
+    if (mentions(libpqText, {"SSL", "certificate", "certificat"})) {
+        return unusable(
+            QStringLiteral("La connexion chiffrée au serveur de dossiers %1 a échoué : vérifiez le "
+                           "paramètre sslmode de l'adresse et les certificats du serveur.")
                 .arg(shown));
     }
     if (mentions(libpqText, {"no password supplied"})) {
