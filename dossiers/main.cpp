@@ -2,6 +2,7 @@
 // dialog's buttons.
 
 #include "PatientStore.h"
+#include "RecordsCopy.h"
 #include "RecordsTransfer.h"
 #include "Version.h"
 
@@ -28,8 +29,10 @@ Commandes :
                        sortie standard
   alertes              écrit les alertes de tous les patients sur la sortie standard
   sauvegarder FICHIER  écrit une copie cohérente de la base dans FICHIER, même
-                       pendant que Vimora XP l'utilise
+                       pendant que Vimora XP l'utilise ; depuis un serveur, la
+                       copie est aussi une base SQLite
   verifier             vérifie l'intégrité de la base et dit si elle est saine
+                       (sur un serveur : la version du schéma et ses contraintes)
 
 Fichiers CSV : texte UTF-8, champs séparés par « ; », virgule décimale.
 
@@ -44,6 +47,8 @@ donnent les dates. Le fichier est importé en entier ou pas du tout : toute lign
 incorrecte est signalée (numéro de ligne et raison) et rien n'est enregistré.
 Une consultation déjà présente (même patient, date, poids et taille) n'est pas
 ajoutée deux fois : le même fichier peut être importé de nouveau.
+importer d'une copie écrite par sauvegarder y reprend, en une fois, les patients
+et les consultations que la base n'a pas encore, avec leurs textes d'origine.
 
 exporter écrit les colonnes de l'import suivies de age;imc;resultat : un export
 se réimporte tel quel.
@@ -52,7 +57,11 @@ alertes écrit dossier;nom;prenom;alerte;detail, une ligne par alerte.
 Options :
       --base FICHIER  la base de dossiers ; par défaut la variable d'environnement
                       VIMORA_DATABASE, sinon le fichier dossiers.sqlite du
-                      programme (~/.local/share/vimora/)
+                      programme (~/.local/share/vimora/). Une adresse
+                      postgresql://rôle@serveur:port/base?sslmode=...
+                      désigne une base sur un serveur PostgreSQL ; le mot de
+                      passe vient de ~/.pgpass (ou PGPASSFILE, PGPASSWORD),
+                      jamais de l'adresse
   -h, --help          affiche cette aide
       --version       affiche la version
 
@@ -83,7 +92,22 @@ struct Request {
     QStringList arguments;
 };
 
+int printImported(const ImportReport& report) {
+    for (const QString& warning : report.warnings)
+        printError(warning);
+    printLine(QStringLiteral("Patients : %1 ajouté(s), %2 déjà présent(s). Consultations : %3 ajoutée(s), "
+                             "%4 déjà présente(s).")
+                  .arg(report.patientsAdded)
+                  .arg(report.patientsFound)
+                  .arg(report.visitsAdded)
+                  .arg(report.visitsSkipped));
+    return 0;
+}
+
 int importFile(PatientStore& store, const QString& path) {
+    // A copy written by sauvegarder is restored rather than read as measurements.
+    if (path != QLatin1String("-") && isRecordsCopy(path))
+        return printImported(importCopy(store, path));
     QFile input;
     const bool opened = path == QLatin1String("-")
                             ? input.open(stdin, QIODevice::ReadOnly)
@@ -94,17 +118,7 @@ int importFile(PatientStore& store, const QString& path) {
         return 2;
     }
     try {
-        const ImportReport report = importVisits(store, input);
-        for (const QString& warning : report.warnings)
-            printError(warning);
-        printLine(
-            QStringLiteral("Patients : %1 ajouté(s), %2 déjà présent(s). Consultations : %3 ajoutée(s), "
-                           "%4 déjà présente(s).")
-                .arg(report.patientsAdded)
-                .arg(report.patientsFound)
-                .arg(report.visitsAdded)
-                .arg(report.visitsSkipped));
-        return 0;
+        return printImported(importVisits(store, input));
     } catch (const ImportRefused& refused) {
         for (const QString& error : refused.rowErrors())
             printError(error);

@@ -1,6 +1,8 @@
 #include "PatientStore.h"
 
 #include "EngineError.h"
+#include "PostgresStore.h"
+#include "ServerConnection.h"
 #include "SqliteStore.h"
 #include "VisitRecords.h"
 
@@ -15,11 +17,6 @@ namespace {
 
 qsizetype characters(const QString& text) {
     return text.toUcs4().size();
-}
-
-bool isServerUri(const QString& setting) {
-    return setting.startsWith(QLatin1String("postgresql://")) ||
-           setting.startsWith(QLatin1String("postgres://"));
 }
 
 } // namespace
@@ -40,11 +37,8 @@ QString databaseSetting() {
 }
 
 std::unique_ptr<PatientStore> openStore(const QString& setting) {
-    if (isServerUri(setting)) {
-        throw StoreError(StoreError::Kind::Unusable,
-                         QStringLiteral("Les dossiers sur un serveur PostgreSQL ne sont pas encore pris en "
-                                        "charge par cette version."));
-    }
+    if (isServerUri(setting))
+        return std::make_unique<PostgresStore>(setting);
     return std::make_unique<SqliteStore>(setting);
 }
 

@@ -14,7 +14,7 @@
 
 // Patient records: the patients of a practice and their visits, each visit keeping the texts the
 // window showed that day. The dialogs and vimora-dossiers see only this interface; behind it is a
-// SQLite file (the default) or, later, a PostgreSQL server, chosen by openStore() from the
+// SQLite file (the default) or a PostgreSQL server, chosen by openStore() from the
 // database setting. Every change is one transaction: done whole or not at all.
 namespace vimora::records {
 

@@ -59,4 +59,17 @@ QStringList migrationFrom(int from, Dialect dialect) {
     }
 }
 
+QStringList versionStatements(int version, Dialect dialect) {
+    // Neither PRAGMA nor DDL take bound parameters: these are the program's own numbers.
+    if (dialect == Dialect::Sqlite) {
+        return {QStringLiteral("PRAGMA application_id = %1").arg(kSqliteApplicationId),
+                QStringLiteral("PRAGMA user_version = %1").arg(version)};
+    }
+    const QString table = QString::fromLatin1(kServerVersionTable);
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (version INTEGER NOT NULL CHECK (version >= 1))")
+                .arg(table),
+            QStringLiteral("DELETE FROM %1").arg(table),
+            QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(table).arg(version)};
+}
+
 } // namespace vimora::records

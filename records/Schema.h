@@ -18,4 +18,11 @@ inline constexpr int kSqliteApplicationId = 0x56494D52;
 /// with the others.
 QStringList migrationFrom(int from, Dialect dialect);
 
+/// The statements that mark the base as ours at schema `version`, in the migration's transaction:
+/// PRAGMA application_id and user_version on SQLite, the one row of the version table on the server.
+QStringList versionStatements(int version, Dialect dialect);
+
+/// The server's version table, one row with the schema version.
+inline constexpr const char* kServerVersionTable = "vimora_version";
+
 } // namespace vimora::records

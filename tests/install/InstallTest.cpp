@@ -225,6 +225,8 @@ private slots:
                                     << "" << false;
         QTest::newRow("metainfo") << "share/metainfo/" + kAppId + ".metainfo.xml"
                                   << "" << false;
+        QTest::newRow("server setup script") << "share/vimora/vimora-setup.sql"
+                                             << "" << false;
     }
 
     void installsEachFileInItsPlace() {

@@ -66,6 +66,14 @@ TEST(Command, ImportsExportsAndBacksUpWithoutNamingAPatientOnStandardError) {
     EXPECT_TRUE(checked.output.contains(QStringLiteral("est saine"))) << checked.output.toStdString();
     EXPECT_EQ(dossiers({QStringLiteral("--base"), copy, QStringLiteral("exporter")}, base).output,
               dossiers({QStringLiteral("exporter")}, base).output);
+
+    // importer of the copy restores it into another base, once.
+    const std::string restored = directory / "restauree.sqlite";
+    EXPECT_EQ(dossiers({QStringLiteral("importer"), copy}, restored).exitCode, 0);
+    EXPECT_EQ(dossiers({QStringLiteral("exporter")}, restored).output,
+              dossiers({QStringLiteral("exporter")}, base).output);
+    EXPECT_TRUE(dossiers({QStringLiteral("importer"), copy}, restored)
+                    .output.contains(QStringLiteral("Consultations : 0 ajoutée(s), 5 déjà présente(s).")));
 }
 
 TEST(Command, SaysInFrenchThatAFileIsNotRecordsAndLeavesIt) {

@@ -1,8 +1,10 @@
-// The SQLite store on real files: creation and migration, refusal of files that are not its own,
-// the field rules and constraints, concurrent changes, the lock wait, Unicode.
+// The store on each engine (a real SQLite file, a real PostgreSQL server): creation and migration,
+// refusal of a newer version, the field rules and constraints, concurrent changes, Unicode; and
+// what only a file has: its modes, files that are not its own, the lock wait.
 #include "PatientStore.h"
 #include "VisitRecords.h"
 
+#include "Engines.h"
 #include "NamedRows.h"
 #include "RawDatabase.h"
 #include "TempDir.h"
@@ -20,6 +22,7 @@
 
 using namespace vimora;
 using namespace vimora::records;
+using recordstest::EngineKind;
 using recordstest::RawDatabase;
 
 namespace {
@@ -66,12 +69,13 @@ unsigned mode(const std::string& path) {
     return status.st_mode & 0777U;
 }
 
-TEST(Store, CreatesAPrivateFileWithTheSchemaAndKeepsWhatItStores) {
-    testcommon::TemporaryDirectory directory;
-    const std::string path = directory / "vimora/dossiers.sqlite";
+class Store : public recordstest::OnEachEngine {};
+
+TEST_P(Store, CreatesTheSchemaAndKeepsWhatItStores) {
+    const QString setting = freshBase("dossiers");
     qint64 id = 0;
     {
-        const auto store = openStore(qpath(path));
+        const auto store = openStore(setting);
         EXPECT_FALSE(store->readOnly());
         const Patient stored = store->addPatient(child(QStringLiteral("Lefèvre"), QStringLiteral("A12")));
         id = stored.id;
@@ -79,35 +83,39 @@ TEST(Store, CreatesAPrivateFileWithTheSchemaAndKeepsWhatItStores) {
         EXPECT_TRUE(stored.created.isValid());
         store->addVisit(measured(stored, QDate(2020, 3, 20), QStringLiteral("15,5"), QStringLiteral("1,04")));
     }
-    EXPECT_EQ(mode(directory / "vimora"), 0700U);
-    EXPECT_EQ(mode(path), 0600U);
-    {
-        const RawDatabase raw(qpath(path));
-        EXPECT_EQ(raw.value(QStringLiteral("PRAGMA user_version")).toInt(), 1);
-        EXPECT_EQ(raw.value(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
-        EXPECT_EQ(
-            raw.value(QStringLiteral("SELECT age || ' ' || imc || ' ' || resultat FROM visite")).toString(),
-            QStringLiteral("4,01 14,33 Corpulence normale."));
-    }
+    EXPECT_EQ(rawValue(setting, QString::fromLatin1(GetParam().versionQuery)), QStringLiteral("1"));
+    EXPECT_EQ(rawValue(setting, QStringLiteral("SELECT age || ' ' || imc || ' ' || resultat FROM visite")),
+              QStringLiteral("4,01 14,33 Corpulence normale."));
     // Opened again, nothing to migrate: the same records.
-    const auto store = openStore(qpath(path));
+    const auto store = openStore(setting);
     ASSERT_EQ(store->patients().size(), 1U);
     EXPECT_EQ(store->patients().front().lastResult, QStringLiteral("Corpulence normale."));
     EXPECT_EQ(store->visits(id).size(), 1U);
 }
 
-TEST(Store, RefusesANewerVersionWithoutTouchingIt) {
+TEST(SqliteFile, IsPrivateAndJournaled) {
     testcommon::TemporaryDirectory directory;
-    const std::string path = directory / "dossiers.sqlite";
+    const std::string path = directory / "vimora/dossiers.sqlite";
     openStore(qpath(path))->addPatient(child(QStringLiteral("Lefèvre")));
-    {
-        const RawDatabase raw(qpath(path));
-        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA user_version = 2")));
-    }
-    const std::string before = testcommon::readFile(path);
+    EXPECT_EQ(mode(directory / "vimora"), 0700U);
+    EXPECT_EQ(mode(path), 0600U);
+    const RawDatabase raw(qpath(path));
+    EXPECT_EQ(raw.value(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+}
 
-    EXPECT_TRUE(messageOf([&] { openStore(qpath(path)); }).contains(QStringLiteral("version plus récente")));
-    EXPECT_EQ(testcommon::readFile(path), before);
+TEST_P(Store, RefusesANewerVersionWithoutTouchingIt) {
+    const QString setting = freshBase("dossiers");
+    openStore(setting)->addPatient(child(QStringLiteral("Lefèvre")));
+    rawExec(setting, QString::fromLatin1(GetParam().newerVersion));
+    const std::string before =
+        GetParam().kind == EngineKind::Sqlite ? testcommon::readFile(setting.toStdString()) : std::string();
+
+    EXPECT_TRUE(messageOf([&] { openStore(setting); }).contains(QStringLiteral("version plus récente")));
+    EXPECT_EQ(rawValue(setting, QString::fromLatin1(GetParam().versionQuery)), QStringLiteral("2"));
+    EXPECT_EQ(rawValue(setting, QStringLiteral("SELECT count(*) FROM patient")), QStringLiteral("1"));
+    if (GetParam().kind == EngineKind::Sqlite) {
+        EXPECT_EQ(testcommon::readFile(setting.toStdString()), before);
+    }
 }
 
 struct ForeignFile {
@@ -172,11 +180,10 @@ const ForeignFile kForeignFiles[] = {
      }},
 };
 
-INSTANTIATE_TEST_SUITE_P(Store, NotItsOwn, testing::ValuesIn(kForeignFiles), vimora::test::RowName());
+INSTANTIATE_TEST_SUITE_P(SqliteFile, NotItsOwn, testing::ValuesIn(kForeignFiles), vimora::test::RowName());
 
-TEST(Store, KeepsItsRules) {
-    testcommon::TemporaryDirectory directory;
-    const auto store = openStore(qpath(directory / "dossiers.sqlite"));
+TEST_P(Store, KeepsItsRules) {
+    const auto store = openStore(freshBase("dossiers"));
     const QString hundredEmoji = QString::fromUtf8("😀").repeated(100);
 
     EXPECT_EQ(messageOf([&] { store->addPatient(child(QStringLiteral("  "))); }),
@@ -208,9 +215,35 @@ TEST(Store, KeepsItsRules) {
     EXPECT_EQ(store->patients().size(), 2U);
 }
 
-TEST(Store, RefusesAChangeMadeOnAStaleVersion) {
-    testcommon::TemporaryDirectory directory;
-    const QString path = qpath(directory / "dossiers.sqlite");
+// Hundreds of visits go in a few statements: each kept once with its patient, or none at all.
+TEST_P(Store, WritesABatchWholeOrNotAtAll) {
+    const auto store = openStore(freshBase("dossiers"));
+    PatientVisits entry;
+    entry.patient = child(QStringLiteral("Lefèvre"));
+    for (int i = 0; i < 250; ++i) {
+        Visit visit = measured(entry.patient, QDate(2020, 1, 1).addDays(i), QStringLiteral("15,5"),
+                               QStringLiteral("1,04"));
+        visit.remarque = QString::number(i);
+        entry.visits.push_back(visit);
+    }
+    PatientVisits bad = entry;
+    bad.visits[180].poids = QStringLiteral("0");
+    EXPECT_EQ(kindOf([&] { store->addAll({bad}); }), StoreError::Kind::Invalid);
+    EXPECT_TRUE(store->patients().empty());
+
+    store->addAll({entry});
+    ASSERT_EQ(store->patients().size(), 1U);
+    const std::vector<Visit> visits = store->visits(store->patients().front().patient.id);
+    ASSERT_EQ(visits.size(), 250U);
+    for (std::size_t i = 0; i < visits.size(); ++i) {
+        // Newest first.
+        EXPECT_EQ(visits[i].remarque, QString::number(249 - int(i)));
+        EXPECT_EQ(visits[i].date, QDate(2020, 1, 1).addDays(249 - qint64(i)));
+    }
+}
+
+TEST_P(Store, RefusesAChangeMadeOnAStaleVersion) {
+    const QString path = freshBase("dossiers");
     const auto here = openStore(path);
     const auto elsewhere = openStore(path);
     const Patient shown = here->addPatient(child(QStringLiteral("Lefèvre")));
@@ -226,9 +259,8 @@ TEST(Store, RefusesAChangeMadeOnAStaleVersion) {
     EXPECT_EQ(here->patient(shown.id)->prenom, QStringLiteral("Éloïse"));
 }
 
-TEST(Store, StoresAnyTextExactlyAndFindsItWithoutCaseOrAccents) {
-    testcommon::TemporaryDirectory directory;
-    const QString path = qpath(directory / "dossiers.sqlite");
+TEST_P(Store, StoresAnyTextExactlyAndFindsItWithoutCaseOrAccents) {
+    const QString path = freshBase("dossiers");
     const QStringList names{QString::fromUtf8("Éloïse"), QString::fromUtf8("N'Diaye-Œuvray"),
                             QString::fromUtf8("محمد"), QString::fromUtf8("山田 🌸"),
                             QStringLiteral("Robert'); DROP TABLE patient;--")};
@@ -271,7 +303,7 @@ TEST(Store, StoresAnyTextExactlyAndFindsItWithoutCaseOrAccents) {
     EXPECT_EQ(found(QString::fromUtf8("🌸")), QStringList{QString::fromUtf8("山田 🌸")});
 }
 
-TEST(Store, WaitsForAnotherProgramsLockThenSaysItIsBusy) {
+TEST(SqliteFile, WaitsForAnotherProgramsLockThenSaysItIsBusy) {
     testcommon::TemporaryDirectory directory;
     const QString path = qpath(directory / "dossiers.sqlite");
     const auto store = openStore(path);
@@ -300,5 +332,7 @@ TEST(Store, WaitsForAnotherProgramsLockThenSaysItIsBusy) {
     store->addPatient(child(QStringLiteral("Martin")));
     EXPECT_EQ(store->patients().size(), 2U);
 }
+
+VIMORA_ON_EACH_ENGINE(Store);
 
 } // namespace

@@ -1,9 +1,10 @@
-// Import, export and alerts of the records: all or nothing, the window's texts, idempotence.
+// Import, export and alerts of the records on each engine: all or nothing, the window's texts,
+// idempotence.
 #include "Assessment.h"
 #include "RecordsTransfer.h"
 #include "VisitRecords.h"
 
-#include "TempDir.h"
+#include "Engines.h"
 
 #include <QBuffer>
 
@@ -41,17 +42,13 @@ QByteArray exported(const PatientStore& store) {
     return buffer.data();
 }
 
-class Transfer : public testing::Test {
+class Transfer : public recordstest::OnEachEngine {
 protected:
-    std::unique_ptr<PatientStore> open(const char* name) {
-        return openStore(QString::fromStdString(m_directory / name));
-    }
-
-    testcommon::TemporaryDirectory m_directory;
+    std::unique_ptr<PatientStore> open(const char* name) { return openStore(freshBase(name)); }
 };
 
-TEST_F(Transfer, RefusesTheWholeFileForAnyBadRowAndListsThemAll) {
-    const auto store = open("dossiers.sqlite");
+TEST_P(Transfer, RefusesTheWholeFileForAnyBadRowAndListsThemAll) {
+    const auto store = open("dossiers");
     const QByteArray bad = kMeasures + "Lefèvre;Éloïse;A12;F;14/03/2016;2022-03-20;0;1,2;\n"
                                        ";;A12;;;31/02/2022;20;1,2;\n"
                                        ";;A12;;;2015-01-01;20;1,2;\n"
@@ -85,8 +82,8 @@ TEST_F(Transfer, RefusesTheWholeFileForAnyBadRowAndListsThemAll) {
     }
 }
 
-TEST_F(Transfer, StoresTheWindowsTextsAtTheAgeOfTheDatesAndImportsOnce) {
-    const auto store = open("dossiers.sqlite");
+TEST_P(Transfer, StoresTheWindowsTextsAtTheAgeOfTheDatesAndImportsOnce) {
+    const auto store = open("dossiers");
     ImportReport report = import(*store, kMeasures);
     EXPECT_EQ(report.patientsAdded, 3);
     EXPECT_EQ(report.visitsAdded, 8);
@@ -116,14 +113,14 @@ TEST_F(Transfer, StoresTheWindowsTextsAtTheAgeOfTheDatesAndImportsOnce) {
 
     // An export imports back unchanged into another base.
     const QByteArray first = exported(*store);
-    const auto copy = open("copie.sqlite");
+    const auto copy = open("copie");
     import(*copy, first);
     EXPECT_EQ(exported(*copy), first);
     EXPECT_EQ(import(*copy, first).visitsAdded, 0);
 }
 
-TEST_F(Transfer, ListsTheAlertsOfEveryPatient) {
-    const auto store = open("dossiers.sqlite");
+TEST_P(Transfer, ListsTheAlertsOfEveryPatient) {
+    const auto store = open("dossiers");
     import(*store, kMeasures);
     QBuffer alerts;
     alerts.open(QIODevice::WriteOnly);
@@ -133,5 +130,7 @@ TEST_F(Transfer, ListsTheAlertsOfEveryPatient) {
                                 "A12;Lefèvre;Éloïse;Rebond d'adiposité précoce;IMC le plus bas à 4,01 "
                                 "ans (14,33), puis remontée d'au moins 0,5 avant 8 ans\n"));
 }
+
+VIMORA_ON_EACH_ENGINE(Transfer);
 
 } // namespace

@@ -25,7 +25,7 @@ Q_DECLARE_METATYPE(vimora::Sex)
 namespace {
 
 const QStringList kPages{"index.htm",   "saisie.htm",  "resultats.htm", "exemple.htm",  "clavier.htm",
-                         "copier.htm",  "fiche.htm",   "dossiers.htm",  "erreurs.htm",  "adultes.htm",
+                         "copier.htm",  "fiche.htm",   "dossiers.htm", "dossiers-serveur.htm",  "erreurs.htm",  "adultes.htm",
                          "enfants.htm", "courbes.htm", "seuils.htm",    "objectif.htm", "alertes.htm",
                          "menus.htm",   "apropos.htm"};
 

@@ -1,0 +1,350 @@
+#include "PostgresStore.h"
+
+#include "SafeWrite.h"
+#include "Schema.h"
+#include "ServerConnection.h"
+#include "SqliteStore.h"
+
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QSqlError>
+#include <QTemporaryFile>
+
+#include <array>
+#include <tuple>
+
+namespace vimora::records {
+
+namespace {
+
+// One transaction at a time brings a base up to date, whichever workstation starts first: the
+// lock's key is "VIMR".
+constexpr qint64 kMigrationLock = 0x56494D52;
+const QString kInsufficientPrivilege = QStringLiteral("42501");
+constexpr qint64 kQuietMs = 1000;
+
+QString quoted(const QString& text) {
+    return QStringLiteral("« %1 »").arg(text);
+}
+
+const std::array<QString, 2> kTables{QStringLiteral("patient"), QStringLiteral("visite")};
+
+const QString kPatientCopy =
+    QStringLiteral("id, dossier, nom, prenom, sexe, naissance, creation, modification, version");
+const QString kVisitCopy =
+    QStringLiteral("id, patient_id, date, age, poids, taille, imc, poids_max, poids_min, "
+                   "resultat, conseils, objectif, remarque, creation");
+
+} // namespace
+
+PostgresStore::PostgresStore(const QString& uri)
+    : m_uri(uri)
+    , m_shown(shownUri(uri)) {
+    connect();
+    migrate(checkedVersion());
+    checkRights();
+}
+
+void PostgresStore::connect() const {
+    m_database = openServerConnection(m_uri, m_connectionName);
+    // As long as the SQLite file waits for another program's lock.
+    run(QStringLiteral("SET lock_timeout = '5s'"));
+    // The records' queries are small: compiling them costs more than it saves.
+    run(QStringLiteral("SET jit = off"));
+}
+
+// A connection unused for a while is tried first, so that a server restarted meanwhile costs the
+// next command nothing but a new connection.
+void PostgresStore::ready() const {
+    if (!m_lost) {
+        const bool recent = m_lastUse.isValid() && m_lastUse.elapsed() < kQuietMs;
+        if (recent || QSqlQuery(m_database).exec(QStringLiteral("SELECT 1"))) {
+            m_lastUse.restart();
+            return;
+        }
+    }
+    // Until a new connection is made, every command tries to make one.
+    m_lost = true;
+    closeDatabase();
+    connect();
+    m_lost = false;
+    m_lastUse.restart();
+}
+
+StoreError PostgresStore::errorOf(const QSqlError& error) const {
+    m_lastState = error.nativeErrorCode();
+    if (connectionLost(error))
+        m_lost = true;
+    return serverError(error, m_shown);
+}
+
+// One look into the index per patient for both the count and the latest visit: on the server, each
+// correlated subquery costs a plan of its own, and the list takes half the time this way.
+QString PostgresStore::patientListQuery(const QString& patientColumns) const {
+    return QStringLiteral("SELECT %1, l.n, l.date, l.resultat FROM patient p LEFT JOIN LATERAL "
+                          "(SELECT v.date, v.resultat, count(*) OVER () AS n FROM visite v "
+                          "WHERE v.patient_id = p.id ORDER BY v.date DESC, v.id DESC LIMIT 1) l ON true")
+        .arg(patientColumns);
+}
+
+void PostgresStore::begin() {
+    run(QStringLiteral("BEGIN"));
+}
+
+int PostgresStore::checkedVersion() const {
+    QSqlQuery query(m_database);
+    if (!query.exec(QStringLiteral("SELECT to_regclass('%1') IS NOT NULL, to_regclass('patient') IS NOT NULL")
+                        .arg(QString::fromLatin1(kServerVersionTable))) ||
+        !query.next()) {
+        throw errorOf(query.lastError());
+    }
+    const bool versioned = query.value(0).toBool();
+    const bool tables = query.value(1).toBool();
+    const QString notOurs =
+        QStringLiteral("La base du serveur %1 contient des tables d'un autre programme, pas des "
+                       "dossiers de Vimora : elle n'a pas été modifiée.")
+            .arg(quoted(m_shown));
+    if (!versioned) {
+        if (tables)
+            throw StoreError(StoreError::Kind::Unusable, notOurs);
+        return 0;
+    }
+    if (!query.exec(
+            QStringLiteral("SELECT max(version) FROM %1").arg(QString::fromLatin1(kServerVersionTable))) ||
+        !query.next()) {
+        throw errorOf(query.lastError());
+    }
+    if (query.value(0).isNull())
+        throw StoreError(StoreError::Kind::Unusable, notOurs);
+    const int version = query.value(0).toInt();
+    if (version > kSchemaVersion) {
+        throw StoreError(
+            StoreError::Kind::Unusable,
+            QStringLiteral("Les dossiers du serveur %1 viennent d'une version plus récente de Vimora "
+                           "(schéma %2, cette version connaît le schéma %3) : ils n'ont pas été "
+                           "modifiés. Installez la version récente.")
+                .arg(quoted(m_shown))
+                .arg(version)
+                .arg(kSchemaVersion));
+    }
+    return version;
+}
+
+void PostgresStore::migrate(int version) {
+    if (version == kSchemaVersion)
+        return;
+    m_lastState.clear();
+    try {
+        write([&] {
+            QSqlQuery lock = prepared(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
+            lock.addBindValue(kMigrationLock);
+            run(lock);
+            lock.finish();
+            // Another workstation may have brought it up to date while this one waited.
+            for (int from = checkedVersion(); from < kSchemaVersion; ++from) {
+                for (const QString& statement : migrationFrom(from, Dialect::PostgreSql))
+                    run(statement);
+            }
+            for (const QString& statement : versionStatements(kSchemaVersion, Dialect::PostgreSql))
+                run(statement);
+        });
+    } catch (const StoreError&) {
+        if (m_lastState != kInsufficientPrivilege)
+            throw;
+        throw StoreError(
+            StoreError::Kind::Unusable,
+            QStringLiteral("Les tables des dossiers doivent être créées ou mises à jour (schéma %1) "
+                           "sur le serveur %2, et ce rôle n'en a pas le droit : demandez à "
+                           "l'administrateur d'exécuter le script vimora-setup.sql (voir l'aide, "
+                           "rubrique « Dossiers sur un serveur »).")
+                .arg(kSchemaVersion)
+                .arg(quoted(m_shown)));
+    }
+}
+
+void PostgresStore::checkRights() {
+    QSqlQuery query(m_database);
+    const QString sql = QStringLiteral(
+        "SELECT has_table_privilege('patient', 'SELECT') AND has_table_privilege('visite', 'SELECT'), "
+        "has_table_privilege('patient', 'INSERT') AND has_table_privilege('patient', 'UPDATE') AND "
+        "has_table_privilege('patient', 'DELETE') AND has_table_privilege('visite', 'INSERT') AND "
+        "has_table_privilege('visite', 'DELETE')");
+    if (!query.exec(sql) || !query.next())
+        throw errorOf(query.lastError());
+    if (!query.value(0).toBool()) {
+        throw StoreError(
+            StoreError::Kind::Unusable,
+            QStringLiteral("Le rôle de connexion au serveur de dossiers %1 ne peut pas lire les "
+                           "dossiers : demandez à l'administrateur les droits décrits dans l'aide "
+                           "(rubrique « Dossiers sur un serveur »).")
+                .arg(quoted(m_shown)));
+    }
+    if (!query.value(1).toBool()) {
+        m_readOnly = true;
+        m_readOnlyNote =
+            QStringLiteral("Les dossiers du serveur %1 sont ouverts en lecture seule : ce rôle peut "
+                           "les lire, pas les modifier. Les dossiers peuvent être consultés, pas "
+                           "enregistrés.")
+                .arg(quoted(m_shown));
+    }
+}
+
+void PostgresStore::backup(const QString& target) const {
+    const QFileInfo targetFile(target);
+    QTemporaryFile copy(targetFile.absolutePath() + QStringLiteral("/.") + targetFile.fileName() +
+                        QStringLiteral(".XXXXXX"));
+    const auto cannotWrite = [&](const QString& why) {
+        return StoreError(
+            StoreError::Kind::Failed,
+            QStringLiteral("La copie %1 ne peut pas être écrite : %2.").arg(quoted(target), why));
+    };
+    if (!copy.open())
+        throw cannotWrite(copy.errorString());
+    copy.close();
+    // An empty file becomes a records file of this version: its tables, its marks, its journal.
+    { const SqliteStore created(copy.fileName()); }
+
+    const QString copyConnection = m_connectionName + QStringLiteral("-copy");
+    {
+        QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), copyConnection);
+        file.setDatabaseName(copy.fileName());
+        const auto closeFile = qScopeGuard([&] { file.close(); });
+        if (!file.open())
+            throw cannotWrite(file.lastError().text());
+        ready();
+        // One snapshot of the server: patients and visits as they were at one instant.
+        run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+        const auto endSnapshot = qScopeGuard([&] { QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK")); });
+        QSqlQuery fileQuery(file);
+        fileQuery.exec(QStringLiteral("BEGIN"));
+        for (const auto& [table, columns, count] : {std::tuple{QStringLiteral("patient"), kPatientCopy, 9},
+                                                    std::tuple{QStringLiteral("visite"), kVisitCopy, 14}}) {
+            QSqlQuery rows = prepared(QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(columns, table));
+            run(rows);
+            QSqlQuery insert(file);
+            QStringList marks;
+            for (int i = 0; i < count; ++i)
+                marks << QStringLiteral("?");
+            insert.prepare(
+                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, columns, marks.join(',')));
+            while (rows.next()) {
+                for (int i = 0; i < count; ++i)
+                    insert.bindValue(i, rows.value(i));
+                if (!insert.exec())
+                    throw cannotWrite(insert.lastError().text());
+            }
+            if (rows.lastError().isValid())
+                fail(rows);
+        }
+        if (!fileQuery.exec(QStringLiteral("COMMIT")))
+            throw cannotWrite(fileQuery.lastError().text());
+    }
+    QSqlDatabase::removeDatabase(copyConnection);
+
+    if (!copy.open())
+        throw cannotWrite(copy.errorString());
+    const std::optional<QString> failure = writeFileSafely(target, [&](QIODevice& out) {
+        constexpr qint64 kChunk = qint64(1) << 20;
+        while (!copy.atEnd()) {
+            const QByteArray bytes = copy.read(kChunk);
+            if (bytes.isEmpty() || out.write(bytes) != bytes.size())
+                return false;
+        }
+        return true;
+    });
+    if (failure)
+        throw StoreError(StoreError::Kind::Failed, *failure);
+}
+
+// The tables as they are against the tables the program's own schema gives, built as temporary
+// tables in a transaction that is rolled back: columns, types, and every constraint.
+QStringList PostgresStore::constraintProblems() const {
+    const QString shape = QStringLiteral(
+        "SELECT (SELECT string_agg(attname || ' ' || format_type(atttypid, atttypmod) || "
+        "CASE WHEN attnotnull THEN ' NOT NULL' ELSE '' END, ', ' ORDER BY attnum) FROM pg_attribute "
+        "WHERE attrelid = c.oid AND attnum > 0 AND NOT attisdropped), "
+        "(SELECT string_agg(pg_get_constraintdef(k.oid), ', ' ORDER BY pg_get_constraintdef(k.oid)) "
+        "FROM pg_constraint k WHERE k.conrelid = c.oid), "
+        "(SELECT count(*) FROM pg_constraint k WHERE k.conrelid = c.oid AND NOT k.convalidated) "
+        "FROM pg_class c WHERE c.oid = to_regclass(?)");
+    const auto shapeOf = [&](const QString& table) {
+        QSqlQuery query = prepared(shape);
+        query.addBindValue(table);
+        run(query);
+        if (!query.next())
+            return QStringList();
+        return QStringList{query.value(0).toString(), query.value(1).toString(), query.value(2).toString()};
+    };
+    QStringList problems;
+    std::vector<QStringList> actual;
+    for (const QString& table : kTables) {
+        actual.push_back(shapeOf(table));
+        if (actual.back().isEmpty())
+            problems << QStringLiteral("la table %1 manque").arg(table);
+        else if (actual.back().at(2) != QLatin1String("0"))
+            problems << QStringLiteral("des contraintes de la table %1 ne sont pas vérifiées").arg(table);
+    }
+    run(QStringLiteral("BEGIN"));
+    const auto rollback = qScopeGuard([&] { QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK")); });
+    run(QStringLiteral("SET LOCAL search_path = pg_temp"));
+    m_lastState.clear();
+    try {
+        for (int from = 0; from < kSchemaVersion; ++from) {
+            for (const QString& statement : migrationFrom(from, Dialect::PostgreSql))
+                run(statement);
+        }
+    } catch (const StoreError&) {
+        if (m_lastState != kInsufficientPrivilege)
+            throw;
+        return problems << QStringLiteral(
+                   "les contraintes n'ont pas pu être comparées au schéma : ce rôle ne "
+                   "peut pas créer de tables temporaires (droit TEMPORARY sur la base)");
+    }
+    for (std::size_t i = 0; i < kTables.size(); ++i) {
+        const QStringList expected = shapeOf(QStringLiteral("pg_temp.") + kTables[i]);
+        if (actual[i].isEmpty())
+            continue;
+        if (actual[i].at(0) != expected.at(0))
+            problems << QStringLiteral("les colonnes de la table %1 diffèrent du schéma %2")
+                            .arg(kTables[i])
+                            .arg(kSchemaVersion);
+        if (actual[i].at(1) != expected.at(1))
+            problems << QStringLiteral("les contraintes de la table %1 diffèrent du schéma %2")
+                            .arg(kTables[i])
+                            .arg(kSchemaVersion);
+    }
+    return problems;
+}
+
+CheckReport PostgresStore::verify() const {
+    ready();
+    QStringList problems;
+    try {
+        const int version = checkedVersion();
+        if (version != kSchemaVersion)
+            problems << QStringLiteral("la version du schéma est %1, %2 attendue")
+                            .arg(version)
+                            .arg(kSchemaVersion);
+        problems << constraintProblems();
+        QSqlQuery orphans(m_database);
+        if (orphans.exec(QStringLiteral("SELECT count(*) FROM visite v WHERE NOT EXISTS "
+                                        "(SELECT 1 FROM patient p WHERE p.id = v.patient_id)")) &&
+            orphans.next() && orphans.value(0).toLongLong() > 0) {
+            problems << QStringLiteral("des consultations renvoient à des patients absents");
+        }
+    } catch (const StoreError& error) {
+        problems << error.message();
+    }
+    CheckReport report;
+    report.sound = problems.isEmpty();
+    report.message = report.sound
+                         ? QStringLiteral("Les dossiers du serveur %1 sont sains (schéma %2 ; tables et "
+                                          "contraintes conformes).")
+                               .arg(quoted(m_shown))
+                               .arg(kSchemaVersion)
+                         : QStringLiteral("Les dossiers du serveur %1 ne sont pas sains : %2.")
+                               .arg(quoted(m_shown), problems.join(QStringLiteral(" ; ")));
+    return report;
+}
+
+} // namespace vimora::records

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "RecordsTransfer.h"
+
+// A copy of the records (a SQLite records file, as `sauvegarder` writes it from either engine)
+// brought back into a store: how a clinic restores its server, or moves between a file and a
+// server.
+namespace vimora::records {
+
+/// True when `path` starts as a SQLite file does, rather than as a CSV file.
+bool isRecordsCopy(const QString& path);
+
+/// Adds, in one transaction, what the copy `path` has and `store` has not: a patient is the same
+/// when its dossier is, or without a dossier when its nom, prénom (case and accents ignored) and
+/// naissance are; a visit of a patient is the same when its date, poids and taille are. Visits keep
+/// the texts they were stored with and when they were first stored. Throws StoreError.
+ImportReport importCopy(PatientStore& store, const QString& path);
+
+} // namespace vimora::records

@@ -1,0 +1,250 @@
+#include "ServerConnection.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace vimora::records {
+
+namespace {
+
+QString quoted(const QString& text) {
+    return QStringLiteral("« %1 »").arg(text);
+}
+
+// A value of a libpq keyword/value connection string, quoted as libpq reads it.
+QString conninfoValue(const QString& value) {
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+StoreError unusable(const QString& message) {
+    return {StoreError::Kind::Unusable, message};
+}
+
+struct FreeConninfo {
+    void operator()(PQconninfoOption* options) const { PQconninfoFree(options); }
+};
+
+// The URI as libpq's keyword/value pairs, for QPSQL's connection options (QPSQL hands the database
+// name to libpq as a plain name, so the URI itself cannot go there).
+QString connectOptions(const QString& uri) {
+    const QString shown = quoted(shownUri(uri));
+    char* parseError = nullptr;
+    const std::unique_ptr<PQconninfoOption, FreeConninfo> options(
+        PQconninfoParse(uri.toUtf8().constData(), &parseError));
+    if (!options) {
+        PQfreemem(parseError);
+        throw unusable(
+            QStringLiteral("L'adresse du serveur de dossiers %1 n'est pas une adresse de connexion "
+                           "PostgreSQL valide (postgresql://rôle@hôte:port/base?paramètres).")
+                .arg(shown));
+    }
+    QStringList pairs;
+    QStringList given;
+    for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option) {
+        if (option->val == nullptr)
+            continue;
+        const QString keyword = QString::fromUtf8(option->keyword);
+        const QString value = QString::fromUtf8(option->val);
+        if (option->dispchar != nullptr && option->dispchar[0] == '*') {
+            throw unusable(
+                QStringLiteral("L'adresse du serveur de dossiers %1 contient un mot de passe : il n'est "
+                               "pas lu. Mettez-le dans le fichier ~/.pgpass (ou le fichier que nomme "
+                               "PGPASSFILE) et retirez-le de l'adresse.")
+                    .arg(shown));
+        }
+        // Qt reads ';' as the separator of its own options.
+        if (value.contains(QLatin1Char(';'))) {
+            throw unusable(
+                QStringLiteral("Le paramètre %1 de l'adresse du serveur de dossiers %2 contient un « ; », "
+                               "que le pilote PostgreSQL de Qt ne peut pas transmettre.")
+                    .arg(quoted(keyword), shown));
+        }
+        given << keyword;
+        pairs << keyword + QLatin1Char('=') + conninfoValue(value);
+    }
+    if (!given.contains(QLatin1String("connect_timeout")))
+        pairs << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
+    if (!given.contains(QLatin1String("fallback_application_name")))
+        pairs << QStringLiteral("fallback_application_name=vimora");
+    return pairs.join(QLatin1Char(' '));
+}
+
+bool mentions(const QString& text, std::initializer_list<const char*> phrases) {
+    return std::any_of(phrases.begin(), phrases.end(), [&](const char* phrase) {
+        return text.contains(QString::fromUtf8(phrase), Qt::CaseInsensitive);
+    });
+}
+
+// libpq's and the server's texts, in English or in French as the client's and the server's
+// languages give them: connection faults carry no SQLSTATE.
+StoreError connectionError(const QString& libpqText, const QString& uri) {
+    const QString shown = quoted(shownUri(uri));
+    if (mentions(libpqText, {"could not translate host name", "traduire le nom d'hôte"})) {
+        return unusable(
+            QStringLiteral("Le serveur de dossiers %1 est introuvable : ce nom d'hôte n'existe pas. "
+                           "Vérifiez l'adresse du serveur.")
+                .arg(shown));
+    }
+    // Peer and ident authentication ask no password: the server refuses this role from here.
+    if (mentions(libpqText, {"peer authentication", "ident authentication", "authentification peer",
+                             "authentification ident"})) {
+        return unusable(
+            QStringLiteral("Le serveur de dossiers %1 n'autorise pas ce rôle à se connecter depuis ce compte "
+                           "(authentification peer ou ident) : demandez à son administrateur l'accès décrit "
+                           "dans l'aide (rubrique « Dossiers sur un serveur »).")
+                .arg(shown));
+    }
+    if (mentions(libpqText, {"SSL", "certificate", "certificat"})) {
+        return unusable(
+            QStringLiteral("La connexion chiffrée au serveur de dossiers %1 a échoué : vérifiez le "
+                           "paramètre sslmode de l'adresse et les certificats du serveur.")
+                .arg(shown));
+    }
+    if (mentions(libpqText, {"no password supplied"})) {
+        return unusable(
+            QStringLiteral("Le serveur de dossiers %1 demande un mot de passe, et aucun n'a été "
+                           "trouvé : mettez-le dans le fichier ~/.pgpass (ou le fichier que nomme "
+                           "PGPASSFILE).")
+                .arg(shown));
+    }
+    if (mentions(libpqText, {"password authentication failed", "authentification par mot de passe",
+                             "authentication failed", "authentification", "échec de l'authentification"})) {
+        return unusable(
+            QStringLiteral("Le serveur de dossiers %1 refuse le mot de passe de ce rôle : vérifiez "
+                           "le mot de passe du fichier ~/.pgpass (ou du fichier que nomme "
+                           "PGPASSFILE).")
+                .arg(shown));
+    }
+    if (mentions(libpqText, {"permission denied for database", "droit refusé pour la base",
+                             "is not permitted to log in", "n'est pas autorisé à se connecter",
+                             "no pg_hba.conf entry", "aucune entrée dans pg_hba.conf"})) {
+        return unusable(
+            QStringLiteral("Le serveur de dossiers %1 n'autorise pas ce rôle à se connecter à cette "
+                           "base : demandez à son administrateur les droits décrits dans l'aide "
+                           "(rubrique « Dossiers sur un serveur »).")
+                .arg(shown));
+    }
+    if (mentions(libpqText, {"role", "rôle"}) && mentions(libpqText, {"does not exist", "n'existe pas"})) {
+        return unusable(
+            QStringLiteral("Le rôle de l'adresse %1 n'existe pas sur le serveur de dossiers.").arg(shown));
+    }
+    if (mentions(libpqText, {"does not exist", "n'existe pas"})) {
+        return unusable(QStringLiteral("La base de dossiers de l'adresse %1 n'existe pas sur ce serveur : "
+                                       "vérifiez son nom, ou demandez à l'administrateur de la créer.")
+                            .arg(shown));
+    }
+    return unusable(QStringLiteral("Le serveur de dossiers %1 ne répond pas (arrêté, injoignable ou délai de "
+                                   "connexion dépassé). Les calculs restent possibles ; réessayez quand le "
+                                   "serveur sera joignable.")
+                        .arg(shown));
+}
+
+} // namespace
+
+bool isServerUri(const QString& setting) {
+    return setting.startsWith(QLatin1String("postgresql://")) ||
+           setting.startsWith(QLatin1String("postgres://"));
+}
+
+QString shownUri(const QString& uri) {
+    static const QRegularExpression userPassword(QStringLiteral("^(postgres(?:ql)?://[^@/?]*?):[^@/?]*@"));
+    static const QRegularExpression parameterPassword(QStringLiteral("([?&])(ssl)?password=[^&]*(&|$)"));
+    QString shown = uri;
+    shown.replace(userPassword, QStringLiteral("\\1@"));
+    shown.replace(parameterPassword, QStringLiteral("\\1"));
+    if (shown.endsWith(QLatin1Char('&')) || shown.endsWith(QLatin1Char('?')))
+        shown.chop(1);
+    return shown;
+}
+
+QSqlDatabase openServerConnection(const QString& uri, const QString& connectionName) {
+    const QString options = connectOptions(uri);
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+    if (!database.isValid()) {
+        database = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+        throw unusable(
+            QStringLiteral("Le pilote PostgreSQL de Qt (paquet libqt6sql6-psql) est introuvable."));
+    }
+    database.setConnectOptions(options);
+    if (!database.open()) {
+        const QString text = database.lastError().databaseText();
+        database = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+        throw connectionError(text, uri);
+    }
+    return database;
+}
+
+bool connectionLost(const QSqlError& error) {
+    const QString state = error.nativeErrorCode();
+    // Class 08: connection exception; 57P01..57P03: the server shut down or is starting.
+    return error.type() == QSqlError::ConnectionError || state.isEmpty() ||
+           state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P"));
+}
+
+StoreError serverError(const QSqlError& error, const QString& shown) {
+    using Kind = StoreError::Kind;
+    const QString place = quoted(shown);
+    const QString state = error.nativeErrorCode();
+    if (connectionLost(error)) {
+        return {Kind::Failed,
+                QStringLiteral("La connexion au serveur de dossiers %1 a été perdue : rien n'a été "
+                               "enregistré. Elle sera rétablie à la prochaine commande, dès que le "
+                               "serveur répondra.")
+                    .arg(place)};
+    }
+    if (state == QLatin1String("23505"))
+        return {Kind::Invalid, QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient.")};
+    if (state == QLatin1String("23503")) {
+        return {
+            Kind::NotFound,
+            QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre : rien n'a "
+                           "été enregistré.")};
+    }
+    if (state.startsWith(QLatin1String("23"))) {
+        return {Kind::Invalid,
+                QStringLiteral("Une valeur ne respecte pas les règles de la base de dossiers : rien "
+                               "n'a été enregistré.")};
+    }
+    if (state == QLatin1String("42501")) {
+        return {Kind::Unusable,
+                QStringLiteral(
+                    "Le rôle de connexion au serveur de dossiers %1 n'a pas les droits nécessaires sur "
+                    "les tables des dossiers : rien n'a été enregistré. Demandez à l'administrateur "
+                    "les droits décrits dans l'aide (rubrique « Dossiers sur un serveur »).")
+                    .arg(place)};
+    }
+    if (state == QLatin1String("25006")) {
+        return {
+            Kind::ReadOnly,
+            QStringLiteral("Le serveur de dossiers %1 n'accepte que la lecture : rien n'a été enregistré.")
+                .arg(place)};
+    }
+    if (state == QLatin1String("55P03") || state == QLatin1String("40P01") ||
+        state == QLatin1String("40001")) {
+        return {Kind::Busy,
+                QStringLiteral("Les dossiers du serveur %1 sont occupés par un autre poste depuis plus "
+                               "de 5 secondes. Rien n'a été enregistré ; réessayez dans un instant.")
+                    .arg(place)};
+    }
+    if (state == QLatin1String("53100")) {
+        return {Kind::DiskFull, QStringLiteral("Le disque du serveur de dossiers %1 est plein : rien n'a été "
+                                               "enregistré. Prévenez son administrateur.")
+                                    .arg(place)};
+    }
+    return {Kind::Failed,
+            QStringLiteral("Le serveur de dossiers %1 a signalé une erreur (code %2) : rien n'a été "
+                           "enregistré.")
+                .arg(place, state)};
+}
+
+} // namespace vimora::records

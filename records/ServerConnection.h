@@ -1,0 +1,38 @@
+#pragma once
+
+#include "PatientStore.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+
+// The connection to a PostgreSQL server through Qt SQL (QPSQL): a libpq URI
+// ("postgresql://user@host:port/base?sslmode=...") read by libpq itself, so that every parameter is
+// honoured as libpq documents it, and the password taken only from libpq's own sources
+// (~/.pgpass, PGPASSFILE, PGPASSWORD), never from the URI, a setting or a message.
+namespace vimora::records {
+
+/// True when `setting` is a libpq connection URI rather than a SQLite file.
+bool isServerUri(const QString& setting);
+
+/// `uri` as messages may show it: any password (in the user part or a parameter) left out.
+QString shownUri(const QString& uri);
+
+/// Seconds after which an attempt to reach the server gives up, unless the URI says otherwise.
+inline constexpr int kConnectTimeoutSeconds = 10;
+
+/// Opens the QPSQL connection `connectionName` to the server `uri` names. Throws StoreError
+/// Unusable with a French message that says which fault: the driver missing, an unreadable URI
+/// or one holding a password, the server unreachable, an unknown host, a wrong or missing
+/// password, no such base, a role not allowed in.
+QSqlDatabase openServerConnection(const QString& uri, const QString& connectionName);
+
+/// True when a statement failed because the connection to the server is lost (server stopped,
+/// restarted or out of reach): the store connects again at its next command.
+bool connectionLost(const QSqlError& error);
+
+/// The StoreError of a statement that failed on the server `shown`, told apart by its SQLSTATE.
+/// The driver's own text is left out: it may quote a value of the records.
+StoreError serverError(const QSqlError& error, const QString& shown);
+
+} // namespace vimora::records

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "PatientStore.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+// What every engine of the records shares through Qt SQL: the queries on the patient and visite
+// tables, the same on SQLite and PostgreSQL. An engine adds how it opens the base, takes its write
+// lock, reads its faults, copies and checks the base.
+namespace vimora::records {
+
+class SqlStore : public PatientStore {
+public:
+    ~SqlStore() override;
+    SqlStore(const SqlStore&) = delete;
+    SqlStore& operator=(const SqlStore&) = delete;
+
+    bool readOnly() const override { return m_readOnly; }
+    QString readOnlyNote() const override { return m_readOnlyNote; }
+
+    std::vector<PatientSummary> patients() const override;
+    std::optional<Patient> patient(qint64 id) const override;
+    std::vector<Visit> visits(qint64 patientId) const override;
+
+    Patient addPatient(const Patient& patient) override;
+    Patient updatePatient(const Patient& patient) override;
+    void deletePatient(qint64 id) override;
+    Visit addVisit(const Visit& visit) override;
+    void deleteVisit(qint64 visitId) override;
+    void addAll(const std::vector<PatientVisits>& batch) override;
+    void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const override;
+
+protected:
+    SqlStore();
+
+    /// The error the engine reads from a failed statement.
+    virtual StoreError errorOf(const QSqlError& error) const = 0;
+    /// Starts a write transaction.
+    virtual void begin() = 0;
+    /// Called before every command: an engine may connect again here.
+    virtual void ready() const {}
+    /// The patient list: `patientColumns` of patient p, then the number of visits, the date and the
+    /// resultat of the latest one (by date, then latest stored).
+    virtual QString patientListQuery(const QString& patientColumns) const;
+
+    QSqlQuery prepared(const QString& sql) const;
+    void run(QSqlQuery& query) const;
+    /// Runs a statement without parameters, unprepared (transaction control, schema changes).
+    void run(const QString& sql) const;
+    [[noreturn]] void fail(const QSqlQuery& query) const;
+
+    /// Runs `change` in one write transaction, rolled back when it throws.
+    void write(const std::function<void()>& change);
+    void requireWritable() const;
+    void closeDatabase() const;
+
+    QString m_connectionName;
+    mutable QSqlDatabase m_database;
+    bool m_readOnly = false;
+    QString m_readOnlyNote;
+
+private:
+    void checkPatient(const Patient& patient, qint64 exceptId) const;
+    qint64 insertPatient(QSqlQuery& insert, const Patient& patient, const QString& now) const;
+    Visit insertVisit(const Visit& visit, const QString& now) const;
+    /// Inserts visits given as their columns' values, many to a statement.
+    void insertVisits(const std::vector<QVariantList>& rows) const;
+};
+
+} // namespace vimora::records
