@@ -1,5 +1,6 @@
 #include "ServerConnection.h"
 
+#include <QLibrary>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace vimora::records {
 
@@ -28,8 +30,38 @@ StoreError unusable(const QString& message) {
     return {StoreError::Kind::Unusable, message};
 }
 
+// libpq is loaded on the first server setting rather than linked: linked, it would load with TLS,
+// Kerberos and LDAP at every start of the program, for a file's records too.
+struct Libpq {
+    PQconninfoOption* (*parse)(const char* conninfo, char** error) = nullptr;
+    void (*freeOptions)(PQconninfoOption* options) = nullptr;
+    void (*freeMemory)(void* memory) = nullptr;
+};
+
+const Libpq& libpq() {
+    static const std::optional<Libpq> loaded = []() -> std::optional<Libpq> {
+        QLibrary library(QStringLiteral("pq"), 5);
+        if (!library.load())
+            return std::nullopt;
+        const Libpq functions{
+            reinterpret_cast<decltype(Libpq::parse)>(library.resolve("PQconninfoParse")),
+            reinterpret_cast<decltype(Libpq::freeOptions)>(library.resolve("PQconninfoFree")),
+            reinterpret_cast<decltype(Libpq::freeMemory)>(library.resolve("PQfreemem"))};
+        if (functions.parse == nullptr || functions.freeOptions == nullptr || functions.freeMemory == nullptr)
+            return std::nullopt;
+        return functions;
+    }();
+    if (!loaded) {
+        throw StoreError(
+            StoreError::Kind::Unusable,
+            QStringLiteral("La bibliothèque de PostgreSQL (libpq) n'est pas installée sur ce poste : "
+                           "les dossiers sur un serveur ne peuvent pas être ouverts."));
+    }
+    return *loaded;
+}
+
 struct FreeConninfo {
-    void operator()(PQconninfoOption* options) const { PQconninfoFree(options); }
+    void operator()(PQconninfoOption* options) const { libpq().freeOptions(options); }
 };
 
 // The URI as libpq's keyword/value pairs, for QPSQL's connection options (QPSQL hands the database
@@ -38,9 +70,9 @@ QString connectOptions(const QString& uri) {
     const QString shown = quoted(shownUri(uri));
     char* parseError = nullptr;
     const std::unique_ptr<PQconninfoOption, FreeConninfo> options(
-        PQconninfoParse(uri.toUtf8().constData(), &parseError));
+        libpq().parse(uri.toUtf8().constData(), &parseError));
     if (!options) {
-        PQfreemem(parseError);
+        libpq().freeMemory(parseError);
         throw unusable(
             QStringLiteral("L'adresse du serveur de dossiers %1 n'est pas une adresse de connexion "
                            "PostgreSQL valide (postgresql://rôle@hôte:port/base?paramètres).")
