@@ -3,6 +3,7 @@
 #include "ui_RecordsDialog.h"
 
 #include "ErrorReport.h"
+#include "FileDialogs.h"
 #include "MeasureForm.h"
 #include "MessageBoxes.h"
 #include "PatientForm.h"
@@ -13,7 +14,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QStandardPaths>
 
@@ -274,10 +274,11 @@ void RecordsDialog::deleteVisit() {
 }
 
 void RecordsDialog::exportVisits() {
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Exporter les consultations"),
-        documentsFile(QStringLiteral("Consultations %1.csv").arg(QDate::currentDate().toString(Qt::ISODate))),
-        QStringLiteral("Fichiers CSV (*.csv)"));
+    const QString path = FileDialogs::askSaveFileName(
+        this, {QStringLiteral("Exporter les consultations"),
+               documentsFile(
+                   QStringLiteral("Consultations %1.csv").arg(QDate::currentDate().toString(Qt::ISODate))),
+               QStringLiteral("Fichiers CSV (*.csv)")});
     if (path.isEmpty())
         return;
     vimora::records::exportVisitsToFile(m_store, path);
@@ -288,11 +289,12 @@ void RecordsDialog::exportVisits() {
 }
 
 void RecordsDialog::backup() {
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Sauvegarder les dossiers"),
-        documentsFile(
-            QStringLiteral("Sauvegarde dossiers %1.sqlite").arg(QDate::currentDate().toString(Qt::ISODate))),
-        QStringLiteral("Bases SQLite (*.sqlite)"));
+    const QString path = FileDialogs::askSaveFileName(
+        this,
+        {QStringLiteral("Sauvegarder les dossiers"),
+         documentsFile(
+             QStringLiteral("Sauvegarde dossiers %1.sqlite").arg(QDate::currentDate().toString(Qt::ISODate))),
+         QStringLiteral("Bases SQLite (*.sqlite)")});
     if (path.isEmpty())
         return;
     m_store.backup(path);

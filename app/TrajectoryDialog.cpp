@@ -4,13 +4,13 @@
 
 #include "Chart.h"
 #include "ChartView.h"
+#include "FileDialogs.h"
 #include "MessageBoxes.h"
 #include "RecordsTexts.h"
 #include "Trajectory.h"
 #include "VisitRecords.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QTabBar>
 
 TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
@@ -64,10 +64,9 @@ TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
 TrajectoryDialog::~TrajectoryDialog() = default;
 
 void TrajectoryDialog::savePdf() {
-    // The file dialog asks before replacing an existing file.
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer la fiche en PDF"),
-                                     m_sheet.defaultPdfPath(), QStringLiteral("Documents PDF (*.pdf)"));
+    const QString path = FileDialogs::askSaveFileName(this, {QStringLiteral("Enregistrer la fiche en PDF"),
+                                                             m_sheet.defaultPdfPath(),
+                                                             QStringLiteral("Documents PDF (*.pdf)")});
     if (path.isEmpty())
         return;
     QString error;

@@ -5,6 +5,7 @@
 #include "PatientListModel.h"
 #include "PatientRecordSheet.h"
 #include "PatientStore.h"
+#include "TrajectoryDialog.h"
 #include "VisitRecords.h"
 
 #include <QAbstractItemModel>
@@ -361,10 +362,18 @@ void RecordsDialogTest::longSheetContinuesOnNumberedPagesAndNoTextCoversTheChart
         }
     }
 
-    // The same pages saved as PDF and printed, through the print dialog, to a PDF printer.
+    // The same pages saved as PDF from the patient's chart dialog, and printed, through the print
+    // dialog, to a PDF printer.
     const QString saved = folder.filePath(QStringLiteral("dossier.pdf"));
-    QString error;
-    QVERIFY2(sheet.writePdf(saved, &error), qPrintable(error));
+    savePaths = {saved};
+    TrajectoryDialog trajectory(patient, visits, &window());
+    control<QPushButton>(trajectory, "btnSavePdf")->click();
+    QCOMPARE(saveRequests.size(), 1);
+    QCOMPARE(saveRequests[0].title, QStringLiteral("Enregistrer la fiche en PDF"));
+    QCOMPARE(
+        reports,
+        QStringList{
+            QStringLiteral("La fiche a été enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(saved))});
     const QString printed = folder.filePath(QStringLiteral("imprime.pdf"));
     printAnswer = [&printed](QPrinter& printer) {
         printer.setOutputFileName(printed);

@@ -1,6 +1,7 @@
 // The viewer's ways into the help besides the contents, driven with real key events in the
 // window of the viewer engine loaded as the program loads it: the Index and Rechercher tabs,
 // the find bar, printing a topic.
+#include "DialogAnswerer.h"
 #include "HtmlHelp.h"
 #include "StoredHelpFile.h"
 
@@ -15,11 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
-#include <QTimer>
 
 #include <dlfcn.h>
-
-#include <functional>
 
 using namespace vimora::platform;
 
@@ -31,20 +29,6 @@ template <typename T> T* child(QWidget* window, const char* name) {
 
 QString countText(QWidget* window, const char* label) {
     return child<QLabel>(window, label)->text();
-}
-
-// Runs `answer` on the next modal dialog, once its own event loop runs.
-void answerNextDialog(std::function<void(QDialog*)> answer) {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, answer = std::move(answer)] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            timer->deleteLater();
-            timer->stop();
-            answer(dialog);
-        }
-    });
-    timer->start();
 }
 
 // The text of each highlighted match in the page.
@@ -175,8 +159,9 @@ private slots:
 
         // Obésité leads to three topics: the user picks the second.
         QStringList offered;
-        answerNextDialog([&offered](QDialog* dialog) {
-            auto* choices = dialog->findChild<QListWidget*>(QStringLiteral("topicChoices"));
+        const vimora::test::DialogAnswerer<QDialog> answerer([&offered](QDialog& dialog) {
+            auto* choices = child<QListWidget>(&dialog, "topicChoices");
+            QVERIFY(choices);
             for (int i = 0; i < choices->count(); ++i)
                 offered << choices->item(i)->text();
             QTest::keyClick(choices, Qt::Key_Down);
@@ -198,6 +183,7 @@ private slots:
         QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/enfants.htm")));
         QTest::mouseDClick(keywords->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
         QCOMPARE(page->source(), QUrl(QStringLiteral("chm:/copier.htm")));
+        QCOMPARE(answerer.answered(), 1);
 
         word->clear();
         QTest::keyClicks(word, QStringLiteral("xylophone"));
@@ -229,15 +215,13 @@ private slots:
         QWidget* window = display();
         QString title;
         QString document;
-        answerNextDialog([&](QDialog* dialog) {
-            auto* print = qobject_cast<QPrintDialog*>(dialog);
-            if (print != nullptr) {
-                title = print->windowTitle();
-                document = print->printer()->docName();
-            }
-            dialog->reject();
+        const vimora::test::DialogAnswerer<QPrintDialog> answerer([&](QPrintDialog& print) {
+            title = print.windowTitle();
+            document = print.printer()->docName();
+            print.reject();
         });
         QTest::keyClick(child<QTextBrowser>(window, "page"), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(answerer.answered(), 1);
         QCOMPARE(title, QStringLiteral("Imprimer la rubrique"));
         QCOMPARE(document, QStringLiteral("Bienvenue dans Vimora XP"));
     }
