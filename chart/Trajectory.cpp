@@ -63,7 +63,7 @@ ChildTrajectory::ChildTrajectory(Sex sex, std::vector<TrajectoryVisit> visits)
     , m_visits(std::move(visits))
     , m_chart(sex) {}
 
-QPointF ChildTrajectory::position(const TrajectoryVisit& visit) const {
+QPointF ChildTrajectory::position(const TrajectoryVisit& visit) {
     return ChildChart::position(std::clamp(visit.age, 0.0, kAdultAge),
                                 std::clamp(visit.index, kChildLowestIndex, kChildHighestIndex));
 }

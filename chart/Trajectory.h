@@ -37,7 +37,7 @@ public:
     QString description() const override;
 
     /// Where a visit is drawn: a point beyond the index axis stands at its edge.
-    QPointF position(const TrajectoryVisit& visit) const;
+    static QPointF position(const TrajectoryVisit& visit);
 
 private:
     Sex m_sex;
