@@ -14,4 +14,7 @@ namespace vimora::records {
 /// failure (naming the file), or nothing. New files get mode 0600: what we write is health data.
 std::optional<QString> writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& write);
 
+/// Copies what remains to be read of `source` into `path`, as writeFileSafely writes.
+std::optional<QString> copyFileSafely(QIODevice& source, const QString& path);
+
 } // namespace vimora::records

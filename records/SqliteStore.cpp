@@ -284,15 +284,7 @@ void SqliteStore::backup(const QString& target) const {
         throw StoreError(StoreError::Kind::Failed, QStringLiteral("La copie %1 ne peut pas être écrite : %2.")
                                                        .arg(quoted(target), copy.errorString()));
     }
-    const std::optional<QString> failure = writeFileSafely(target, [&](QIODevice& out) {
-        constexpr qint64 kChunk = qint64(1) << 20;
-        while (!copy.atEnd()) {
-            const QByteArray bytes = copy.read(kChunk);
-            if (bytes.isEmpty() || out.write(bytes) != bytes.size())
-                return false;
-        }
-        return true;
-    });
+    const std::optional<QString> failure = copyFileSafely(copy, target);
     if (failure)
         throw StoreError(StoreError::Kind::Failed, *failure);
 }
