@@ -6,6 +6,7 @@
 #include "RecordsTexts.h"
 #include "Trajectory.h"
 #include "VisitRecords.h"
+#include "Wording.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -163,7 +164,7 @@ std::vector<Block> identityBlocks(const Patient& patient) {
     const std::array<std::pair<QString, QString>, 5> identity{{
         {QStringLiteral("Nom"), patient.nom},
         {QStringLiteral("Prénom"), patient.prenom},
-        {QStringLiteral("Sexe"), RecordsTexts::sexText(patient.sexe)},
+        {QStringLiteral("Sexe"), vimora::chart::sexName(patient.sexe)},
         {QStringLiteral("Né(e) le"), RecordsTexts::shortDate(patient.naissance)},
         {QStringLiteral("Dossier"), patient.dossier},
     }};

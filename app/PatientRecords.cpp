@@ -6,6 +6,7 @@
 #include "RecordsDialog.h"
 #include "RecordsTexts.h"
 #include "VisitRecords.h"
+#include "Wording.h"
 #include "_Vimora.h"
 
 using vimora::records::Patient;
@@ -60,8 +61,8 @@ bool PatientRecords::isOfPatient(const vimora::Calculation& calculation, const P
         tell(&m_window,
              QStringLiteral("Le calcul a été fait pour le sexe %1, mais %2 est de sexe %3 : la consultation "
                             "n'a pas été enregistrée. Choisissez le bon sexe et cliquez sur « Calculer ».")
-                 .arg(RecordsTexts::sexText(calculation.sex).toLower(), name,
-                      RecordsTexts::sexText(patient.sexe).toLower()));
+                 .arg(vimora::chart::sexName(calculation.sex).toLower(), name,
+                      vimora::chart::sexName(patient.sexe).toLower()));
         return false;
     }
     const QString age = vimora::records::ageOn(patient.naissance, QDate::currentDate());

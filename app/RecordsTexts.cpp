@@ -29,10 +29,6 @@ QDate parseShortDate(const QString& text) {
     return {year, month, day};
 }
 
-QString sexText(vimora::Sex sex) {
-    return sex == vimora::Sex::Male ? QStringLiteral("Masculin") : QStringLiteral("Féminin");
-}
-
 QString bornOn(const vimora::records::Patient& patient) {
     return (patient.sexe == vimora::Sex::Male ? QStringLiteral("né le %1") : QStringLiteral("née le %1"))
         .arg(shortDate(patient.naissance));

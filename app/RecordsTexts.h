@@ -14,8 +14,6 @@ QString patientName(const vimora::records::Patient& patient);
 QString shortDate(QDate date);
 /// The date typed as JJ/MM/AAAA (or J/M/AAAA); an invalid date when it is not one.
 QDate parseShortDate(const QString& text);
-/// "Masculin", "Féminin".
-QString sexText(vimora::Sex sex);
 /// "né le 05/03/2015", "née le 05/03/2015".
 QString bornOn(const vimora::records::Patient& patient);
 

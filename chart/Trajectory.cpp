@@ -2,6 +2,7 @@
 
 #include "Bands.h"
 #include "ChartColours.h"
+#include "Wording.h"
 
 #include <QPainter>
 
@@ -82,9 +83,8 @@ void ChildTrajectory::paint(QPainter& painter) const {
 QString ChildTrajectory::description() const {
     const TrajectoryVisit& first = m_visits.front();
     const TrajectoryVisit& latest = m_visits.back();
-    const QString children = m_sex == Sex::Male ? QStringLiteral("garçons") : QStringLiteral("filles");
     QString text = QStringLiteral("Trajectoire de corpulence sur la courbe des %1 de la naissance à 18 ans.")
-                       .arg(children);
+                       .arg(childrenWord(m_sex));
     if (m_visits.size() == 1)
         return text + QStringLiteral(" Une consultation, à %1 : IMC %2, %3")
                           .arg(ageInWords(latest.age), latest.indexText, latest.band);
