@@ -137,22 +137,38 @@ QString AdultTrajectory::description() const {
                            latest.band);
 }
 
-void AdultTrajectory::drawZones(QPainter& painter) const {
-    painter.setFont(chartFont(12, true));
+std::vector<AdultTrajectory::Zone> AdultTrajectory::zones() const {
+    std::vector<Zone> shown;
     for (const BandSpan& span : bandSpans(kAdultAge + 1, kAdultThresholds)) {
         const double from = std::max(span.from.value_or(m_lowest), m_lowest);
         const double to = std::min(span.to.value_or(m_highest), m_highest);
-        if (from >= to)
-            continue;
-        const QRectF zone(QPointF(kLeft, yForIndex(to)), QPointF(kRight, yForIndex(from)));
-        const QColor colour = bandColour(span.background);
-        painter.fillRect(zone, paleColour(colour));
-        // A zone too thin for its name keeps its colour.
-        if (zone.height() >= 16) {
-            painter.setPen(colour);
-            painter.drawText(zone.adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                             QString::fromUtf8(span.band.data(), static_cast<qsizetype>(span.band.size())));
+        if (from < to) {
+            shown.push_back({QRectF(QPointF(kLeft, yForIndex(to)), QPointF(kRight, yForIndex(from))),
+                             bandColour(span.background),
+                             QString::fromUtf8(span.band.data(), static_cast<qsizetype>(span.band.size()))});
         }
+    }
+    return shown;
+}
+
+void AdultTrajectory::drawZones(QPainter& painter) const {
+    for (const Zone& zone : zones())
+        painter.fillRect(zone.rect, paleColour(zone.colour));
+}
+
+// The names go over the grid, so that no line crosses them; a zone too thin for its name keeps
+// its colour alone.
+void AdultTrajectory::drawZoneNames(QPainter& painter) const {
+    painter.setFont(chartFont(12, true));
+    const double nameHeight = painter.fontMetrics().height() + 2;
+    for (const Zone& zone : zones()) {
+        if (zone.rect.height() < nameHeight)
+            continue;
+        const QRectF place = zone.rect.adjusted(6, 0, -6, 0);
+        const QRectF used = painter.boundingRect(place, Qt::AlignLeft | Qt::AlignVCenter, zone.name);
+        painter.fillRect(used.adjusted(-2, 0, 2, 0), paleColour(zone.colour));
+        painter.setPen(zone.colour);
+        painter.drawText(place, Qt::AlignLeft | Qt::AlignVCenter, zone.name);
     }
 }
 
@@ -215,6 +231,7 @@ void AdultTrajectory::paint(QPainter& painter) const {
                      QStringLiteral("IMC de l'adulte au fil des consultations"));
     drawZones(painter);
     drawAxes(painter);
+    drawZoneNames(painter);
 
     std::vector<QPointF> points;
     points.reserve(m_visits.size());

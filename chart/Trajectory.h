@@ -74,7 +74,15 @@ public:
 private:
     double xForDate(QDate date) const;
     double yForIndex(double index) const;
+    /// A band of the adult scale as the chart shows it.
+    struct Zone {
+        QRectF rect;
+        QColor colour;
+        QString name;
+    };
+    std::vector<Zone> zones() const;
     void drawZones(QPainter& painter) const;
+    void drawZoneNames(QPainter& painter) const;
     void drawAxes(QPainter& painter) const;
 
     std::vector<TrajectoryVisit> m_visits;
