@@ -1,4 +1,5 @@
 #include "CorpulenceDialog.h"
+#include "OffscreenBenchmarkMain.h"
 #include "PatientSheet.h"
 #include "_Vimora.h"
 #include "hh.h"
@@ -105,15 +106,5 @@ BENCHMARK_CAPTURE(pdfWritten, child, true)->Unit(benchmark::kMillisecond)->Itera
 BENCHMARK_CAPTURE(pdfWritten, adult, false)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform says at every dialog that it cannot resize windows to their hints.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
-        if (!message.contains(QLatin1String("propagateSizeHints")))
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-    });
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runOffscreenBenchmarks(argc, argv);
 }

@@ -3,6 +3,7 @@
 // list is painted again, and a patient with 100 visits selected until their visits are listed
 // and their trajectory dialog (alerts, charts, sheet) is painted. Run with
 // --benchmark_repetitions for medians.
+#include "OffscreenBenchmarkMain.h"
 #include "PatientListModel.h"
 #include "PatientStore.h"
 #include "RecordsDialog.h"
@@ -137,15 +138,5 @@ BENCHMARK(searchKeystroke)->UseManualTime()->Unit(benchmark::kMillisecond)->Iter
 BENCHMARK(longTrajectoryShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform says at every dialog that it cannot resize windows to their hints.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
-        if (!message.contains(QLatin1String("propagateSizeHints")))
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-    });
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runOffscreenBenchmarks(argc, argv);
 }
