@@ -15,7 +15,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <memory>
 
 // The chart dialog from its command to its chart painted, and the patient sheet written as a

@@ -10,7 +10,6 @@
 #include "TrajectoryDialog.h"
 #include "VisitRecords.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTableView>
