@@ -152,7 +152,8 @@ public:
     }
 
     void start() {
-        std::string options("-c listen_addresses=127.0.0.1 -c max_connections=40");
+        std::string options(
+            "-c listen_addresses=127.0.0.1 -c max_connections=40 -c max_prepared_transactions=2");
         options.append(" -p ").append(std::to_string(m_port)).append(" -k ").append(m_directory.string());
         if (!m_durable)
             options.append(" -c fsync=off");
@@ -173,46 +174,6 @@ public:
         std::filesystem::remove(data() / "postmaster.pid", ignored);
         std::filesystem::remove(m_directory / (".s.PGSQL." + std::to_string(m_port) + ".lock"), ignored);
     }
-
-    /// A psql session of the superuser on `base` kept open: what is written to it runs in order,
-    /// and stays (a lock, a transaction) until the session is closed.
-    class Session {
-    public:
-        Session(const PostgresServer& server, const std::string& base) {
-            int fds[2];
-            if (pipe(fds) != 0)
-                throw std::runtime_error("pipe");
-            const std::vector<std::string> arguments = server.psql(base, {});
-            m_pid = fork();
-            if (m_pid == 0) {
-                dup2(fds[0], STDIN_FILENO);
-                const int null = open("/dev/null", O_WRONLY);
-                dup2(null, STDOUT_FILENO);
-                dup2(null, STDERR_FILENO);
-                close(fds[1]);
-                execArguments(arguments);
-            }
-            close(fds[0]);
-            m_input = fds[1];
-        }
-        ~Session() {
-            close(m_input);
-            int status = 0;
-            waitpid(m_pid, &status, 0);
-        }
-        Session(const Session&) = delete;
-        Session& operator=(const Session&) = delete;
-
-        void send(const std::string& statements) const {
-            const std::string line = statements + "\n";
-            if (write(m_input, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
-                throw std::runtime_error("psql session closed");
-        }
-
-    private:
-        pid_t m_pid = -1;
-        int m_input = -1;
-    };
 
 private:
     std::filesystem::path data() const { return m_directory / "data"; }
