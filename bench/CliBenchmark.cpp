@@ -121,19 +121,23 @@ struct CommandRun {
     int status = -1;
 };
 
-// Runs the executable with the file as standard input and /dev/null as output.
-CommandRun runCommand(std::string program, const std::string& inputPath) {
+// Runs the command line with the file as standard input and /dev/null as output.
+CommandRun runCommand(std::vector<std::string> command, const std::string& inputPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const std::array<char*, 2> arguments{program.data(), nullptr};
+    std::vector<char*> arguments;
+    arguments.reserve(command.size() + 1);
+    for (std::string& argument : command)
+        arguments.push_back(argument.data());
+    arguments.push_back(nullptr);
 
     CommandRun run;
     const auto start = std::chrono::steady_clock::now();
     pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), &actions, nullptr, arguments.data(), environ) != 0) {
-        std::perror(program.c_str());
+    if (posix_spawn(&child, arguments[0], &actions, nullptr, arguments.data(), environ) != 0) {
+        std::perror(arguments[0]);
         std::exit(1);
     }
     int status = 0;
@@ -157,9 +161,10 @@ void addRun(CommandRun& total, const CommandRun& run) {
 
 // The whole command, as a user runs it, on one and on five million rows: the same peak
 // memory for both shows that it does not grow with the input. Rows per CPU second tell the
-// speed of one core when other work shares the machine. VIMORA_ASSESS_BASELINE may name
-// another build of the command (the code before a change): it then runs alternately with this
-// one on the same file, and the ratios of their speeds are given too.
+// speed of one core when other work shares the machine. A naive script that only computes the
+// index of each row runs alternately with it on the same file, for the ratio of their CPU times.
+// VIMORA_ASSESS_BASELINE may name another build of the command (the code before a change): it
+// then runs alternately too, and the ratios of their speeds are given.
 void wholeCommand(benchmark::State& state) {
     const auto rows = static_cast<std::size_t>(state.range(0));
     const std::string path = temporaryDirectory() + "/vimora-assess-bench-" + std::to_string(rows) + ".csv";
@@ -167,10 +172,15 @@ void wholeCommand(benchmark::State& state) {
     const char* baseline = std::getenv("VIMORA_ASSESS_BASELINE");
     CommandRun total;
     CommandRun baselineTotal;
+    CommandRun scriptTotal;
     for (auto _ : state) {
         if (baseline != nullptr)
-            addRun(baselineTotal, runCommand(baseline, path));
-        const CommandRun run = runCommand(VIMORA_ASSESS_PATH, path);
+            addRun(baselineTotal, runCommand({baseline}, path));
+        const CommandRun script = runCommand({PYTHON_EXECUTABLE, NAIVE_SCRIPT_PATH}, path);
+        if (script.status != 0)
+            state.SkipWithError("the naive script failed");
+        addRun(scriptTotal, script);
+        const CommandRun run = runCommand({VIMORA_ASSESS_PATH}, path);
         state.SetIterationTime(run.seconds);
         addRun(total, run);
         if (run.status != 1) // the list holds a few rows the window refuses
@@ -181,6 +191,7 @@ void wholeCommand(benchmark::State& state) {
     state.counters["rows_per_s"] = benchmark::Counter(allRows / total.seconds);
     state.counters["rows_per_cpu_s"] = benchmark::Counter(allRows / total.cpuSeconds);
     state.counters["peak_MiB"] = benchmark::Counter(double(total.peakKiB) / 1024);
+    state.counters["times_naive_script_cpu"] = benchmark::Counter(scriptTotal.cpuSeconds / total.cpuSeconds);
     if (baseline != nullptr) {
         state.counters["baseline_rows_per_cpu_s"] = benchmark::Counter(allRows / baselineTotal.cpuSeconds);
         state.counters["speedup"] = benchmark::Counter(baselineTotal.seconds / total.seconds);
