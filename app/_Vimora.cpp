@@ -90,6 +90,8 @@ TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget
     , m_helpEngine(helpEngine)
     , m_records(std::make_unique<PatientRecords>(*this)) {
     Q_INIT_RESOURCE(vimora);
+    // Before the controls exist, so that each lays its text out once, in this font.
+    setFont(vimora::platform::dialogFont());
     ui->setupUi(this);
     adjustForm();
     m_results = {ui->edIMC,      ui->edPMax,     ui->edPMin, ui->edResultat,
@@ -111,12 +113,12 @@ TfrmVimora::~TfrmVimora() {
     FormDestroy();
 }
 
-// The form as this platform draws it: the window's frame buttons and font, labels and captions
-// fitted to that font, the tool bar's metrics, the status bar's notice, and the fixed size.
+// The form as this platform draws it: the window's frame buttons, the menu and status bar in the
+// desktop's font, labels and captions fitted to the form's font, the tool bar's metrics, the status
+// bar's notice, and the fixed size.
 void TfrmVimora::adjustForm() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(vimora::platform::dialogFont());
     ui->MainMenu1->setFont(QApplication::font(ui->MainMenu1));
     ui->StatusBar1->setFont(QApplication::font(ui->StatusBar1));
 

@@ -1,10 +1,14 @@
 #include "DialogFont.h"
 
+#include <QFontDatabase>
+
 namespace vimora::platform {
 
 QFont dialogFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans Condensed")});
+    // Only a face that is installed is asked for: a missing first choice would have the font
+    // database look up its fallbacks at every start.
+    const QString wanted = QStringLiteral("MS Sans Serif");
+    QFont font(QFontDatabase::hasFamily(wanted) ? wanted : QStringLiteral("DejaVu Sans Condensed"));
     font.setPixelSize(11);
     return font;
 }
