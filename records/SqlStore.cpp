@@ -3,6 +3,7 @@
 #include "VisitRecords.h"
 
 #include <QAtomicInteger>
+#include <QSet>
 
 #include <algorithm>
 
@@ -220,47 +221,66 @@ std::vector<Visit> SqlStore::visits(qint64 patientId) const {
     return visits;
 }
 
-void SqlStore::checkPatient(const Patient& patient, qint64 exceptId) const {
+namespace {
+
+const QString kInsertPatient = QStringLiteral("INSERT INTO patient (dossier, nom, prenom, sexe, naissance, "
+                                              "creation, modification, version) VALUES ");
+const QString kPatientRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, 1)");
+const QString kInsertVisit = QStringLiteral("INSERT INTO visite (patient_id, date, age, poids, taille, imc, "
+                                            "poids_max, poids_min, resultat, conseils, objectif, remarque, "
+                                            "creation) VALUES ");
+const QString kVisitRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+const QString kReturningId = QStringLiteral(" RETURNING id");
+// An import's patients and visits go in rows of this many per statement: one round trip to a
+// server for a hundred rows rather than one each.
+constexpr std::size_t kRowsPerStatement = 100;
+
+QString rowsInsert(const QString& insert, const QString& row, std::size_t rows) {
+    QStringList marks;
+    for (std::size_t i = 0; i < rows; ++i)
+        marks << row;
+    return insert + marks.join(QStringLiteral(", "));
+}
+
+// The values of kInsertPatient's columns.
+QVariantList patientValues(const Patient& patient, const QString& now) {
+    return {nullableText(patient.dossier),
+            text(patient.nom),
+            text(patient.prenom),
+            sexCode(patient.sexe),
+            isoDate(patient.naissance),
+            now,
+            now};
+}
+
+StoreError dossierTaken() {
+    return {StoreError::Kind::Invalid,
+            QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient.")};
+}
+
+void refuseInvalid(const Patient& patient) {
     const std::vector<FieldProblem> problems = patientProblems(patient, QDate::currentDate());
     if (!problems.empty())
         throw StoreError(StoreError::Kind::Invalid, problems.front().message);
+}
+
+} // namespace
+
+void SqlStore::checkPatient(const Patient& patient, qint64 exceptId) const {
+    refuseInvalid(patient);
     if (patient.dossier.isEmpty())
         return;
     QSqlQuery taken = prepared(QStringLiteral("SELECT 1 FROM patient WHERE dossier = ? AND id <> ?"));
     taken.addBindValue(patient.dossier);
     taken.addBindValue(exceptId);
     run(taken);
-    if (taken.next()) {
-        throw StoreError(StoreError::Kind::Invalid,
-                         QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient."));
-    }
-}
-
-qint64 SqlStore::insertPatient(QSqlQuery& insert, const Patient& patient, const QString& now) const {
-    insert.bindValue(0, nullableText(patient.dossier));
-    insert.bindValue(1, text(patient.nom));
-    insert.bindValue(2, text(patient.prenom));
-    insert.bindValue(3, sexCode(patient.sexe));
-    insert.bindValue(4, isoDate(patient.naissance));
-    insert.bindValue(5, now);
-    insert.bindValue(6, now);
-    run(insert);
-    insert.next();
-    const qint64 id = insert.value(0).toLongLong();
-    insert.finish();
-    return id;
+    if (taken.next())
+        throw dossierTaken();
 }
 
 Patient SqlStore::addPatient(const Patient& patient) {
     qint64 id = 0;
-    write([&] {
-        checkPatient(patient, 0);
-        QSqlQuery insert =
-            prepared(QStringLiteral("INSERT INTO patient (dossier, nom, prenom, sexe, naissance, "
-                                    "creation, modification, version) VALUES (?, ?, ?, ?, ?, ?, ?, "
-                                    "1) RETURNING id"));
-        id = insertPatient(insert, patient, timestampNow());
-    });
+    write([&] { id = insertPatients({&patient}, timestampNow()).front(); });
     return *this->patient(id);
 }
 
@@ -309,15 +329,6 @@ void SqlStore::deletePatient(qint64 id) {
 
 namespace {
 
-const QString kInsertVisit = QStringLiteral("INSERT INTO visite (patient_id, date, age, poids, taille, imc, "
-                                            "poids_max, poids_min, resultat, conseils, objectif, remarque, "
-                                            "creation) VALUES ");
-const QString kVisitRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-constexpr int kVisitValues = 13;
-// An import's visits go in rows of this many per statement: one round trip to a server for a
-// hundred visits rather than one each.
-constexpr std::size_t kVisitsPerInsert = 100;
-
 // The values of kInsertVisit's columns, once the visit is found fit to be stored.
 QVariantList visitValues(const Visit& visit, const QString& now) {
     const QString problem = visitProblem(visit);
@@ -343,18 +354,11 @@ QVariantList visitValues(const Visit& visit, const QString& now) {
             created};
 }
 
-QString visitInsert(std::size_t rows) {
-    QStringList marks;
-    for (std::size_t i = 0; i < rows; ++i)
-        marks << kVisitRow;
-    return kInsertVisit + marks.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 Visit SqlStore::insertVisit(const Visit& visit, const QString& now) const {
     const QVariantList values = visitValues(visit, now);
-    QSqlQuery insert = prepared(visitInsert(1) + QStringLiteral(" RETURNING id"));
+    QSqlQuery insert = prepared(rowsInsert(kInsertVisit, kVisitRow, 1) + kReturningId);
     for (int i = 0; i < values.size(); ++i)
         insert.bindValue(i, values[i]);
     run(insert);
@@ -366,26 +370,86 @@ Visit SqlStore::insertVisit(const Visit& visit, const QString& now) const {
     return stored;
 }
 
-void SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
-    const auto insertRows = [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
-        for (std::size_t row = 0; row < count; ++row) {
-            const QVariantList& values = rows[first + row];
-            for (int i = 0; i < kVisitValues; ++i)
-                insert.bindValue(int(row) * kVisitValues + i, values[i]);
-        }
-        run(insert);
-        insert.finish();
-    };
-    const std::size_t whole = rows.size() / kVisitsPerInsert * kVisitsPerInsert;
+void SqlStore::inChunks(
+    std::size_t total, const std::function<QString(std::size_t rows)>& statement,
+    const std::function<void(QSqlQuery&, std::size_t first, std::size_t count)>& each) const {
+    const std::size_t whole = total / kRowsPerStatement * kRowsPerStatement;
     if (whole > 0) {
-        QSqlQuery insert = prepared(visitInsert(kVisitsPerInsert));
-        for (std::size_t first = 0; first < whole; first += kVisitsPerInsert)
-            insertRows(insert, first, kVisitsPerInsert);
+        QSqlQuery query = prepared(statement(kRowsPerStatement));
+        for (std::size_t first = 0; first < whole; first += kRowsPerStatement)
+            each(query, first, kRowsPerStatement);
     }
-    if (whole < rows.size()) {
-        QSqlQuery insert = prepared(visitInsert(rows.size() - whole));
-        insertRows(insert, whole, rows.size() - whole);
+    if (whole < total) {
+        QSqlQuery query = prepared(statement(total - whole));
+        each(query, whole, total - whole);
     }
+}
+
+void SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
+    inChunks(
+        rows.size(), [](std::size_t count) { return rowsInsert(kInsertVisit, kVisitRow, count); },
+        [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
+            int mark = 0;
+            for (std::size_t row = first; row < first + count; ++row) {
+                for (const QVariant& value : rows[row])
+                    insert.bindValue(mark++, value);
+            }
+            run(insert);
+            insert.finish();
+        });
+}
+
+std::vector<qint64> SqlStore::insertPatients(const std::vector<const Patient*>& patients,
+                                             const QString& now) const {
+    std::vector<QString> dossiers;
+    QSet<QString> seen;
+    for (const Patient* patient : patients) {
+        refuseInvalid(*patient);
+        if (patient->dossier.isEmpty())
+            continue;
+        if (seen.contains(patient->dossier))
+            throw dossierTaken();
+        seen.insert(patient->dossier);
+        dossiers.push_back(patient->dossier);
+    }
+    inChunks(
+        dossiers.size(),
+        [](std::size_t count) {
+            return QStringLiteral("SELECT 1 FROM patient WHERE dossier IN (%1)")
+                .arg(QStringList(qsizetype(count), QStringLiteral("?")).join(QStringLiteral(", ")));
+        },
+        [&](QSqlQuery& taken, std::size_t first, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i)
+                taken.bindValue(int(i), dossiers[first + i]);
+            run(taken);
+            if (taken.next())
+                throw dossierTaken();
+            taken.finish();
+        });
+    std::vector<qint64> ids;
+    ids.reserve(patients.size());
+    inChunks(
+        patients.size(),
+        [](std::size_t count) { return rowsInsert(kInsertPatient, kPatientRow, count) + kReturningId; },
+        [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
+            int mark = 0;
+            for (std::size_t row = first; row < first + count; ++row) {
+                for (const QVariant& value : patientValues(*patients[row], now))
+                    insert.bindValue(mark++, value);
+            }
+            run(insert);
+            const std::size_t chunkStart = ids.size();
+            while (insert.next())
+                ids.push_back(insert.value(0).toLongLong());
+            insert.finish();
+            // Both engines draw the ids in the order of the rows (a sequence, the next rowid), but
+            // neither promises to return them in that order.
+            std::sort(ids.begin() + std::ptrdiff_t(chunkStart), ids.end());
+        });
+    if (ids.size() != patients.size())
+        throw StoreError(StoreError::Kind::Failed,
+                         QStringLiteral("Les nouveaux patients n'ont pas tous été enregistrés."));
+    return ids;
 }
 
 Visit SqlStore::addVisit(const Visit& visit) {
@@ -418,17 +482,16 @@ void SqlStore::deleteVisit(qint64 visitId) {
 void SqlStore::addAll(const std::vector<PatientVisits>& batch) {
     write([&] {
         const QString now = timestampNow();
-        QSqlQuery insertPatientQuery =
-            prepared(QStringLiteral("INSERT INTO patient (dossier, nom, prenom, sexe, "
-                                    "naissance, creation, modification, version) "
-                                    "VALUES (?, ?, ?, ?, ?, ?, ?, 1) RETURNING id"));
+        std::vector<const Patient*> created;
+        for (const PatientVisits& entry : batch) {
+            if (entry.patient.id == 0)
+                created.push_back(&entry.patient);
+        }
+        const std::vector<qint64> createdIds = insertPatients(created, now);
+        auto createdId = createdIds.begin();
         std::vector<QVariantList> visits;
         for (const PatientVisits& entry : batch) {
-            qint64 patientId = entry.patient.id;
-            if (patientId == 0) {
-                checkPatient(entry.patient, 0);
-                patientId = insertPatient(insertPatientQuery, entry.patient, now);
-            }
+            const qint64 patientId = entry.patient.id == 0 ? *createdId++ : entry.patient.id;
             for (Visit visit : entry.visits) {
                 visit.patientId = patientId;
                 visits.push_back(visitValues(visit, now));

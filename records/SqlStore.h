@@ -63,10 +63,15 @@ protected:
 
 private:
     void checkPatient(const Patient& patient, qint64 exceptId) const;
-    qint64 insertPatient(QSqlQuery& insert, const Patient& patient, const QString& now) const;
+    /// Inserts new patients, many to a statement; returns their ids in the order given.
+    std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;
     Visit insertVisit(const Visit& visit, const QString& now) const;
     /// Inserts visits given as their columns' values, many to a statement.
     void insertVisits(const std::vector<QVariantList>& rows) const;
+    /// Runs `each` over rows [0, total) in chunks, each chunk on the query `statement` gives for
+    /// its number of rows, prepared once per size.
+    void inChunks(std::size_t total, const std::function<QString(std::size_t rows)>& statement,
+                  const std::function<void(QSqlQuery&, std::size_t first, std::size_t count)>& each) const;
 };
 
 } // namespace vimora::records
