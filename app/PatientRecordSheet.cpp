@@ -4,6 +4,7 @@
 #include "ChartColours.h"
 #include "ErrorReport.h"
 #include "RecordsTexts.h"
+#include "SheetParagraph.h"
 #include "Trajectory.h"
 #include "VisitRecords.h"
 #include "Wording.h"
@@ -15,7 +16,6 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <array>
@@ -45,31 +45,6 @@ QFont sheetFont(int size, bool bold = false, bool italic = false) {
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
-
-// A text wrapped to a width, at word boundaries or, for a word longer than the line, anywhere.
-class Paragraph {
-public:
-    Paragraph(const QString& text, const QFont& font, double width, Qt::Alignment alignment = Qt::AlignLeft)
-        : m_layout(std::make_shared<QTextLayout>(text, font)) {
-        QTextOption option(alignment);
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        m_layout->setTextOption(option);
-        m_layout->setCacheEnabled(true);
-        m_layout->beginLayout();
-        for (QTextLine line = m_layout->createLine(); line.isValid(); line = m_layout->createLine()) {
-            line.setLineWidth(width);
-            line.setPosition(QPointF(0, m_height));
-            m_height += line.height();
-        }
-        m_layout->endLayout();
-    }
-    double height() const { return m_height; }
-    void draw(QPainter& painter, const QPointF& topLeft) const { m_layout->draw(&painter, topLeft); }
-
-private:
-    std::shared_ptr<QTextLayout> m_layout;
-    double m_height = 0;
-};
 
 // The visits as the chart draws them, in date order.
 std::vector<vimora::chart::TrajectoryVisit> trajectoryVisits(const std::vector<Visit>& visits) {
@@ -123,7 +98,7 @@ Block gap(double height) {
 }
 
 Block paragraphBlock(const QString& value, const QFont& font, const QColor& colour = kInk) {
-    Paragraph paragraph(value, font, kContentWidth);
+    SheetParagraph paragraph(value, font, kContentWidth);
     return {paragraph.height(), PatientRecordSheet::Item::Text,
             [paragraph, colour](QPainter& painter, const QRectF& at) {
                 painter.setPen(colour);
@@ -172,8 +147,8 @@ std::vector<Block> identityBlocks(const Patient& patient) {
     for (const auto& [name, text] : identity) {
         if (text.isEmpty())
             continue;
-        Paragraph label(name + QStringLiteral("\u00a0:"), sheetFont(12), kLabelWidth);
-        Paragraph value(text, sheetFont(12, true), kContentWidth - kLabelWidth);
+        SheetParagraph label(name + QStringLiteral("\u00a0:"), sheetFont(12), kLabelWidth);
+        SheetParagraph value(text, sheetFont(12, true), kContentWidth - kLabelWidth);
         blocks.push_back({std::max(label.height(), value.height()) + 4, PatientRecordSheet::Item::Text,
                           [label, value](QPainter& painter, const QRectF& at) {
                               painter.setPen(kInk);
@@ -237,14 +212,14 @@ Block tableHeader() {
 Block visitRow(const Visit& visit) {
     const std::array<QString, 6> cells{
         RecordsTexts::shortDate(visit.date), visit.age, visit.poids, visit.taille, visit.imc, visit.resultat};
-    std::vector<Paragraph> paragraphs;
+    std::vector<SheetParagraph> paragraphs;
     double height = 0;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         paragraphs.emplace_back(cells.at(i), sheetFont(11), kColumns.at(i).width - 2 * kCellPadding);
         height = std::max(height, paragraphs.back().height());
     }
     const double cellsHeight = height + 2 * kCellPadding;
-    std::optional<Paragraph> remark;
+    std::optional<SheetParagraph> remark;
     if (!visit.remarque.isEmpty())
         remark.emplace(QStringLiteral("Remarque\u00a0: ") + visit.remarque, sheetFont(10, false, true),
                        kContentWidth - 2 * kCellPadding);

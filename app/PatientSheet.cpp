@@ -4,15 +4,16 @@
 #include "ChartColours.h"
 #include "ChildChart.h"
 #include "ErrorReport.h"
+#include "SheetParagraph.h"
 #include "VisitPlausibility.h"
 #include "Wording.h"
 
 #include <QDir>
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QStandardPaths>
-#include <QTextLayout>
 
 #include <array>
 
@@ -67,25 +68,13 @@ QString thresholdsUsed(const vimora::Calculation& calculation) {
              values);
 }
 
-// A paragraph wrapped to the width, between words where it can, anywhere in a word longer than
-// the line; drawn when there is a painter. Returns its height.
+// A paragraph with the French spaces, drawn when there is a painter; returns its height.
 double paragraph(QPainter* painter, const QString& words, const QFont& font, const QPointF& topLeft,
                  double width) {
-    QTextLayout layout(vimora::chart::withFrenchSpacing(words), font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    double height = 0;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, height));
-        height += line.height();
-    }
-    layout.endLayout();
+    const SheetParagraph laidOut(vimora::chart::withFrenchSpacing(words), font, width);
     if (painter != nullptr)
-        layout.draw(painter, topLeft);
-    return height;
+        laidOut.draw(*painter, topLeft);
+    return laidOut.height();
 }
 
 } // namespace
