@@ -42,6 +42,11 @@ std::unique_ptr<PatientStore> openStore(const QString& setting) {
     return std::make_unique<SqliteStore>(setting);
 }
 
+QString patientNameKey(const QString& nom, const QString& prenom, QDate naissance) {
+    return foldForSearch(nom.trimmed()) + QChar(0x1F) + foldForSearch(prenom.trimmed()) + QChar(0x1F) +
+           naissance.toString(Qt::ISODate);
+}
+
 QString foldForSearch(const QString& text) {
     // Most names are plain ASCII: nothing to decompose.
     if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))

@@ -159,6 +159,10 @@ std::unique_ptr<PatientStore> openStore(const QString& setting);
 /// nom, prénom or dossier text as the search compares it: case folded, accents removed.
 QString foldForSearch(const QString& text);
 
+/// A patient without a dossier as an import recognises them: nom and prénom folded as the search
+/// folds them, and naissance.
+QString patientNameKey(const QString& nom, const QString& prenom, QDate naissance);
+
 /// True when the summary's nom, prénom or dossier contains every word of `search`, ignoring
 /// case and accents ("eloise" finds "Éloïse").
 bool matches(const PatientSummary& summary, const QString& search);

@@ -2,7 +2,6 @@
 
 #include "SqliteStore.h"
 
-#include <QFile>
 #include <QHash>
 #include <QSet>
 
@@ -13,13 +12,10 @@ namespace vimora::records {
 
 namespace {
 
-const QByteArray kSqliteHeader("SQLite format 3\0", 16);
-
 QString patientKey(const Patient& patient) {
     if (!patient.dossier.isEmpty())
         return QStringLiteral("dossier:") + patient.dossier;
-    return foldForSearch(patient.nom.trimmed()) + QChar(0x1F) + foldForSearch(patient.prenom.trimmed()) +
-           QChar(0x1F) + patient.naissance.toString(Qt::ISODate);
+    return patientNameKey(patient.nom, patient.prenom, patient.naissance);
 }
 
 QString visitKey(const QString& patient, const Visit& visit) {
@@ -30,8 +26,7 @@ QString visitKey(const QString& patient, const Visit& visit) {
 } // namespace
 
 bool isRecordsCopy(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(kSqliteHeader.size()) == kSqliteHeader;
+    return SqliteStore::isSqliteFile(path);
 }
 
 ImportReport importCopy(PatientStore& store, const QString& path) {

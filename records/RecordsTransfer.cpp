@@ -62,11 +62,6 @@ std::optional<double> positiveMeasure(const QString& text) {
     return std::nullopt;
 }
 
-QString nameKey(const QString& nom, const QString& prenom, QDate naissance) {
-    return foldForSearch(nom.trimmed()) + QChar(0x1F) + foldForSearch(prenom.trimmed()) + QChar(0x1F) +
-           naissance.toString(Qt::ISODate);
-}
-
 // A visit already in the records: the patient, the date and the measures read as numbers, so that
 // "80" and "80,0" are one visit.
 struct VisitKey {
@@ -93,8 +88,8 @@ public:
             m_found.emplace(id, PatientVisits{summary.patient, {}});
             if (!summary.patient.dossier.isEmpty())
                 m_byDossier.insert(summary.patient.dossier, id);
-            m_byName.insert(nameKey(summary.patient.nom, summary.patient.prenom, summary.patient.naissance),
-                            id);
+            m_byName.insert(
+                patientNameKey(summary.patient.nom, summary.patient.prenom, summary.patient.naissance), id);
         }
         store.forEachVisit([&](const Patient&, const Visit& visit) {
             const std::optional<double> weight = positiveMeasure(visit.poids);
@@ -188,7 +183,7 @@ private:
                 return QStringLiteral(
                     "sans dossier, le nom et la date de naissance (JJ/MM/AAAA ou AAAA-MM-JJ) "
                     "désignent le patient");
-            const QString key = nameKey(values[Nom], values[Prenom], naissance);
+            const QString key = patientNameKey(values[Nom], values[Prenom], naissance);
             if (m_byName.count(key) > 1)
                 return QStringLiteral(
                     "plusieurs patients ont ces nom, prénom et date de naissance : donnez le "
@@ -217,7 +212,7 @@ private:
         id = -qint64(m_new.size());
         if (!dossier.isEmpty())
             m_byDossier.insert(dossier, id);
-        m_byName.insert(nameKey(patient.nom, patient.prenom, patient.naissance), id);
+        m_byName.insert(patientNameKey(patient.nom, patient.prenom, patient.naissance), id);
         return {};
     }
 

@@ -110,6 +110,11 @@ void SqliteStore::createFile() const {
     }
 }
 
+bool SqliteStore::isSqliteFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(kSqliteHeader.size()) == kSqliteHeader;
+}
+
 // Before SQLite sees it: a file that is neither empty (a new base) nor a SQLite file is never
 // handed to it, so that nothing can write to it.
 void SqliteStore::checkHeader() const {

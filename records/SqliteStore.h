@@ -17,6 +17,9 @@ public:
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;
 
+    /// True when the file at `path` begins as every SQLite file does.
+    static bool isSqliteFile(const QString& path);
+
     QString location() const override { return m_path; }
 
     void backup(const QString& target) const override;
