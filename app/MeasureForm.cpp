@@ -5,6 +5,7 @@
 #include "MessageBoxes.h"
 #include "RecordsTexts.h"
 #include "VisitRecords.h"
+#include "Wording.h"
 
 #include <QPushButton>
 
@@ -36,7 +37,7 @@ MeasureForm::MeasureForm(vimora::records::PatientStore& store, vimora::records::
     palette.setColor(QPalette::WindowText, QColor(176, 0, 0));
     m_ui->lblProblem->setPalette(palette);
     m_ui->lblProblem->hide();
-    m_ui->edDate->setText(RecordsTexts::shortDate(QDate::currentDate()));
+    m_ui->edDate->setText(vimora::chart::shortDate(QDate::currentDate()));
     m_ui->edDate->setFocus();
     connect(m_ui->buttons, &QDialogButtonBox::accepted, this, &MeasureForm::accept);
     connect(m_ui->buttons, &QDialogButtonBox::rejected, this, &MeasureForm::reject);

@@ -3,6 +3,7 @@
 #include "ui_PatientForm.h"
 
 #include "RecordsTexts.h"
+#include "Wording.h"
 
 #include <QPushButton>
 
@@ -38,7 +39,7 @@ PatientForm::PatientForm(vimora::records::PatientStore& store, Patient patient, 
     m_ui->edPrenom->setText(m_patient.prenom);
     m_ui->rbFeminin->setChecked(m_patient.sexe == vimora::Sex::Female);
     if (m_patient.naissance.isValid())
-        m_ui->edNaissance->setText(RecordsTexts::shortDate(m_patient.naissance));
+        m_ui->edNaissance->setText(vimora::chart::shortDate(m_patient.naissance));
     m_ui->edDossier->setText(m_patient.dossier);
     m_ui->edNom->setFocus();
 

@@ -1,6 +1,7 @@
 #include "PatientListModel.h"
 
 #include "RecordsTexts.h"
+#include "Wording.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -19,11 +20,11 @@ QString columnText(const PatientSummary& summary, int column) {
     case PatientListModel::Prenom:
         return summary.patient.prenom;
     case PatientListModel::Naissance:
-        return RecordsTexts::shortDate(summary.patient.naissance);
+        return vimora::chart::shortDate(summary.patient.naissance);
     case PatientListModel::Dossier:
         return summary.patient.dossier;
     case PatientListModel::LastVisit:
-        return summary.lastVisit.isValid() ? RecordsTexts::shortDate(summary.lastVisit) : QString();
+        return summary.lastVisit.isValid() ? vimora::chart::shortDate(summary.lastVisit) : QString();
     case PatientListModel::LastResult:
         return summary.lastResult;
     default:

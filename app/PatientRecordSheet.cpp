@@ -22,6 +22,7 @@
 
 using vimora::chart::chartFont;
 using vimora::chart::kInk;
+using vimora::chart::shortDate;
 using vimora::records::Patient;
 using vimora::records::Visit;
 
@@ -140,7 +141,7 @@ std::vector<Block> identityBlocks(const Patient& patient) {
         {QStringLiteral("Nom"), patient.nom},
         {QStringLiteral("Prénom"), patient.prenom},
         {QStringLiteral("Sexe"), vimora::chart::sexName(patient.sexe)},
-        {QStringLiteral("Né(e) le"), RecordsTexts::shortDate(patient.naissance)},
+        {QStringLiteral("Né(e) le"), shortDate(patient.naissance)},
         {QStringLiteral("Dossier"), patient.dossier},
     }};
     std::vector<Block> blocks;
@@ -210,8 +211,8 @@ Block tableHeader() {
 
 // A visit's row, its remark under it across the table.
 Block visitRow(const Visit& visit) {
-    const std::array<QString, 6> cells{
-        RecordsTexts::shortDate(visit.date), visit.age, visit.poids, visit.taille, visit.imc, visit.resultat};
+    const std::array<QString, 6> cells{shortDate(visit.date), visit.age, visit.poids,
+                                       visit.taille,          visit.imc, visit.resultat};
     std::vector<SheetParagraph> paragraphs;
     double height = 0;
     for (std::size_t i = 0; i < cells.size(); ++i) {

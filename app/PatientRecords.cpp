@@ -114,5 +114,5 @@ void PatientRecords::saveConsultation(const vimora::Calculation& calculation) {
         return;
     records.addVisit(visit);
     m_window.showStatus(QStringLiteral("Consultation enregistrée : %1, le %2.")
-                            .arg(RecordsTexts::patientName(*patient), RecordsTexts::shortDate(today)));
+                            .arg(RecordsTexts::patientName(*patient), vimora::chart::shortDate(today)));
 }

@@ -11,6 +11,7 @@
 #include "RecordsTexts.h"
 #include "RecordsTransfer.h"
 #include "TrajectoryDialog.h"
+#include "Wording.h"
 
 #include <QAction>
 #include <QDir>
@@ -178,7 +179,7 @@ void RecordsDialog::showVisits() {
     m_ui->twVisits->setRowCount(static_cast<int>(m_visits.size()));
     for (int row = 0; row < static_cast<int>(m_visits.size()); ++row) {
         const Visit& visit = m_visits[static_cast<std::size_t>(row)];
-        const std::array<QString, 6> cells{RecordsTexts::shortDate(visit.date),
+        const std::array<QString, 6> cells{vimora::chart::shortDate(visit.date),
                                            visit.age,
                                            visit.poids,
                                            visit.taille,
@@ -265,7 +266,7 @@ void RecordsDialog::deleteVisit() {
     const Visit& visit = m_visits[static_cast<std::size_t>(row)];
     const QString question =
         QStringLiteral("Supprimer la consultation du %1 (IMC %2) pour %3 ? Cette suppression est définitive.")
-            .arg(RecordsTexts::shortDate(visit.date), visit.imc, RecordsTexts::patientName(*patient));
+            .arg(vimora::chart::shortDate(visit.date), visit.imc, RecordsTexts::patientName(*patient));
     if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer la consultation"),
                                   question, QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
         return;

@@ -1,5 +1,7 @@
 #include "RecordsTexts.h"
 
+#include "Wording.h"
+
 #include <QStringList>
 
 namespace RecordsTexts {
@@ -8,10 +10,6 @@ QString patientName(const vimora::records::Patient& patient) {
     const QString first = patient.prenom.trimmed();
     const QString last = patient.nom.trimmed();
     return first.isEmpty() ? last : first + QLatin1Char(' ') + last;
-}
-
-QString shortDate(QDate date) {
-    return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
 QDate parseShortDate(const QString& text) {
@@ -31,7 +29,7 @@ QDate parseShortDate(const QString& text) {
 
 QString bornOn(const vimora::records::Patient& patient) {
     return (patient.sexe == vimora::Sex::Male ? QStringLiteral("né le %1") : QStringLiteral("née le %1"))
-        .arg(shortDate(patient.naissance));
+        .arg(vimora::chart::shortDate(patient.naissance));
 }
 
 } // namespace RecordsTexts

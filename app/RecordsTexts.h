@@ -10,8 +10,6 @@ namespace RecordsTexts {
 
 /// "Jeanne Dupont": the first name, then the name, as typed.
 QString patientName(const vimora::records::Patient& patient);
-/// "05/03/2015".
-QString shortDate(QDate date);
 /// The date typed as JJ/MM/AAAA (or J/M/AAAA); an invalid date when it is not one.
 QDate parseShortDate(const QString& text);
 /// "né le 05/03/2015", "née le 05/03/2015".

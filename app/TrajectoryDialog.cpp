@@ -9,6 +9,7 @@
 #include "RecordsTexts.h"
 #include "Trajectory.h"
 #include "VisitRecords.h"
+#include "Wording.h"
 
 #include <QDir>
 #include <QTabBar>
@@ -32,7 +33,7 @@ TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
     if (count > 0) {
         const vimora::records::Visit& latest = visits.front();
         identity += QStringLiteral(" Dernière, le %1 : IMC %2, %3")
-                        .arg(RecordsTexts::shortDate(latest.date), latest.imc, latest.resultat);
+                        .arg(vimora::chart::shortDate(latest.date), latest.imc, latest.resultat);
     }
     m_ui->lblPatient->setText(identity);
 

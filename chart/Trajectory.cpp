@@ -15,10 +15,6 @@ namespace {
 
 const QColor kGridColour(205, 205, 205);
 
-// The children's chart without a patient has this fixed index axis.
-constexpr double kChildLowestIndex = 10;
-constexpr double kChildHighestIndex = 32;
-
 // The line through the visits and a small disc on each; the latest is marked as the patient's
 // point.
 void drawVisits(QPainter& painter, const std::vector<QPointF>& points) {
@@ -35,28 +31,24 @@ void drawVisits(QPainter& painter, const std::vector<QPointF>& points) {
     drawPatientPoint(painter, {points.back()});
 }
 
-QString shortDate(QDate date) {
-    return date.toString(QStringLiteral("dd/MM/yyyy"));
+// The visits of adults, or of children, in date order.
+std::vector<TrajectoryVisit> inDateOrder(const std::vector<TrajectoryVisit>& visits, bool adults) {
+    std::vector<TrajectoryVisit> chosen;
+    std::copy_if(visits.begin(), visits.end(), std::back_inserter(chosen),
+                 [adults](const TrajectoryVisit& visit) { return isAdult(visit.age) == adults; });
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [](const TrajectoryVisit& a, const TrajectoryVisit& b) { return a.date < b.date; });
+    return chosen;
 }
 
 } // namespace
 
 std::vector<TrajectoryVisit> childVisits(const std::vector<TrajectoryVisit>& visits) {
-    std::vector<TrajectoryVisit> children;
-    std::copy_if(visits.begin(), visits.end(), std::back_inserter(children),
-                 [](const TrajectoryVisit& visit) { return !isAdult(visit.age); });
-    std::stable_sort(children.begin(), children.end(),
-                     [](const TrajectoryVisit& a, const TrajectoryVisit& b) { return a.date < b.date; });
-    return children;
+    return inDateOrder(visits, false);
 }
 
 std::vector<TrajectoryVisit> adultVisits(const std::vector<TrajectoryVisit>& visits) {
-    std::vector<TrajectoryVisit> adults;
-    std::copy_if(visits.begin(), visits.end(), std::back_inserter(adults),
-                 [](const TrajectoryVisit& visit) { return isAdult(visit.age); });
-    std::stable_sort(adults.begin(), adults.end(),
-                     [](const TrajectoryVisit& a, const TrajectoryVisit& b) { return a.date < b.date; });
-    return adults;
+    return inDateOrder(visits, true);
 }
 
 ChildTrajectory::ChildTrajectory(Sex sex, std::vector<TrajectoryVisit> visits)
@@ -66,7 +58,7 @@ ChildTrajectory::ChildTrajectory(Sex sex, std::vector<TrajectoryVisit> visits)
 
 QPointF ChildTrajectory::position(const TrajectoryVisit& visit) {
     return ChildChart::position(std::clamp(visit.age, 0.0, kAdultAge),
-                                std::clamp(visit.index, kChildLowestIndex, kChildHighestIndex));
+                                std::clamp(visit.index, ChildChart::kLowestIndex, ChildChart::kHighestIndex));
 }
 
 void ChildTrajectory::paint(QPainter& painter) const {

@@ -2,6 +2,7 @@
 
 #include "ReferenceThresholds.h"
 
+#include <QDate>
 #include <QString>
 
 // The words the chart, the chart dialog and the patient sheet share, written once.
@@ -21,6 +22,9 @@ QString weightRange(const QString& minimum, const QString& maximum);
 
 /// The normal weights for a height, as a sentence.
 QString normalWeightSentence(const QString& height, const QString& minimum, const QString& maximum);
+
+/// A date as the charts, the sheets and the records write it: "05/03/2015".
+QString shortDate(QDate date);
 
 /// "Fiche de corpulence": the sheet's title, its PDF title and its print job's name.
 QString sheetTitle();
