@@ -1,4 +1,5 @@
 #include "ErrorReport.h"
+#include "NameOnlyFileLists.h"
 #include "QtTranslations.h"
 #include "RegionalSettings.h"
 #include "_Vimora.h"
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     installQtTranslations(application);
+    // The patient records' locks must outlive every folder a dialog lists.
+    vimora::platform::listFilesByNameOnly(application);
     QApplication::setApplicationName(QString::fromUtf8(ErrorReport::kApplicationTitle));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vimora.png")));
     // Lets the desktop match the window to the installed menu entry and its icon.
