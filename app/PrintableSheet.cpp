@@ -5,12 +5,10 @@
 #include "PrintDialogs.h"
 #include "WholeFile.h"
 
-#include <QDir>
 #include <QPageLayout>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 
 #include <optional>
 
@@ -20,44 +18,22 @@ QPageLayout a4WithoutMargins() {
     return {QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()};
 }
 
-QString failureReason(const vimora::platform::WriteFailure& failure) {
-    switch (failure.error) {
-    case QFileDevice::OpenError:
-    case QFileDevice::PermissionsError:
-        return QStringLiteral("le dossier n'existe pas ou n'accepte pas de nouveau fichier");
-    case QFileDevice::ResourceError:
-        return QStringLiteral("le disque est plein");
-    default:
-        return QStringLiteral("l'écriture a échoué");
-    }
-}
-
 } // namespace
 
 bool PrintableSheet::writePdf(const QString& path, QString* error) const {
-    QSaveFile file(path);
-    std::optional<vimora::platform::WriteFailure> failure;
-    if (file.open(QIODevice::WriteOnly)) {
-        {
+    const std::optional<vimora::platform::WriteFailure> failure =
+        vimora::platform::writeWholeFile(path, [this](QIODevice& file) {
             QPdfWriter writer(&file);
             writer.setPageLayout(a4WithoutMargins());
             writer.setResolution(300);
             writer.setTitle(title());
             writer.setCreator(QString::fromUtf8(ErrorReport::kApplicationTitle));
             render(writer);
-        }
-        failure = vimora::platform::commitWhole(file);
-        if (!failure)
             return true;
-    } else {
-        failure = vimora::platform::WriteFailure{file.error(), file.errorString()};
-    }
-    if (error != nullptr)
-        *error =
-            QStringLiteral("La fiche n'a pas pu être enregistrée dans « %1 » : %2 (%3). Aucun fichier n'a "
-                           "été écrit.")
-                .arg(QDir::toNativeSeparators(path), failureReason(*failure), failure->reason);
-    return false;
+        });
+    if (failure && error != nullptr)
+        *error = failure->message(path);
+    return !failure;
 }
 
 void printWithDialog(QWidget* parent, const PrintableSheet& sheet) {

@@ -22,8 +22,8 @@ public:
     /// origin at the paper's corner.
     virtual void render(QPagedPaintDevice& device) const = 0;
 
-    /// Writes the sheet as a PDF through a temporary file that replaces the target only when it
-    /// is complete. On failure, nothing is left behind and `error` says why, in French.
+    /// Writes the sheet as a PDF, whole or not at all (platform::writeWholeFile). On failure
+    /// `error` says why, in French.
     bool writePdf(const QString& path, QString* error) const;
 
 protected:

@@ -22,6 +22,14 @@ std::string systemErrorText(int error) {
         return "c'est un répertoire";
     case EIO:
         return "erreur d'entrée-sortie";
+    case ENOTDIR:
+        return "un élément du chemin n'est pas un répertoire";
+    case EFBIG:
+        return "fichier trop grand";
+    case EDQUOT:
+        return "quota de disque dépassé";
+    case ENAMETOOLONG:
+        return "nom de fichier trop long";
     default:
         return std::strerror(error);
     }

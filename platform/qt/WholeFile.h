@@ -1,24 +1,39 @@
 #pragma once
 
-#include <QFileDevice>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
-class QSaveFile;
+class QIODevice;
 
+// Every file the program and its commands write (exports, copies of the records, PDF sheets) goes
+// through writeWholeFile(): a file is written whole or not at all, and a failure is never reported
+// as success.
 namespace vimora::platform {
 
-/// Why a file could not be written: the device's error and its text.
+/// Why a file was not written.
 struct WriteFailure {
-    QFileDevice::FileError error = QFileDevice::NoError;
-    QString reason;
+    enum class Kind {
+        NotAFile,    ///< a directory, socket or block device: refused, nothing written
+        NotCreated,  ///< the folder is missing or refuses the file
+        DiskFull,    ///< no room left on the disk
+        WriteFailed, ///< any other failed write, flush, sync or close
+    };
+    Kind kind = Kind::WriteFailed;
+    int systemError = 0;     ///< errno when known, for the system's own reason
+    bool replaceable = true; ///< an ordinary file, left as it was; false for a pipe or device
+    /// The French message, one per kind, naming `path`.
+    QString message(const QString& path) const;
 };
 
-/// Ends the writing of `file` (open, its content written) and replaces the target with it only
-/// when all of it reached the disk, the final flush included. Otherwise the write is cancelled:
-/// the target stays as it was, no temporary file remains, and the failure says why. Every file
-/// the program writes ends through here.
-std::optional<WriteFailure> commitWhole(QSaveFile& file);
+/// Writes `path` with what `write` puts on the device it is given (`write` returns false when it
+/// failed on its own account):
+/// - an ordinary file, new or existing, through a temporary file beside it that replaces it only
+///   once all of it reached the disk, the final flush and sync included; it ends with mode 0600, as
+///   all we write is health data;
+/// - a FIFO or character device directly, as a shell redirection would, never replaced;
+/// - a directory, socket or block device is refused.
+std::optional<WriteFailure> writeWholeFile(const QString& path, const std::function<bool(QIODevice&)>& write);
 
 } // namespace vimora::platform

@@ -291,7 +291,8 @@ void CorpulenceDialogTest::failedWriteSaysWhyAndLeavesNoFile() {
     withChartDialog([](CorpulenceDialog& dialog) { control<QPushButton>(dialog, "btnSavePdf")->click(); });
     QCOMPARE(reports.size(), 1);
     const QString message = reports.front();
-    QVERIFY2(message.startsWith(QStringLiteral("La fiche n'a pas pu être enregistrée")), qPrintable(message));
+    QVERIFY2(message.startsWith(QStringLiteral("Le fichier « %1 » n'a pas été écrit").arg(target)),
+             qPrintable(message));
     QVERIFY(message.contains(QStringLiteral("le dossier n'existe pas ou n'accepte pas de nouveau fichier")));
     QVERIFY(!QFileInfo::exists(target));
 
@@ -310,7 +311,7 @@ void CorpulenceDialogTest::failedWriteSaysWhyAndLeavesNoFile() {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
     QVERIFY(!written);
-    QVERIFY2(error.startsWith(QStringLiteral("La fiche n'a pas pu être enregistrée")), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("n'a pas été écrit : l'écriture a échoué")), qPrintable(error));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
@@ -319,6 +320,9 @@ void CorpulenceDialogTest::sheetOnANearlyFullDiskIsNeverReportedSaved() {
     const PatientSheet sheet(*window().lastCompleteCalculation(), QStringLiteral("Dupont"), QString());
     QVERIFY(sheet.writePdf(home.filePath(QStringLiteral("entiere.pdf")), nullptr));
     const qint64 sheetSize = QFileInfo(home.filePath(QStringLiteral("entiere.pdf"))).size();
+    // A patient's sheet is health data: for its owner's eyes alone.
+    QCOMPARE(QFile::permissions(home.filePath(QStringLiteral("entiere.pdf"))) & 0x0777,
+             QFileDevice::ReadUser | QFileDevice::WriteUser);
 
     QTemporaryDir disk;
     const QString size = QStringLiteral("size=%1k").arg(sheetSize / 1024 + 64);

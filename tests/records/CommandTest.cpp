@@ -1,7 +1,11 @@
 // vimora-dossiers run as a separate process, as a clinic would run it.
 #include "TempDir.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -92,6 +96,48 @@ TEST(Command, SaysInFrenchThatAFileIsNotRecordsAndLeavesIt) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.contains(QStringLiteral("importer FICHIER")));
     EXPECT_EQ(dossiers({QStringLiteral("effacer")}, base).exitCode, 2);
+}
+
+// An export goes into a pipe or a device as a shell redirection would, never replacing it; what is
+// no file is refused; an ordinary file ends readable by its owner alone.
+TEST(Command, ExportWritesIntoPipesAndDevicesAndRefusesWhatIsNotAFile) {
+    testcommon::TemporaryDirectory directory;
+    const std::string base = directory / "dossiers.sqlite";
+    const QString measures = QString::fromStdString(directory / "mesures.csv");
+    testcommon::writeFile(measures.toStdString(), kMeasures);
+    ASSERT_EQ(dossiers({QStringLiteral("importer"), measures}, base).exitCode, 0);
+    const QString exported = dossiers({QStringLiteral("exporter")}, base).output;
+
+    const QString pipe = QString::fromStdString(directory / "tube");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QProcess reader;
+    reader.start(QStringLiteral("cat"), {pipe});
+    ASSERT_TRUE(reader.waitForStarted());
+    EXPECT_EQ(dossiers({QStringLiteral("exporter"), pipe}, base).exitCode, 0);
+    ASSERT_TRUE(reader.waitForFinished());
+    EXPECT_EQ(QString::fromUtf8(reader.readAllStandardOutput()), exported);
+
+    EXPECT_EQ(dossiers({QStringLiteral("exporter"), QStringLiteral("/dev/null")}, base).exitCode, 0);
+    const Outcome full = dossiers({QStringLiteral("exporter"), QStringLiteral("/dev/full")}, base);
+    EXPECT_EQ(full.exitCode, 2);
+    EXPECT_TRUE(full.errors.contains(QStringLiteral("« /dev/full » n'a pas été écrit : le disque est plein")))
+        << full.errors.toStdString();
+    for (const QString& device : {QStringLiteral("/dev/null"), QStringLiteral("/dev/full")})
+        EXPECT_TRUE(QFileInfo(device).exists() && !QFileInfo(device).isFile()) << device.toStdString();
+    EXPECT_FALSE(QFileInfo(pipe).isFile());
+
+    const Outcome folder =
+        dossiers({QStringLiteral("exporter"), QString::fromStdString(directory.path().string())}, base);
+    EXPECT_EQ(folder.exitCode, 2);
+    EXPECT_TRUE(folder.errors.contains(QStringLiteral("n'est pas un fichier")))
+        << folder.errors.toStdString();
+
+    const QString shared = QString::fromStdString(directory / "partage.csv");
+    testcommon::writeFile(shared.toStdString(), "ancien\n");
+    ASSERT_TRUE(QFile::setPermissions(shared, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    EXPECT_EQ(dossiers({QStringLiteral("exporter"), shared}, base).exitCode, 0);
+    EXPECT_EQ(QFile::permissions(shared) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
 } // namespace
