@@ -19,6 +19,16 @@ qsizetype characters(const QString& text) {
     return text.toUcs4().size();
 }
 
+// Control characters (a tab aside) and the marks that turn the direction of writing would reach
+// terminals, spreadsheets and sheets as they are: an escape sequence, a bell, a name shown reversed.
+bool hasHiddenControls(const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t code = c.unicode();
+        return (code < 0x20 && code != u'\t') || code == 0x7F || (code >= 0x80 && code < 0xA0) ||
+               (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+    });
+}
+
 } // namespace
 
 StoreError::StoreError(Kind kind, const QString& message)
@@ -84,6 +94,20 @@ std::vector<FieldProblem> patientProblems(const Patient& patient, QDate today) {
     if (characters(patient.dossier) > kMaxNameLength) {
         problems.push_back(
             {Field::Dossier, QStringLiteral("Le numéro de dossier ne peut pas dépasser 100 caractères.")});
+    }
+    struct NamedText {
+        Field field;
+        const QString Patient::*text;
+        const char* name;
+    };
+    for (const NamedText& named : {NamedText{Field::Nom, &Patient::nom, "Le nom"},
+                                   NamedText{Field::Prenom, &Patient::prenom, "Le prénom"},
+                                   NamedText{Field::Dossier, &Patient::dossier, "Le numéro de dossier"}}) {
+        if (hasHiddenControls(patient.*named.text)) {
+            problems.push_back({named.field, QStringLiteral("%1 contient un caractère de contrôle ou de sens "
+                                                            "d'écriture, qui ne peut pas être enregistré.")
+                                                 .arg(QString::fromUtf8(named.name))});
+        }
     }
     if (!patient.naissance.isValid()) {
         problems.push_back({Field::Naissance, QStringLiteral("La date de naissance est obligatoire.")});

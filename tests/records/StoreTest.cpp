@@ -190,6 +190,15 @@ TEST_P(Store, KeepsItsRules) {
               QStringLiteral("Le nom est obligatoire."));
     EXPECT_EQ(messageOf([&] { store->addPatient(child(hundredEmoji + QLatin1Char('a'))); }),
               QStringLiteral("Le nom ne peut pas dépasser 100 caractères."));
+    // Nothing that would reach a terminal or a sheet as a command: the same on every engine.
+    for (const char16_t hidden : {u'\0', u'\x1b', u'\a', u'\x202e', u'\x2067'}) {
+        EXPECT_EQ(
+            messageOf([&] { store->addPatient(child(QStringLiteral("Dur") + QChar(hidden) + "and")); }),
+            QStringLiteral("Le nom contient un caractère de contrôle ou de sens d'écriture, qui ne peut "
+                           "pas être enregistré."));
+    }
+    EXPECT_EQ(kindOf([&] { store->addPatient(child(QStringLiteral("Durand"), QStringLiteral("A\r1"))); }),
+              StoreError::Kind::Invalid);
     const Patient patient = store->addPatient(child(hundredEmoji, QStringLiteral("A12")));
     EXPECT_EQ(messageOf([&] { store->addPatient(child(QStringLiteral("Autre"), QStringLiteral("A12"))); }),
               QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient."));
