@@ -149,6 +149,8 @@ void TfrmVimora::adjustForm() {
             item->setStyle(toolBarStyle);
         else
             item->setFixedSize(23, 22);
+        // A screen reader says the hint, not the action's name.
+        item->setAccessibleName(action->toolTip());
     }
 
     auto* notice = new QLabel(QString::fromUtf8(vimora::kMakerNotice), ui->StatusBar1);

@@ -122,6 +122,11 @@ void MainWindowTest::startsWithTheDescribedLayoutAndState() {
     for (const char* name : {"edAge", "edIMC", "edObjectif"})
         QVERIFY(!field(name)->accessibleName().isEmpty());
     QCOMPARE(field("edAge")->accessibleName(), QStringLiteral("Age (années)"));
+    const auto* toolBar = control<QToolBar>("ToolBar1");
+    QCOMPARE(toolBar->widgetForAction(control<QAction>("tlbtnCalculer"))->accessibleName(),
+             QStringLiteral("Calculer l'Index de Masse Corporelle"));
+    QCOMPARE(toolBar->widgetForAction(control<QAction>("tlbtnQuitter"))->accessibleName(),
+             QStringLiteral("Quitter l'application"));
 }
 
 // Whatever the font, every control lies inside its group and the window, no two overlap, and
