@@ -14,7 +14,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             poppler-utils clang-tidy clang libclang-rt-14-dev openbox \
             postgresql libqt6sql6-psql libpq-dev python3
 
-.PHONY: all deps build run test test-each bench check-asan tidy clean
+.PHONY: all deps display build run test test-each bench check-asan tidy clean
 
 all: build
 
@@ -35,12 +35,16 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_EXTRA_FLAGS)
 	cmake --build $(BUILD_DIR)
 
-run: build
+# The display is looked for first: without one, nothing is installed or built in vain.
+run: display build
+	$(BUILD_DIR)/app/vimora
+
+display:
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
-	  echo "make run: no display to open the window on (DISPLAY is not set); run it from a desktop session, or under xvfb-run."; \
+	  echo "make run: no display to open the window on (DISPLAY is not set). Run it from a desktop session,"; \
+	  echo "or on a virtual screen: apt-get install -y xvfb xauth && xvfb-run -a make run"; \
 	  exit 1; \
 	fi
-	$(BUILD_DIR)/app/vimora
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure
