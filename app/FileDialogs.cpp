@@ -3,6 +3,7 @@
 #include "MessageBoxes.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -15,6 +16,23 @@ namespace {
 Answerer& answerer() {
     static Answerer current;
     return current;
+}
+
+// The folder the user last saved in, during this run.
+QString& lastFolder() {
+    static QString folder;
+    return folder;
+}
+
+// The proposed name in the folder last used, else in the proposed folder, else in the home folder:
+// never in a folder that does not exist, for which Qt's dialog would open on the working directory.
+QString startingPath(const QString& proposedPath) {
+    const QFileInfo proposed(proposedPath);
+    for (const QString& folder : {lastFolder(), proposed.absolutePath(), QDir::homePath()}) {
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return QDir(folder).filePath(proposed.fileName());
+    }
+    return proposedPath;
 }
 
 QString chooseSaveFileName(QWidget* parent, const SaveRequest& request, const QString& proposedPath) {
@@ -36,10 +54,14 @@ bool replaceConfirmed(QWidget* parent, const SaveRequest& request, const QString
 
 } // namespace
 
-QString askSaveFileName(QWidget* parent, const SaveRequest& request) {
+QString askSaveFileName(QWidget* parent, const SaveRequest& proposed) {
+    SaveRequest request = proposed;
+    request.proposedPath = startingPath(proposed.proposedPath);
     QString path = chooseSaveFileName(parent, request, request.proposedPath);
     while (!path.isEmpty() && QFileInfo::exists(path) && !replaceConfirmed(parent, request, path))
         path = chooseSaveFileName(parent, request, path);
+    if (!path.isEmpty())
+        lastFolder() = QFileInfo(path).absolutePath();
     return path;
 }
 

@@ -16,10 +16,11 @@ struct SaveRequest {
     QString filter;       ///< the file types offered, as in QFileDialog
 };
 
-/// Asks where to save: the path chosen, or an empty string when the user cancels. A file that
-/// exists already is replaced only once the user has said yes in a message box (MessageBoxes);
-/// on no, the dialog is shown again.
-QString askSaveFileName(QWidget* parent, const SaveRequest& request);
+/// Asks where to save: the path chosen, or an empty string when the user cancels. The dialog opens
+/// on the proposed name in the folder last chosen in this run, else in the proposed folder, else in
+/// the home folder, whichever exists first. A file that exists already is replaced only once the
+/// user has said yes in a message box (MessageBoxes); on no, the dialog is shown again.
+QString askSaveFileName(QWidget* parent, const SaveRequest& proposed);
 
 /// While set, each request is handed to the answerer instead of showing the dialog, and its
 /// path is taken as the user's choice; an empty function shows the dialog again.

@@ -42,6 +42,7 @@ private slots:
     void pdfHoldsTheWindowsFiguresAndThePoint_data();
     void pdfHoldsTheWindowsFiguresAndThePoint();
     void existingFileIsReplacedOnlyOnceConfirmed();
+    void saveOpensOnTheLastFolderThenDocumentsThenHome();
     void failedWriteSaysWhyAndLeavesNoFile();
     void sheetOnANearlyFullDiskIsNeverReportedSaved();
     void printShortcutGoesStraightToThePrintDialog();
@@ -278,6 +279,30 @@ void CorpulenceDialogTest::existingFileIsReplacedOnlyOnceConfirmed() {
         QCOMPARE(start, answer == QMessageBox::No ? QByteArray("ancie") : QByteArray("%PDF-"));
     }
     QCOMPARE(saveRequests.size(), 3);
+}
+
+// Never the program's working directory: Qt's dialog opens there on a folder that does not exist.
+void CorpulenceDialogTest::saveOpensOnTheLastFolderThenDocumentsThenHome() {
+    calculate(QStringLiteral("35"), QStringLiteral("80"), QStringLiteral("1,75"));
+    const QString elsewhere = home.filePath(QStringLiteral("ailleurs"));
+    QVERIFY(QDir().mkpath(elsewhere));
+    const auto proposedFolders = [&] {
+        saveRequests.clear();
+        savePaths = {elsewhere + QStringLiteral("/fiche.pdf")};
+        withChartDialog(
+            [](CorpulenceDialog& dialog) { control<QPushButton>(dialog, "btnSavePdf")->click(); });
+        return saveRequests.size() == 1 ? QFileInfo(saveRequests.front().proposedPath).absolutePath()
+                                        : QString();
+    };
+    proposedFolders();
+    QFile::remove(elsewhere + QStringLiteral("/fiche.pdf"));
+    QCOMPARE(proposedFolders(), elsewhere);
+    QVERIFY(QDir(elsewhere).removeRecursively());
+    QCOMPARE(proposedFolders(), home.filePath(QStringLiteral("Documents")));
+    QVERIFY(QDir(elsewhere).removeRecursively());
+    QVERIFY(QDir(home.filePath(QStringLiteral("Documents"))).removeRecursively());
+    QCOMPARE(proposedFolders(), home.path());
+    QVERIFY(QDir(home.path()).mkpath(QStringLiteral("Documents")));
 }
 
 void CorpulenceDialogTest::failedWriteSaysWhyAndLeavesNoFile() {
