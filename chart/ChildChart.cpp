@@ -219,14 +219,15 @@ std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
             const int quarter = kNameQuarters.at(zone) + (tried % 2 == 0 ? -distance : distance);
             found = place(zone, quarter, tried < 2 * (kQuarters + 1) ? bandText(bands[zone].band) : twoLines);
         }
-        // Then off the middle of the zone, where what another drawing adds leaves room.
-        for (int tried = 0; !found && !m_keepClear.empty() && tried < 2 * (kQuarters + 1); ++tried) {
-            const int distance = tried / 2;
+        // Then off the middle of the zone, where what another drawing adds takes the middle.
+        for (int tried = 0; !found && !m_keepClear.empty() && tried < 4 * (kQuarters + 1); ++tried) {
+            const int distance = (tried / 2) % (kQuarters + 1);
             const int quarter = kNameQuarters.at(zone) + (tried % 2 == 0 ? -distance : distance);
+            const QString text = tried < 2 * (kQuarters + 1) ? bandText(bands[zone].band) : twoLines;
             for (double shift = kShiftStep; !found && shift < kBottom - kTop; shift += kShiftStep) {
-                found = place(zone, quarter, bandText(bands[zone].band), -shift);
+                found = place(zone, quarter, text, -shift);
                 if (!found)
-                    found = place(zone, quarter, bandText(bands[zone].band), shift);
+                    found = place(zone, quarter, text, shift);
             }
         }
         if (found)
