@@ -38,10 +38,6 @@ QString captionOf(const TrajectoryVisit& visit) {
     return QStringLiteral("IMC %1").arg(visit.indexText);
 }
 
-bool captioned(const TrajectoryVisit& visit, const PointMark& mark) {
-    return visit.implausible || mark.edge != PointMark::Inside;
-}
-
 // A visit's value beside its point, on the side where it stays inside the plot.
 QRectF captionBox(const TrajectoryVisit& visit, const PointMark& mark, const QRectF& plot) {
     const double width =
@@ -51,6 +47,25 @@ QRectF captionBox(const TrajectoryVisit& visit, const PointMark& mark, const QRe
     const double top = std::clamp(mark.centre.y() - kCaptionHeight / 2, plot.top() + kInsetFromFrame,
                                   plot.bottom() - kCaptionHeight - kInsetFromFrame);
     return {left, top, width, kCaptionHeight};
+}
+
+// The values of the implausible visits, which the line does not reach; one that would cover an
+// earlier one is left to the visit table.
+std::vector<std::optional<QRectF>> captionBoxes(const std::vector<TrajectoryVisit>& visits,
+                                                const std::vector<PointMark>& marks, const QRectF& plot) {
+    std::vector<std::optional<QRectF>> boxes(visits.size());
+    std::vector<QRectF> placed;
+    for (std::size_t i = 0; i < visits.size(); ++i) {
+        if (!visits[i].implausible)
+            continue;
+        const QRectF box = captionBox(visits[i], marks[i], plot);
+        if (std::none_of(placed.begin(), placed.end(),
+                         [&box](const QRectF& other) { return box.intersects(other); })) {
+            boxes[i] = box;
+            placed.push_back(box);
+        }
+    }
+    return boxes;
 }
 
 // The line goes through the plausible visits only: an implausible one would bend it falsely.
@@ -68,10 +83,11 @@ std::vector<QPointF> linePoints(const std::vector<TrajectoryVisit>& visits,
 std::vector<QRectF> visitAreas(const std::vector<TrajectoryVisit>& visits,
                                const std::vector<PointMark>& marks, const QRectF& plot) {
     std::vector<QRectF> areas;
-    for (std::size_t i = 0; i < visits.size(); ++i) {
-        areas.push_back(pointArea(marks[i]));
-        if (captioned(visits[i], marks[i]))
-            areas.push_back(captionBox(visits[i], marks[i], plot));
+    for (const PointMark& mark : marks)
+        areas.push_back(pointArea(mark));
+    for (const std::optional<QRectF>& caption : captionBoxes(visits, marks, plot)) {
+        if (caption)
+            areas.push_back(*caption);
     }
     const std::vector<QPointF> line = linePoints(visits, marks);
     for (std::size_t i = 0; i + 1 < line.size(); ++i) {
@@ -85,8 +101,8 @@ std::vector<QRectF> visitAreas(const std::vector<TrajectoryVisit>& visits,
     return areas;
 }
 
-// The line, a small disc on each visit (hollow for an implausible one), the values of those
-// apart, and the patient's point on the latest visit.
+// The line, a small disc on each visit (hollow for an implausible one, with an arrow beyond the
+// axis), the values of the implausible ones, and the patient's point on the latest visit.
 void drawVisits(QPainter& painter, const std::vector<TrajectoryVisit>& visits,
                 const std::vector<PointMark>& marks, const QRectF& plot) {
     painter.save();
@@ -103,9 +119,10 @@ void drawVisits(QPainter& painter, const std::vector<TrajectoryVisit>& visits,
         painter.drawEllipse(marks[i].centre, kDotRadius, kDotRadius);
     }
     painter.setFont(chartFont(kCaptionFont, true));
+    const std::vector<std::optional<QRectF>> captions = captionBoxes(visits, marks, plot);
     for (std::size_t i = 0; i < visits.size(); ++i) {
-        if (captioned(visits[i], marks[i]))
-            drawCaption(painter, captionBox(visits[i], marks[i], plot), captionOf(visits[i]));
+        if (captions[i])
+            drawCaption(painter, *captions[i], captionOf(visits[i]));
     }
     painter.restore();
     for (std::size_t i = 0; i < visits.size(); ++i) {

@@ -12,8 +12,8 @@
 // A patient's visits over time. The children's visits (18 years or younger) go on the reference
 // chart of their sex, an adult's on a chart of the index over the visit dates, over the zones of
 // the adult bands; each joined in date order. The patient's latest visit is marked as their point
-// on the chart that holds it. A visit kept despite an implausible measure is not joined to the
-// others; it and any visit beyond the index axis stand at its edge, with an arrow and their value.
+// on the chart that holds it. A visit beyond the index axis stands at its edge, with an arrow. A
+// visit kept despite an implausible measure is not joined to the others and shows its value.
 namespace vimora::chart {
 
 /// One visit as the trajectory draws it.
