@@ -185,7 +185,8 @@ std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
     if (m_patient)
         obstacles.push_back(pointArea(mark()).adjusted(-kClearance, -kClearance, kClearance, kClearance));
     const std::vector<BandSpan> bands = bandSpans(kAdultAge, rowThresholds(m_sex, kQuarters));
-    // The box of a name at a row, in the middle of its zone; none where it would not fit.
+    // The box of a name at a row, in the middle of its zone or `shift` pixels off it; none where it
+    // would not fit.
     auto place = [&](std::size_t zone, int quarter, const QString& text,
                      double shift = 0) -> std::optional<ZoneName> {
         if (quarter < 0 || quarter > kQuarters)
