@@ -52,7 +52,8 @@ std::vector<vimora::chart::TrajectoryVisit> trajectoryVisits(const std::vector<V
     std::vector<vimora::chart::TrajectoryVisit> shown;
     for (const vimora::TrajectoryPoint& point : vimora::records::trajectoryOf(visits)) {
         shown.push_back({vimora::records::toQDate(point.date), point.age, point.index,
-                         vimora::chart::limitText(point.index), QString::fromStdString(point.result)});
+                         vimora::chart::limitText(point.index), QString::fromStdString(point.result),
+                         point.implausible});
     }
     return shown;
 }

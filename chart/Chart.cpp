@@ -78,19 +78,26 @@ QRectF pointArea(const PointMark& mark) {
         QRectF(tip, tip).adjusted(-kArrowHalfWidth, -kArrowHalfWidth, kArrowHalfWidth, kArrowHalfWidth));
 }
 
-void drawPatientPoint(QPainter& painter, const PointMark& mark) {
+void drawEdgeArrow(QPainter& painter, const PointMark& mark) {
+    if (mark.edge == PointMark::Inside)
+        return;
+    const QPointF out = outward(mark.edge);
+    const QPointF across(-out.y(), out.x());
+    const QPointF base = mark.centre + out * kRingRadius;
+    const QPolygonF arrow{base + across * kArrowHalfWidth, base + out * kArrowLength,
+                          base - across * kArrowHalfWidth};
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    if (mark.edge != PointMark::Inside) {
-        const QPointF out = outward(mark.edge);
-        const QPointF across(-out.y(), out.x());
-        const QPointF base = mark.centre + out * kRingRadius;
-        const QPolygonF arrow{base + across * kArrowHalfWidth, base + out * kArrowLength,
-                              base - across * kArrowHalfWidth};
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(kInk);
-        painter.drawPolygon(arrow);
-    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kInk);
+    painter.drawPolygon(arrow);
+    painter.restore();
+}
+
+void drawPatientPoint(QPainter& painter, const PointMark& mark) {
+    drawEdgeArrow(painter, mark);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);
     painter.drawEllipse(mark.centre, kRingRadius, kRingRadius);

@@ -38,6 +38,9 @@ struct PointMark {
 /// How far inside the edge of its scale a point beyond it stands: its arrow reaches the edge.
 inline constexpr double kEdgeInset = 17;
 
+/// For a point at an edge, the arrow that points outward from it, its tip on the edge.
+void drawEdgeArrow(QPainter& painter, const PointMark& mark);
+
 /// Draws the patient's point: a black disc ringed in white, the only pure black of a chart; at
 /// an edge, an arrow points outward from it.
 void drawPatientPoint(QPainter& painter, const PointMark& mark);

@@ -55,10 +55,12 @@ QColor bandColour(Colour colour) {
     return QGuiApplication::palette().color(systemRole(colour));
 }
 
-QColor paleColour(const QColor& colour) {
+QColor paleColour(const QColor& colour, int depth) {
     constexpr double kStrength = 0.13;
-    auto wash = [](int component) {
-        return qRound(255 - (255 - component) * kStrength);
+    constexpr double kDepthStep = 0.07;
+    const double strength = kStrength + kDepthStep * depth;
+    auto wash = [strength](int component) {
+        return qRound(255 - (255 - component) * strength);
     };
     return {wash(colour.red()), wash(colour.green()), wash(colour.blue())};
 }

@@ -17,8 +17,9 @@ QColor toQColor(Colour colour, const QPalette& palette);
 /// (which mark no band) from the application's palette.
 QColor bandColour(Colour colour);
 
-/// The band colour washed out, for the zones behind the curves.
-QColor paleColour(const QColor& colour);
+/// The band colour washed out, for the zones behind the curves; each `depth` step a little less,
+/// so that the grades of one colour stand apart.
+QColor paleColour(const QColor& colour, int depth = 0);
 
 /// The colour of frames and texts: dark, never the pure black of the patient's point.
 extern const QColor kInk;

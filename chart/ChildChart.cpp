@@ -47,6 +47,8 @@ constexpr int kClearance = 1;
 /// Room kept around the patient's label, which is boxed: a little more, so that it reads apart.
 constexpr int kLabelClearance = 3;
 constexpr int kInsetFromFrame = 2;
+/// How far a zone's name moves off the middle of its zone at each try.
+constexpr double kShiftStep = 6;
 
 ReferenceThresholds rowThresholds(Sex sex, int quarter) {
     return lookupReferenceThresholds(sex, quarter / 4.0);
@@ -119,9 +121,10 @@ QString bandText(std::string_view band) {
 
 } // namespace
 
-ChildChart::ChildChart(Sex sex, std::optional<Patient> patient)
+ChildChart::ChildChart(Sex sex, std::optional<Patient> patient, std::vector<QRectF> keepClear)
     : m_sex(sex)
-    , m_patient(std::move(patient)) {}
+    , m_patient(std::move(patient))
+    , m_keepClear(std::move(keepClear)) {}
 
 QString ChildChart::title() const {
     return m_patient
@@ -133,15 +136,19 @@ QPointF ChildChart::position(double age, double index) {
     return {kLeft + age * 4 * kPixelsPerQuarter, yFor(index)};
 }
 
+PointMark ChildChart::markAt(double age, double index) {
+    const QPointF exact = position(age, index);
+    if (index > kHighestIndex)
+        return {{exact.x(), kTop + kEdgeInset}, PointMark::Above};
+    if (index < kLowestIndex)
+        return {{exact.x(), kBottom - kEdgeInset}, PointMark::Below};
+    return {exact, PointMark::Inside};
+}
+
 PointMark ChildChart::mark() const {
     if (!m_patient)
         return {};
-    const QPointF exact = position(m_patient->age, m_patient->index);
-    if (m_patient->index > kHighestIndex)
-        return {{exact.x(), kTop + kEdgeInset}, PointMark::Above};
-    if (m_patient->index < kLowestIndex)
-        return {{exact.x(), kBottom - kEdgeInset}, PointMark::Below};
-    return {exact, PointMark::Inside};
+    return markAt(m_patient->age, m_patient->index);
 }
 
 QString ChildChart::description() const {
@@ -174,24 +181,29 @@ QString ChildChart::labelText() const {
 std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
     const QFontMetricsF metrics(chartFont(kZoneFont, true));
     std::vector<QRectF> obstacles = curveAreas(m_sex, kClearance);
+    obstacles.insert(obstacles.end(), m_keepClear.begin(), m_keepClear.end());
     if (m_patient)
         obstacles.push_back(pointArea(mark()).adjusted(-kClearance, -kClearance, kClearance, kClearance));
     const std::vector<BandSpan> bands = bandSpans(kAdultAge, rowThresholds(m_sex, kQuarters));
-    // The box of a name at a row, in the middle of its zone; none where it would not fit.
-    auto place = [&](std::size_t zone, int quarter, const QString& text) -> std::optional<ZoneName> {
+    // The box of a name at a row, in the middle of its zone or `shift` pixels off it; none where it
+    // would not fit.
+    auto place = [&](std::size_t zone, int quarter, const QString& text,
+                     double shift = 0) -> std::optional<ZoneName> {
+        if (quarter < 0 || quarter > kQuarters)
+            return std::nullopt;
         const std::vector<BandSpan> spans = bandSpans(quarter / 4.0, rowThresholds(m_sex, quarter));
-        if (quarter < 0 || quarter > kQuarters || zone >= spans.size() ||
-            spans[zone].band != bands[zone].band)
+        if (zone >= spans.size() || spans[zone].band != bands[zone].band)
             return std::nullopt;
         const double bottom = yFor(std::max(spans[zone].from.value_or(kLowestIndex), kLowestIndex));
         const double top = yFor(std::min(spans[zone].to.value_or(kHighestIndex), kHighestIndex));
         const QSizeF size = metrics.size(0, text) + QSizeF(kZoneNamePadding, kZoneNamePadding);
-        const QRectF box(QPointF(xForQuarter(quarter) - size.width() / 2, (top + bottom - size.height()) / 2),
-                         size);
+        const QRectF box(
+            QPointF(xForQuarter(quarter) - size.width() / 2, (top + bottom - size.height()) / 2 + shift),
+            size);
         const auto covers = [&box](const QRectF& area) {
             return box.intersects(area);
         };
-        if (bottom - top < size.height() || !plotArea().contains(box) ||
+        if (box.top() < top || box.bottom() > bottom || !plotArea().contains(box) ||
             std::any_of(obstacles.begin(), obstacles.end(), covers))
             return std::nullopt;
         return ZoneName{box, text, bandColour(spans[zone].background)};
@@ -207,6 +219,17 @@ std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
             const int distance = (tried / 2) % (kQuarters + 1);
             const int quarter = kNameQuarters.at(zone) + (tried % 2 == 0 ? -distance : distance);
             found = place(zone, quarter, tried < 2 * (kQuarters + 1) ? bandText(bands[zone].band) : twoLines);
+        }
+        // Then off the middle of the zone, where what another drawing adds takes the middle.
+        for (int tried = 0; !found && !m_keepClear.empty() && tried < 4 * (kQuarters + 1); ++tried) {
+            const int distance = (tried / 2) % (kQuarters + 1);
+            const int quarter = kNameQuarters.at(zone) + (tried % 2 == 0 ? -distance : distance);
+            const QString text = tried < 2 * (kQuarters + 1) ? bandText(bands[zone].band) : twoLines;
+            for (double shift = kShiftStep; !found && shift < kBottom - kTop; shift += kShiftStep) {
+                found = place(zone, quarter, text, -shift);
+                if (!found)
+                    found = place(zone, quarter, text, shift);
+            }
         }
         if (found)
             names.push_back(*found);

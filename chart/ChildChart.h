@@ -29,7 +29,9 @@ public:
         kTop + static_cast<int>(kHighestIndex - kLowestIndex) * kPixelsPerIndexUnit;
     static constexpr int kPenWidth = 2;
 
-    explicit ChildChart(Sex sex, std::optional<Patient> patient = std::nullopt);
+    /// The zones' names keep clear of the areas in `keepClear` (what another drawing adds).
+    explicit ChildChart(Sex sex, std::optional<Patient> patient = std::nullopt,
+                        std::vector<QRectF> keepClear = {});
 
     QSize size() const override { return {kWidth, kHeight}; }
     void paint(QPainter& painter) const override;
@@ -39,6 +41,9 @@ public:
     /// A point at this age and index, in the chart's coordinates (off the axis for an index
     /// beyond it).
     static QPointF position(double age, double index);
+    /// Where a point at this age and index is drawn: at the edge of the index axis, with an arrow,
+    /// when beyond it.
+    static PointMark markAt(double age, double index);
 
     /// The texts over the plot: each zone's name, and the patient's label where it covers no
     /// curve and no name (none when the plot has no room for it: the label then goes above).
@@ -65,6 +70,7 @@ private:
 
     Sex m_sex;
     std::optional<Patient> m_patient;
+    std::vector<QRectF> m_keepClear;
 };
 
 } // namespace vimora::chart

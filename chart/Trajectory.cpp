@@ -2,11 +2,14 @@
 
 #include "Bands.h"
 #include "ChartColours.h"
+#include "VisitPlausibility.h"
 #include "Wording.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace vimora::chart {
@@ -15,30 +18,162 @@ namespace {
 
 const QColor kGridColour(205, 205, 205);
 
-// The line through the visits and a small disc on each; the latest is marked as the patient's
-// point.
-void drawVisits(QPainter& painter, const std::vector<QPointF>& points) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(kInk, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPolyline(points.data(), static_cast<int>(points.size()));
-    painter.setPen(QPen(Qt::white, 1.5));
-    painter.setBrush(kInk);
-    for (std::size_t i = 0; i + 1 < points.size(); ++i)
-        painter.drawEllipse(points[i], 4, 4);
-    painter.restore();
+constexpr double kDotRadius = 4;
+constexpr int kCaptionFont = 12;
+constexpr double kCaptionHeight = 18;
+constexpr double kCaptionPadding = 10;
+constexpr double kCaptionGap = 10;
+constexpr double kInsetFromFrame = 2;
+/// How finely the line through the visits is kept clear of names, and by how much.
+constexpr double kLineStep = 4;
+constexpr double kLineReach = 2;
+constexpr int kZoneFont = 12;
+constexpr double kZoneNameInset = 6;
+constexpr double kZoneNamePadding = 4;
+constexpr int kNameDeepening = 20; ///< percent darker per step of a zone's shade
+constexpr int kLimitFont = 11;
+constexpr double kLimitHeight = 14;
 
-    drawPatientPoint(painter, {points.back()});
+QString captionOf(const TrajectoryVisit& visit) {
+    return QStringLiteral("IMC %1").arg(visit.indexText);
 }
 
-// The visits of adults, or of children, in date order.
+// A visit's value beside its point, on the side where it stays inside the plot.
+QRectF captionBox(const TrajectoryVisit& visit, const PointMark& mark, const QRectF& plot) {
+    const double width =
+        QFontMetricsF(chartFont(kCaptionFont, true)).horizontalAdvance(captionOf(visit)) + kCaptionPadding;
+    const double x = mark.centre.x();
+    const double left = x + kCaptionGap + width <= plot.right() ? x + kCaptionGap : x - kCaptionGap - width;
+    const double top = std::clamp(mark.centre.y() - kCaptionHeight / 2, plot.top() + kInsetFromFrame,
+                                  plot.bottom() - kCaptionHeight - kInsetFromFrame);
+    return {left, top, width, kCaptionHeight};
+}
+
+// The values of the implausible visits, which the line does not reach; one that would cover an
+// earlier one is left to the visit table.
+std::vector<std::optional<QRectF>> captionBoxes(const std::vector<TrajectoryVisit>& visits,
+                                                const std::vector<PointMark>& marks, const QRectF& plot) {
+    std::vector<std::optional<QRectF>> boxes(visits.size());
+    std::vector<QRectF> placed;
+    for (std::size_t i = 0; i < visits.size(); ++i) {
+        if (!visits[i].implausible)
+            continue;
+        const QRectF box = captionBox(visits[i], marks[i], plot);
+        if (std::none_of(placed.begin(), placed.end(),
+                         [&box](const QRectF& other) { return box.intersects(other); })) {
+            boxes[i] = box;
+            placed.push_back(box);
+        }
+    }
+    return boxes;
+}
+
+// The line goes through the plausible visits only: an implausible one would bend it falsely.
+std::vector<QPointF> linePoints(const std::vector<TrajectoryVisit>& visits,
+                                const std::vector<PointMark>& marks) {
+    std::vector<QPointF> points;
+    for (std::size_t i = 0; i < visits.size(); ++i) {
+        if (!visits[i].implausible)
+            points.push_back(marks[i].centre);
+    }
+    return points;
+}
+
+// What the visits cover, for the names to keep clear of: points, arrows, captions and the line.
+std::vector<QRectF> visitAreas(const std::vector<TrajectoryVisit>& visits,
+                               const std::vector<PointMark>& marks, const QRectF& plot) {
+    std::vector<QRectF> areas;
+    for (const PointMark& mark : marks)
+        areas.push_back(pointArea(mark));
+    for (const std::optional<QRectF>& caption : captionBoxes(visits, marks, plot)) {
+        if (caption)
+            areas.push_back(*caption);
+    }
+    const std::vector<QPointF> line = linePoints(visits, marks);
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        const QLineF segment(line[i], line[i + 1]);
+        const auto steps = static_cast<int>(std::ceil(segment.length() / kLineStep));
+        for (int step = 0; step <= steps; ++step) {
+            const QPointF at = segment.pointAt(steps == 0 ? 0 : double(step) / steps);
+            areas.emplace_back(at - QPointF(kLineReach, kLineReach), QSizeF(2 * kLineReach, 2 * kLineReach));
+        }
+    }
+    return areas;
+}
+
+// The line, a small disc on each visit (hollow for an implausible one, with an arrow beyond the
+// axis), the values of the implausible ones, and the patient's point on the latest visit.
+void drawVisits(QPainter& painter, const std::vector<TrajectoryVisit>& visits,
+                const std::vector<PointMark>& marks, const QRectF& plot) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const std::vector<QPointF> line = linePoints(visits, marks);
+    painter.setPen(QPen(kInk, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+    for (std::size_t i = 0; i < visits.size(); ++i) {
+        if (visits[i].latest)
+            continue;
+        drawEdgeArrow(painter, marks[i]);
+        painter.setPen(visits[i].implausible ? QPen(kInk, 2) : QPen(Qt::white, 1.5));
+        painter.setBrush(visits[i].implausible ? QColor(Qt::white) : kInk);
+        painter.drawEllipse(marks[i].centre, kDotRadius, kDotRadius);
+    }
+    painter.setFont(chartFont(kCaptionFont, true));
+    const std::vector<std::optional<QRectF>> captions = captionBoxes(visits, marks, plot);
+    for (std::size_t i = 0; i < visits.size(); ++i) {
+        if (captions[i])
+            drawCaption(painter, *captions[i], captionOf(visits[i]));
+    }
+    painter.restore();
+    for (std::size_t i = 0; i < visits.size(); ++i) {
+        if (visits[i].latest)
+            drawPatientPoint(painter, marks[i]);
+    }
+}
+
+QString apartSentence(const std::vector<TrajectoryVisit>& visits) {
+    const auto count = std::count_if(visits.begin(), visits.end(),
+                                     [](const TrajectoryVisit& visit) { return visit.implausible; });
+    if (count == 0)
+        return {};
+    return count == 1
+               ? QStringLiteral(" Une consultation invraisemblable est placée à part, sans être reliée "
+                                "aux autres.")
+               : QStringLiteral(" %1 consultations invraisemblables sont placées à part, sans être "
+                                "reliées aux autres.")
+                     .arg(count);
+}
+
+// The visits of adults, or of children, in date order; the latest of all flagged.
 std::vector<TrajectoryVisit> inDateOrder(const std::vector<TrajectoryVisit>& visits, bool adults) {
-    std::vector<TrajectoryVisit> chosen;
-    std::copy_if(visits.begin(), visits.end(), std::back_inserter(chosen),
-                 [adults](const TrajectoryVisit& visit) { return isAdult(visit.age) == adults; });
-    std::stable_sort(chosen.begin(), chosen.end(),
+    std::vector<TrajectoryVisit> all = visits;
+    std::stable_sort(all.begin(), all.end(),
                      [](const TrajectoryVisit& a, const TrajectoryVisit& b) { return a.date < b.date; });
+    if (!all.empty())
+        all.back().latest = true;
+    std::vector<TrajectoryVisit> chosen;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(chosen),
+                 [adults](const TrajectoryVisit& visit) { return isAdult(visit.age) == adults; });
     return chosen;
+}
+
+QString bandText(std::string_view band) {
+    return QString::fromUtf8(band.data(), static_cast<qsizetype>(band.size()));
+}
+
+// How much deeper than the first a band's shade is: the grades of one colour deepen away from
+// the middle of the table (underweight downward, obesity upward).
+std::vector<int> bandDepths(const std::vector<BandSpan>& spans) {
+    std::vector<int> depths(spans.size(), 0);
+    for (std::size_t first = 0; first < spans.size();) {
+        std::size_t last = first;
+        while (last + 1 < spans.size() && spans[last + 1].background == spans[first].background)
+            ++last;
+        for (std::size_t i = first; i <= last; ++i)
+            depths[i] = static_cast<int>(first == 0 ? last - i : i - first);
+        first = last + 1;
+    }
+    return depths;
 }
 
 } // namespace
@@ -51,25 +186,32 @@ std::vector<TrajectoryVisit> adultVisits(const std::vector<TrajectoryVisit>& vis
     return inDateOrder(visits, true);
 }
 
+namespace {
+
+std::vector<PointMark> childMarks(const std::vector<TrajectoryVisit>& visits) {
+    std::vector<PointMark> marks;
+    marks.reserve(visits.size());
+    for (const TrajectoryVisit& visit : visits)
+        marks.push_back(ChildChart::markAt(std::clamp(visit.age, 0.0, kAdultAge), visit.index));
+    return marks;
+}
+
+QRectF childPlot() {
+    return {QPointF(ChildChart::kLeft, ChildChart::kTop), QPointF(ChildChart::kRight, ChildChart::kBottom)};
+}
+
+} // namespace
+
 ChildTrajectory::ChildTrajectory(Sex sex, std::vector<TrajectoryVisit> visits)
     : m_sex(sex)
     , m_visits(std::move(visits))
-    , m_chart(sex) {}
-
-QPointF ChildTrajectory::position(const TrajectoryVisit& visit) {
-    return ChildChart::position(std::clamp(visit.age, 0.0, kAdultAge),
-                                std::clamp(visit.index, ChildChart::kLowestIndex, ChildChart::kHighestIndex));
-}
+    , m_chart(sex, std::nullopt, visitAreas(m_visits, childMarks(m_visits), childPlot())) {}
 
 void ChildTrajectory::paint(QPainter& painter) const {
     m_chart.paint(painter);
-    std::vector<QPointF> points;
-    points.reserve(m_visits.size());
-    for (const TrajectoryVisit& visit : m_visits)
-        points.push_back(position(visit));
-    // No caption on the plot, where it would cover the zones' names: the dialog and the sheet
-    // give the figures.
-    drawVisits(painter, points);
+    // No caption for the latest visit, where it would cover the zones' names: the dialog and the
+    // sheet give the figures.
+    drawVisits(painter, m_visits, childMarks(m_visits), childPlot());
 }
 
 QString ChildTrajectory::description() const {
@@ -80,26 +222,30 @@ QString ChildTrajectory::description() const {
     if (m_visits.size() == 1)
         return text + QStringLiteral(" Une consultation, à %1 : IMC %2, %3")
                           .arg(ageInWords(latest.age), latest.indexText, latest.band);
-    return text + QStringLiteral(" %1 consultations, de %2 à %3 : l'IMC passe de %4 à %5, %6")
-                      .arg(m_visits.size())
-                      .arg(ageInWords(first.age), ageInWords(latest.age), first.indexText, latest.indexText,
-                           latest.band);
+    return text +
+           QStringLiteral(" %1 consultations, de %2 à %3 : l'IMC passe de %4 à %5, %6")
+               .arg(m_visits.size())
+               .arg(ageInWords(first.age), ageInWords(latest.age), first.indexText, latest.indexText,
+                    latest.band) +
+           apartSentence(m_visits);
 }
 
 AdultTrajectory::AdultTrajectory(std::vector<TrajectoryVisit> visits)
     : m_visits(std::move(visits)) {
-    m_first = m_visits.front().date;
-    m_last = m_visits.back().date;
     // Half a year on each side of the visits, so that a single visit stands in the middle.
-    m_first = m_first.addMonths(-6);
-    m_last = m_last.addMonths(6);
+    m_first = m_visits.front().date.addMonths(-6);
+    m_last = m_visits.back().date.addMonths(6);
+    double lowest = kAdultThresholds.lowerThreshold;
+    double highest = kAdultThresholds.upperThreshold;
     for (const TrajectoryVisit& visit : m_visits) {
-        const double index = std::clamp(visit.index, kLowestShown, kHighestShown);
-        m_lowest = std::min(m_lowest, std::floor(index) - 1);
-        m_highest = std::max(m_highest, std::ceil(index) + 2);
+        if (visit.implausible)
+            continue;
+        const double index = std::clamp(visit.index, kLowestPlausibleIndex, kHighestPlausibleIndex);
+        lowest = std::min(lowest, index);
+        highest = std::max(highest, index);
     }
-    m_lowest = std::max(m_lowest, kLowestShown - 1);
-    m_highest = std::min(m_highest, kHighestShown + 2);
+    m_lowest = std::floor(lowest - kIndexMargin);
+    m_highest = std::ceil(highest + kIndexMargin);
 }
 
 double AdultTrajectory::xForDate(QDate date) const {
@@ -108,12 +254,24 @@ double AdultTrajectory::xForDate(QDate date) const {
 }
 
 double AdultTrajectory::yForIndex(double index) const {
-    const double shown = std::clamp(index, m_lowest, m_highest);
-    return kBottom - (shown - m_lowest) * (kBottom - kTop) / (m_highest - m_lowest);
+    return kBottom - (index - m_lowest) * (kBottom - kTop) / (m_highest - m_lowest);
 }
 
-QPointF AdultTrajectory::position(const TrajectoryVisit& visit) const {
-    return {xForDate(visit.date), yForIndex(visit.index)};
+PointMark AdultTrajectory::mark(const TrajectoryVisit& visit) const {
+    const double x = xForDate(visit.date);
+    if (visit.index > m_highest)
+        return {{x, kTop + kEdgeInset}, PointMark::Above};
+    if (visit.index < m_lowest)
+        return {{x, kBottom - kEdgeInset}, PointMark::Below};
+    return {{x, yForIndex(visit.index)}, PointMark::Inside};
+}
+
+std::vector<PointMark> AdultTrajectory::marks() const {
+    std::vector<PointMark> found;
+    found.reserve(m_visits.size());
+    for (const TrajectoryVisit& visit : m_visits)
+        found.push_back(mark(visit));
+    return found;
 }
 
 QString AdultTrajectory::description() const {
@@ -123,44 +281,85 @@ QString AdultTrajectory::description() const {
     if (m_visits.size() == 1)
         return text + QStringLiteral(" Une consultation, le %1 : IMC %2, %3")
                           .arg(shortDate(latest.date), latest.indexText, latest.band);
-    return text + QStringLiteral(" %1 consultations, du %2 au %3 : l'IMC passe de %4 à %5, %6")
-                      .arg(m_visits.size())
-                      .arg(shortDate(first.date), shortDate(latest.date), first.indexText, latest.indexText,
-                           latest.band);
+    return text +
+           QStringLiteral(" %1 consultations, du %2 au %3 : l'IMC passe de %4 à %5, %6")
+               .arg(m_visits.size())
+               .arg(shortDate(first.date), shortDate(latest.date), first.indexText, latest.indexText,
+                    latest.band) +
+           apartSentence(m_visits);
 }
 
 std::vector<AdultTrajectory::Zone> AdultTrajectory::zones() const {
+    const std::vector<BandSpan> spans = bandSpans(kAdultAge + 1, kAdultThresholds);
+    const std::vector<int> depths = bandDepths(spans);
+    const QRectF plot(QPointF(kLeft, kTop), QPointF(kRight, kBottom));
+    const std::vector<QRectF> covered = visitAreas(m_visits, marks(), plot);
+    const QFontMetricsF metrics(chartFont(kZoneFont, true));
     std::vector<Zone> shown;
-    for (const BandSpan& span : bandSpans(kAdultAge + 1, kAdultThresholds)) {
-        const double from = std::max(span.from.value_or(m_lowest), m_lowest);
-        const double to = std::min(span.to.value_or(m_highest), m_highest);
-        if (from < to) {
-            shown.push_back({QRectF(QPointF(kLeft, yForIndex(to)), QPointF(kRight, yForIndex(from))),
-                             bandColour(span.background),
-                             QString::fromUtf8(span.band.data(), static_cast<qsizetype>(span.band.size()))});
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        const double from = std::max(spans[i].from.value_or(m_lowest), m_lowest);
+        const double to = std::min(spans[i].to.value_or(m_highest), m_highest);
+        if (from >= to)
+            continue;
+        const QColor colour = bandColour(spans[i].background);
+        Zone zone{QRectF(QPointF(kLeft, yForIndex(to)), QPointF(kRight, yForIndex(from))),
+                  from,
+                  paleColour(colour, depths[i]),
+                  colour.darker(100 + kNameDeepening * depths[i]),
+                  bandText(spans[i].band),
+                  std::nullopt};
+        // Left or right, in the middle of the band, then at its top or foot: the first place clear
+        // of the visits, else the first the band holds.
+        const QRectF room = zone.rect.adjusted(kZoneNameInset, 1, -kZoneNameInset, -1);
+        const QSizeF size = metrics.size(0, zone.name) + QSizeF(kZoneNamePadding, kZoneNamePadding);
+        if (room.height() >= size.height()) {
+            const std::array<double, 3> tops{room.center().y() - size.height() / 2, room.top(),
+                                             room.bottom() - size.height()};
+            const std::array<double, 2> lefts{room.left(), room.right() - size.width()};
+            std::vector<QRectF> places;
+            for (const double top : tops) {
+                for (const double left : lefts)
+                    places.emplace_back(QPointF(left, top), size);
+            }
+            const auto clear = std::find_if(places.begin(), places.end(), [&covered](const QRectF& place) {
+                return std::none_of(covered.begin(), covered.end(),
+                                    [&place](const QRectF& area) { return place.intersects(area); });
+            });
+            zone.nameBox = clear != places.end() ? *clear : places.front();
         }
+        shown.push_back(zone);
     }
     return shown;
 }
 
-void AdultTrajectory::drawZones(QPainter& painter) const {
-    for (const Zone& zone : zones())
-        painter.fillRect(zone.rect, paleColour(zone.colour));
-}
-
-// The names go over the grid, so that no line crosses them; a zone too thin for its name keeps
-// its colour alone.
-void AdultTrajectory::drawZoneNames(QPainter& painter) const {
-    painter.setFont(chartFont(12, true));
-    const double nameHeight = painter.fontMetrics().height() + 2;
-    for (const Zone& zone : zones()) {
-        if (zone.rect.height() < nameHeight)
+// Each band in its shade with its limit drawn and written at the right; the names over the grid,
+// so that no line crosses them.
+void AdultTrajectory::drawZones(QPainter& painter, const std::vector<Zone>& zones) const {
+    for (const Zone& zone : zones)
+        painter.fillRect(zone.rect, zone.colour);
+    drawAxes(painter);
+    painter.setFont(chartFont(kLimitFont));
+    double lastLimitTop = kBottom;
+    for (const Zone& zone : zones) {
+        if (zone.from <= m_lowest)
             continue;
-        const QRectF place = zone.rect.adjusted(6, 0, -6, 0);
-        const QRectF used = painter.boundingRect(place, Qt::AlignLeft | Qt::AlignVCenter, zone.name);
-        painter.fillRect(used.adjusted(-2, 0, 2, 0), paleColour(zone.colour));
-        painter.setPen(zone.colour);
-        painter.drawText(place, Qt::AlignLeft | Qt::AlignVCenter, zone.name);
+        const double y = zone.rect.bottom();
+        painter.setPen(QPen(zone.nameColour, 1));
+        painter.drawLine(QPointF(kLeft, y), QPointF(kRight, y));
+        const QRectF limit(kRight + 3, y - kLimitHeight / 2, kWidth - kRight - 3, kLimitHeight);
+        if (limit.bottom() <= lastLimitTop) {
+            painter.setPen(kInk);
+            painter.drawText(limit, Qt::AlignLeft | Qt::AlignVCenter, limitText(zone.from));
+            lastLimitTop = limit.top();
+        }
+    }
+    painter.setFont(chartFont(kZoneFont, true));
+    for (const Zone& zone : zones) {
+        if (!zone.nameBox)
+            continue;
+        painter.fillRect(*zone.nameBox, zone.colour);
+        painter.setPen(zone.nameColour);
+        painter.drawText(*zone.nameBox, Qt::AlignCenter, zone.name);
     }
 }
 
@@ -201,8 +400,6 @@ void AdultTrajectory::drawAxes(QPainter& painter) const {
             monthStep < 12 ? tick.toString(QStringLiteral("MM/yyyy")) : QString::number(tick.year());
         painter.drawText(QRectF(x - 35, kBottom + 6, 70, 16), Qt::AlignCenter, label);
     }
-    painter.setPen(kInk);
-    painter.drawRect(QRectF(kLeft, kTop, kRight - kLeft, kBottom - kTop));
     painter.setFont(chartFont(13));
     painter.drawText(QRectF(kLeft, kBottom + 26, kRight - kLeft, 18), Qt::AlignCenter,
                      QStringLiteral("Date de la consultation"));
@@ -221,15 +418,11 @@ void AdultTrajectory::paint(QPainter& painter) const {
     painter.setFont(chartFont(15, true));
     painter.drawText(QRect(0, 10, kWidth, 24), Qt::AlignCenter,
                      QStringLiteral("IMC de l'adulte au fil des consultations"));
-    drawZones(painter);
-    drawAxes(painter);
-    drawZoneNames(painter);
-
-    std::vector<QPointF> points;
-    points.reserve(m_visits.size());
-    for (const TrajectoryVisit& visit : m_visits)
-        points.push_back(position(visit));
-    drawVisits(painter, points);
+    drawZones(painter, zones());
+    painter.setPen(kInk);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(kLeft, kTop, kRight - kLeft, kBottom - kTop));
+    drawVisits(painter, m_visits, marks(), QRectF(QPointF(kLeft, kTop), QPointF(kRight, kBottom)));
     painter.restore();
 }
 

@@ -6,11 +6,14 @@
 
 #include <QDate>
 
+#include <optional>
 #include <vector>
 
 // A patient's visits over time. The children's visits (18 years or younger) go on the reference
-// chart of their sex, joined in date order with the latest one marked; an adult's go on a chart
-// of the index over the visit dates, over the zones of the adult bands.
+// chart of their sex, an adult's on a chart of the index over the visit dates, over the zones of
+// the adult bands; each joined in date order. The patient's latest visit is marked as their point
+// on the chart that holds it. A visit beyond the index axis stands at its edge, with an arrow. A
+// visit kept despite an implausible measure is not joined to the others and shows its value.
 namespace vimora::chart {
 
 /// One visit as the trajectory draws it.
@@ -20,11 +23,14 @@ struct TrajectoryVisit {
     double index = 0;
     QString indexText; ///< as the window showed it
     QString band;
+    bool implausible = false; ///< kept by the clinician despite an implausible measure
+    bool latest = false;      ///< the patient's latest visit, whichever chart holds it
 };
 
-/// The visits at `age` 18 or younger, in date order (the order given for visits of one date).
+/// The visits at `age` 18 or younger, in date order (the order given for visits of one date),
+/// the latest of all `visits` flagged as such.
 std::vector<TrajectoryVisit> childVisits(const std::vector<TrajectoryVisit>& visits);
-/// The visits of an adult, in date order.
+/// The visits of an adult, likewise.
 std::vector<TrajectoryVisit> adultVisits(const std::vector<TrajectoryVisit>& visits);
 
 class ChildTrajectory : public Chart {
@@ -36,8 +42,8 @@ public:
     void paint(QPainter& painter) const override;
     QString description() const override;
 
-    /// Where a visit is drawn: a point beyond the index axis stands at its edge.
-    static QPointF position(const TrajectoryVisit& visit);
+    /// Where the zones' names stand: clear of the visits.
+    std::vector<QRectF> zoneNames() const { return m_chart.texts().zoneNames; }
 
 private:
     Sex m_sex;
@@ -53,12 +59,8 @@ public:
     static constexpr int kRight = 650;
     static constexpr int kTop = 44;
     static constexpr int kBottom = 320;
-    /// The usual index range, widened by the visits within these limits; beyond, a point stands at
-    /// the edge with its value.
-    static constexpr double kLowestIndex = 13;
-    static constexpr double kHighestIndex = 45;
-    static constexpr double kLowestShown = 8;
-    static constexpr double kHighestShown = 80;
+    /// The index axis holds the normal band and the plausible visits, with this much to spare.
+    static constexpr double kIndexMargin = 1.5;
 
     /// `visits` in date order, at least one.
     explicit AdultTrajectory(std::vector<TrajectoryVisit> visits);
@@ -67,29 +69,33 @@ public:
     void paint(QPainter& painter) const override;
     QString description() const override;
 
-    QPointF position(const TrajectoryVisit& visit) const;
-    double lowestIndex() const { return m_lowest; }
-    double highestIndex() const { return m_highest; }
+    /// Where a visit is drawn: at the edge of the index axis, with an arrow, when beyond it.
+    PointMark mark(const TrajectoryVisit& visit) const;
+    double yForIndex(double index) const;
+
+    /// A band of the assessment's table as the chart shows it: the graver grades of one colour in
+    /// deeper shades, the name where the band holds it.
+    struct Zone {
+        QRectF rect;
+        double from = 0;   ///< the band's lower limit, or the foot of the axis
+        QColor colour;     ///< the zone's shade
+        QColor nameColour; ///< the band's own colour, deeper with the shade
+        QString name;
+        std::optional<QRectF> nameBox;
+    };
+    std::vector<Zone> zones() const;
 
 private:
     double xForDate(QDate date) const;
-    double yForIndex(double index) const;
-    /// A band of the adult scale as the chart shows it.
-    struct Zone {
-        QRectF rect;
-        QColor colour;
-        QString name;
-    };
-    std::vector<Zone> zones() const;
-    void drawZones(QPainter& painter) const;
-    void drawZoneNames(QPainter& painter) const;
+    std::vector<PointMark> marks() const;
+    void drawZones(QPainter& painter, const std::vector<Zone>& zones) const;
     void drawAxes(QPainter& painter) const;
 
     std::vector<TrajectoryVisit> m_visits;
     QDate m_first; ///< the left edge of the axis
     QDate m_last;  ///< its right edge
-    double m_lowest = kLowestIndex;
-    double m_highest = kHighestIndex;
+    double m_lowest = 0;
+    double m_highest = 0;
 };
 
 } // namespace vimora::chart

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <string>
 
 namespace vimora {
 
@@ -32,11 +33,24 @@ std::string frenchDate(Date date) {
     return text.data();
 }
 
+// Said after an alert's figures when implausible visits would have counted in them.
+std::string leftOut(std::size_t count) {
+    if (count == 0)
+        return {};
+    return count == 1 ? " (1 consultation invraisemblable écartée)"
+                      : " (" + std::to_string(count) + " consultations invraisemblables écartées)";
+}
+
 std::optional<TrajectoryAlert> earlyRebound(const std::vector<const TrajectoryPoint*>& chronological,
                                             char decimalSeparator) {
     std::vector<const TrajectoryPoint*> range;
+    std::size_t implausible = 0;
     for (const TrajectoryPoint* visit : chronological) {
-        if (visit->age >= kReboundFromAge && visit->age < kReboundBeforeAge)
+        if (visit->age < kReboundFromAge || visit->age >= kReboundBeforeAge)
+            continue;
+        if (visit->implausible)
+            ++implausible;
+        else
             range.push_back(visit);
     }
     if (range.size() < kReboundMinimumVisits)
@@ -56,19 +70,29 @@ std::optional<TrajectoryAlert> earlyRebound(const std::vector<const TrajectoryPo
     return TrajectoryAlert{AlertKind::EarlyAdiposityRebound, kEarlyReboundTitle,
                            "IMC le plus bas à " + displayNumber((*lowest)->age, decimalSeparator) + " ans (" +
                                displayNumber((*lowest)->index, decimalSeparator) +
-                               "), puis remontée d'au moins 0" + decimalSeparator + "5 avant 8 ans"};
+                               "), puis remontée d'au moins 0" + decimalSeparator + "5 avant 8 ans" +
+                               leftOut(implausible)};
 }
 
+// The two latest plausible visits; the implausible ones after the older of them are those left
+// out.
 std::optional<TrajectoryAlert> resultChange(const std::vector<const TrajectoryPoint*>& chronological) {
-    if (chronological.size() < 2)
-        return std::nullopt;
-    const TrajectoryPoint& older = **(chronological.end() - 2);
-    const TrajectoryPoint& latest = *chronological.back();
-    if (older.result == latest.result)
+    const TrajectoryPoint* latest = nullptr;
+    const TrajectoryPoint* older = nullptr;
+    std::size_t implausible = 0;
+    for (auto visit = chronological.rbegin(); visit != chronological.rend() && !older; ++visit) {
+        if ((*visit)->implausible)
+            ++implausible;
+        else if (!latest)
+            latest = *visit;
+        else
+            older = *visit;
+    }
+    if (!older || older->result == latest->result)
         return std::nullopt;
     return TrajectoryAlert{AlertKind::ResultChange, kResultChangeTitle,
-                           "« " + older.result + " » le " + frenchDate(older.date) + ", puis « " +
-                               latest.result + " »"};
+                           "« " + older->result + " » le " + frenchDate(older->date) + ", puis « " +
+                               latest->result + " »" + leftOut(implausible)};
 }
 
 } // namespace

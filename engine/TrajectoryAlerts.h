@@ -16,7 +16,8 @@ struct TrajectoryPoint {
     Date date;
     double age = 0;
     double index = 0;
-    std::string result; ///< the band text ("Corpulence normale.")
+    std::string result;       ///< the band text ("Corpulence normale.")
+    bool implausible = false; ///< kept by the clinician, but no alert rests on it
 };
 
 enum class AlertKind { EarlyAdiposityRebound, ResultChange };
@@ -31,7 +32,8 @@ inline constexpr const char* kEarlyReboundTitle = "Rebond d'adiposité précoce"
 inline constexpr const char* kResultChangeTitle = "Changement de classe";
 
 /// The alerts of one patient, rebound first. The visits may come in any order; visits of one
-/// date keep their given order (the later one given is the later visit).
+/// date keep their given order (the later one given is the later visit). Implausible visits are
+/// left out, and an alert whose visits would have included one says how many were.
 std::vector<TrajectoryAlert> trajectoryAlerts(std::span<const TrajectoryPoint> visits, char decimalSeparator);
 
 } // namespace vimora

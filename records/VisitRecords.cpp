@@ -115,7 +115,8 @@ std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits) {
         const std::optional<double> index = measure(visit->imc);
         if (!age || !index)
             continue;
-        points.push_back({toDate(visit->date), *age, *index, visit->resultat.toStdString()});
+        points.push_back({toDate(visit->date), *age, *index, visit->resultat.toStdString(),
+                          !implausibility(*visit).isEmpty()});
     }
     return points;
 }

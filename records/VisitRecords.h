@@ -40,8 +40,8 @@ QString visitProblem(const Visit& visit);
 QString implausibility(const Visit& visit);
 
 /// A patient's visits, given in any order, as the engine's points in date order (one day's visits
-/// in the order they were stored), with their age and index read back as numbers: what the
-/// trajectory chart draws.
+/// in the order they were stored), with their age and index read back as numbers and those kept
+/// despite an implausibility flagged: what the trajectory chart draws.
 std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits);
 
 /// The alerts of a patient's visits, given in any order.

@@ -1,6 +1,7 @@
 #include "AdultScale.h"
 #include "Bands.h"
 #include "ChildChart.h"
+#include "Trajectory.h"
 
 #include <QImage>
 #include <QLineF>
@@ -13,6 +14,7 @@
 using namespace vimora;
 
 Q_DECLARE_METATYPE(vimora::Sex)
+Q_DECLARE_METATYPE(std::vector<vimora::chart::TrajectoryVisit>)
 
 namespace {
 
@@ -38,6 +40,21 @@ QImage render(const chart::Chart& chart) {
     QPainter painter(&image);
     chart.paint(painter);
     return image;
+}
+
+// A visit on the first of a month, its band the one the window showed.
+chart::TrajectoryVisit visit(QDate date, double age, double index, const char* band,
+                             bool implausible = false) {
+    return {date, age, index, QString::number(index), QString::fromUtf8(band), implausible};
+}
+
+// A girl seen each summer from 2 to `lastAge` years, her index rising from 15,5.
+std::vector<chart::TrajectoryVisit> yearlyVisits(int lastAge) {
+    std::vector<chart::TrajectoryVisit> visits;
+    for (int age = 2; age <= lastAge; ++age)
+        visits.push_back(
+            visit(QDate(2000 + age, 7, 1), age + 0.5, 15.5 + (age - 2) * 0.4, "Corpulence normale."));
+    return visits;
 }
 
 } // namespace
@@ -154,6 +171,118 @@ private slots:
             }
         }
         QVERIFY(!texts.label->box.contains(point));
+    }
+
+    // The adult trajectory's zones are the assessment's bands: each index lies in the zone named
+    // as the assessment names it, each band has a shade of its own, its limit drawn, and its name
+    // wherever it has room for one.
+    void adultZonesAreTheAssessmentsBands_data() {
+        QTest::addColumn<std::vector<chart::TrajectoryVisit>>("visits");
+        const char* gradeOne = "Insuffisance pondérale grade I";
+        QTest::newRow("three visits of grade I underweight") << std::vector{
+            visit(QDate(2020, 1, 1), 30, 17.05, gradeOne), visit(QDate(2021, 3, 1), 31, 17.8, gradeOne),
+            visit(QDate(2022, 6, 1), 32, 18.14, gradeOne)};
+        QTest::newRow("obesity of each grade")
+            << std::vector{visit(QDate(2015, 1, 1), 40, 31.2, "Obésité grade I"),
+                           visit(QDate(2017, 3, 1), 42, 36.5, "Obésité grade II"),
+                           visit(QDate(2020, 6, 1), 45, 41.8, "Obésité grade III")};
+        QTest::newRow("a height in centimetres kept")
+            << std::vector{visit(QDate(2019, 1, 1), 40, 24, "Corpulence normale."),
+                           visit(QDate(2020, 1, 1), 41, 0.0024, "Insuffisance pondérale grade V", true),
+                           visit(QDate(2021, 1, 1), 42, 25.5, "Surcharge pondérale.")};
+    }
+
+    void adultZonesAreTheAssessmentsBands() {
+        QFETCH(std::vector<chart::TrajectoryVisit>, visits);
+        const chart::AdultTrajectory drawn(chart::adultVisits(visits));
+        const std::vector<chart::AdultTrajectory::Zone> zones = drawn.zones();
+        constexpr double kMiddle = (chart::AdultTrajectory::kLeft + chart::AdultTrajectory::kRight) / 2.0;
+        const auto zoneAt = [&zones](double y) {
+            std::vector<const chart::AdultTrajectory::Zone*> found;
+            for (const chart::AdultTrajectory::Zone& zone : zones) {
+                if (zone.rect.contains(QPointF(kMiddle, y)))
+                    found.push_back(&zone);
+            }
+            return found;
+        };
+        // Hundredths between the limits, so that none falls on one.
+        for (double index = 0.05; index < 120; index += 0.1) {
+            const double y = drawn.yForIndex(index);
+            if (y < chart::AdultTrajectory::kTop || y > chart::AdultTrajectory::kBottom)
+                continue;
+            BandResult assessed;
+            assessBand(assessed, 40, index, kAdultThresholds, {}, ',');
+            const auto found = zoneAt(y);
+            QCOMPARE(found.size(), std::size_t(1));
+            QCOMPARE(found.front()->name, QString::fromStdString(assessed.band));
+        }
+        const QImage image = render(drawn);
+        for (std::size_t i = 0; i < zones.size(); ++i) {
+            const chart::AdultTrajectory::Zone& zone = zones[i];
+            if (zone.nameBox)
+                QVERIFY(zone.rect.contains(*zone.nameBox));
+            QVERIFY2(zone.rect.height() < 24 || zone.nameBox, qPrintable(zone.name));
+            if (i == 0)
+                continue;
+            QVERIFY2(zone.colour != zones[i - 1].colour, qPrintable(zone.name));
+            // The limit between two bands is a line of neither shade, at the left edge where no
+            // name goes.
+            const int y = qRound(zone.rect.bottom());
+            bool limitDrawn = false;
+            for (int row = y - 1; row <= y + 1; ++row) {
+                const QColor pixel = image.pixelColor(chart::AdultTrajectory::kLeft + 2, row);
+                limitDrawn = limitDrawn || (pixel != zone.colour && pixel != zones[i - 1].colour);
+            }
+            QVERIFY2(limitDrawn, qPrintable(zone.name));
+        }
+        for (const chart::TrajectoryVisit& shown : chart::adultVisits(visits)) {
+            const chart::PointMark mark = drawn.mark(shown);
+            if (shown.implausible) {
+                // Beyond the axis the visits set: at its edge, with its arrow.
+                QCOMPARE(mark.edge, chart::PointMark::Below);
+                QCOMPARE(mark.centre.y(), chart::AdultTrajectory::kBottom - chart::kEdgeInset);
+                continue;
+            }
+            QCOMPARE(mark.edge, chart::PointMark::Inside);
+            const auto found = zoneAt(mark.centre.y());
+            QCOMPARE(found.size(), std::size_t(1));
+            QCOMPARE(found.front()->name, shown.band);
+            QVERIFY2(found.front()->nameBox, qPrintable(shown.band));
+        }
+    }
+
+    // A patient seen from 2 to 19 years has a child chart and an adult one: the latest visit is
+    // marked on the adult one only. The zones' names keep clear of the latest visit wherever it
+    // stands.
+    void latestVisitMarkedOnItsOwnChartClearOfNames() {
+        const std::vector<chart::TrajectoryVisit> visits = yearlyVisits(19);
+        const chart::ChildTrajectory child(Sex::Female, chart::childVisits(visits));
+        QCOMPARE(blackCentre(render(child)), QPointF(-1, -1));
+        const std::vector<chart::TrajectoryVisit> adults = chart::adultVisits(visits);
+        const chart::AdultTrajectory adult(adults);
+        const QPointF latest = blackCentre(render(adult));
+        QVERIFY(QLineF(latest, adult.mark(adults.back()).centre).length() < 0.6);
+
+        for (const Sex sex : {Sex::Male, Sex::Female}) {
+            const std::vector<QRectF> alone = chart::ChildChart(sex).texts().zoneNames;
+            for (const QRectF& name : alone) {
+                // The latest visit right on a name as the chart alone places it: that name moves
+                // clear of it, or goes where its zone has no other room; the others stay.
+                const std::vector onName{
+                    visit(QDate(2010, 1, 1), (name.center().x() - chart::ChildChart::kLeft) / 32,
+                          10 + (chart::ChildChart::kBottom - name.center().y()) / 16, "x")};
+                const chart::ChildTrajectory drawn(sex, chart::childVisits(onName));
+                const QPointF point = blackCentre(render(drawn));
+                QVERIFY(QLineF(point, name.center()).length() < 1);
+                const std::vector<QRectF> names = drawn.zoneNames();
+                for (const QRectF& moved : names)
+                    QVERIFY(!moved.intersects(chart::pointArea({point, chart::PointMark::Inside})));
+                for (const QRectF& other : alone) {
+                    if (other != name)
+                        QVERIFY(std::find(names.begin(), names.end(), other) != names.end());
+                }
+            }
+        }
     }
 
     void referenceChartHasNoPoint() {

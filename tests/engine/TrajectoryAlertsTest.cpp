@@ -16,6 +16,7 @@ struct Measure {
     double age;
     double index;
     const char* result = "Corpulence normale.";
+    bool implausible = false;
 };
 
 // A child born on 1 January 2010, seen at the given ages, in the order given.
@@ -24,7 +25,7 @@ std::vector<TrajectoryPoint> trajectory(std::initializer_list<Measure> measures)
     std::vector<TrajectoryPoint> points;
     for (const Measure& m : measures) {
         const auto visit = sys_days(Date(year(2010), January, day(1))) + days(std::lround(m.age * 365.25));
-        points.push_back({Date(visit), m.age, m.index, m.result});
+        points.push_back({Date(visit), m.age, m.index, m.result, m.implausible});
     }
     return points;
 }
@@ -80,6 +81,28 @@ const Case kCases[] = {
      trajectory({{2, 16.5}, {3, 15.8}, {5, 18.5, "Obésité degré 1"}}),
      {kRebound + "3 ans (15,8" + kRise,
       "Changement de classe: « Corpulence normale. » le 01/01/2013, puis « Obésité degré 1 »"}},
+    // A height typed in centimetres gives an index near zero, one in metres for a child's weight in
+    // grams a huge one: neither may make or hide an alert, and the alert says one was left out.
+    {"ImplausibleVisitsLeftOutOfTheRebound",
+     trajectory({{1, 17.5},
+                 {2, 0.02, "Insuffisance pondérale.", true},
+                 {3, 15.8},
+                 {4, 15.9},
+                 {4.5, 15.7, "x", true},
+                 {5, 16.3}}),
+     {kRebound + "3 ans (15,8" + kRise + " (2 consultations invraisemblables écartées)"}},
+    {"ImplausibleLatestVisitLeftOutOfTheChange",
+     trajectory({{30, 24, "Corpulence normale."},
+                 {31, 26, "Surcharge pondérale."},
+                 {32, 0.0024, "Insuffisance pondérale grade V", true}}),
+     {"Changement de classe: « Corpulence normale. » le 02/01/2040, puis « Surcharge pondérale. » (1 "
+      "consultation invraisemblable écartée)"}},
+    {"NoChangeThroughAnImplausibleVisit",
+     trajectory({{30, 24}, {31, 150, "Obésité grade III", true}, {32, 24.5}}),
+     {}},
+    {"ImplausibleVisitBeforeTheComparedOnesIsNotMentioned",
+     trajectory({{30, 150, "Obésité grade III", true}, {31, 24}, {32, 26, "Surcharge pondérale."}}),
+     {"Changement de classe: « Corpulence normale. » le 01/01/2041, puis « Surcharge pondérale. »"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(TrajectoryAlerts, Alerts, testing::ValuesIn(kCases), vimora::test::RowName());

@@ -312,6 +312,25 @@ TEST_P(Store, StoresAnyTextExactlyAndFindsItWithoutCaseOrAccents) {
     EXPECT_EQ(found(QString::fromUtf8("🌸")), QStringList{QString::fromUtf8("山田 🌸")});
 }
 
+// A visit kept despite a height typed in centimetres is flagged for the chart, and the alerts
+// leave it out and say so.
+TEST(Alerts, LeaveOutAVisitKeptDespiteAnImplausibleMeasure) {
+    Patient adult = child(QStringLiteral("Martin"));
+    adult.naissance = QDate(1980, 5, 2);
+    const std::vector<Visit> visits{
+        measured(adult, QDate(2024, 1, 8), QStringLiteral("70"), QStringLiteral("1,75")),
+        measured(adult, QDate(2025, 1, 8), QStringLiteral("80"), QStringLiteral("1,75")),
+        measured(adult, QDate(2026, 1, 8), QStringLiteral("80"), QStringLiteral("175"))};
+    const std::vector<TrajectoryPoint> points = trajectoryOf(visits);
+    ASSERT_EQ(points.size(), 3U);
+    EXPECT_FALSE(points[1].implausible);
+    EXPECT_TRUE(points[2].implausible);
+    const std::vector<TrajectoryAlert> alerts = alertsOf(visits);
+    ASSERT_EQ(alerts.size(), 1U);
+    EXPECT_EQ(alerts[0].detail, "« Corpulence normale. » le 08/01/2024, puis « Surcharge pondérale. » (1 "
+                                "consultation invraisemblable écartée)");
+}
+
 TEST(SqliteFile, WaitsForAnotherProgramsLockThenSaysItIsBusy) {
     testcommon::TemporaryDirectory directory;
     const QString path = qpath(directory / "dossiers.sqlite");
