@@ -75,7 +75,7 @@ void MeasureForm::accept() {
             MessageBoxes::show(this,
                                {QMessageBox::Question, windowTitle(),
                                 implausible + QStringLiteral("\n\nEnregistrer quand même cette mesure ?"),
-                                QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) != QMessageBox::Yes)
             return;
         m_store.addVisit(visit);
     } catch (const StoreError& error) {

@@ -2,6 +2,7 @@
 
 #include "ui_PatientForm.h"
 
+#include "MessageBoxes.h"
 #include "RecordsTexts.h"
 #include "Wording.h"
 
@@ -35,12 +36,7 @@ PatientForm::PatientForm(vimora::records::PatientStore& store, Patient patient, 
         label->hide();
     }
 
-    m_ui->edNom->setText(m_patient.nom);
-    m_ui->edPrenom->setText(m_patient.prenom);
-    m_ui->rbFeminin->setChecked(m_patient.sexe == vimora::Sex::Female);
-    if (m_patient.naissance.isValid())
-        m_ui->edNaissance->setText(vimora::chart::shortDate(m_patient.naissance));
-    m_ui->edDossier->setText(m_patient.dossier);
+    showPatient();
     m_ui->edNom->setFocus();
 
     connect(m_ui->buttons, &QDialogButtonBox::accepted, this, &PatientForm::accept);
@@ -48,6 +44,50 @@ PatientForm::PatientForm(vimora::records::PatientStore& store, Patient patient, 
 }
 
 PatientForm::~PatientForm() = default;
+
+void PatientForm::showPatient() {
+    m_ui->edNom->setText(m_patient.nom);
+    m_ui->edPrenom->setText(m_patient.prenom);
+    (m_patient.sexe == vimora::Sex::Female ? m_ui->rbFeminin : m_ui->rbMasculin)->setChecked(true);
+    m_ui->edNaissance->setText(m_patient.naissance.isValid() ? vimora::chart::shortDate(m_patient.naissance)
+                                                             : QString());
+    m_ui->edDossier->setText(m_patient.dossier);
+}
+
+void PatientForm::reload() {
+    try {
+        const std::optional<Patient> stored = m_store.patient(m_patient.id);
+        if (!stored) {
+            m_ui->buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
+            return;
+        }
+        m_patient = *stored;
+        showPatient();
+    } catch (const StoreError& error) {
+        showProblem({m_ui->lblStoreProblem, nullptr}, error.message());
+    }
+}
+
+bool PatientForm::confirmedDespiteHomonyms(const Patient& patient) {
+    const QString key = vimora::records::patientNameKey(patient.nom, patient.prenom, patient.naissance);
+    QStringList existing;
+    for (const vimora::records::PatientSummary& summary : m_store.patients()) {
+        const Patient& other = summary.patient;
+        if (vimora::records::patientNameKey(other.nom, other.prenom, other.naissance) != key)
+            continue;
+        const QString dossier =
+            other.dossier.isEmpty() ? QString() : QStringLiteral(" (dossier %1)").arg(other.dossier);
+        existing << QStringLiteral("Un patient %1 %2, %3, existe déjà%4.")
+                        .arg(other.nom, other.prenom, RecordsTexts::bornOn(other), dossier);
+    }
+    if (existing.isEmpty())
+        return true;
+    return MessageBoxes::show(this, {QMessageBox::Question, windowTitle(),
+                                     existing.join(QLatin1Char('\n')) +
+                                         QStringLiteral("\n\nCréer quand même ce nouveau patient ?"),
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) ==
+           QMessageBox::Yes;
+}
 
 PatientForm::FieldRow PatientForm::row(FieldProblem::Field field) const {
     switch (field) {
@@ -102,12 +142,16 @@ void PatientForm::accept() {
     }
 
     try {
+        if (changed.id == 0 && !confirmedDespiteHomonyms(changed))
+            return;
         m_patient = changed.id == 0 ? m_store.addPatient(changed) : m_store.updatePatient(changed);
     } catch (const StoreError& error) {
         const bool dossierTaken =
             error.kind() == StoreError::Kind::Invalid && error.message().contains(QLatin1String("dossier"));
         showProblem(dossierTaken ? row(Field::Dossier) : FieldRow{m_ui->lblStoreProblem, nullptr},
                     error.message());
+        if (error.kind() == StoreError::Kind::Stale || error.kind() == StoreError::Kind::NotFound)
+            reload();
         return;
     }
     QDialog::accept();

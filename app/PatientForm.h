@@ -38,6 +38,12 @@ private:
     };
     FieldRow row(vimora::records::FieldProblem::Field field) const;
     static void showProblem(const FieldRow& row, const QString& problem);
+    void showPatient();
+    /// Shows the patient as stored now, after another workstation changed or deleted them.
+    void reload();
+    /// Asks before creating a patient of the same nom, prénom and date of birth as a stored one
+    /// (case and accents ignored); answers true when there is none or the user confirms.
+    bool confirmedDespiteHomonyms(const vimora::records::Patient& patient);
 
     std::unique_ptr<Ui::PatientForm> m_ui;
     vimora::records::PatientStore& m_store;

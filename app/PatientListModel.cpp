@@ -5,6 +5,7 @@
 
 #include <QCollator>
 #include <QLocale>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -41,12 +42,21 @@ bool isDateColumn(int column) {
 PatientListModel::PatientListModel(QObject* parent)
     : QAbstractTableModel(parent) {}
 
-void PatientListModel::setPatients(std::vector<PatientSummary> patients) {
+std::vector<vimora::records::Patient> PatientListModel::setPatients(std::vector<PatientSummary> patients) {
+    QSet<qint64> kept;
+    for (const PatientSummary& summary : patients)
+        kept.insert(summary.patient.id);
+    std::vector<vimora::records::Patient> gone;
+    for (const PatientSummary& summary : m_patients) {
+        if (!kept.contains(summary.patient.id))
+            gone.push_back(summary.patient);
+    }
     beginResetModel();
     m_patients = std::move(patients);
     m_textKeys.clear();
     applySearchAndOrder();
     endResetModel();
+    return gone;
 }
 
 void PatientListModel::setSearch(const QString& search) {

@@ -19,8 +19,9 @@ public:
 
     explicit PatientListModel(QObject* parent = nullptr);
 
-    /// Takes the patients in the store's order; the search and the sort order stay.
-    void setPatients(std::vector<vimora::records::PatientSummary> patients);
+    /// Takes the patients in the store's order; the search and the sort order stay. Returns the
+    /// patients it held before that are not among them.
+    std::vector<vimora::records::Patient> setPatients(std::vector<vimora::records::PatientSummary> patients);
     /// Shows only the patients whose nom, prénom or dossier hold every word of `search`.
     void setSearch(const QString& search);
 

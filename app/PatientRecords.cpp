@@ -110,9 +110,9 @@ void PatientRecords::saveConsultation(const vimora::Calculation& calculation) {
         MessageBoxes::show(&m_window,
                            {QMessageBox::Question, QString::fromUtf8(ErrorReport::kApplicationTitle),
                             implausible + QStringLiteral("\n\nEnregistrer quand même cette consultation ?"),
-                            QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) != QMessageBox::Yes)
         return;
     records.addVisit(visit);
-    m_window.showStatus(QStringLiteral("Consultation enregistrée : %1, le %2.")
-                            .arg(RecordsTexts::patientName(*patient), vimora::chart::shortDate(today)));
+    m_window.showSaved(QStringLiteral("Consultation enregistrée : %1, le %2.")
+                           .arg(RecordsTexts::patientName(*patient), vimora::chart::shortDate(today)));
 }

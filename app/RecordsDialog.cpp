@@ -15,8 +15,11 @@
 
 #include <QAction>
 #include <QDir>
+#include <QEvent>
 #include <QHeaderView>
+#include <QScopedValueRollback>
 #include <QStandardPaths>
+#include <QTimer>
 
 using vimora::records::Patient;
 using vimora::records::StoreError;
@@ -36,6 +39,19 @@ QString withVisits(int count) {
     }
 }
 
+// Often enough that a list follows another workstation within seconds, rarely enough that a
+// server hardly notices: only while the dialog is active.
+constexpr int kWatchIntervalMs = 3000;
+
+// The status line's note on patients who vanished from the list.
+QString goneNote(const std::vector<Patient>& gone) {
+    if (gone.size() == 1)
+        return QStringLiteral("Patient supprimé entre-temps, sur ce poste ou sur un autre : %1, %2.")
+            .arg(RecordsTexts::patientName(gone.front()), RecordsTexts::bornOn(gone.front()));
+    return QStringLiteral("%1 patients supprimés entre-temps, sur ce poste ou sur un autre.")
+        .arg(gone.size());
+}
+
 QString documentsFile(const QString& name) {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(name);
 }
@@ -46,7 +62,8 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::RecordsDialog>())
     , m_store(store)
-    , m_patients(new PatientListModel(this)) {
+    , m_patients(new PatientListModel(this))
+    , m_watch(new QTimer(this)) {
     m_ui->setupUi(this);
     const bool choosing = purpose == Purpose::ChooseForSaving;
     if (choosing)
@@ -120,6 +137,10 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
     addAction(reload);
     connect(reload, &QAction::triggered, this, [this] { run(&RecordsDialog::refresh); });
 
+    m_watch->setInterval(kWatchIntervalMs);
+    connect(m_watch, &QTimer::timeout, this, &RecordsDialog::refreshIfChanged);
+
+    m_stamp = m_store.changeStamp();
     m_patients->setPatients(m_store.patients());
     if (m_patients->rowCount() > 0)
         m_ui->tvPatients->selectRow(0);
@@ -130,6 +151,8 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
 RecordsDialog::~RecordsDialog() = default;
 
 void RecordsDialog::run(void (RecordsDialog::*command)()) {
+    const QScopedValueRollback running(m_running, true);
+    m_ui->lblStatus->clear();
     try {
         (this->*command)();
     } catch (const StoreError& error) {
@@ -147,12 +170,46 @@ void RecordsDialog::run(void (RecordsDialog::*command)()) {
 }
 
 void RecordsDialog::refresh() {
+    reload(0);
+}
+
+void RecordsDialog::reload(qint64 deletedHere) {
     const std::optional<Patient> selected = selectedPatient();
-    m_patients->setPatients(m_store.patients());
+    // Read first: a change made while the patients are read is seen by the next look.
+    m_stamp = m_store.changeStamp();
+    std::vector<Patient> gone = m_patients->setPatients(m_store.patients());
+    std::erase_if(gone, [deletedHere](const Patient& patient) { return patient.id == deletedHere; });
+    if (!gone.empty())
+        m_ui->lblStatus->setText(goneNote(gone));
     if (selected)
         selectPatient(selected->id);
     showVisits();
     updateButtons();
+}
+
+void RecordsDialog::refreshIfChanged() {
+    // A command's own dialogs and boxes take the activation away and give it back: the command
+    // reads the records again itself, once it is done with what it holds.
+    if (m_running)
+        return;
+    try {
+        if (m_store.changeStamp() != m_stamp)
+            refresh();
+    } catch (const StoreError&) {
+        // Told by the next command the user runs, rather than by a box every few seconds.
+    }
+}
+
+void RecordsDialog::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (isActiveWindow()) {
+        refreshIfChanged();
+        m_watch->start();
+    } else {
+        m_watch->stop();
+    }
 }
 
 std::optional<Patient> RecordsDialog::selectedPatient() const {
@@ -174,6 +231,9 @@ void RecordsDialog::selectPatient(qint64 patientId) {
 
 void RecordsDialog::showVisits() {
     const std::optional<Patient> patient = selectedPatient();
+    const int current = m_ui->twVisits->currentRow();
+    const qint64 shownVisit =
+        current >= 0 && current < static_cast<int>(m_visits.size()) ? m_visits[std::size_t(current)].id : 0;
     m_visits = patient ? m_store.visits(patient->id) : std::vector<Visit>();
     m_ui->twVisits->clearContents();
     m_ui->twVisits->setRowCount(static_cast<int>(m_visits.size()));
@@ -188,6 +248,8 @@ void RecordsDialog::showVisits() {
         for (int column = 0; column < 6; ++column)
             m_ui->twVisits->setItem(row, column,
                                     new QTableWidgetItem(cells.at(static_cast<std::size_t>(column))));
+        if (visit.id == shownVisit)
+            m_ui->twVisits->selectRow(row);
     }
 }
 
@@ -214,8 +276,9 @@ void RecordsDialog::editPatient() {
     if (!patient)
         return;
     PatientForm form(m_store, *patient, this);
-    if (form.exec() == QDialog::Accepted)
-        refresh();
+    form.exec();
+    // Even when cancelled: the form may have shown another workstation's changes.
+    refresh();
 }
 
 void RecordsDialog::deletePatient() {
@@ -227,10 +290,10 @@ void RecordsDialog::deletePatient() {
         QStringLiteral("Supprimer le patient %1, %2%3 ? Cette suppression est définitive.")
             .arg(RecordsTexts::patientName(*patient), RecordsTexts::bornOn(*patient), withVisits(count));
     if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer le patient"), question,
-                                  QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) != QMessageBox::Yes)
         return;
     m_store.deletePatient(patient->id);
-    refresh();
+    reload(patient->id);
 }
 
 void RecordsDialog::choosePatient() {
@@ -268,7 +331,8 @@ void RecordsDialog::deleteVisit() {
         QStringLiteral("Supprimer la consultation du %1 (IMC %2) pour %3 ? Cette suppression est définitive.")
             .arg(vimora::chart::shortDate(visit.date), visit.imc, RecordsTexts::patientName(*patient));
     if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer la consultation"),
-                                  question, QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
+                                  question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) !=
+        QMessageBox::Yes)
         return;
     m_store.deleteVisit(visit.id);
     refresh();

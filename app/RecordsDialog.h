@@ -9,6 +9,7 @@
 #include <vector>
 
 class PatientListModel;
+class QTimer;
 
 namespace Ui {
 class RecordsDialog;
@@ -30,10 +31,18 @@ public:
     /// The patient chosen for the consultation, once the dialog was accepted.
     const std::optional<vimora::records::Patient>& chosenPatient() const { return m_chosen; }
 
-    /// Reads the patients again (F5), keeping the search and the selected patient.
+    /// Reads the patients again (F5), keeping the search and the selected patient and visit.
     void refresh();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    /// Reads the patients again; a patient no longer there, other than `deletedHere`, is named in
+    /// the status line.
+    void reload(qint64 deletedHere);
+    /// Reads the patients again when another window or workstation changed the records.
+    void refreshIfChanged();
     std::optional<vimora::records::Patient> selectedPatient() const;
     void selectPatient(qint64 patientId);
     void showVisits();
@@ -56,4 +65,7 @@ private:
     PatientListModel* m_patients;
     std::vector<vimora::records::Visit> m_visits; ///< of the selected patient, newest first
     std::optional<vimora::records::Patient> m_chosen;
+    QString m_stamp;        ///< the store's change stamp when the patients were read
+    QTimer* m_watch;        ///< looks for others' changes while the dialog is active
+    bool m_running = false; ///< a command, maybe with a dialog of its own, is under way
 };

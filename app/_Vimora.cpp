@@ -171,8 +171,11 @@ void TfrmVimora::bindEvents() {
                 runCommand(&TfrmVimora::chooseSex);
         });
     auto* keyFilter = new InputKeyFilter([this](char& key) { edAgeKeyPress(key); }, this);
-    for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille})
+    for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille}) {
         keyFilter->watch(*field);
+        // "Consultation enregistrée" never stands beside figures that were not saved.
+        connect(field, &QLineEdit::textChanged, this, &TfrmVimora::endSaved);
+    }
 
     connect(ui->btnCalculer, &QPushButton::clicked, this, command(&TfrmVimora::btnCalculerClick));
     connect(ui->tlbtnCalculer, &QAction::triggered, this, command(&TfrmVimora::btnCalculerClick));
@@ -221,6 +224,7 @@ void TfrmVimora::FormCreate() { // NOLINT(readability-convert-member-functions-t
 }
 
 void TfrmVimora::btnCalculerClick() {
+    endSaved();
     const std::string age = ui->edAge->text().toStdString();
     const std::string weight = ui->edPoids->text().toStdString();
     const std::string height = ui->edTaille->text().toStdString();
@@ -247,6 +251,7 @@ void TfrmVimora::btnEffacerClick() {
 }
 
 void TfrmVimora::chooseSex() {
+    endSaved();
     m_focusChain->sexChosen();
     ui->edAge->setFocus(Qt::TabFocusReason);
     makeDefault(ui->btnCalculer, ui->btnEffacer);
@@ -307,6 +312,7 @@ void TfrmVimora::Dossierspatients1Click() {
 }
 
 void TfrmVimora::Enregistrerlaconsultation1Click() {
+    endSaved();
     if (!refuseChangedInputs() && haveCalculation(this, lastCompleteCalculation()))
         m_records->saveConsultation(*m_lastCompleteCalculation);
 }
@@ -327,7 +333,21 @@ void TfrmVimora::beginConsultation(vimora::Sex sex, const QString& age, const QS
 }
 
 void TfrmVimora::showStatus(const QString& text) {
+    m_status = text;
+    m_savedShown = false;
     ui->StatusBar1->showMessage(text);
+}
+
+void TfrmVimora::showSaved(const QString& text) {
+    m_savedShown = true;
+    ui->StatusBar1->showMessage(text);
+}
+
+void TfrmVimora::endSaved() {
+    if (!m_savedShown)
+        return;
+    m_savedShown = false;
+    ui->StatusBar1->showMessage(m_status);
 }
 
 void TfrmVimora::tlbtnQuitterClick() {

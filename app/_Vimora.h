@@ -51,6 +51,9 @@ public:
     void beginConsultation(vimora::Sex sex, const QString& age, const QString& status);
     /// Shows a text in the status bar until the next one.
     void showStatus(const QString& text);
+    /// Shows that the consultation was saved, until the fields change, a calculation is shown or
+    /// another save is tried; the status shown before comes back then.
+    void showSaved(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -83,6 +86,7 @@ private:
     vimora::Sex chosenSex() const;
     bool refuseChangedInputs();
     QPushButton* defaultButton() const;
+    void endSaved();
 
     std::unique_ptr<Ui::TfrmVimora> ui;
     vimora::TAboutBox* AboutBox1 = nullptr;
@@ -92,4 +96,6 @@ private:
     const vimora::help::HelpEngineLoader& m_helpEngine;
     // The patient records, opened on the first records command, and the current patient.
     std::unique_ptr<PatientRecords> m_records;
+    QString m_status;          ///< the lasting text of the status bar
+    bool m_savedShown = false; ///< the status bar says a consultation was saved
 };

@@ -120,6 +120,10 @@ public:
     virtual std::optional<Patient> patient(qint64 id) const = 0;
     /// A patient's visits, newest first (by date, then latest stored first).
     virtual std::vector<Visit> visits(qint64 patientId) const = 0;
+    /// A value that changes whenever another connection (another window or workstation) changed
+    /// the records; cheap enough to be read every few seconds. Compare it only with earlier values
+    /// of the same store: this store's own changes may leave it as it was.
+    virtual QString changeStamp() const = 0;
 
     /// Stores a new patient (its id must be 0) and returns it as stored: id, timestamps, version 1.
     virtual Patient addPatient(const Patient& patient) = 0;

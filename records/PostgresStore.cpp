@@ -189,6 +189,22 @@ void PostgresStore::checkRights() {
     }
 }
 
+QString PostgresStore::changeStamp() const {
+    ready();
+    // Read every few seconds while a records window is active: the highest ids come from the
+    // primary keys, the counts and the sum cost milliseconds for a practice's records.
+    QSqlQuery query = prepared(
+        QStringLiteral("SELECT (SELECT count(*) FROM patient), (SELECT coalesce(max(id), 0) FROM patient), "
+                       "(SELECT coalesce(sum(version), 0) FROM patient), (SELECT count(*) FROM visite), "
+                       "(SELECT coalesce(max(id), 0) FROM visite)"));
+    run(query);
+    query.next();
+    QStringList values;
+    for (int column = 0; column < 5; ++column)
+        values << query.value(column).toString();
+    return values.join(QLatin1Char(':'));
+}
+
 void PostgresStore::backup(const QString& target) const {
     const QFileInfo targetFile(target);
     QTemporaryFile copy(targetFile.absolutePath() + QStringLiteral("/.") + targetFile.fileName() +

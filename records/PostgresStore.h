@@ -22,6 +22,9 @@ public:
 
     /// The URI without its password, if it had one.
     QString location() const override { return m_shown; }
+    /// Counts and highest ids of the tables, and the sum of the patients' versions: any commit
+    /// that adds, changes or deletes a row moves one of them.
+    QString changeStamp() const override;
 
     /// Copies the server's records, as one consistent snapshot, into a SQLite records file.
     void backup(const QString& target) const override;

@@ -263,6 +263,14 @@ void SqliteStore::begin() {
     run(QStringLiteral("BEGIN IMMEDIATE"));
 }
 
+QString SqliteStore::changeStamp() const {
+    ready();
+    QSqlQuery query = prepared(QStringLiteral("PRAGMA data_version"));
+    run(query);
+    query.next();
+    return query.value(0).toString();
+}
+
 void SqliteStore::backup(const QString& target) const {
     const QFileInfo targetFile(target);
     // The copy is made beside the target, where the user chose to put the records, then written

@@ -21,6 +21,7 @@ public:
     static bool isSqliteFile(const QString& path);
 
     QString location() const override { return m_path; }
+    QString changeStamp() const override;
 
     void backup(const QString& target) const override;
     CheckReport verify() const override;

@@ -1,6 +1,7 @@
 #include "RecordsDialog.h"
 #include "DialogAnswerer.h"
 #include "MainWindowFixture.h"
+#include "MeasureForm.h"
 #include "PatientForm.h"
 #include "PatientListModel.h"
 #include "PatientRecordSheet.h"
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -24,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -42,6 +45,8 @@ private slots:
 
     void searchFiltersAsYouTypeAndVisitsShowNewestFirst();
     void patientFormRefusesBadFieldsAndWritesNothingUntilValid();
+    void questionsThatKeepOrDestroyDataAnswerNoToEnter();
+    void twoWindowsOnOneFileFollowEachOthersChanges();
     void newConsultationThenCtrlSSavesTodaysVisit();
     void ctrlSNeedsACurrentCalculationOfThePatientsAge();
     void longSheetContinuesOnNumberedPagesAndNoTextCoversTheChart();
@@ -240,6 +245,143 @@ void RecordsDialogTest::patientFormRefusesBadFieldsAndWritesNothingUntilValid() 
              QStringList({"Aissatou N'Diaye"}));
 }
 
+void RecordsDialogTest::questionsThatKeepOrDestroyDataAnswerNoToEnter() {
+    const std::unique_ptr<PatientStore> store = openStore();
+    const Patient lea = storedPatient(*store, QStringLiteral("Durand"), QStringLiteral("Léa"),
+                                      vimora::Sex::Female, QDate(2015, 2, 1), QStringLiteral("K1"));
+    storedPatient(*store, QStringLiteral("DURAND"), QStringLiteral("Lea"), vimora::Sex::Male,
+                  QDate(2015, 2, 1));
+    addMeasure(*store, lea, QDate(2020, 3, 1), QStringLiteral("18"), QStringLiteral("1,05"));
+    RecordsDialog dialog(*store, RecordsDialog::Purpose::Browse);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto* list = control<QTableView>(dialog, "tvPatients");
+    QCOMPARE(list->model()->index(0, PatientListModel::Dossier).data().toString(), QStringLiteral("K1"));
+
+    // Real boxes, answered by Enter on what has the focus as a hurried user would, or by "Oui".
+    MessageBoxes::setAnswerer({});
+    QStringList asked;
+    std::deque<QMessageBox::StandardButton> clicks;
+    const vimora::test::DialogAnswerer<QMessageBox> boxes([&](QMessageBox& box) {
+        asked << box.text();
+        QVERIFY(QTest::qWaitForWindowActive(&box));
+        if (!clicks.empty() && clicks.front() == QMessageBox::Yes)
+            box.button(QMessageBox::Yes)->click();
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (!clicks.empty())
+            clicks.pop_front();
+    });
+
+    auto* visits = control<QTableWidget>(dialog, "twVisits");
+    visits->selectRow(0);
+    control<QPushButton>(dialog, "btnDeleteVisit")->click();
+    control<QPushButton>(dialog, "btnDeletePatient")->click();
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(store->visits(lea.id).size(), std::size_t(1));
+    QVERIFY(store->patient(lea.id));
+
+    // A height typed in centimetres.
+    const vimora::test::DialogAnswerer<MeasureForm> measure([](MeasureForm& form) {
+        QTest::keyClicks(control<QLineEdit>(form, "edPoids"), QStringLiteral("30"));
+        QTest::keyClicks(control<QLineEdit>(form, "edTaille"), QStringLiteral("135"));
+        QTest::keyClick(control<QLineEdit>(form, "edTaille"), Qt::Key_Return);
+        QVERIFY(form.isVisible());
+    });
+    control<QPushButton>(dialog, "btnAddMeasure")->click();
+    QCOMPARE(measure.answered(), 1);
+    QCOMPARE(asked.size(), 3);
+    QVERIFY2(asked.back().contains(QStringLiteral("Enregistrer quand même")), qPrintable(asked.back()));
+    QCOMPARE(store->visits(lea.id).size(), std::size_t(1));
+
+    // The same identity again, whatever the case and accents: Enter creates nothing, "Oui" does.
+    clicks = {QMessageBox::NoButton, QMessageBox::Yes};
+    const vimora::test::DialogAnswerer<PatientForm> form([&](PatientForm& shown) {
+        QTest::keyClicks(control<QLineEdit>(shown, "edNom"), QStringLiteral("durand"));
+        QTest::keyClicks(control<QLineEdit>(shown, "edPrenom"), QStringLiteral("LEA"));
+        QTest::keyClicks(control<QLineEdit>(shown, "edNaissance"), QStringLiteral("01/02/2015"));
+        QTest::keyClick(control<QLineEdit>(shown, "edNaissance"), Qt::Key_Return);
+        QVERIFY(shown.isVisible());
+        QCOMPARE(store->patients().size(), std::size_t(2));
+        QTest::keyClick(control<QLineEdit>(shown, "edNaissance"), Qt::Key_Return);
+    });
+    control<QPushButton>(dialog, "btnNewPatient")->click();
+    QCOMPARE(form.answered(), 1);
+    QCOMPARE(asked.size(), 5);
+    QStringList homonyms = asked[3].split(QStringLiteral("\n\n")).front().split(QLatin1Char('\n'));
+    homonyms.sort();
+    QCOMPARE(homonyms, QStringList({"Un patient DURAND Lea, né le 01/02/2015, existe déjà.",
+                                    "Un patient Durand Léa, née le 01/02/2015, existe déjà (dossier K1)."}));
+    QCOMPARE(asked[4], asked[3]);
+    QCOMPARE(store->patients().size(), std::size_t(3));
+}
+
+void RecordsDialogTest::twoWindowsOnOneFileFollowEachOthersChanges() {
+    const std::unique_ptr<PatientStore> here = openStore();
+    const std::unique_ptr<PatientStore> elsewhere = openStore();
+    const Patient lea = storedPatient(*here, QStringLiteral("Durand"), QStringLiteral("Léa"),
+                                      vimora::Sex::Female, QDate(2015, 2, 1));
+    storedPatient(*here, QStringLiteral("Martin"), QStringLiteral("Jean"), vimora::Sex::Male,
+                  QDate(1980, 1, 2));
+    const Patient paul = storedPatient(*here, QStringLiteral("Roux"), QStringLiteral("Paul"),
+                                       vimora::Sex::Male, QDate(1990, 3, 4));
+    RecordsDialog other(*elsewhere, RecordsDialog::Purpose::Browse);
+    RecordsDialog dialog(*here, RecordsDialog::Purpose::Browse);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto* list = control<QTableView>(dialog, "tvPatients");
+    auto* status = control<QLabel>(dialog, "lblStatus");
+
+    // Léa renamed elsewhere while her form is open here: the refused save shows her as stored,
+    // and saving that succeeds.
+    const vimora::test::DialogAnswerer<PatientForm> answerer([&](PatientForm& form) {
+        Patient renamed = *elsewhere->patient(lea.id);
+        renamed.nom = QStringLiteral("Durand-Petit");
+        elsewhere->updatePatient(renamed);
+        auto* prenom = control<QLineEdit>(form, "edPrenom");
+        prenom->selectAll();
+        QTest::keyClicks(prenom, QStringLiteral("Leane"));
+        QTest::keyClick(prenom, Qt::Key_Return);
+        QVERIFY(form.isVisible());
+        QVERIFY(control<QLabel>(form, "lblStoreProblem")->text().endsWith(QStringLiteral("rechargées.")));
+        QCOMPARE(control<QLineEdit>(form, "edNom")->text(), QStringLiteral("Durand-Petit"));
+        QCOMPARE(prenom->text(), QStringLiteral("Léa"));
+        prenom->selectAll();
+        QTest::keyClicks(prenom, QStringLiteral("Leane"));
+        QTest::keyClick(prenom, Qt::Key_Return);
+        QVERIFY(!form.isVisible());
+    });
+    control<QPushButton>(dialog, "btnEditPatient")->click();
+    QCOMPARE(answerer.answered(), 1);
+    QCOMPARE(here->patient(lea.id)->prenom, QStringLiteral("Leane"));
+    QCOMPARE(here->patient(lea.id)->nom, QStringLiteral("Durand-Petit"));
+    QCOMPARE(rowsShown(list), QStringList({"Leane Durand-Petit", "Jean Martin", "Paul Roux"}));
+
+    // Jean deleted and a visit of Léa stored in the other window: seen here on coming back.
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTest::keyClicks(control<QLineEdit>(other, "edSearch"), QStringLiteral("martin"));
+    boxAnswers = {QMessageBox::Yes};
+    control<QPushButton>(other, "btnDeletePatient")->click();
+    addMeasure(*elsewhere, *elsewhere->patient(lea.id), QDate(2020, 3, 1), QStringLiteral("18"),
+               QStringLiteral("1,05"));
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(rowsShown(list), QStringList({"Leane Durand-Petit", "Paul Roux"}));
+    QCOMPARE(status->text(), QStringLiteral("Patient supprimé entre-temps, sur ce poste ou sur un autre : "
+                                            "Jean Martin, né le 02/01/1980."));
+    auto* visits = control<QTableWidget>(dialog, "twVisits");
+    QCOMPARE(visits->rowCount(), 1);
+
+    // And while this window stays active, within seconds, leaving the chosen visit chosen.
+    visits->selectRow(0);
+    elsewhere->deletePatient(paul.id);
+    QTRY_COMPARE(rowsShown(list), QStringList({"Leane Durand-Petit"}));
+    QVERIFY(status->text().endsWith(QStringLiteral("Paul Roux, né le 04/03/1990.")));
+    QVERIFY(control<QPushButton>(dialog, "btnDeleteVisit")->isEnabled());
+}
+
 void RecordsDialogTest::newConsultationThenCtrlSSavesTodaysVisit() {
     const QDate birth = QDate::currentDate().addYears(-9).addDays(-40);
     const QString age = vimora::records::ageOn(birth, QDate::currentDate());
@@ -287,8 +429,43 @@ void RecordsDialogTest::newConsultationThenCtrlSSavesTodaysVisit() {
     QCOMPARE(visits[0].taille, QStringLiteral("1,35"));
     QCOMPARE(visits[0].imc, QStringLiteral("16,46"));
     QCOMPARE(visits[0].resultat, field("edResultat")->text());
-    QVERIFY2(status->currentMessage().contains(QStringLiteral("enregistrée")),
-             qPrintable(status->currentMessage()));
+    const QString consultation = status->currentMessage();
+    QCOMPARE(consultation, QStringLiteral("Consultation enregistrée : Léo Petit, le %1.")
+                               .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
+
+    // The note of a saved visit goes with the first thing that makes it untrue; each row saves a
+    // new weight, then does that thing.
+    struct Ending {
+        const char* what;
+        std::function<void()> done;
+    };
+    const Ending endings[] = {
+        {"a field changed",
+         [this] {
+             QTest::keyClick(field("edPoids"), Qt::Key_5);
+         }},
+        {"a calculation shown",
+         [this] {
+             control<QPushButton>("btnCalculer")->click();
+         }},
+        {"a save refused",
+         [this, id] {
+             openStore()->deletePatient(id);
+             QTest::keyClick(&window(), Qt::Key_S, Qt::ControlModifier);
+         }},
+    };
+    int weight = 30;
+    for (const Ending& ending : endings) {
+        field("edPoids")->selectAll();
+        QTest::keyClicks(field("edPoids"), QString::number(++weight));
+        control<QPushButton>("btnCalculer")->click();
+        QTest::keyClick(&window(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY2(status->currentMessage().contains(QStringLiteral("enregistrée")), ending.what);
+        ending.done();
+        QVERIFY2(status->currentMessage().startsWith(QStringLiteral("Consultation : Léo Petit")),
+                 qPrintable(QStringLiteral("%1: %2").arg(ending.what, status->currentMessage())));
+    }
+    QCOMPARE(reports.size(), 1);
 }
 
 void RecordsDialogTest::ctrlSNeedsACurrentCalculationOfThePatientsAge() {

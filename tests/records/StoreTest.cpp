@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 using namespace vimora;
@@ -266,6 +267,52 @@ TEST_P(Store, RefusesAChangeMadeOnAStaleVersion) {
     EXPECT_EQ(kindOf([&] { here->updatePatient(stale); }), StoreError::Kind::Stale);
     EXPECT_EQ(here->patient(shown.id)->nom, QStringLiteral("Lefèvre-Martin"));
     EXPECT_EQ(here->patient(shown.id)->prenom, QStringLiteral("Éloïse"));
+}
+
+TEST_P(Store, ItsChangeStampMovesWithEveryChangeMadeElsewhere) {
+    const QString path = freshBase("dossiers");
+    const auto here = openStore(path);
+    const auto elsewhere = openStore(path);
+    const Patient kept = elsewhere->addPatient(child(QStringLiteral("Lefèvre")));
+    const Patient lone = elsewhere->addPatient(child(QStringLiteral("Moreau")));
+    const Visit visit =
+        elsewhere->addVisit(measured(kept, QDate(2020, 1, 1), QStringLiteral("20"), QStringLiteral("1,1")));
+    struct Change {
+        const char* name;
+        std::function<void()> made;
+    };
+    const Change changes[] = {
+        {"patient added",
+         [&] {
+             elsewhere->addPatient(child(QStringLiteral("Petit")));
+         }},
+        {"patient changed",
+         [&] {
+             Patient changed = *elsewhere->patient(kept.id);
+             changed.prenom = QStringLiteral("Élise");
+             elsewhere->updatePatient(changed);
+         }},
+        {"visit added",
+         [&] {
+             elsewhere->addVisit(
+                 measured(kept, QDate(2021, 1, 1), QStringLiteral("21"), QStringLiteral("1,2")));
+         }},
+        {"visit deleted",
+         [&] {
+             elsewhere->deleteVisit(visit.id);
+         }},
+        {"patient without visits deleted",
+         [&] {
+             elsewhere->deletePatient(lone.id);
+         }},
+    };
+    for (const Change& change : changes) {
+        const QString before = here->changeStamp();
+        here->patients();
+        EXPECT_EQ(here->changeStamp(), before) << "nothing changed, before: " << change.name;
+        change.made();
+        EXPECT_NE(here->changeStamp(), before) << change.name;
+    }
 }
 
 TEST_P(Store, StoresAnyTextExactlyAndFindsItWithoutCaseOrAccents) {
