@@ -4,13 +4,17 @@
 
 #include "MessageBoxes.h"
 #include "RecordsTexts.h"
+#include "VisitRecords.h"
 #include "Wording.h"
 
 #include <QPushButton>
 
+#include <algorithm>
+
 using vimora::records::FieldProblem;
 using vimora::records::Patient;
 using vimora::records::StoreError;
+using vimora::records::Visit;
 
 namespace {
 
@@ -38,7 +42,13 @@ PatientForm::PatientForm(vimora::records::PatientStore& store, Patient patient, 
 
     showPatient();
     m_ui->edNom->setFocus();
+    m_ui->lblReevaluation->hide();
 
+    if (m_patient.id != 0) {
+        m_visits = m_store.visits(m_patient.id);
+        connect(m_ui->edNaissance, &QLineEdit::textChanged, this, &PatientForm::showReevaluation);
+        connect(m_ui->rbFeminin, &QRadioButton::toggled, this, &PatientForm::showReevaluation);
+    }
     connect(m_ui->buttons, &QDialogButtonBox::accepted, this, &PatientForm::accept);
     connect(m_ui->buttons, &QDialogButtonBox::rejected, this, &PatientForm::reject);
 }
@@ -62,7 +72,10 @@ void PatientForm::reload() {
             return;
         }
         m_patient = *stored;
+        // The visits too: the count of those a correction would judge again rests on them.
+        m_visits = m_store.visits(m_patient.id);
         showPatient();
+        showReevaluation();
     } catch (const StoreError& error) {
         showProblem({m_ui->lblStoreProblem, nullptr}, error.message());
     }
@@ -111,15 +124,47 @@ void PatientForm::showProblem(const FieldRow& row, const QString& problem) {
         row.field->setAccessibleDescription(problem);
 }
 
+Patient PatientForm::typedPatient() const {
+    Patient typed = m_patient;
+    typed.nom = m_ui->edNom->text().trimmed();
+    typed.prenom = m_ui->edPrenom->text().trimmed();
+    typed.sexe = m_ui->rbFeminin->isChecked() ? vimora::Sex::Female : vimora::Sex::Male;
+    typed.dossier = m_ui->edDossier->text().trimmed();
+    typed.naissance = RecordsTexts::parseShortDate(m_ui->edNaissance->text().trimmed());
+    return typed;
+}
+
+void PatientForm::showReevaluation() {
+    const Patient corrected = typedPatient();
+    QString note;
+    const bool identityChanged =
+        corrected.sexe != m_patient.sexe || corrected.naissance != m_patient.naissance;
+    const std::vector<FieldProblem> problems =
+        vimora::records::patientProblems(corrected, QDate::currentDate());
+    const bool birthRefused = std::any_of(problems.begin(), problems.end(), [](const FieldProblem& problem) {
+        return problem.field == FieldProblem::Field::Naissance;
+    });
+    if (identityChanged && !birthRefused) {
+        try {
+            const auto changed = std::count_if(m_visits.begin(), m_visits.end(), [&](const Visit& visit) {
+                return !vimora::records::sameJudgement(vimora::records::rejudged(corrected, visit), visit);
+            });
+            if (changed == 1)
+                note = QStringLiteral("1 consultation sera réévaluée");
+            else if (changed > 1)
+                note = QStringLiteral("%1 consultations seront réévaluées").arg(changed);
+        } catch (const StoreError& error) {
+            note = error.message();
+        }
+    }
+    m_ui->lblReevaluation->setText(note);
+    m_ui->lblReevaluation->setVisible(!note.isEmpty());
+}
+
 void PatientForm::accept() {
     using Field = FieldProblem::Field;
-    Patient changed = m_patient;
-    changed.nom = m_ui->edNom->text().trimmed();
-    changed.prenom = m_ui->edPrenom->text().trimmed();
-    changed.sexe = m_ui->rbFeminin->isChecked() ? vimora::Sex::Female : vimora::Sex::Male;
-    changed.dossier = m_ui->edDossier->text().trimmed();
+    const Patient changed = typedPatient();
     const QString typedBirth = m_ui->edNaissance->text().trimmed();
-    changed.naissance = RecordsTexts::parseShortDate(typedBirth);
 
     for (const Field field : {Field::Nom, Field::Prenom, Field::Naissance, Field::Dossier})
         showProblem(row(field), QString());

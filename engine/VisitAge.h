@@ -3,9 +3,15 @@
 #include <chrono>
 #include <string>
 
-// The age of a patient at a visit, from the two dates: the days between them divided by 365.25,
-// truncated (never rounded) to hundredths, so a child one day short of 10 years is 9,99. The text
-// is what the window assesses, exactly as if it had been typed.
+// The age of a patient at a visit, from the two dates, in years counted in whole months: the
+// completed calendar months between birth and visit, plus the elapsed share of the current month,
+// divided by 12 and truncated (never rounded) to hundredths. The month-th anniversary of a birth
+// is the same day of the month that many months later, or that month's last day when it has no
+// such day (born 31 January: one month on 29 February 2020; born 29 February: one year on 28
+// February of a common year). The share of the current month is the days elapsed since the last
+// anniversary reached divided by the days from that anniversary to the next one. So a tenth
+// birthday is 10,00, 2 years and 3 months is 2,25, and the day before a sixth birthday is 5,99.
+// The text is what the window assesses, exactly as if it had been typed.
 namespace vimora {
 
 using Date = std::chrono::year_month_day;

@@ -141,10 +141,8 @@ void PostgresStore::migrate(int version) {
             run(lock);
             lock.finish();
             // Another workstation may have brought it up to date while this one waited.
-            for (int from = checkedVersion(); from < kSchemaVersion; ++from) {
-                for (const QString& statement : migrationFrom(from, Dialect::PostgreSql))
-                    run(statement);
-            }
+            for (int from = checkedVersion(); from < kSchemaVersion; ++from)
+                migrateFrom(from, Dialect::PostgreSql);
             for (const QString& statement : versionStatements(kSchemaVersion, Dialect::PostgreSql))
                 run(statement);
         });
@@ -168,7 +166,7 @@ void PostgresStore::checkRights() {
         "SELECT has_table_privilege('patient', 'SELECT') AND has_table_privilege('visite', 'SELECT'), "
         "has_table_privilege('patient', 'INSERT') AND has_table_privilege('patient', 'UPDATE') AND "
         "has_table_privilege('patient', 'DELETE') AND has_table_privilege('visite', 'INSERT') AND "
-        "has_table_privilege('visite', 'DELETE')");
+        "has_table_privilege('visite', 'UPDATE') AND has_table_privilege('visite', 'DELETE')");
     if (!query.exec(sql) || !query.next())
         throw errorOf(query.lastError());
     if (!query.value(0).toBool()) {

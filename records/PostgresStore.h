@@ -37,6 +37,7 @@ protected:
     void begin() override;
     void ready() const override;
     QString patientListQuery(const QString& patientColumns) const override;
+    QString patientRowLock() const override { return QStringLiteral(" FOR UPDATE"); }
 
 private:
     void connect() const;

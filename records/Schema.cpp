@@ -48,15 +48,36 @@ QStringList version1(Dialect dialect) {
     };
 }
 
+// The age of a visit now counts whole calendar months: every stored visit is judged again (by the
+// store, in code). Correcting a patient's identity judges their visits again too, so on a server
+// every role that may add visits is given the right to rewrite their texts.
+QStringList version2(Dialect dialect) {
+    if (dialect == Dialect::Sqlite)
+        return {};
+    return {QStringLiteral("DO $$ DECLARE r record; BEGIN "
+                           "FOR r IN SELECT DISTINCT a.grantee::regrole AS role "
+                           "FROM pg_class c, aclexplode(c.relacl) a "
+                           "WHERE c.oid = 'visite'::regclass AND a.privilege_type = 'INSERT' "
+                           "AND a.grantee <> 0 AND a.grantee <> c.relowner LOOP "
+                           "EXECUTE format('GRANT UPDATE ON visite TO %s', r.role); "
+                           "END LOOP; END $$")};
+}
+
 } // namespace
 
 QStringList migrationFrom(int from, Dialect dialect) {
     switch (from) {
     case 0:
         return version1(dialect);
+    case 1:
+        return version2(dialect);
     default:
         return {};
     }
+}
+
+bool rejudgesVisits(int from) {
+    return from == 1;
 }
 
 QStringList versionStatements(int version, Dialect dialect) {

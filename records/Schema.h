@@ -3,13 +3,15 @@
 #include <QStringList>
 
 // The records' schema and its migrations, for every engine: one list of steps, each bringing
-// the schema one version up, with the few differences of dialect kept here.
+// the schema one version up, with the few differences of dialect kept here. A step may also need
+// the program's own rules on the stored data, which no statement can give: rejudgesVisits() says
+// which, and the store runs that part after the step's statements, in the same transaction.
 namespace vimora::records {
 
 enum class Dialect { Sqlite, PostgreSql };
 
 /// The version this program writes and reads; a base of a newer version is refused.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 /// Marks a SQLite file as ours (PRAGMA application_id): "VIMR".
 inline constexpr int kSqliteApplicationId = 0x56494D52;
@@ -17,6 +19,10 @@ inline constexpr int kSqliteApplicationId = 0x56494D52;
 /// The statements that bring a schema of version `from` to `from + 1`, to run in one transaction
 /// with the others.
 QStringList migrationFrom(int from, Dialect dialect);
+
+/// True when the step from `from` to `from + 1` judges every stored visit again (a rule that gives
+/// a visit's figures changed), after its statements.
+bool rejudgesVisits(int from);
 
 /// The statements that mark the base as ours at schema `version`, in the migration's transaction:
 /// PRAGMA application_id and user_version on SQLite, the one row of the version table on the server.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PatientStore.h"
+#include "Schema.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -51,6 +52,13 @@ protected:
     void run(const QString& sql) const;
     [[noreturn]] void fail(const QSqlQuery& query) const;
 
+    /// What a read of the patient row adds to keep other transactions from adding visits to it until
+    /// this one ends: nothing where a write transaction already excludes every other writer.
+    virtual QString patientRowLock() const { return {}; }
+
+    /// Runs the step of the schema from `from` to `from + 1`, in the migration's transaction.
+    void migrateFrom(int from, Dialect dialect) const;
+
     /// Runs `change` in one write transaction, rolled back when it throws.
     void write(const std::function<void()>& change);
     void requireWritable() const;
@@ -66,6 +74,11 @@ private:
     /// Inserts new patients, many to a statement; returns their ids in the order given.
     std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;
     Visit insertVisit(const Visit& visit, const QString& now) const;
+    /// What to do with a stored visit that can no longer be judged.
+    enum class Unjudgeable { Refuse, KeepAsStored };
+    /// Judges again the visits of the patient `patientId`, or every visit when 0, with their
+    /// patient as stored now, and writes the texts that change, in the caller's transaction.
+    void rejudgeVisits(qint64 patientId, Unjudgeable unjudgeable) const;
     /// Inserts visits given as their columns' values, many to a statement.
     void insertVisits(const std::vector<QVariantList>& rows) const;
     /// Runs `each` over rows [0, total) in chunks, each chunk on the query `statement` gives for

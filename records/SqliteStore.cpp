@@ -197,10 +197,8 @@ void SqliteStore::migrate(int version) {
         current.next();
         const int stored = current.value(0).toInt();
         current.finish();
-        for (int from = stored; from < kSchemaVersion; ++from) {
-            for (const QString& statement : migrationFrom(from, Dialect::Sqlite))
-                run(statement);
-        }
+        for (int from = stored; from < kSchemaVersion; ++from)
+            migrateFrom(from, Dialect::Sqlite);
         for (const QString& statement : versionStatements(kSchemaVersion, Dialect::Sqlite))
             run(statement);
     });

@@ -79,6 +79,29 @@ Visit assessMeasurement(const Patient& patient, QDate date, const QString& poids
     return visit;
 }
 
+Visit rejudged(const Patient& patient, const Visit& stored) {
+    Visit visit;
+    try {
+        visit = assessMeasurement(patient, stored.date, stored.poids, stored.taille,
+                                  std::max(QDate::currentDate(), stored.date));
+    } catch (const StoreError& error) {
+        QString reason = error.message();
+        reason[0] = reason[0].toLower();
+        throw StoreError(
+            StoreError::Kind::Invalid,
+            QStringLiteral("Une consultation de ce patient ne peut pas être réévaluée : %1").arg(reason));
+    }
+    visit.id = stored.id;
+    visit.remarque = stored.remarque;
+    visit.created = stored.created;
+    return visit;
+}
+
+bool sameJudgement(const Visit& a, const Visit& b) {
+    return a.age == b.age && a.imc == b.imc && a.poidsMax == b.poidsMax && a.poidsMin == b.poidsMin &&
+           a.resultat == b.resultat && a.conseils == b.conseils && a.objectif == b.objectif;
+}
+
 QString visitProblem(const Visit& visit) {
     const std::optional<double> weight = measure(visit.poids);
     if (!weight || *weight <= 0)

@@ -32,6 +32,17 @@ Visit visitFromCalculation(const Calculation& calculation, qint64 patientId, QDa
 Visit assessMeasurement(const Patient& patient, QDate date, const QString& poids, const QString& taille,
                         QDate today = QDate::currentDate());
 
+/// A stored visit judged again for `patient` as the patient is now: the age its dates give, then
+/// the index, bounds, band, advice and objective, as assessMeasurement() gives them. Its id, date,
+/// measures, remark and creation are kept. The dates are checked against each other, not against
+/// today, since the visit was accepted on its day. Throws StoreError Invalid with the French reason
+/// when it can no longer be judged ("Une consultation de ce patient ne peut pas être réévaluée : la
+/// date de la consultation précède la date de naissance.").
+Visit rejudged(const Patient& patient, const Visit& stored);
+
+/// True when two visits show the same judgement: age, index, bounds, band, advice and objective.
+bool sameJudgement(const Visit& a, const Visit& b);
+
 /// Why a visit cannot be stored (French), or an empty text: weight and height must be numbers
 /// above zero, the remark at most 1,000 characters.
 QString visitProblem(const Visit& visit);

@@ -37,7 +37,7 @@ constexpr const char* kGrants = R"(
 GRANT CONNECT, TEMPORARY ON DATABASE :"DBNAME" TO :"role";
 GRANT USAGE ON SCHEMA :"schema" TO :"role";
 GRANT SELECT, INSERT, UPDATE, DELETE ON patient TO :"role";
-GRANT SELECT, INSERT, DELETE ON visite TO :"role";
+GRANT SELECT, INSERT, UPDATE, DELETE ON visite TO :"role";
 GRANT SELECT ON %s TO :"role";
 COMMIT;
 )";
@@ -47,6 +47,7 @@ COMMIT;
 int main() {
     using namespace vimora::records;
     std::fputs(kHeader, stdout);
+    // A new base has no visit to judge again: the statements are the whole of each step.
     for (int from = 0; from < kSchemaVersion; ++from) {
         for (const QString& statement : migrationFrom(from, Dialect::PostgreSql))
             std::printf("%s;\n", statement.toUtf8().constData());

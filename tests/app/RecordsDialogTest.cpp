@@ -47,6 +47,7 @@ private slots:
     void patientFormRefusesBadFieldsAndWritesNothingUntilValid();
     void questionsThatKeepOrDestroyDataAnswerNoToEnter();
     void twoWindowsOnOneFileFollowEachOthersChanges();
+    void correctingBirthDateOrSexSaysHowManyVisitsChange();
     void newConsultationThenCtrlSSavesTodaysVisit();
     void ctrlSNeedsACurrentCalculationOfThePatientsAge();
     void longSheetContinuesOnNumberedPagesAndNoTextCoversTheChart();
@@ -380,6 +381,51 @@ void RecordsDialogTest::twoWindowsOnOneFileFollowEachOthersChanges() {
     QTRY_COMPARE(rowsShown(list), QStringList({"Leane Durand-Petit"}));
     QVERIFY(status->text().endsWith(QStringLiteral("Paul Roux, né le 04/03/1990.")));
     QVERIFY(control<QPushButton>(dialog, "btnDeleteVisit")->isEnabled());
+}
+
+void RecordsDialogTest::correctingBirthDateOrSexSaysHowManyVisitsChange() {
+    const std::unique_ptr<PatientStore> store = openStore();
+    const Patient patient = storedPatient(*store, QStringLiteral("Lefèvre"), QStringLiteral("Éloïse"),
+                                          vimora::Sex::Female, QDate(2016, 3, 14));
+    addMeasure(*store, patient, QDate(2020, 6, 15), QStringLiteral("15,5"), QStringLiteral("1,04"));
+    addMeasure(*store, patient, QDate(2025, 6, 1), QStringLiteral("26,5"), QStringLiteral("1,40"));
+    addMeasure(*store, patient, QDate(2026, 3, 14), QStringLiteral("39"), QStringLiteral("1,40"));
+    PatientForm form(*store, patient);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* birth = control<QLineEdit>(form, "edNaissance");
+    const auto* note = control<QLabel>(form, "lblReevaluation");
+    const auto typeBirth = [&](const QString& date) {
+        birth->selectAll();
+        QTest::keyClicks(birth, date);
+    };
+    QVERIFY(note->isHidden());
+
+    // A day later, only the visit of 14/03/2026 changes: the day before a tenth birthday.
+    typeBirth(QStringLiteral("15/03/2016"));
+    QCOMPARE(note->text(), QStringLiteral("1 consultation sera réévaluée"));
+    QVERIFY(note->isVisible());
+    QTest::mouseClick(control<QRadioButton>(form, "rbMasculin"), Qt::LeftButton);
+    QCOMPARE(note->text(), QStringLiteral("3 consultations seront réévaluées"));
+    typeBirth(QStringLiteral("13/03/2016"));
+    QTest::mouseClick(control<QRadioButton>(form, "rbFeminin"), Qt::LeftButton);
+    QVERIFY(note->isHidden());
+
+    const QString unjudged =
+        QStringLiteral("Une consultation de ce patient ne peut pas être réévaluée : la date de "
+                       "la consultation précède la date de naissance.");
+    typeBirth(QStringLiteral("01/01/2021"));
+    QCOMPARE(note->text(), unjudged);
+    QTest::keyClick(birth, Qt::Key_Return);
+    QCOMPARE(control<QLabel>(form, "lblStoreProblem")->text(),
+             unjudged + QStringLiteral(" Rien n'a été enregistré."));
+    QVERIFY(form.isVisible());
+    QCOMPARE(store->patient(patient.id)->naissance, QDate(2016, 3, 14));
+
+    typeBirth(QStringLiteral("15/03/2016"));
+    QTest::keyClick(birth, Qt::Key_Return);
+    QVERIFY(form.isHidden());
+    QCOMPARE(store->visits(patient.id).front().age, QStringLiteral("9,99"));
 }
 
 void RecordsDialogTest::newConsultationThenCtrlSSavesTodaysVisit() {

@@ -31,7 +31,7 @@ struct AgeCase {
 
 class AgeFromDates : public testing::TestWithParam<AgeCase> {};
 
-TEST_P(AgeFromDates, TruncatesDaysOver36525OrRefuses) {
+TEST_P(AgeFromDates, CountsWholeMonthsTruncatedOrRefuses) {
     const AgeCase& c = GetParam();
     std::string age;
     try {
@@ -42,20 +42,24 @@ TEST_P(AgeFromDates, TruncatesDaysOver36525OrRefuses) {
     EXPECT_EQ(age, c.age);
 }
 
-// 2012-01-01 to 2022-01-01 holds three 29 Februaries: 3653 days, 10,0013 years; the day before is
-// 9,9986. 2016-03-14 to 2026-03-14 holds two: 3652 days, so that tenth birthday is still 9,99.
+// Whole months and the share of the current one: a birthday is a whole number of years whatever
+// the leap days between, where days / 365.25 gave 9,99 on most tenth birthdays.
 const AgeCase kAgeCases[] = {
     {"SameDay", date(2020, 5, 1), date(2020, 5, 1), "0,00"},
     {"TwoDaysTruncatedNotRounded", date(2020, 5, 1), date(2020, 5, 3), "0,00"},
     {"FourDays", date(2020, 5, 1), date(2020, 5, 5), "0,01"},
     {"TenthBirthday", date(2012, 1, 1), date(2022, 1, 1), "10,00"},
     {"OneDayShortOfTen", date(2012, 1, 1), date(2021, 12, 31), "9,99"},
-    {"TenthBirthdayOverTwoLeapDays", date(2016, 3, 14), date(2026, 3, 14), "9,99"},
+    {"TenthBirthdayOverTwoLeapDays", date(2016, 3, 14), date(2026, 3, 14), "10,00"},
+    {"TwoYearsAndThreeMonths", date(2019, 1, 1), date(2021, 4, 1), "2,25"},
+    {"DayBeforeSixthBirthday", date(2014, 6, 15), date(2020, 6, 14), "5,99"},
+    {"BornOn31JanuaryOneMonthOn29February", date(2020, 1, 31), date(2020, 2, 29), "0,08"},
     {"FourYearsExactly", date(2016, 2, 29), date(2020, 2, 29), "4,00"},
-    {"BornOn29FebruaryNextYear", date(2016, 2, 29), date(2017, 2, 28), "0,99"},
+    {"BornOn29FebruaryOneYearOn28FebruaryOfACommonYear", date(2016, 2, 29), date(2017, 2, 28), "1,00"},
+    {"BornOn29FebruaryDayBeforeOneYear", date(2016, 2, 29), date(2017, 2, 27), "0,99"},
     {"BornOn29FebruaryFirstOfMarch", date(2016, 2, 29), date(2017, 3, 1), "1,00"},
-    {"Adult", date(1980, 5, 2), date(2024, 1, 10), "43,69"},
-    {"BornExactly130YearsAgo", date(1896, 12, 7), kToday, "129,99"},
+    {"Adult", date(1980, 5, 2), date(2024, 1, 10), "43,68"},
+    {"BornExactly130YearsAgo", date(1896, 12, 7), kToday, "130,00"},
     {"BornMoreThan130YearsAgo", date(1896, 12, 6), kToday, "La date de naissance remonte à plus de 130 ans"},
     {"VisitBeforeBirth", date(2020, 5, 2), date(2020, 5, 1),
      "La date de la consultation précède la date de naissance"},

@@ -304,6 +304,26 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
             EXPECT_EQ(error.kind(), StoreError::Kind::ReadOnly);
         }
     }
+    // A base of the earlier schema, where the role could not rewrite a visit: the administrator's
+    // first opening brings it up to date, and the role may then correct a patient.
+    pg.sql("REVOKE UPDATE ON visite FROM praticien", base);
+    pg.sql("UPDATE vimora_version SET version = 1", base);
+    pg.sql("ALTER DATABASE " + base + " OWNER TO vimora");
+    pg.sql("ALTER TABLE patient OWNER TO vimora; ALTER TABLE visite OWNER TO vimora; "
+           "ALTER TABLE vimora_version OWNER TO vimora",
+           base);
+    setenv("PGPASSFILE", pg.passFile().c_str(), 1);
+    { const PostgresStore administrator(QString::fromStdString(pg.uri(base))); }
+    setenv("PGPASSFILE", passFile.c_str(), 1);
+    {
+        PostgresStore store(practitioner);
+        EXPECT_FALSE(store.readOnly());
+        Patient patient = store.addPatient(somePatient(QStringLiteral("C-2")));
+        store.addVisit(someVisit(patient.id, {}));
+        patient.naissance = QDate(2016, 3, 1);
+        patient = store.updatePatient(patient);
+        EXPECT_EQ(store.visits(patient.id).front().age, QStringLiteral("5,00"));
+    }
     // Tables to create need the administrator: the role may create none.
     pg.sql("DROP TABLE visite, patient, vimora_version", base);
     const std::string message = errorOfOpening(practitioner);

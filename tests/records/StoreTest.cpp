@@ -2,6 +2,7 @@
 // refusal of a newer version, the field rules and constraints, concurrent changes, Unicode; and
 // what only a file has: its modes, files that are not its own, the lock wait.
 #include "PatientStore.h"
+#include "Schema.h"
 #include "VisitRecords.h"
 
 #include "Engines.h"
@@ -46,6 +47,38 @@ Visit measured(const Patient& patient, QDate date, const QString& poids, const Q
     return assessMeasurement(patient, date, poids, taille, QDate(2026, 12, 7));
 }
 
+// What the records show of a visit.
+QString shown(const Visit& visit) {
+    return QStringList{visit.date.toString(Qt::ISODate),
+                       visit.age,
+                       visit.imc,
+                       visit.poidsMax,
+                       visit.poidsMin,
+                       visit.resultat,
+                       visit.conseils,
+                       visit.objectif,
+                       visit.remarque}
+        .join(QLatin1Char('|'));
+}
+
+QStringList shown(const std::vector<Visit>& visits) {
+    QStringList texts;
+    for (const Visit& visit : visits)
+        texts << shown(visit);
+    return texts;
+}
+
+// The visits as `patient` is given them by the import: the same dates, measures and remarks.
+QStringList judgedAs(const Patient& patient, const std::vector<Visit>& visits) {
+    QStringList texts;
+    for (const Visit& visit : visits) {
+        Visit judged = measured(patient, visit.date, visit.poids, visit.taille);
+        judged.remarque = visit.remarque;
+        texts << shown(judged);
+    }
+    return texts;
+}
+
 StoreError::Kind kindOf(const auto& action) {
     try {
         action();
@@ -84,7 +117,8 @@ TEST_P(Store, CreatesTheSchemaAndKeepsWhatItStores) {
         EXPECT_TRUE(stored.created.isValid());
         store->addVisit(measured(stored, QDate(2020, 3, 20), QStringLiteral("15,5"), QStringLiteral("1,04")));
     }
-    EXPECT_EQ(rawValue(setting, QString::fromLatin1(GetParam().versionQuery)), QStringLiteral("1"));
+    EXPECT_EQ(rawValue(setting, QString::fromLatin1(GetParam().versionQuery)),
+              QString::number(kSchemaVersion));
     EXPECT_EQ(rawValue(setting, QStringLiteral("SELECT age || ' ' || imc || ' ' || resultat FROM visite")),
               QStringLiteral("4,01 14,33 Corpulence normale."));
     // Opened again, nothing to migrate: the same records.
@@ -112,7 +146,7 @@ TEST_P(Store, RefusesANewerVersionWithoutTouchingIt) {
         GetParam().kind == EngineKind::Sqlite ? testcommon::readFile(setting.toStdString()) : std::string();
 
     EXPECT_TRUE(messageOf([&] { openStore(setting); }).contains(QStringLiteral("version plus récente")));
-    EXPECT_EQ(rawValue(setting, QString::fromLatin1(GetParam().versionQuery)), QStringLiteral("2"));
+    EXPECT_EQ(rawValue(setting, QString::fromLatin1(GetParam().versionQuery)), QStringLiteral("99"));
     EXPECT_EQ(rawValue(setting, QStringLiteral("SELECT count(*) FROM patient")), QStringLiteral("1"));
     if (GetParam().kind == EngineKind::Sqlite) {
         EXPECT_EQ(testcommon::readFile(setting.toStdString()), before);
@@ -313,6 +347,86 @@ TEST_P(Store, ItsChangeStampMovesWithEveryChangeMadeElsewhere) {
         change.made();
         EXPECT_NE(here->changeStamp(), before) << change.name;
     }
+}
+
+// Age, index, band, advice and objective rest on the birth date and sex: a correction judges every
+// visit again, in its own transaction, or changes nothing at all.
+TEST_P(Store, ACorrectedBirthDateOrSexJudgesEveryVisitAgainOrChangesNothing) {
+    const QString path = freshBase("dossiers");
+    const auto store = openStore(path);
+    Patient patient = store->addPatient(child(QStringLiteral("Lefèvre")));
+    for (const auto& [date, poids] :
+         {std::pair{QDate(2020, 6, 15), "15,5"}, std::pair{QDate(2025, 3, 14), "26,5"},
+          std::pair{QDate(2026, 3, 14), "39"}}) {
+        Visit visit = measured(patient, date, QString::fromLatin1(poids), QStringLiteral("1,40"));
+        visit.remarque = QStringLiteral("vue le ") + date.toString(Qt::ISODate);
+        store->addVisit(visit);
+    }
+    const std::vector<Visit> stored = store->visits(patient.id);
+    EXPECT_TRUE(shown(stored.front()).startsWith(QStringLiteral("2026-03-14|10,00|19,89|")))
+        << shown(stored.front()).toStdString();
+    EXPECT_EQ(stored.front().resultat, QStringLiteral("Corpulence normale."));
+
+    // Born a day later: the visit of 14/03/2026 is the day before a tenth birthday.
+    patient.naissance = QDate(2016, 3, 15);
+    patient = store->updatePatient(patient);
+    EXPECT_EQ(shown(store->visits(patient.id)), judgedAs(patient, stored));
+    EXPECT_EQ(store->visits(patient.id).front().age, QStringLiteral("9,99"));
+    EXPECT_EQ(store->visits(patient.id).front().resultat, QStringLiteral("Obésité degré 1"));
+    EXPECT_EQ(store->visits(patient.id).front().id, stored.front().id);
+
+    patient.sexe = Sex::Male;
+    patient = store->updatePatient(patient);
+    EXPECT_EQ(shown(store->visits(patient.id)), judgedAs(patient, stored));
+    EXPECT_EQ(store->visits(patient.id)[1].resultat, QStringLiteral("Insuffisance pondérale."));
+
+    // A birth date after a visit would leave it unjudged; a correction read before another
+    // workstation's is stale: neither changes the patient or a visit.
+    const QStringList before = shown(store->visits(patient.id));
+    Patient unjudgeable = patient;
+    unjudgeable.naissance = QDate(2021, 1, 1);
+    EXPECT_EQ(messageOf([&] { store->updatePatient(unjudgeable); }),
+              QStringLiteral("Une consultation de ce patient ne peut pas être réévaluée : la date de la "
+                             "consultation précède la date de naissance. Rien n'a été enregistré."));
+    EXPECT_EQ(store->patient(patient.id)->naissance, QDate(2016, 3, 15));
+    const auto elsewhere = openStore(path);
+    Patient renamed = *elsewhere->patient(patient.id);
+    renamed.nom = QStringLiteral("Lefèvre-Martin");
+    elsewhere->updatePatient(renamed);
+    Patient stale = patient;
+    stale.sexe = Sex::Female;
+    EXPECT_EQ(kindOf([&] { store->updatePatient(stale); }), StoreError::Kind::Stale);
+    EXPECT_EQ(shown(store->visits(patient.id)), before);
+}
+
+// Visits stored when the age was days / 365.25 are judged again once, when the base is opened.
+TEST_P(Store, OpeningAnOlderBaseJudgesItsVisitsAgain) {
+    const QString setting = freshBase("dossiers");
+    Patient patient;
+    Visit visit;
+    {
+        const auto store = openStore(setting);
+        patient = store->addPatient(child(QStringLiteral("Lefèvre")));
+        visit = store->addVisit(
+            measured(patient, QDate(2026, 3, 14), QStringLiteral("39"), QStringLiteral("1,40")));
+    }
+    // As the earlier rule stored it, on the wrong row of the reference table.
+    const Calculation old = calculate(Sex::Female, {"9,99", "39", "1,40"}, ',');
+    const auto literal = [](const std::string& text) {
+        return QString::fromStdString(text).replace(QLatin1Char('\''), QStringLiteral("''"));
+    };
+    rawExec(setting, QStringLiteral(
+                         "UPDATE visite SET age = '9,99', resultat = '%1', conseils = '%2', objectif = '%3'")
+                         .arg(literal(old.band.band), literal(old.band.advice), literal(old.band.objective)));
+    rawExec(setting, GetParam().kind == EngineKind::Sqlite
+                         ? QStringLiteral("PRAGMA user_version = 1")
+                         : QStringLiteral("UPDATE vimora_version SET version = 1"));
+
+    const auto store = openStore(setting);
+    EXPECT_EQ(shown(store->visits(patient.id)), QStringList{shown(visit)});
+    EXPECT_EQ(store->visits(patient.id).front().resultat, QStringLiteral("Corpulence normale."));
+    EXPECT_EQ(rawValue(setting, QString::fromLatin1(GetParam().versionQuery)),
+              QString::number(kSchemaVersion));
 }
 
 TEST_P(Store, StoresAnyTextExactlyAndFindsItWithoutCaseOrAccents) {
