@@ -64,6 +64,12 @@ Visit visitFromCalculation(const Calculation& calculation, qint64 patientId, QDa
 
 Visit assessMeasurement(const Patient& patient, QDate date, const QString& poids, const QString& taille,
                         QDate today) {
+    // The measures first: a height of 0 would stop the calculation on its division.
+    Visit measures;
+    measures.poids = poids;
+    measures.taille = taille;
+    if (const QString problem = visitProblem(measures); !problem.isEmpty())
+        throw StoreError(StoreError::Kind::Invalid, problem);
     const QString age = ageOn(patient.naissance, date, today);
     const std::string ageText = age.toStdString();
     const std::string weightText = poids.toStdString();
@@ -102,13 +108,27 @@ bool sameJudgement(const Visit& a, const Visit& b) {
            a.resultat == b.resultat && a.conseils == b.conseils && a.objectif == b.objectif;
 }
 
+namespace {
+
+// Why a measure's text is refused ("Le poids"...), or an empty text. A decimal point is named: it
+// is the usual slip, and "not a number" would not tell what to change.
+QString measureProblem(const QString& text, const char* name) {
+    const std::optional<double> value = measure(text);
+    if (value && *value > 0)
+        return {};
+    if (!value && text.contains(QLatin1Char('.')))
+        return QStringLiteral("%1 s'écrit avec une virgule décimale (1,08), pas un point.")
+            .arg(QString::fromUtf8(name));
+    return QStringLiteral("%1 doit être un nombre supérieur à zéro.").arg(QString::fromUtf8(name));
+}
+
+} // namespace
+
 QString visitProblem(const Visit& visit) {
-    const std::optional<double> weight = measure(visit.poids);
-    if (!weight || *weight <= 0)
-        return QStringLiteral("Le poids doit être un nombre supérieur à zéro.");
-    const std::optional<double> height = measure(visit.taille);
-    if (!height || *height <= 0)
-        return QStringLiteral("La taille doit être un nombre supérieur à zéro.");
+    if (QString problem = measureProblem(visit.poids, "Le poids"); !problem.isEmpty())
+        return problem;
+    if (QString problem = measureProblem(visit.taille, "La taille"); !problem.isEmpty())
+        return problem;
     if (visit.remarque.toUcs4().size() > kMaxRemarkLength)
         return QStringLiteral("La remarque ne peut pas dépasser 1 000 caractères.");
     return {};

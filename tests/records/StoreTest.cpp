@@ -251,6 +251,13 @@ TEST_P(Store, KeepsItsRules) {
     EXPECT_EQ(
         kindOf([&] { measured(patient, QDate(2015, 1, 1), QStringLiteral("15"), QStringLiteral("1")); }),
         StoreError::Kind::Invalid);
+    EXPECT_EQ(
+        messageOf([&] { measured(patient, QDate(2020, 3, 20), QStringLiteral("15"), QStringLiteral("0")); }),
+        QStringLiteral("La taille doit être un nombre supérieur à zéro."));
+    EXPECT_EQ(messageOf([&] {
+                  measured(patient, QDate(2020, 3, 20), QStringLiteral("15"), QStringLiteral("1.04"));
+              }),
+              QStringLiteral("La taille s'écrit avec une virgule décimale (1,08), pas un point."));
 
     // A patient goes with their visits; a visit cannot outlive its patient.
     store->deletePatient(patient.id);
