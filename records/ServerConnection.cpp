@@ -4,7 +4,13 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <QSqlDriver>
+
 #include <libpq-fe.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <memory>
@@ -36,6 +42,7 @@ struct Libpq {
     PQconninfoOption* (*parse)(const char* conninfo, char** error) = nullptr;
     void (*freeOptions)(PQconninfoOption* options) = nullptr;
     void (*freeMemory)(void* memory) = nullptr;
+    int (*socket)(const PGconn* connection) = nullptr;
 };
 
 const Libpq& libpq() {
@@ -46,8 +53,10 @@ const Libpq& libpq() {
         const Libpq functions{
             reinterpret_cast<decltype(Libpq::parse)>(library.resolve("PQconninfoParse")),
             reinterpret_cast<decltype(Libpq::freeOptions)>(library.resolve("PQconninfoFree")),
-            reinterpret_cast<decltype(Libpq::freeMemory)>(library.resolve("PQfreemem"))};
-        if (functions.parse == nullptr || functions.freeOptions == nullptr || functions.freeMemory == nullptr)
+            reinterpret_cast<decltype(Libpq::freeMemory)>(library.resolve("PQfreemem")),
+            reinterpret_cast<decltype(Libpq::socket)>(library.resolve("PQsocket"))};
+        if (functions.parse == nullptr || functions.freeOptions == nullptr ||
+            functions.freeMemory == nullptr || functions.socket == nullptr)
             return std::nullopt;
         return functions;
     }();
@@ -102,8 +111,19 @@ QString connectOptions(const QString& uri) {
         given << keyword;
         pairs << keyword + QLatin1Char('=') + conninfoValue(value);
     }
-    if (!given.contains(QLatin1String("connect_timeout")))
-        pairs << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
+    // A server gone without a word (cut off, powered down) is found by TCP itself: keepalive probes
+    // on an idle connection, and a limit on data left unacknowledged.
+    const std::initializer_list<std::pair<const char*, int>> defaults{
+        {"connect_timeout", kConnectTimeoutSeconds},
+        {"keepalives", 1},
+        {"keepalives_idle", 10},
+        {"keepalives_interval", 5},
+        {"keepalives_count", 3},
+        {"tcp_user_timeout", kSilenceSeconds * 1000}};
+    for (const auto& [keyword, value] : defaults) {
+        if (!given.contains(QLatin1String(keyword)))
+            pairs << QStringLiteral("%1=%2").arg(QLatin1String(keyword)).arg(value);
+    }
     if (!given.contains(QLatin1String("fallback_application_name")))
         pairs << QStringLiteral("fallback_application_name=vimora");
     return pairs.join(QLatin1Char(' '));
@@ -216,6 +236,28 @@ QSqlDatabase openServerConnection(const QString& uri, const QString& connectionN
     return database;
 }
 
+int serverSocket(const QSqlDatabase& database) {
+    const QVariant handle = database.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return -1;
+    const PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    return connection != nullptr ? libpq().socket(connection) : -1;
+}
+
+qint64 unansweredMs(int socket) {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    int unread = 0;
+    if (socket < 0 || getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+        ioctl(socket, FIONREAD, &unread) != 0)
+        return 0;
+    // Sent after the last answer came, and that answer read: the program waits for the server. Data
+    // left unread means the program is the one that is slow.
+    if (unread > 0 || info.tcpi_last_data_sent >= info.tcpi_last_data_recv)
+        return 0;
+    return info.tcpi_last_data_sent;
+}
+
 bool connectionLost(const QSqlError& error) {
     const QString state = error.nativeErrorCode();
     // Class 08: connection exception; 57P01..57P03: the server shut down or is starting.
@@ -267,6 +309,14 @@ StoreError serverError(const QSqlError& error, const QString& shown) {
                 QStringLiteral("Les dossiers du serveur %1 sont occupés par un autre poste depuis plus "
                                "de 5 secondes. Rien n'a été enregistré ; réessayez dans un instant.")
                     .arg(place)};
+    }
+    if (state == QLatin1String("57014")) {
+        return {Kind::Failed,
+                QStringLiteral("Le serveur de dossiers %1 a interrompu une commande qui durait plus de %2 "
+                               "secondes : rien n'a été enregistré. Réessayez ; si cela se répète, prévenez "
+                               "son administrateur.")
+                    .arg(place)
+                    .arg(kStatementTimeoutSeconds)};
     }
     if (state == QLatin1String("53100")) {
         return {Kind::DiskFull, QStringLiteral("Le disque du serveur de dossiers %1 est plein : rien n'a été "
