@@ -74,7 +74,7 @@ void PostgresStore::connect() const {
     m_database = openServerConnection(m_uri, m_connectionName);
     {
         const std::scoped_lock lock(m_watchMutex);
-        m_watchedSocket = serverSocket(m_database);
+        m_watched = watchedConnection(m_database);
         m_gaveUp = false;
     }
     // As long as the SQLite file waits for another program's lock.
@@ -88,7 +88,7 @@ void PostgresStore::connect() const {
 void PostgresStore::disconnect() const {
     {
         const std::scoped_lock lock(m_watchMutex);
-        m_watchedSocket = -1;
+        m_watched = {};
     }
     closeDatabase();
 }
@@ -100,10 +100,10 @@ void PostgresStore::watch() {
     std::unique_lock lock(m_watchMutex);
     while (!m_watchEnds) {
         m_watchWake.wait_for(lock, std::chrono::seconds(1));
-        if (m_watchedSocket >= 0 && unansweredMs(m_watchedSocket) >= qint64(kSilenceSeconds) * 1000) {
+        if (unansweredMs(m_watched) >= qint64(kSilenceSeconds) * 1000) {
             m_gaveUp = true;
-            ::shutdown(m_watchedSocket, SHUT_RDWR);
-            m_watchedSocket = -1;
+            ::shutdown(m_watched.socket, SHUT_RDWR);
+            m_watched = {};
         }
     }
 }

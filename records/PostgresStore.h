@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ServerConnection.h"
 #include "SqlStore.h"
 
 #include <QElapsedTimer>
@@ -61,7 +62,7 @@ private:
     mutable std::mutex m_watchMutex;
     std::condition_variable m_watchWake;
     bool m_watchEnds = false;                   ///< guarded by m_watchMutex
-    mutable int m_watchedSocket = -1;           ///< guarded by m_watchMutex
+    mutable WatchedConnection m_watched;        ///< guarded by m_watchMutex
     mutable std::atomic<bool> m_gaveUp = false; ///< the watchdog ended the connection
     std::thread m_watchdog;
 };

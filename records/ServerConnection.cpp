@@ -43,6 +43,7 @@ struct Libpq {
     void (*freeOptions)(PQconninfoOption* options) = nullptr;
     void (*freeMemory)(void* memory) = nullptr;
     int (*socket)(const PGconn* connection) = nullptr;
+    PGTransactionStatusType (*transactionStatus)(const PGconn* connection) = nullptr;
 };
 
 const Libpq& libpq() {
@@ -54,9 +55,11 @@ const Libpq& libpq() {
             reinterpret_cast<decltype(Libpq::parse)>(library.resolve("PQconninfoParse")),
             reinterpret_cast<decltype(Libpq::freeOptions)>(library.resolve("PQconninfoFree")),
             reinterpret_cast<decltype(Libpq::freeMemory)>(library.resolve("PQfreemem")),
-            reinterpret_cast<decltype(Libpq::socket)>(library.resolve("PQsocket"))};
+            reinterpret_cast<decltype(Libpq::socket)>(library.resolve("PQsocket")),
+            reinterpret_cast<decltype(Libpq::transactionStatus)>(library.resolve("PQtransactionStatus"))};
         if (functions.parse == nullptr || functions.freeOptions == nullptr ||
-            functions.freeMemory == nullptr || functions.socket == nullptr)
+            functions.freeMemory == nullptr || functions.socket == nullptr ||
+            functions.transactionStatus == nullptr)
             return std::nullopt;
         return functions;
     }();
@@ -236,26 +239,35 @@ QSqlDatabase openServerConnection(const QString& uri, const QString& connectionN
     return database;
 }
 
-int serverSocket(const QSqlDatabase& database) {
+WatchedConnection watchedConnection(const QSqlDatabase& database) {
     const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
-        return -1;
+    // Named after the typedef or after the struct behind it, as the driver was built.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return {};
     const PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
-    return connection != nullptr ? libpq().socket(connection) : -1;
+    if (connection == nullptr)
+        return {};
+    return {connection, libpq().socket(connection)};
 }
 
-qint64 unansweredMs(int socket) {
+// PQtransactionStatus() only reads the connection's state, never changes it: read from the
+// watchdog's thread, a value a moment old delays it by one round at most.
+qint64 unansweredMs(const WatchedConnection& watched) {
+    if (watched.socket < 0 ||
+        libpq().transactionStatus(static_cast<const PGconn*>(watched.connection)) != PQTRANS_ACTIVE)
+        return 0;
     tcp_info info{};
     socklen_t size = sizeof info;
     int unread = 0;
-    if (socket < 0 || getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
-        ioctl(socket, FIONREAD, &unread) != 0)
+    if (getsockopt(watched.socket, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+        ioctl(watched.socket, FIONREAD, &unread) != 0)
         return 0;
-    // Sent after the last answer came, and that answer read: the program waits for the server. Data
-    // left unread means the program is the one that is slow.
-    if (unread > 0 || info.tcpi_last_data_sent >= info.tcpi_last_data_recv)
+    // Data left unread means the program is the slow one. Otherwise the wait began with the statement
+    // sent, or with the last part of its answer received.
+    if (unread > 0)
         return 0;
-    return info.tcpi_last_data_sent;
+    return std::min(info.tcpi_last_data_sent, info.tcpi_last_data_recv);
 }
 
 bool connectionLost(const QSqlError& error) {

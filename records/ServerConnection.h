@@ -32,12 +32,18 @@ inline constexpr int kSilenceSeconds = 25;
 /// password, no such base, a role not allowed in.
 QSqlDatabase openServerConnection(const QString& uri, const QString& connectionName);
 
-/// The connection's socket, or -1.
-int serverSocket(const QSqlDatabase& database);
+/// An open connection as a watchdog on another thread sees it.
+struct WatchedConnection {
+    const void* connection = nullptr; ///< libpq's handle
+    int socket = -1;
+};
 
-/// How long, in milliseconds, a TCP connection on `socket` has waited for the answer to what it
-/// sent last, with nothing received and left unread since; 0 when it is not waiting (or not TCP).
-qint64 unansweredMs(int socket);
+/// The connection of `database`, or none (socket -1).
+WatchedConnection watchedConnection(const QSqlDatabase& database);
+
+/// How long, in milliseconds, `watched` has waited over TCP for the server while a statement is
+/// in progress, with nothing received and left unread since; 0 when it is not waiting.
+qint64 unansweredMs(const WatchedConnection& watched);
 
 /// True when a statement failed because the connection to the server is lost (server stopped,
 /// restarted or out of reach): the store connects again at its next command.
