@@ -267,8 +267,9 @@ bool SqliteStore::readableAsImmutable() const {
         return true;
     if (shm)
         return false;
+    // Not Unusable: nothing says the base is damaged.
     throw StoreError(
-        StoreError::Kind::Unusable,
+        StoreError::Kind::ReadOnly,
         QStringLiteral("La base de dossiers %1 est en lecture seule, et ses derniers "
                        "enregistrements sont encore dans son journal %2, qui ne peut pas être lu "
                        "sans créer un fichier à côté d'elle : elle n'a pas été ouverte, pour ne "

@@ -17,7 +17,7 @@ public:
     /// StoreError Unusable, without writing to it, a directory, a special file, a damaged file or
     /// one of another program, and a file of a newer schema version; with NotFound a missing file
     /// it may not create. Opens read-only what cannot be written, or `access` says to only read,
-    /// and then creates nothing beside the file: refuses (Unusable) a file whose last changes
+    /// and then creates nothing beside the file: refuses (ReadOnly) a file whose last changes
     /// cannot be read without creating a file beside it.
     explicit SqliteStore(const QString& path, Access access = Access::CreateWhenMissing);
     ~SqliteStore() override;

@@ -237,12 +237,13 @@ TEST(Command, AReadOnlyBaseIsReadWholeOrRefusedAndNothingIsCreatedBesideIt) {
         bool journalled;
         bool withoutShm;
         bool writableFolder;
+        const char* command;
         int exitCode;
         qsizetype lines;
     } rows[] = {
-        {"CommittedWalInAReadOnlyFolder", true, false, false, 0, 26},
-        {"CommittedWalWithoutItsShm", true, true, false, 2, 0},
-        {"ReadOnlyFileInAWritableFolder", false, false, true, 0, 6},
+        {"CommittedWalInAReadOnlyFolder", true, false, false, "exporter", 0, 26},
+        {"CommittedWalWithoutItsShm", true, true, false, "verifier", 2, 0},
+        {"ReadOnlyFileInAWritableFolder", false, false, true, "exporter", 0, 6},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -256,7 +257,7 @@ TEST(Command, AReadOnlyBaseIsReadWholeOrRefusedAndNothingIsCreatedBesideIt) {
             fs::permissions(folder, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
                                         fs::perms::group_read | fs::perms::others_read);
         const auto names = testcommon::namesIn(folder);
-        const Outcome exported = dossiers({QStringLiteral("exporter")}, base,
+        const Outcome exported = dossiers({QString::fromLatin1(row.command)}, base,
                                           CommandOptions{.input = std::nullopt, .asNobody = true});
         EXPECT_EQ(exported.exitCode, row.exitCode) << exported.errors.toStdString();
         EXPECT_EQ(exported.output.count(QLatin1Char('\n')), row.lines);
