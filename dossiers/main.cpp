@@ -4,6 +4,8 @@
 #include "PatientStore.h"
 #include "RecordsCopy.h"
 #include "RecordsTransfer.h"
+#include "ServerConnection.h"
+#include "SqliteStore.h"
 #include "Version.h"
 
 #include <QCoreApplication>
@@ -54,6 +56,13 @@ exporter écrit les colonnes de l'import suivies de age;imc;resultat : un export
 se réimporte tel quel.
 alertes écrit dossier;nom;prenom;alerte;detail, une ligne par alerte.
 
+Seul importer crée la base quand elle n'existe pas ; les autres commandes le
+refusent. Aucune commande n'écrit sur la base ni sur ses fichiers -wal, -shm et
+-journal, ni ne les importe. Une base en lecture seule est lue sans rien créer à
+côté d'elle ; si ses derniers enregistrements ne peuvent pas être lus ainsi, elle
+n'est pas ouverte. Sur un serveur, une commande est abandonnée quand le serveur ne
+répond plus depuis 25 secondes.
+
 Options :
       --base FICHIER  la base de dossiers ; par défaut la variable d'environnement
                       VIMORA_DATABASE, sinon le fichier dossiers.sqlite du
@@ -68,9 +77,15 @@ Options :
 Code de sortie :
   0  la commande a réussi ;
   1  verifier : la base n'est pas saine ;
-  2  la commande a échoué (ligne d'import incorrecte, base inutilisable,
-     fichier illisible, disque plein...) : rien n'a été modifié.
+  2  la commande a échoué (ligne d'import incorrecte, base absente ou
+     inutilisable, fichier illisible, disque plein, serveur muet...) : rien n'a
+     été modifié ;
+  3  la connexion au serveur a été perdue juste après la demande
+     d'enregistrement : le serveur ne l'a pas confirmé, il a peut-être été fait.
+     Relancer l'import n'ajoute rien deux fois.
 )";
+
+constexpr int kUnconfirmed = 3;
 
 void printError(const QString& message) {
     std::fprintf(stderr, "%s : %s\n", kProgramName, message.toLocal8Bit().constData());
@@ -104,9 +119,8 @@ int printImported(const ImportReport& report) {
     return 0;
 }
 
-int importFile(PatientStore& store, const QString& path) {
-    // A copy written by sauvegarder is restored rather than read as measurements.
-    if (path != QLatin1String("-") && isRecordsCopy(path))
+int importFile(PatientStore& store, const QString& path, bool copy) {
+    if (copy)
         return printImported(importCopy(store, path));
     QFile input;
     const bool opened = path == QLatin1String("-")
@@ -156,11 +170,18 @@ int run(const Request& request) {
     if ((oneArgument && count != 1) || (optionalArgument && count > 1) || (noArgument && count != 0))
         return usageError(QStringLiteral("nombre d'arguments incorrect pour « %1 »").arg(command));
 
+    const QString setting = request.base.isEmpty() ? databaseSetting() : request.base;
+    const bool importing = command == QLatin1String("importer");
     std::unique_ptr<PatientStore> store;
     try {
-        store = openStore(request.base.isEmpty() ? databaseSetting() : request.base);
-        if (command == QLatin1String("importer"))
-            return importFile(*store, request.arguments.front());
+        const QString file = count == 1 ? request.arguments.front() : QString();
+        if (!file.isEmpty() && file != QLatin1String("-") && !isServerUri(setting))
+            SqliteStore::refuseRecordsFile(setting, file);
+        // Read before the records are open: from then on nothing but SQLite may open a file of theirs.
+        const bool copy = importing && file != QLatin1String("-") && isRecordsCopy(file);
+        store = openStore(setting, importing ? Access::CreateWhenMissing : Access::Existing);
+        if (importing)
+            return importFile(*store, file, copy);
         if (command == QLatin1String("exporter"))
             return exportVisitsTo(*store, request.arguments);
         if (command == QLatin1String("alertes"))
@@ -174,6 +195,12 @@ int run(const Request& request) {
         printLine(report.message);
         return report.sound ? 0 : 1;
     } catch (const StoreError& error) {
+        if (error.kind() == StoreError::Kind::Unconfirmed) {
+            printError(importing ? QStringLiteral("le serveur n'a pas confirmé l'enregistrement : relancez "
+                                                  "l'import, il n'ajoutera rien deux fois.")
+                                 : error.message());
+            return kUnconfirmed;
+        }
         printError(error.message());
         // A base that cannot even be opened is not sound either.
         return command == QLatin1String("verifier") && error.kind() == StoreError::Kind::Unusable ? 1 : 2;

@@ -46,10 +46,10 @@ QString databaseSetting() {
            QStringLiteral("/vimora/dossiers.sqlite");
 }
 
-std::unique_ptr<PatientStore> openStore(const QString& setting) {
+std::unique_ptr<PatientStore> openStore(const QString& setting, Access access) {
     if (isServerUri(setting))
         return std::make_unique<PostgresStore>(setting);
-    return std::make_unique<SqliteStore>(setting);
+    return std::make_unique<SqliteStore>(setting, access);
 }
 
 QString patientNameKey(const QString& nom, const QString& prenom, QDate naissance) {

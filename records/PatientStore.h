@@ -80,14 +80,15 @@ struct CheckReport {
 class StoreError : public std::runtime_error {
 public:
     enum class Kind {
-        Unusable, ///< not a records file, damaged, a directory, a newer version, unreachable
-        ReadOnly, ///< the records are open read-only: nothing can be changed
-        Busy,     ///< locked by another program for more than 5 s
-        DiskFull, ///< no room left: the change was rolled back
-        Stale,    ///< the patient was changed elsewhere since it was read
-        Invalid,  ///< a value breaks a rule (required field, length, duplicate dossier, date)
-        NotFound, ///< the patient or visit no longer exists
-        Failed,   ///< any other fault of the database or the file system
+        Unusable,    ///< not a records file, damaged, a directory, a newer version, unreachable
+        ReadOnly,    ///< the records are open read-only: nothing can be changed
+        Busy,        ///< locked by another program for more than 5 s
+        DiskFull,    ///< no room left: the change was rolled back
+        Stale,       ///< the patient was changed elsewhere since it was read
+        Invalid,     ///< a value breaks a rule (required field, length, duplicate dossier, date)
+        NotFound,    ///< the patient or visit no longer exists, or there is no records file
+        Failed,      ///< any other fault of the database or the file system
+        Unconfirmed, ///< the connection was lost once the change was sent for good: it may be stored
     };
 
     StoreError(Kind kind, const QString& message);
@@ -156,9 +157,17 @@ protected:
 /// directory (QStandardPaths::AppDataLocation).
 QString databaseSetting();
 
+/// How a SQLite records file may be opened.
+enum class Access {
+    CreateWhenMissing, ///< the window and importer: a missing file is created
+    Existing,          ///< any other command: a missing file is refused (NotFound), nothing created
+    ReadOnly,          ///< an existing file, read and never changed (a copy being restored)
+};
+
 /// Opens the records that `setting` names: a libpq URI ("postgresql://…") names a server, any
-/// other text a SQLite file, created (0600, in a 0700 directory) when missing. Throws StoreError.
-std::unique_ptr<PatientStore> openStore(const QString& setting);
+/// other text a SQLite file, opened as `access` says (created 0600, in a 0700 directory, when
+/// missing and allowed). Throws StoreError.
+std::unique_ptr<PatientStore> openStore(const QString& setting, Access access = Access::CreateWhenMissing);
 
 /// nom, prénom or dossier text as the search compares it: case folded, accents removed.
 QString foldForSearch(const QString& text);

@@ -10,7 +10,10 @@
 #include <QSqlError>
 #include <QTemporaryFile>
 
+#include <sys/socket.h>
+
 #include <array>
+#include <chrono>
 #include <tuple>
 
 namespace vimora::records {
@@ -39,18 +42,70 @@ const QString kVisitCopy =
 
 PostgresStore::PostgresStore(const QString& uri)
     : m_uri(uri)
-    , m_shown(shownUri(uri)) {
-    connect();
-    migrate(checkedVersion());
-    checkRights();
+    , m_shown(shownUri(uri))
+    , m_watchdog([this] { watch(); }) {
+    try {
+        connect();
+        migrate(checkedVersion());
+        checkRights();
+    } catch (...) {
+        disconnect();
+        {
+            const std::scoped_lock lock(m_watchMutex);
+            m_watchEnds = true;
+        }
+        m_watchWake.notify_one();
+        m_watchdog.join();
+        throw;
+    }
+}
+
+PostgresStore::~PostgresStore() {
+    {
+        const std::scoped_lock lock(m_watchMutex);
+        m_watchEnds = true;
+    }
+    m_watchWake.notify_one();
+    m_watchdog.join();
+    disconnect();
 }
 
 void PostgresStore::connect() const {
     m_database = openServerConnection(m_uri, m_connectionName);
+    {
+        const std::scoped_lock lock(m_watchMutex);
+        m_watched = watchedConnection(m_database);
+        m_gaveUp = false;
+    }
     // As long as the SQLite file waits for another program's lock.
     run(QStringLiteral("SET lock_timeout = '5s'"));
+    run(QStringLiteral("SET statement_timeout = '%1s'").arg(kStatementTimeoutSeconds));
     // The records' queries are small: compiling them costs more than it saves.
     run(QStringLiteral("SET jit = off"));
+}
+
+// The watchdog lets go of the socket before it is closed and its number given to another file.
+void PostgresStore::disconnect() const {
+    {
+        const std::scoped_lock lock(m_watchMutex);
+        m_watched = {};
+    }
+    closeDatabase();
+}
+
+// libpq waits for an answer as long as the connection stands, and TCP keepalives see nothing amiss
+// when the server's machine still answers for a server that is stuck or stopped. Shutting the socket
+// down ends libpq's wait at once; the server rolls back the transaction it was left in.
+void PostgresStore::watch() {
+    std::unique_lock lock(m_watchMutex);
+    while (!m_watchEnds) {
+        m_watchWake.wait_for(lock, std::chrono::seconds(1));
+        if (unansweredMs(m_watched) >= qint64(kSilenceSeconds) * 1000) {
+            m_gaveUp = true;
+            ::shutdown(m_watched.socket, SHUT_RDWR);
+            m_watched = {};
+        }
+    }
 }
 
 // A connection unused for a while is tried first, so that a server restarted meanwhile costs the
@@ -65,7 +120,7 @@ void PostgresStore::ready() const {
     }
     // Until a new connection is made, every command tries to make one.
     m_lost = true;
-    closeDatabase();
+    disconnect();
     connect();
     m_lost = false;
     m_lastUse.restart();
@@ -75,6 +130,15 @@ StoreError PostgresStore::errorOf(const QSqlError& error) const {
     m_lastState = error.nativeErrorCode();
     if (connectionLost(error))
         m_lost = true;
+    if (m_gaveUp) {
+        m_lost = true;
+        return {StoreError::Kind::Failed,
+                QStringLiteral("Le serveur de dossiers %1 ne répond plus depuis %2 secondes : la commande a "
+                               "été abandonnée et rien n'a été enregistré. Réessayez quand le serveur "
+                               "répondra.")
+                    .arg(quoted(m_shown))
+                    .arg(kSilenceSeconds)};
+    }
     return serverError(error, m_shown);
 }
 
@@ -89,6 +153,22 @@ QString PostgresStore::patientListQuery(const QString& patientColumns) const {
 
 void PostgresStore::begin() {
     run(QStringLiteral("BEGIN"));
+}
+
+// Once COMMIT is sent, a lost connection says nothing of whether the server committed.
+void PostgresStore::commit() {
+    QSqlQuery query(m_database);
+    if (query.exec(QStringLiteral("COMMIT")))
+        return;
+    const StoreError error = errorOf(query.lastError());
+    if (!m_lost)
+        throw error;
+    throw StoreError(StoreError::Kind::Unconfirmed,
+                     QStringLiteral("La connexion au serveur de dossiers %1 a été perdue au moment de "
+                                    "l'enregistrement : le serveur n'a pas confirmé l'enregistrement, qui a "
+                                    "peut-être été fait. Relisez les dossiers avant de l'enregistrer de "
+                                    "nouveau.")
+                         .arg(quoted(m_shown)));
 }
 
 int PostgresStore::checkedVersion() const {
@@ -204,24 +284,19 @@ QString PostgresStore::changeStamp() const {
 }
 
 void PostgresStore::backup(const QString& target) const {
-    const QFileInfo targetFile(target);
-    QTemporaryFile copy(targetFile.absolutePath() + QStringLiteral("/.") + targetFile.fileName() +
-                        QStringLiteral(".XXXXXX"));
+    const std::unique_ptr<QTemporaryFile> copy = SqliteStore::newCopyFile(target);
     const auto cannotWrite = [&](const QString& why) {
         return StoreError(
             StoreError::Kind::Failed,
             QStringLiteral("La copie %1 ne peut pas être écrite : %2.").arg(quoted(target), why));
     };
-    if (!copy.open())
-        throw cannotWrite(copy.errorString());
-    copy.close();
     // An empty file becomes a records file of this version: its tables, its marks, its journal.
-    { const SqliteStore created(copy.fileName()); }
+    { const SqliteStore created(copy->fileName()); }
 
     const QString copyConnection = m_connectionName + QStringLiteral("-copy");
     {
         QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), copyConnection);
-        file.setDatabaseName(copy.fileName());
+        file.setDatabaseName(copy->fileName());
         const auto closeFile = qScopeGuard([&] { file.close(); });
         if (!file.open())
             throw cannotWrite(file.lastError().text());
@@ -255,9 +330,9 @@ void PostgresStore::backup(const QString& target) const {
     }
     QSqlDatabase::removeDatabase(copyConnection);
 
-    if (!copy.open())
-        throw cannotWrite(copy.errorString());
-    const std::optional<QString> failure = copyFileSafely(copy, target);
+    if (!SqliteStore::stillHeld(*copy))
+        throw cannotWrite(QStringLiteral("son fichier temporaire a disparu"));
+    const std::optional<QString> failure = copyFileSafely(*copy, target);
     if (failure)
         throw StoreError(StoreError::Kind::Failed, *failure);
 }

@@ -1,13 +1,20 @@
 #pragma once
 
+#include "ServerConnection.h"
 #include "SqlStore.h"
 
 #include <QElapsedTimer>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 // The records on a PostgreSQL server through Qt SQL (QPSQL), shared by the workstations of a
 // practice: the same tables and migrations as the SQLite file, the schema version in a table of
-// its own, waits for another workstation's locks of at most 5 s, and a connection that is made
-// again by the next command after the server was stopped or out of reach.
+// its own, waits for another workstation's locks of at most 5 s, statements of at most 20 s, a server
+// that stops answering given up after 25 s, and a connection that is made again by the next command
+// after the server was stopped or out of reach.
 namespace vimora::records {
 
 class PostgresStore final : public SqlStore {
@@ -16,7 +23,7 @@ public:
     /// Throws StoreError Unusable when the server cannot be used (which fault, in French), and for
     /// a base of a newer schema version or of another program, left untouched.
     explicit PostgresStore(const QString& uri);
-    ~PostgresStore() override = default;
+    ~PostgresStore() override;
     PostgresStore(const PostgresStore&) = delete;
     PostgresStore& operator=(const PostgresStore&) = delete;
 
@@ -35,12 +42,16 @@ public:
 protected:
     StoreError errorOf(const QSqlError& error) const override;
     void begin() override;
+    void commit() override;
     void ready() const override;
     QString patientListQuery(const QString& patientColumns) const override;
     QString patientRowLock() const override { return QStringLiteral(" FOR UPDATE"); }
 
 private:
     void connect() const;
+    void disconnect() const;
+    /// The watchdog's loop: ends the connection when the server leaves a statement unanswered.
+    void watch();
     int checkedVersion() const;
     void migrate(int version);
     void checkRights();
@@ -51,6 +62,13 @@ private:
     mutable bool m_lost = false;
     mutable QElapsedTimer m_lastUse;
     mutable QString m_lastState; ///< the SQLSTATE of the last failed statement
+
+    mutable std::mutex m_watchMutex;
+    std::condition_variable m_watchWake;
+    bool m_watchEnds = false;                   ///< guarded by m_watchMutex
+    mutable WatchedConnection m_watched;        ///< guarded by m_watchMutex
+    mutable std::atomic<bool> m_gaveUp = false; ///< the watchdog ended the connection
+    std::thread m_watchdog;
 };
 
 } // namespace vimora::records

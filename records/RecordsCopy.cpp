@@ -41,7 +41,8 @@ ImportReport importCopy(PatientStore& store, const QString& path) {
     ImportReport report;
     // One entry per patient, whether already stored or new.
     std::map<QString, PatientVisits> batch;
-    const SqliteStore copy(path);
+    // Read only: restoring from a copy never changes it.
+    const SqliteStore copy(path, Access::ReadOnly);
     copy.forEachVisit([&](const Patient& patient, const Visit& visit) {
         const QString key = patientKey(patient);
         auto [entry, added] = batch.try_emplace(key);

@@ -7,7 +7,8 @@
 // server.
 namespace vimora::records {
 
-/// True when `path` starts as a SQLite file does, rather than as a CSV file.
+/// True when `path` is an ordinary file that starts as a SQLite file does, rather than a CSV file
+/// or a pipe.
 bool isRecordsCopy(const QString& path);
 
 /// Adds, in one transaction, what the copy `path` has and `store` has not: a patient is the same

@@ -4,7 +4,13 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <QSqlDriver>
+
 #include <libpq-fe.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <memory>
@@ -36,6 +42,8 @@ struct Libpq {
     PQconninfoOption* (*parse)(const char* conninfo, char** error) = nullptr;
     void (*freeOptions)(PQconninfoOption* options) = nullptr;
     void (*freeMemory)(void* memory) = nullptr;
+    int (*socket)(const PGconn* connection) = nullptr;
+    PGTransactionStatusType (*transactionStatus)(const PGconn* connection) = nullptr;
 };
 
 const Libpq& libpq() {
@@ -46,8 +54,12 @@ const Libpq& libpq() {
         const Libpq functions{
             reinterpret_cast<decltype(Libpq::parse)>(library.resolve("PQconninfoParse")),
             reinterpret_cast<decltype(Libpq::freeOptions)>(library.resolve("PQconninfoFree")),
-            reinterpret_cast<decltype(Libpq::freeMemory)>(library.resolve("PQfreemem"))};
-        if (functions.parse == nullptr || functions.freeOptions == nullptr || functions.freeMemory == nullptr)
+            reinterpret_cast<decltype(Libpq::freeMemory)>(library.resolve("PQfreemem")),
+            reinterpret_cast<decltype(Libpq::socket)>(library.resolve("PQsocket")),
+            reinterpret_cast<decltype(Libpq::transactionStatus)>(library.resolve("PQtransactionStatus"))};
+        if (functions.parse == nullptr || functions.freeOptions == nullptr ||
+            functions.freeMemory == nullptr || functions.socket == nullptr ||
+            functions.transactionStatus == nullptr)
             return std::nullopt;
         return functions;
     }();
@@ -102,8 +114,19 @@ QString connectOptions(const QString& uri) {
         given << keyword;
         pairs << keyword + QLatin1Char('=') + conninfoValue(value);
     }
-    if (!given.contains(QLatin1String("connect_timeout")))
-        pairs << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
+    // A server gone without a word (cut off, powered down) is found by TCP itself: keepalive probes
+    // on an idle connection, and a limit on data left unacknowledged.
+    const std::initializer_list<std::pair<const char*, int>> defaults{
+        {"connect_timeout", kConnectTimeoutSeconds},
+        {"keepalives", 1},
+        {"keepalives_idle", 10},
+        {"keepalives_interval", 5},
+        {"keepalives_count", 3},
+        {"tcp_user_timeout", kSilenceSeconds * 1000}};
+    for (const auto& [keyword, value] : defaults) {
+        if (!given.contains(QLatin1String(keyword)))
+            pairs << QStringLiteral("%1=%2").arg(QLatin1String(keyword)).arg(value);
+    }
     if (!given.contains(QLatin1String("fallback_application_name")))
         pairs << QStringLiteral("fallback_application_name=vimora");
     return pairs.join(QLatin1Char(' '));
@@ -216,6 +239,37 @@ QSqlDatabase openServerConnection(const QString& uri, const QString& connectionN
     return database;
 }
 
+WatchedConnection watchedConnection(const QSqlDatabase& database) {
+    const QVariant handle = database.driver()->handle();
+    // Named after the typedef or after the struct behind it, as the driver was built.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return {};
+    const PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    if (connection == nullptr)
+        return {};
+    return {connection, libpq().socket(connection)};
+}
+
+// PQtransactionStatus() only reads the connection's state, never changes it: read from the
+// watchdog's thread, a value a moment old delays it by one round at most.
+qint64 unansweredMs(const WatchedConnection& watched) {
+    if (watched.socket < 0 ||
+        libpq().transactionStatus(static_cast<const PGconn*>(watched.connection)) != PQTRANS_ACTIVE)
+        return 0;
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    int unread = 0;
+    if (getsockopt(watched.socket, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+        ioctl(watched.socket, FIONREAD, &unread) != 0)
+        return 0;
+    // Data left unread means the program is the slow one. Otherwise the wait began with the statement
+    // sent, or with the last part of its answer received.
+    if (unread > 0)
+        return 0;
+    return std::min(info.tcpi_last_data_sent, info.tcpi_last_data_recv);
+}
+
 bool connectionLost(const QSqlError& error) {
     const QString state = error.nativeErrorCode();
     // Class 08: connection exception; 57P01..57P03: the server shut down or is starting.
@@ -267,6 +321,14 @@ StoreError serverError(const QSqlError& error, const QString& shown) {
                 QStringLiteral("Les dossiers du serveur %1 sont occupés par un autre poste depuis plus "
                                "de 5 secondes. Rien n'a été enregistré ; réessayez dans un instant.")
                     .arg(place)};
+    }
+    if (state == QLatin1String("57014")) {
+        return {Kind::Failed,
+                QStringLiteral("Le serveur de dossiers %1 a interrompu une commande qui durait plus de %2 "
+                               "secondes : rien n'a été enregistré. Réessayez ; si cela se répète, prévenez "
+                               "son administrateur.")
+                    .arg(place)
+                    .arg(kStatementTimeoutSeconds)};
     }
     if (state == QLatin1String("53100")) {
         return {Kind::DiskFull, QStringLiteral("Le disque du serveur de dossiers %1 est plein : rien n'a été "

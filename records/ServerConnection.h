@@ -20,12 +20,30 @@ QString shownUri(const QString& uri);
 
 /// Seconds after which an attempt to reach the server gives up, unless the URI says otherwise.
 inline constexpr int kConnectTimeoutSeconds = 10;
+/// Seconds after which the server ends a statement (it is told so when the connection is made).
+inline constexpr int kStatementTimeoutSeconds = 20;
+/// Seconds without an answer to a statement after which the connection is given up: longer than a
+/// statement may last, so that a server that still works always answers first.
+inline constexpr int kSilenceSeconds = 25;
 
 /// Opens the QPSQL connection `connectionName` to the server `uri` names. Throws StoreError
 /// Unusable with a French message that says which fault: the driver missing, an unreadable URI
 /// or one holding a password, the server unreachable, an unknown host, a wrong or missing
 /// password, no such base, a role not allowed in.
 QSqlDatabase openServerConnection(const QString& uri, const QString& connectionName);
+
+/// An open connection as a watchdog on another thread sees it.
+struct WatchedConnection {
+    const void* connection = nullptr; ///< libpq's handle
+    int socket = -1;
+};
+
+/// The connection of `database`, or none (socket -1).
+WatchedConnection watchedConnection(const QSqlDatabase& database);
+
+/// How long, in milliseconds, `watched` has waited over TCP for the server while a statement is
+/// in progress, with nothing received and left unread since; 0 when it is not waiting.
+qint64 unansweredMs(const WatchedConnection& watched);
 
 /// True when a statement failed because the connection to the server is lost (server stopped,
 /// restarted or out of reach): the store connects again at its next command.

@@ -143,7 +143,7 @@ void SqlStore::write(const std::function<void()>& change) {
     begin();
     try {
         change();
-        run(QStringLiteral("COMMIT"));
+        commit();
     } catch (...) {
         if (m_database.isOpen())
             QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));

@@ -40,6 +40,8 @@ protected:
     virtual StoreError errorOf(const QSqlError& error) const = 0;
     /// Starts a write transaction.
     virtual void begin() = 0;
+    /// Ends the write transaction for good.
+    virtual void commit() { run(QStringLiteral("COMMIT")); }
     /// Called before every command: an engine may connect again here.
     virtual void ready() const {}
     /// The patient list: `patientColumns` of patient p, then the number of visits, the date and the

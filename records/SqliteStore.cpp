@@ -6,9 +6,23 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QTemporaryFile>
 #include <QUrl>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <utility>
 
 namespace vimora::records {
 
@@ -30,19 +44,83 @@ constexpr qsizetype kReportedProblems = 10;
 
 const QByteArray kSqliteHeader("SQLite format 3\0", 16);
 
+const std::array<QString, 4> kCompanionSuffixes{QString(), QStringLiteral("-wal"), QStringLiteral("-shm"),
+                                                QStringLiteral("-journal")};
+
 QString quoted(const QString& path) {
     return QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
+}
+
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+std::optional<FileIdentity> identityOf(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
+bool sameFile(const QString& first, const QString& second) {
+    const std::optional<FileIdentity> one = identityOf(first);
+    return one && one == identityOf(second);
+}
+
+// The records files this process's stores have open, with how many stores hold each.
+std::mutex openFilesMutex;
+std::map<FileIdentity, int> openFiles;
+
+// Counts `file` as open until the result is dropped; `alreadyOpen` tells whether another store of
+// this process had it open.
+std::shared_ptr<const void> holdOpen(const FileIdentity& file, bool& alreadyOpen) {
+    const std::scoped_lock lock(openFilesMutex);
+    alreadyOpen = openFiles[file]++ > 0;
+    return {nullptr, [file](const void*) {
+                const std::scoped_lock unlock(openFilesMutex);
+                if (--openFiles[file] == 0)
+                    openFiles.erase(file);
+            }};
+}
+
+// A copy is made in a hidden file beside its target, held with flock() while it is written (SQLite
+// opening and closing the file leaves that lock alone): one that nobody holds was left by a run
+// that was killed, and is removed with its journal.
+const QString kCopyPattern = QStringLiteral("^\\.%1\\.[A-Za-z0-9]{6}(-journal|-wal|-shm)?$");
+
+void removeLeftoverCopies(const QFileInfo& target) {
+    const QDir directory(target.absolutePath());
+    const QRegularExpression leftover(kCopyPattern.arg(QRegularExpression::escape(target.fileName())));
+    const QStringList names = directory.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QRegularExpressionMatch match = leftover.match(name);
+        if (!match.hasMatch())
+            continue;
+        const QString copy = directory.filePath(name.chopped(match.capturedLength(1)));
+        const int handle = ::open(QFile::encodeName(copy).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (handle < 0 && errno != ENOENT)
+            continue;
+        if (handle < 0 || ::flock(handle, LOCK_EX | LOCK_NB) == 0) {
+            for (const QString& suffix : kCompanionSuffixes)
+                QFile::remove(copy + suffix);
+        }
+        if (handle >= 0)
+            ::close(handle);
+    }
 }
 
 } // namespace
 
 // When open() throws, the shared part's destructor still closes the connection.
-SqliteStore::SqliteStore(const QString& path)
+SqliteStore::SqliteStore(const QString& path, Access access)
     : m_path(QFileInfo(path).absoluteFilePath()) {
-    open();
+    open(access);
 }
 
-void SqliteStore::open() {
+// Closed before the file stops counting as open here.
+SqliteStore::~SqliteStore() {
+    closeDatabase();
+}
+
+void SqliteStore::open(Access access) {
     const QFileInfo file(m_path);
     if (file.isDir()) {
         throw StoreError(
@@ -55,12 +133,28 @@ void SqliteStore::open() {
                                         "dossiers.")
                              .arg(quoted(m_path)));
     }
-    if (!file.exists())
+    if (!file.exists()) {
+        if (access != Access::CreateWhenMissing) {
+            throw StoreError(
+                StoreError::Kind::NotFound,
+                QStringLiteral("La base de dossiers %1 n'existe pas : rien n'a été créé. Vérifiez "
+                               "le chemin (et que le partage qui la contient est monté) ; seuls "
+                               "« importer » et la fenêtre de Vimora créent une base.")
+                    .arg(quoted(m_path)));
+        }
         createFile();
-    checkHeader();
+    }
+    const std::optional<FileIdentity> identity = identityOf(m_path);
+    bool alreadyOpen = false;
+    if (identity)
+        m_openHere = holdOpen(*identity, alreadyOpen);
+    // Opening and closing the file here would drop the locks SQLite holds on it for another store
+    // of this process; that store's opening checked it.
+    if (!alreadyOpen)
+        checkHeader();
 
     const QFileInfo directory(file.absolutePath());
-    m_readOnly = !QFileInfo(m_path).isWritable() || !directory.isWritable();
+    m_readOnly = access == Access::ReadOnly || !QFileInfo(m_path).isWritable() || !directory.isWritable();
     if (m_readOnly) {
         m_readOnlyNote =
             QStringLiteral("La base de dossiers %1 est ouverte en lecture seule : %2 ne peut pas "
@@ -69,12 +163,11 @@ void SqliteStore::open() {
                                                             : QStringLiteral("son répertoire"));
     }
 
-    // Without the right to create the journal's files beside it, SQLite can read a WAL file only
-    // as immutable.
-    connect(true, m_readOnly && !directory.isWritable());
+    connect(true, m_readOnly && readableAsImmutable());
     const int version = checkedVersion();
     if (m_readOnly) {
-        if (version < kSchemaVersion) {
+        // A copy of an earlier version is read as it is: it is never changed.
+        if (version == 0 || (version < kSchemaVersion && access != Access::ReadOnly)) {
             throw StoreError(StoreError::Kind::Unusable,
                              QStringLiteral("La base de dossiers %1 doit être mise à jour, mais elle est en "
                                             "lecture seule.")
@@ -111,8 +204,36 @@ void SqliteStore::createFile() const {
 }
 
 bool SqliteStore::isSqliteFile(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     return file.open(QIODevice::ReadOnly) && file.read(kSqliteHeader.size()) == kSqliteHeader;
+}
+
+void SqliteStore::refuseRecordsFile(const QString& base, const QString& path) {
+    const QFileInfo given(base);
+    QStringList records;
+    for (const QString& name : {given.absoluteFilePath(), given.canonicalFilePath()}) {
+        if (name.isEmpty())
+            continue;
+        for (const QString& suffix : kCompanionSuffixes)
+            records << name + suffix;
+    }
+    const QFileInfo target(path);
+    // A path that names no file yet is created where a link leads.
+    const QFileInfo created(target.isSymLink() ? target.symLinkTarget() : target.absoluteFilePath());
+    const bool isRecords = std::ranges::any_of(records, [&](const QString& name) {
+        const QFileInfo record(name);
+        return sameFile(path, name) || (!target.exists() && created.fileName() == record.fileName() &&
+                                        sameFile(created.absolutePath(), record.absolutePath()));
+    });
+    if (isRecords) {
+        throw StoreError(StoreError::Kind::Invalid,
+                         QStringLiteral("%1 est la base de dossiers %2 ou l'un de ses fichiers (-wal, -shm, "
+                                        "-journal) : la commande ne l'a ni lu ni écrit. Choisissez un autre "
+                                        "fichier.")
+                             .arg(quoted(path), quoted(given.absoluteFilePath())));
+    }
 }
 
 // Before SQLite sees it: a file that is neither empty (a new base) nor a SQLite file is never
@@ -131,6 +252,31 @@ void SqliteStore::checkHeader() const {
                                         "endommagé. Il n'a pas été modifié.")
                              .arg(quoted(m_path)));
     }
+}
+
+// A read-only connection creates the -wal and -shm files it lacks wherever it can, with the base's
+// permissions, and leaves them behind (a -shm that cannot be written keeps the base read-only even
+// once it can be). Without a -wal, or with an empty one nobody has open, the base alone holds every
+// committed change: it is read as immutable, creating nothing. With both, SQLite reads the -wal
+// through them. A -wal that holds changes without its -shm cannot be read without creating one.
+bool SqliteStore::readableAsImmutable() const {
+    const QString canonical = QFileInfo(m_path).canonicalFilePath();
+    const QFileInfo wal(canonical + QStringLiteral("-wal"));
+    const bool shm = QFileInfo::exists(canonical + QStringLiteral("-shm"));
+    if (!wal.exists() || (wal.size() == 0 && !shm))
+        return true;
+    if (shm)
+        return false;
+    // Not Unusable: nothing says the base is damaged.
+    throw StoreError(
+        StoreError::Kind::ReadOnly,
+        QStringLiteral("La base de dossiers %1 est en lecture seule, et ses derniers "
+                       "enregistrements sont encore dans son journal %2, qui ne peut pas être lu "
+                       "sans créer un fichier à côté d'elle : elle n'a pas été ouverte, pour ne "
+                       "pas montrer une partie des dossiers comme s'ils étaient complets. "
+                       "Ouvrez-la une fois là où elle peut être modifiée : le journal y sera "
+                       "intégré à la base.")
+            .arg(quoted(m_path), quoted(wal.filePath())));
 }
 
 void SqliteStore::connect(bool readOnly, bool immutable) {
@@ -269,19 +415,30 @@ QString SqliteStore::changeStamp() const {
     return query.value(0).toString();
 }
 
-void SqliteStore::backup(const QString& target) const {
+std::unique_ptr<QTemporaryFile> SqliteStore::newCopyFile(const QString& target) {
     const QFileInfo targetFile(target);
-    // The copy is made beside the target, where the user chose to put the records, then written
-    // over it whole.
-    QTemporaryFile copy(targetFile.absolutePath() + QStringLiteral("/.") + targetFile.fileName() +
-                        QStringLiteral(".XXXXXX"));
-    if (!copy.open()) {
+    removeLeftoverCopies(targetFile);
+    // Beside the target, where the user chose to put the records, then written over it whole.
+    auto copy = std::make_unique<QTemporaryFile>(targetFile.absolutePath() + QStringLiteral("/.") +
+                                                 targetFile.fileName() + QStringLiteral(".XXXXXX"));
+    if (!copy->open() || ::flock(copy->handle(), LOCK_EX | LOCK_NB) != 0) {
         throw StoreError(StoreError::Kind::Failed, QStringLiteral("La copie %1 ne peut pas être écrite : %2.")
-                                                       .arg(quoted(target), copy.errorString()));
+                                                       .arg(quoted(target), copy->errorString()));
     }
-    copy.close();
+    return copy;
+}
+
+bool SqliteStore::stillHeld(QTemporaryFile& copy) {
+    struct stat held {};
+    return ::fstat(copy.handle(), &held) == 0 &&
+           identityOf(copy.fileName()) == FileIdentity{held.st_dev, held.st_ino} && copy.seek(0);
+}
+
+void SqliteStore::backup(const QString& target) const {
+    refuseRecordsFile(m_path, target);
+    const std::unique_ptr<QTemporaryFile> copy = newCopyFile(target);
     QSqlQuery vacuum = prepared(QStringLiteral("VACUUM INTO ?"));
-    vacuum.addBindValue(copy.fileName());
+    vacuum.addBindValue(copy->fileName());
     if (!vacuum.exec()) {
         const int code = vacuum.lastError().nativeErrorCode().toInt();
         if ((code & 0xFF) == kSqliteFull) {
@@ -291,11 +448,12 @@ void SqliteStore::backup(const QString& target) const {
         }
         fail(vacuum);
     }
-    if (!copy.open()) {
-        throw StoreError(StoreError::Kind::Failed, QStringLiteral("La copie %1 ne peut pas être écrite : %2.")
-                                                       .arg(quoted(target), copy.errorString()));
+    if (!stillHeld(*copy)) {
+        throw StoreError(StoreError::Kind::Failed,
+                         QStringLiteral("La copie %1 n'a pas été écrite : son fichier temporaire a disparu.")
+                             .arg(quoted(target)));
     }
-    const std::optional<QString> failure = copyFileSafely(copy, target);
+    const std::optional<QString> failure = copyFileSafely(*copy, target);
     if (failure)
         throw StoreError(StoreError::Kind::Failed, *failure);
 }

@@ -1,6 +1,11 @@
 // vimora-dossiers run as a separate process, as a clinic would run it.
+#include "DossiersCommand.h"
+#include "PatientStore.h"
+#include "RawDatabase.h"
+#include "RecordsTransfer.h"
 #include "TempDir.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -9,28 +14,23 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
-
-Outcome dossiers(const QStringList& arguments, const std::string& database) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("VIMORA_DATABASE"), QString::fromStdString(database));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(VIMORA_DOSSIERS_PATH), arguments);
-    process.waitForFinished(60000);
-    Outcome run;
-    if (process.exitStatus() == QProcess::NormalExit)
-        run.exitCode = process.exitCode();
-    run.output = QString::fromUtf8(process.readAllStandardOutput());
-    run.errors = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using recordstest::CommandOptions;
+using recordstest::dossiers;
+using recordstest::Outcome;
+namespace fs = std::filesystem;
+using namespace vimora::records;
 
 constexpr const char* kMeasures = "dossier;nom;prenom;sexe;naissance;date;poids;taille\n"
                                   "A12;Lefèvre;Éloïse;F;14/03/2016;20/03/2017;9,8;0,76\n"
@@ -63,17 +63,34 @@ TEST(Command, ImportsExportsAndBacksUpWithoutNamingAPatientOnStandardError) {
     EXPECT_TRUE(dossiers({QStringLiteral("alertes")}, base)
                     .output.contains(QStringLiteral("A12;Lefèvre;Éloïse;Rebond")));
 
+    // What runs killed before their end left beside the copy goes; a copy being written stays.
+    testcommon::writeFile(directory / ".copie.sqlite.Tue123", "copie interrompue");
+    testcommon::writeFile(directory / ".copie.sqlite.Tue123-journal", "son journal");
+    testcommon::writeFile(directory / ".copie.sqlite.Tue456-journal", "un journal seul");
+    const std::string running = directory / ".copie.sqlite.EnCour";
+    testcommon::writeFile(running, "copie en cours");
+    const int held = open(running.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
     const QString copy = QString::fromStdString(directory / "copie.sqlite");
     EXPECT_EQ(dossiers({QStringLiteral("sauvegarder"), copy}, base).exitCode, 0);
+    close(held);
+    fs::remove(running);
+    const auto names = testcommon::namesIn(directory.path());
+    EXPECT_EQ(names, (std::set<std::string>{"bad.csv", "copie.sqlite", "dossiers.sqlite", "good.csv"}));
     const Outcome checked = dossiers({QStringLiteral("--base"), copy, QStringLiteral("verifier")}, base);
     EXPECT_EQ(checked.exitCode, 0);
     EXPECT_TRUE(checked.output.contains(QStringLiteral("est saine"))) << checked.output.toStdString();
     EXPECT_EQ(dossiers({QStringLiteral("--base"), copy, QStringLiteral("exporter")}, base).output,
               dossiers({QStringLiteral("exporter")}, base).output);
 
-    // importer of the copy restores it into another base, once.
+    // importer of the copy restores it into another base, once, and leaves the copy as it was.
+    // A copy in the rollback journal's mode, as other tools write them, is not switched to WAL.
+    EXPECT_TRUE(recordstest::RawDatabase(copy).exec(QStringLiteral("PRAGMA journal_mode = DELETE")));
+    const std::string written = testcommon::readFile(copy.toStdString());
     const std::string restored = directory / "restauree.sqlite";
     EXPECT_EQ(dossiers({QStringLiteral("importer"), copy}, restored).exitCode, 0);
+    EXPECT_EQ(testcommon::readFile(copy.toStdString()), written);
+    EXPECT_FALSE(fs::exists(directory / "copie.sqlite-wal"));
     EXPECT_EQ(dossiers({QStringLiteral("exporter")}, restored).output,
               dossiers({QStringLiteral("exporter")}, base).output);
     EXPECT_TRUE(dossiers({QStringLiteral("importer"), copy}, restored)
@@ -138,6 +155,164 @@ TEST(Command, ExportWritesIntoPipesAndDevicesAndRefusesWhatIsNotAFile) {
                                                   QFileDevice::ReadGroup | QFileDevice::ReadOther));
     EXPECT_EQ(dossiers({QStringLiteral("exporter"), shared}, base).exitCode, 0);
     EXPECT_EQ(QFile::permissions(shared) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+}
+
+// Every refusal leaves the folder of the records as it was: no base created, no file of the records
+// written, whatever path names it.
+TEST(Command, RefusesToCreateAMissingBaseOrToTouchTheRecordsOwnFiles) {
+    testcommon::TemporaryDirectory directory;
+    const std::string base = directory / "dossiers.sqlite";
+    testcommon::writeFile(directory / "mesures.csv", kMeasures);
+    ASSERT_EQ(dossiers({QStringLiteral("importer"), QString::fromStdString(directory / "mesures.csv")}, base)
+                  .exitCode,
+              0);
+    fs::create_symlink(base, directory / "lien.sqlite");
+    fs::create_directory_symlink(directory.path(), directory / "lien-dossier");
+
+    const std::string absent = directory / "partage/dossiers.sqlite";
+    const struct {
+        const char* name;
+        QStringList arguments;
+        std::string database;
+        const char* error;
+    } rows[] = {
+        {"VerifyMissing", {QStringLiteral("verifier")}, absent, "n'existe pas"},
+        {"ExportMissing", {QStringLiteral("exporter")}, absent, "n'existe pas"},
+        {"AlertsMissing", {QStringLiteral("alertes")}, absent, "n'existe pas"},
+        {"BackUpOntoTheBase",
+         {QStringLiteral("sauvegarder"), QString::fromStdString(base)},
+         base,
+         "ses fichiers"},
+        {"ExportOntoTheBaseOtherwiseSpelt",
+         {QStringLiteral("exporter"), QString::fromStdString(directory / "./dossiers.sqlite")},
+         base,
+         "ses fichiers"},
+        {"ExportThroughALink",
+         {QStringLiteral("exporter"), QString::fromStdString(directory / "lien.sqlite")},
+         base,
+         "ses fichiers"},
+        {"BackUpOntoTheWal",
+         {QStringLiteral("sauvegarder"), QString::fromStdString(base + "-wal")},
+         base,
+         "ses fichiers"},
+        {"BackUpOntoAJournalThroughAFolderLink",
+         {QStringLiteral("sauvegarder"),
+          QString::fromStdString(directory / "lien-dossier/dossiers.sqlite-journal")},
+         base,
+         "ses fichiers"},
+        {"ImportTheBaseItself",
+         {QStringLiteral("importer"), QString::fromStdString(directory / "lien.sqlite")},
+         base,
+         "ses fichiers"},
+    };
+    const std::string records = testcommon::readFile(base);
+    const auto names = testcommon::namesIn(directory.path());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Outcome refused = dossiers(row.arguments, row.database);
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_TRUE(refused.errors.contains(QString::fromUtf8(row.error))) << refused.errors.toStdString();
+        EXPECT_EQ(testcommon::namesIn(directory.path()), names);
+        EXPECT_EQ(testcommon::readFile(base), records);
+    }
+}
+
+// A pipe is read once, from its start: it is never taken for a copy of the records.
+TEST(Command, ImportsFromAPipe) {
+    testcommon::TemporaryDirectory directory;
+    const std::string fifo = directory / "mesures.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int end = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        EXPECT_EQ(write(end, kMeasures, std::strlen(kMeasures)), ssize_t(std::strlen(kMeasures)));
+        close(end);
+    });
+    const Outcome fromFifo =
+        dossiers({QStringLiteral("importer"), QString::fromStdString(fifo)}, directory / "fifo.sqlite",
+                 CommandOptions{.input = std::nullopt, .waitMs = 20000});
+    // Lets the writer go if the command never opened the pipe.
+    const int release = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    writer.join();
+    close(release);
+    const Outcome fromStdin = dossiers({QStringLiteral("importer"), QStringLiteral("/dev/stdin")},
+                                       directory / "stdin.sqlite", CommandOptions{.input = kMeasures});
+    for (const Outcome& imported : {fromFifo, fromStdin}) {
+        EXPECT_EQ(imported.exitCode, 0) << imported.errors.toStdString();
+        EXPECT_TRUE(imported.output.contains(QStringLiteral("Consultations : 5 ajoutée(s)")))
+            << imported.output.toStdString();
+    }
+}
+
+// The base as a killed program (or one still running) leaves it: its last visits committed in the
+// -wal, beside the -shm; then moved where the user running the command may not write.
+TEST(Command, AReadOnlyBaseIsReadWholeOrRefusedAndNothingIsCreatedBesideIt) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "runs the command as another user, which needs root";
+    testcommon::TemporaryDirectory directory;
+    fs::permissions(directory.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    testcommon::writeFile(directory / "mesures.csv", kMeasures);
+    QByteArray later = "dossier;nom;prenom;sexe;naissance;date;poids;taille\n";
+    for (int i = 0; i < 20; ++i)
+        later += QStringLiteral("B7;Martin;Noé;M;12/06/2012;%1;30;1,30\n")
+                     .arg(QDate(2020, 1, 1).addDays(i).toString(Qt::ISODate))
+                     .toUtf8();
+
+    const auto prepare = [&](const std::string& folder, bool journalled) {
+        const std::string base = directory / (folder + "/dossiers.sqlite");
+        EXPECT_EQ(
+            dossiers({QStringLiteral("importer"), QString::fromStdString(directory / "mesures.csv")}, base)
+                .exitCode,
+            0);
+        if (journalled) {
+            const pid_t child = fork();
+            if (child == 0) {
+                PatientStore* store = openStore(QString::fromStdString(base)).release();
+                QBuffer csv(&later);
+                csv.open(QIODevice::ReadOnly);
+                importVisits(*store, csv);
+                _exit(0);
+            }
+            waitpid(child, nullptr, 0);
+        }
+        for (const auto& entry : fs::directory_iterator(directory / folder))
+            EXPECT_EQ(chown(entry.path().c_str(), 65534, 65534), 0);
+        fs::permissions(base, fs::perms::owner_read);
+        return base;
+    };
+    const struct {
+        const char* name;
+        bool journalled;
+        bool withoutShm;
+        bool writableFolder;
+        const char* command;
+        int exitCode;
+        qsizetype lines;
+    } rows[] = {
+        {"CommittedWalInAReadOnlyFolder", true, false, false, "exporter", 0, 26},
+        {"CommittedWalWithoutItsShm", true, true, false, "verifier", 2, 0},
+        {"ReadOnlyFileInAWritableFolder", false, false, true, "exporter", 0, 6},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string base = prepare(row.name, row.journalled);
+        if (row.withoutShm)
+            fs::remove(base + "-shm");
+        const fs::path folder = fs::path(base).parent_path();
+        if (row.writableFolder)
+            EXPECT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+        else
+            fs::permissions(folder, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
+                                        fs::perms::group_read | fs::perms::others_read);
+        const auto names = testcommon::namesIn(folder);
+        const Outcome exported = dossiers({QString::fromLatin1(row.command)}, base,
+                                          CommandOptions{.input = std::nullopt, .asNobody = true});
+        EXPECT_EQ(exported.exitCode, row.exitCode) << exported.errors.toStdString();
+        EXPECT_EQ(exported.output.count(QLatin1Char('\n')), row.lines);
+        if (row.withoutShm) {
+            EXPECT_TRUE(exported.errors.contains(QStringLiteral("journal"))) << exported.errors.toStdString();
+        }
+        EXPECT_EQ(testcommon::namesIn(folder), names);
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // workstations at once, the server stopped or killed under a save and an import, the copy.
 
 #include "Deadline.h"
+#include "DossiersCommand.h"
 #include "Engines.h"
 #include "PostgresServer.h"
 #include "PostgresStore.h"
@@ -17,12 +18,14 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -258,6 +261,148 @@ TEST_F(ServerStore, AnImportCutShortByAKilledServerLeavesNothingAndImportsWholeA
     EXPECT_EQ(import(store).visitsAdded, 0);
     EXPECT_EQ(count("patient"), "2\n");
     EXPECT_EQ(count("visite"), "3\n");
+}
+
+// A relay on loopback between one client and the server that fails on cue: it closes the connection
+// once the server has answered COMMIT, before the client hears of it; or it stops passing anything
+// on from the first INSERT, as a server that stops answering.
+class Relay {
+public:
+    enum class Fault { LoseTheAnswerToCommit, FallSilentAtInsert };
+
+    Relay(int serverPort, Fault fault)
+        : m_listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address = loopback(0);
+        socklen_t length = sizeof address;
+        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            listen(m_listener, 1) != 0 ||
+            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("no relay port");
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this, serverPort, fault] { relay(serverPort, fault); });
+    }
+    ~Relay() {
+        m_ends = true;
+        m_thread.join();
+        close(m_listener);
+    }
+    Relay(const Relay&) = delete;
+    Relay& operator=(const Relay&) = delete;
+
+    int port() const { return m_port; }
+
+private:
+    static sockaddr_in loopback(int port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        return address;
+    }
+
+    static bool holds(const char* bytes, ssize_t size, std::string_view text) {
+        return std::string_view(bytes, std::size_t(size)).find(text) != std::string_view::npos;
+    }
+
+    void relay(int serverPort, Fault fault) {
+        pollfd waiting{m_listener, POLLIN, 0};
+        while (!m_ends && poll(&waiting, 1, 100) == 0) {
+        }
+        if (m_ends)
+            return;
+        const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in address = loopback(serverPort);
+        if (connect(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            // The tag of the statement and of the server's answer to it.
+            constexpr std::string_view kCommit("COMMIT\0", 7);
+            bool committing = false;
+            bool silent = false;
+            std::array<pollfd, 2> ends{pollfd{client, POLLIN, 0}, pollfd{server, POLLIN, 0}};
+            std::array<char, 65536> bytes{};
+            while (!m_ends) {
+                if (poll(ends.data(), ends.size(), 100) <= 0)
+                    continue;
+                if (ends[0].revents != 0) {
+                    const ssize_t size = read(client, bytes.data(), bytes.size());
+                    if (size <= 0)
+                        break;
+                    silent =
+                        silent || (fault == Fault::FallSilentAtInsert && holds(bytes.data(), size, "INSERT"));
+                    committing = committing || holds(bytes.data(), size, kCommit);
+                    if (!silent && write(server, bytes.data(), std::size_t(size)) != size)
+                        break;
+                }
+                if (ends[1].revents != 0) {
+                    const ssize_t size = read(server, bytes.data(), bytes.size());
+                    if (size <= 0 || (fault == Fault::LoseTheAnswerToCommit && committing &&
+                                      holds(bytes.data(), size, kCommit)))
+                        break;
+                    if (!silent && write(client, bytes.data(), std::size_t(size)) != size)
+                        break;
+                }
+            }
+        }
+        close(server);
+        close(client);
+    }
+
+    int m_listener;
+    int m_port = 0;
+    std::atomic<bool> m_ends = false;
+    std::thread m_thread;
+};
+
+// The command's import through a relay that fails: the outcome is told as it is, never as "nothing
+// saved" when the server saved it, within 30 s; and the import run again leaves every visit once.
+TEST_F(ServerStore, AnImportWhoseServerFailsAtTheEndSaysWhatIsKnownAndRunsAgainWithoutDoubles) {
+    const testcommon::TemporaryDirectory directory;
+    const std::string measures = directory / "mesures.csv";
+    testcommon::writeFile(measures, "dossier;nom;prenom;sexe;naissance;date;poids;taille\n"
+                                    "A1;Dupont;Éloïse;F;01/03/2015;01/03/2020;20;1,10\n"
+                                    "A1;Dupont;Éloïse;F;01/03/2015;01/03/2021;22;1,15\n"
+                                    "B2;Martin;Noé;M;12/06/2012;12/06/2020;30;1,30\n");
+    const struct {
+        const char* name;
+        Relay::Fault fault;
+        int exitCode;
+        const char* error;
+        const char* visitsAfter;
+    } rows[] = {
+        {"lost_commit_answer", Relay::Fault::LoseTheAnswerToCommit, 3,
+         "le serveur n'a pas confirmé l'enregistrement : relancez l'import, il n'ajoutera rien deux fois",
+         "3\n"},
+        {"silent_server", Relay::Fault::FallSilentAtInsert, 2, "ne répond plus", "0\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string base = m_base + "_" + row.name;
+        server().createBase(base);
+        { PostgresStore created(QString::fromStdString(server().uri(base))); }
+        const Relay relay(server().port(), row.fault);
+        const std::string passFile = directory / (std::string(row.name) + ".pgpass");
+        std::ofstream(passFile) << "127.0.0.1:" << relay.port() << ":*:" << PostgresServer::kRole << ":"
+                                << PostgresServer::kPassword << "\n";
+        std::filesystem::permissions(passFile, std::filesystem::perms::owner_read);
+        recordstest::CommandOptions options{.input = std::nullopt, .waitMs = 40000};
+        options.environment.insert(QStringLiteral("PGPASSFILE"), QString::fromStdString(passFile));
+        const std::string relayed = "postgresql://" + std::string(PostgresServer::kRole) +
+                                    "@127.0.0.1:" + std::to_string(relay.port()) + "/" + base;
+
+        const recordstest::Outcome failed = recordstest::dossiers(
+            {QStringLiteral("importer"), QString::fromStdString(measures)}, relayed, options);
+        EXPECT_EQ(failed.exitCode, row.exitCode) << failed.errors.toStdString();
+        EXPECT_TRUE(failed.errors.contains(QString::fromUtf8(row.error))) << failed.errors.toStdString();
+        EXPECT_LT(failed.milliseconds, 30000);
+        EXPECT_TRUE(server().waitFor("SELECT count(*) FROM pg_stat_activity WHERE datname = '" + base + "'",
+                                     "0", "postgres"));
+        EXPECT_EQ(server().sql("SELECT count(*) FROM visite", base), row.visitsAfter);
+
+        const recordstest::Outcome again = recordstest::dossiers(
+            {QStringLiteral("importer"), QString::fromStdString(measures)}, server().uri(base));
+        EXPECT_EQ(again.exitCode, 0) << again.errors.toStdString();
+        EXPECT_EQ(server().sql("SELECT count(*) FROM visite", base), "3\n");
+    }
 }
 
 TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
