@@ -112,7 +112,14 @@ void PatientRecords::saveConsultation(const vimora::Calculation& calculation) {
                             implausible + QStringLiteral("\n\nEnregistrer quand même cette consultation ?"),
                             QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
         return;
-    records.addVisit(visit);
+    try {
+        records.addVisit(visit);
+    } catch (const StoreError& error) {
+        // The line of an earlier save must not seem to tell of this one.
+        m_window.showStatus(QString());
+        tell(&m_window, error.message());
+        return;
+    }
     m_window.showStatus(QStringLiteral("Consultation enregistrée : %1, le %2.")
                             .arg(RecordsTexts::patientName(*patient), vimora::chart::shortDate(today)));
 }

@@ -20,6 +20,10 @@ namespace {
 // One transaction at a time brings a base up to date, whichever workstation starts first: the
 // lock's key is "VIMR".
 constexpr qint64 kMigrationLock = 0x56494D52;
+// Every write transaction of a base holds this lock ("VIMW"), for the base alone, from its start:
+// an import or a save looks up what exists and adds what is new before the next one looks. A patient
+// without dossier has no key that the server could check.
+constexpr qint64 kWriteLock = 0x56494D57;
 const QString kInsufficientPrivilege = QStringLiteral("42501");
 constexpr qint64 kQuietMs = 1000;
 
@@ -89,6 +93,10 @@ QString PostgresStore::patientListQuery(const QString& patientColumns) const {
 
 void PostgresStore::begin() {
     run(QStringLiteral("BEGIN"));
+    QSqlQuery lock = prepared(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
+    lock.addBindValue(kWriteLock);
+    run(lock);
+    lock.finish();
 }
 
 int PostgresStore::checkedVersion() const {
@@ -324,6 +332,10 @@ CheckReport PostgresStore::verify() const {
             orphans.next() && orphans.value(0).toLongLong() > 0) {
             problems << QStringLiteral("des consultations renvoient à des patients absents");
         }
+        QSqlQuery duplicates = prepared(duplicateVisitsQuery());
+        run(duplicates);
+        if (duplicates.next() && duplicates.value(0).toLongLong() > 0)
+            problems << duplicateVisitsProblem(duplicates.value(0).toLongLong());
     } catch (const StoreError& error) {
         problems << error.message();
     }

@@ -9,7 +9,7 @@ namespace vimora::records {
 enum class Dialect { Sqlite, PostgreSql };
 
 /// The version this program writes and reads; a base of a newer version is refused.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 /// Marks a SQLite file as ours (PRAGMA application_id): "VIMR".
 inline constexpr int kSqliteApplicationId = 0x56494D52;
@@ -21,6 +21,19 @@ QStringList migrationFrom(int from, Dialect dialect);
 /// The statements that mark the base as ours at schema `version`, in the migration's transaction:
 /// PRAGMA application_id and user_version on SQLite, the one row of the version table on the server.
 QStringList versionStatements(int version, Dialect dialect);
+
+/// A visit's measure (poids or taille, a text with a decimal comma) as the number the records
+/// compare, the same in SQL on every engine: "80" and "80,0" are one weight.
+QString measureValue(const QString& column);
+
+/// The condition that visits `a` and `b` (table aliases) are one visit: same patient, date, poids
+/// and taille as numbers. The schema makes it unique.
+QString sameVisit(const QString& a, const QString& b);
+
+/// The number of visits stored more than once, which the schema's unique key rules out.
+QString duplicateVisitsQuery();
+/// What verify() says of `count` visits stored more than once (French).
+QString duplicateVisitsProblem(qint64 count);
 
 /// The server's version table, one row with the schema version.
 inline constexpr const char* kServerVersionTable = "vimora_version";

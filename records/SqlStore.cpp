@@ -1,8 +1,10 @@
 #include "SqlStore.h"
 
+#include "Schema.h"
 #include "VisitRecords.h"
 
 #include <QAtomicInteger>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -138,10 +140,16 @@ void SqlStore::requireWritable() const {
 }
 
 void SqlStore::write(const std::function<void()>& change) {
+    if (m_inTransaction) {
+        change();
+        return;
+    }
     requireWritable();
     ready();
-    begin();
+    m_inTransaction = true;
+    const auto closed = qScopeGuard([&] { m_inTransaction = false; });
     try {
+        begin();
         change();
         run(QStringLiteral("COMMIT"));
     } catch (...) {
@@ -149,6 +157,15 @@ void SqlStore::write(const std::function<void()>& change) {
             QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));
         throw;
     }
+}
+
+void SqlStore::transaction(const std::function<void()>& work) {
+    write(work);
+}
+
+void SqlStore::prepare() const {
+    if (!m_inTransaction)
+        ready();
 }
 
 QString SqlStore::patientListQuery(const QString& patientColumns) const {
@@ -160,7 +177,7 @@ QString SqlStore::patientListQuery(const QString& patientColumns) const {
 }
 
 std::vector<PatientSummary> SqlStore::patients() const {
-    ready();
+    prepare();
     QSqlQuery query = prepared(patientListQuery(kPatientColumns));
     run(query);
     struct Sorted {
@@ -198,7 +215,7 @@ std::vector<PatientSummary> SqlStore::patients() const {
 }
 
 std::optional<Patient> SqlStore::patient(qint64 id) const {
-    ready();
+    prepare();
     QSqlQuery query =
         prepared(QStringLiteral("SELECT %1 FROM patient p WHERE p.id = ?").arg(kPatientColumns));
     query.addBindValue(id);
@@ -209,7 +226,7 @@ std::optional<Patient> SqlStore::patient(qint64 id) const {
 }
 
 std::vector<Visit> SqlStore::visits(qint64 patientId) const {
-    ready();
+    prepare();
     QSqlQuery query = prepared(
         QStringLiteral("SELECT %1 FROM visite v WHERE v.patient_id = ? ORDER BY v.date DESC, v.id DESC")
             .arg(kVisitColumns));
@@ -461,6 +478,21 @@ Visit SqlStore::addVisit(const Visit& visit) {
                 QStringLiteral("Ce patient a été supprimé entre-temps : la consultation n'a pas été "
                                "enregistrée."));
         }
+        QSqlQuery same =
+            prepared(QStringLiteral("SELECT 1 FROM visite v WHERE v.patient_id = ? AND v.date = ? "
+                                    "AND %1 = %2 AND %3 = %4")
+                         .arg(measureValue(QStringLiteral("v.poids")), measureValue(QStringLiteral("?")),
+                              measureValue(QStringLiteral("v.taille")), measureValue(QStringLiteral("?"))));
+        same.addBindValue(visit.patientId);
+        same.addBindValue(isoDate(visit.date));
+        same.addBindValue(text(visit.poids));
+        same.addBindValue(text(visit.taille));
+        run(same);
+        if (same.next()) {
+            throw StoreError(StoreError::Kind::Invalid,
+                             QStringLiteral("Cette consultation est déjà enregistrée."));
+        }
+        same.finish();
         stored = insertVisit(visit, timestampNow());
     });
     return stored;
@@ -502,9 +534,16 @@ void SqlStore::addAll(const std::vector<PatientVisits>& batch) {
 }
 
 void SqlStore::forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const {
-    ready();
+    forEachRecord([&](const Patient& patient, const Visit* visit) {
+        if (visit)
+            each(patient, *visit);
+    });
+}
+
+void SqlStore::forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const {
+    prepare();
     QSqlQuery query =
-        prepared(QStringLiteral("SELECT %1, %2 FROM visite v JOIN patient p ON p.id = v.patient_id "
+        prepared(QStringLiteral("SELECT %1, %2 FROM patient p LEFT JOIN visite v ON v.patient_id = p.id "
                                 "ORDER BY p.nom, p.prenom, p.naissance, p.id, v.date, v.id")
                      .arg(kPatientColumns, kVisitColumns));
     run(query);
@@ -512,7 +551,12 @@ void SqlStore::forEachVisit(const std::function<void(const Patient&, const Visit
     while (query.next()) {
         if (query.value(0).toLongLong() != patient.id)
             patient = patientAt(query, 0);
-        each(patient, visitAt(query, kPatientColumnCount));
+        if (query.isNull(kPatientColumnCount)) {
+            each(patient, nullptr);
+        } else {
+            const Visit visit = visitAt(query, kPatientColumnCount);
+            each(patient, &visit);
+        }
     }
     if (query.lastError().isValid())
         fail(query);

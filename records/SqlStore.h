@@ -31,15 +31,17 @@ public:
     void deleteVisit(qint64 visitId) override;
     void addAll(const std::vector<PatientVisits>& batch) override;
     void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const override;
+    void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const override;
+    void transaction(const std::function<void()>& work) override;
 
 protected:
     SqlStore();
 
     /// The error the engine reads from a failed statement.
     virtual StoreError errorOf(const QSqlError& error) const = 0;
-    /// Starts a write transaction.
+    /// Starts a write transaction and takes the records' write lock.
     virtual void begin() = 0;
-    /// Called before every command: an engine may connect again here.
+    /// Called before every command outside a transaction: an engine may connect again here.
     virtual void ready() const {}
     /// The patient list: `patientColumns` of patient p, then the number of visits, the date and the
     /// resultat of the latest one (by date, then latest stored).
@@ -51,7 +53,8 @@ protected:
     void run(const QString& sql) const;
     [[noreturn]] void fail(const QSqlQuery& query) const;
 
-    /// Runs `change` in one write transaction, rolled back when it throws.
+    /// Runs `change` in one write transaction, rolled back when it throws; inside transaction(),
+    /// in that one.
     void write(const std::function<void()>& change);
     void requireWritable() const;
     void closeDatabase() const;
@@ -62,6 +65,11 @@ protected:
     QString m_readOnlyNote;
 
 private:
+    bool m_inTransaction = false;
+
+private:
+    /// ready(), unless a transaction is open: a new connection would silently leave it.
+    void prepare() const;
     void checkPatient(const Patient& patient, qint64 exceptId) const;
     /// Inserts new patients, many to a statement; returns their ids in the order given.
     std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;

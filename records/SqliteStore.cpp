@@ -309,6 +309,11 @@ CheckReport SqliteStore::verify() const {
     QSqlQuery references(m_database);
     if (references.exec(QStringLiteral("PRAGMA foreign_key_check")) && references.next())
         problems << QStringLiteral("des consultations renvoient à des patients absents");
+    QSqlQuery duplicates(m_database);
+    if (!duplicates.exec(duplicateVisitsQuery()) || !duplicates.next())
+        problems << QStringLiteral("la recherche des consultations en double n'a pas pu aller jusqu'au bout");
+    else if (const qint64 count = duplicates.value(0).toLongLong(); count > 0)
+        problems << duplicateVisitsProblem(count);
     CheckReport report;
     report.sound = problems.isEmpty();
     if (report.sound) {

@@ -26,9 +26,9 @@ struct Engine {
 };
 
 inline const Engine kEngines[] = {
-    {"Sqlite", EngineKind::Sqlite, "PRAGMA user_version", "PRAGMA user_version = 2"},
+    {"Sqlite", EngineKind::Sqlite, "PRAGMA user_version", "PRAGMA user_version = 3"},
     {"PostgreSql", EngineKind::PostgreSql, "SELECT version FROM vimora_version",
-     "UPDATE vimora_version SET version = 2"},
+     "UPDATE vimora_version SET version = 3"},
 };
 
 /// The server of this test program, started on first use, stopped and removed at its end.
