@@ -101,7 +101,11 @@ void PostgresStore::begin() {
 
 int PostgresStore::checkedVersion() const {
     QSqlQuery query(m_database);
-    if (!query.exec(QStringLiteral("SELECT to_regclass('%1') IS NOT NULL, to_regclass('patient') IS NOT NULL")
+    // Read from pg_class in the statement's snapshot: a look-up by name may see the catalog as it
+    // was before another workstation's migration committed, and take its tables for another program's.
+    if (!query.exec(QStringLiteral("SELECT count(*) FILTER (WHERE c.relname = '%1') > 0, "
+                                   "count(*) FILTER (WHERE c.relname = 'patient') > 0 FROM pg_class c "
+                                   "WHERE c.relnamespace = to_regnamespace(current_schema())")
                         .arg(QString::fromLatin1(kServerVersionTable))) ||
         !query.next()) {
         throw errorOf(query.lastError());

@@ -289,6 +289,12 @@ void RecordsDialogTest::newConsultationThenCtrlSSavesTodaysVisit() {
     QCOMPARE(visits[0].resultat, field("edResultat")->text());
     QVERIFY2(status->currentMessage().contains(QStringLiteral("enregistrée")),
              qPrintable(status->currentMessage()));
+
+    // Ctrl+S again: the visit is not stored twice, and the line of the first save goes.
+    choosingFirstPatient(0, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(reports, QStringList{QStringLiteral("Cette consultation est déjà enregistrée.")});
+    QCOMPARE(openStore()->visits(id).size(), std::size_t(1));
+    QCOMPARE(status->currentMessage(), QString());
 }
 
 void RecordsDialogTest::ctrlSNeedsACurrentCalculationOfThePatientsAge() {
