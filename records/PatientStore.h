@@ -135,7 +135,9 @@ public:
     virtual void deleteVisit(qint64 visitId) = 0;
 
     /// Writes patients (new ones with id 0) and their visits in one transaction: all or nothing.
-    virtual void addAll(const std::vector<PatientVisits>& batch) = 0;
+    /// Returns how many visits were stored: one identical to a stored visit (same patient, date,
+    /// poids and taille as numbers), as another workstation may have just saved, is left out.
+    virtual int addAll(const std::vector<PatientVisits>& batch) = 0;
     /// Calls `each` for every visit, ordered by patient (nom, prénom, naissance) then date.
     virtual void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const = 0;
     /// As forEachVisit(), and once with no visit (nullptr) for each patient who has none.

@@ -20,9 +20,9 @@ namespace {
 // One transaction at a time brings a base up to date, whichever workstation starts first: the
 // lock's key is "VIMR".
 constexpr qint64 kMigrationLock = 0x56494D52;
-// Every write transaction of a base holds this lock ("VIMW"), for the base alone, from its start:
-// an import or a save looks up what exists and adds what is new before the next one looks. A patient
-// without dossier has no key that the server could check.
+// An import holds this lock ("VIMW") of its base from its look-ups to its commit: the next one looks
+// only once this one has added what was new. A patient without dossier has no key that the server
+// could check. Single saves do without it, the visits' unique key keeping them apart.
 constexpr qint64 kWriteLock = 0x56494D57;
 const QString kInsufficientPrivilege = QStringLiteral("42501");
 constexpr qint64 kQuietMs = 1000;
@@ -93,6 +93,9 @@ QString PostgresStore::patientListQuery(const QString& patientColumns) const {
 
 void PostgresStore::begin() {
     run(QStringLiteral("BEGIN"));
+}
+
+void PostgresStore::lockWrites() {
     QSqlQuery lock = prepared(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
     lock.addBindValue(kWriteLock);
     run(lock);

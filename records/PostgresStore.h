@@ -32,6 +32,7 @@ public:
 protected:
     StoreError errorOf(const QSqlError& error) const override;
     void begin() override;
+    void lockWrites() override;
     void ready() const override;
     QString patientListQuery(const QString& patientColumns) const override;
 

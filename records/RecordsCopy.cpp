@@ -151,7 +151,10 @@ ImportReport importCopy(PatientStore& store, const QString& path, QDate today) {
         }
         if (!errors.isEmpty())
             throw ImportRefused(errors);
-        store.addAll(batch);
+        // A window may have saved one of these visits since they were looked up.
+        const int stored = store.addAll(batch);
+        report.visitsSkipped += report.visitsAdded - stored;
+        report.visitsAdded = stored;
     });
     return report;
 }

@@ -223,7 +223,10 @@ public:
             if (!entry.visits.empty())
                 batch.push_back(std::move(entry));
         }
-        m_store.addAll(batch);
+        // A window may have saved one of these visits since they were looked up.
+        const int stored = m_store.addAll(batch);
+        m_report.visitsSkipped += m_report.visitsAdded - stored;
+        m_report.visitsAdded = stored;
         return m_report;
     }
 

@@ -1,6 +1,5 @@
 #include "SqlStore.h"
 
-#include "Schema.h"
 #include "VisitRecords.h"
 
 #include <QAtomicInteger>
@@ -160,7 +159,10 @@ void SqlStore::write(const std::function<void()>& change) {
 }
 
 void SqlStore::transaction(const std::function<void()>& work) {
-    write(work);
+    write([&] {
+        lockWrites();
+        work();
+    });
 }
 
 void SqlStore::prepare() const {
@@ -248,6 +250,9 @@ const QString kInsertVisit = QStringLiteral("INSERT INTO visite (patient_id, dat
                                             "creation) VALUES ");
 const QString kVisitRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
 const QString kReturningId = QStringLiteral(" RETURNING id");
+// A visit identical to a stored one (the schema's unique key) is not inserted, rather than failing
+// the whole transaction: both engines then insert no row.
+const QString kUnlessStored = QStringLiteral(" ON CONFLICT DO NOTHING");
 // An import's patients and visits go in rows of this many per statement: one round trip to a
 // server for a hundred rows rather than one each.
 constexpr std::size_t kRowsPerStatement = 100;
@@ -375,11 +380,13 @@ QVariantList visitValues(const Visit& visit, const QString& now) {
 
 Visit SqlStore::insertVisit(const Visit& visit, const QString& now) const {
     const QVariantList values = visitValues(visit, now);
-    QSqlQuery insert = prepared(rowsInsert(kInsertVisit, kVisitRow, 1) + kReturningId);
+    QSqlQuery insert = prepared(rowsInsert(kInsertVisit, kVisitRow, 1) + kUnlessStored + kReturningId);
     for (int i = 0; i < values.size(); ++i)
         insert.bindValue(i, values[i]);
     run(insert);
-    insert.next();
+    if (!insert.next())
+        throw StoreError(StoreError::Kind::Invalid,
+                         QStringLiteral("Cette consultation est déjà enregistrée."));
     Visit stored = visit;
     stored.id = insert.value(0).toLongLong();
     stored.created = QDateTime::fromString(values.back().toString(), Qt::ISODate);
@@ -402,9 +409,11 @@ void SqlStore::inChunks(
     }
 }
 
-void SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
+int SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
+    int inserted = 0;
     inChunks(
-        rows.size(), [](std::size_t count) { return rowsInsert(kInsertVisit, kVisitRow, count); },
+        rows.size(),
+        [](std::size_t count) { return rowsInsert(kInsertVisit, kVisitRow, count) + kUnlessStored; },
         [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
             int mark = 0;
             for (std::size_t row = first; row < first + count; ++row) {
@@ -412,8 +421,10 @@ void SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
                     insert.bindValue(mark++, value);
             }
             run(insert);
+            inserted += insert.numRowsAffected();
             insert.finish();
         });
+    return inserted;
 }
 
 std::vector<qint64> SqlStore::insertPatients(const std::vector<const Patient*>& patients,
@@ -478,21 +489,6 @@ Visit SqlStore::addVisit(const Visit& visit) {
                 QStringLiteral("Ce patient a été supprimé entre-temps : la consultation n'a pas été "
                                "enregistrée."));
         }
-        QSqlQuery same =
-            prepared(QStringLiteral("SELECT 1 FROM visite v WHERE v.patient_id = ? AND v.date = ? "
-                                    "AND %1 = %2 AND %3 = %4")
-                         .arg(measureValue(QStringLiteral("v.poids")), measureValue(QStringLiteral("?")),
-                              measureValue(QStringLiteral("v.taille")), measureValue(QStringLiteral("?"))));
-        same.addBindValue(visit.patientId);
-        same.addBindValue(isoDate(visit.date));
-        same.addBindValue(text(visit.poids));
-        same.addBindValue(text(visit.taille));
-        run(same);
-        if (same.next()) {
-            throw StoreError(StoreError::Kind::Invalid,
-                             QStringLiteral("Cette consultation est déjà enregistrée."));
-        }
-        same.finish();
         stored = insertVisit(visit, timestampNow());
     });
     return stored;
@@ -511,7 +507,8 @@ void SqlStore::deleteVisit(qint64 visitId) {
     });
 }
 
-void SqlStore::addAll(const std::vector<PatientVisits>& batch) {
+int SqlStore::addAll(const std::vector<PatientVisits>& batch) {
+    int stored = 0;
     write([&] {
         const QString now = timestampNow();
         std::vector<const Patient*> created;
@@ -529,8 +526,9 @@ void SqlStore::addAll(const std::vector<PatientVisits>& batch) {
                 visits.push_back(visitValues(visit, now));
             }
         }
-        insertVisits(visits);
+        stored = insertVisits(visits);
     });
+    return stored;
 }
 
 void SqlStore::forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const {

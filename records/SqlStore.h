@@ -29,7 +29,7 @@ public:
     void deletePatient(qint64 id) override;
     Visit addVisit(const Visit& visit) override;
     void deleteVisit(qint64 visitId) override;
-    void addAll(const std::vector<PatientVisits>& batch) override;
+    int addAll(const std::vector<PatientVisits>& batch) override;
     void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const override;
     void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const override;
     void transaction(const std::function<void()>& work) override;
@@ -39,8 +39,11 @@ protected:
 
     /// The error the engine reads from a failed statement.
     virtual StoreError errorOf(const QSqlError& error) const = 0;
-    /// Starts a write transaction and takes the records' write lock.
+    /// Starts a write transaction.
     virtual void begin() = 0;
+    /// Holds the records' write lock until the transaction ends, for transaction(): the look-ups of
+    /// an import and what it adds as one step. SQLite's write transaction holds it from its start.
+    virtual void lockWrites() {}
     /// Called before every command outside a transaction: an engine may connect again here.
     virtual void ready() const {}
     /// The patient list: `patientColumns` of patient p, then the number of visits, the date and the
@@ -74,8 +77,9 @@ private:
     /// Inserts new patients, many to a statement; returns their ids in the order given.
     std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;
     Visit insertVisit(const Visit& visit, const QString& now) const;
-    /// Inserts visits given as their columns' values, many to a statement.
-    void insertVisits(const std::vector<QVariantList>& rows) const;
+    /// Inserts visits given as their columns' values, many to a statement, but those identical to
+    /// a stored visit; returns how many it inserted.
+    int insertVisits(const std::vector<QVariantList>& rows) const;
     /// Runs `each` over rows [0, total) in chunks, each chunk on the query `statement` gives for
     /// its number of rows, prepared once per size.
     void inChunks(std::size_t total, const std::function<QString(std::size_t rows)>& statement,

@@ -293,6 +293,12 @@ TEST_P(Store, WritesABatchWholeOrNotAtAll) {
         EXPECT_EQ(visits[i].remarque, QString::number(249 - int(i)));
         EXPECT_EQ(visits[i].date, QDate(2020, 1, 1).addDays(249 - qint64(i)));
     }
+    // The same visits again, as a workstation saving meanwhile: none is stored twice, and it says so.
+    PatientVisits again = entry;
+    again.patient = store->patients().front().patient;
+    again.visits[7].poids = QStringLiteral("15,6");
+    EXPECT_EQ(store->addAll({again}), 1);
+    EXPECT_EQ(store->visits(again.patient.id).size(), 251U);
 }
 
 TEST_P(Store, RefusesAChangeMadeOnAStaleVersion) {
