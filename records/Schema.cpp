@@ -50,6 +50,24 @@ QStringList version1(Dialect dialect) {
     };
 }
 
+// A visit's measure (poids or taille, a text with a decimal comma) as the number the records
+// compare, the same in SQL on every engine: "80" and "80,0" are one weight.
+QString measureValue(const QString& column) {
+    // DOUBLE PRECISION is a float8 on the server and has REAL affinity in SQLite.
+    return QStringLiteral("CAST(replace(%1, ',', '.') AS DOUBLE PRECISION)").arg(column);
+}
+
+// The condition that visits `a` and `b` (table aliases) are one visit: same patient, date, poids
+// and taille as numbers.
+QString sameVisit(const QString& a, const QString& b) {
+    const auto same = [&](const QString& column) {
+        return QStringLiteral("%1 = %2").arg(measureValue(a + QLatin1Char('.') + column),
+                                             measureValue(b + QLatin1Char('.') + column));
+    };
+    return QStringLiteral("%1.patient_id = %2.patient_id AND %1.date = %2.date AND %3 AND %4")
+        .arg(a, b, same(QStringLiteral("poids")), same(QStringLiteral("taille")));
+}
+
 // A visit is stored once: concurrent saves and imports stored some twice before the key. Each
 // group of one visit keeps its first stored row, with the distinct remarks of the group.
 QStringList version2(Dialect dialect) {
@@ -75,20 +93,6 @@ QStringList version2(Dialect dialect) {
 }
 
 } // namespace
-
-QString measureValue(const QString& column) {
-    // DOUBLE PRECISION is a float8 on the server and has REAL affinity in SQLite.
-    return QStringLiteral("CAST(replace(%1, ',', '.') AS DOUBLE PRECISION)").arg(column);
-}
-
-QString sameVisit(const QString& a, const QString& b) {
-    const auto same = [&](const QString& column) {
-        return QStringLiteral("%1 = %2").arg(measureValue(a + QLatin1Char('.') + column),
-                                             measureValue(b + QLatin1Char('.') + column));
-    };
-    return QStringLiteral("%1.patient_id = %2.patient_id AND %1.date = %2.date AND %3 AND %4")
-        .arg(a, b, same(QStringLiteral("poids")), same(QStringLiteral("taille")));
-}
 
 QString duplicateVisitsQuery() {
     return QStringLiteral("SELECT count(*) FROM visite v WHERE EXISTS (SELECT 1 FROM visite d WHERE %1 AND "

@@ -22,14 +22,6 @@ QStringList migrationFrom(int from, Dialect dialect);
 /// PRAGMA application_id and user_version on SQLite, the one row of the version table on the server.
 QStringList versionStatements(int version, Dialect dialect);
 
-/// A visit's measure (poids or taille, a text with a decimal comma) as the number the records
-/// compare, the same in SQL on every engine: "80" and "80,0" are one weight.
-QString measureValue(const QString& column);
-
-/// The condition that visits `a` and `b` (table aliases) are one visit: same patient, date, poids
-/// and taille as numbers. The schema makes it unique.
-QString sameVisit(const QString& a, const QString& b);
-
 /// The number of visits stored more than once, which the schema's unique key rules out.
 QString duplicateVisitsQuery();
 /// What verify() says of `count` visits stored more than once (French).
