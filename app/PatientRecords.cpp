@@ -112,7 +112,12 @@ void PatientRecords::saveConsultation(const vimora::Calculation& calculation) {
                             implausible + QStringLiteral("\n\nEnregistrer quand même cette consultation ?"),
                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) != QMessageBox::Yes)
         return;
-    records.addVisit(visit);
+    try {
+        records.addVisit(visit);
+    } catch (const StoreError& error) {
+        tell(&m_window, error.message());
+        return;
+    }
     m_window.showSaved(QStringLiteral("Consultation enregistrée : %1, le %2.")
                            .arg(RecordsTexts::patientName(*patient), vimora::chart::shortDate(today)));
 }

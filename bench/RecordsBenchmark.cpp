@@ -113,10 +113,14 @@ BENCHMARK(BM_PatientWith100VisitsAndAlerts)->Unit(benchmark::kMillisecond)->UseR
 void BM_SaveOneVisitDurably(benchmark::State& state) {
     PatientStore& store = GeneratedBase::instance().store();
     const Patient patient = store.patients().back().patient;
-    const Visit visit =
+    Visit visit =
         assessMeasurement(patient, QDate::currentDate(), QStringLiteral("80"), QStringLiteral("1,75"));
-    for (auto _ : state)
+    static int saved = 0;
+    for (auto _ : state) {
+        // A visit of its own each time: one identical to a stored visit is refused.
+        visit.poids = QStringLiteral("80,%1").arg(++saved, 6, 10, QLatin1Char('0'));
         benchmark::DoNotOptimize(store.addVisit(visit));
+    }
 }
 BENCHMARK(BM_SaveOneVisitDurably)->Unit(benchmark::kMillisecond)->UseRealTime();
 

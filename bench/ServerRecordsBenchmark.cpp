@@ -67,8 +67,12 @@ std::vector<double> concurrentSaves(const QString& uri, const Visit& visit) {
                 _exit(1);
             std::vector<double> latencies;
             latencies.reserve(kSavesEach);
-            for (int i = 0; i < kSavesEach; ++i)
-                latencies.push_back(milliseconds([&] { store.addVisit(visit); }));
+            for (int i = 0; i < kSavesEach; ++i) {
+                // A visit of its own each time: one identical to a stored visit is refused.
+                Visit own = visit;
+                own.poids = QStringLiteral("%1,%2").arg(60 + client).arg(i, 3, 10, QLatin1Char('0'));
+                latencies.push_back(milliseconds([&] { store.addVisit(own); }));
+            }
             const auto bytes = static_cast<ssize_t>(latencies.size() * sizeof(double));
             _exit(write(results[1], latencies.data(), static_cast<std::size_t>(bytes)) == bytes ? 0 : 1);
         }

@@ -44,7 +44,11 @@ mesure par ligne. Dates JJ/MM/AAAA ou AAAA-MM-JJ ; sexe M ou F ; poids en
 kilogrammes et taille en mètres, supérieurs à zéro. Une ligne désigne son patient
 par le dossier quand il est donné, sinon par le nom, le prénom et la date de
 naissance (sans tenir compte des majuscules ni des accents) ; un patient inconnu
-est créé. Chaque consultation est évaluée comme dans la fenêtre, à l'âge que
+est créé. Un dossier déjà celui d'un patient d'autre nom, prénom, sexe ou date de
+naissance est une erreur de la ligne. La colonne facultative patient numérote les
+patients du fichier : des lignes sans dossier de numéros différents sont des
+patients différents, même homonymes. Une ligne sans date, poids ni taille désigne
+un patient sans consultation. Chaque consultation est évaluée comme dans la fenêtre, à l'âge que
 donnent les dates. Le fichier est importé en entier ou pas du tout : toute ligne
 incorrecte est signalée (numéro de ligne et raison) et rien n'est enregistré.
 Une consultation déjà présente (même patient, date, poids et taille) n'est pas
@@ -52,8 +56,9 @@ ajoutée deux fois : le même fichier peut être importé de nouveau.
 importer d'une copie écrite par sauvegarder y reprend, en une fois, les patients
 et les consultations que la base n'a pas encore, avec leurs textes d'origine.
 
-exporter écrit les colonnes de l'import suivies de age;imc;resultat : un export
-se réimporte tel quel.
+exporter écrit les colonnes de l'import suivies de age;imc;resultat;patient, et
+une ligne sans date ni mesures par patient sans consultation : un export se
+réimporte tel quel.
 alertes écrit dossier;nom;prenom;alerte;detail, une ligne par alerte.
 
 Seul importer crée la base quand elle n'existe pas ; les autres commandes le

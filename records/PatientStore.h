@@ -134,14 +134,25 @@ public:
     /// Deletes a patient and all their visits.
     virtual void deletePatient(qint64 id) = 0;
 
-    /// Stores a visit of an existing patient, durably, and returns it as stored.
+    /// Stores a visit of an existing patient, durably, and returns it as stored. Throws StoreError
+    /// Invalid when the patient already has a visit of that date, poids and taille (as numbers).
     virtual Visit addVisit(const Visit& visit) = 0;
     virtual void deleteVisit(qint64 visitId) = 0;
 
     /// Writes patients (new ones with id 0) and their visits in one transaction: all or nothing.
-    virtual void addAll(const std::vector<PatientVisits>& batch) = 0;
+    /// Returns how many visits were stored: one identical to a stored visit (same patient, date,
+    /// poids and taille as numbers), as another workstation may have just saved, is left out.
+    virtual int addAll(const std::vector<PatientVisits>& batch) = 0;
     /// Calls `each` for every visit, ordered by patient (nom, prénom, naissance) then date.
     virtual void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const = 0;
+    /// As forEachVisit(), and once with no visit (nullptr) for each patient who has none.
+    virtual void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const = 0;
+
+    /// Runs `work` as one write transaction that holds the records' write lock from its start, so
+    /// that nothing it reads can change before what it writes is committed: "already there" and
+    /// "add" as one step, whatever other programs write meanwhile. The store's changes made inside
+    /// `work` join it; it is rolled back when `work` throws.
+    virtual void transaction(const std::function<void()>& work) = 0;
 
     /// Writes a consistent copy of the records into the SQLite file `target` (replaced only once
     /// the copy is complete), while other programs may be using the records.

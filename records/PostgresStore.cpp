@@ -23,6 +23,10 @@ namespace {
 // One transaction at a time brings a base up to date, whichever workstation starts first: the
 // lock's key is "VIMR".
 constexpr qint64 kMigrationLock = 0x56494D52;
+// An import holds this lock ("VIMW") of its base from its look-ups to its commit: the next one looks
+// only once this one has added what was new. A patient without dossier has no key that the server
+// could check. Single saves do without it, the visits' unique key keeping them apart.
+constexpr qint64 kWriteLock = 0x56494D57;
 const QString kInsufficientPrivilege = QStringLiteral("42501");
 constexpr qint64 kQuietMs = 1000;
 
@@ -171,9 +175,20 @@ void PostgresStore::commit() {
                          .arg(quoted(m_shown)));
 }
 
+void PostgresStore::lockWrites() {
+    QSqlQuery lock = prepared(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
+    lock.addBindValue(kWriteLock);
+    run(lock);
+    lock.finish();
+}
+
 int PostgresStore::checkedVersion() const {
     QSqlQuery query(m_database);
-    if (!query.exec(QStringLiteral("SELECT to_regclass('%1') IS NOT NULL, to_regclass('patient') IS NOT NULL")
+    // Read from pg_class in the statement's snapshot: a look-up by name may see the catalog as it
+    // was before another workstation's migration committed, and take its tables for another program's.
+    if (!query.exec(QStringLiteral("SELECT count(*) FILTER (WHERE c.relname = '%1') > 0, "
+                                   "count(*) FILTER (WHERE c.relname = 'patient') > 0 FROM pg_class c "
+                                   "WHERE c.relnamespace = to_regnamespace(current_schema())")
                         .arg(QString::fromLatin1(kServerVersionTable))) ||
         !query.next()) {
         throw errorOf(query.lastError());
@@ -413,6 +428,10 @@ CheckReport PostgresStore::verify() const {
             orphans.next() && orphans.value(0).toLongLong() > 0) {
             problems << QStringLiteral("des consultations renvoient à des patients absents");
         }
+        QSqlQuery duplicates = prepared(duplicateVisitsQuery());
+        run(duplicates);
+        if (duplicates.next() && duplicates.value(0).toLongLong() > 0)
+            problems << duplicateVisitsProblem(duplicates.value(0).toLongLong());
     } catch (const StoreError& error) {
         problems << error.message();
     }

@@ -43,6 +43,7 @@ protected:
     StoreError errorOf(const QSqlError& error) const override;
     void begin() override;
     void commit() override;
+    void lockWrites() override;
     void ready() const override;
     QString patientListQuery(const QString& patientColumns) const override;
     QString patientRowLock() const override { return QStringLiteral(" FOR UPDATE"); }

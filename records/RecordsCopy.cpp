@@ -1,27 +1,53 @@
 #include "RecordsCopy.h"
 
+#include "EngineError.h"
+#include "Measures.h"
 #include "SqliteStore.h"
+#include "VisitRecords.h"
 
 #include <QHash>
 #include <QSet>
 
-#include <map>
-#include <tuple>
+#include <algorithm>
+#include <vector>
 
 namespace vimora::records {
 
 namespace {
 
-QString patientKey(const Patient& patient) {
-    if (!patient.dossier.isEmpty())
-        return QStringLiteral("dossier:") + patient.dossier;
-    return patientNameKey(patient.nom, patient.prenom, patient.naissance);
+// A measure as the records compare it: "80" and "80,0" are one weight.
+QString measureKey(const QString& text) {
+    try {
+        return QString::number(parseMeasure(text.toStdString(), kDecimalSeparator), 'g', 17);
+    } catch (const EngineError&) {
+        return text;
+    }
 }
 
-QString visitKey(const QString& patient, const Visit& visit) {
-    return patient + QChar(0x1E) + visit.date.toString(Qt::ISODate) + QChar(0x1E) + visit.poids +
-           QChar(0x1E) + visit.taille;
+QString visitKey(qint64 patient, const Visit& visit) {
+    return QString::number(patient) + QChar(0x1E) + visit.date.toString(Qt::ISODate) + QChar(0x1E) +
+           measureKey(visit.poids) + QChar(0x1E) + measureKey(visit.taille);
 }
+
+// What differs between a stored patient and the copy's patient of the same dossier.
+QStringList otherIdentity(const Patient& stored, const Patient& copied) {
+    QStringList other;
+    if (foldForSearch(stored.nom) != foldForSearch(copied.nom))
+        other << QStringLiteral("autre nom");
+    if (foldForSearch(stored.prenom) != foldForSearch(copied.prenom))
+        other << QStringLiteral("autre prénom");
+    if (stored.sexe != copied.sexe)
+        other << QStringLiteral("autre sexe");
+    if (stored.naissance != copied.naissance)
+        other << QStringLiteral("autre date de naissance");
+    return other;
+}
+
+// A patient of the copy with their visits, in the copy's order.
+struct Copied {
+    Patient patient;
+    std::vector<Visit> visits;
+};
 
 } // namespace
 
@@ -29,57 +55,108 @@ bool isRecordsCopy(const QString& path) {
     return SqliteStore::isSqliteFile(path);
 }
 
-ImportReport importCopy(PatientStore& store, const QString& path) {
-    QHash<QString, Patient> known;
-    for (const PatientSummary& summary : store.patients())
-        known.insert(patientKey(summary.patient), summary.patient);
-    QSet<QString> knownVisits;
-    store.forEachVisit([&](const Patient& patient, const Visit& visit) {
-        knownVisits.insert(visitKey(patientKey(patient), visit));
-    });
+ImportReport importCopy(PatientStore& store, const QString& path, QDate today) {
+    std::vector<Copied> copied;
+    {
+        // Read only: restoring from a copy never changes it.
+        const SqliteStore copy(path, Access::ReadOnly);
+        copy.forEachRecord([&](const Patient& patient, const Visit* visit) {
+            if (copied.empty() || copied.back().patient.id != patient.id)
+                copied.push_back({patient, {}});
+            if (visit)
+                copied.back().visits.push_back(*visit);
+        });
+    }
 
     ImportReport report;
-    // One entry per patient, whether already stored or new.
-    std::map<QString, PatientVisits> batch;
-    // Read only: restoring from a copy never changes it.
-    const SqliteStore copy(path, Access::ReadOnly);
-    copy.forEachVisit([&](const Patient& patient, const Visit& visit) {
-        const QString key = patientKey(patient);
-        auto [entry, added] = batch.try_emplace(key);
-        if (added) {
-            const auto stored = known.constFind(key);
-            entry->second.patient = stored != known.cend() ? *stored : patient;
-            if (stored == known.cend()) {
-                entry->second.patient.id = 0;
-                ++report.patientsAdded;
+    store.transaction([&] {
+        QHash<QString, Patient> byDossier;
+        // Homonyms without dossier are paired in the order they were created.
+        QHash<QString, std::vector<Patient>> withoutDossier;
+        for (const PatientSummary& summary : store.patients()) {
+            const Patient& patient = summary.patient;
+            if (!patient.dossier.isEmpty())
+                byDossier.insert(patient.dossier, patient);
+            else
+                withoutDossier[patientNameKey(patient.nom, patient.prenom, patient.naissance)].push_back(
+                    patient);
+        }
+        for (std::vector<Patient>& homonyms : withoutDossier) {
+            std::sort(homonyms.begin(), homonyms.end(),
+                      [](const Patient& a, const Patient& b) { return a.id < b.id; });
+        }
+        QSet<QString> knownVisits;
+        store.forEachVisit([&](const Patient&, const Visit& visit) {
+            knownVisits.insert(visitKey(visit.patientId, visit));
+        });
+
+        QStringList errors;
+        QHash<QString, std::size_t> claimed;
+        std::vector<PatientVisits> batch;
+        int rank = 0;
+        for (Copied& entry : copied) {
+            ++rank;
+            std::optional<Patient> stored;
+            if (!entry.patient.dossier.isEmpty()) {
+                if (const auto found = byDossier.constFind(entry.patient.dossier); found != byDossier.cend())
+                    stored = *found;
             } else {
-                ++report.patientsFound;
+                const QString key =
+                    patientNameKey(entry.patient.nom, entry.patient.prenom, entry.patient.naissance);
+                const std::vector<Patient>& homonyms = withoutDossier.value(key);
+                if (std::size_t& next = claimed[key]; next < homonyms.size())
+                    stored = homonyms[next++];
             }
+            PatientVisits added;
+            if (!stored) {
+                added.patient = entry.patient;
+                added.patient.id = 0;
+                ++report.patientsAdded;
+                for (Visit& visit : entry.visits)
+                    added.visits.push_back(std::move(visit));
+                report.visitsAdded += int(added.visits.size());
+                batch.push_back(std::move(added));
+                continue;
+            }
+            ++report.patientsFound;
+            if (!entry.patient.dossier.isEmpty()) {
+                if (const QStringList other = otherIdentity(*stored, entry.patient); !other.isEmpty()) {
+                    errors << QStringLiteral("Patient n° %1 de la copie (dans l'ordre alphabétique) : ce "
+                                             "dossier est déjà celui d'un autre patient (%2)")
+                                  .arg(rank)
+                                  .arg(other.join(QStringLiteral(", ")));
+                    continue;
+                }
+            }
+            // The copy's texts rest on its identity: another one here is judged again.
+            const bool judgedAgain =
+                stored->sexe != entry.patient.sexe || stored->naissance != entry.patient.naissance;
+            added.patient = *stored;
+            for (const Visit& visit : entry.visits) {
+                if (knownVisits.contains(visitKey(stored->id, visit))) {
+                    ++report.visitsSkipped;
+                    continue;
+                }
+                knownVisits.insert(visitKey(stored->id, visit));
+                Visit kept = visit;
+                if (judgedAgain) {
+                    kept = assessMeasurement(*stored, visit.date, visit.poids, visit.taille, today);
+                    kept.remarque = visit.remarque;
+                    kept.created = visit.created;
+                }
+                added.visits.push_back(kept);
+                ++report.visitsAdded;
+            }
+            if (!added.visits.empty())
+                batch.push_back(std::move(added));
         }
-        if (!knownVisits.contains(visitKey(key, visit))) {
-            knownVisits.insert(visitKey(key, visit));
-            entry->second.visits.push_back(visit);
-            ++report.visitsAdded;
-        } else {
-            ++report.visitsSkipped;
-        }
+        if (!errors.isEmpty())
+            throw ImportRefused(errors);
+        // A window may have saved one of these visits since they were looked up.
+        const int stored = store.addAll(batch);
+        report.visitsSkipped += report.visitsAdded - stored;
+        report.visitsAdded = stored;
     });
-    // Patients without any visit come along too.
-    for (const PatientSummary& summary : copy.patients()) {
-        const QString key = patientKey(summary.patient);
-        if (batch.contains(key) || known.contains(key))
-            continue;
-        Patient patient = summary.patient;
-        patient.id = 0;
-        batch[key].patient = patient;
-        ++report.patientsAdded;
-    }
-    std::vector<PatientVisits> entries;
-    for (auto& [key, entry] : batch) {
-        if (entry.patient.id == 0 || !entry.visits.empty())
-            entries.push_back(std::move(entry));
-    }
-    store.addAll(entries);
     return report;
 }
 

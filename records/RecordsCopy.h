@@ -11,10 +11,13 @@ namespace vimora::records {
 /// or a pipe.
 bool isRecordsCopy(const QString& path);
 
-/// Adds, in one transaction, what the copy `path` has and `store` has not: a patient is the same
-/// when its dossier is, or without a dossier when its nom, prénom (case and accents ignored) and
-/// naissance are; a visit of a patient is the same when its date, poids and taille are. Visits keep
-/// the texts they were stored with and when they were first stored. Throws StoreError.
-ImportReport importCopy(PatientStore& store, const QString& path);
+/// Adds, in one transaction holding the write lock, what the copy `path` has and `store` has not: a
+/// patient is the same when its dossier is, or without a dossier when its nom, prénom (case and
+/// accents ignored) and naissance are, homonyms paired in the order they were created; a visit of a
+/// patient is the same when its date, poids and taille (as numbers) are. A dossier of the copy with
+/// another identity here refuses the whole copy (ImportRefused). Visits keep the texts they were
+/// stored with and when they were first stored, unless the patient here has another sexe or
+/// naissance: they are judged again on `today` for this identity. Throws StoreError.
+ImportReport importCopy(PatientStore& store, const QString& path, QDate today = QDate::currentDate());
 
 } // namespace vimora::records

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <string>
@@ -27,6 +28,10 @@ using cli::CsvWriter;
 enum Column { Dossier, Nom, Prenom, Sexe, Naissance, DateColumn, Poids, Taille, kColumnCount };
 constexpr std::array<const char*, kColumnCount> kColumnNames{"dossier",   "nom",  "prenom", "sexe",
                                                              "naissance", "date", "poids",  "taille"};
+// Optional: the patient's number in the file, which keeps homonyms without dossier apart.
+constexpr int kNumberColumn = kColumnCount;
+constexpr const char* kNumberName = "patient";
+using RowValues = std::array<QString, kColumnCount + 1>;
 
 QString lineError(std::size_t line, const QString& reason) {
     return QStringLiteral("Ligne %1 : %2").arg(line).arg(reason);
@@ -62,6 +67,37 @@ std::optional<double> positiveMeasure(const QString& text) {
     return std::nullopt;
 }
 
+// Why a row naming the dossier of `known` contradicts them, or an empty text: a record number
+// belongs to one identity, so one child's measures never land on another child.
+QString contradiction(const Patient& known, const RowValues& values) {
+    QStringList other;
+    const auto differs = [](const QString& given, const QString& stored) {
+        return !given.isEmpty() && foldForSearch(given) != foldForSearch(stored);
+    };
+    if (differs(values[Nom], known.nom))
+        other << QStringLiteral("autre nom");
+    if (differs(values[Prenom], known.prenom))
+        other << QStringLiteral("autre prénom");
+    if (!values[Sexe].isEmpty()) {
+        const std::optional<Sex> sex = readSex(values[Sexe]);
+        if (!sex)
+            return QStringLiteral("le sexe doit être M ou F");
+        if (*sex != known.sexe)
+            other << QStringLiteral("autre sexe");
+    }
+    if (!values[Naissance].isEmpty()) {
+        const QDate naissance = readDate(values[Naissance]);
+        if (!naissance.isValid())
+            return QStringLiteral("la date de naissance doit s'écrire JJ/MM/AAAA ou AAAA-MM-JJ");
+        if (naissance != known.naissance)
+            other << QStringLiteral("autre date de naissance");
+    }
+    if (other.isEmpty())
+        return {};
+    return QStringLiteral("ce dossier est déjà celui d'un autre patient (%1)")
+        .arg(other.join(QStringLiteral(", ")));
+}
+
 // A visit already in the records: the patient, the date and the measures read as numbers, so that
 // "80" and "80,0" are one visit.
 struct VisitKey {
@@ -76,37 +112,23 @@ size_t qHash(const VisitKey& key, size_t seed = 0) {
     return qHashMulti(seed, key.patient, key.date.toJulianDay(), key.weight, key.height);
 }
 
-// One import: the patients known so far (stored and new), the visits known, and what the file
-// brings.
-class Import {
-public:
-    Import(PatientStore& store, QDate today)
-        : m_store(store)
-        , m_today(today) {
-        for (const PatientSummary& summary : store.patients()) {
-            const qint64 id = summary.patient.id;
-            m_found.emplace(id, PatientVisits{summary.patient, {}});
-            if (!summary.patient.dossier.isEmpty())
-                m_byDossier.insert(summary.patient.dossier, id);
-            m_byName.insert(
-                patientNameKey(summary.patient.nom, summary.patient.prenom, summary.patient.naissance), id);
-        }
-        store.forEachVisit([&](const Patient&, const Visit& visit) {
-            const std::optional<double> weight = positiveMeasure(visit.poids);
-            const std::optional<double> height = positiveMeasure(visit.taille);
-            if (weight && height)
-                m_visits.insert({visit.patientId, visit.date, *weight, *height});
-        });
-    }
+// The rows of a file, read whole before the records are looked at.
+struct Row {
+    std::size_t line = 0;
+    RowValues values;
+};
 
+class CsvRows {
+public:
     void readHeader(const CsvReader& reader) {
         m_positions.fill(-1);
         const auto fields = reader.fields();
         for (std::size_t i = 0; i < fields.size(); ++i) {
             const QString name =
                 QString::fromUtf8(fields[i].data(), qsizetype(fields[i].size())).trimmed().toLower();
-            for (int column = 0; column < kColumnCount; ++column) {
-                if (name == QLatin1String(kColumnNames[column]) && m_positions[column] < 0)
+            for (int column = 0; column <= kNumberColumn; ++column) {
+                const char* wanted = column == kNumberColumn ? kNumberName : kColumnNames[column];
+                if (name == QLatin1String(wanted) && m_positions[column] < 0)
                     m_positions[column] = int(i);
             }
         }
@@ -124,27 +146,71 @@ public:
         }
     }
 
-    bool headerRead() const { return m_errors.isEmpty(); }
-
     void readRow(const CsvReader& reader) {
-        std::array<QString, kColumnCount> values;
+        Row row;
+        row.line = reader.line();
         const auto fields = reader.fields();
-        for (int column = 0; column < kColumnCount; ++column) {
+        for (int column = 0; column <= kNumberColumn; ++column) {
+            if (m_positions[column] < 0)
+                continue;
             const auto position = std::size_t(m_positions[column]);
             if (position < fields.size())
-                values[column] =
+                row.values[column] =
                     QString::fromUtf8(fields[position].data(), qsizetype(fields[position].size())).trimmed();
         }
-        const QString reason = addRow(values, reader.line());
-        if (!reason.isEmpty())
-            m_errors << lineError(reader.line(), reason);
+        m_rows.push_back(std::move(row));
     }
 
-    const QStringList& errors() const { return m_errors; }
+    const std::vector<Row>& rows() const { return m_rows; }
 
     void refuseOnErrors(const QString& fault = {}) {
         if (!fault.isEmpty())
             m_errors << fault;
+        if (!m_errors.isEmpty())
+            throw ImportRefused(m_errors);
+    }
+
+private:
+    std::array<int, kColumnCount + 1> m_positions{};
+    std::vector<Row> m_rows;
+    QStringList m_errors;
+};
+
+// One import, inside the records' write transaction: the patients known so far (stored and new),
+// the visits known, and what the file brings.
+class Import {
+public:
+    Import(PatientStore& store, QDate today)
+        : m_store(store)
+        , m_today(today) {
+        for (const PatientSummary& summary : store.patients()) {
+            const Patient& patient = summary.patient;
+            m_found.emplace(patient.id, PatientVisits{patient, {}});
+            const QString key = patientNameKey(patient.nom, patient.prenom, patient.naissance);
+            if (!patient.dossier.isEmpty())
+                m_byDossier.insert(patient.dossier, patient.id);
+            else
+                m_withoutDossier[key].push_back(patient.id);
+            m_byName.insert(key, patient.id);
+        }
+        // Numbered homonyms are paired with the stored ones in the order they were created.
+        for (std::vector<qint64>& ids : m_withoutDossier)
+            std::sort(ids.begin(), ids.end());
+        store.forEachVisit([&](const Patient&, const Visit& visit) {
+            const std::optional<double> weight = positiveMeasure(visit.poids);
+            const std::optional<double> height = positiveMeasure(visit.taille);
+            if (weight && height)
+                m_visits.insert({visit.patientId, visit.date, *weight, *height});
+        });
+    }
+
+    void readRow(const Row& row) {
+        const QString reason = addRow(row.values, row.line);
+        if (!reason.isEmpty())
+            m_errors << lineError(row.line, reason);
+    }
+
+    void refuseOnErrors() {
         if (!m_errors.isEmpty())
             throw ImportRefused(m_errors);
     }
@@ -157,7 +223,10 @@ public:
             if (!entry.visits.empty())
                 batch.push_back(std::move(entry));
         }
-        m_store.addAll(batch);
+        // A window may have saved one of these visits since they were looked up.
+        const int stored = m_store.addAll(batch);
+        m_report.visitsSkipped += m_report.visitsAdded - stored;
+        m_report.visitsAdded = stored;
         return m_report;
     }
 
@@ -169,14 +238,20 @@ private:
         return id;
     }
 
+    const Patient& patientWithId(qint64 id) const {
+        return id < 0 ? m_new[std::size_t(-id - 1)].patient : m_found.at(id).patient;
+    }
+
     // The patient the row names, found or new; an empty reason when found.
-    QString patientOf(const std::array<QString, kColumnCount>& values, qint64& id) {
+    QString patientOf(const RowValues& values, qint64& id) {
         const QString& dossier = values[Dossier];
+        const QString& number = values[kNumberColumn];
         const QDate naissance = readDate(values[Naissance]);
+        QString numbered;
         if (!dossier.isEmpty()) {
             if (const auto found = m_byDossier.constFind(dossier); found != m_byDossier.cend()) {
                 id = named(*found);
-                return {};
+                return contradiction(patientWithId(id), values);
             }
         } else {
             if (values[Nom].isEmpty() || !naissance.isValid())
@@ -184,13 +259,29 @@ private:
                     "sans dossier, le nom et la date de naissance (JJ/MM/AAAA ou AAAA-MM-JJ) "
                     "désignent le patient");
             const QString key = patientNameKey(values[Nom], values[Prenom], naissance);
-            if (m_byName.count(key) > 1)
-                return QStringLiteral(
-                    "plusieurs patients ont ces nom, prénom et date de naissance : donnez le "
-                    "dossier");
-            if (const auto found = m_byName.constFind(key); found != m_byName.cend()) {
-                id = named(*found);
-                return {};
+            if (!number.isEmpty()) {
+                // Each number of the file is a patient of its own, even among homonyms.
+                numbered = key + QChar(0x1E) + number;
+                if (const auto found = m_byNumber.constFind(numbered); found != m_byNumber.cend()) {
+                    id = named(*found);
+                    return {};
+                }
+                std::size_t& claimed = m_claimed[key];
+                if (const std::vector<qint64>& stored = m_withoutDossier.value(key);
+                    claimed < stored.size()) {
+                    id = named(stored[claimed++]);
+                    m_byNumber.insert(numbered, id);
+                    return {};
+                }
+            } else {
+                if (m_byName.count(key) > 1)
+                    return QStringLiteral(
+                        "plusieurs patients ont ces nom, prénom et date de naissance : donnez le "
+                        "dossier");
+                if (const auto found = m_byName.constFind(key); found != m_byName.cend()) {
+                    id = named(*found);
+                    return {};
+                }
             }
         }
         // A new patient: the row must describe them whole.
@@ -212,23 +303,30 @@ private:
         id = -qint64(m_new.size());
         if (!dossier.isEmpty())
             m_byDossier.insert(dossier, id);
+        if (!numbered.isEmpty())
+            m_byNumber.insert(numbered, id);
         m_byName.insert(patientNameKey(patient.nom, patient.prenom, patient.naissance), id);
         return {};
     }
 
-    QString addRow(const std::array<QString, kColumnCount>& values, std::size_t line) {
+    QString addRow(const RowValues& values, std::size_t line) {
+        // A line without date nor measures names a patient who has no visit.
+        const bool patientOnly =
+            values[DateColumn].isEmpty() && values[Poids].isEmpty() && values[Taille].isEmpty();
         const QDate date = readDate(values[DateColumn]);
-        if (!date.isValid())
+        if (!patientOnly && !date.isValid())
             return QStringLiteral("la date de la consultation doit s'écrire JJ/MM/AAAA ou AAAA-MM-JJ");
         const std::optional<double> weight = positiveMeasure(values[Poids]);
-        if (!weight)
+        if (!patientOnly && !weight)
             return QStringLiteral("le poids doit être un nombre supérieur à zéro");
         const std::optional<double> height = positiveMeasure(values[Taille]);
-        if (!height)
+        if (!patientOnly && !height)
             return QStringLiteral("la taille doit être un nombre supérieur à zéro");
         qint64 id = 0;
         if (QString reason = patientOf(values, id); !reason.isEmpty())
             return reason;
+        if (patientOnly)
+            return {};
         PatientVisits& entry = id < 0 ? m_new[std::size_t(-id - 1)] : m_found.at(id);
         const VisitKey key{id, date, *weight, *height};
         if (m_visits.contains(key)) {
@@ -255,12 +353,15 @@ private:
 
     PatientStore& m_store;
     QDate m_today;
-    std::array<int, kColumnCount> m_positions{};
     // Patients are named by their id, and new ones by minus their rank in m_new.
     std::unordered_map<qint64, PatientVisits> m_found;
     std::vector<PatientVisits> m_new;
     QHash<QString, qint64> m_byDossier;
     QMultiHash<QString, qint64> m_byName;
+    // Stored patients without dossier by name key, and how many of them numbered rows have named.
+    QHash<QString, std::vector<qint64>> m_withoutDossier;
+    QHash<QString, std::size_t> m_claimed;
+    QHash<QString, qint64> m_byNumber;
     QSet<VisitKey> m_visits;
     QSet<qint64> m_named;
     QStringList m_errors;
@@ -298,7 +399,7 @@ ImportRefused::ImportRefused(const QStringList& rowErrors)
     , m_rowErrors(rowErrors) {}
 
 ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
-    Import import(store, today);
+    CsvRows file;
     CsvReader reader([&csv](char* buffer, std::size_t size) {
         const qint64 read = csv.read(buffer, qint64(size));
         if (read < 0)
@@ -307,29 +408,48 @@ ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
     });
     try {
         if (!reader.next())
-            import.refuseOnErrors(QStringLiteral("Le fichier est vide : il n'a pas de ligne d'en-tête."));
-        import.readHeader(reader);
-        import.refuseOnErrors();
+            file.refuseOnErrors(QStringLiteral("Le fichier est vide : il n'a pas de ligne d'en-tête."));
+        file.readHeader(reader);
+        file.refuseOnErrors();
         while (reader.next())
-            import.readRow(reader);
+            file.readRow(reader);
     } catch (const cli::CsvError& error) {
-        import.refuseOnErrors(lineError(error.line(), QString::fromStdString(error.what())));
+        file.refuseOnErrors(lineError(error.line(), QString::fromStdString(error.what())));
     }
-    import.refuseOnErrors();
-    return import.write();
+    // What is there and what is added, under the write lock: another import or a window saving
+    // meanwhile waits, then sees what this one added.
+    ImportReport report;
+    store.transaction([&] {
+        Import import(store, today);
+        for (const Row& row : file.rows())
+            import.readRow(row);
+        import.refuseOnErrors();
+        report = import.write();
+    });
+    return report;
 }
 
 void exportVisits(const PatientStore& store, QIODevice& out) {
     try {
         CsvWriter writer = writerOn(out);
         std::vector<std::string_view> header(kColumnNames.begin(), kColumnNames.end());
-        header.insert(header.end(), {"age", "imc", "resultat"});
+        header.insert(header.end(), {"age", "imc", "resultat", kNumberName});
         writer.row(header);
-        store.forEachVisit([&](const Patient& patient, const Visit& visit) {
-            writeRow(writer, {utf8(patient.dossier), utf8(patient.nom), utf8(patient.prenom),
-                              patient.sexe == Sex::Female ? "F" : "M", utf8(frenchDate(patient.naissance)),
-                              utf8(frenchDate(visit.date)), utf8(visit.poids), utf8(visit.taille),
-                              utf8(visit.age), utf8(visit.imc), utf8(visit.resultat)});
+        qint64 current = 0;
+        int number = 0;
+        store.forEachRecord([&](const Patient& patient, const Visit* visit) {
+            if (patient.id != current) {
+                current = patient.id;
+                ++number;
+            }
+            // A patient without visits is a line without date nor measures.
+            const Visit none;
+            const Visit& shown = visit ? *visit : none;
+            writeRow(writer,
+                     {utf8(patient.dossier), utf8(patient.nom), utf8(patient.prenom),
+                      patient.sexe == Sex::Female ? "F" : "M", utf8(frenchDate(patient.naissance)),
+                      utf8(frenchDate(shown.date)), utf8(shown.poids), utf8(shown.taille), utf8(shown.age),
+                      utf8(shown.imc), utf8(shown.resultat), std::to_string(number)});
         });
         writer.flush();
     } catch (const cli::OutputError&) {

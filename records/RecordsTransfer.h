@@ -33,11 +33,18 @@ private:
 };
 
 /// Imports the measurements of `csv`, header dossier;nom;prenom;sexe;naissance;date;poids;taille in
-/// any order (other columns ignored), in one transaction. Visits already present (same patient,
-/// date, poids and taille) are skipped. Throws ImportRefused or StoreError.
+/// any order, and optionally patient (other columns ignored), in one transaction that holds the
+/// write lock while it looks up what is there. Visits already present (same patient, date, poids
+/// and taille) are skipped. A row naming a dossier with another nom, prénom, sexe or naissance than
+/// the base or an earlier row is refused. A row without date, poids and taille names a patient
+/// without visits. Rows without dossier are one patient per patient number when the column is
+/// there: homonyms stay apart, paired with the stored homonyms without dossier in the order these
+/// were created. Throws ImportRefused or StoreError.
 ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today = QDate::currentDate());
 
-/// Every visit in the import's columns followed by age, imc and resultat.
+/// Every visit in the import's columns followed by age, imc, resultat and patient (the patient's
+/// number in the file), and a line without date nor measures for each patient without visits:
+/// importing it into an empty base gives a base that exports the same text.
 void exportVisits(const PatientStore& store, QIODevice& out);
 /// exportVisits() into `path`, replaced only when complete. Throws StoreError.
 void exportVisitsToFile(const PatientStore& store, const QString& path);

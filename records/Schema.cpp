@@ -1,5 +1,7 @@
 #include "Schema.h"
 
+#include "PatientStore.h"
+
 namespace vimora::records {
 
 namespace {
@@ -63,7 +65,60 @@ QStringList version2(Dialect dialect) {
                            "END LOOP; END $$")};
 }
 
+// A visit's measure (poids or taille, a text with a decimal comma) as the number the records
+// compare, the same in SQL on every engine: "80" and "80,0" are one weight.
+QString measureValue(const QString& column) {
+    // DOUBLE PRECISION is a float8 on the server and has REAL affinity in SQLite.
+    return QStringLiteral("CAST(replace(%1, ',', '.') AS DOUBLE PRECISION)").arg(column);
+}
+
+// The condition that visits `a` and `b` (table aliases) are one visit: same patient, date, poids
+// and taille as numbers.
+QString sameVisit(const QString& a, const QString& b) {
+    const auto same = [&](const QString& column) {
+        return QStringLiteral("%1 = %2").arg(measureValue(a + QLatin1Char('.') + column),
+                                             measureValue(b + QLatin1Char('.') + column));
+    };
+    return QStringLiteral("%1.patient_id = %2.patient_id AND %1.date = %2.date AND %3 AND %4")
+        .arg(a, b, same(QStringLiteral("poids")), same(QStringLiteral("taille")));
+}
+
+// A visit is stored once: concurrent saves and imports stored some twice before the key. Each
+// group of one visit keeps its first stored row, with the distinct remarks of the group.
+QStringList version3(Dialect dialect) {
+    const QString remarks = dialect == Dialect::Sqlite
+                                ? QStringLiteral("group_concat(d.remarque, char(10))")
+                                : QStringLiteral("string_agg(d.remarque, chr(10) ORDER BY d.id)");
+    const QString kept = QStringLiteral("NOT EXISTS (SELECT 1 FROM visite e WHERE %1 AND e.id < visite.id)")
+                             .arg(sameVisit(QStringLiteral("e"), QStringLiteral("visite")));
+    return {
+        QStringLiteral("UPDATE visite SET remarque = (SELECT substr(%1, 1, %2) FROM visite d WHERE %3 AND "
+                       "d.remarque <> '' AND NOT EXISTS (SELECT 1 FROM visite e WHERE %4 AND "
+                       "e.remarque = d.remarque AND e.id < d.id)) "
+                       "WHERE %5 AND EXISTS (SELECT 1 FROM visite d WHERE %3 AND d.id > visite.id AND "
+                       "d.remarque <> '' AND d.remarque <> visite.remarque)")
+            .arg(remarks)
+            .arg(kMaxRemarkLength)
+            .arg(sameVisit(QStringLiteral("d"), QStringLiteral("visite")),
+                 sameVisit(QStringLiteral("e"), QStringLiteral("d")), kept),
+        QStringLiteral("DELETE FROM visite WHERE NOT %1").arg(kept),
+        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS visite_mesure ON visite (patient_id, date, (%1), (%2))")
+            .arg(measureValue(QStringLiteral("poids")), measureValue(QStringLiteral("taille"))),
+    };
+}
+
 } // namespace
+
+QString duplicateVisitsQuery() {
+    return QStringLiteral("SELECT count(*) FROM visite v WHERE EXISTS (SELECT 1 FROM visite d WHERE %1 AND "
+                          "d.id < v.id)")
+        .arg(sameVisit(QStringLiteral("d"), QStringLiteral("v")));
+}
+
+QString duplicateVisitsProblem(qint64 count) {
+    return QStringLiteral("%1 consultation(s) enregistrée(s) en double (même patient, date, poids et taille)")
+        .arg(count);
+}
 
 QStringList migrationFrom(int from, Dialect dialect) {
     switch (from) {
@@ -71,6 +126,8 @@ QStringList migrationFrom(int from, Dialect dialect) {
         return version1(dialect);
     case 1:
         return version2(dialect);
+    case 2:
+        return version3(dialect);
     default:
         return {};
     }

@@ -11,7 +11,7 @@ namespace vimora::records {
 enum class Dialect { Sqlite, PostgreSql };
 
 /// The version this program writes and reads; a base of a newer version is refused.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 /// Marks a SQLite file as ours (PRAGMA application_id): "VIMR".
 inline constexpr int kSqliteApplicationId = 0x56494D52;
@@ -27,6 +27,11 @@ bool rejudgesVisits(int from);
 /// The statements that mark the base as ours at schema `version`, in the migration's transaction:
 /// PRAGMA application_id and user_version on SQLite, the one row of the version table on the server.
 QStringList versionStatements(int version, Dialect dialect);
+
+/// The number of visits stored more than once, which the schema's unique key rules out.
+QString duplicateVisitsQuery();
+/// What verify() says of `count` visits stored more than once (French).
+QString duplicateVisitsProblem(qint64 count);
 
 /// The server's version table, one row with the schema version.
 inline constexpr const char* kServerVersionTable = "vimora_version";

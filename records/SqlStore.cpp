@@ -3,6 +3,7 @@
 #include "VisitRecords.h"
 
 #include <QAtomicInteger>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -138,10 +139,16 @@ void SqlStore::requireWritable() const {
 }
 
 void SqlStore::write(const std::function<void()>& change) {
+    if (m_inTransaction) {
+        change();
+        return;
+    }
     requireWritable();
     ready();
-    begin();
+    m_inTransaction = true;
+    const auto closed = qScopeGuard([&] { m_inTransaction = false; });
     try {
+        begin();
         change();
         commit();
     } catch (...) {
@@ -149,6 +156,18 @@ void SqlStore::write(const std::function<void()>& change) {
             QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));
         throw;
     }
+}
+
+void SqlStore::transaction(const std::function<void()>& work) {
+    write([&] {
+        lockWrites();
+        work();
+    });
+}
+
+void SqlStore::prepare() const {
+    if (!m_inTransaction)
+        ready();
 }
 
 QString SqlStore::patientListQuery(const QString& patientColumns) const {
@@ -160,7 +179,7 @@ QString SqlStore::patientListQuery(const QString& patientColumns) const {
 }
 
 std::vector<PatientSummary> SqlStore::patients() const {
-    ready();
+    prepare();
     QSqlQuery query = prepared(patientListQuery(kPatientColumns));
     run(query);
     struct Sorted {
@@ -198,7 +217,7 @@ std::vector<PatientSummary> SqlStore::patients() const {
 }
 
 std::optional<Patient> SqlStore::patient(qint64 id) const {
-    ready();
+    prepare();
     QSqlQuery query =
         prepared(QStringLiteral("SELECT %1 FROM patient p WHERE p.id = ?").arg(kPatientColumns));
     query.addBindValue(id);
@@ -209,7 +228,7 @@ std::optional<Patient> SqlStore::patient(qint64 id) const {
 }
 
 std::vector<Visit> SqlStore::visits(qint64 patientId) const {
-    ready();
+    prepare();
     QSqlQuery query = prepared(
         QStringLiteral("SELECT %1 FROM visite v WHERE v.patient_id = ? ORDER BY v.date DESC, v.id DESC")
             .arg(kVisitColumns));
@@ -231,6 +250,9 @@ const QString kInsertVisit = QStringLiteral("INSERT INTO visite (patient_id, dat
                                             "creation) VALUES ");
 const QString kVisitRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
 const QString kReturningId = QStringLiteral(" RETURNING id");
+// A visit identical to a stored one (the schema's unique key) is not inserted, rather than failing
+// the whole transaction: both engines then insert no row.
+const QString kUnlessStored = QStringLiteral(" ON CONFLICT DO NOTHING");
 // An import's patients and visits go in rows of this many per statement: one round trip to a
 // server for a hundred rows rather than one each.
 constexpr std::size_t kRowsPerStatement = 100;
@@ -448,11 +470,13 @@ QVariantList visitValues(const Visit& visit, const QString& now) {
 
 Visit SqlStore::insertVisit(const Visit& visit, const QString& now) const {
     const QVariantList values = visitValues(visit, now);
-    QSqlQuery insert = prepared(rowsInsert(kInsertVisit, kVisitRow, 1) + kReturningId);
+    QSqlQuery insert = prepared(rowsInsert(kInsertVisit, kVisitRow, 1) + kUnlessStored + kReturningId);
     for (int i = 0; i < values.size(); ++i)
         insert.bindValue(i, values[i]);
     run(insert);
-    insert.next();
+    if (!insert.next())
+        throw StoreError(StoreError::Kind::Invalid,
+                         QStringLiteral("Cette consultation est déjà enregistrée."));
     Visit stored = visit;
     stored.id = insert.value(0).toLongLong();
     stored.created = QDateTime::fromString(values.back().toString(), Qt::ISODate);
@@ -475,9 +499,11 @@ void SqlStore::inChunks(
     }
 }
 
-void SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
+int SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
+    int inserted = 0;
     inChunks(
-        rows.size(), [](std::size_t count) { return rowsInsert(kInsertVisit, kVisitRow, count); },
+        rows.size(),
+        [](std::size_t count) { return rowsInsert(kInsertVisit, kVisitRow, count) + kUnlessStored; },
         [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
             int mark = 0;
             for (std::size_t row = first; row < first + count; ++row) {
@@ -485,8 +511,10 @@ void SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
                     insert.bindValue(mark++, value);
             }
             run(insert);
+            inserted += insert.numRowsAffected();
             insert.finish();
         });
+    return inserted;
 }
 
 std::vector<qint64> SqlStore::insertPatients(const std::vector<const Patient*>& patients,
@@ -569,7 +597,8 @@ void SqlStore::deleteVisit(qint64 visitId) {
     });
 }
 
-void SqlStore::addAll(const std::vector<PatientVisits>& batch) {
+int SqlStore::addAll(const std::vector<PatientVisits>& batch) {
+    int stored = 0;
     write([&] {
         const QString now = timestampNow();
         std::vector<const Patient*> created;
@@ -587,14 +616,22 @@ void SqlStore::addAll(const std::vector<PatientVisits>& batch) {
                 visits.push_back(visitValues(visit, now));
             }
         }
-        insertVisits(visits);
+        stored = insertVisits(visits);
     });
+    return stored;
 }
 
 void SqlStore::forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const {
-    ready();
+    forEachRecord([&](const Patient& patient, const Visit* visit) {
+        if (visit)
+            each(patient, *visit);
+    });
+}
+
+void SqlStore::forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const {
+    prepare();
     QSqlQuery query =
-        prepared(QStringLiteral("SELECT %1, %2 FROM visite v JOIN patient p ON p.id = v.patient_id "
+        prepared(QStringLiteral("SELECT %1, %2 FROM patient p LEFT JOIN visite v ON v.patient_id = p.id "
                                 "ORDER BY p.nom, p.prenom, p.naissance, p.id, v.date, v.id")
                      .arg(kPatientColumns, kVisitColumns));
     run(query);
@@ -602,7 +639,12 @@ void SqlStore::forEachVisit(const std::function<void(const Patient&, const Visit
     while (query.next()) {
         if (query.value(0).toLongLong() != patient.id)
             patient = patientAt(query, 0);
-        each(patient, visitAt(query, kPatientColumnCount));
+        if (query.isNull(kPatientColumnCount)) {
+            each(patient, nullptr);
+        } else {
+            const Visit visit = visitAt(query, kPatientColumnCount);
+            each(patient, &visit);
+        }
     }
     if (query.lastError().isValid())
         fail(query);

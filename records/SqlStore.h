@@ -30,8 +30,10 @@ public:
     void deletePatient(qint64 id) override;
     Visit addVisit(const Visit& visit) override;
     void deleteVisit(qint64 visitId) override;
-    void addAll(const std::vector<PatientVisits>& batch) override;
+    int addAll(const std::vector<PatientVisits>& batch) override;
     void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const override;
+    void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const override;
+    void transaction(const std::function<void()>& work) override;
 
 protected:
     SqlStore();
@@ -42,7 +44,10 @@ protected:
     virtual void begin() = 0;
     /// Ends the write transaction for good.
     virtual void commit() { run(QStringLiteral("COMMIT")); }
-    /// Called before every command: an engine may connect again here.
+    /// Holds the records' write lock until the transaction ends, for transaction(): the look-ups of
+    /// an import and what it adds as one step. SQLite's write transaction holds it from its start.
+    virtual void lockWrites() {}
+    /// Called before every command outside a transaction: an engine may connect again here.
     virtual void ready() const {}
     /// The patient list: `patientColumns` of patient p, then the number of visits, the date and the
     /// resultat of the latest one (by date, then latest stored).
@@ -61,7 +66,8 @@ protected:
     /// Runs the step of the schema from `from` to `from + 1`, in the migration's transaction.
     void migrateFrom(int from, Dialect dialect) const;
 
-    /// Runs `change` in one write transaction, rolled back when it throws.
+    /// Runs `change` in one write transaction, rolled back when it throws; inside transaction(),
+    /// in that one.
     void write(const std::function<void()>& change);
     void requireWritable() const;
     void closeDatabase() const;
@@ -72,6 +78,11 @@ protected:
     QString m_readOnlyNote;
 
 private:
+    bool m_inTransaction = false;
+
+private:
+    /// ready(), unless a transaction is open: a new connection would silently leave it.
+    void prepare() const;
     void checkPatient(const Patient& patient, qint64 exceptId) const;
     /// Inserts new patients, many to a statement; returns their ids in the order given.
     std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;
@@ -81,8 +92,9 @@ private:
     /// Judges again the visits of the patient `patientId`, or every visit when 0, with their
     /// patient as stored now, and writes the texts that change, in the caller's transaction.
     void rejudgeVisits(qint64 patientId, Unjudgeable unjudgeable) const;
-    /// Inserts visits given as their columns' values, many to a statement.
-    void insertVisits(const std::vector<QVariantList>& rows) const;
+    /// Inserts visits given as their columns' values, many to a statement, but those identical to
+    /// a stored visit; returns how many it inserted.
+    int insertVisits(const std::vector<QVariantList>& rows) const;
     /// Runs `each` over rows [0, total) in chunks, each chunk on the query `statement` gives for
     /// its number of rows, prepared once per size.
     void inChunks(std::size_t total, const std::function<QString(std::size_t rows)>& statement,

@@ -197,6 +197,9 @@ void SqliteStore::createFile() const {
     QFile created(m_path);
     if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly,
                       QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        // Another program created it meanwhile: it is opened as theirs is.
+        if (QFileInfo::exists(m_path))
+            return;
         throw StoreError(StoreError::Kind::Unusable,
                          QStringLiteral("La base de dossiers %1 ne peut pas être créée : %2.")
                              .arg(quoted(m_path), created.errorString()));
@@ -307,15 +310,16 @@ int SqliteStore::checkedVersion() const {
         QStringLiteral("Le fichier %1 n'est pas une base de dossiers de Vimora (il appartient "
                        "à un autre programme, ou il est endommagé). Il n'a pas été modifié.")
             .arg(quoted(m_path));
+    // One statement, so one snapshot: another program creating the base meanwhile is seen before
+    // or after its migration, never halfway.
     QSqlQuery query(m_database);
-    const auto number = [&](const QString& sql) {
-        if (!query.exec(sql) || !query.next())
-            throw StoreError(StoreError::Kind::Unusable, notOurs);
-        return query.value(0).toLongLong();
-    };
-    const qint64 applicationId = number(QStringLiteral("PRAGMA application_id"));
-    const qint64 version = number(QStringLiteral("PRAGMA user_version"));
-    const qint64 objects = number(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (!query.exec(QStringLiteral("SELECT (SELECT * FROM pragma_application_id), (SELECT * FROM "
+                                   "pragma_user_version), (SELECT count(*) FROM sqlite_master)")) ||
+        !query.next())
+        throw StoreError(StoreError::Kind::Unusable, notOurs);
+    const qint64 applicationId = query.value(0).toLongLong();
+    const qint64 version = query.value(1).toLongLong();
+    const qint64 objects = query.value(2).toLongLong();
     const bool fresh = applicationId == 0 && version == 0 && objects == 0;
     if (applicationId != kSqliteApplicationId && !fresh)
         throw StoreError(StoreError::Kind::Unusable, notOurs);
@@ -473,6 +477,11 @@ CheckReport SqliteStore::verify() const {
     QSqlQuery references(m_database);
     if (references.exec(QStringLiteral("PRAGMA foreign_key_check")) && references.next())
         problems << QStringLiteral("des consultations renvoient à des patients absents");
+    QSqlQuery duplicates(m_database);
+    if (!duplicates.exec(duplicateVisitsQuery()) || !duplicates.next())
+        problems << QStringLiteral("la recherche des consultations en double n'a pas pu aller jusqu'au bout");
+    else if (const qint64 count = duplicates.value(0).toLongLong(); count > 0)
+        problems << duplicateVisitsProblem(count);
     CheckReport report;
     report.sound = problems.isEmpty();
     if (report.sound) {

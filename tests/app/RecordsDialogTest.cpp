@@ -479,6 +479,14 @@ void RecordsDialogTest::newConsultationThenCtrlSSavesTodaysVisit() {
     QCOMPARE(consultation, QStringLiteral("Consultation enregistrée : Léo Petit, le %1.")
                                .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
 
+    // Ctrl+S again: the visit is not stored twice, and the note of the first save goes.
+    choosingFirstPatient(0, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(reports, QStringList{QStringLiteral("Cette consultation est déjà enregistrée.")});
+    QCOMPARE(openStore()->visits(id).size(), std::size_t(1));
+    QVERIFY2(status->currentMessage().startsWith(QStringLiteral("Consultation : Léo Petit")),
+             qPrintable(status->currentMessage()));
+    reports.clear();
+
     // The note of a saved visit goes with the first thing that makes it untrue; each row saves a
     // new weight, then does that thing.
     struct Ending {

@@ -1,5 +1,6 @@
 // vimora-dossiers run as a separate process, as a clinic would run it.
 #include "DossiersCommand.h"
+#include "Engines.h"
 #include "PatientStore.h"
 #include "RawDatabase.h"
 #include "RecordsTransfer.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <sys/stat.h>
 
@@ -314,5 +316,74 @@ TEST(Command, AReadOnlyBaseIsReadWholeOrRefusedAndNothingIsCreatedBesideIt) {
         EXPECT_EQ(testcommon::namesIn(folder), names);
     }
 }
+
+// Four importers started together on one base, with overlapping files whose patients have a
+// dossier or only a name: each patient and visit is stored once, and the counts of the four add up.
+class Concurrent : public recordstest::OnEachEngine {};
+
+TEST_P(Concurrent, ImportersStoreEachPatientAndVisitOnceAndCountTruly) {
+    constexpr int kFiles = 3;
+    constexpr int kPatientsPerFile = 60;
+    constexpr int kVisits = 8;
+    const std::string base = freshBase("dossiers").toStdString();
+    QStringList files;
+    for (int file = 0; file < kFiles; ++file) {
+        std::string csv = "dossier;nom;prenom;sexe;naissance;date;poids;taille\n";
+        // Each file shares half its patients with the next.
+        for (int patient = file * kPatientsPerFile / 2; patient < (file + 2) * kPatientsPerFile / 2;
+             ++patient) {
+            const std::string number = std::to_string(patient);
+            for (int visit = 1; visit <= kVisits; ++visit) {
+                // Appended piece by piece: g++ 12 warns wrongly (-Wrestrict) about a text added in front.
+                if (patient % 2 == 0)
+                    csv.append("P").append(number);
+                csv.append(";Nom")
+                    .append(number)
+                    .append(";Éloïse;F;01/02/2012;0")
+                    .append(std::to_string(visit));
+                csv.append("/03/2020;").append(std::to_string(20 + visit)).append(",5;1,20\n");
+            }
+        }
+        files << QString::fromStdString(m_directory / ("mesures" + std::to_string(file) + ".csv"));
+        testcommon::writeFile(files.back().toStdString(), csv);
+    }
+    files << files.front();
+
+    std::vector<std::unique_ptr<QProcess>> importers;
+    for (const QString& file : files) {
+        importers.push_back(std::make_unique<QProcess>());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VIMORA_DATABASE"), QString::fromStdString(base));
+        importers.back()->setProcessEnvironment(environment);
+        importers.back()->start(QStringLiteral(VIMORA_DOSSIERS_PATH), {QStringLiteral("importer"), file});
+    }
+    const QRegularExpression counts(
+        QStringLiteral("Patients : (\\d+) ajouté\\(s\\), (\\d+) déjà présent\\(s\\). "
+                       "Consultations : (\\d+) ajoutée\\(s\\), (\\d+) déjà "
+                       "présente\\(s\\)."));
+    int patientsAdded = 0;
+    int visitsAdded = 0;
+    for (const auto& importer : importers) {
+        ASSERT_TRUE(importer->waitForFinished(60000));
+        EXPECT_EQ(importer->exitCode(), 0) << importer->readAllStandardError().toStdString();
+        const QRegularExpressionMatch said =
+            counts.match(QString::fromUtf8(importer->readAllStandardOutput()));
+        ASSERT_TRUE(said.hasMatch());
+        patientsAdded += said.captured(1).toInt();
+        visitsAdded += said.captured(3).toInt();
+        EXPECT_EQ(said.captured(1).toInt() + said.captured(2).toInt(), kPatientsPerFile);
+        EXPECT_EQ(said.captured(3).toInt() + said.captured(4).toInt(), kPatientsPerFile * kVisits);
+    }
+    constexpr int kPatients = (kFiles + 1) * kPatientsPerFile / 2;
+    EXPECT_EQ(patientsAdded, kPatients);
+    EXPECT_EQ(visitsAdded, kPatients * kVisits);
+    EXPECT_EQ(rawValue(QString::fromStdString(base), QStringLiteral("SELECT count(*) FROM patient")),
+              QString::number(kPatients));
+    EXPECT_EQ(rawValue(QString::fromStdString(base), QStringLiteral("SELECT count(*) FROM visite")),
+              QString::number(kPatients * kVisits));
+    EXPECT_EQ(dossiers({QStringLiteral("verifier")}, base).exitCode, 0);
+}
+
+VIMORA_ON_EACH_ENGINE(Concurrent);
 
 } // namespace

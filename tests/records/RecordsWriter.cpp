@@ -28,9 +28,13 @@ int main(int argc, char** argv) {
             return 0;
         }
         const Patient patient = store->patients().front().patient;
-        for (int i = 0;; ++i) {
-            const Visit visit = assessMeasurement(patient, QDate::currentDate(), QString::number(60 + i % 40),
-                                                  QStringLiteral("1,70"));
+        for (qint64 i = 0;; ++i) {
+            // A weight of its own for every visit of every run: an identical visit is refused.
+            const qint64 own = QCoreApplication::applicationPid() * 1000 + i / 40;
+            const Visit visit =
+                assessMeasurement(patient, QDate::currentDate(),
+                                  QStringLiteral("%1,%2").arg(60 + i % 40).arg(own, 10, 10, QLatin1Char('0')),
+                                  QStringLiteral("1,70"));
             std::printf("saved %lld\n", store->addVisit(visit).id);
             std::fflush(stdout);
         }

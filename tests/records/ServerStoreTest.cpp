@@ -64,11 +64,11 @@ protected:
         return patient;
     }
 
-    static Visit someVisit(qint64 patientId, const QString& remarque) {
+    static Visit someVisit(qint64 patientId, const QString& remarque, QDate date = QDate(2021, 3, 1),
+                           const QString& poids = QStringLiteral("22")) {
         Patient patient = somePatient({});
         patient.id = patientId;
-        Visit visit =
-            assessMeasurement(patient, QDate(2021, 3, 1), QStringLiteral("22"), QStringLiteral("1,15"));
+        Visit visit = assessMeasurement(patient, date, poids, QStringLiteral("1,15"));
         visit.remarque = remarque;
         return visit;
     }
@@ -185,7 +185,8 @@ TEST_F(ServerStore, VisitsFromEightWorkstationsAreAllKeptOnce) {
             try {
                 PostgresStore store(uri());
                 for (int i = 0; i < kVisits; ++i)
-                    store.addVisit(someVisit(patientId, QStringLiteral("%1-%2").arg(client).arg(i)));
+                    store.addVisit(someVisit(patientId, QStringLiteral("%1-%2").arg(client).arg(i),
+                                             QDate(2021, 3, 1).addDays(i), QString::number(20 + client)));
             } catch (const StoreError&) {
                 saved = false;
             }

@@ -128,6 +128,52 @@ TEST_P(Store, CreatesTheSchemaAndKeepsWhatItStores) {
     EXPECT_EQ(store->visits(id).size(), 1U);
 }
 
+// Visits that concurrent saves stored twice before the unique key: verifier tells, and the
+// migration keeps one of each, with every remark.
+TEST_P(Store, MergesVisitsStoredTwice) {
+    const QString setting = freshBase("dossiers");
+    qint64 id = 0;
+    {
+        const auto store = openStore(setting);
+        const Patient patient = store->addPatient(child(QStringLiteral("Lefèvre")));
+        id = patient.id;
+        Visit visit = measured(patient, QDate(2020, 3, 20), QStringLiteral("15,5"), QStringLiteral("1,04"));
+        store->addVisit(visit);
+        visit = measured(patient, QDate(2021, 3, 20), QStringLiteral("16,2"), QStringLiteral("1,10"));
+        visit.remarque = QStringLiteral("première");
+        store->addVisit(visit);
+    }
+    const QString copies = QStringLiteral(
+        "INSERT INTO visite (patient_id, date, age, poids, taille, imc, poids_max, poids_min, resultat, "
+        "conseils, objectif, remarque, creation) SELECT patient_id, date, age, poids || '0', taille, imc, "
+        "poids_max, poids_min, resultat, conseils, objectif, %1, creation FROM visite WHERE %2");
+    rawExec(setting, QStringLiteral("DROP INDEX visite_mesure"));
+    rawExec(setting, copies.arg(QStringLiteral("'seconde'"), QStringLiteral("true")));
+    rawExec(setting, copies.arg(QStringLiteral("remarque"), QStringLiteral("remarque = 'première'")));
+    const CheckReport before = openStore(setting)->verify();
+    EXPECT_FALSE(before.sound);
+    EXPECT_TRUE(before.message.contains(QStringLiteral("3 consultation(s) enregistrée(s) en double")))
+        << before.message.toStdString();
+
+    rawExec(setting, GetParam().kind == EngineKind::Sqlite
+                         ? QStringLiteral("PRAGMA user_version = 1")
+                         : QStringLiteral("UPDATE vimora_version SET version = 1"));
+    const auto store = openStore(setting);
+    const std::vector<Visit> visits = store->visits(id);
+    ASSERT_EQ(visits.size(), 2U);
+    EXPECT_EQ(visits[0].poids, QStringLiteral("16,2"));
+    EXPECT_EQ(visits[0].remarque, QStringLiteral("première\nseconde"));
+    EXPECT_EQ(visits[1].poids, QStringLiteral("15,5"));
+    EXPECT_EQ(visits[1].remarque, QStringLiteral("seconde"));
+    EXPECT_TRUE(store->verify().sound) << store->verify().message.toStdString();
+    EXPECT_EQ(
+        rawValue(setting,
+                 GetParam().kind == EngineKind::Sqlite
+                     ? QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'visite_mesure'")
+                     : QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname = 'visite_mesure'")),
+        QStringLiteral("1"));
+}
+
 TEST(SqliteFile, IsPrivateAndJournaled) {
     testcommon::TemporaryDirectory directory;
     const std::string path = directory / "vimora/dossiers.sqlite";
@@ -246,6 +292,13 @@ TEST_P(Store, KeepsItsRules) {
               QStringLiteral("La remarque ne peut pas dépasser 1 000 caractères."));
     visit.remarque.chop(1);
     store->addVisit(visit);
+    // Saved twice, as by Ctrl+S twice: the second is refused, whatever way the weight is written.
+    Visit again = visit;
+    again.poids = QStringLiteral("15,50");
+    again.remarque.clear();
+    EXPECT_EQ(messageOf([&] { store->addVisit(again); }),
+              QStringLiteral("Cette consultation est déjà enregistrée."));
+    EXPECT_EQ(store->visits(patient.id).size(), 1U);
     visit.poids = QStringLiteral("0");
     EXPECT_EQ(kindOf([&] { store->addVisit(visit); }), StoreError::Kind::Invalid);
     EXPECT_EQ(
@@ -291,6 +344,12 @@ TEST_P(Store, WritesABatchWholeOrNotAtAll) {
         EXPECT_EQ(visits[i].remarque, QString::number(249 - int(i)));
         EXPECT_EQ(visits[i].date, QDate(2020, 1, 1).addDays(249 - qint64(i)));
     }
+    // The same visits again, as a workstation saving meanwhile: none is stored twice, and it says so.
+    PatientVisits again = entry;
+    again.patient = store->patients().front().patient;
+    again.visits[7].poids = QStringLiteral("15,6");
+    EXPECT_EQ(store->addAll({again}), 1);
+    EXPECT_EQ(store->visits(again.patient.id).size(), 251U);
 }
 
 TEST_P(Store, RefusesAChangeMadeOnAStaleVersion) {

@@ -1,6 +1,7 @@
 // Import, export and alerts of the records on each engine: all or nothing, the window's texts,
 // idempotence.
 #include "Assessment.h"
+#include "RecordsCopy.h"
 #include "RecordsTransfer.h"
 #include "VisitRecords.h"
 
@@ -117,6 +118,131 @@ TEST_P(Transfer, StoresTheWindowsTextsAtTheAgeOfTheDatesAndImportsOnce) {
     import(*copy, first);
     EXPECT_EQ(exported(*copy), first);
     EXPECT_EQ(import(*copy, first).visitsAdded, 0);
+}
+
+// A record number belongs to one identity: a row that names it with another nom, prénom, sexe or
+// naissance, than the base or an earlier row, refuses the file.
+TEST_P(Transfer, RefusesARowWhoseDossierIsAnotherPatients) {
+    const auto store = open("dossiers");
+    import(*store, "dossier;nom;prenom;sexe;naissance;date;poids;taille\n"
+                   "K1;Konflikt;Anna;F;01/02/2015;01/03/2019;17;1,05\n");
+    const QByteArray rows = "dossier;nom;prenom;sexe;naissance;date;poids;taille\n"
+                            "K1;KONFLÍKT;anna;f;2015-02-01;01/03/2020;19;1,12\n"
+                            "K1;Autrenom;Bob;M;03/03/2011;01/03/2021;30;1,30\n"
+                            "K1;Konflikt;Anna;M;;01/03/2021;30;1,30\n"
+                            "K1;;;;02/02/2015;01/03/2021;30;1,30\n"
+                            "K2;Durand;Léa;F;01/01/2016;01/03/2021;20;1,15\n"
+                            "K2;Durand;Lea;;;01/03/2022;22;1,20\n"
+                            "K2;Durant;Léa;F;01/01/2016;01/03/2023;24;1,25\n";
+    try {
+        import(*store, rows);
+        FAIL() << "imported";
+    } catch (const ImportRefused& refused) {
+        EXPECT_EQ(refused.rowErrors(),
+                  QStringList({QStringLiteral("Ligne 3 : ce dossier est déjà celui d'un autre patient (autre "
+                                              "nom, autre prénom, autre sexe, autre date de naissance)"),
+                               QStringLiteral("Ligne 4 : ce dossier est déjà celui d'un autre patient (autre "
+                                              "sexe)"),
+                               QStringLiteral("Ligne 5 : ce dossier est déjà celui d'un autre patient (autre "
+                                              "date de naissance)"),
+                               QStringLiteral("Ligne 8 : ce dossier est déjà celui d'un autre patient (autre "
+                                              "nom)")}));
+    }
+    ASSERT_EQ(store->patients().size(), 1U);
+    EXPECT_EQ(store->visits(store->patients().front().patient.id).size(), 1U);
+}
+
+// Whatever the window can store comes back whole: patients without visits, homonyms with or
+// without dossier; the same through a copy written by sauvegarder.
+TEST_P(Transfer, AnExportImportsBackToTheSameRecords) {
+    const auto store = open("dossiers");
+    Patient lea;
+    lea.nom = QStringLiteral("Durand");
+    lea.prenom = QStringLiteral("Léa");
+    lea.sexe = Sex::Female;
+    lea.naissance = QDate(2015, 6, 1);
+    for (const char* dossier : {"", "", "D1", "D2", ""}) {
+        Patient patient = lea;
+        patient.dossier = QString::fromLatin1(dossier);
+        patient = store->addPatient(patient);
+        // The fifth Léa has no visit, as a patient just created.
+        if (store->patients().size() < 5) {
+            store->addVisit(assessMeasurement(patient, QDate(2020, 1, 1), QString::number(18 + patient.id),
+                                              QStringLiteral("1,10"), kToday));
+        }
+    }
+    const QByteArray first = exported(*store);
+    EXPECT_EQ(first.count('\n'), 6);
+
+    const auto copy = open("copie");
+    ImportReport report = import(*copy, first);
+    EXPECT_EQ(report.patientsAdded, 5);
+    EXPECT_EQ(report.visitsAdded, 4);
+    EXPECT_EQ(exported(*copy), first);
+    report = import(*copy, first);
+    EXPECT_EQ(report.patientsAdded, 0);
+    EXPECT_EQ(report.patientsFound, 5);
+    EXPECT_EQ(report.visitsAdded, 0);
+    EXPECT_EQ(exported(*copy), first);
+
+    const QString backup = QString::fromStdString(m_directory / "sauvegarde.sqlite");
+    store->backup(backup);
+    const auto restored = open("restauree");
+    EXPECT_EQ(importCopy(*restored, backup).patientsAdded, 5);
+    EXPECT_EQ(importCopy(*restored, backup).visitsAdded, 0);
+    EXPECT_EQ(exported(*restored), first);
+}
+
+// A copy is restored under the same rule, and its texts never outlive the identity they rest on.
+TEST_P(Transfer, RestoresACopyOnlyOntoTheSameIdentityAndJudgesItAgain) {
+    const QString copyPath = QString::fromStdString(m_directory / "copie.sqlite");
+    Patient lou;
+    lou.nom = QStringLiteral("Martin");
+    lou.prenom = QStringLiteral("Lou");
+    lou.sexe = Sex::Female;
+    lou.naissance = QDate(2016, 5, 10);
+    {
+        const auto copy = openStore(copyPath);
+        const Patient stored = copy->addPatient(lou);
+        copy->addVisit(assessMeasurement(stored, QDate(2024, 5, 10), QStringLiteral("33"),
+                                         QStringLiteral("1,30"), kToday));
+    }
+    const auto store = open("dossiers");
+    Patient boy = lou;
+    boy.sexe = Sex::Male;
+    boy = store->addPatient(boy);
+    EXPECT_EQ(importCopy(*store, copyPath, kToday).patientsFound, 1);
+    const std::vector<Visit> visits = store->visits(boy.id);
+    ASSERT_EQ(visits.size(), 1U);
+    const Visit asBoy =
+        assessMeasurement(boy, QDate(2024, 5, 10), QStringLiteral("33"), QStringLiteral("1,30"));
+    EXPECT_EQ(visits[0].resultat, asBoy.resultat);
+    EXPECT_EQ(visits[0].poidsMax, asBoy.poidsMax);
+    EXPECT_NE(
+        asBoy.poidsMax,
+        assessMeasurement(lou, QDate(2024, 5, 10), QStringLiteral("33"), QStringLiteral("1,30")).poidsMax);
+
+    // The same dossier for another child: nothing restored.
+    Patient other = lou;
+    other.prenom = QStringLiteral("Zoé");
+    other.dossier = QStringLiteral("C1");
+    store->addPatient(other);
+    {
+        const auto copy = openStore(copyPath);
+        Patient claimed = copy->patients().front().patient;
+        claimed.dossier = QStringLiteral("C1");
+        copy->updatePatient(claimed);
+    }
+    try {
+        importCopy(*store, copyPath, kToday);
+        FAIL() << "restored";
+    } catch (const ImportRefused& refused) {
+        EXPECT_EQ(
+            refused.rowErrors(),
+            QStringList{QStringLiteral("Patient n° 1 de la copie (dans l'ordre alphabétique) : ce dossier "
+                                       "est déjà celui d'un autre patient (autre prénom)")});
+    }
+    EXPECT_EQ(store->patients().size(), 2U);
 }
 
 TEST_P(Transfer, ListsTheAlertsOfEveryPatient) {
