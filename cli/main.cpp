@@ -54,7 +54,7 @@ Avec --oms, deux colonnes suivent la colonne erreur :
   z_oms           le z-score IMC/âge de l'OMS, au centième (-1,23)
   percentile_oms  le percentile correspondant, au dixième (9,4 ; 100,0 au plus
                   haut, 0,0 au plus bas : ce sont des arrondis)
-L'âge en jours vaut l'âge en années × 365,25. Jusqu'à 60 mois (1826,25 jours) la
+L'âge en jours vaut l'âge en années × 365,25. Avant 60 mois (1826,25 jours) la
 référence est la norme de croissance de l'OMS de 2006, au jour le plus proche ;
 ensuite la référence OMS 2007 des 5-19 ans, interpolée entre les mois entiers
 (mois = jours / 30,4375). Les deux colonnes restent vides pour un adulte (plus de
