@@ -44,7 +44,7 @@ double restrictedZ(const who::Lms& lms, double bmi) {
 // A whole number of hundredths or tenths as a decimal with a comma: (-123, 2) is "-1,23". A
 // negative zero has no sign.
 std::string fixedText(long double units, int decimals) {
-    std::array<char, 400> digits; // the largest double has 309 digits, and as many more
+    std::array<char, 400> digits; // the largest double counts 311 digits of hundredths
     const long double magnitude = std::fabs(units);
     const auto [end, error] =
         magnitude < 1e18L
