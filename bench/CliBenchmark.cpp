@@ -205,6 +205,32 @@ BENCHMARK(wholeCommand)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
+// The cost of --oms: the command with and without it, alternately on the same file, and the ratio
+// of their CPU times per row (at most 1.25).
+void whoOption(benchmark::State& state) {
+    const auto rows = static_cast<std::size_t>(state.range(0));
+    const std::string path =
+        temporaryDirectory() + "/vimora-assess-bench-oms-" + std::to_string(rows) + ".csv";
+    writePatientFile(path, rows, 1);
+    CommandRun plainTotal;
+    CommandRun whoTotal;
+    for (auto _ : state) {
+        addRun(plainTotal, runCommand({VIMORA_ASSESS_PATH}, path));
+        const CommandRun run = runCommand({VIMORA_ASSESS_PATH, "--oms"}, path);
+        state.SetIterationTime(run.seconds);
+        addRun(whoTotal, run);
+        if (run.status != 1)
+            state.SkipWithError("unexpected exit status");
+    }
+    std::remove(path.c_str());
+    const double allRows = double(rows) * double(state.iterations());
+    state.counters["rows_per_cpu_s"] = benchmark::Counter(allRows / whoTotal.cpuSeconds);
+    state.counters["plain_rows_per_cpu_s"] = benchmark::Counter(allRows / plainTotal.cpuSeconds);
+    state.counters["cost_per_row_vs_plain"] = benchmark::Counter(whoTotal.cpuSeconds / plainTotal.cpuSeconds);
+    state.counters["peak_MiB"] = benchmark::Counter(double(whoTotal.peakKiB) / 1024);
+}
+BENCHMARK(whoOption)->Arg(1'000'000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
 // The parts, in-process, on the same kind of list.
 const std::string& sampleList() {
     static const std::string list = patientList(200'000, 2);
@@ -244,18 +270,20 @@ void readingOnly(benchmark::State& state) {
 }
 BENCHMARK(readingOnly)->Unit(benchmark::kMillisecond);
 
+// Argument 1: with the WHO z-scores.
 void assessingOnly(benchmark::State& state) {
     const auto rows = sampleRows();
+    const BatchOptions options{.whoScores = state.range(0) == 1};
     std::size_t done = 0;
     RowOutcome outcome;
     for (auto _ : state) {
         const auto& row = rows[done++ % rows.size()];
-        assessRow({row[0], row[1], row[2], row[3]}, outcome);
+        assessRow({row[0], row[1], row[2], row[3]}, outcome, options);
         benchmark::DoNotOptimize(outcome);
     }
     state.SetItemsProcessed(std::int64_t(done));
 }
-BENCHMARK(assessingOnly);
+BENCHMARK(assessingOnly)->Arg(0)->Arg(1);
 
 void writingOnly(benchmark::State& state) {
     const auto rows = sampleRows();

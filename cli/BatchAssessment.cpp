@@ -1,6 +1,7 @@
 #include "BatchAssessment.h"
 
 #include "EngineError.h"
+#include "WhoReference.h"
 
 #include <algorithm>
 #include <array>
@@ -64,13 +65,27 @@ std::string rowError(const PatientRow& row, std::string message) {
     return withNulShown(withFinalFullStop(std::move(message)));
 }
 
-using OutputTexts = std::array<std::string_view, std::tuple_size_v<decltype(kOutputColumns)>>;
+constexpr std::size_t kColumnCount = std::tuple_size_v<decltype(kOutputColumns)>;
+constexpr std::size_t kColumnCountWithWho = kColumnCount + std::tuple_size_v<decltype(kWhoColumns)>;
+using OutputTexts = std::array<std::string_view, kColumnCountWithWho>;
 
-void writeHeader(CsvWriter& writer) {
+std::size_t columnCount(const BatchOptions& options) {
+    return options.whoScores ? kColumnCountWithWho : kColumnCount;
+}
+
+// The text of every column the options ask for, into `texts`.
+template <typename ColumnText>
+std::span<const std::string_view> columnTexts(OutputTexts& texts, const BatchOptions& options,
+                                              ColumnText text) {
+    auto end = std::transform(kOutputColumns.begin(), kOutputColumns.end(), texts.begin(), text);
+    if (options.whoScores)
+        end = std::transform(kWhoColumns.begin(), kWhoColumns.end(), end, text);
+    return {texts.begin(), end};
+}
+
+void writeHeader(CsvWriter& writer, const BatchOptions& options) {
     OutputTexts names;
-    std::transform(kOutputColumns.begin(), kOutputColumns.end(), names.begin(),
-                   [](const OutputColumn& column) { return column.name; });
-    writer.row(names);
+    writer.row(columnTexts(names, options, [](const OutputColumn& column) { return column.name; }));
 }
 
 template <std::string_view PatientRow::*field>
@@ -93,12 +108,30 @@ std::string_view errorText(const PatientRow& /*row*/, const RowOutcome& outcome)
     return outcome.error;
 }
 
-void writeInterruption(CsvWriter& writer, const std::string& reason) {
+template <std::string RowOutcome::*text>
+std::string_view outcomeText(const PatientRow& /*row*/, const RowOutcome& outcome) {
+    return outcome.*text;
+}
+
+void writeInterruption(CsvWriter& writer, const std::string& reason, const BatchOptions& options) {
     const std::string message =
         "Lecture interrompue (" + reason + ") : la suite de l'entrée n'a pas été évaluée.";
     OutputTexts texts;
-    texts.back() = message;
-    writer.row(texts);
+    texts[kColumnCount - 1] = message;
+    writer.row(std::span(texts.data(), columnCount(options)));
+}
+
+// A child's WHO figures, from the age typed in years and the index as the window shows it.
+void assessWho(Sex sex, RowOutcome& outcome) {
+    const Calculation& calculation = outcome.calculation;
+    if (calculation.measures.age > kAdultAge)
+        return;
+    const std::optional<WhoScore> score =
+        whoBmiForAge(sex, calculation.measures.age * kDaysPerYear, calculation.index);
+    if (!score)
+        return;
+    outcome.whoZ = whoZText(score->z);
+    outcome.whoPercentile = whoPercentileText(score->percentile);
 }
 
 } // namespace
@@ -126,8 +159,15 @@ const std::array<OutputColumn, 12> kOutputColumns{{
     {"erreur", errorText},
 }};
 
-void assessRow(const PatientRow& row, RowOutcome& outcome) {
+const std::array<OutputColumn, 2> kWhoColumns{{
+    {"z_oms", outcomeText<&RowOutcome::whoZ>},
+    {"percentile_oms", outcomeText<&RowOutcome::whoPercentile>},
+}};
+
+void assessRow(const PatientRow& row, RowOutcome& outcome, const BatchOptions& options) {
     outcome.error.clear();
+    outcome.whoZ.clear();
+    outcome.whoPercentile.clear();
     const std::optional<Sex> sex = parseSex(row.sex);
     if (!sex) {
         outcome.error = rowError(row, std::string("Sexe inconnu : '").append(row.sex).append("'"));
@@ -136,13 +176,15 @@ void assessRow(const PatientRow& row, RowOutcome& outcome) {
     calculate(outcome.calculation, *sex, {row.age, row.weight, row.height}, kDecimalSeparator);
     if (!outcome.calculation.complete())
         outcome.error = rowError(row, outcome.calculation.error);
+    else if (options.whoScores)
+        assessWho(*sex, outcome);
 }
 
-void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome) {
+void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome,
+              const BatchOptions& options) {
     OutputTexts texts;
-    std::transform(kOutputColumns.begin(), kOutputColumns.end(), texts.begin(),
-                   [&](const OutputColumn& column) { return column.text(row, outcome); });
-    writer.row(texts);
+    writer.row(
+        columnTexts(texts, options, [&](const OutputColumn& column) { return column.text(row, outcome); }));
 }
 
 int BatchResult::exitStatus() const {
@@ -151,7 +193,8 @@ int BatchResult::exitStatus() const {
     return failedRows > 0 ? 1 : 0;
 }
 
-BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunction& progress) {
+BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunction& progress,
+                     const BatchOptions& options) {
     BatchResult result;
     bool headerWritten = false;
     try {
@@ -166,7 +209,7 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
                                     .what();
             return result;
         }
-        writeHeader(writer);
+        writeHeader(writer, options);
         headerWritten = true;
         RowOutcome outcome;
         while (reader.next()) {
@@ -176,8 +219,8 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
                                                   ? kCarriageReturnsOnly
                                                   : fieldCountMessage(fields.size()));
             const PatientRow row{fields[0], fields[1], fields[2], fields[3]};
-            assessRow(row, outcome);
-            writeRow(writer, row, outcome);
+            assessRow(row, outcome, options);
+            writeRow(writer, row, outcome, options);
             ++result.rows;
             if (!outcome.error.empty())
                 ++result.failedRows;
@@ -191,7 +234,7 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
         result.usageError = error.what();
         result.interrupted = headerWritten;
         if (headerWritten)
-            writeInterruption(writer, result.usageError);
+            writeInterruption(writer, result.usageError, options);
     }
     writer.flush();
     if (progress)

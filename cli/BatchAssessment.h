@@ -28,14 +28,21 @@ struct PatientRow {
     std::string_view height;
 };
 
+/// What the command is asked for beyond the window's texts.
+struct BatchOptions {
+    bool whoScores = false; ///< --oms: the WHO z-score and percentile of each child
+};
+
 /// What the window shows for one patient, or the text of the error report it would show.
 struct RowOutcome {
     Calculation calculation; ///< complete when error is empty
     std::string error;
+    std::string whoZ;          ///< empty unless asked for, and for adults, ages past 19 and errors
+    std::string whoPercentile; ///< to the tenth as computed ("100,0" can appear); empty with whoZ
 };
 
 /// Assesses the patient into `outcome`, whose texts keep their storage from row to row.
-void assessRow(const PatientRow& row, RowOutcome& outcome);
+void assessRow(const PatientRow& row, RowOutcome& outcome, const BatchOptions& options = {});
 
 /// A column of the output: its name in the header and its text in a patient's row.
 struct OutputColumn {
@@ -47,8 +54,12 @@ struct OutputColumn {
 /// assessed, then the error.
 extern const std::array<OutputColumn, 12> kOutputColumns;
 
+/// With --oms, after the error: the WHO z-score and percentile.
+extern const std::array<OutputColumn, 2> kWhoColumns;
+
 /// The output row: the text of every column.
-void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome);
+void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome,
+              const BatchOptions& options = {});
 
 struct BatchResult {
     std::size_t rows = 0;       ///< patient rows written
@@ -66,6 +77,7 @@ using ProgressFunction = std::function<void(std::size_t rows)>;
 /// Reads the header and every row and writes the output. A fault of the input before the
 /// output header leaves the output empty; after it, the rows written stay and a last row whose
 /// error says where reading stopped marks the output as incomplete. Throws OutputError.
-BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunction& progress = {});
+BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunction& progress = {},
+                     const BatchOptions& options = {});
 
 } // namespace vimora::cli

@@ -21,7 +21,7 @@ using namespace vimora::cli;
 
 constexpr const char* kProgramName = "vimora-assess";
 
-constexpr const char* kHelp = R"(Utilisation : vimora-assess [FICHIER]
+constexpr const char* kHelp = R"(Utilisation : vimora-assess [--oms] [FICHIER]
 Évalue la corpulence de chaque patient d'une liste, avec les mêmes calculs et les
 mêmes textes que la fenêtre de Vimora XP.
 
@@ -50,6 +50,19 @@ résultat, les conseils, l'objectif et la ligne de résumé. Quand un patient ne
 pas être évalué, la colonne erreur donne le message que la fenêtre afficherait et
 les colonnes de résultat restent vides.
 
+Avec --oms, deux colonnes suivent la colonne erreur :
+  z_oms           le z-score IMC/âge de l'OMS, au centième (-1,23)
+  percentile_oms  le percentile correspondant, au dixième (9,4 ; 100,0 au plus
+                  haut, 0,0 au plus bas : ce sont des arrondis)
+L'âge en jours vaut l'âge en années × 365,25. Avant 60 mois (1826,25 jours) la
+référence est la norme de croissance de l'OMS de 2006, au jour le plus proche ;
+ensuite la référence OMS 2007 des 5-19 ans, interpolée entre les mois entiers
+(mois = jours / 30,4375). Les deux colonnes restent vides pour un adulte (plus de
+18 ans), à partir de 229 mois, pour un IMC qui n'est pas positif et pour une
+ligne en erreur. Le résultat (colonne resultat) reste donné par la table de
+seuils de Vimora XP ; le z-score est une information de plus. Sans --oms, la
+sortie est exactement celle décrite plus haut.
+
 Code de sortie :
   0    tous les patients ont été évalués ;
   1    au moins un patient n'a pas pu l'être (toutes les lignes sont écrites) ;
@@ -73,6 +86,7 @@ Quand la sortie d'erreur est un terminal et que l'entrée est un fichier, une li
 de progression (lignes traitées, lignes par seconde) y est affichée.
 
 Options :
+      --oms      ajoute le z-score et le percentile IMC/âge de l'OMS
   -h, --help     affiche cette aide
       --version  affiche la version
 )";
@@ -147,6 +161,7 @@ int usageError(const std::string& message) {
 struct Request {
     bool help = false;
     bool version = false;
+    BatchOptions options;
     std::string usageError;
     std::vector<std::string_view> files;
 };
@@ -163,6 +178,8 @@ Request parseArguments(int argc, char** argv) {
         } else if (argument == "-h" || argument == "--help") {
             request.help = true;
             return request;
+        } else if (argument == "--oms") {
+            request.options.whoScores = true;
         } else if (argument == "--version") {
             request.version = true;
             return request;
@@ -193,7 +210,7 @@ int openInput(std::string_view name) {
     return input;
 }
 
-int assessInput(int input) {
+int assessInput(int input, const BatchOptions& options) {
     struct stat inputStatus {};
     const bool showProgress =
         ::isatty(STDERR_FILENO) == 1 && ::fstat(input, &inputStatus) == 0 && S_ISREG(inputStatus.st_mode);
@@ -211,7 +228,7 @@ int assessInput(int input) {
 
     BatchResult result;
     try {
-        result = runBatch(reader, writer, progress);
+        result = runBatch(reader, writer, progress, options);
     } catch (const OutputError& error) {
         printError(error.what());
         return 2;
@@ -241,5 +258,5 @@ int main(int argc, char** argv) {
     if (!request.usageError.empty())
         return usageError(request.usageError);
     const int input = request.files.empty() ? STDIN_FILENO : openInput(request.files.front());
-    return input < 0 ? 2 : assessInput(input);
+    return input < 0 ? 2 : assessInput(input, request.options);
 }

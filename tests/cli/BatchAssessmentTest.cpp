@@ -37,6 +37,16 @@ BatchRun runOn(const std::string& input) {
     return runOn(vimora::test::MemoryReader(input));
 }
 
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        result.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return result;
+}
+
 // The output row for one input row, through the whole batch.
 std::string outputRow(const std::string& inputRow) {
     const BatchRun run = runOn("sexe;age;poids;taille\n" + inputRow + "\n");
@@ -188,6 +198,38 @@ TEST(RunBatch, ARowErrorExitsOneAndKeepsEveryRowInOrder) {
     EXPECT_EQ(run.output.substr(kOutputHeader.size(), 12), "M;35;;1,75;;");
     EXPECT_NE(run.output.find("\nF;8;25;1,25;16;"), std::string::npos);
     EXPECT_TRUE(run.output.ends_with("\nX;1;1;1;;;;;;;;Sexe inconnu : 'X'\n"));
+}
+
+// With --oms the two WHO columns follow the error; the window's columns do not change.
+TEST(RunBatch, WhoScoresForChildrenUpTo18Only) {
+    const std::string input = "sexe;age;poids;taille\n"
+                              "F;8;25;1,25\n"     // 2922 days: month 96
+                              "M;0,5;8;0,68\n"    // 182.625 days: day 183
+                              "M;18;70;1,75\n"    // a child to the window: month 216
+                              "F;8;60;1,25\n"     // far beyond +3
+                              "M;14,75;20;1,6\n"  // far beyond -3
+                              "M;18,25;70;1,75\n" // an adult, though under 229 months
+                              "M;35;80;1,75\n"    // an adult
+                              "F;8;-25;1,25\n"    // an index that is not positive
+                              "F;8;;1,25\n"       // an error
+                              "X;8;25;1,25\n";    // an error
+    CsvReader reader(vimora::test::MemoryReader(input + "M;8\n"));
+    std::string output;
+    CsvWriter writer([&](std::string_view bytes) { output.append(bytes); });
+    const BatchResult result = runBatch(reader, writer, {}, BatchOptions{.whoScores = true});
+    EXPECT_EQ(result.rows, 10u);
+
+    const std::vector<std::string> withWho = lines(output);
+    const std::vector<std::string> without = lines(runOn(input).output);
+    ASSERT_EQ(withWho.size(), without.size() + 1);
+    EXPECT_EQ(withWho[0], without[0] + ";z_oms;percentile_oms");
+    const std::array<const char*, 10> whoFields{
+        ";0,18;57,0", ";-0,03;48,8", ";0,39;65,1", ";6,23;100,0", ";-8,30;0,0", ";;", ";;", ";;", ";;", ";;"};
+    for (std::size_t row = 0; row < whoFields.size(); ++row)
+        EXPECT_EQ(withWho[row + 1], without[row + 1] + whoFields[row]) << "row " << row + 1;
+    EXPECT_EQ(withWho.back(),
+              ";;;;;;;;;;;Lecture interrompue (ligne 12 : 2 champs au lieu de 4) : la suite de "
+              "l'entrée n'a pas été évaluée.;;");
 }
 
 TEST(RunBatch, AByteOrderMarkInsideTheFileIsNamed) {

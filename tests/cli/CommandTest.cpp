@@ -104,6 +104,21 @@ TEST_F(Command, AssessesStandardInput) {
     EXPECT_EQ(result.err, "");
 }
 
+TEST_F(Command, WhoOptionAddsTwoColumnsAfterTheError) {
+    const std::string childRow =
+        "F;8;25;1,25;16;28,9;20,57;Corpulence normale.;Pas de régime particulier à réaliser.;Rester avec un "
+        "poids adapté à la croissance !;Age : 8 ans  Poids : 25 Kg  Taille : 1,25 m  IMC : 16 Kg/m²;";
+    const std::string input = "sexe;age;poids;taille\nF;8;25;1,25\nM;35;80;1,75\n";
+    writeFile("patients.csv", input);
+    const Result result = run({path("patients.csv"), "--oms"});
+    EXPECT_EQ(result.status, 0);
+    std::string adultRow = kAdultRow;
+    adultRow.insert(adultRow.size() - 1, ";;");
+    EXPECT_EQ(result.out, kOutputHeader.substr(0, kOutputHeader.size() - 1) + ";z_oms;percentile_oms\n" +
+                              childRow + ";0,18;57,0\n" + adultRow);
+    EXPECT_EQ(run({}, input).out, kOutputHeader + childRow + "\n" + kAdultRow);
+}
+
 TEST_F(Command, ReadsTheFileGivenOrStandardInputForADash) {
     const std::string input = "\xEF\xBB\xBFsexe;age;poids;taille\r\nM;35;80;1,75\r\n";
     writeFile("patients.csv", input);
@@ -201,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Command, HelpAndVersion) {
     const Result help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("Utilisation : vimora-assess [FICHIER]\n")) << help.out;
+    EXPECT_TRUE(help.out.starts_with("Utilisation : vimora-assess [--oms] [FICHIER]\n")) << help.out;
     EXPECT_NE(help.out.find("Lecture interrompue"), std::string::npos)
         << "the help explains incomplete output";
     EXPECT_EQ(run({"-h"}).out, help.out);

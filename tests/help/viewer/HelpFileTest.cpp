@@ -27,7 +27,7 @@ namespace {
 const QStringList kPages{"index.htm",   "saisie.htm",  "resultats.htm", "exemple.htm",  "clavier.htm",
                          "copier.htm",  "fiche.htm",   "dossiers.htm", "dossiers-serveur.htm",  "erreurs.htm",  "adultes.htm",
                          "enfants.htm", "courbes.htm", "seuils.htm",    "objectif.htm", "alertes.htm",
-                         "menus.htm",   "apropos.htm"};
+                         "menus.htm",   "apropos.htm", "oms.htm",      "liste.htm"};
 
 QString pageTitle(const QString& html) {
     static const QRegularExpression title(QStringLiteral("<title>([^<]*)</title>"),

@@ -161,7 +161,7 @@ private slots:
         QCOMPARE(topLevel, (QStringList{"Bienvenue dans Vimora XP", "Utiliser Vimora XP",
                                         "Interpréter les résultats", "Référence"}));
         QTreeWidgetItem* book = tree->topLevelItem(2);
-        QCOMPARE(book->childCount(), 6);
+        QCOMPARE(book->childCount(), 7);
         QCOMPARE(book->child(2)->text(0), QStringLiteral("Courbes de référence de l'enfant"));
         QVERIFY(book->isExpanded());
         QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
