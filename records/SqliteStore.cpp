@@ -2,6 +2,7 @@
 
 #include "SafeWrite.h"
 #include "Schema.h"
+#include "WholeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -148,6 +149,15 @@ void SqliteStore::open(Access access) {
     bool alreadyOpen = false;
     if (identity)
         m_openHere = holdOpen(*identity, alreadyOpen);
+    // No file the program writes, from any window or command, replaces the records or a journal.
+    m_writeGuard = platform::guardWrites([base = m_path](const QString& target) -> std::optional<QString> {
+        try {
+            refuseRecordsFile(base, target);
+        } catch (const StoreError& error) {
+            return error.message();
+        }
+        return std::nullopt;
+    });
     // Opening and closing the file here would drop the locks SQLite holds on it for another store
     // of this process; that store's opening checked it.
     if (!alreadyOpen)

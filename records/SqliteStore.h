@@ -66,6 +66,7 @@ private:
     QString m_path;
     /// Counts the file as open in this process while the store lives.
     std::shared_ptr<const void> m_openHere;
+    std::shared_ptr<const void> m_writeGuard;
 };
 
 } // namespace vimora::records

@@ -9,12 +9,33 @@
 #include <QStorageInfo>
 
 #include <cerrno>
+#include <list>
+#include <mutex>
 
 #include <sys/stat.h>
 
 namespace vimora::platform {
 
 namespace {
+
+std::mutex& guardsMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::list<WriteGuard>& guards() {
+    static std::list<WriteGuard> all;
+    return all;
+}
+
+std::optional<QString> guardedReason(const QString& path) {
+    const std::scoped_lock lock(guardsMutex());
+    for (const WriteGuard& guard : guards()) {
+        if (std::optional<QString> reason = guard(path))
+            return reason;
+    }
+    return std::nullopt;
+}
 
 bool diskFull(int error) {
     return error == ENOSPC || error == EDQUOT;
@@ -82,6 +103,8 @@ std::optional<WriteFailure> writeInto(const QString& path, const std::function<b
 } // namespace
 
 QString WriteFailure::message(const QString& path) const {
+    if (kind == Kind::Guarded)
+        return reason;
     const QString file = QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
     if (kind == Kind::NotAFile) {
         return QStringLiteral("%1 n'est pas un fichier (c'est un dossier, une socket ou un périphérique de "
@@ -110,14 +133,25 @@ QString WriteFailure::message(const QString& path) const {
 
 std::optional<WriteFailure> writeWholeFile(const QString& path,
                                            const std::function<bool(QIODevice&)>& write) {
+    if (std::optional<QString> reason = guardedReason(path))
+        return WriteFailure{WriteFailure::Kind::Guarded, 0, true, *reason};
     struct stat target {};
     if (::stat(QFile::encodeName(path).constData(), &target) == 0) {
         if (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode))
             return writeInto(path, write);
         if (!S_ISREG(target.st_mode))
-            return WriteFailure{WriteFailure::Kind::NotAFile, 0, false};
+            return WriteFailure{WriteFailure::Kind::NotAFile, 0, false, {}};
     }
     return writeReplacing(path, write);
+}
+
+std::shared_ptr<const void> guardWrites(WriteGuard guard) {
+    const std::scoped_lock lock(guardsMutex());
+    const auto kept = guards().insert(guards().end(), std::move(guard));
+    return {nullptr, [kept](const void*) {
+                const std::scoped_lock lock(guardsMutex());
+                guards().erase(kept);
+            }};
 }
 
 } // namespace vimora::platform

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QIODevice;
@@ -19,10 +20,12 @@ struct WriteFailure {
         NotCreated,  ///< the folder is missing or refuses the file
         DiskFull,    ///< no room left on the disk
         WriteFailed, ///< any other failed write, flush, sync or close
+        Guarded,     ///< a file a guard keeps (guardWrites()): refused, nothing written
     };
     Kind kind = Kind::WriteFailed;
     int systemError = 0;     ///< errno when known, for the system's own reason
     bool replaceable = true; ///< an ordinary file, left as it was; false for a pipe or device
+    QString reason;          ///< for Guarded: the guard's French reason
     /// The French message, one per kind, naming `path`.
     QString message(const QString& path) const;
 };
@@ -35,5 +38,11 @@ struct WriteFailure {
 /// - a FIFO or character device directly, as a shell redirection would, never replaced;
 /// - a directory, socket or block device is refused.
 std::optional<WriteFailure> writeWholeFile(const QString& path, const std::function<bool(QIODevice&)>& write);
+
+/// Says why `path` must not be written (French), or nothing.
+using WriteGuard = std::function<std::optional<QString>(const QString& path)>;
+/// While the handle returned lives, writeWholeFile() asks `guard` first: an open patient records
+/// file is never written over, whatever command or dialog names it.
+std::shared_ptr<const void> guardWrites(WriteGuard guard);
 
 } // namespace vimora::platform

@@ -593,6 +593,18 @@ void RecordsDialogTest::longSheetContinuesOnNumberedPagesAndNoTextCoversTheChart
         }
     }
 
+    // Never over the open records, even when the user says to replace them.
+    savePaths = {database};
+    boxAnswers = {QMessageBox::Yes};
+    TrajectoryDialog(patient, visits, &window())
+        .findChild<QPushButton*>(QStringLiteral("btnSavePdf"))
+        ->click();
+    QCOMPARE(reports.size(), 2);
+    QVERIFY2(reports.back().contains(QStringLiteral("est la base de dossiers")), qPrintable(reports.back()));
+    QCOMPARE(openStore()->patients().size(), std::size_t(1));
+    reports.clear();
+    saveRequests.clear();
+
     // The same pages saved as PDF from the patient's chart dialog, and printed, through the print
     // dialog, to a PDF printer.
     const QString saved = folder.filePath(QStringLiteral("dossier.pdf"));
