@@ -178,60 +178,70 @@ QString ChildChart::labelText() const {
     return QStringLiteral("IMC %1 %2").arg(m_patient->indexText, atAge(m_patient->age));
 }
 
-std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
-    const QFontMetricsF metrics(chartFont(kZoneFont, true));
-    std::vector<QRectF> obstacles = curveAreas(m_sex, kClearance);
-    obstacles.insert(obstacles.end(), m_keepClear.begin(), m_keepClear.end());
-    if (m_patient)
-        obstacles.push_back(pointArea(mark()).adjusted(-kClearance, -kClearance, kClearance, kClearance));
-    const std::vector<BandSpan> bands = bandSpans(kAdultAge, rowThresholds(m_sex, kQuarters));
-    // The box of a name at a row, in the middle of its zone or `shift` pixels off it; none where it
-    // would not fit.
-    auto place = [&](std::size_t zone, int quarter, const QString& text,
-                     double shift = 0) -> std::optional<ZoneName> {
-        if (quarter < 0 || quarter > kQuarters)
-            return std::nullopt;
-        const std::vector<BandSpan> spans = bandSpans(quarter / 4.0, rowThresholds(m_sex, quarter));
-        if (zone >= spans.size() || spans[zone].band != bands[zone].band)
-            return std::nullopt;
-        const double bottom = yFor(std::max(spans[zone].from.value_or(kLowestIndex), kLowestIndex));
-        const double top = yFor(std::min(spans[zone].to.value_or(kHighestIndex), kHighestIndex));
-        const QSizeF size = metrics.size(0, text) + QSizeF(kZoneNamePadding, kZoneNamePadding);
-        const QRectF box(
-            QPointF(xForQuarter(quarter) - size.width() / 2, (top + bottom - size.height()) / 2 + shift),
-            size);
-        const auto covers = [&box](const QRectF& area) {
-            return box.intersects(area);
-        };
-        if (box.top() < top || box.bottom() > bottom || !plotArea().contains(box) ||
-            std::any_of(obstacles.begin(), obstacles.end(), covers))
-            return std::nullopt;
-        return ZoneName{box, text, bandColour(spans[zone].background)};
+std::optional<ChildChart::ZoneName> ChildChart::placedName(const NameRoom& room, std::size_t zone,
+                                                           int quarter, const QString& text,
+                                                           double shift) const {
+    if (quarter < 0 || quarter > kQuarters)
+        return std::nullopt;
+    const std::vector<BandSpan> spans = bandSpans(quarter / 4.0, rowThresholds(m_sex, quarter));
+    if (zone >= spans.size() || spans[zone].band != room.bands[zone].band)
+        return std::nullopt;
+    const double bottom = yFor(std::max(spans[zone].from.value_or(kLowestIndex), kLowestIndex));
+    const double top = yFor(std::min(spans[zone].to.value_or(kHighestIndex), kHighestIndex));
+    const QSizeF size = room.metrics.size(0, text) + QSizeF(kZoneNamePadding, kZoneNamePadding);
+    const QRectF box(
+        QPointF(xForQuarter(quarter) - size.width() / 2, (top + bottom - size.height()) / 2 + shift), size);
+    const auto covers = [&box](const QRectF& area) {
+        return box.intersects(area);
     };
-    std::vector<ZoneName> names;
-    for (std::size_t zone = 0; zone < bands.size() && zone < kNameQuarters.size(); ++zone) {
-        // On one line near its best row, else farther; then on two lines, for a steep zone.
-        QString twoLines = bandText(bands[zone].band);
-        twoLines[twoLines.lastIndexOf(QLatin1Char(' '))] = QLatin1Char('\n');
-        std::optional<ZoneName> found;
-        for (int tried = 0; !found && tried < 4 * (kQuarters + 1); ++tried) {
-            // Nearest rows first, alternately before and after the best one.
-            const int distance = (tried / 2) % (kQuarters + 1);
-            const int quarter = kNameQuarters.at(zone) + (tried % 2 == 0 ? -distance : distance);
-            found = place(zone, quarter, tried < 2 * (kQuarters + 1) ? bandText(bands[zone].band) : twoLines);
-        }
-        // Then off the middle of the zone, where what another drawing adds takes the middle.
-        for (int tried = 0; !found && !m_keepClear.empty() && tried < 4 * (kQuarters + 1); ++tried) {
-            const int distance = (tried / 2) % (kQuarters + 1);
-            const int quarter = kNameQuarters.at(zone) + (tried % 2 == 0 ? -distance : distance);
-            const QString text = tried < 2 * (kQuarters + 1) ? bandText(bands[zone].band) : twoLines;
-            for (double shift = kShiftStep; !found && shift < kBottom - kTop; shift += kShiftStep) {
-                found = place(zone, quarter, text, -shift);
-                if (!found)
-                    found = place(zone, quarter, text, shift);
+    if (box.top() < top || box.bottom() > bottom || !plotArea().contains(box) ||
+        std::any_of(room.obstacles.begin(), room.obstacles.end(), covers))
+        return std::nullopt;
+    return ZoneName{box, text, bandColour(spans[zone].background)};
+}
+
+std::optional<ChildChart::ZoneName> ChildChart::zoneName(const NameRoom& room, std::size_t zone) const {
+    const QString oneLine = bandText(room.bands[zone].band);
+    QString twoLines = oneLine;
+    twoLines[twoLines.lastIndexOf(QLatin1Char(' '))] = QLatin1Char('\n');
+    constexpr int kRows = kQuarters + 1;
+    // Nearest rows first, alternately before and after the best one; one line, then two.
+    const auto quarterOf = [zone](int tried) {
+        const int distance = (tried / 2) % kRows;
+        return kNameQuarters.at(zone) + (tried % 2 == 0 ? -distance : distance);
+    };
+    const auto textOf = [&](int tried) {
+        return tried < 2 * kRows ? oneLine : twoLines;
+    };
+    for (int tried = 0; tried < 4 * kRows; ++tried) {
+        if (std::optional<ZoneName> found = placedName(room, zone, quarterOf(tried), textOf(tried), 0))
+            return found;
+    }
+    // Then off the middle of the zone, where what another drawing adds takes the middle.
+    if (m_keepClear.empty())
+        return std::nullopt;
+    for (int tried = 0; tried < 4 * kRows; ++tried) {
+        for (double shift = kShiftStep; shift < kBottom - kTop; shift += kShiftStep) {
+            for (const double signedShift : {-shift, shift}) {
+                if (std::optional<ZoneName> found =
+                        placedName(room, zone, quarterOf(tried), textOf(tried), signedShift))
+                    return found;
             }
         }
-        if (found)
+    }
+    return std::nullopt;
+}
+
+std::vector<ChildChart::ZoneName> ChildChart::zoneNames() const {
+    NameRoom room{curveAreas(m_sex, kClearance), bandSpans(kAdultAge, rowThresholds(m_sex, kQuarters)),
+                  QFontMetricsF(chartFont(kZoneFont, true))};
+    room.obstacles.insert(room.obstacles.end(), m_keepClear.begin(), m_keepClear.end());
+    if (m_patient)
+        room.obstacles.push_back(
+            pointArea(mark()).adjusted(-kClearance, -kClearance, kClearance, kClearance));
+    std::vector<ZoneName> names;
+    for (std::size_t zone = 0; zone < room.bands.size() && zone < kNameQuarters.size(); ++zone) {
+        if (std::optional<ZoneName> found = zoneName(room, zone))
             names.push_back(*found);
     }
     return names;

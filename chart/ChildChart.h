@@ -3,6 +3,8 @@
 #include "Chart.h"
 #include "ReferenceThresholds.h"
 
+#include <QFontMetricsF>
+
 #include <optional>
 #include <vector>
 
@@ -59,7 +61,19 @@ private:
         QString text;
         QColor colour;
     };
+    /// What a zone's name must keep clear of, the zones of the chart's last row, and its font.
+    struct NameRoom {
+        std::vector<QRectF> obstacles;
+        std::vector<BandSpan> bands;
+        QFontMetricsF metrics;
+    };
     std::vector<ZoneName> zoneNames() const;
+    /// Where zone `zone`'s name goes, or nothing when no place holds it.
+    std::optional<ZoneName> zoneName(const NameRoom& room, std::size_t zone) const;
+    /// The box of `text` at row `quarter`, in the middle of zone `zone` or `shift` pixels off it;
+    /// none where it would not fit.
+    std::optional<ZoneName> placedName(const NameRoom& room, std::size_t zone, int quarter,
+                                       const QString& text, double shift) const;
     PointMark mark() const;
     QString labelText() const;
     QString title() const;

@@ -83,6 +83,7 @@ std::vector<QPointF> linePoints(const std::vector<TrajectoryVisit>& visits,
 std::vector<QRectF> visitAreas(const std::vector<TrajectoryVisit>& visits,
                                const std::vector<PointMark>& marks, const QRectF& plot) {
     std::vector<QRectF> areas;
+    areas.reserve(marks.size() * 2);
     for (const PointMark& mark : marks)
         areas.push_back(pointArea(mark));
     for (const std::optional<QRectF>& caption : captionBoxes(visits, marks, plot)) {

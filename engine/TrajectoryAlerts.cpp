@@ -80,15 +80,15 @@ std::optional<TrajectoryAlert> resultChange(const std::vector<const TrajectoryPo
     const TrajectoryPoint* latest = nullptr;
     const TrajectoryPoint* older = nullptr;
     std::size_t implausible = 0;
-    for (auto visit = chronological.rbegin(); visit != chronological.rend() && !older; ++visit) {
+    for (auto visit = chronological.rbegin(); visit != chronological.rend() && older == nullptr; ++visit) {
         if ((*visit)->implausible)
             ++implausible;
-        else if (!latest)
+        else if (latest == nullptr)
             latest = *visit;
         else
             older = *visit;
     }
-    if (!older || older->result == latest->result)
+    if (older == nullptr || older->result == latest->result)
         return std::nullopt;
     return TrajectoryAlert{AlertKind::ResultChange, kResultChangeTitle,
                            "« " + older->result + " » le " + frenchDate(older->date) + ", puis « " +

@@ -80,7 +80,6 @@ protected:
 private:
     bool m_inTransaction = false;
 
-private:
     /// ready(), unless a transaction is open: a new connection would silently leave it.
     void prepare() const;
     void checkPatient(const Patient& patient, qint64 exceptId) const;
