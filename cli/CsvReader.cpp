@@ -32,7 +32,8 @@ std::string withLine(std::size_t line, const std::string& message) {
 
 CsvError::CsvError(std::size_t line, const std::string& message)
     : std::runtime_error(withLine(line, message))
-    , m_line(line) {}
+    , m_line(line)
+    , m_reason(message) {}
 
 CsvReader::CsvReader(ReadFunction read, std::size_t chunkSize, std::size_t maxRecordSize)
     : m_read(std::move(read))

@@ -21,9 +21,12 @@ class CsvError : public std::runtime_error {
 public:
     CsvError(std::size_t line, const std::string& message);
     std::size_t line() const { return m_line; }
+    /// The fault alone, without its line, for a caller that names the line itself.
+    const std::string& reason() const { return m_reason; }
 
 private:
     std::size_t m_line;
+    std::string m_reason;
 };
 
 /// Streams records from a byte source with a bounded buffer. A UTF-8 byte-order mark at the

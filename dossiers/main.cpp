@@ -1,18 +1,24 @@
 // vimora-dossiers: the patient records from the command line, the same functions as the records
 // dialog's buttons.
 
+#include "FileErrors.h"
 #include "PatientStore.h"
 #include "RecordsCopy.h"
 #include "RecordsTransfer.h"
 #include "ServerConnection.h"
 #include "SqliteStore.h"
+#include "SystemErrors.h"
 #include "Version.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -106,6 +112,70 @@ void printLine(const QString& text) {
     std::printf("%s\n", text.toLocal8Bit().constData());
 }
 
+QString outputFailure(int error) {
+    return QStringLiteral("la sortie standard n'a pas pu être écrite entièrement : %1.")
+        .arg(QString::fromStdString(vimora::platform::systemErrorText(error)));
+}
+
+// Standard output without a buffer of its own: every write reaches the descriptor at once, so that
+// a failed or short write is seen, with the system's reason.
+class StandardOutput : public QIODevice {
+public:
+    StandardOutput() { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
+    int failure() const { return m_error; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+
+    qint64 writeData(const char* data, qint64 size) override {
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t written = ::write(STDOUT_FILENO, data + done, std::size_t(size - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0) {
+                m_error = written < 0 ? errno : EIO;
+                return -1;
+            }
+            done += written;
+        }
+        return done;
+    }
+
+private:
+    int m_error = 0;
+};
+
+int writeToStandardOutput(const std::function<void(QIODevice&)>& write) {
+    StandardOutput output;
+    try {
+        write(output);
+    } catch (const StoreError&) {
+        if (output.failure() == 0)
+            throw;
+        printError(outputFailure(output.failure()));
+        return 2;
+    }
+    return 0;
+}
+
+// What stdio still holds, then the descriptor itself, whose close may report a write the system
+// had deferred: a command that could not say all it had to say has failed.
+int closeStandardOutput(int status) {
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    int error = errno;
+    // EBADF: standard output was closed from the start, and nothing was written to it.
+    const bool closed = std::fclose(stdout) == 0 || (flushed && errno == EBADF);
+    if (flushed && closed)
+        return status;
+    if (error == 0)
+        error = errno;
+    printError(outputFailure(error == 0 ? EIO : error));
+    return status == kUnconfirmed ? status : 2;
+}
+
 struct Request {
     QString base;
     QString command;
@@ -128,12 +198,13 @@ int importFile(PatientStore& store, const QString& path, bool copy) {
     if (copy)
         return printImported(importCopy(store, path));
     QFile input;
+    errno = 0;
     const bool opened = path == QLatin1String("-")
                             ? input.open(stdin, QIODevice::ReadOnly)
                             : (input.setFileName(path), input.open(QIODevice::ReadOnly));
     if (!opened) {
-        printError(
-            QStringLiteral("le fichier « %1 » ne peut pas être lu : %2").arg(path, input.errorString()));
+        printError(QStringLiteral("le fichier « %1 » ne peut pas être lu : %2")
+                       .arg(path, vimora::platform::fileErrorText(input, errno)));
         return 2;
     }
     try {
@@ -151,17 +222,11 @@ int exportVisitsTo(const PatientStore& store, const QStringList& arguments) {
         exportVisitsToFile(store, arguments.front());
         return 0;
     }
-    QFile output;
-    output.open(stdout, QIODevice::WriteOnly);
-    exportVisits(store, output);
-    return 0;
+    return writeToStandardOutput([&](QIODevice& output) { exportVisits(store, output); });
 }
 
 int listAlerts(const PatientStore& store) {
-    QFile output;
-    output.open(stdout, QIODevice::WriteOnly);
-    writeAlerts(store, output);
-    return 0;
+    return writeToStandardOutput([&](QIODevice& output) { writeAlerts(store, output); });
 }
 
 int run(const Request& request) {
@@ -207,8 +272,12 @@ int run(const Request& request) {
             return kUnconfirmed;
         }
         printError(error.message());
-        // A base that cannot even be opened is not sound either.
-        return command == QLatin1String("verifier") && error.kind() == StoreError::Kind::Unusable ? 1 : 2;
+        // A file that cannot even be opened as records is not sound either; a server that cannot
+        // be reached could not be checked.
+        return command == QLatin1String("verifier") && error.kind() == StoreError::Kind::Unusable &&
+                       !isServerUri(setting)
+                   ? 1
+                   : 2;
     }
 }
 
@@ -246,5 +315,5 @@ int main(int argc, char** argv) {
         return usageError(
             QStringLiteral("commande absente (importer, exporter, alertes, sauvegarder ou verifier)"));
     request.arguments = arguments;
-    return run(request);
+    return closeStandardOutput(run(request));
 }

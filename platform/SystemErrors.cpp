@@ -1,7 +1,6 @@
 #include "SystemErrors.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace vimora::platform {
 
@@ -30,8 +29,39 @@ std::string systemErrorText(int error) {
         return "quota de disque dépassé";
     case ENAMETOOLONG:
         return "nom de fichier trop long";
+    case EEXIST:
+        return "le fichier existe déjà";
+    case EBUSY:
+        return "le fichier est occupé";
+    case ETXTBSY:
+        return "le fichier est en cours d'exécution";
+    case ELOOP:
+        return "trop de liens symboliques";
+    case EMFILE:
+    case ENFILE:
+        return "trop de fichiers ouverts";
+    case ENOMEM:
+        return "mémoire insuffisante";
+    case EBADF:
+        return "la sortie ou le fichier est fermé";
+    case ENXIO:
+    case ENODEV:
+        return "aucun périphérique ne répond";
+    case EXDEV:
+        return "le fichier est sur un autre système de fichiers";
+    case ENOTEMPTY:
+        return "le répertoire n'est pas vide";
+    case EINVAL:
+        return "opération impossible sur ce fichier";
+    case EAGAIN:
+        return "ressource momentanément indisponible";
+    case ETIMEDOUT:
+        return "délai dépassé";
+    case ESTALE:
+        return "le fichier a disparu du serveur de fichiers";
     default:
-        return std::strerror(error);
+        // Never the system's own English words: a user reads only French.
+        return "erreur du système n° " + std::to_string(error);
     }
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 
 // The text of a system error for a French message ("erreur d'écriture : plus de place sur le
-// disque"): the common errors in French, any other as the system words it.
+// disque"): the common errors named, any other by its number, never in the system's English.
 namespace vimora::platform {
 
 /// The French text of an errno value.

@@ -305,6 +305,21 @@ void PostgresStore::backup(const QString& target) const {
             StoreError::Kind::Failed,
             QStringLiteral("La copie %1 ne peut pas être écrite : %2.").arg(quoted(target), why));
     };
+    // SQLite's own texts are English: its primary result code says the reason.
+    const auto copyFault = [](const QSqlError& error) {
+        switch (error.nativeErrorCode().toInt() & 0xff) {
+        case 13: // SQLITE_FULL
+            return QStringLiteral("plus de place sur le disque");
+        case 10: // SQLITE_IOERR
+            return QStringLiteral("erreur d'entrée-sortie");
+        case 8: // SQLITE_READONLY
+            return QStringLiteral("le fichier n'accepte que la lecture");
+        case 14: // SQLITE_CANTOPEN
+            return QStringLiteral("le fichier ne peut pas être ouvert");
+        default:
+            return QStringLiteral("erreur de SQLite n° %1").arg(error.nativeErrorCode());
+        }
+    };
     // An empty file becomes a records file of this version: its tables, its marks, its journal.
     { const SqliteStore created(copy->fileName()); }
 
@@ -314,7 +329,7 @@ void PostgresStore::backup(const QString& target) const {
         file.setDatabaseName(copy->fileName());
         const auto closeFile = qScopeGuard([&] { file.close(); });
         if (!file.open())
-            throw cannotWrite(file.lastError().text());
+            throw cannotWrite(copyFault(file.lastError()));
         ready();
         // One snapshot of the server: patients and visits as they were at one instant.
         run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
@@ -335,13 +350,13 @@ void PostgresStore::backup(const QString& target) const {
                 for (int i = 0; i < count; ++i)
                     insert.bindValue(i, rows.value(i));
                 if (!insert.exec())
-                    throw cannotWrite(insert.lastError().text());
+                    throw cannotWrite(copyFault(insert.lastError()));
             }
             if (rows.lastError().isValid())
                 fail(rows);
         }
         if (!fileQuery.exec(QStringLiteral("COMMIT")))
-            throw cannotWrite(fileQuery.lastError().text());
+            throw cannotWrite(copyFault(fileQuery.lastError()));
     }
     QSqlDatabase::removeDatabase(copyConnection);
 
@@ -433,7 +448,11 @@ CheckReport PostgresStore::verify() const {
         if (duplicates.next() && duplicates.value(0).toLongLong() > 0)
             problems << duplicateVisitsProblem(duplicates.value(0).toLongLong());
     } catch (const StoreError& error) {
-        problems << error.message();
+        // A sentence of its own inside this one: without its full stop.
+        QString problem = error.message();
+        if (problem.endsWith(QLatin1Char('.')))
+            problem.chop(1);
+        problems << problem;
     }
     CheckReport report;
     report.sound = problems.isEmpty();

@@ -33,8 +33,18 @@ constexpr int kNumberColumn = kColumnCount;
 constexpr const char* kNumberName = "patient";
 using RowValues = std::array<QString, kColumnCount + 1>;
 
+// One wording for every reason after a colon, whoever words it: lower case, no full stop, so that
+// the form's sentences ("Le poids doit être…") read the same here.
+QString asReason(QString sentence) {
+    if (sentence.size() > 1 && sentence[0].isUpper() && sentence[1].isLower())
+        sentence[0] = sentence[0].toLower();
+    if (sentence.endsWith(QLatin1Char('.')) && !sentence.endsWith(QLatin1String("..")))
+        sentence.chop(1);
+    return sentence;
+}
+
 QString lineError(std::size_t line, const QString& reason) {
-    return QStringLiteral("Ligne %1 : %2").arg(line).arg(reason);
+    return QStringLiteral("Ligne %1 : %2").arg(line).arg(asReason(reason));
 }
 
 QDate readDate(const QString& text) {
@@ -298,7 +308,7 @@ private:
         patient.naissance = naissance;
         const std::vector<FieldProblem> problems = patientProblems(patient, m_today);
         if (!problems.empty())
-            return QStringLiteral("patient inconnu : %1").arg(problems.front().message);
+            return QStringLiteral("patient inconnu : %1").arg(asReason(problems.front().message));
         m_new.push_back(PatientVisits{patient, {}});
         id = -qint64(m_new.size());
         if (!dossier.isEmpty())
@@ -317,11 +327,14 @@ private:
         if (!patientOnly && !date.isValid())
             return QStringLiteral("la date de la consultation doit s'écrire JJ/MM/AAAA ou AAAA-MM-JJ");
         const std::optional<double> weight = positiveMeasure(values[Poids]);
-        if (!patientOnly && !weight)
-            return QStringLiteral("le poids doit être un nombre supérieur à zéro");
         const std::optional<double> height = positiveMeasure(values[Taille]);
-        if (!patientOnly && !height)
-            return QStringLiteral("la taille doit être un nombre supérieur à zéro");
+        if (!patientOnly && (!weight || !height)) {
+            // The form's own words, which name a decimal point.
+            Visit measures;
+            measures.poids = values[Poids];
+            measures.taille = values[Taille];
+            return visitProblem(measures);
+        }
         qint64 id = 0;
         if (QString reason = patientOf(values, id); !reason.isEmpty())
             return reason;
@@ -403,7 +416,7 @@ ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
     CsvReader reader([&csv](char* buffer, std::size_t size) {
         const qint64 read = csv.read(buffer, qint64(size));
         if (read < 0)
-            throw cli::CsvError(0, "lecture du fichier impossible");
+            throw cli::CsvError(0, "La lecture du fichier a échoué.");
         return std::size_t(read);
     });
     try {
@@ -414,7 +427,8 @@ ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
         while (reader.next())
             file.readRow(reader);
     } catch (const cli::CsvError& error) {
-        file.refuseOnErrors(lineError(error.line(), QString::fromStdString(error.what())));
+        const QString reason = QString::fromStdString(error.reason());
+        file.refuseOnErrors(error.line() == 0 ? reason : lineError(error.line(), reason));
     }
     // What is there and what is added, under the write lock: another import or a window saving
     // meanwhile waits, then sees what this one added.

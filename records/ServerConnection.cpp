@@ -166,8 +166,10 @@ StoreError connectionError(const QString& libpqText, const QString& uri) {
     if (mentions(libpqText, {"no password supplied"})) {
         return unusable(
             QStringLiteral("Le serveur de dossiers %1 demande un mot de passe, et aucun n'a été "
-                           "trouvé : mettez-le dans le fichier ~/.pgpass (ou le fichier que nomme "
-                           "PGPASSFILE).")
+                           "trouvé pour ce serveur, cette base et ce rôle : vérifiez le nom de la base "
+                           "dans l'adresse (une ligne de ~/.pgpass ne vaut que pour la base qu'elle "
+                           "nomme), puis mettez le mot de passe dans le fichier ~/.pgpass (ou le fichier "
+                           "que nomme PGPASSFILE).")
                 .arg(shown));
     }
     if (mentions(libpqText, {"password authentication failed", "authentification par mot de passe",

@@ -1,5 +1,6 @@
 #include "SqliteStore.h"
 
+#include "FileErrors.h"
 #include "SafeWrite.h"
 #include "Schema.h"
 #include "WholeFile.h"
@@ -205,14 +206,16 @@ void SqliteStore::createFile() const {
         }
     }
     QFile created(m_path);
+    errno = 0;
     if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly,
                       QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        const int error = errno;
         // Another program created it meanwhile: it is opened as theirs is.
         if (QFileInfo::exists(m_path))
             return;
         throw StoreError(StoreError::Kind::Unusable,
                          QStringLiteral("La base de dossiers %1 ne peut pas être créée : %2.")
-                             .arg(quoted(m_path), created.errorString()));
+                             .arg(quoted(m_path), platform::fileErrorText(created, error)));
     }
 }
 
@@ -253,10 +256,11 @@ void SqliteStore::refuseRecordsFile(const QString& base, const QString& path) {
 // handed to it, so that nothing can write to it.
 void SqliteStore::checkHeader() const {
     QFile file(m_path);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
         throw StoreError(StoreError::Kind::Unusable,
                          QStringLiteral("La base de dossiers %1 ne peut pas être lue : %2.")
-                             .arg(quoted(m_path), file.errorString()));
+                             .arg(quoted(m_path), platform::fileErrorText(file, errno)));
     }
     const QByteArray header = file.read(kSqliteHeader.size());
     if (!header.isEmpty() && header != kSqliteHeader) {
@@ -435,9 +439,11 @@ std::unique_ptr<QTemporaryFile> SqliteStore::newCopyFile(const QString& target) 
     // Beside the target, where the user chose to put the records, then written over it whole.
     auto copy = std::make_unique<QTemporaryFile>(targetFile.absolutePath() + QStringLiteral("/.") +
                                                  targetFile.fileName() + QStringLiteral(".XXXXXX"));
+    errno = 0;
     if (!copy->open() || ::flock(copy->handle(), LOCK_EX | LOCK_NB) != 0) {
-        throw StoreError(StoreError::Kind::Failed, QStringLiteral("La copie %1 ne peut pas être écrite : %2.")
-                                                       .arg(quoted(target), copy->errorString()));
+        throw StoreError(StoreError::Kind::Failed,
+                         QStringLiteral("La copie %1 ne peut pas être écrite : %2.")
+                             .arg(quoted(target), platform::fileErrorText(*copy, errno)));
     }
     return copy;
 }

@@ -7,7 +7,8 @@
 
 namespace {
 
-// The common errors read in French inside the command's French messages; others as the system says.
+// The common errors read in French inside the command's French messages; others by their number,
+// never in the system's English.
 TEST(SystemErrorText, CommonErrorsAreFrench) {
     const struct {
         int error;
@@ -20,7 +21,8 @@ TEST(SystemErrorText, CommonErrorsAreFrench) {
                  {ENOENT, "fichier introuvable"}};
     for (const auto& c : cases)
         EXPECT_EQ(vimora::platform::systemErrorText(c.error), c.text) << std::strerror(c.error);
-    EXPECT_EQ(vimora::platform::systemErrorText(ENOMEM), std::strerror(ENOMEM));
+    EXPECT_EQ(vimora::platform::systemErrorText(ENOMEM), "mémoire insuffisante");
+    EXPECT_EQ(vimora::platform::systemErrorText(4000), "erreur du système n° 4000");
 }
 
 } // namespace

@@ -159,6 +159,72 @@ TEST(Command, ExportWritesIntoPipesAndDevicesAndRefusesWhatIsNotAFile) {
     EXPECT_EQ(QFile::permissions(shared) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
+// What the system refuses reaches the user in French, and a command that could not write all its
+// output, or could not check the records, fails.
+TEST(Command, TellsFailuresInFrenchAndNeverSucceedsWithoutItsOutput) {
+    testcommon::TemporaryDirectory directory;
+    fs::permissions(directory.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const std::string base = directory / "dossiers.sqlite";
+    testcommon::writeFile(directory / "mesures.csv", kMeasures);
+    ASSERT_EQ(dossiers({QStringLiteral("importer"), QString::fromStdString(directory / "mesures.csv")}, base)
+                  .exitCode,
+              0);
+    const QString full = QStringLiteral("/dev/full");
+    const char* outputLost =
+        "la sortie standard n'a pas pu être écrite entièrement : plus de place sur le disque.";
+    const struct {
+        const char* name;
+        QStringList arguments;
+        std::string database;
+        QString outputFile;
+        bool asNobody;
+        int exitCode;
+        const char* error;
+    } rows[] = {
+        {"ExportToAFullDevice", {QStringLiteral("exporter")}, base, full, false, 2, outputLost},
+        {"AlertsToAFullDevice", {QStringLiteral("alertes")}, base, full, false, 2, outputLost},
+        {"VerifyToAFullDevice", {QStringLiteral("verifier")}, base, full, false, 2, outputLost},
+        {"ImportAMissingFile",
+         {QStringLiteral("importer"), QString::fromStdString(directory / "absent.csv")},
+         base,
+         {},
+         false,
+         2,
+         "ne peut pas être lu : fichier introuvable"},
+        {"ImportAFolder",
+         {QStringLiteral("importer"), QString::fromStdString(directory.path().string())},
+         base,
+         {},
+         false,
+         2,
+         "ne peut pas être lu : c'est un répertoire"},
+        {"ReadABaseItsUserMayNotRead",
+         {QStringLiteral("exporter")},
+         base,
+         {},
+         true,
+         2,
+         "ne peut pas être lue : permission refusée."},
+        {"VerifyAServerThatDoesNotAnswer",
+         {QStringLiteral("verifier")},
+         "postgresql://vimora@127.0.0.1:1/dossiers",
+         {},
+         false,
+         2,
+         "ne répond pas"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.asNobody && geteuid() != 0)
+            continue;
+        const Outcome outcome = dossiers(
+            row.arguments, row.database,
+            CommandOptions{.input = std::nullopt, .asNobody = row.asNobody, .outputFile = row.outputFile});
+        EXPECT_EQ(outcome.exitCode, row.exitCode);
+        EXPECT_TRUE(outcome.errors.contains(QString::fromUtf8(row.error))) << outcome.errors.toStdString();
+    }
+}
+
 // Every refusal leaves the folder of the records as it was: no base created, no file of the records
 // written, whatever path names it.
 TEST(Command, RefusesToCreateAMissingBaseOrToTouchTheRecordsOwnFiles) {

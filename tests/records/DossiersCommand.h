@@ -21,6 +21,7 @@ struct CommandOptions {
     std::optional<QByteArray> input; ///< standard input, closed after it; none: left open
     bool asNobody = false;           ///< run as the user nobody (the test runs as root)
     int waitMs = 60000;
+    QString outputFile{}; ///< standard output goes there rather than to Outcome::output
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
 
@@ -29,6 +30,8 @@ inline Outcome dossiers(const QStringList& arguments, const std::string& databas
     QProcess process;
     options.environment.insert(QStringLiteral("VIMORA_DATABASE"), QString::fromStdString(database));
     process.setProcessEnvironment(options.environment);
+    if (!options.outputFile.isEmpty())
+        process.setStandardOutputFile(options.outputFile);
     QString program = QStringLiteral(VIMORA_DOSSIERS_PATH);
     QStringList all = arguments;
     if (options.asNobody) {

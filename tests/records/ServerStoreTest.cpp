@@ -97,6 +97,10 @@ TEST_F(ServerStore, EachConnectionFaultSaysWhich) {
     std::ofstream(otherRole) << "127.0.0.1:" << pg.port() << ":*:sans_droits:autre\n";
     std::filesystem::permissions(otherRole,
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string oneBase = directory / "one";
+    std::ofstream(oneBase) << "127.0.0.1:" << pg.port() << ":" << m_base << ":vimora:x\n";
+    std::filesystem::permissions(oneBase,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
     struct Row {
         const char* name;
@@ -112,6 +116,7 @@ TEST_F(ServerStore, EachConnectionFaultSaysWhich) {
         {"WrongPassword", pg.uri(m_base), wrongPassword, "refuse le mot de passe"},
         {"NoPassword", pg.uri(m_base), directory / "none", "aucun n'a été trouvé"},
         {"NoSuchBase", pg.uri("absente"), pg.passFile(), "n'existe pas sur ce serveur"},
+        {"NoSuchBaseWithAPasswordForAnother", pg.uri("absente"), oneBase, "vérifiez le nom de la base"},
         {"SslRequiredOfAServerWithout", pg.uri(m_base, "vimora", "sslmode=require"), pg.passFile(),
          "connexion chiffrée"},
         {"RoleNotAllowedIn", pg.uri("vimora", "sans_droits"), otherRole, "n'autorise pas ce rôle"},
