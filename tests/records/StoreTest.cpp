@@ -215,7 +215,7 @@ TEST_P(NotItsOwn, IsRefusedInFrenchAndNeverWritten) {
 
     const QString message = messageOf([&] { openStore(qpath(path))->patients(); });
     EXPECT_TRUE(message.contains(qpath(path))) << message.toStdString();
-    EXPECT_EQ(kindOf([&] { openStore(qpath(path))->patients(); }), StoreError::Kind::Unusable);
+    EXPECT_EQ(kindOf([&] { openStore(qpath(path))->patients(); }), StoreError::Kind::Damaged);
     if (isFile) {
         EXPECT_EQ(testcommon::readFile(path), before);
     }
@@ -279,7 +279,7 @@ TEST_P(Store, KeepsItsRules) {
                            "pas être enregistré."));
     }
     EXPECT_EQ(kindOf([&] { store->addPatient(child(QStringLiteral("Durand"), QStringLiteral("A\r1"))); }),
-              StoreError::Kind::Invalid);
+              StoreError::Kind::Input);
     const Patient patient = store->addPatient(child(hundredEmoji, QStringLiteral("A12")));
     EXPECT_EQ(messageOf([&] { store->addPatient(child(QStringLiteral("Autre"), QStringLiteral("A12"))); }),
               QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient."));
@@ -300,10 +300,10 @@ TEST_P(Store, KeepsItsRules) {
               QStringLiteral("Cette consultation est déjà enregistrée."));
     EXPECT_EQ(store->visits(patient.id).size(), 1U);
     visit.poids = QStringLiteral("0");
-    EXPECT_EQ(kindOf([&] { store->addVisit(visit); }), StoreError::Kind::Invalid);
+    EXPECT_EQ(kindOf([&] { store->addVisit(visit); }), StoreError::Kind::Input);
     EXPECT_EQ(
         kindOf([&] { measured(patient, QDate(2015, 1, 1), QStringLiteral("15"), QStringLiteral("1")); }),
-        StoreError::Kind::Invalid);
+        StoreError::Kind::Input);
     EXPECT_EQ(
         messageOf([&] { measured(patient, QDate(2020, 3, 20), QStringLiteral("15"), QStringLiteral("0")); }),
         QStringLiteral("La taille doit être un nombre supérieur à zéro."));
@@ -332,7 +332,7 @@ TEST_P(Store, WritesABatchWholeOrNotAtAll) {
     }
     PatientVisits bad = entry;
     bad.visits[180].poids = QStringLiteral("0");
-    EXPECT_EQ(kindOf([&] { store->addAll({bad}); }), StoreError::Kind::Invalid);
+    EXPECT_EQ(kindOf([&] { store->addAll({bad}); }), StoreError::Kind::Input);
     EXPECT_TRUE(store->patients().empty());
 
     store->addAll({entry});
@@ -364,7 +364,7 @@ TEST_P(Store, RefusesAChangeMadeOnAStaleVersion) {
 
     Patient stale = shown;
     stale.prenom = QStringLiteral("Élise");
-    EXPECT_EQ(kindOf([&] { here->updatePatient(stale); }), StoreError::Kind::Stale);
+    EXPECT_EQ(kindOf([&] { here->updatePatient(stale); }), StoreError::Kind::Conflict);
     EXPECT_EQ(here->patient(shown.id)->nom, QStringLiteral("Lefèvre-Martin"));
     EXPECT_EQ(here->patient(shown.id)->prenom, QStringLiteral("Éloïse"));
 }
@@ -461,7 +461,7 @@ TEST_P(Store, ACorrectedBirthDateOrSexJudgesEveryVisitAgainOrChangesNothing) {
     elsewhere->updatePatient(renamed);
     Patient stale = patient;
     stale.sexe = Sex::Female;
-    EXPECT_EQ(kindOf([&] { store->updatePatient(stale); }), StoreError::Kind::Stale);
+    EXPECT_EQ(kindOf([&] { store->updatePatient(stale); }), StoreError::Kind::Conflict);
     EXPECT_EQ(shown(store->visits(patient.id)), before);
 }
 
