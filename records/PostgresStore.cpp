@@ -86,6 +86,9 @@ void PostgresStore::connect() const {
     run(QStringLiteral("SET statement_timeout = '%1s'").arg(kStatementTimeoutSeconds));
     // The records' queries are small: compiling them costs more than it saves.
     run(QStringLiteral("SET jit = off"));
+    // libpq writes the server's notices on standard error itself, in English: the program says
+    // in French what the user needs to know.
+    run(QStringLiteral("SET client_min_messages = warning"));
 }
 
 // The watchdog lets go of the socket before it is closed and its number given to another file.
@@ -234,7 +237,10 @@ void PostgresStore::migrate(int version) {
             run(lock);
             lock.finish();
             // Another workstation may have brought it up to date while this one waited.
-            for (int from = checkedVersion(); from < kSchemaVersion; ++from)
+            const int current = checkedVersion();
+            if (current == kSchemaVersion)
+                return;
+            for (int from = current; from < kSchemaVersion; ++from)
                 migrateFrom(from, Dialect::PostgreSql);
             for (const QString& statement : versionStatements(kSchemaVersion, Dialect::PostgreSql))
                 run(statement);

@@ -422,8 +422,7 @@ void SqlStore::rejudgeVisits(qint64 patientId, Unjudgeable unjudgeable) const {
                 if (unjudgeable == Unjudgeable::KeepAsStored)
                     continue;
                 throw StoreError(StoreError::Kind::Input,
-                                 error.message() + QStringLiteral(" Rien n'a été enregistré."), {},
-                                 FieldProblem::Field::Naissance);
+                                 error.message() + QStringLiteral(" Rien n'a été enregistré."));
             }
             if (!sameJudgement(visit, stored)) {
                 changed.push_back({QString::number(visit.id), text(visit.age), text(visit.imc),

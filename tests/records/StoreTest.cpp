@@ -588,6 +588,61 @@ TEST(SqliteFile, WaitsForAnotherProgramsLockThenSaysItIsBusy) {
     EXPECT_EQ(store->patients().size(), 2U);
 }
 
+// A page of the file damaged after the first rows: the read that reaches it is refused, never shown
+// as a shorter list; and a base locked by another program is told busy, not another program's.
+TEST(SqliteFile, AReadCutShortOrALockIsToldAsSuch) {
+    testcommon::TemporaryDirectory directory;
+    const std::string path = directory / "dossiers.sqlite";
+    qint64 id = 0;
+    {
+        const auto store = openStore(qpath(path));
+        for (int i = 0; i < 300; ++i)
+            store->addPatient(child(QStringLiteral("Nom %1").arg(i, 3, 10, QLatin1Char('0')), {}));
+        Patient last = child(QStringLiteral("Zola"), QStringLiteral("DERNIER-PATIENT"));
+        id = store->addPatient(last).id;
+        last.id = id;
+        std::vector<PatientVisits> batch{{last, {}}};
+        for (int day = 1; day <= 300; ++day) {
+            Visit visit =
+                measured(last, QDate(2020, 1, 1).addDays(day), QStringLiteral("20"), QStringLiteral("1,2"));
+            visit.remarque = QString(day == 300 ? QStringLiteral("DERNIERE-VISITE") : QStringLiteral("r"));
+            // The last written is read last: the oldest.
+            if (day == 300)
+                visit.date = QDate(2020, 1, 1);
+            batch.front().visits.push_back(visit);
+        }
+        store->addAll(batch);
+    }
+    std::string bytes = testcommon::readFile(path);
+    constexpr std::size_t kPage = 4096;
+    for (const char* marker : {"DERNIER-PATIENT", "DERNIERE-VISITE"}) {
+        bool damaged = false;
+        for (std::size_t at = bytes.find(marker); at != std::string::npos; at = bytes.find(marker, at + 1)) {
+            const std::size_t page = at / kPage * kPage;
+            // A leaf page of a table, not of an index.
+            if (page > 0 && bytes[page] == 0x0D) {
+                bytes[page] = char(0x77);
+                damaged = true;
+            }
+        }
+        ASSERT_TRUE(damaged) << marker;
+    }
+    testcommon::writeFile(path, bytes);
+    {
+        const auto store = openStore(qpath(path));
+        EXPECT_EQ(kindOf([&] { store->patients(); }), StoreError::Kind::Damaged);
+        EXPECT_EQ(kindOf([&] { store->visits(id); }), StoreError::Kind::Damaged);
+    }
+
+    const std::string locked = directory / "verrouillee.sqlite";
+    openStore(qpath(locked))->addPatient(child(QStringLiteral("Lefèvre")));
+    const RawDatabase raw(qpath(locked));
+    ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA journal_mode = DELETE")));
+    ASSERT_TRUE(raw.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    EXPECT_EQ(kindOf([&] { openStore(qpath(locked)); }), StoreError::Kind::Busy);
+    raw.exec(QStringLiteral("ROLLBACK"));
+}
+
 VIMORA_ON_EACH_ENGINE(Store);
 
 } // namespace
