@@ -191,11 +191,9 @@ void PatientForm::accept() {
             return;
         m_patient = changed.id == 0 ? m_store.addPatient(changed) : m_store.updatePatient(changed);
     } catch (const StoreError& error) {
-        const bool dossierTaken =
-            error.kind() == StoreError::Kind::Invalid && error.message().contains(QLatin1String("dossier"));
-        showProblem(dossierTaken ? row(Field::Dossier) : FieldRow{m_ui->lblStoreProblem, nullptr},
+        showProblem(error.field() ? row(*error.field()) : FieldRow{m_ui->lblStoreProblem, nullptr},
                     error.message());
-        if (error.kind() == StoreError::Kind::Stale || error.kind() == StoreError::Kind::NotFound)
+        if (error.kind() == StoreError::Kind::Conflict || error.kind() == StoreError::Kind::NotFound)
             reload();
         return;
     }

@@ -10,7 +10,6 @@
 #include "_Vimora.h"
 
 using vimora::records::Patient;
-using vimora::records::StoreError;
 using vimora::records::Visit;
 
 namespace {
@@ -42,9 +41,11 @@ vimora::records::PatientStore& PatientRecords::store() {
 }
 
 void PatientRecords::showDialog() {
-    RecordsDialog dialog(store(), RecordsDialog::Purpose::Browse, &m_window);
-    if (dialog.exec() == QDialog::Accepted && dialog.chosenPatient())
-        begin(*dialog.chosenPatient());
+    RecordsTexts::runOnRecords(&m_window, [this] {
+        RecordsDialog dialog(store(), RecordsDialog::Purpose::Browse, &m_window);
+        if (dialog.exec() == QDialog::Accepted && dialog.chosenPatient())
+            begin(*dialog.chosenPatient());
+    });
 }
 
 void PatientRecords::begin(const Patient& patient) {
@@ -78,6 +79,10 @@ bool PatientRecords::isOfPatient(const vimora::Calculation& calculation, const P
 }
 
 void PatientRecords::saveConsultation(const vimora::Calculation& calculation) {
+    RecordsTexts::runOnRecords(&m_window, [&] { save(calculation); });
+}
+
+void PatientRecords::save(const vimora::Calculation& calculation) {
     vimora::records::PatientStore& records = store();
     if (!m_current) {
         RecordsDialog dialog(records, RecordsDialog::Purpose::ChooseForSaving, &m_window);
@@ -112,12 +117,7 @@ void PatientRecords::saveConsultation(const vimora::Calculation& calculation) {
                             implausible + QStringLiteral("\n\nEnregistrer quand même cette consultation ?"),
                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) != QMessageBox::Yes)
         return;
-    try {
-        records.addVisit(visit);
-    } catch (const StoreError& error) {
-        tell(&m_window, error.message());
-        return;
-    }
+    records.addVisit(visit);
     m_window.showSaved(QStringLiteral("Consultation enregistrée : %1, le %2.")
                            .arg(RecordsTexts::patientName(*patient), vimora::chart::shortDate(today)));
 }

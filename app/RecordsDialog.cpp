@@ -2,7 +2,6 @@
 
 #include "ui_RecordsDialog.h"
 
-#include "ErrorReport.h"
 #include "FileDialogs.h"
 #include "MeasureForm.h"
 #include "MessageBoxes.h"
@@ -98,27 +97,32 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
     m_ui->twVisits->horizontalHeader()->setStretchLastSection(true);
 
     connect(m_ui->edSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
-        const std::optional<Patient> selected = selectedPatient();
-        m_patients->setSearch(text);
-        if (selected)
-            selectPatient(selected->id);
-        // The first patient found is chosen, so that Enter starts their consultation.
-        if (!m_ui->tvPatients->selectionModel()->hasSelection() && m_patients->rowCount() > 0)
-            m_ui->tvPatients->selectRow(0);
-        if (!m_ui->tvPatients->selectionModel()->hasSelection())
-            showVisits();
-        updateButtons();
+        guard([this, text] {
+            const std::optional<Patient> selected = selectedPatient();
+            m_patients->setSearch(text);
+            if (selected)
+                selectPatient(selected->id);
+            // The first patient found is chosen, so that Enter starts their consultation.
+            if (!m_ui->tvPatients->selectionModel()->hasSelection() && m_patients->rowCount() > 0)
+                m_ui->tvPatients->selectRow(0);
+            if (!m_ui->tvPatients->selectionModel()->hasSelection())
+                showVisits();
+            updateButtons();
+        });
     });
     connect(m_ui->tvPatients->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        showVisits();
-        updateButtons();
+        guard([this] {
+            showVisits();
+            updateButtons();
+        });
     });
     connect(m_ui->tvPatients, &QAbstractItemView::doubleClicked, this,
             [this] { (m_ui->btnChoose->isVisible() ? m_ui->btnChoose : m_ui->btnNewConsultation)->click(); });
     connect(m_ui->twVisits, &QTableWidget::itemSelectionChanged, this, &RecordsDialog::updateButtons);
 
     auto bind = [this](QPushButton* button, void (RecordsDialog::*command)()) {
-        connect(button, &QPushButton::clicked, this, [this, command] { run(command); });
+        connect(button, &QPushButton::clicked, this,
+                [this, command] { run([this, command] { (this->*command)(); }); });
     };
     bind(m_ui->btnNewPatient, &RecordsDialog::newPatient);
     bind(m_ui->btnEditPatient, &RecordsDialog::editPatient);
@@ -135,38 +139,60 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
     auto* reload = new QAction(this);
     reload->setShortcut(QKeySequence(Qt::Key_F5));
     addAction(reload);
-    connect(reload, &QAction::triggered, this, [this] { run(&RecordsDialog::refresh); });
+    connect(reload, &QAction::triggered, this, [this] { run([this] { refresh(); }); });
 
     m_watch->setInterval(kWatchIntervalMs);
     connect(m_watch, &QTimer::timeout, this, &RecordsDialog::refreshIfChanged);
 
-    m_stamp = m_store.changeStamp();
-    m_patients->setPatients(m_store.patients());
-    if (m_patients->rowCount() > 0)
-        m_ui->tvPatients->selectRow(0);
+    {
+        // Records that cannot be read are told by whoever opens the dialog: it is not shown.
+        const QScopedValueRollback loading(m_running, true);
+        m_stamp = m_store.changeStamp();
+        m_patients->setPatients(m_store.patients());
+        if (m_patients->rowCount() > 0)
+            m_ui->tvPatients->selectRow(0);
+    }
+    if (m_failure)
+        throw *m_failure;
     updateButtons();
     m_ui->edSearch->setFocus();
 }
 
 RecordsDialog::~RecordsDialog() = default;
 
-void RecordsDialog::run(void (RecordsDialog::*command)()) {
+void RecordsDialog::run(const std::function<void()>& command) {
+    if (!m_running)
+        m_ui->lblStatus->clear();
+    guard(command);
+}
+
+void RecordsDialog::guard(const std::function<void()>& work) {
+    if (m_running) {
+        try {
+            work();
+        } catch (const StoreError& error) {
+            if (!m_failure)
+                m_failure = error;
+        }
+        return;
+    }
     const QScopedValueRollback running(m_running, true);
-    m_ui->lblStatus->clear();
-    try {
-        (this->*command)();
-    } catch (const StoreError& error) {
-        MessageBoxes::show(this, {QMessageBox::Warning, windowTitle(), error.message(), QMessageBox::Ok});
-        // What the records hold now, whatever the command managed to do.
+    m_failure.reset();
+    const bool done = RecordsTexts::runOnRecords(this, [&] {
+        work();
+        if (m_failure)
+            throw *m_failure;
+    });
+    if (!done) {
+        // What the records hold now, whatever the command managed to do; a failure again is the
+        // one the box just told.
         try {
             refresh();
         } catch (const StoreError&) {
-            // The box above already said why the records cannot be read.
+            // The box already said why the records cannot be read.
         }
-    } catch (const std::exception& error) {
-        // Nothing may escape into Qt's event loop.
-        ErrorReport::show(this, QString::fromUtf8(error.what()));
     }
+    m_failure.reset();
 }
 
 void RecordsDialog::refresh() {
@@ -192,12 +218,14 @@ void RecordsDialog::refreshIfChanged() {
     // reads the records again itself, once it is done with what it holds.
     if (m_running)
         return;
+    const QScopedValueRollback running(m_running, true);
     try {
         if (m_store.changeStamp() != m_stamp)
             refresh();
     } catch (const StoreError&) {
         // Told by the next command the user runs, rather than by a box every few seconds.
     }
+    m_failure.reset();
 }
 
 void RecordsDialog::changeEvent(QEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -48,7 +49,10 @@ private:
     void showVisits();
     void updateButtons();
     /// Runs a command, showing in a box the French reason of a records failure.
-    void run(void (RecordsDialog::*command)());
+    void run(const std::function<void()>& command);
+    /// Runs `work`: alone, showing a failure as run() does; within a command (a signal of what the
+    /// command changes), keeping the first failure for the command to show once.
+    void guard(const std::function<void()>& work);
 
     void newPatient();
     void editPatient();
@@ -68,4 +72,5 @@ private:
     QString m_stamp;        ///< the store's change stamp when the patients were read
     QTimer* m_watch;        ///< looks for others' changes while the dialog is active
     bool m_running = false; ///< a command, maybe with a dialog of its own, is under way
+    std::optional<vimora::records::StoreError> m_failure; ///< the first of the command under way
 };

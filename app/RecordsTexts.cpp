@@ -1,5 +1,7 @@
 #include "RecordsTexts.h"
 
+#include "ErrorReport.h"
+#include "MessageBoxes.h"
 #include "Wording.h"
 
 #include <QStringList>
@@ -30,6 +32,20 @@ QDate parseShortDate(const QString& text) {
 QString bornOn(const vimora::records::Patient& patient) {
     return (patient.sexe == vimora::Sex::Male ? QStringLiteral("né le %1") : QStringLiteral("née le %1"))
         .arg(vimora::chart::shortDate(patient.naissance));
+}
+
+bool runOnRecords(QWidget* parent, const std::function<void()>& work) {
+    try {
+        work();
+        return true;
+    } catch (const vimora::records::StoreError& error) {
+        MessageBoxes::show(parent, {QMessageBox::Warning, QString::fromUtf8(ErrorReport::kApplicationTitle),
+                                    error.message(), QMessageBox::Ok});
+    } catch (const std::exception& error) {
+        // Nothing may escape into Qt's event loop.
+        ErrorReport::show(parent, QString::fromUtf8(error.what()));
+    }
+    return false;
 }
 
 } // namespace RecordsTexts

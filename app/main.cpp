@@ -1,5 +1,6 @@
 #include "ErrorReport.h"
 #include "NameOnlyFileLists.h"
+#include "PatientStore.h"
 #include "QtTranslations.h"
 #include "RegionalSettings.h"
 #include "_Vimora.h"
@@ -14,6 +15,7 @@
 int main(int argc, char** argv) {
     // Module initialisation: the regional formats first, before anything converts a number.
     vimora::platform::initialiseRegionalSettings();
+    vimora::records::silenceDriverMessages();
     // Then the help support, before the application object filters the arguments. It goes last,
     // in reverse: the engine is unloaded after the main window has closed the help windows.
     const vimora::help::HelpEngineLoader helpEngine;

@@ -272,18 +272,16 @@ int run(const Request& request) {
             return kUnconfirmed;
         }
         printError(error.message());
-        // A file that cannot even be opened as records is not sound either; a server that cannot
-        // be reached could not be checked.
-        return command == QLatin1String("verifier") && error.kind() == StoreError::Kind::Unusable &&
-                       !isServerUri(setting)
-                   ? 1
-                   : 2;
+        // Damage found while opening the base is an answer of verifier; a lock, a full disk, a
+        // right or a server out of reach only kept it from checking.
+        return command == QLatin1String("verifier") && error.kind() == StoreError::Kind::Damaged ? 1 : 2;
     }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    silenceDriverMessages();
     const QCoreApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace vimora::records {
 
@@ -31,10 +32,13 @@ bool hasHiddenControls(const QString& text) {
 
 } // namespace
 
-StoreError::StoreError(Kind kind, const QString& message)
+StoreError::StoreError(Kind kind, const QString& message, const QString& nativeCode,
+                       std::optional<FieldProblem::Field> field)
     : std::runtime_error(message.toStdString())
     , m_kind(kind)
-    , m_message(message) {}
+    , m_message(message)
+    , m_nativeCode(nativeCode)
+    , m_field(field) {}
 
 QString databaseSetting() {
     QString named = qEnvironmentVariable("VIMORA_DATABASE");
@@ -50,6 +54,18 @@ std::unique_ptr<PatientStore> openStore(const QString& setting, Access access) {
     if (isServerUri(setting))
         return std::make_unique<PostgresStore>(setting);
     return std::make_unique<SqliteStore>(setting, access);
+}
+
+void silenceDriverMessages() {
+    static const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            if (type != QtCriticalMsg && type != QtFatalMsg)
+                return;
+            if (previous != nullptr)
+                previous(type, context, message);
+            else
+                std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        });
 }
 
 QString patientNameKey(const QString& nom, const QString& prenom, QDate naissance) {

@@ -75,30 +75,49 @@ struct CheckReport {
     QString message; ///< French, says whether the records are sound and, if not, what is wrong
 };
 
+/// The French problems of a patient's fields, each with its field, before anything is written:
+/// nom required, naissance required and plausible on `today`, lengths in characters.
+struct FieldProblem {
+    enum class Field { Nom, Prenom, Naissance, Dossier };
+    Field field;
+    QString message;
+};
+
 /// Every failure of the records, with the French message the user reads. The message never
 /// quotes a patient's data, so it may go to standard error.
 class StoreError : public std::runtime_error {
 public:
     enum class Kind {
-        Unusable,    ///< not a records file, damaged, a directory, a newer version, unreachable
-        ReadOnly,    ///< the records are open read-only: nothing can be changed
-        Busy,        ///< locked by another program for more than 5 s
-        DiskFull,    ///< no room left: the change was rolled back
-        Stale,       ///< the patient was changed elsewhere since it was read
-        Invalid,     ///< a value breaks a rule (required field, length, duplicate dossier, date)
-        NotFound,    ///< the patient or visit no longer exists, or there is no records file
-        Failed,      ///< any other fault of the database or the file system
+        Input,    ///< a value breaks a rule (required field, length, date, measures): field() may say which
+        Conflict, ///< the records changed meanwhile: a stale version, a dossier taken, a visit stored already
+        NotFound, ///< the patient or visit no longer exists, or there is no records file
+        ReadOnly, ///< the records are open read-only: nothing can be changed
+        Busy,     ///< for now: locked by another program or workstation for more than 5 s
+        DiskFull, ///< for now: no room left on the records' disk; the change was rolled back
+        Connection,  ///< the server cannot be reached, or the connection was lost: nothing was stored
+        Rights,      ///< the role or the file's permissions forbid it
+        Damaged,     ///< not records of this program: damaged, another program's, a newer version
+        Output,      ///< a file or output the records are written to failed
         Unconfirmed, ///< the connection was lost once the change was sent for good: it may be stored
+        Failed,      ///< any other fault of the database
     };
 
-    StoreError(Kind kind, const QString& message);
+    StoreError(Kind kind, const QString& message, const QString& nativeCode = {},
+               std::optional<FieldProblem::Field> field = std::nullopt);
 
     Kind kind() const { return m_kind; }
     const QString& message() const { return m_message; }
+    /// The engine's own code: SQLite's extended result code, or the server's SQLSTATE; empty when the
+    /// failure is the program's own finding.
+    const QString& nativeCode() const { return m_nativeCode; }
+    /// The field of the patient an Input or Conflict failure is about, when it is one.
+    std::optional<FieldProblem::Field> field() const { return m_field; }
 
 private:
     Kind m_kind;
     QString m_message;
+    QString m_nativeCode;
+    std::optional<FieldProblem::Field> m_field;
 };
 
 /// The records behind one database setting. Not thread-safe: one store per thread.
@@ -129,13 +148,13 @@ public:
     /// Stores a new patient (its id must be 0) and returns it as stored: id, timestamps, version 1.
     virtual Patient addPatient(const Patient& patient) = 0;
     /// Stores the changes of a patient read with version `patient.version`; returns it as stored
-    /// with its new version. Throws StoreError Stale when it was changed or deleted since.
+    /// with its new version. Throws StoreError Conflict when it was changed since, NotFound when deleted.
     virtual Patient updatePatient(const Patient& patient) = 0;
     /// Deletes a patient and all their visits.
     virtual void deletePatient(qint64 id) = 0;
 
     /// Stores a visit of an existing patient, durably, and returns it as stored. Throws StoreError
-    /// Invalid when the patient already has a visit of that date, poids and taille (as numbers).
+    /// Conflict when the patient already has a visit of that date, poids and taille (as numbers).
     virtual Visit addVisit(const Visit& visit) = 0;
     virtual void deleteVisit(qint64 visitId) = 0;
 
@@ -180,6 +199,11 @@ enum class Access {
 /// missing and allowed). Throws StoreError.
 std::unique_ptr<PatientStore> openStore(const QString& setting, Access access = Access::CreateWhenMissing);
 
+/// Keeps the notes Qt and its database drivers write on standard error ("Unable to free
+/// statement…", in English, which may quote a value of the records) from the user's terminal: the
+/// programs tell every failure themselves, in French. Fatal messages still go out.
+void silenceDriverMessages();
+
 /// nom, prénom or dossier text as the search compares it: case folded, accents removed.
 QString foldForSearch(const QString& text);
 
@@ -191,13 +215,7 @@ QString patientNameKey(const QString& nom, const QString& prenom, QDate naissanc
 /// case and accents ("eloise" finds "Éloïse").
 bool matches(const PatientSummary& summary, const QString& search);
 
-/// The French problems of a patient's fields, each with its field, before anything is written:
-/// nom required, naissance required and plausible on `today`, lengths in characters.
-struct FieldProblem {
-    enum class Field { Nom, Prenom, Naissance, Dossier };
-    Field field;
-    QString message;
-};
+/// The problems of `patient`'s fields (see FieldProblem).
 std::vector<FieldProblem> patientProblems(const Patient& patient, QDate today);
 
 } // namespace vimora::records

@@ -86,6 +86,9 @@ void PostgresStore::connect() const {
     run(QStringLiteral("SET statement_timeout = '%1s'").arg(kStatementTimeoutSeconds));
     // The records' queries are small: compiling them costs more than it saves.
     run(QStringLiteral("SET jit = off"));
+    // libpq writes the server's notices on standard error itself, in English: the program says
+    // in French what the user needs to know.
+    run(QStringLiteral("SET client_min_messages = warning"));
 }
 
 // The watchdog lets go of the socket before it is closed and its number given to another file.
@@ -131,12 +134,11 @@ void PostgresStore::ready() const {
 }
 
 StoreError PostgresStore::errorOf(const QSqlError& error) const {
-    m_lastState = error.nativeErrorCode();
     if (connectionLost(error))
         m_lost = true;
     if (m_gaveUp) {
         m_lost = true;
-        return {StoreError::Kind::Failed,
+        return {StoreError::Kind::Connection,
                 QStringLiteral("Le serveur de dossiers %1 ne répond plus depuis %2 secondes : la commande a "
                                "été abandonnée et rien n'a été enregistré. Réessayez quand le serveur "
                                "répondra.")
@@ -201,7 +203,7 @@ int PostgresStore::checkedVersion() const {
             .arg(quoted(m_shown));
     if (!versioned) {
         if (tables)
-            throw StoreError(StoreError::Kind::Unusable, notOurs);
+            throw StoreError(StoreError::Kind::Damaged, notOurs);
         return 0;
     }
     if (!query.exec(
@@ -210,11 +212,11 @@ int PostgresStore::checkedVersion() const {
         throw errorOf(query.lastError());
     }
     if (query.value(0).isNull())
-        throw StoreError(StoreError::Kind::Unusable, notOurs);
+        throw StoreError(StoreError::Kind::Damaged, notOurs);
     const int version = query.value(0).toInt();
     if (version > kSchemaVersion) {
         throw StoreError(
-            StoreError::Kind::Unusable,
+            StoreError::Kind::Damaged,
             QStringLiteral("Les dossiers du serveur %1 viennent d'une version plus récente de Vimora "
                            "(schéma %2, cette version connaît le schéma %3) : ils n'ont pas été "
                            "modifiés. Installez la version récente.")
@@ -228,7 +230,6 @@ int PostgresStore::checkedVersion() const {
 void PostgresStore::migrate(int version) {
     if (version == kSchemaVersion)
         return;
-    m_lastState.clear();
     try {
         write([&] {
             QSqlQuery lock = prepared(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
@@ -236,22 +237,26 @@ void PostgresStore::migrate(int version) {
             run(lock);
             lock.finish();
             // Another workstation may have brought it up to date while this one waited.
-            for (int from = checkedVersion(); from < kSchemaVersion; ++from)
+            const int current = checkedVersion();
+            if (current == kSchemaVersion)
+                return;
+            for (int from = current; from < kSchemaVersion; ++from)
                 migrateFrom(from, Dialect::PostgreSql);
             for (const QString& statement : versionStatements(kSchemaVersion, Dialect::PostgreSql))
                 run(statement);
         });
-    } catch (const StoreError&) {
-        if (m_lastState != kInsufficientPrivilege)
+    } catch (const StoreError& error) {
+        if (error.nativeCode() != kInsufficientPrivilege)
             throw;
         throw StoreError(
-            StoreError::Kind::Unusable,
+            StoreError::Kind::Rights,
             QStringLiteral("Les tables des dossiers doivent être créées ou mises à jour (schéma %1) "
                            "sur le serveur %2, et ce rôle n'en a pas le droit : demandez à "
                            "l'administrateur d'exécuter le script vimora-setup.sql (voir l'aide, "
                            "rubrique « Dossiers sur un serveur »).")
                 .arg(kSchemaVersion)
-                .arg(quoted(m_shown)));
+                .arg(quoted(m_shown)),
+            error.nativeCode());
     }
 }
 
@@ -266,7 +271,7 @@ void PostgresStore::checkRights() {
         throw errorOf(query.lastError());
     if (!query.value(0).toBool()) {
         throw StoreError(
-            StoreError::Kind::Unusable,
+            StoreError::Kind::Rights,
             QStringLiteral("Le rôle de connexion au serveur de dossiers %1 ne peut pas lire les "
                            "dossiers : demandez à l'administrateur les droits décrits dans l'aide "
                            "(rubrique « Dossiers sur un serveur »).")
@@ -291,7 +296,8 @@ QString PostgresStore::changeStamp() const {
                        "(SELECT coalesce(sum(version), 0) FROM patient), (SELECT count(*) FROM visite), "
                        "(SELECT coalesce(max(id), 0) FROM visite)"));
     run(query);
-    query.next();
+    if (!query.next())
+        fail(query);
     QStringList values;
     for (int column = 0; column < 5; ++column)
         values << query.value(column).toString();
@@ -302,7 +308,7 @@ void PostgresStore::backup(const QString& target) const {
     const std::unique_ptr<QTemporaryFile> copy = SqliteStore::newCopyFile(target);
     const auto cannotWrite = [&](const QString& why) {
         return StoreError(
-            StoreError::Kind::Failed,
+            StoreError::Kind::Output,
             QStringLiteral("La copie %1 ne peut pas être écrite : %2.").arg(quoted(target), why));
     };
     // SQLite's own texts are English: its primary result code says the reason.
@@ -364,12 +370,13 @@ void PostgresStore::backup(const QString& target) const {
         throw cannotWrite(QStringLiteral("son fichier temporaire a disparu"));
     const std::optional<QString> failure = copyFileSafely(*copy, target);
     if (failure)
-        throw StoreError(StoreError::Kind::Failed, *failure);
+        throw StoreError(StoreError::Kind::Output, *failure);
 }
 
 // The tables as they are against the tables the program's own schema gives, built as temporary
 // tables in a transaction that is rolled back: columns, types, and every constraint.
-QStringList PostgresStore::constraintProblems() const {
+QStringList PostgresStore::constraintProblems(bool& tablesPresent) const {
+    tablesPresent = true;
     const QString shape = QStringLiteral(
         "SELECT (SELECT string_agg(attname || ' ' || format_type(atttypid, atttypmod) || "
         "CASE WHEN attnotnull THEN ' NOT NULL' ELSE '' END, ', ' ORDER BY attnum) FROM pg_attribute "
@@ -390,26 +397,30 @@ QStringList PostgresStore::constraintProblems() const {
     std::vector<QStringList> actual;
     for (const QString& table : kTables) {
         actual.push_back(shapeOf(table));
-        if (actual.back().isEmpty())
+        if (actual.back().isEmpty()) {
             problems << QStringLiteral("la table %1 manque").arg(table);
-        else if (actual.back().at(2) != QLatin1String("0"))
+            tablesPresent = false;
+        } else if (actual.back().at(2) != QLatin1String("0"))
             problems << QStringLiteral("des contraintes de la table %1 ne sont pas vérifiées").arg(table);
     }
     run(QStringLiteral("BEGIN"));
     const auto rollback = qScopeGuard([&] { QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK")); });
     run(QStringLiteral("SET LOCAL search_path = pg_temp"));
-    m_lastState.clear();
     try {
         for (int from = 0; from < kSchemaVersion; ++from) {
             for (const QString& statement : migrationFrom(from, Dialect::PostgreSql))
                 run(statement);
         }
-    } catch (const StoreError&) {
-        if (m_lastState != kInsufficientPrivilege)
+    } catch (const StoreError& error) {
+        if (error.nativeCode() != kInsufficientPrivilege)
             throw;
-        return problems << QStringLiteral(
-                   "les contraintes n'ont pas pu être comparées au schéma : ce rôle ne "
-                   "peut pas créer de tables temporaires (droit TEMPORARY sur la base)");
+        // Nothing is known of the records then: not a fault of theirs.
+        throw StoreError(StoreError::Kind::Rights,
+                         QStringLiteral("Les dossiers du serveur %1 n'ont pas pu être vérifiés : ce rôle ne "
+                                        "peut pas créer de tables temporaires (droit TEMPORARY sur la base), "
+                                        "qui servent à comparer les contraintes au schéma.")
+                             .arg(quoted(m_shown)),
+                         error.nativeCode());
     }
     for (std::size_t i = 0; i < kTables.size(); ++i) {
         const QStringList expected = shapeOf(QStringLiteral("pg_temp.") + kTables[i]);
@@ -427,32 +438,32 @@ QStringList PostgresStore::constraintProblems() const {
     return problems;
 }
 
+// What keeps the check from being made (a lock, a full disk, a right, the connection) is thrown:
+// it says nothing of the records.
 CheckReport PostgresStore::verify() const {
     ready();
     QStringList problems;
-    try {
-        const int version = checkedVersion();
-        if (version != kSchemaVersion)
-            problems << QStringLiteral("la version du schéma est %1, %2 attendue")
-                            .arg(version)
-                            .arg(kSchemaVersion);
-        problems << constraintProblems();
-        QSqlQuery orphans(m_database);
-        if (orphans.exec(QStringLiteral("SELECT count(*) FROM visite v WHERE NOT EXISTS "
-                                        "(SELECT 1 FROM patient p WHERE p.id = v.patient_id)")) &&
-            orphans.next() && orphans.value(0).toLongLong() > 0) {
+    const int version = checkedVersion();
+    if (version != kSchemaVersion)
+        problems
+            << QStringLiteral("la version du schéma est %1, %2 attendue").arg(version).arg(kSchemaVersion);
+    bool tablesPresent = true;
+    problems << constraintProblems(tablesPresent);
+    if (tablesPresent) {
+        QSqlQuery orphans = prepared(QStringLiteral("SELECT count(*) FROM visite v WHERE NOT EXISTS "
+                                                    "(SELECT 1 FROM patient p WHERE p.id = v.patient_id)"));
+        run(orphans);
+        if (!orphans.next())
+            fail(orphans);
+        if (orphans.value(0).toLongLong() > 0)
             problems << QStringLiteral("des consultations renvoient à des patients absents");
-        }
+        orphans.finish();
         QSqlQuery duplicates = prepared(duplicateVisitsQuery());
         run(duplicates);
-        if (duplicates.next() && duplicates.value(0).toLongLong() > 0)
+        if (!duplicates.next())
+            fail(duplicates);
+        if (duplicates.value(0).toLongLong() > 0)
             problems << duplicateVisitsProblem(duplicates.value(0).toLongLong());
-    } catch (const StoreError& error) {
-        // A sentence of its own inside this one: without its full stop.
-        QString problem = error.message();
-        if (problem.endsWith(QLatin1Char('.')))
-            problem.chop(1);
-        problems << problem;
     }
     CheckReport report;
     report.sound = problems.isEmpty();

@@ -20,8 +20,8 @@ namespace vimora::records {
 class PostgresStore final : public SqlStore {
 public:
     /// Connects to the server `uri` names and brings its schema up to date when the role may.
-    /// Throws StoreError Unusable when the server cannot be used (which fault, in French), and for
-    /// a base of a newer schema version or of another program, left untouched.
+    /// Throws StoreError when the server cannot be used (which fault, in French), Damaged for a base
+    /// of a newer schema version or of another program, left untouched.
     explicit PostgresStore(const QString& uri);
     ~PostgresStore() override;
     PostgresStore(const PostgresStore&) = delete;
@@ -56,13 +56,13 @@ private:
     int checkedVersion() const;
     void migrate(int version);
     void checkRights();
-    QStringList constraintProblems() const;
+    /// The differences of the tables from the schema; `tablesPresent` false when one is missing.
+    QStringList constraintProblems(bool& tablesPresent) const;
 
     QString m_uri;
     QString m_shown;
     mutable bool m_lost = false;
     mutable QElapsedTimer m_lastUse;
-    mutable QString m_lastState; ///< the SQLSTATE of the last failed statement
 
     mutable std::mutex m_watchMutex;
     std::condition_variable m_watchWake;

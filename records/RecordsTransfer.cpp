@@ -400,15 +400,15 @@ std::string utf8(const QString& text) {
 
 void outputFailed(const QString& what) {
     throw StoreError(
-        StoreError::Kind::Failed,
+        StoreError::Kind::Output,
         QStringLiteral("%1 n'a pas pu être écrit entièrement (disque plein ou sortie fermée).").arg(what));
 }
 
 } // namespace
 
 ImportRefused::ImportRefused(const QStringList& rowErrors)
-    : StoreError(Kind::Invalid, QStringLiteral("Import refusé : rien n'a été enregistré.\n%1")
-                                    .arg(rowErrors.join(QLatin1Char('\n'))))
+    : StoreError(Kind::Input, QStringLiteral("Import refusé : rien n'a été enregistré.\n%1")
+                                  .arg(rowErrors.join(QLatin1Char('\n'))))
     , m_rowErrors(rowErrors) {}
 
 ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
@@ -479,7 +479,7 @@ void exportVisitsToFile(const PatientStore& store, const QString& path) {
             return true;
         } catch (const StoreError& error) {
             // A fault of the records themselves is reported as such; a fault of the output below.
-            if (error.kind() != StoreError::Kind::Failed)
+            if (error.kind() != StoreError::Kind::Output)
                 storeError = error;
             return false;
         }
@@ -487,7 +487,7 @@ void exportVisitsToFile(const PatientStore& store, const QString& path) {
     if (storeError)
         throw *storeError;
     if (failure)
-        throw StoreError(StoreError::Kind::Failed, *failure);
+        throw StoreError(StoreError::Kind::Output, *failure);
 }
 
 void writeAlerts(const PatientStore& store, QIODevice& out) {

@@ -102,7 +102,8 @@ QStringList version3(Dialect dialect) {
             .arg(sameVisit(QStringLiteral("d"), QStringLiteral("visite")),
                  sameVisit(QStringLiteral("e"), QStringLiteral("d")), kept),
         QStringLiteral("DELETE FROM visite WHERE NOT %1").arg(kept),
-        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS visite_mesure ON visite (patient_id, date, (%1), (%2))")
+        QStringLiteral(
+            "CREATE UNIQUE INDEX IF NOT EXISTS visite_mesure ON visite (patient_id, date, (%1), (%2))")
             .arg(measureValue(QStringLiteral("poids")), measureValue(QStringLiteral("taille"))),
     };
 }

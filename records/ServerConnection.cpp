@@ -32,8 +32,9 @@ QString conninfoValue(const QString& value) {
     return QLatin1Char('\'') + escaped + QLatin1Char('\'');
 }
 
+// The address cannot be used as it is written.
 StoreError unusable(const QString& message) {
-    return {StoreError::Kind::Unusable, message};
+    return {StoreError::Kind::Input, message};
 }
 
 // libpq is loaded on the first server setting rather than linked: linked, it would load with TLS,
@@ -65,7 +66,7 @@ const Libpq& libpq() {
     }();
     if (!loaded) {
         throw StoreError(
-            StoreError::Kind::Unusable,
+            StoreError::Kind::Failed,
             QStringLiteral("La bibliothèque de PostgreSQL (libpq) n'est pas installée sur ce poste : "
                            "les dossiers sur un serveur ne peuvent pas être ouverts."));
     }
@@ -138,12 +139,33 @@ bool mentions(const QString& text, std::initializer_list<const char*> phrases) {
     });
 }
 
+// Whether the URI, as libpq reads it, demands an encrypted connection.
+bool demandsTls(const QString& uri) {
+    char* parseError = nullptr;
+    const std::unique_ptr<PQconninfoOption, FreeConninfo> options(
+        libpq().parse(uri.toUtf8().constData(), &parseError));
+    libpq().freeMemory(parseError);
+    for (const PQconninfoOption* option = options.get(); option != nullptr && option->keyword != nullptr;
+         ++option) {
+        if (qstrcmp(option->keyword, "sslmode") == 0 && option->val != nullptr)
+            return qstrcmp(option->val, "require") == 0 || qstrncmp(option->val, "verify-", 7) == 0;
+    }
+    return false;
+}
+
 // libpq's and the server's texts, in English or in French as the client's and the server's
-// languages give them: connection faults carry no SQLSTATE.
-StoreError connectionError(const QString& libpqText, const QString& uri) {
+// languages give them: connection faults carry no SQLSTATE. The names they quote (host, base,
+// role, file) are left out first, so that a host called "sslserver" or a base "absente" is only a
+// name.
+StoreError connectionError(const QString& text, const QString& uri) {
+    using Kind = StoreError::Kind;
+    static const QRegularExpression quotedName(QStringLiteral("\"[^\"]*\"|« [^»]* »"));
+    QString libpqText = text;
+    libpqText.replace(quotedName, QStringLiteral("\"\""));
     const QString shown = quoted(shownUri(uri));
     if (mentions(libpqText, {"could not translate host name", "traduire le nom d'hôte"})) {
-        return unusable(
+        return StoreError(
+            Kind::Connection,
             QStringLiteral("Le serveur de dossiers %1 est introuvable : ce nom d'hôte n'existe pas. "
                            "Vérifiez l'adresse du serveur.")
                 .arg(shown));
@@ -151,20 +173,23 @@ StoreError connectionError(const QString& libpqText, const QString& uri) {
     // Peer and ident authentication ask no password: the server refuses this role from here.
     if (mentions(libpqText, {"peer authentication", "ident authentication", "authentification peer",
                              "authentification ident"})) {
-        return unusable(
+        return StoreError(
+            Kind::Rights,
             QStringLiteral("Le serveur de dossiers %1 n'autorise pas ce rôle à se connecter depuis ce compte "
                            "(authentification peer ou ident) : demandez à son administrateur l'accès décrit "
                            "dans l'aide (rubrique « Dossiers sur un serveur »).")
                 .arg(shown));
     }
-    if (mentions(libpqText, {"SSL", "certificate", "certificat"})) {
-        return unusable(
+    if (demandsTls(uri) && mentions(libpqText, {"SSL", "certificate", "certificat"})) {
+        return StoreError(
+            Kind::Connection,
             QStringLiteral("La connexion chiffrée au serveur de dossiers %1 a échoué : vérifiez le "
                            "paramètre sslmode de l'adresse et les certificats du serveur.")
                 .arg(shown));
     }
     if (mentions(libpqText, {"no password supplied"})) {
-        return unusable(
+        return StoreError(
+            Kind::Rights,
             QStringLiteral("Le serveur de dossiers %1 demande un mot de passe, et aucun n'a été "
                            "trouvé pour ce serveur, cette base et ce rôle : vérifiez le nom de la base "
                            "dans l'adresse (une ligne de ~/.pgpass ne vaut que pour la base qu'elle "
@@ -174,7 +199,8 @@ StoreError connectionError(const QString& libpqText, const QString& uri) {
     }
     if (mentions(libpqText, {"password authentication failed", "authentification par mot de passe",
                              "authentication failed", "authentification", "échec de l'authentification"})) {
-        return unusable(
+        return StoreError(
+            Kind::Rights,
             QStringLiteral("Le serveur de dossiers %1 refuse le mot de passe de ce rôle : vérifiez "
                            "le mot de passe du fichier ~/.pgpass (ou du fichier que nomme "
                            "PGPASSFILE).")
@@ -183,25 +209,30 @@ StoreError connectionError(const QString& libpqText, const QString& uri) {
     if (mentions(libpqText, {"permission denied for database", "droit refusé pour la base",
                              "is not permitted to log in", "n'est pas autorisé à se connecter",
                              "no pg_hba.conf entry", "aucune entrée dans pg_hba.conf"})) {
-        return unusable(
+        return StoreError(
+            Kind::Rights,
             QStringLiteral("Le serveur de dossiers %1 n'autorise pas ce rôle à se connecter à cette "
                            "base : demandez à son administrateur les droits décrits dans l'aide "
                            "(rubrique « Dossiers sur un serveur »).")
                 .arg(shown));
     }
     if (mentions(libpqText, {"role", "rôle"}) && mentions(libpqText, {"does not exist", "n'existe pas"})) {
-        return unusable(
+        return StoreError(
+            Kind::Rights,
             QStringLiteral("Le rôle de l'adresse %1 n'existe pas sur le serveur de dossiers.").arg(shown));
     }
     if (mentions(libpqText, {"does not exist", "n'existe pas"})) {
-        return unusable(QStringLiteral("La base de dossiers de l'adresse %1 n'existe pas sur ce serveur : "
-                                       "vérifiez son nom, ou demandez à l'administrateur de la créer.")
-                            .arg(shown));
+        return StoreError(Kind::NotFound,
+                          QStringLiteral("La base de dossiers de l'adresse %1 n'existe pas sur ce serveur : "
+                                         "vérifiez son nom, ou demandez à l'administrateur de la créer.")
+                              .arg(shown));
     }
-    return unusable(QStringLiteral("Le serveur de dossiers %1 ne répond pas (arrêté, injoignable ou délai de "
-                                   "connexion dépassé). Les calculs restent possibles ; réessayez quand le "
-                                   "serveur sera joignable.")
-                        .arg(shown));
+    return StoreError(
+        Kind::Connection,
+        QStringLiteral("Le serveur de dossiers %1 ne répond pas (arrêté, injoignable ou délai de "
+                       "connexion dépassé). Les calculs restent possibles ; réessayez quand le "
+                       "serveur sera joignable.")
+            .arg(shown));
 }
 
 } // namespace
@@ -228,7 +259,8 @@ QSqlDatabase openServerConnection(const QString& uri, const QString& connectionN
     if (!database.isValid()) {
         database = QSqlDatabase();
         QSqlDatabase::removeDatabase(connectionName);
-        throw unusable(
+        throw StoreError(
+            StoreError::Kind::Failed,
             QStringLiteral("Le pilote PostgreSQL de Qt (paquet libqt6sql6-psql) est introuvable."));
     }
     database.setConnectOptions(options);
@@ -283,64 +315,78 @@ StoreError serverError(const QSqlError& error, const QString& shown) {
     using Kind = StoreError::Kind;
     const QString place = quoted(shown);
     const QString state = error.nativeErrorCode();
+    const auto fault = [&](Kind kind, const QString& message) {
+        return StoreError(kind, message, state);
+    };
     if (connectionLost(error)) {
-        return {Kind::Failed,
-                QStringLiteral("La connexion au serveur de dossiers %1 a été perdue : rien n'a été "
-                               "enregistré. Elle sera rétablie à la prochaine commande, dès que le "
-                               "serveur répondra.")
-                    .arg(place)};
+        return fault(Kind::Connection,
+                     QStringLiteral("La connexion au serveur de dossiers %1 a été perdue : rien n'a été "
+                                    "enregistré. Elle sera rétablie à la prochaine commande, dès que le "
+                                    "serveur répondra.")
+                         .arg(place));
     }
-    if (state == QLatin1String("23505"))
-        return {Kind::Invalid, QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient.")};
+    if (state == QLatin1String("23505")) {
+        return {Kind::Conflict, QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient."),
+                state, FieldProblem::Field::Dossier};
+    }
     if (state == QLatin1String("23503")) {
-        return {
+        return fault(
             Kind::NotFound,
-            QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre : rien n'a "
-                           "été enregistré.")};
+            QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre : rien "
+                           "n'a été enregistré."));
     }
     if (state.startsWith(QLatin1String("23"))) {
-        return {Kind::Invalid,
-                QStringLiteral("Une valeur ne respecte pas les règles de la base de dossiers : rien "
-                               "n'a été enregistré.")};
+        return fault(Kind::Input,
+                     QStringLiteral("Une valeur ne respecte pas les règles de la base de dossiers : "
+                                    "rien n'a été enregistré."));
     }
     if (state == QLatin1String("42501")) {
-        return {Kind::Unusable,
-                QStringLiteral(
-                    "Le rôle de connexion au serveur de dossiers %1 n'a pas les droits nécessaires sur "
-                    "les tables des dossiers : rien n'a été enregistré. Demandez à l'administrateur "
-                    "les droits décrits dans l'aide (rubrique « Dossiers sur un serveur »).")
-                    .arg(place)};
+        return fault(Kind::Rights,
+                     QStringLiteral(
+                         "Le rôle de connexion au serveur de dossiers %1 n'a pas les droits nécessaires sur "
+                         "les tables des dossiers : rien n'a été enregistré. Demandez à l'administrateur "
+                         "les droits décrits dans l'aide (rubrique « Dossiers sur un serveur »).")
+                         .arg(place));
     }
     if (state == QLatin1String("25006")) {
-        return {
+        return fault(
             Kind::ReadOnly,
             QStringLiteral("Le serveur de dossiers %1 n'accepte que la lecture : rien n'a été enregistré.")
-                .arg(place)};
+                .arg(place));
     }
     if (state == QLatin1String("55P03") || state == QLatin1String("40P01") ||
         state == QLatin1String("40001")) {
-        return {Kind::Busy,
-                QStringLiteral("Les dossiers du serveur %1 sont occupés par un autre poste depuis plus "
-                               "de 5 secondes. Rien n'a été enregistré ; réessayez dans un instant.")
-                    .arg(place)};
+        return fault(Kind::Busy,
+                     QStringLiteral("Les dossiers du serveur %1 sont occupés par un autre poste depuis plus "
+                                    "de 5 secondes. Rien n'a été enregistré ; réessayez dans un instant.")
+                         .arg(place));
     }
     if (state == QLatin1String("57014")) {
-        return {Kind::Failed,
-                QStringLiteral("Le serveur de dossiers %1 a interrompu une commande qui durait plus de %2 "
-                               "secondes : rien n'a été enregistré. Réessayez ; si cela se répète, prévenez "
-                               "son administrateur.")
-                    .arg(place)
-                    .arg(kStatementTimeoutSeconds)};
+        return fault(
+            Kind::Failed,
+            QStringLiteral("Le serveur de dossiers %1 a interrompu une commande qui durait plus de %2 "
+                           "secondes : rien n'a été enregistré. Réessayez ; si cela se répète, "
+                           "prévenez son administrateur.")
+                .arg(place)
+                .arg(kStatementTimeoutSeconds));
     }
     if (state == QLatin1String("53100")) {
-        return {Kind::DiskFull, QStringLiteral("Le disque du serveur de dossiers %1 est plein : rien n'a été "
-                                               "enregistré. Prévenez son administrateur.")
-                                    .arg(place)};
+        return fault(Kind::DiskFull,
+                     QStringLiteral("Le disque du serveur de dossiers %1 est plein : rien n'a été "
+                                    "enregistré. Prévenez son administrateur.")
+                         .arg(place));
     }
-    return {Kind::Failed,
-            QStringLiteral("Le serveur de dossiers %1 a signalé une erreur (code %2) : rien n'a été "
-                           "enregistré.")
-                .arg(place, state)};
+    // Class XX: the server found its own files damaged.
+    if (state.startsWith(QLatin1String("XX0"))) {
+        return fault(Kind::Damaged,
+                     QStringLiteral("Le serveur de dossiers %1 signale des données endommagées (code %2) : "
+                                    "rien n'a été enregistré. Prévenez son administrateur.")
+                         .arg(place, state));
+    }
+    return fault(Kind::Failed,
+                 QStringLiteral("Le serveur de dossiers %1 a signalé une erreur (code %2) : rien "
+                                "n'a été enregistré.")
+                     .arg(place, state));
 }
 
 } // namespace vimora::records

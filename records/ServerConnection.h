@@ -27,8 +27,8 @@ inline constexpr int kStatementTimeoutSeconds = 20;
 inline constexpr int kSilenceSeconds = 25;
 
 /// Opens the QPSQL connection `connectionName` to the server `uri` names. Throws StoreError
-/// Unusable with a French message that says which fault: the driver missing, an unreadable URI
-/// or one holding a password, the server unreachable, an unknown host, a wrong or missing
+/// (Input, Connection, Rights, NotFound) with a French message that says which fault: the driver missing, an
+/// unreadable URI or one holding a password, the server unreachable, an unknown host, a wrong or missing
 /// password, no such base, a role not allowed in.
 QSqlDatabase openServerConnection(const QString& uri, const QString& connectionName);
 

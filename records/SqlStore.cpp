@@ -133,6 +133,22 @@ void SqlStore::fail(const QSqlQuery& query) const {
     throw errorOf(query.lastError());
 }
 
+// next() answers false both at the end of the rows and when reading them failed.
+void SqlStore::failIfCut(const QSqlQuery& query) const {
+    if (query.lastError().isValid())
+        fail(query);
+}
+
+Patient SqlStore::storedPatient(qint64 id) const {
+    const std::optional<Patient> stored = patient(id);
+    if (!stored) {
+        throw StoreError(
+            StoreError::Kind::NotFound,
+            QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre."));
+    }
+    return *stored;
+}
+
 void SqlStore::requireWritable() const {
     if (m_readOnly)
         throw StoreError(StoreError::Kind::ReadOnly, m_readOnlyNote);
@@ -202,6 +218,7 @@ std::vector<PatientSummary> SqlStore::patients() const {
             row.nom + QLatin1Char(' ') + row.prenom + QLatin1Char(' ') + foldForSearch(patient.dossier);
         rows.push_back(std::move(row));
     }
+    failIfCut(query);
     std::sort(rows.begin(), rows.end(), [](const Sorted& a, const Sorted& b) {
         if (const int byNom = a.nom.compare(b.nom))
             return byNom < 0;
@@ -222,8 +239,10 @@ std::optional<Patient> SqlStore::patient(qint64 id) const {
         prepared(QStringLiteral("SELECT %1 FROM patient p WHERE p.id = ?").arg(kPatientColumns));
     query.addBindValue(id);
     run(query);
-    if (!query.next())
+    if (!query.next()) {
+        failIfCut(query);
         return std::nullopt;
+    }
     return patientAt(query, 0);
 }
 
@@ -237,6 +256,7 @@ std::vector<Visit> SqlStore::visits(qint64 patientId) const {
     std::vector<Visit> visits;
     while (query.next())
         visits.push_back(visitAt(query, 0));
+    failIfCut(query);
     return visits;
 }
 
@@ -276,14 +296,16 @@ QVariantList patientValues(const Patient& patient, const QString& now) {
 }
 
 StoreError dossierTaken() {
-    return {StoreError::Kind::Invalid,
-            QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient.")};
+    return {StoreError::Kind::Conflict,
+            QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient."),
+            {},
+            FieldProblem::Field::Dossier};
 }
 
 void refuseInvalid(const Patient& patient) {
     const std::vector<FieldProblem> problems = patientProblems(patient, QDate::currentDate());
     if (!problems.empty())
-        throw StoreError(StoreError::Kind::Invalid, problems.front().message);
+        throw StoreError(StoreError::Kind::Input, problems.front().message, {}, problems.front().field);
 }
 
 } // namespace
@@ -298,15 +320,19 @@ void SqlStore::checkPatient(const Patient& patient, qint64 exceptId) const {
     run(taken);
     if (taken.next())
         throw dossierTaken();
+    failIfCut(taken);
 }
 
+// The patient is read back in the transaction that wrote it: once committed, another workstation
+// may delete it before it could be read.
 Patient SqlStore::addPatient(const Patient& patient) {
-    qint64 id = 0;
-    write([&] { id = insertPatients({&patient}, timestampNow()).front(); });
-    return *this->patient(id);
+    Patient stored;
+    write([&] { stored = storedPatient(insertPatients({&patient}, timestampNow()).front()); });
+    return stored;
 }
 
 Patient SqlStore::updatePatient(const Patient& patient) {
+    Patient updated;
     write([&] {
         checkPatient(patient, patient.id);
         // The visits were judged for the identity stored: a birth date or sex corrected judges
@@ -317,9 +343,10 @@ Patient SqlStore::updatePatient(const Patient& patient) {
         stored.addBindValue(patient.id);
         stored.addBindValue(patient.version);
         run(stored);
-        const bool identityChanged =
-            stored.next() && (stored.value(0).toString() != sexCode(patient.sexe) ||
-                              stored.value(1).toString() != isoDate(patient.naissance));
+        const bool found = stored.next();
+        failIfCut(stored);
+        const bool identityChanged = found && (stored.value(0).toString() != sexCode(patient.sexe) ||
+                                               stored.value(1).toString() != isoDate(patient.naissance));
         stored.finish();
         QSqlQuery update =
             prepared(QStringLiteral("UPDATE patient SET dossier = ?, nom = ?, prenom = ?, sexe = ?, "
@@ -338,6 +365,7 @@ Patient SqlStore::updatePatient(const Patient& patient) {
             update.finish();
             if (identityChanged)
                 rejudgeVisits(patient.id, Unjudgeable::Refuse);
+            updated = storedPatient(patient.id);
             return;
         }
         if (!this->patient(patient.id)) {
@@ -346,11 +374,11 @@ Patient SqlStore::updatePatient(const Patient& patient) {
                 QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre."));
         }
         throw StoreError(
-            StoreError::Kind::Stale,
+            StoreError::Kind::Conflict,
             QStringLiteral("Ce patient a été modifié sur un autre poste depuis qu'il est affiché : "
                            "rien n'a été enregistré. Ses données vont être rechargées."));
     });
-    return *this->patient(patient.id);
+    return updated;
 }
 
 namespace {
@@ -393,7 +421,7 @@ void SqlStore::rejudgeVisits(qint64 patientId, Unjudgeable unjudgeable) const {
                 // that would leave one unjudged is refused whole.
                 if (unjudgeable == Unjudgeable::KeepAsStored)
                     continue;
-                throw StoreError(StoreError::Kind::Invalid,
+                throw StoreError(StoreError::Kind::Input,
                                  error.message() + QStringLiteral(" Rien n'a été enregistré."));
             }
             if (!sameJudgement(visit, stored)) {
@@ -402,8 +430,7 @@ void SqlStore::rejudgeVisits(qint64 patientId, Unjudgeable unjudgeable) const {
                                    text(visit.conseils), text(visit.objectif)});
             }
         }
-        if (read.lastError().isValid())
-            fail(read);
+        failIfCut(read);
         read.finish();
         inChunks(
             changed.size(),
@@ -445,9 +472,9 @@ namespace {
 QVariantList visitValues(const Visit& visit, const QString& now) {
     const QString problem = visitProblem(visit);
     if (!problem.isEmpty())
-        throw StoreError(StoreError::Kind::Invalid, problem);
+        throw StoreError(StoreError::Kind::Input, problem);
     if (!visit.date.isValid())
-        throw StoreError(StoreError::Kind::Invalid,
+        throw StoreError(StoreError::Kind::Input,
                          QStringLiteral("La date de la consultation est obligatoire."));
     // A restored copy keeps when its visits were first stored.
     const QString created = visit.created.isValid() ? visit.created.toUTC().toString(Qt::ISODate) : now;
@@ -474,9 +501,11 @@ Visit SqlStore::insertVisit(const Visit& visit, const QString& now) const {
     for (int i = 0; i < values.size(); ++i)
         insert.bindValue(i, values[i]);
     run(insert);
-    if (!insert.next())
-        throw StoreError(StoreError::Kind::Invalid,
+    if (!insert.next()) {
+        failIfCut(insert);
+        throw StoreError(StoreError::Kind::Conflict,
                          QStringLiteral("Cette consultation est déjà enregistrée."));
+    }
     Visit stored = visit;
     stored.id = insert.value(0).toLongLong();
     stored.created = QDateTime::fromString(values.back().toString(), Qt::ISODate);
@@ -542,6 +571,7 @@ std::vector<qint64> SqlStore::insertPatients(const std::vector<const Patient*>& 
             run(taken);
             if (taken.next())
                 throw dossierTaken();
+            failIfCut(taken);
             taken.finish();
         });
     std::vector<qint64> ids;
@@ -559,6 +589,7 @@ std::vector<qint64> SqlStore::insertPatients(const std::vector<const Patient*>& 
             const std::size_t chunkStart = ids.size();
             while (insert.next())
                 ids.push_back(insert.value(0).toLongLong());
+            failIfCut(insert);
             insert.finish();
             // Both engines draw the ids in the order of the rows (a sequence, the next rowid), but
             // neither promises to return them in that order.
@@ -646,8 +677,7 @@ void SqlStore::forEachRecord(const std::function<void(const Patient&, const Visi
             each(patient, &visit);
         }
     }
-    if (query.lastError().isValid())
-        fail(query);
+    failIfCut(query);
 }
 
 } // namespace vimora::records

@@ -58,6 +58,10 @@ protected:
     /// Runs a statement without parameters, unprepared (transaction control, schema changes).
     void run(const QString& sql) const;
     [[noreturn]] void fail(const QSqlQuery& query) const;
+    /// Throws when the rows of `query` stopped on an error rather than at their end.
+    void failIfCut(const QSqlQuery& query) const;
+    /// The patient as stored now; throws NotFound when there is none.
+    Patient storedPatient(qint64 id) const;
 
     /// What a read of the patient row adds to keep other transactions from adding visits to it until
     /// this one ends: nothing where a write transaction already excludes every other writer.

@@ -31,6 +31,7 @@ namespace vimora::records {
 namespace {
 
 // The SQLite result codes the records tell apart (their primary codes).
+constexpr int kSqlitePermission = 3;
 constexpr int kSqliteBusy = 5;
 constexpr int kSqliteLocked = 6;
 constexpr int kSqliteReadOnly = 8;
@@ -39,7 +40,12 @@ constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteFull = 13;
 constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteConstraint = 19;
+constexpr int kSqliteAuthorization = 23;
 constexpr int kSqliteNotADatabase = 26;
+// Extended codes of a constraint: the value is another row's, or the row it names is gone.
+constexpr int kSqliteConstraintForeignKey = 787;
+constexpr int kSqliteConstraintPrimaryKey = 1555;
+constexpr int kSqliteConstraintUnique = 2067;
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr qsizetype kReportedProblems = 10;
@@ -126,11 +132,11 @@ void SqliteStore::open(Access access) {
     const QFileInfo file(m_path);
     if (file.isDir()) {
         throw StoreError(
-            StoreError::Kind::Unusable,
+            StoreError::Kind::Damaged,
             QStringLiteral("%1 est un répertoire, pas une base de dossiers.").arg(quoted(m_path)));
     }
     if (file.exists() && !file.isFile()) {
-        throw StoreError(StoreError::Kind::Unusable,
+        throw StoreError(StoreError::Kind::Damaged,
                          QStringLiteral("%1 n'est pas un fichier ordinaire : ce ne peut pas être une base de "
                                         "dossiers.")
                              .arg(quoted(m_path)));
@@ -179,7 +185,7 @@ void SqliteStore::open(Access access) {
     if (m_readOnly) {
         // A copy of an earlier version is read as it is: it is never changed.
         if (version == 0 || (version < kSchemaVersion && access != Access::ReadOnly)) {
-            throw StoreError(StoreError::Kind::Unusable,
+            throw StoreError(StoreError::Kind::ReadOnly,
                              QStringLiteral("La base de dossiers %1 doit être mise à jour, mais elle est en "
                                             "lecture seule.")
                                  .arg(quoted(m_path)));
@@ -200,7 +206,7 @@ void SqliteStore::createFile() const {
             QDir().mkpath(parent.absolutePath()) &&
             QDir().mkdir(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         if (!made) {
-            throw StoreError(StoreError::Kind::Unusable,
+            throw StoreError(StoreError::Kind::Rights,
                              QStringLiteral("Le répertoire %1 de la base de dossiers ne peut pas être créé.")
                                  .arg(quoted(directory)));
         }
@@ -213,7 +219,7 @@ void SqliteStore::createFile() const {
         // Another program created it meanwhile: it is opened as theirs is.
         if (QFileInfo::exists(m_path))
             return;
-        throw StoreError(StoreError::Kind::Unusable,
+        throw StoreError(StoreError::Kind::Rights,
                          QStringLiteral("La base de dossiers %1 ne peut pas être créée : %2.")
                              .arg(quoted(m_path), platform::fileErrorText(created, error)));
     }
@@ -244,7 +250,7 @@ void SqliteStore::refuseRecordsFile(const QString& base, const QString& path) {
                                         sameFile(created.absolutePath(), record.absolutePath()));
     });
     if (isRecords) {
-        throw StoreError(StoreError::Kind::Invalid,
+        throw StoreError(StoreError::Kind::Input,
                          QStringLiteral("%1 est la base de dossiers %2 ou l'un de ses fichiers (-wal, -shm, "
                                         "-journal) : la commande ne l'a ni lu ni écrit. Choisissez un autre "
                                         "fichier.")
@@ -258,13 +264,13 @@ void SqliteStore::checkHeader() const {
     QFile file(m_path);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
-        throw StoreError(StoreError::Kind::Unusable,
+        throw StoreError(StoreError::Kind::Rights,
                          QStringLiteral("La base de dossiers %1 ne peut pas être lue : %2.")
                              .arg(quoted(m_path), platform::fileErrorText(file, errno)));
     }
     const QByteArray header = file.read(kSqliteHeader.size());
     if (!header.isEmpty() && header != kSqliteHeader) {
-        throw StoreError(StoreError::Kind::Unusable,
+        throw StoreError(StoreError::Kind::Damaged,
                          QStringLiteral("Le fichier %1 n'est pas une base de dossiers de Vimora, ou il est "
                                         "endommagé. Il n'a pas été modifié.")
                              .arg(quoted(m_path)));
@@ -311,7 +317,7 @@ void SqliteStore::connect(bool readOnly, bool immutable) {
     m_database.setConnectOptions(options);
     if (!m_database.isValid()) {
         throw StoreError(
-            StoreError::Kind::Unusable,
+            StoreError::Kind::Failed,
             QStringLiteral("Le pilote SQLite de Qt (paquet libqt6sql6-sqlite) est introuvable."));
     }
     if (!m_database.open())
@@ -329,16 +335,21 @@ int SqliteStore::checkedVersion() const {
     QSqlQuery query(m_database);
     if (!query.exec(QStringLiteral("SELECT (SELECT * FROM pragma_application_id), (SELECT * FROM "
                                    "pragma_user_version), (SELECT count(*) FROM sqlite_master)")) ||
-        !query.next())
-        throw StoreError(StoreError::Kind::Unusable, notOurs);
+        !query.next()) {
+        // A lock held elsewhere, a full disk or a file it may not read say nothing of whose it is.
+        const StoreError error = errorOf(query.lastError());
+        if (error.kind() == StoreError::Kind::Damaged)
+            throw StoreError(StoreError::Kind::Damaged, notOurs, error.nativeCode());
+        throw error;
+    }
     const qint64 applicationId = query.value(0).toLongLong();
     const qint64 version = query.value(1).toLongLong();
     const qint64 objects = query.value(2).toLongLong();
     const bool fresh = applicationId == 0 && version == 0 && objects == 0;
     if (applicationId != kSqliteApplicationId && !fresh)
-        throw StoreError(StoreError::Kind::Unusable, notOurs);
+        throw StoreError(StoreError::Kind::Damaged, notOurs);
     if (version > kSchemaVersion) {
-        throw StoreError(StoreError::Kind::Unusable,
+        throw StoreError(StoreError::Kind::Damaged,
                          QStringLiteral("La base de dossiers %1 vient d'une version plus récente de Vimora "
                                         "(schéma %2, cette version connaît le schéma %3) : elle n'a pas été "
                                         "ouverte ni modifiée. Installez la version récente.")
@@ -358,7 +369,8 @@ void SqliteStore::migrate(int version) {
         // Another program may have brought it up to date while this one waited for the lock.
         QSqlQuery current = prepared(QStringLiteral("PRAGMA user_version"));
         run(current);
-        current.next();
+        if (!current.next())
+            fail(current);
         const int stored = current.value(0).toInt();
         current.finish();
         for (int from = stored; from < kSchemaVersion; ++from)
@@ -371,47 +383,70 @@ void SqliteStore::migrate(int version) {
 // The driver's own text is left out: it may quote a value of the records.
 StoreError SqliteStore::errorOfCode(int sqliteCode) const {
     using Kind = StoreError::Kind;
+    const QString code = QString::number(sqliteCode);
     switch (sqliteCode & 0xFF) {
     case kSqliteBusy:
     case kSqliteLocked:
         return {Kind::Busy,
                 QStringLiteral("La base de dossiers %1 est occupée par un autre programme depuis plus "
                                "de 5 secondes. Rien n'a été enregistré ; réessayez dans un instant.")
-                    .arg(quoted(m_path))};
+                    .arg(quoted(m_path)),
+                code};
     case kSqliteFull:
-        return {Kind::DiskFull, QStringLiteral("Le disque de la base de dossiers %1 est plein : rien n'a été "
-                                               "enregistré. Libérez de la place et réessayez.")
-                                    .arg(quoted(m_path))};
+        return {Kind::DiskFull,
+                QStringLiteral("Le disque de la base de dossiers %1 est plein : rien n'a été "
+                               "enregistré. Libérez de la place et réessayez.")
+                    .arg(quoted(m_path)),
+                code};
     case kSqliteReadOnly:
         return {
             Kind::ReadOnly,
             QStringLiteral("La base de dossiers %1 ne peut pas être modifiée (lecture seule) : rien n'a été "
                            "enregistré.")
-                .arg(quoted(m_path))};
+                .arg(quoted(m_path)),
+            code};
     case kSqliteCorrupt:
     case kSqliteNotADatabase:
-        return {Kind::Unusable,
+        return {Kind::Damaged,
                 QStringLiteral("La base de dossiers %1 est endommagée, ou ce n'est pas une base de "
                                "dossiers de Vimora.")
-                    .arg(quoted(m_path))};
+                    .arg(quoted(m_path)),
+                code};
     case kSqliteCantOpen:
-        return {Kind::Unusable,
-                QStringLiteral("La base de dossiers %1 ne peut pas être ouverte.").arg(quoted(m_path))};
+    case kSqlitePermission:
+    case kSqliteAuthorization:
+        return {Kind::Rights,
+                QStringLiteral("La base de dossiers %1 ne peut pas être ouverte : vérifiez les droits sur "
+                               "le fichier et sur son répertoire.")
+                    .arg(quoted(m_path)),
+                code};
     case kSqliteIoError:
         return {Kind::Failed,
                 QStringLiteral("Erreur de lecture ou d'écriture sur le disque de la base de dossiers "
                                "%1 : rien n'a été enregistré.")
-                    .arg(quoted(m_path))};
+                    .arg(quoted(m_path)),
+                code};
     case kSqliteConstraint:
-        return {Kind::Invalid,
+        if (sqliteCode == kSqliteConstraintForeignKey) {
+            return {
+                Kind::NotFound,
+                QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre : rien "
+                               "n'a été enregistré."),
+                code};
+        }
+        return {sqliteCode == kSqliteConstraintUnique || sqliteCode == kSqliteConstraintPrimaryKey
+                    ? Kind::Conflict
+                    : Kind::Input,
                 QStringLiteral("Une valeur ne respecte pas les règles de la base de dossiers : rien "
-                               "n'a été enregistré.")};
+                               "n'a été enregistré."),
+                code};
     default:
         return {Kind::Failed,
                 QStringLiteral("La base de dossiers %1 a signalé une erreur (code SQLite %2) : rien "
                                "n'a été enregistré.")
                     .arg(quoted(m_path))
-                    .arg(sqliteCode)};
+                    .arg(sqliteCode),
+                code};
     }
 }
 
@@ -441,7 +476,7 @@ std::unique_ptr<QTemporaryFile> SqliteStore::newCopyFile(const QString& target) 
                                                  targetFile.fileName() + QStringLiteral(".XXXXXX"));
     errno = 0;
     if (!copy->open() || ::flock(copy->handle(), LOCK_EX | LOCK_NB) != 0) {
-        throw StoreError(StoreError::Kind::Failed,
+        throw StoreError(StoreError::Kind::Output,
                          QStringLiteral("La copie %1 ne peut pas être écrite : %2.")
                              .arg(quoted(target), platform::fileErrorText(*copy, errno)));
     }
@@ -469,33 +504,53 @@ void SqliteStore::backup(const QString& target) const {
         fail(vacuum);
     }
     if (!stillHeld(*copy)) {
-        throw StoreError(StoreError::Kind::Failed,
+        throw StoreError(StoreError::Kind::Output,
                          QStringLiteral("La copie %1 n'a pas été écrite : son fichier temporaire a disparu.")
                              .arg(quoted(target)));
     }
     const std::optional<QString> failure = copyFileSafely(*copy, target);
     if (failure)
-        throw StoreError(StoreError::Kind::Failed, *failure);
+        throw StoreError(StoreError::Kind::Output, *failure);
 }
 
+// A check that could not be made for a lock, a full disk or the file's rights says nothing of the
+// records: it is thrown. One that fails on the file itself is part of what is wrong with it.
 CheckReport SqliteStore::verify() const {
     QStringList problems;
+    const auto unchecked = [&](const QSqlQuery& query, const QString& what) {
+        const StoreError error = errorOf(query.lastError());
+        if (error.kind() != StoreError::Kind::Damaged && error.kind() != StoreError::Kind::Failed)
+            throw error;
+        problems << QStringLiteral("%1 n'a pas pu aller jusqu'au bout (code SQLite %2)")
+                        .arg(what, error.nativeCode());
+    };
     QSqlQuery integrity(m_database);
+    integrity.setForwardOnly(true);
+    const QString integrityCheck = QStringLiteral("la vérification d'intégrité");
     if (!integrity.exec(QStringLiteral("PRAGMA integrity_check"))) {
-        problems << QStringLiteral("la vérification d'intégrité n'a pas pu aller jusqu'au bout");
+        unchecked(integrity, integrityCheck);
     } else {
         while (integrity.next()) {
             const QString line = integrity.value(0).toString();
             if (line != QLatin1String("ok"))
                 problems << line;
         }
+        if (integrity.lastError().isValid())
+            unchecked(integrity, integrityCheck);
     }
     QSqlQuery references(m_database);
-    if (references.exec(QStringLiteral("PRAGMA foreign_key_check")) && references.next())
+    references.setForwardOnly(true);
+    const QString referenceCheck = QStringLiteral("la vérification des patients des consultations");
+    if (!references.exec(QStringLiteral("PRAGMA foreign_key_check")))
+        unchecked(references, referenceCheck);
+    else if (references.next())
         problems << QStringLiteral("des consultations renvoient à des patients absents");
+    else if (references.lastError().isValid())
+        unchecked(references, referenceCheck);
     QSqlQuery duplicates(m_database);
+    const QString duplicateCheck = QStringLiteral("la recherche des consultations en double");
     if (!duplicates.exec(duplicateVisitsQuery()) || !duplicates.next())
-        problems << QStringLiteral("la recherche des consultations en double n'a pas pu aller jusqu'au bout");
+        unchecked(duplicates, duplicateCheck);
     else if (const qint64 count = duplicates.value(0).toLongLong(); count > 0)
         problems << duplicateVisitsProblem(count);
     CheckReport report;

@@ -14,7 +14,7 @@ namespace vimora::records {
 class SqliteStore final : public SqlStore {
 public:
     /// Opens `path`, or creates it (0600, its directory 0700) when `access` allows. Refuses with
-    /// StoreError Unusable, without writing to it, a directory, a special file, a damaged file or
+    /// StoreError Damaged, without writing to it, a directory, a special file, a damaged file or
     /// one of another program, and a file of a newer schema version; with NotFound a missing file
     /// it may not create. Opens read-only what cannot be written, or `access` says to only read,
     /// and then creates nothing beside the file: refuses (ReadOnly) a file whose last changes
@@ -28,14 +28,14 @@ public:
     /// never one, and is not read).
     static bool isSqliteFile(const QString& path);
 
-    /// Throws StoreError Invalid when `path` is the records file `base` or one of its companions
+    /// Throws StoreError Input when `path` is the records file `base` or one of its companions
     /// (-wal, -shm, -journal), by whatever path: the same file, or a new one that SQLite would take
     /// for a companion. Opens neither.
     static void refuseRecordsFile(const QString& base, const QString& path);
 
     /// A new hidden file beside `target`, open and locked, to write a copy of the records in
     /// before it replaces `target`; first removes those that runs killed before their end left
-    /// there. Throws StoreError Failed.
+    /// there. Throws StoreError Output.
     static std::unique_ptr<QTemporaryFile> newCopyFile(const QString& target);
     /// True when `copy` is still the file of its name (not removed as a leftover meanwhile); reads
     /// it from its start.

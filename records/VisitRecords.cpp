@@ -24,7 +24,7 @@ std::optional<double> measure(const QString& value) {
 }
 
 [[noreturn]] void refuse(const std::string& message) {
-    throw StoreError(StoreError::Kind::Invalid, text(withFinalFullStop(message)));
+    throw StoreError(StoreError::Kind::Input, text(withFinalFullStop(message)));
 }
 
 } // namespace
@@ -69,7 +69,7 @@ Visit assessMeasurement(const Patient& patient, QDate date, const QString& poids
     measures.poids = poids;
     measures.taille = taille;
     if (const QString problem = visitProblem(measures); !problem.isEmpty())
-        throw StoreError(StoreError::Kind::Invalid, problem);
+        throw StoreError(StoreError::Kind::Input, problem);
     const QString age = ageOn(patient.naissance, date, today);
     const std::string ageText = age.toStdString();
     const std::string weightText = poids.toStdString();
@@ -81,7 +81,7 @@ Visit assessMeasurement(const Patient& patient, QDate date, const QString& poids
     Visit visit = visitFromCalculation(calculation, patient.id, date);
     const QString problem = visitProblem(visit);
     if (!problem.isEmpty())
-        throw StoreError(StoreError::Kind::Invalid, problem);
+        throw StoreError(StoreError::Kind::Input, problem);
     return visit;
 }
 
@@ -94,7 +94,7 @@ Visit rejudged(const Patient& patient, const Visit& stored) {
         QString reason = error.message();
         reason[0] = reason[0].toLower();
         throw StoreError(
-            StoreError::Kind::Invalid,
+            StoreError::Kind::Input,
             QStringLiteral("Une consultation de ce patient ne peut pas être réévaluée : %1").arg(reason));
     }
     visit.id = stored.id;

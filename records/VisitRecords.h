@@ -20,14 +20,14 @@ Date toDate(QDate date);
 QDate toQDate(Date date);
 
 /// The age on `date` of a patient born on `birth`, as the window's age field takes it ("10,42").
-/// Throws StoreError Invalid with the French reason when the dates are refused.
+/// Throws StoreError Input with the French reason when the dates are refused.
 QString ageOn(QDate birth, QDate date, QDate today = QDate::currentDate());
 
 /// The visit that a complete calculation gives, on `date`, with the texts the window showed.
 Visit visitFromCalculation(const Calculation& calculation, qint64 patientId, QDate date);
 
 /// A past measurement ("Ajouter une mesure..."): assessed by the engine at the age that `date`
-/// gives. Throws StoreError Invalid with the French reason when a date is refused, a measure is
+/// gives. Throws StoreError Input with the French reason when a date is refused, a measure is
 /// not a number above zero, or the calculation stops.
 Visit assessMeasurement(const Patient& patient, QDate date, const QString& poids, const QString& taille,
                         QDate today = QDate::currentDate());
@@ -35,7 +35,7 @@ Visit assessMeasurement(const Patient& patient, QDate date, const QString& poids
 /// A stored visit judged again for `patient` as the patient is now: the age its dates give, then
 /// the index, bounds, band, advice and objective, as assessMeasurement() gives them. Its id, date,
 /// measures, remark and creation are kept. The dates are checked against each other, not against
-/// today, since the visit was accepted on its day. Throws StoreError Invalid with the French reason
+/// today, since the visit was accepted on its day. Throws StoreError Input with the French reason
 /// when it can no longer be judged ("Une consultation de ce patient ne peut pas être réévaluée : la
 /// date de la consultation précède la date de naissance.").
 Visit rejudged(const Patient& patient, const Visit& stored);

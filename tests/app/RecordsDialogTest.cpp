@@ -20,6 +20,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTableWidget>
@@ -51,6 +53,7 @@ private slots:
     void newConsultationThenCtrlSSavesTodaysVisit();
     void ctrlSNeedsACurrentCalculationOfThePatientsAge();
     void longSheetContinuesOnNumberedPagesAndNoTextCoversTheChart();
+    void aRecordsFailureIsToldInOneWayWhereverItHappens();
 
 private:
     static std::unique_ptr<PatientStore> openStore() {
@@ -630,6 +633,55 @@ void RecordsDialogTest::longSheetContinuesOnNumberedPagesAndNoTextCoversTheChart
         for (int page = 1; page <= sheet.pageCount(); ++page)
             QVERIFY(text.contains(QStringLiteral("Page %1/%2").arg(page).arg(sheet.pageCount())));
         QVERIFY(text.contains(QStringLiteral("Z-7")));
+    }
+}
+
+void RecordsDialogTest::aRecordsFailureIsToldInOneWayWhereverItHappens() {
+    const std::unique_ptr<PatientStore> store = openStore();
+    storedPatient(*store, QStringLiteral("Durand"), QStringLiteral("Léa"), vimora::Sex::Female,
+                  QDate(2015, 2, 1));
+    storedPatient(*store, QStringLiteral("Martin"), QStringLiteral("Jean"), vimora::Sex::Male,
+                  QDate(1980, 1, 2));
+    // Changes made behind the program's back, as another program would.
+    const auto behindItsBack = [this](const QString& statement) {
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+            raw.setDatabaseName(database);
+            QVERIFY(raw.open());
+            QVERIFY(QSqlQuery(raw).exec(statement));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    };
+
+    // A refusal of the base that names no field is not put beside the record number.
+    behindItsBack(QStringLiteral("CREATE TRIGGER refus BEFORE INSERT ON patient BEGIN SELECT RAISE(ABORT, "
+                                 "'refus'); END"));
+    PatientForm form(*store, Patient());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClicks(control<QLineEdit>(form, "edNom"), QStringLiteral("Petit"));
+    QTest::keyClicks(control<QLineEdit>(form, "edNaissance"), QStringLiteral("01/02/2015"));
+    QTest::keyClick(control<QLineEdit>(form, "edNaissance"), Qt::Key_Return);
+    QVERIFY(form.isVisible());
+    QCOMPARE(control<QLabel>(form, "lblDossierProblem")->text(), QString());
+    QVERIFY2(control<QLabel>(form, "lblStoreProblem")->text().contains(QStringLiteral("base de dossiers")),
+             qPrintable(control<QLabel>(form, "lblStoreProblem")->text()));
+    form.close();
+
+    // The visits unreadable: choosing a patient as the user types, then opening the records from
+    // the window, give the same warning.
+    RecordsDialog dialog(*store, RecordsDialog::Purpose::Browse);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    behindItsBack(QStringLiteral("DROP TABLE visite"));
+    QTest::keyClick(control<QLineEdit>(dialog, "edSearch"), Qt::Key_J);
+    QCOMPARE(boxes.size(), 1);
+    dialog.close();
+    action("Dossierspatients1")->trigger();
+    QCOMPARE(boxes.size(), 2);
+    for (const MessageBoxes::Box& box : boxes) {
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(box.text, boxes.front().text);
     }
 }
 

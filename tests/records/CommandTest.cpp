@@ -431,7 +431,10 @@ TEST_P(Concurrent, ImportersStoreEachPatientAndVisitOnceAndCountTruly) {
     int visitsAdded = 0;
     for (const auto& importer : importers) {
         ASSERT_TRUE(importer->waitForFinished(60000));
-        EXPECT_EQ(importer->exitCode(), 0) << importer->readAllStandardError().toStdString();
+        // Not a word of the drivers either, on a base whose tables the first importer creates.
+        const QByteArray errors = importer->readAllStandardError();
+        EXPECT_EQ(importer->exitCode(), 0) << errors.toStdString();
+        EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
         const QRegularExpressionMatch said =
             counts.match(QString::fromUtf8(importer->readAllStandardOutput()));
         ASSERT_TRUE(said.hasMatch());

@@ -183,9 +183,9 @@ TEST(Faults, AFullDiskRollsBackAndLeavesEveryFileAsItWas) {
     EXPECT_EQ(kindOf([&] { importVisits(*store, csv); }), StoreError::Kind::DiskFull);
     EXPECT_EQ(store->patients().size(), 1U);
 
-    EXPECT_NE(kindOf([&] { exportVisitsToFile(*store, qpath(earlierExport)); }), StoreError::Kind::Invalid);
+    EXPECT_NE(kindOf([&] { exportVisitsToFile(*store, qpath(earlierExport)); }), StoreError::Kind::Input);
     EXPECT_EQ(testcommon::readFile(earlierExport), "export précédent\n");
-    EXPECT_NE(kindOf([&] { store->backup(qpath(directory / "copie.sqlite")); }), StoreError::Kind::Invalid);
+    EXPECT_NE(kindOf([&] { store->backup(qpath(directory / "copie.sqlite")); }), StoreError::Kind::Input);
     EXPECT_EQ(testcommon::namesIn(directory.path()),
               (std::set<std::string>{"dossiers.sqlite", "dossiers.sqlite-shm", "dossiers.sqlite-wal",
                                      "export.csv"}));

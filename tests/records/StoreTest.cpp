@@ -215,7 +215,7 @@ TEST_P(NotItsOwn, IsRefusedInFrenchAndNeverWritten) {
 
     const QString message = messageOf([&] { openStore(qpath(path))->patients(); });
     EXPECT_TRUE(message.contains(qpath(path))) << message.toStdString();
-    EXPECT_EQ(kindOf([&] { openStore(qpath(path))->patients(); }), StoreError::Kind::Unusable);
+    EXPECT_EQ(kindOf([&] { openStore(qpath(path))->patients(); }), StoreError::Kind::Damaged);
     if (isFile) {
         EXPECT_EQ(testcommon::readFile(path), before);
     }
@@ -279,7 +279,7 @@ TEST_P(Store, KeepsItsRules) {
                            "pas être enregistré."));
     }
     EXPECT_EQ(kindOf([&] { store->addPatient(child(QStringLiteral("Durand"), QStringLiteral("A\r1"))); }),
-              StoreError::Kind::Invalid);
+              StoreError::Kind::Input);
     const Patient patient = store->addPatient(child(hundredEmoji, QStringLiteral("A12")));
     EXPECT_EQ(messageOf([&] { store->addPatient(child(QStringLiteral("Autre"), QStringLiteral("A12"))); }),
               QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient."));
@@ -300,10 +300,10 @@ TEST_P(Store, KeepsItsRules) {
               QStringLiteral("Cette consultation est déjà enregistrée."));
     EXPECT_EQ(store->visits(patient.id).size(), 1U);
     visit.poids = QStringLiteral("0");
-    EXPECT_EQ(kindOf([&] { store->addVisit(visit); }), StoreError::Kind::Invalid);
+    EXPECT_EQ(kindOf([&] { store->addVisit(visit); }), StoreError::Kind::Input);
     EXPECT_EQ(
         kindOf([&] { measured(patient, QDate(2015, 1, 1), QStringLiteral("15"), QStringLiteral("1")); }),
-        StoreError::Kind::Invalid);
+        StoreError::Kind::Input);
     EXPECT_EQ(
         messageOf([&] { measured(patient, QDate(2020, 3, 20), QStringLiteral("15"), QStringLiteral("0")); }),
         QStringLiteral("La taille doit être un nombre supérieur à zéro."));
@@ -332,7 +332,7 @@ TEST_P(Store, WritesABatchWholeOrNotAtAll) {
     }
     PatientVisits bad = entry;
     bad.visits[180].poids = QStringLiteral("0");
-    EXPECT_EQ(kindOf([&] { store->addAll({bad}); }), StoreError::Kind::Invalid);
+    EXPECT_EQ(kindOf([&] { store->addAll({bad}); }), StoreError::Kind::Input);
     EXPECT_TRUE(store->patients().empty());
 
     store->addAll({entry});
@@ -364,7 +364,7 @@ TEST_P(Store, RefusesAChangeMadeOnAStaleVersion) {
 
     Patient stale = shown;
     stale.prenom = QStringLiteral("Élise");
-    EXPECT_EQ(kindOf([&] { here->updatePatient(stale); }), StoreError::Kind::Stale);
+    EXPECT_EQ(kindOf([&] { here->updatePatient(stale); }), StoreError::Kind::Conflict);
     EXPECT_EQ(here->patient(shown.id)->nom, QStringLiteral("Lefèvre-Martin"));
     EXPECT_EQ(here->patient(shown.id)->prenom, QStringLiteral("Éloïse"));
 }
@@ -461,7 +461,7 @@ TEST_P(Store, ACorrectedBirthDateOrSexJudgesEveryVisitAgainOrChangesNothing) {
     elsewhere->updatePatient(renamed);
     Patient stale = patient;
     stale.sexe = Sex::Female;
-    EXPECT_EQ(kindOf([&] { store->updatePatient(stale); }), StoreError::Kind::Stale);
+    EXPECT_EQ(kindOf([&] { store->updatePatient(stale); }), StoreError::Kind::Conflict);
     EXPECT_EQ(shown(store->visits(patient.id)), before);
 }
 
@@ -586,6 +586,61 @@ TEST(SqliteFile, WaitsForAnotherProgramsLockThenSaysItIsBusy) {
     raw.exec(QStringLiteral("ROLLBACK"));
     store->addPatient(child(QStringLiteral("Martin")));
     EXPECT_EQ(store->patients().size(), 2U);
+}
+
+// A page of the file damaged after the first rows: the read that reaches it is refused, never shown
+// as a shorter list; and a base locked by another program is told busy, not another program's.
+TEST(SqliteFile, AReadCutShortOrALockIsToldAsSuch) {
+    testcommon::TemporaryDirectory directory;
+    const std::string path = directory / "dossiers.sqlite";
+    qint64 id = 0;
+    {
+        const auto store = openStore(qpath(path));
+        for (int i = 0; i < 300; ++i)
+            store->addPatient(child(QStringLiteral("Nom %1").arg(i, 3, 10, QLatin1Char('0')), {}));
+        Patient last = child(QStringLiteral("Zola"), QStringLiteral("DERNIER-PATIENT"));
+        id = store->addPatient(last).id;
+        last.id = id;
+        std::vector<PatientVisits> batch{{last, {}}};
+        for (int day = 1; day <= 300; ++day) {
+            Visit visit =
+                measured(last, QDate(2020, 1, 1).addDays(day), QStringLiteral("20"), QStringLiteral("1,2"));
+            visit.remarque = QString(day == 300 ? QStringLiteral("DERNIERE-VISITE") : QStringLiteral("r"));
+            // The last written is read last: the oldest.
+            if (day == 300)
+                visit.date = QDate(2020, 1, 1);
+            batch.front().visits.push_back(visit);
+        }
+        store->addAll(batch);
+    }
+    std::string bytes = testcommon::readFile(path);
+    constexpr std::size_t kPage = 4096;
+    for (const char* marker : {"DERNIER-PATIENT", "DERNIERE-VISITE"}) {
+        bool damaged = false;
+        for (std::size_t at = bytes.find(marker); at != std::string::npos; at = bytes.find(marker, at + 1)) {
+            const std::size_t page = at / kPage * kPage;
+            // A leaf page of a table, not of an index.
+            if (page > 0 && bytes[page] == 0x0D) {
+                bytes[page] = char(0x77);
+                damaged = true;
+            }
+        }
+        ASSERT_TRUE(damaged) << marker;
+    }
+    testcommon::writeFile(path, bytes);
+    {
+        const auto store = openStore(qpath(path));
+        EXPECT_EQ(kindOf([&] { store->patients(); }), StoreError::Kind::Damaged);
+        EXPECT_EQ(kindOf([&] { store->visits(id); }), StoreError::Kind::Damaged);
+    }
+
+    const std::string locked = directory / "verrouillee.sqlite";
+    openStore(qpath(locked))->addPatient(child(QStringLiteral("Lefèvre")));
+    const RawDatabase raw(qpath(locked));
+    ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA journal_mode = DELETE")));
+    ASSERT_TRUE(raw.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    EXPECT_EQ(kindOf([&] { openStore(qpath(locked)); }), StoreError::Kind::Busy);
+    raw.exec(QStringLiteral("ROLLBACK"));
 }
 
 VIMORA_ON_EACH_ENGINE(Store);
