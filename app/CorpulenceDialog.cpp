@@ -11,6 +11,24 @@
 
 #include <QDir>
 
+namespace {
+
+vimora::chart::Curves g_curves = vimora::chart::Curves::Reference;
+
+} // namespace
+
+vimora::chart::Curves rememberedCurves() {
+    return g_curves;
+}
+
+void offerCurves(QComboBox& box, const std::function<void(vimora::chart::Curves)>& show) {
+    box.setCurrentIndex(g_curves == vimora::chart::Curves::Who ? 1 : 0);
+    QObject::connect(&box, &QComboBox::currentIndexChanged, &box, [show](int index) {
+        g_curves = index == 1 ? vimora::chart::Curves::Who : vimora::chart::Curves::Reference;
+        show(g_curves);
+    });
+}
+
 bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation) {
     if (calculation != nullptr && calculation->complete())
         return true;
@@ -30,7 +48,14 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     const bool adult = vimora::isAdult(m_calculation.measures.age);
     m_ui->chartView->setAccessibleName(adult ? QStringLiteral("Échelle de corpulence de l'adulte")
                                              : QStringLiteral("Courbe de corpulence"));
-    m_ui->chartView->setChart(chartFor(m_calculation));
+    m_ui->chartView->setChart(chartFor(m_calculation, rememberedCurves()));
+    // An adult has one scale: no choice of curves.
+    m_ui->lblCurves->setVisible(!adult);
+    m_ui->cbCurves->setVisible(!adult);
+    if (!adult)
+        offerCurves(*m_ui->cbCurves, [this](vimora::chart::Curves chosen) {
+            m_ui->chartView->setChart(chartFor(m_calculation, chosen));
+        });
     const QString warning = implausibilityWarning(m_calculation);
     m_ui->lblWarning->setText(warning);
     m_ui->lblWarning->setVisible(!warning.isEmpty());
@@ -52,7 +77,8 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
 CorpulenceDialog::~CorpulenceDialog() = default;
 
 PatientSheet CorpulenceDialog::sheet() const {
-    return {m_calculation, m_ui->edPatientName->text().trimmed(), m_ui->edRemark->text().trimmed()};
+    return {m_calculation, m_ui->edPatientName->text().trimmed(), m_ui->edRemark->text().trimmed(),
+            QDateTime::currentDateTime(), rememberedCurves()};
 }
 
 void CorpulenceDialog::print() {
@@ -86,5 +112,6 @@ void showCorpulenceChart(QWidget* parent, const vimora::Calculation* calculation
 
 void printPatientSheet(QWidget* parent, const vimora::Calculation* calculation) {
     if (haveCalculation(parent, calculation))
-        printWithDialog(parent, PatientSheet(*calculation, QString(), QString()));
+        printWithDialog(parent, PatientSheet(*calculation, QString(), QString(), QDateTime::currentDateTime(),
+                                             rememberedCurves()));
 }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "Assessment.h"
+#include "WhoChart.h"
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class PatientSheet;
+class QComboBox;
 
 namespace Ui {
 class CorpulenceDialog;
@@ -32,6 +35,14 @@ private:
     std::unique_ptr<Ui::CorpulenceDialog> m_ui;
     vimora::Calculation m_calculation;
 };
+
+/// The children's curves of the chart dialogs and the sheets: the last chosen during this run,
+/// the reference table's at first. Kept in memory only: the program writes no settings.
+vimora::chart::Curves rememberedCurves();
+
+/// Offers the choice of curves in `box` (the reference table's first, the WHO's second), set to
+/// the remembered one; a choice is remembered, then given to `show`.
+void offerCurves(QComboBox& box, const std::function<void(vimora::chart::Curves)>& show);
 
 /// Answers true when there is a complete calculation; else says that one is needed first.
 bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation);

@@ -179,11 +179,12 @@ std::vector<Block> alertBlocks(const std::vector<Visit>& visits) {
 }
 
 // The trajectory, as wide as the page.
-std::vector<Block> trajectoryBlocks(const Patient& patient, const std::vector<Visit>& visits) {
+std::vector<Block> trajectoryBlocks(const Patient& patient, const std::vector<Visit>& visits,
+                                    vimora::chart::Curves curves) {
     std::vector<Block> blocks;
     if (!visits.empty())
         blocks.push_back(heading(QStringLiteral("Trajectoire")));
-    for (std::unique_ptr<vimora::chart::Chart>& drawn : trajectoryCharts(patient, visits)) {
+    for (std::unique_ptr<vimora::chart::Chart>& drawn : trajectoryCharts(patient, visits, curves)) {
         std::shared_ptr<const vimora::chart::Chart> chart = std::move(drawn);
         const double height = kContentWidth * chart->size().height() / chart->size().width();
         blocks.push_back(
@@ -210,8 +211,8 @@ Block tableHeader() {
             }};
 }
 
-// A visit's row, its remark under it across the table.
-Block visitRow(const Visit& visit) {
+// A visit's row, a child's WHO figures and the remark under it across the table.
+Block visitRow(const Patient& patient, const Visit& visit) {
     const std::array<QString, 6> cells{shortDate(visit.date), visit.age, visit.poids,
                                        visit.taille,          visit.imc, visit.resultat};
     std::vector<SheetParagraph> paragraphs;
@@ -221,43 +222,54 @@ Block visitRow(const Visit& visit) {
         height = std::max(height, paragraphs.back().height());
     }
     const double cellsHeight = height + 2 * kCellPadding;
+    std::optional<SheetParagraph> who;
+    if (const std::optional<vimora::WhoScore> score = vimora::records::whoScoreOf(patient, visit))
+        who.emplace(vimora::chart::withFrenchSpacing(vimora::chart::whoLine(*score)), sheetFont(10),
+                    kContentWidth - 2 * kCellPadding);
+    const double whoHeight = who ? who->height() + kCellPadding : 0;
     std::optional<SheetParagraph> remark;
     if (!visit.remarque.isEmpty())
         remark.emplace(QStringLiteral("Remarque\u00a0: ") + visit.remarque, sheetFont(10, false, true),
                        kContentWidth - 2 * kCellPadding);
-    return {cellsHeight + (remark ? remark->height() + kCellPadding : 0), PatientRecordSheet::Item::Text,
-            [paragraphs, remark, cellsHeight](QPainter& painter, const QRectF& at) {
+    return {cellsHeight + whoHeight + (remark ? remark->height() + kCellPadding : 0),
+            PatientRecordSheet::Item::Text,
+            [paragraphs, who, remark, cellsHeight, whoHeight](QPainter& painter, const QRectF& at) {
                 painter.setPen(kInk);
                 double x = at.left();
                 for (std::size_t i = 0; i < paragraphs.size(); ++i) {
                     paragraphs[i].draw(painter, QPointF(x + kCellPadding, at.top() + kCellPadding));
                     x += kColumns.at(i).width;
                 }
+                if (who)
+                    who->draw(painter, QPointF(at.left() + kCellPadding, at.top() + cellsHeight));
                 if (remark)
-                    remark->draw(painter, QPointF(at.left() + kCellPadding, at.top() + cellsHeight));
+                    remark->draw(painter,
+                                 QPointF(at.left() + kCellPadding, at.top() + cellsHeight + whoHeight));
                 painter.setPen(kRuleColour);
                 painter.drawLine(at.bottomLeft(), at.bottomRight());
             },
             true};
 }
 
-std::vector<Block> visitBlocks(const std::vector<Visit>& visits) {
+std::vector<Block> visitBlocks(const Patient& patient, const std::vector<Visit>& visits) {
     std::vector<Block> blocks{heading(QStringLiteral("Consultations"))};
     if (visits.empty())
         blocks.push_back(paragraphBlock(QStringLiteral("Aucune consultation."), sheetFont(12)));
     for (const Visit& visit : visits)
-        blocks.push_back(visitRow(visit));
+        blocks.push_back(visitRow(patient, visit));
     return blocks;
 }
 
 } // namespace
 
-std::vector<std::unique_ptr<vimora::chart::Chart>> trajectoryCharts(const Patient& patient,
-                                                                    const std::vector<Visit>& visits) {
+std::vector<std::unique_ptr<vimora::chart::Chart>>
+trajectoryCharts(const Patient& patient, const std::vector<Visit>& visits, vimora::chart::Curves curves) {
     const std::vector<vimora::chart::TrajectoryVisit> points = trajectoryVisits(visits);
     std::vector<std::unique_ptr<vimora::chart::Chart>> charts;
     std::vector<vimora::chart::TrajectoryVisit> children = vimora::chart::childVisits(points);
-    if (!children.empty())
+    if (!children.empty() && curves == vimora::chart::Curves::Who)
+        charts.push_back(std::make_unique<vimora::chart::WhoTrajectory>(patient.sexe, std::move(children)));
+    else if (!children.empty())
         charts.push_back(std::make_unique<vimora::chart::ChildTrajectory>(patient.sexe, std::move(children)));
     std::vector<vimora::chart::TrajectoryVisit> adults = vimora::chart::adultVisits(points);
     if (!adults.empty())
@@ -265,10 +277,12 @@ std::vector<std::unique_ptr<vimora::chart::Chart>> trajectoryCharts(const Patien
     return charts;
 }
 
-PatientRecordSheet::PatientRecordSheet(Patient patient, std::vector<Visit> visits, QDateTime when)
+PatientRecordSheet::PatientRecordSheet(Patient patient, std::vector<Visit> visits, QDateTime when,
+                                       vimora::chart::Curves curves)
     : m_patient(std::move(patient))
     , m_visits(inDateOrder(std::move(visits)))
-    , m_when(std::move(when)) {
+    , m_when(std::move(when))
+    , m_curves(curves) {
     layOut();
 }
 
@@ -284,8 +298,8 @@ void PatientRecordSheet::layOut() {
     append(blocks, titleBlocks(recordSheetTitle(), m_when));
     append(blocks, identityBlocks(m_patient));
     append(blocks, alertBlocks(m_visits));
-    append(blocks, trajectoryBlocks(m_patient, m_visits));
-    append(blocks, visitBlocks(m_visits));
+    append(blocks, trajectoryBlocks(m_patient, m_visits, m_curves));
+    append(blocks, visitBlocks(m_patient, m_visits));
 
     // Blocks go down the page; one that does not fit begins the next, a visit row under the
     // table's header again. A heading never stands alone at the foot of a page.

@@ -3,6 +3,7 @@
 #include "PatientStore.h"
 #include "PrintableSheet.h"
 #include "TrajectoryAlerts.h"
+#include "WhoChart.h"
 
 #include <QDateTime>
 #include <QRectF>
@@ -14,24 +15,22 @@
 
 class QPainter;
 
-namespace vimora::chart {
-class Chart;
-}
-
-/// The trajectory charts of a patient: the children's chart when a visit is at 18 years or
-/// younger, the adult chart when one is older; none without a visit.
+/// The trajectory charts of a patient: the children's chart, on the curves chosen, when a visit is
+/// at 18 years or younger, the adult chart when one is older; none without a visit.
 std::vector<std::unique_ptr<vimora::chart::Chart>>
-trajectoryCharts(const vimora::records::Patient& patient, const std::vector<vimora::records::Visit>& visits);
+trajectoryCharts(const vimora::records::Patient& patient, const std::vector<vimora::records::Visit>& visits,
+                 vimora::chart::Curves curves = vimora::chart::Curves::Reference);
 
 // The sheet of a patient's records, printed or saved as PDF: their identity, the alerts, the
-// trajectory and the table of visits. Its layout follows its content: each text is measured as it
-// wraps, a block that does not fit goes to the next page, the table continues there under its
-// header, and every page has a "Page 1/2" footer.
+// trajectory on the curves chosen and the table of visits, a child's with the WHO's figures. Its layout
+// follows its content: each text is measured as it wraps, a block that does not fit goes to the next page,
+// the table continues there under its header, and every page has a "Page 1/2" footer.
 class PatientRecordSheet : public PrintableSheet {
 public:
     /// `visits` in any order.
     PatientRecordSheet(vimora::records::Patient patient, std::vector<vimora::records::Visit> visits,
-                       QDateTime when = QDateTime::currentDateTime());
+                       QDateTime when = QDateTime::currentDateTime(),
+                       vimora::chart::Curves curves = vimora::chart::Curves::Reference);
 
     /// What a page holds, in points.
     struct Item {
@@ -59,5 +58,6 @@ private:
     vimora::records::Patient m_patient;
     std::vector<vimora::records::Visit> m_visits; ///< in date order
     QDateTime m_when;
+    vimora::chart::Curves m_curves;
     std::vector<std::vector<Placed>> m_pages;
 };

@@ -79,13 +79,23 @@ double paragraph(QPainter* painter, const QString& words, const QFont& font, con
 
 } // namespace
 
-std::unique_ptr<vimora::chart::Chart> chartFor(const vimora::Calculation& calculation) {
+std::unique_ptr<vimora::chart::Chart> chartFor(const vimora::Calculation& calculation,
+                                               vimora::chart::Curves curves) {
     const vimora::chart::Patient patient{calculation.measures.age, calculation.index,
                                          text(calculation.indexText), text(calculation.band.band)};
     if (vimora::isAdult(calculation.measures.age))
         return std::make_unique<vimora::chart::AdultScale>(calculation.sex, patient,
                                                            normalRange(calculation));
+    if (curves == vimora::chart::Curves::Who)
+        return std::make_unique<vimora::chart::WhoChart>(calculation.sex, patient);
     return std::make_unique<vimora::chart::ChildChart>(calculation.sex, patient);
+}
+
+std::optional<vimora::WhoScore> whoScoreOf(const vimora::Calculation& calculation) {
+    if (vimora::isAdult(calculation.measures.age))
+        return std::nullopt;
+    return vimora::whoBmiForAge(calculation.sex, calculation.measures.age * vimora::kDaysPerYear,
+                                calculation.index);
 }
 
 QString implausibilityWarning(const vimora::Calculation& calculation) {
@@ -114,14 +124,16 @@ QString patientSummary(const vimora::Calculation& calculation) {
              text(calculation.weightText), text(calculation.heightText));
 }
 
-PatientSheet::PatientSheet(vimora::Calculation calculation, QString name, QString remark, QDateTime when)
+PatientSheet::PatientSheet(vimora::Calculation calculation, QString name, QString remark, QDateTime when,
+                           vimora::chart::Curves curves)
     : m_calculation(std::move(calculation))
     , m_name(std::move(name))
     , m_remark(std::move(remark))
-    , m_when(std::move(when)) {}
+    , m_when(std::move(when))
+    , m_curves(curves) {}
 
 QRectF PatientSheet::chartArea() const {
-    const std::unique_ptr<vimora::chart::Chart> chart = chartFor(m_calculation);
+    const std::unique_ptr<vimora::chart::Chart> chart = chartFor(m_calculation, m_curves);
     const QSizeF size = chart->size();
     const double top = writeTexts(nullptr) + kChartGap;
     const double room = kFooterTop - kChartGap - top;
@@ -187,6 +199,8 @@ double PatientSheet::writeTexts(QPainter* painter) const {
         painter->setPen(kInk);
     }
     y += kBandHeight + kBandGap;
+    if (const std::optional<vimora::WhoScore> score = whoScoreOf(c))
+        writeLine({vimora::chart::whoLabel(), vimora::chart::whoFigures(*score)});
 
     const QString warning = implausibilityWarning(c);
     if (!warning.isEmpty()) {
@@ -226,7 +240,7 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
     painter.drawLine(QPointF(kMargin, kRuleY), QPointF(kMargin + kContentWidth, kRuleY));
 
     writeTexts(&painter);
-    vimora::chart::paintFitted(painter, *chartFor(m_calculation), chartArea());
+    vimora::chart::paintFitted(painter, *chartFor(m_calculation, m_curves), chartArea());
 
     painter.setPen(kInk);
     painter.drawLine(QPointF(kMargin, kFooterTop), QPointF(kMargin + kContentWidth, kFooterTop));

@@ -2,6 +2,8 @@
 
 #include "Assessment.h"
 #include "PrintableSheet.h"
+#include "WhoChart.h"
+#include "WhoReference.h"
 
 #include <QDateTime>
 #include <QRectF>
@@ -11,13 +13,15 @@
 
 class QPainter;
 
-namespace vimora::chart {
-class Chart;
-}
-
 /// The chart of a complete calculation: the child's chart of their sex with the patient's
-/// point, or the adult scale.
-std::unique_ptr<vimora::chart::Chart> chartFor(const vimora::Calculation& calculation);
+/// point, on the curves chosen, or the adult scale.
+std::unique_ptr<vimora::chart::Chart>
+chartFor(const vimora::Calculation& calculation,
+         vimora::chart::Curves curves = vimora::chart::Curves::Reference);
+
+/// A child's WHO z-score and percentile, at the age typed (in years, × 365,25 days); none for an
+/// adult.
+std::optional<vimora::WhoScore> whoScoreOf(const vimora::Calculation& calculation);
 
 /// A French warning when the figures cannot describe a human body (a weight of -50 kg, an index
 /// of 2000); empty when they can. The window computes any figures as always; the chart dialog
@@ -33,7 +37,8 @@ QString patientSummary(const vimora::Calculation& calculation);
 class PatientSheet : public PrintableSheet {
 public:
     PatientSheet(vimora::Calculation calculation, QString name, QString remark,
-                 QDateTime when = QDateTime::currentDateTime());
+                 QDateTime when = QDateTime::currentDateTime(),
+                 vimora::chart::Curves curves = vimora::chart::Curves::Reference);
 
     /// Paints the page in the painter's coordinates, scaled to a page of the given size.
     void paint(QPainter& painter, const QSizeF& page) const;
@@ -54,4 +59,5 @@ private:
     QString m_name;
     QString m_remark;
     QDateTime m_when;
+    vimora::chart::Curves m_curves;
 };

@@ -10,6 +10,7 @@
 #include "RecordsTexts.h"
 #include "RecordsTransfer.h"
 #include "TrajectoryDialog.h"
+#include "VisitRecords.h"
 #include "Wording.h"
 
 #include <QAction>
@@ -88,10 +89,11 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
                                         {PatientListModel::LastVisit, 165}})
         m_ui->tvPatients->setColumnWidth(column, width);
 
-    m_ui->twVisits->setColumnCount(6);
+    m_ui->twVisits->setColumnCount(8);
     m_ui->twVisits->setHorizontalHeaderLabels({QStringLiteral("Date"), QStringLiteral("Âge"),
                                                QStringLiteral("Poids"), QStringLiteral("Taille"),
-                                               QStringLiteral("IMC"), QStringLiteral("Résultat")});
+                                               QStringLiteral("IMC"), QStringLiteral("Z OMS"),
+                                               QStringLiteral("Percentile"), QStringLiteral("Résultat")});
     m_ui->twVisits->verticalHeader()->hide();
     m_ui->twVisits->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_ui->twVisits->horizontalHeader()->setStretchLastSection(true);
@@ -267,13 +269,17 @@ void RecordsDialog::showVisits() {
     m_ui->twVisits->setRowCount(static_cast<int>(m_visits.size()));
     for (int row = 0; row < static_cast<int>(m_visits.size()); ++row) {
         const Visit& visit = m_visits[static_cast<std::size_t>(row)];
-        const std::array<QString, 6> cells{vimora::chart::shortDate(visit.date),
-                                           visit.age,
-                                           visit.poids,
-                                           visit.taille,
-                                           visit.imc,
-                                           visit.resultat};
-        for (int column = 0; column < 6; ++column)
+        const std::optional<vimora::WhoScore> who = vimora::records::whoScoreOf(*patient, visit);
+        const std::array<QString, 8> cells{
+            vimora::chart::shortDate(visit.date),
+            visit.age,
+            visit.poids,
+            visit.taille,
+            visit.imc,
+            who ? QString::fromStdString(vimora::whoZText(who->z)) : QString(),
+            who ? QString::fromStdString(vimora::whoPercentileDisplay(who->percentile)) : QString(),
+            visit.resultat};
+        for (int column = 0; column < 8; ++column)
             m_ui->twVisits->setItem(row, column,
                                     new QTableWidgetItem(cells.at(static_cast<std::size_t>(column))));
         if (visit.id == shownVisit)

@@ -4,6 +4,7 @@
 
 #include "Chart.h"
 #include "ChartView.h"
+#include "CorpulenceDialog.h"
 #include "FileDialogs.h"
 #include "MessageBoxes.h"
 #include "RecordsTexts.h"
@@ -18,7 +19,9 @@ TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
                                    const std::vector<vimora::records::Visit>& visits, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::TrajectoryDialog>())
-    , m_sheet(patient, visits) {
+    , m_patient(patient)
+    , m_visits(visits)
+    , m_sheet(patient, visits, QDateTime::currentDateTime(), rememberedCurves()) {
     m_ui->setupUi(this);
     setWindowTitle(QStringLiteral("Courbe de corpulence : %1").arg(RecordsTexts::patientName(patient)));
     QString identity =
@@ -46,15 +49,19 @@ TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
     }
     m_ui->lblAlerts->setText(alerts.empty() ? QStringLiteral("Aucune alerte.") : shown);
 
-    for (std::unique_ptr<vimora::chart::Chart>& chart : trajectoryCharts(patient, visits)) {
-        auto* view = new ChartView(m_ui->tabCharts);
-        const bool adult = dynamic_cast<const vimora::chart::AdultTrajectory*>(chart.get()) != nullptr;
-        view->setAccessibleName(adult ? QStringLiteral("IMC de l'adulte au fil des consultations")
-                                      : QStringLiteral("Trajectoire sur la courbe de corpulence"));
-        view->setChart(std::move(chart));
-        m_ui->tabCharts->addTab(view, adult ? QStringLiteral("Adulte") : QStringLiteral("Enfant"));
-    }
-    m_ui->tabCharts->tabBar()->setVisible(m_ui->tabCharts->count() > 1);
+    showCharts(rememberedCurves());
+    // The choice of curves is a child's: an adult's visits have one chart.
+    const std::vector<vimora::TrajectoryPoint> points = vimora::records::trajectoryOf(visits);
+    const bool child = std::any_of(points.begin(), points.end(), [](const vimora::TrajectoryPoint& point) {
+        return !vimora::isAdult(point.age);
+    });
+    m_ui->lblCurves->setVisible(child);
+    m_ui->cbCurves->setVisible(child);
+    if (child)
+        offerCurves(*m_ui->cbCurves, [this](vimora::chart::Curves chosen) {
+            m_sheet = PatientRecordSheet(m_patient, m_visits, QDateTime::currentDateTime(), chosen);
+            showCharts(chosen);
+        });
 
     connect(m_ui->btnPrint, &QPushButton::clicked, this, [this] { printWithDialog(this, m_sheet); });
     connect(m_ui->btnSavePdf, &QPushButton::clicked, this, &TrajectoryDialog::savePdf);
@@ -63,6 +70,25 @@ TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
 }
 
 TrajectoryDialog::~TrajectoryDialog() = default;
+
+void TrajectoryDialog::showCharts(vimora::chart::Curves curves) {
+    const int shown = m_ui->tabCharts->currentIndex();
+    while (m_ui->tabCharts->count() > 0) {
+        QWidget* page = m_ui->tabCharts->widget(0);
+        m_ui->tabCharts->removeTab(0);
+        delete page;
+    }
+    for (std::unique_ptr<vimora::chart::Chart>& chart : trajectoryCharts(m_patient, m_visits, curves)) {
+        auto* view = new ChartView(m_ui->tabCharts);
+        const bool adult = dynamic_cast<const vimora::chart::AdultTrajectory*>(chart.get()) != nullptr;
+        view->setAccessibleName(adult ? QStringLiteral("IMC de l'adulte au fil des consultations")
+                                      : QStringLiteral("Trajectoire sur la courbe de corpulence"));
+        view->setChart(std::move(chart));
+        m_ui->tabCharts->addTab(view, adult ? QStringLiteral("Adulte") : QStringLiteral("Enfant"));
+    }
+    m_ui->tabCharts->tabBar()->setVisible(m_ui->tabCharts->count() > 1);
+    m_ui->tabCharts->setCurrentIndex(std::max(shown, 0));
+}
 
 void TrajectoryDialog::savePdf() {
     const QString path = FileDialogs::askSaveFileName(this, {QStringLiteral("Enregistrer la fiche en PDF"),

@@ -11,7 +11,8 @@ class TrajectoryDialog;
 }
 
 // "Courbe de corpulence..." of a patient of the records: their alerts above the trajectory of
-// their visits, and the commands that print the patient's sheet or save it as PDF.
+// their visits, a child's on the curves chosen, and the commands that print the patient's sheet or save it as
+// PDF.
 class TrajectoryDialog : public QDialog {
     Q_OBJECT
 
@@ -23,8 +24,11 @@ public:
     const PatientRecordSheet& sheet() const { return m_sheet; }
 
 private:
+    void showCharts(vimora::chart::Curves curves);
     void savePdf();
 
     std::unique_ptr<Ui::TrajectoryDialog> m_ui;
+    vimora::records::Patient m_patient;
+    std::vector<vimora::records::Visit> m_visits;
     PatientRecordSheet m_sheet;
 };

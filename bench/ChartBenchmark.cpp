@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,7 +19,8 @@
 #include <memory>
 
 // The chart dialog from its command to its chart painted, and the patient sheet written as a
-// PDF, on the offscreen platform. Run with --benchmark_repetitions for medians.
+// PDF, on the offscreen platform; a child's on the reference table's curves and on the WHO's. Run with
+// --benchmark_repetitions for medians.
 namespace {
 
 std::unique_ptr<TfrmVimora> calculatedWindow(bool child) {
@@ -60,9 +62,22 @@ private:
     QElapsedTimer& m_clock;
 };
 
-void dialogShownAndPainted(benchmark::State& state, bool child) {
+// Chooses the curves in the dialog once, outside the timing: the choice is remembered.
+void chooseCurves(QAction& command, vimora::chart::Curves curves) {
+    QTimer::singleShot(0, [curves] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        dialog->findChild<QComboBox*>(QStringLiteral("cbCurves"))
+            ->setCurrentIndex(curves == vimora::chart::Curves::Who ? 1 : 0);
+        qobject_cast<QDialog*>(dialog)->accept();
+    });
+    command.trigger();
+}
+
+void dialogShownAndPainted(benchmark::State& state, bool child, vimora::chart::Curves curves) {
     const std::unique_ptr<TfrmVimora> window = calculatedWindow(child);
     auto* command = window->findChild<QAction*>(QStringLiteral("Courbedecorpulence1"));
+    if (child)
+        chooseCurves(*command, curves);
     for (auto _ : state) {
         QElapsedTimer clock;
         PaintedWatch watch(clock);
@@ -78,10 +93,10 @@ void dialogShownAndPainted(benchmark::State& state, bool child) {
     }
 }
 
-void pdfWritten(benchmark::State& state, bool child) {
+void pdfWritten(benchmark::State& state, bool child, vimora::chart::Curves curves) {
     const std::unique_ptr<TfrmVimora> window = calculatedWindow(child);
     const PatientSheet sheet(*window->lastCompleteCalculation(), QStringLiteral("Jeanne Martin"),
-                             QStringLiteral("Contrôle"));
+                             QStringLiteral("Contrôle"), QDateTime::currentDateTime(), curves);
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("fiche.pdf"));
     for (auto _ : state) {
@@ -93,16 +108,23 @@ void pdfWritten(benchmark::State& state, bool child) {
 
 } // namespace
 
-BENCHMARK_CAPTURE(dialogShownAndPainted, child, true)
+using vimora::chart::Curves;
+
+BENCHMARK_CAPTURE(dialogShownAndPainted, child, true, Curves::Reference)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
-BENCHMARK_CAPTURE(dialogShownAndPainted, adult, false)
+BENCHMARK_CAPTURE(dialogShownAndPainted, child_who, true, Curves::Who)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
-BENCHMARK_CAPTURE(pdfWritten, child, true)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK_CAPTURE(pdfWritten, adult, false)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(dialogShownAndPainted, adult, false, Curves::Reference)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(pdfWritten, child, true, Curves::Reference)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(pdfWritten, child_who, true, Curves::Who)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(pdfWritten, adult, false, Curves::Reference)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {
     return runOffscreenBenchmarks(argc, argv);

@@ -231,6 +231,46 @@ QString ChildTrajectory::description() const {
            apartSentence(m_visits);
 }
 
+namespace {
+
+std::vector<PointMark> whoMarks(const std::vector<TrajectoryVisit>& visits) {
+    std::vector<PointMark> marks;
+    marks.reserve(visits.size());
+    for (const TrajectoryVisit& visit : visits)
+        marks.push_back(WhoChart::markAt(std::clamp(visit.age, 0.0, kAdultAge), visit.index));
+    return marks;
+}
+
+} // namespace
+
+WhoTrajectory::WhoTrajectory(Sex sex, std::vector<TrajectoryVisit> visits)
+    : m_sex(sex)
+    , m_visits(std::move(visits))
+    , m_chart(sex) {}
+
+void WhoTrajectory::paint(QPainter& painter) const {
+    m_chart.paint(painter);
+    drawVisits(
+        painter, m_visits, whoMarks(m_visits),
+        QRectF(QPointF(WhoChart::kLeft, WhoChart::kTop), QPointF(WhoChart::kRight, WhoChart::kBottom)));
+}
+
+QString WhoTrajectory::description() const {
+    const TrajectoryVisit& first = m_visits.front();
+    const TrajectoryVisit& latest = m_visits.back();
+    QString text = QStringLiteral("Trajectoire de corpulence sur les courbes de l'OMS des %1 de la naissance "
+                                  "à 19 ans.")
+                       .arg(childrenWord(m_sex));
+    if (m_visits.size() == 1)
+        return text + QStringLiteral(" Une consultation, à %1 : IMC %2.")
+                          .arg(ageInWords(latest.age), latest.indexText);
+    return text +
+           QStringLiteral(" %1 consultations, de %2 à %3 : l'IMC passe de %4 à %5.")
+               .arg(m_visits.size())
+               .arg(ageInWords(first.age), ageInWords(latest.age), first.indexText, latest.indexText) +
+           apartSentence(m_visits);
+}
+
 AdultTrajectory::AdultTrajectory(std::vector<TrajectoryVisit> visits)
     : m_visits(std::move(visits)) {
     // Half a year on each side of the visits, so that a single visit stands in the middle.

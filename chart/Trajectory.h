@@ -3,6 +3,7 @@
 #include "Chart.h"
 #include "ChildChart.h"
 #include "ReferenceThresholds.h"
+#include "WhoChart.h"
 
 #include <QDate>
 
@@ -49,6 +50,22 @@ private:
     Sex m_sex;
     std::vector<TrajectoryVisit> m_visits;
     ChildChart m_chart; ///< the zones and thresholds, without a patient
+};
+
+/// A child's visits on the WHO's curves of their sex, joined as on the reference chart.
+class WhoTrajectory : public Chart {
+public:
+    /// `visits` in date order, at least one.
+    WhoTrajectory(Sex sex, std::vector<TrajectoryVisit> visits);
+
+    QSize size() const override { return m_chart.size(); }
+    void paint(QPainter& painter) const override;
+    QString description() const override;
+
+private:
+    Sex m_sex;
+    std::vector<TrajectoryVisit> m_visits;
+    WhoChart m_chart; ///< the curves, without a patient
 };
 
 class AdultTrajectory : public Chart {

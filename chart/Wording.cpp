@@ -40,4 +40,22 @@ QString withFrenchSpacing(QString text) {
     return text;
 }
 
+QString whoFigures(const WhoScore& score) {
+    QString figures = QStringLiteral("%1 — percentile %2")
+                          .arg(QString::fromStdString(whoZText(score.z)),
+                               QString::fromStdString(whoPercentileDisplay(score.percentile)));
+    if (whoValueToCheck(score.z))
+        figures +=
+            QStringLiteral(" — ") + QString::fromUtf8(kWhoCheckText.data(), qsizetype(kWhoCheckText.size()));
+    return figures;
+}
+
+QString whoLabel() {
+    return QStringLiteral("Z-score IMC/âge (OMS)");
+}
+
+QString whoLine(const WhoScore& score) {
+    return whoLabel() + QStringLiteral(" : ") + whoFigures(score);
+}
+
 } // namespace vimora::chart

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReferenceThresholds.h"
+#include "WhoReference.h"
 
 #include <QDate>
 #include <QString>
@@ -28,6 +29,16 @@ QString shortDate(QDate date);
 
 /// "Fiche de corpulence": the sheet's title, its PDF title and its print job's name.
 QString sheetTitle();
+
+/// The WHO's figures after their label: "1,23 — percentile 89,1", "> 99,9" or "< 0,1" at the
+/// extremes, with " — valeur à vérifier" beyond ±5.
+QString whoFigures(const WhoScore& score);
+
+/// "Z-score IMC/âge (OMS)": the label of the WHO's figures.
+QString whoLabel();
+
+/// The sheets' line of the WHO's figures: "Z-score IMC/âge (OMS) : 1,23 — percentile 89,1".
+QString whoLine(const WhoScore& score);
 
 /// French spacing: a non-breaking space before "!", "?", ";", ":" and "»" and after "«", so that
 /// a line never begins with the punctuation.

@@ -68,27 +68,48 @@ long double hundredths(double z) {
     return std::roundl(static_cast<long double>(z) * 100);
 }
 
+// The L, M and S that apply at this age, or none where the WHO gives no z-score.
+std::optional<who::Lms> lmsAt(Sex sex, double ageDays) {
+    if (!(ageDays >= 0))
+        return std::nullopt;
+    const std::size_t table = sex == Sex::Male ? 0 : 1;
+    if (ageDays < kWhoStandardEnd)
+        return who::kByDay[table][static_cast<std::size_t>(std::floor(ageDays + 0.5))];
+    const double months = ageDays / kDaysPerMonth;
+    if (!(months < kWhoReferenceEnd))
+        return std::nullopt;
+    const double month = std::floor(months);
+    const std::size_t row = static_cast<std::size_t>(month) - who::kFirstMonth;
+    const double fraction = months - month;
+    const who::MonthTable& byMonth = who::kByMonth[table];
+    return fraction == 0 ? byMonth[row] : interpolate(byMonth[row], byMonth[row + 1], fraction);
+}
+
 } // namespace
 
 std::optional<WhoScore> whoBmiForAge(Sex sex, double ageDays, double bmi) {
-    if (!(bmi > 0) || !(ageDays >= 0) || !std::isfinite(bmi))
+    if (!(bmi > 0) || !std::isfinite(bmi))
         return std::nullopt;
-    const std::size_t table = sex == Sex::Male ? 0 : 1;
-    who::Lms lms;
-    if (ageDays < kWhoStandardEnd) {
-        lms = who::kByDay[table][static_cast<std::size_t>(std::floor(ageDays + 0.5))];
-    } else {
-        const double months = ageDays / kDaysPerMonth;
-        if (!(months < kWhoReferenceEnd))
-            return std::nullopt;
-        const double month = std::floor(months);
-        const std::size_t row = static_cast<std::size_t>(month) - who::kFirstMonth;
-        const double fraction = months - month;
-        const who::MonthTable& byMonth = who::kByMonth[table];
-        lms = fraction == 0 ? byMonth[row] : interpolate(byMonth[row], byMonth[row + 1], fraction);
-    }
-    const double z = restrictedZ(lms, bmi);
+    const std::optional<who::Lms> lms = lmsAt(sex, ageDays);
+    if (!lms)
+        return std::nullopt;
+    const double z = restrictedZ(*lms, bmi);
     return WhoScore{z, 50 * std::erfc(-z / std::sqrt(2.0))};
+}
+
+std::optional<double> whoBmiAtZ(Sex sex, double ageDays, double z) {
+    const std::optional<who::Lms> lms = lmsAt(sex, ageDays);
+    if (!lms || !std::isfinite(z))
+        return std::nullopt;
+    if (z > 3) {
+        const double sd3 = atZ(*lms, 3);
+        return sd3 + (z - 3) * (sd3 - atZ(*lms, 2));
+    }
+    if (z < -3) {
+        const double sdMinus3 = atZ(*lms, -3);
+        return sdMinus3 + (z + 3) * (atZ(*lms, -2) - sdMinus3);
+    }
+    return atZ(*lms, z);
 }
 
 std::string whoZText(double z) {

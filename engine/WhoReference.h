@@ -31,6 +31,11 @@ struct WhoScore {
 /// positive: a missing value, not an error.
 std::optional<WhoScore> whoBmiForAge(Sex sex, double ageDays, double bmi);
 
+/// The index (kg/m²) at `z` for this sex and age, from the L, M and S that whoBmiForAge() reads
+/// there and with the same straight lines beyond ±3: the WHO's curve of that z, on which an index
+/// of z-score `z` lies. None where whoBmiForAge() gives none.
+std::optional<double> whoBmiAtZ(Sex sex, double ageDays, double z);
+
 /// The z-score to the hundredth with a decimal comma: "-1,23", "0,00", never "-0,00". Halves
 /// of the binary value go away from zero.
 std::string whoZText(double z);

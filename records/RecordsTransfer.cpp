@@ -447,7 +447,7 @@ void exportVisits(const PatientStore& store, QIODevice& out) {
     try {
         CsvWriter writer = writerOn(out);
         std::vector<std::string_view> header(kColumnNames.begin(), kColumnNames.end());
-        header.insert(header.end(), {"age", "imc", "resultat", kNumberName});
+        header.insert(header.end(), {"age", "imc", "resultat", "z_oms", "percentile_oms", kNumberName});
         writer.row(header);
         qint64 current = 0;
         int number = 0;
@@ -459,11 +459,14 @@ void exportVisits(const PatientStore& store, QIODevice& out) {
             // A patient without visits is a line without date nor measures.
             const Visit none;
             const Visit& shown = visit ? *visit : none;
+            // The WHO's figures inform the reader; the import reads none of them.
+            const std::optional<WhoScore> who = visit ? whoScoreOf(patient, *visit) : std::nullopt;
             writeRow(writer,
                      {utf8(patient.dossier), utf8(patient.nom), utf8(patient.prenom),
                       patient.sexe == Sex::Female ? "F" : "M", utf8(frenchDate(patient.naissance)),
                       utf8(frenchDate(shown.date)), utf8(shown.poids), utf8(shown.taille), utf8(shown.age),
-                      utf8(shown.imc), utf8(shown.resultat), std::to_string(number)});
+                      utf8(shown.imc), utf8(shown.resultat), who ? whoZText(who->z) : std::string(),
+                      who ? whoPercentileText(who->percentile) : std::string(), std::to_string(number)});
         });
         writer.flush();
     } catch (const cli::OutputError&) {

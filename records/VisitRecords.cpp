@@ -164,6 +164,14 @@ std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits) {
     return points;
 }
 
+std::optional<WhoScore> whoScoreOf(const Patient& patient, const Visit& visit) {
+    const std::optional<double> age = measure(visit.age);
+    const std::optional<double> index = measure(visit.imc);
+    if (!age || !index || isAdult(*age) || !patient.naissance.isValid() || !visit.date.isValid())
+        return std::nullopt;
+    return whoBmiForAge(patient.sexe, static_cast<double>(patient.naissance.daysTo(visit.date)), *index);
+}
+
 std::vector<TrajectoryAlert> alertsOf(const std::vector<Visit>& visits) {
     return trajectoryAlerts(trajectoryOf(visits), kDecimalSeparator);
 }

@@ -3,6 +3,7 @@
 #include "Assessment.h"
 #include "PatientStore.h"
 #include "TrajectoryAlerts.h"
+#include "WhoReference.h"
 
 #include <QDate>
 #include <QString>
@@ -54,6 +55,11 @@ QString implausibility(const Visit& visit);
 /// in the order they were stored), with their age and index read back as numbers and those kept
 /// despite an implausibility flagged: what the trajectory chart draws.
 std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits);
+
+/// The WHO z-score and percentile of a child's visit, at the exact age in days between the birth
+/// and the visit and at the visit's index; none for an adult (as the visit's age says), from 229
+/// months, or when the visit's figures do not read.
+std::optional<WhoScore> whoScoreOf(const Patient& patient, const Visit& visit);
 
 /// The alerts of a patient's visits, given in any order.
 std::vector<TrajectoryAlert> alertsOf(const std::vector<Visit>& visits);

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +51,9 @@ private slots:
     void implausibleFiguresAreFlagged_data();
     void implausibleFiguresAreFlagged();
     void sheetTypography();
+    void whoCurvesAreChosenByKeysAndRemembered();
+    void sheetGivesAChildsWhoFigures_data();
+    void sheetGivesAChildsWhoFigures();
 
 private:
     /// Opens the chart dialog from the menu and hands it to `answer`; the dialog is closed after.
@@ -497,6 +501,77 @@ void CorpulenceDialogTest::sheetTypography() {
         for (const QString& line : pdfText(sheet, {QStringLiteral("-layout")}).split(QLatin1Char('\n')))
             QVERIFY2(line.trimmed() != QStringLiteral("!"), qPrintable(QString::number(letters)));
     }
+}
+
+void CorpulenceDialogTest::whoCurvesAreChosenByKeysAndRemembered() {
+    calculate(QStringLiteral("7,25"), QStringLiteral("30,99"), QStringLiteral("1,25"));
+    const auto chartWords = [](CorpulenceDialog& dialog) {
+        return control<QWidget>(dialog, "chartView")->accessibleDescription();
+    };
+    withChartDialog([&chartWords](CorpulenceDialog& dialog) {
+        QVERIFY(chartWords(dialog).startsWith(QStringLiteral("Courbe de corpulence des garçons")));
+        // Each access key of the dialog opens one control only.
+        QList<QChar> keys;
+        QStringList texts;
+        for (const QLabel* label : dialog.findChildren<QLabel*>())
+            texts << label->text();
+        for (const QPushButton* button : dialog.findChildren<QPushButton*>())
+            texts << button->text();
+        for (const QString& text : texts) {
+            const qsizetype amp = text.indexOf(QLatin1Char('&'));
+            if (amp >= 0 && amp + 1 < text.size())
+                keys << text.at(amp + 1).toLower();
+        }
+        QCOMPARE(keys.size(), 6);
+        QCOMPARE(QSet<QChar>(keys.begin(), keys.end()).size(), keys.size());
+        QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(dialog, "edPatientName"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), control<QWidget>(dialog, "cbCurves"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QVERIFY2(chartWords(dialog).startsWith(
+                     QStringLiteral("Courbes de l'OMS de l'IMC selon l'âge des garçons")),
+                 qPrintable(chartWords(dialog)));
+    });
+    // Remembered for the next chart, and for the sheet.
+    withChartDialog([this, &chartWords](CorpulenceDialog& dialog) {
+        QCOMPARE(control<QComboBox>(dialog, "cbCurves")->currentIndex(), 1);
+        QVERIFY(chartWords(dialog).startsWith(QStringLiteral("Courbes de l'OMS")));
+        QVERIFY(dialog.sheet().chartArea().isValid());
+        QVERIFY(pdfText(dialog.sheet(), {}).contains(QStringLiteral("selon les courbes de l'OMS")));
+        control<QComboBox>(dialog, "cbCurves")->setCurrentIndex(0);
+    });
+    // An adult has no choice.
+    calculate(QStringLiteral("35"), QStringLiteral("80"), QStringLiteral("1,75"));
+    withChartDialog(
+        [](CorpulenceDialog& dialog) { QVERIFY(control<QComboBox>(dialog, "cbCurves")->isHidden()); });
+}
+
+void CorpulenceDialogTest::sheetGivesAChildsWhoFigures_data() {
+    QTest::addColumn<bool>("girl");
+    QTest::addColumn<QStringList>("measures");
+    QTest::addColumn<QString>("line");
+    // From the WHO's row for 87 months: L, M, S, the LMS z, and beyond +3 the WHO's straight line.
+    QTest::newRow("boy") << false << QStringList({"7,25", "30,99", "1,25"})
+                         << QStringLiteral("Z-score IMC/âge (OMS) : 2,28 — percentile 98,9");
+    QTest::newRow("girl far above")
+        << true << QStringList({"7,25", "62,5", "1,25"})
+        << QStringLiteral("Z-score IMC/âge (OMS) : 7,46 — percentile > 99,9 — valeur à vérifier");
+    QTest::newRow("adult") << false << QStringList({"35", "80", "1,75"}) << QString();
+}
+
+void CorpulenceDialogTest::sheetGivesAChildsWhoFigures() {
+    QFETCH(bool, girl);
+    QFETCH(QStringList, measures);
+    QFETCH(QString, line);
+    if (girl)
+        control<QRadioButton>("RadioButton2")->click();
+    calculate(measures[0], measures[1], measures[2]);
+    const QString text =
+        pdfText(PatientSheet(*window().lastCompleteCalculation(), QString(), QString()), {}).simplified();
+    if (line.isEmpty())
+        QVERIFY2(!text.contains(QStringLiteral("OMS")), qPrintable(text));
+    else
+        QVERIFY2(text.contains(line), qPrintable(text));
 }
 
 QTEST_MAIN(CorpulenceDialogTest)

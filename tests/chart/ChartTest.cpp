@@ -2,6 +2,8 @@
 #include "Bands.h"
 #include "ChildChart.h"
 #include "Trajectory.h"
+#include "WhoChart.h"
+#include "WhoReference.h"
 
 #include <QImage>
 #include <QLineF>
@@ -111,6 +113,51 @@ private slots:
                  qPrintable(QStringLiteral("found %1, %2").arg(found.x()).arg(found.y())));
         QVERIFY2(drawn->description().contains(words), qPrintable(drawn->description()));
         QVERIFY(drawn->description().contains(QStringLiteral("« bande »")));
+    }
+
+    // A child's point on the WHO chart, at the index of a z-score, stands between the curves
+    // around that z-score at its age; the description gives the z-score.
+    void whoPointLiesBetweenItsCurves_data() {
+        QTest::addColumn<Sex>("sex");
+        QTest::addColumn<double>("age");
+        QTest::addColumn<double>("z");
+        QTest::addColumn<int>("below");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("boy of 7 years 3 months")
+            << Sex::Male << 7.25 << 1.5 << 1 << QStringLiteral("z-score 1,50");
+        QTest::newRow("girl of 7 months, daily standard")
+            << Sex::Female << 0.6 << -2.5 << -3 << QStringLiteral("z-score -2,50");
+        QTest::newRow("girl of 15") << Sex::Female << 15.0 << 2.5 << 2 << QStringLiteral("z-score 2,50");
+        QTest::newRow("boy of 3") << Sex::Male << 3.0 << -0.5 << -1 << QStringLiteral("z-score -0,50");
+    }
+
+    void whoPointLiesBetweenItsCurves() {
+        QFETCH(Sex, sex);
+        QFETCH(double, age);
+        QFETCH(double, z);
+        QFETCH(int, below);
+        QFETCH(QString, words);
+        const double index = *whoBmiAtZ(sex, age * kDaysPerYear, z);
+        const chart::WhoChart drawn(sex, chart::Patient{age, index, QString::number(index), QString()});
+        const QPointF point = blackCentre(render(drawn));
+        // The height of a curve at the point's abscissa, between the two points around it.
+        const auto curveY = [&drawn, &point](int curveZ) {
+            const std::vector<QPointF> curve = drawn.curve(curveZ);
+            const auto after = std::find_if(curve.begin(), curve.end(),
+                                            [&point](const QPointF& at) { return at.x() >= point.x(); });
+            if (after == curve.begin() || after == curve.end())
+                return -1.0;
+            return QLineF(*(after - 1), *after)
+                .pointAt((point.x() - (after - 1)->x()) / (after->x() - (after - 1)->x()))
+                .y();
+        };
+        // Lower on the page is a lower index.
+        QVERIFY2(point.y() < curveY(below) && point.y() > curveY(below + 1),
+                 qPrintable(QStringLiteral("point at %1, curves at %2 and %3")
+                                .arg(point.y())
+                                .arg(curveY(below))
+                                .arg(curveY(below + 1))));
+        QVERIFY2(drawn.description().contains(words), qPrintable(drawn.description()));
     }
 
     // The label and the zone names against the threshold steps as the table gives them.

@@ -77,6 +77,22 @@ TEST(WhoScore, NoneFrom229MonthsNorForAnIndexNotPositive) {
         EXPECT_FALSE(whoBmiForAge(Sex::Female, row.days, row.bmi)) << row.days << " days, " << row.bmi;
 }
 
+// The curves of the charts: the index whoBmiAtZ() gives has that z-score, on each side of ±3 too.
+TEST(WhoCurve, IndexAtZHasThatZ) {
+    for (const Sex sex : {Sex::Male, Sex::Female}) {
+        for (const double days : {0.0, 400.6, 1826.0, 60.5 * kMonth, 228.9 * kMonth}) {
+            for (const double z : {-4.5, -3.0, -2.0, -0.7, 0.0, 1.0, 2.0, 3.0, 5.2}) {
+                const std::optional<double> bmi = whoBmiAtZ(sex, days, z);
+                ASSERT_TRUE(bmi) << days << " days, z " << z;
+                const std::optional<WhoScore> score = whoBmiForAge(sex, days, *bmi);
+                ASSERT_TRUE(score);
+                EXPECT_NEAR(score->z, z, 1e-9) << days << " days, z " << z;
+            }
+        }
+    }
+    EXPECT_FALSE(whoBmiAtZ(Sex::Male, 229 * kMonth, 0));
+}
+
 TEST(WhoTexts, RoundToTheShownFigures) {
     struct ZRow {
         double z;

@@ -126,8 +126,23 @@ TEST_P(Transfer, StoresTheWindowsTextsAtTheAgeOfTheDatesAndImportsOnce) {
     EXPECT_EQ(report.visitsAdded, 0);
     EXPECT_EQ(report.visitsSkipped, 8);
 
-    // An export imports back unchanged into another base.
+    // The WHO's figures after the result, from the exact age in days (371, the girl's row for that
+    // day: L -0,3719, M 16,3326, S 0,08791), none for an adult; an export imports back unchanged
+    // into another base.
     const QByteArray first = exported(*store);
+    const QList<QByteArray> lines = first.split('\n');
+    EXPECT_EQ(lines[0], "dossier;nom;prenom;sexe;naissance;date;poids;taille;age;imc;resultat;z_oms;"
+                        "percentile_oms;patient");
+    const auto whoColumns = [&lines](const QByteArray& start) {
+        for (const QByteArray& line : lines) {
+            if (line.startsWith(start))
+                return QString::fromUtf8(line).section(QLatin1Char(';'), -3, -2);
+        }
+        return QStringLiteral("absent");
+    };
+    EXPECT_EQ(whoColumns("A12;Lefèvre;Éloïse;F;14/03/2016;20/03/2017;9,8;0,76;1,01;16,96;"),
+              QStringLiteral("0,43;66,5"));
+    EXPECT_EQ(whoColumns(";Dupont;Jean;M;02/05/1980;10/01/2024;"), QStringLiteral(";"));
     const auto copy = open("copie");
     import(*copy, first);
     EXPECT_EQ(exported(*copy), first);
