@@ -47,6 +47,9 @@ protected:
     void ready() const override;
     QString patientListQuery(const QString& patientColumns) const override;
     QString patientRowLock() const override { return QStringLiteral(" FOR UPDATE"); }
+    QString beginReading() const override {
+        return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    }
 
 private:
     void connect() const;
