@@ -176,18 +176,38 @@ void SqliteStore::open(Access access) {
         return;
     }
     closeDatabase();
+    if (version == 0)
+        makePrivate();
     connect(false, false);
     migrate(version);
+}
+
+// A file becoming a base, made by another program (an empty file, a new SQLite file), is the
+// owner's alone before anything is written to it, with its journals.
+void SqliteStore::makePrivate() const {
+    for (const QString& suffix : kCompanionSuffixes) {
+        const QByteArray name = QFile::encodeName(m_path + suffix);
+        if (::chmod(name.constData(), S_IRUSR | S_IWUSR) != 0 && (suffix.isEmpty() || errno != ENOENT)) {
+            throw StoreError(StoreError::Kind::Unusable,
+                             QStringLiteral("Le fichier %1 ne peut pas devenir une base de dossiers : ses "
+                                            "droits ne peuvent pas être réservés à son propriétaire.")
+                                 .arg(quoted(m_path + suffix)));
+        }
+    }
 }
 
 void SqliteStore::createFile() const {
     const QFileInfo file(m_path);
     const QString directory = file.absolutePath();
     if (!QFileInfo::exists(directory)) {
-        const QFileInfo parent(directory);
-        const bool made =
-            QDir().mkpath(parent.absolutePath()) &&
-            QDir().mkdir(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        // Each missing folder is the owner's alone, whatever the umask.
+        QStringList missing;
+        for (QString folder = directory; !QFileInfo::exists(folder);
+             folder = QFileInfo(folder).absolutePath())
+            missing.prepend(folder);
+        const bool made = std::ranges::all_of(missing, [](const QString& folder) {
+            return ::mkdir(QFile::encodeName(folder).constData(), S_IRWXU) == 0 || errno == EEXIST;
+        });
         if (!made) {
             throw StoreError(StoreError::Kind::Unusable,
                              QStringLiteral("Le répertoire %1 de la base de dossiers ne peut pas être créé.")
