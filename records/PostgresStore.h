@@ -60,6 +60,7 @@ private:
     void migrate(int version);
     void checkRights();
     QStringList constraintProblems() const;
+    QStringList schemaObjectProblems() const;
 
     QString m_uri;
     QString m_shown;

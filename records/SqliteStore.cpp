@@ -482,6 +482,41 @@ void SqliteStore::backup(const QString& target) const {
         throw StoreError(StoreError::Kind::Failed, *failure);
 }
 
+// The schema's indexes as it makes them, and no trigger: one could rewrite what is stored.
+QStringList SqliteStore::schemaObjectProblems() const {
+    QStringList problems;
+    for (const SchemaIndex& expected : kSchemaIndexes) {
+        QSqlQuery index(m_database);
+        index.prepare(QStringLiteral(
+            "SELECT il.\"unique\", il.partial FROM pragma_index_list(?) il WHERE il.name = ?"));
+        index.addBindValue(QString::fromLatin1(expected.table));
+        index.addBindValue(QString::fromLatin1(expected.name));
+        if (!index.exec()) {
+            problems << QStringLiteral("la recherche des index n'a pas pu aller jusqu'au bout");
+            break;
+        }
+        if (!index.next())
+            problems << QStringLiteral("l'index %1 de la table %2 manque")
+                            .arg(QLatin1String(expected.name), QLatin1String(expected.table));
+        else if (index.value(0).toBool() != expected.unique || index.value(1).toBool())
+            problems << QStringLiteral("l'index %1 de la table %2 diffère du schéma %3")
+                            .arg(QLatin1String(expected.name), QLatin1String(expected.table))
+                            .arg(kSchemaVersion);
+    }
+    QSqlQuery triggers(m_database);
+    if (!triggers.exec(QStringLiteral(
+            "SELECT name, tbl_name FROM sqlite_master WHERE type = 'trigger' ORDER BY name"))) {
+        problems << QStringLiteral("la recherche des déclencheurs n'a pas pu aller jusqu'au bout");
+        return problems;
+    }
+    while (triggers.next()) {
+        problems << QStringLiteral("la table %1 porte un déclencheur (%2) que Vimora ne crée pas, qui peut "
+                                   "modifier les dossiers")
+                        .arg(triggers.value(1).toString(), triggers.value(0).toString());
+    }
+    return problems;
+}
+
 CheckReport SqliteStore::verify() const {
     QStringList problems;
     QSqlQuery integrity(m_database);
@@ -497,6 +532,7 @@ CheckReport SqliteStore::verify() const {
     QSqlQuery references(m_database);
     if (references.exec(QStringLiteral("PRAGMA foreign_key_check")) && references.next())
         problems << QStringLiteral("des consultations renvoient à des patients absents");
+    problems << schemaObjectProblems();
     QSqlQuery duplicates(m_database);
     if (!duplicates.exec(duplicateVisitsQuery()) || !duplicates.next())
         problems << QStringLiteral("la recherche des consultations en double n'a pas pu aller jusqu'au bout");

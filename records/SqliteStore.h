@@ -63,6 +63,7 @@ private:
     int checkedVersion() const;
     void migrate(int version);
     StoreError errorOfCode(int sqliteCode) const;
+    QStringList schemaObjectProblems() const;
 
     QString m_path;
     /// Counts the file as open in this process while the store lives.
