@@ -264,7 +264,7 @@ TEST_F(ServerStore, ExportsInTheSameOrderAsAFileWhateverTheCollation) {
         exportVisits(*store, out);
         exports.push_back(out.data());
     }
-    EXPECT_EQ(exports[0], exports[1]);
+    EXPECT_EQ(exports[0].toStdString(), exports[1].toStdString());
     QStringList names;
     for (const QByteArray& line : exports[1].split('\n').mid(1, 5))
         names << QString::fromUtf8(line.split(';').value(1));
