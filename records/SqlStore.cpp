@@ -672,17 +672,19 @@ void SqlStore::streamRecords(const std::function<void(const Patient&, const Visi
     inChunks(
         patients.size(),
         [](std::size_t count) {
-            const QStringList ranks(qsizetype(count),
-                                    QStringLiteral("(CAST(? AS BIGINT), CAST(? AS INTEGER))"));
+            QString ranks;
+            for (std::size_t i = 0; i < count; ++i)
+                ranks += QStringLiteral(" WHEN ? THEN %1").arg(i);
             return QStringLiteral(
-                       "WITH r (patient_id, rang) AS (VALUES %1) SELECT r.rang, %2 FROM r "
-                       "JOIN visite v ON v.patient_id = r.patient_id ORDER BY r.rang, v.date, v.id")
-                .arg(ranks.join(QStringLiteral(", ")), kVisitColumns);
+                       "SELECT CASE v.patient_id%1 END AS rang, %2 FROM visite v WHERE v.patient_id "
+                       "IN (%3) ORDER BY rang, v.date, v.id")
+                .arg(ranks, kVisitColumns,
+                     QStringList(qsizetype(count), QStringLiteral("?")).join(QStringLiteral(", ")));
         },
         [&](QSqlQuery& visits, std::size_t first, std::size_t count) {
             for (std::size_t i = 0; i < count; ++i) {
-                visits.bindValue(int(2 * i), patients[first + i].patient.id);
-                visits.bindValue(int(2 * i + 1), int(i));
+                visits.bindValue(int(i), patients[first + i].patient.id);
+                visits.bindValue(int(count + i), patients[first + i].patient.id);
             }
             run(visits);
             // Patients without visits have no row: they come before the next one that has.
