@@ -1,5 +1,6 @@
 #include "CsvReader.h"
 
+#include "CsvWriter.h"
 #include "Utf8.h"
 
 #include <algorithm>
@@ -29,6 +30,12 @@ std::string withLine(std::size_t line, const std::string& message) {
 }
 
 } // namespace
+
+std::string_view restoredText(std::string_view cell) {
+    if (cell.starts_with('\'') && needsNeutralising(cell.substr(1)))
+        return cell.substr(1);
+    return cell;
+}
 
 CsvError::CsvError(std::size_t line, const std::string& message)
     : std::runtime_error(withLine(line, message))

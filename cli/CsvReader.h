@@ -16,6 +16,9 @@ namespace vimora::cli {
 /// whatever the locale, as the window reads its fields.
 inline constexpr char kDecimalSeparator = ',';
 
+/// The text of a cell as neutralisedText() was given it; any other cell as it is.
+std::string_view restoredText(std::string_view cell);
+
 /// A fault of the input itself (not of one patient), with the line where it was found.
 class CsvError : public std::runtime_error {
 public:

@@ -64,6 +64,22 @@ char* writeField(std::string_view text, char* out) {
 
 } // namespace
 
+bool needsNeutralising(std::string_view text) {
+    const std::size_t start = text.find_first_not_of('\'');
+    return start != std::string_view::npos &&
+           std::string_view("=+-@\t\r").find(text[start]) != std::string_view::npos;
+}
+
+std::string neutralisedText(std::string_view text) {
+    if (!needsNeutralising(text))
+        return std::string(text);
+    std::string cell;
+    cell.reserve(text.size() + 1);
+    cell += '\'';
+    cell += text;
+    return cell;
+}
+
 CsvWriter::CsvWriter(WriteFunction write, std::size_t bufferSize)
     : m_write(std::move(write))
     , m_bufferSize(bufferSize)

@@ -16,6 +16,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+/// True when a spreadsheet could run `text`: past any leading apostrophes, it begins with =, +, -,
+/// @, a tab or a carriage return.
+bool needsNeutralising(std::string_view text);
+
+/// A text cell a spreadsheet shows and never runs: `text` after an apostrophe when it
+/// needsNeutralising(), as it is otherwise. restoredText() gives every text back.
+std::string neutralisedText(std::string_view text);
+
 /// Buffers the output and hands it to the sink in large blocks. Lines end with LF; a field is
 /// quoted (inner quotes doubled) only when it holds ";", '"', CR or LF.
 class CsvWriter {

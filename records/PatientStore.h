@@ -162,7 +162,8 @@ public:
     /// Returns how many visits were stored: one identical to a stored visit (same patient, date,
     /// poids and taille as numbers), as another workstation may have just saved, is left out.
     virtual int addAll(const std::vector<PatientVisits>& batch) = 0;
-    /// Calls `each` for every visit, ordered by patient (nom, prénom, naissance) then date.
+    /// Calls `each` for every visit, ordered by patient (nom and prénom folded by foldForSearch(),
+    /// naissance, then id: the same order on every engine) then date.
     virtual void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const = 0;
     /// As forEachVisit(), and once with no visit (nullptr) for each patient who has none.
     virtual void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const = 0;

@@ -438,6 +438,56 @@ QStringList PostgresStore::constraintProblems(bool& tablesPresent) const {
     return problems;
 }
 
+// The schema's indexes as it makes them, usable; no trigger, which could rewrite what is stored;
+// no row-level security, which could hide records from a role.
+QStringList PostgresStore::schemaObjectProblems() const {
+    QStringList problems;
+    for (const SchemaIndex& expected : kSchemaIndexes) {
+        QSqlQuery index =
+            prepared(QStringLiteral("SELECT i.indisunique, i.indisvalid AND i.indisready, i.indpred IS NULL "
+                                    "FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid "
+                                    "WHERE i.indrelid = to_regclass(?) AND c.relname = ?"));
+        index.addBindValue(QString::fromLatin1(expected.table));
+        index.addBindValue(QString::fromLatin1(expected.name));
+        run(index);
+        if (!index.next())
+            problems << QStringLiteral("l'index %1 de la table %2 manque")
+                            .arg(QLatin1String(expected.name), QLatin1String(expected.table));
+        else if (index.value(0).toBool() != expected.unique || !index.value(2).toBool())
+            problems << QStringLiteral("l'index %1 de la table %2 diffère du schéma %3")
+                            .arg(QLatin1String(expected.name), QLatin1String(expected.table))
+                            .arg(kSchemaVersion);
+        else if (!index.value(1).toBool())
+            problems << QStringLiteral("l'index %1 de la table %2 est inutilisable (sa création a échoué)")
+                            .arg(QLatin1String(expected.name), QLatin1String(expected.table));
+    }
+    for (const QString& table : kTables) {
+        QSqlQuery triggers = prepared(QStringLiteral("SELECT tgname FROM pg_trigger WHERE tgrelid = "
+                                                     "to_regclass(?) AND NOT tgisinternal ORDER BY tgname"));
+        triggers.addBindValue(table);
+        run(triggers);
+        while (triggers.next()) {
+            problems << QStringLiteral("la table %1 porte un déclencheur (%2) que Vimora ne crée pas, qui "
+                                       "peut modifier les dossiers")
+                            .arg(table, triggers.value(0).toString());
+        }
+        QSqlQuery security = prepared(
+            QStringLiteral("SELECT c.relrowsecurity, (SELECT string_agg(p.polname, ', ' ORDER BY p.polname) "
+                           "FROM pg_policy p WHERE p.polrelid = c.oid) "
+                           "FROM pg_class c WHERE c.oid = to_regclass(?)"));
+        security.addBindValue(table);
+        run(security);
+        if (security.next() && security.value(0).toBool()) {
+            const QString policies = security.value(1).toString();
+            problems << QStringLiteral("la sécurité au niveau des lignes est activée sur la table %1 (%2) : "
+                                       "des dossiers peuvent y être cachés")
+                            .arg(table, policies.isEmpty() ? QStringLiteral("sans politique")
+                                                           : QStringLiteral("politiques : ") + policies);
+        }
+    }
+    return problems;
+}
+
 // What keeps the check from being made (a lock, a full disk, a right, the connection) is thrown:
 // it says nothing of the records.
 CheckReport PostgresStore::verify() const {
@@ -450,6 +500,7 @@ CheckReport PostgresStore::verify() const {
     bool tablesPresent = true;
     problems << constraintProblems(tablesPresent);
     if (tablesPresent) {
+        problems << schemaObjectProblems();
         QSqlQuery orphans = prepared(QStringLiteral("SELECT count(*) FROM visite v WHERE NOT EXISTS "
                                                     "(SELECT 1 FROM patient p WHERE p.id = v.patient_id)"));
         run(orphans);

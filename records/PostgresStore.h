@@ -47,6 +47,9 @@ protected:
     void ready() const override;
     QString patientListQuery(const QString& patientColumns) const override;
     QString patientRowLock() const override { return QStringLiteral(" FOR UPDATE"); }
+    QString beginReading() const override {
+        return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    }
 
 private:
     void connect() const;
@@ -58,6 +61,7 @@ private:
     void checkRights();
     /// The differences of the tables from the schema; `tablesPresent` false when one is missing.
     QStringList constraintProblems(bool& tablesPresent) const;
+    QStringList schemaObjectProblems() const;
 
     QString m_uri;
     QString m_shown;

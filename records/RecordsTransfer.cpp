@@ -164,9 +164,13 @@ public:
             if (m_positions[column] < 0)
                 continue;
             const auto position = std::size_t(m_positions[column]);
-            if (position < fields.size())
-                row.values[column] =
-                    QString::fromUtf8(fields[position].data(), qsizetype(fields[position].size())).trimmed();
+            if (position >= fields.size())
+                continue;
+            // The texts the export neutralised for spreadsheets.
+            const std::string_view field = column == Dossier || column == Nom || column == Prenom
+                                               ? cli::restoredText(fields[position])
+                                               : fields[position];
+            row.values[column] = QString::fromUtf8(field.data(), qsizetype(field.size())).trimmed();
         }
         m_rows.push_back(std::move(row));
     }
@@ -398,6 +402,11 @@ std::string utf8(const QString& text) {
     return text.toStdString();
 }
 
+// A text typed by a user, which a spreadsheet must never run.
+std::string cell(const QString& text) {
+    return cli::neutralisedText(utf8(text));
+}
+
 void outputFailed(const QString& what) {
     throw StoreError(
         StoreError::Kind::Output,
@@ -462,7 +471,7 @@ void exportVisits(const PatientStore& store, QIODevice& out) {
             // The WHO's figures inform the reader; the import reads none of them.
             const std::optional<WhoScore> who = visit ? whoScoreOf(patient, *visit) : std::nullopt;
             writeRow(writer,
-                     {utf8(patient.dossier), utf8(patient.nom), utf8(patient.prenom),
+                     {cell(patient.dossier), cell(patient.nom), cell(patient.prenom),
                       patient.sexe == Sex::Female ? "F" : "M", utf8(frenchDate(patient.naissance)),
                       utf8(frenchDate(shown.date)), utf8(shown.poids), utf8(shown.taille), utf8(shown.age),
                       utf8(shown.imc), utf8(shown.resultat), who ? whoZText(who->z) : std::string(),
@@ -501,7 +510,7 @@ void writeAlerts(const PatientStore& store, QIODevice& out) {
         std::vector<Visit> visits;
         const auto flush = [&] {
             for (const TrajectoryAlert& alert : alertsOf(visits)) {
-                writeRow(writer, {utf8(current.dossier), utf8(current.nom), utf8(current.prenom), alert.title,
+                writeRow(writer, {cell(current.dossier), cell(current.nom), cell(current.prenom), alert.title,
                                   alert.detail});
             }
             visits.clear();

@@ -33,6 +33,16 @@ QString duplicateVisitsQuery();
 /// What verify() says of `count` visits stored more than once (French).
 QString duplicateVisitsProblem(qint64 count);
 
+/// An index the schema makes, which verify() looks for: without it, lists are slow or the visits'
+/// unique key is gone.
+struct SchemaIndex {
+    const char* table;
+    const char* name;
+    bool unique;
+};
+inline constexpr SchemaIndex kSchemaIndexes[] = {{"visite", "visite_patient_date", false},
+                                                 {"visite", "visite_mesure", true}};
+
 /// The server's version table, one row with the schema version.
 inline constexpr const char* kServerVersionTable = "vimora_version";
 

@@ -3,9 +3,11 @@
 #include <QLibrary>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QUrl>
 
 #include <QSqlDriver>
 
+#include <arpa/inet.h>
 #include <libpq-fe.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -15,6 +17,8 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace vimora::records {
 
@@ -77,44 +81,187 @@ struct FreeConninfo {
     void operator()(PQconninfoOption* options) const { libpq().freeOptions(options); }
 };
 
-// The URI as libpq's keyword/value pairs, for QPSQL's connection options (QPSQL hands the database
-// name to libpq as a plain name, so the URI itself cannot go there).
-QString connectOptions(const QString& uri) {
-    const QString shown = quoted(shownUri(uri));
+// The options the URI gives, as libpq reads them, in libpq's order.
+struct ParsedUri {
+    std::vector<std::pair<QString, QString>> options;
+    bool hasPassword = false;
+};
+
+std::optional<ParsedUri> parsedUri(const QString& uri) {
     char* parseError = nullptr;
     const std::unique_ptr<PQconninfoOption, FreeConninfo> options(
         libpq().parse(uri.toUtf8().constData(), &parseError));
     if (!options) {
         libpq().freeMemory(parseError);
-        throw unusable(
-            QStringLiteral("L'adresse du serveur de dossiers %1 n'est pas une adresse de connexion "
-                           "PostgreSQL valide (postgresql://rôle@hôte:port/base?paramètres).")
-                .arg(shown));
+        return std::nullopt;
     }
-    QStringList pairs;
-    QStringList given;
+    ParsedUri parsed;
     for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option) {
         if (option->val == nullptr)
             continue;
-        const QString keyword = QString::fromUtf8(option->keyword);
-        const QString value = QString::fromUtf8(option->val);
-        if (option->dispchar != nullptr && option->dispchar[0] == '*') {
-            throw unusable(
-                QStringLiteral("L'adresse du serveur de dossiers %1 contient un mot de passe : il n'est "
-                               "pas lu. Mettez-le dans le fichier ~/.pgpass (ou le fichier que nomme "
-                               "PGPASSFILE) et retirez-le de l'adresse.")
-                    .arg(shown));
-        }
+        if (option->dispchar != nullptr && option->dispchar[0] == '*')
+            parsed.hasPassword = true;
+        else
+            parsed.options.emplace_back(QString::fromUtf8(option->keyword), QString::fromUtf8(option->val));
+    }
+    return parsed;
+}
+
+QString optionOf(const ParsedUri& parsed, QLatin1String keyword) {
+    for (const auto& [name, value] : parsed.options) {
+        if (name == keyword)
+            return value;
+    }
+    return {};
+}
+
+// A password holding "/" leaves libpq reading its start as the port and its end, with the host, as
+// the base: an address that would show such pieces is not shown at all.
+bool showable(const ParsedUri& parsed) {
+    static const QRegularExpression ports(QStringLiteral("^[0-9,]*$"));
+    for (const char* keyword : {"host", "hostaddr", "port", "dbname"}) {
+        if (optionOf(parsed, QLatin1String(keyword)).contains(QLatin1Char('@')))
+            return false;
+    }
+    return ports.match(optionOf(parsed, QLatin1String("port"))).hasMatch();
+}
+
+// The address rebuilt from what libpq read, every password left out.
+QString rebuiltUri(const QString& uri, const ParsedUri& parsed) {
+    const auto encoded = [](const QString& value, const QByteArray& kept = {}) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(value, kept));
+    };
+    const QString host = optionOf(parsed, QLatin1String("host"));
+    const QString port = optionOf(parsed, QLatin1String("port"));
+    // A socket directory or a list of hosts goes with the parameters.
+    const bool hostInAuthority = !host.isEmpty() && !host.startsWith(QLatin1Char('/')) &&
+                                 !host.startsWith(QLatin1Char('@')) && !host.contains(QLatin1Char(',')) &&
+                                 !port.contains(QLatin1Char(','));
+    QString shown = uri.startsWith(QLatin1String("postgres://")) ? QStringLiteral("postgres://")
+                                                                 : QStringLiteral("postgresql://");
+    QStringList parameters;
+    for (const auto& [keyword, value] : parsed.options) {
+        if (keyword == QLatin1String("user"))
+            shown += encoded(value) + QLatin1Char('@');
+        else if (keyword == QLatin1String("dbname") ||
+                 (hostInAuthority && keyword == QLatin1String("host")) ||
+                 (hostInAuthority && keyword == QLatin1String("port")))
+            continue;
+        else
+            parameters << keyword + QLatin1Char('=') + encoded(value, "/:,");
+    }
+    if (hostInAuthority) {
+        shown += host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : encoded(host);
+        if (!port.isEmpty())
+            shown += QLatin1Char(':') + port;
+    }
+    const QString dbname = optionOf(parsed, QLatin1String("dbname"));
+    if (!dbname.isEmpty())
+        shown += QLatin1Char('/') + encoded(dbname);
+    if (!parameters.isEmpty())
+        shown += QLatin1Char('?') + parameters.join(QLatin1Char('&'));
+    return shown;
+}
+
+// " « address »" for a message, or nothing when the address cannot be shown.
+QString placeOf(const QString& uri) {
+    const QString shown = shownUri(uri);
+    return shown.isEmpty() ? QString() : QLatin1Char(' ') + quoted(shown);
+}
+
+// A numeric address of the loopback: 127.0.0.0/8, ::1, or an IPv4 loopback mapped into IPv6.
+bool loopback(const QString& host) {
+    const QByteArray text = host.toLatin1();
+    in_addr v4{};
+    if (inet_pton(AF_INET, text.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, text.constData(), &v6) != 1)
+        return false;
+    return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+}
+
+// Whether libpq reaches the server through the network rather than a Unix socket or the loopback:
+// each host of the list (its hostaddr when given), or the environment's, or the default socket.
+bool overNetwork(const ParsedUri& parsed) {
+    const auto listOf = [&](const char* keyword, const char* variable) {
+        QString value = optionOf(parsed, QLatin1String(keyword));
+        if (value.isEmpty())
+            value = qEnvironmentVariable(variable);
+        return value.split(QLatin1Char(','));
+    };
+    const QStringList hosts = listOf("host", "PGHOST");
+    const QStringList addresses = listOf("hostaddr", "PGHOSTADDR");
+    for (qsizetype i = 0; i < std::max(hosts.size(), addresses.size()); ++i) {
+        QString host = addresses.value(i).trimmed();
+        if (host.isEmpty())
+            host = hosts.value(i).trimmed();
+        if (host.isEmpty() || host.startsWith(QLatin1Char('/')) || host.startsWith(QLatin1Char('@')) ||
+            host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+            continue;
+        if (!loopback(host))
+            return true;
+    }
+    return false;
+}
+
+// The sslmode a server reached through the network is given: require when none is set, a refusal
+// of the modes that let the records cross the network in clear.
+QString tlsMode(const ParsedUri& parsed, const QString& uri) {
+    if (!overNetwork(parsed))
+        return {};
+    QString setting = QStringLiteral("le paramètre sslmode=%1 de l'adresse");
+    QString mode = optionOf(parsed, QLatin1String("sslmode"));
+    if (mode.isEmpty()) {
+        setting = QStringLiteral("la variable d'environnement PGSSLMODE=%1");
+        mode = qEnvironmentVariable("PGSSLMODE");
+        if (mode.isEmpty())
+            return QStringLiteral("require");
+    }
+    if (mode == QLatin1String("disable") || mode == QLatin1String("allow") ||
+        mode == QLatin1String("prefer")) {
+        throw unusable(
+            QStringLiteral("Le serveur de dossiers%1 est joint par le réseau : les dossiers n'y passent "
+                           "que chiffrés, et %2 les laisserait passer en clair. Mettez "
+                           "sslmode=verify-full (recommandé) ou sslmode=require.")
+                .arg(placeOf(uri), setting.arg(mode)));
+    }
+    return {};
+}
+
+} // namespace
+
+// QPSQL hands the database name to libpq as a plain name, so the URI itself cannot go there.
+QString serverConnectOptions(const QString& uri) {
+    const std::optional<ParsedUri> parsed = parsedUri(uri);
+    if (parsed && parsed->hasPassword) {
+        throw unusable(
+            QStringLiteral("L'adresse du serveur de dossiers%1 contient un mot de passe : il n'est "
+                           "pas lu. Mettez-le dans le fichier ~/.pgpass (ou le fichier que nomme "
+                           "PGPASSFILE) et retirez-le de l'adresse.")
+                .arg(placeOf(uri)));
+    }
+    if (!parsed || !showable(*parsed)) {
+        throw unusable(QStringLiteral(
+            "L'adresse du serveur de dossiers n'est pas une adresse de connexion PostgreSQL valide "
+            "(postgresql://rôle@hôte:port/base?paramètres) ; elle n'est pas montrée, car elle peut contenir "
+            "un mot de passe."));
+    }
+    QStringList pairs;
+    QStringList given;
+    for (const auto& [keyword, value] : parsed->options) {
         // Qt reads ';' as the separator of its own options.
         if (value.contains(QLatin1Char(';'))) {
             throw unusable(
-                QStringLiteral("Le paramètre %1 de l'adresse du serveur de dossiers %2 contient un « ; », "
+                QStringLiteral("Le paramètre %1 de l'adresse du serveur de dossiers%2 contient un « ; », "
                                "que le pilote PostgreSQL de Qt ne peut pas transmettre.")
-                    .arg(quoted(keyword), shown));
+                    .arg(quoted(keyword), placeOf(uri)));
         }
         given << keyword;
         pairs << keyword + QLatin1Char('=') + conninfoValue(value);
     }
+    if (const QString mode = tlsMode(*parsed, uri); !mode.isEmpty())
+        pairs << QStringLiteral("sslmode=") + mode;
     // A server gone without a word (cut off, powered down) is found by TCP itself: keepalive probes
     // on an idle connection, and a limit on data left unacknowledged.
     const std::initializer_list<std::pair<const char*, int>> defaults{
@@ -132,6 +279,8 @@ QString connectOptions(const QString& uri) {
         pairs << QStringLiteral("fallback_application_name=vimora");
     return pairs.join(QLatin1Char(' '));
 }
+
+namespace {
 
 bool mentions(const QString& text, std::initializer_list<const char*> phrases) {
     return std::any_of(phrases.begin(), phrases.end(), [&](const char* phrase) {
@@ -243,18 +392,14 @@ bool isServerUri(const QString& setting) {
 }
 
 QString shownUri(const QString& uri) {
-    static const QRegularExpression userPassword(QStringLiteral("^(postgres(?:ql)?://[^@/?]*?):[^@/?]*@"));
-    static const QRegularExpression parameterPassword(QStringLiteral("([?&])(ssl)?password=[^&]*(&|$)"));
-    QString shown = uri;
-    shown.replace(userPassword, QStringLiteral("\\1@"));
-    shown.replace(parameterPassword, QStringLiteral("\\1"));
-    if (shown.endsWith(QLatin1Char('&')) || shown.endsWith(QLatin1Char('?')))
-        shown.chop(1);
-    return shown;
+    const std::optional<ParsedUri> parsed = parsedUri(uri);
+    if (!parsed || !showable(*parsed))
+        return {};
+    return rebuiltUri(uri, *parsed);
 }
 
 QSqlDatabase openServerConnection(const QString& uri, const QString& connectionName) {
-    const QString options = connectOptions(uri);
+    const QString options = serverConnectOptions(uri);
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
     if (!database.isValid()) {
         database = QSqlDatabase();

@@ -15,8 +15,15 @@ namespace vimora::records {
 /// True when `setting` is a libpq connection URI rather than a SQLite file.
 bool isServerUri(const QString& setting);
 
-/// `uri` as messages may show it: any password (in the user part or a parameter) left out.
+/// `uri` as messages may show it, rebuilt from what libpq reads in it without any password; empty
+/// when libpq cannot read it or reads a part of a password elsewhere (a password holding "/").
 QString shownUri(const QString& uri);
+
+/// The keyword/value options the connection to `uri` is opened with: its own, TLS required of a
+/// server reached through the network (not a Unix socket, not the loopback) when it sets no
+/// sslmode, and the program's timeouts. Throws StoreError Unusable for an address libpq cannot
+/// read, one holding a password, or one that lets the records cross the network unencrypted.
+QString serverConnectOptions(const QString& uri);
 
 /// Seconds after which an attempt to reach the server gives up, unless the URI says otherwise.
 inline constexpr int kConnectTimeoutSeconds = 10;

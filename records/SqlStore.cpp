@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <tuple>
 
 namespace vimora::records {
 
@@ -659,25 +660,78 @@ void SqlStore::forEachVisit(const std::function<void(const Patient&, const Visit
     });
 }
 
+// Several statements, one snapshot: the patients and their visits as they were at one instant.
 void SqlStore::forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const {
-    prepare();
-    QSqlQuery query =
-        prepared(QStringLiteral("SELECT %1, %2 FROM patient p LEFT JOIN visite v ON v.patient_id = p.id "
-                                "ORDER BY p.nom, p.prenom, p.naissance, p.id, v.date, v.id")
-                     .arg(kPatientColumns, kVisitColumns));
-    run(query);
-    Patient patient;
-    while (query.next()) {
-        if (query.value(0).toLongLong() != patient.id)
-            patient = patientAt(query, 0);
-        if (query.isNull(kPatientColumnCount)) {
-            each(patient, nullptr);
-        } else {
-            const Visit visit = visitAt(query, kPatientColumnCount);
-            each(patient, &visit);
-        }
+    if (m_inTransaction) {
+        streamRecords(each);
+        return;
     }
-    failIfCut(query);
+    ready();
+    run(beginReading());
+    const auto end = qScopeGuard([&] { QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK")); });
+    streamRecords(each);
+}
+
+// The order is computed here, not by the engine: SQLite and every server collation sort names
+// their own way. Patients are sorted in memory, then their visits streamed a chunk of patients at
+// a time, in that order.
+void SqlStore::streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const {
+    struct Sorted {
+        Patient patient;
+        QString nom;
+        QString prenom;
+    };
+    std::vector<Sorted> patients;
+    QSqlQuery list = prepared(QStringLiteral("SELECT %1 FROM patient p").arg(kPatientColumns));
+    run(list);
+    while (list.next()) {
+        Sorted row{patientAt(list, 0), {}, {}};
+        row.nom = foldForSearch(row.patient.nom);
+        row.prenom = foldForSearch(row.patient.prenom);
+        patients.push_back(std::move(row));
+    }
+    failIfCut(list);
+    list.finish();
+    std::sort(patients.begin(), patients.end(), [](const Sorted& a, const Sorted& b) {
+        if (const int byNom = a.nom.compare(b.nom))
+            return byNom < 0;
+        if (const int byPrenom = a.prenom.compare(b.prenom))
+            return byPrenom < 0;
+        return std::tie(a.patient.naissance, a.patient.id) < std::tie(b.patient.naissance, b.patient.id);
+    });
+    inChunks(
+        patients.size(),
+        [](std::size_t count) {
+            QString ranks;
+            for (std::size_t i = 0; i < count; ++i)
+                ranks += QStringLiteral(" WHEN ? THEN %1").arg(i);
+            return QStringLiteral(
+                       "SELECT CASE v.patient_id%1 END AS rang, %2 FROM visite v WHERE v.patient_id "
+                       "IN (%3) ORDER BY rang, v.date, v.id")
+                .arg(ranks, kVisitColumns,
+                     QStringList(qsizetype(count), QStringLiteral("?")).join(QStringLiteral(", ")));
+        },
+        [&](QSqlQuery& visits, std::size_t first, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i) {
+                visits.bindValue(int(i), patients[first + i].patient.id);
+                visits.bindValue(int(count + i), patients[first + i].patient.id);
+            }
+            run(visits);
+            // Patients without visits have no row: they come before the next one that has.
+            std::size_t next = first;
+            while (visits.next()) {
+                const std::size_t at = first + std::size_t(visits.value(0).toLongLong());
+                for (; next < at; ++next)
+                    each(patients[next].patient, nullptr);
+                next = at + 1;
+                const Visit visit = visitAt(visits, 1);
+                each(patients[at].patient, &visit);
+            }
+            failIfCut(visits);
+            visits.finish();
+            for (; next < first + count; ++next)
+                each(patients[next].patient, nullptr);
+        });
 }
 
 } // namespace vimora::records

@@ -47,6 +47,8 @@ protected:
     /// Holds the records' write lock until the transaction ends, for transaction(): the look-ups of
     /// an import and what it adds as one step. SQLite's write transaction holds it from its start.
     virtual void lockWrites() {}
+    /// Starts a transaction whose statements all read one snapshot of the records.
+    virtual QString beginReading() const { return QStringLiteral("BEGIN"); }
     /// Called before every command outside a transaction: an engine may connect again here.
     virtual void ready() const {}
     /// The patient list: `patientColumns` of patient p, then the number of visits, the date and the
@@ -87,6 +89,8 @@ private:
     /// ready(), unless a transaction is open: a new connection would silently leave it.
     void prepare() const;
     void checkPatient(const Patient& patient, qint64 exceptId) const;
+    /// forEachRecord() in the transaction already open.
+    void streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const;
     /// Inserts new patients, many to a statement; returns their ids in the order given.
     std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;
     Visit insertVisit(const Visit& visit, const QString& now) const;

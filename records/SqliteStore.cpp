@@ -193,18 +193,38 @@ void SqliteStore::open(Access access) {
         return;
     }
     closeDatabase();
+    if (version == 0)
+        makePrivate();
     connect(false, false);
     migrate(version);
+}
+
+// A file becoming a base, made by another program (an empty file, a new SQLite file), is the
+// owner's alone before anything is written to it, with its journals.
+void SqliteStore::makePrivate() const {
+    for (const QString& suffix : kCompanionSuffixes) {
+        const QByteArray name = QFile::encodeName(m_path + suffix);
+        if (::chmod(name.constData(), S_IRUSR | S_IWUSR) != 0 && (suffix.isEmpty() || errno != ENOENT)) {
+            throw StoreError(StoreError::Kind::Rights,
+                             QStringLiteral("Le fichier %1 ne peut pas devenir une base de dossiers : ses "
+                                            "droits ne peuvent pas être réservés à son propriétaire.")
+                                 .arg(quoted(m_path + suffix)));
+        }
+    }
 }
 
 void SqliteStore::createFile() const {
     const QFileInfo file(m_path);
     const QString directory = file.absolutePath();
     if (!QFileInfo::exists(directory)) {
-        const QFileInfo parent(directory);
-        const bool made =
-            QDir().mkpath(parent.absolutePath()) &&
-            QDir().mkdir(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        // Each missing folder is the owner's alone, whatever the umask.
+        QStringList missing;
+        for (QString folder = directory; !QFileInfo::exists(folder);
+             folder = QFileInfo(folder).absolutePath())
+            missing.prepend(folder);
+        const bool made = std::ranges::all_of(missing, [](const QString& folder) {
+            return ::mkdir(QFile::encodeName(folder).constData(), S_IRWXU) == 0 || errno == EEXIST;
+        });
         if (!made) {
             throw StoreError(StoreError::Kind::Rights,
                              QStringLiteral("Le répertoire %1 de la base de dossiers ne peut pas être créé.")
@@ -513,6 +533,41 @@ void SqliteStore::backup(const QString& target) const {
         throw StoreError(StoreError::Kind::Output, *failure);
 }
 
+// The schema's indexes as it makes them, and no trigger: one could rewrite what is stored.
+QStringList SqliteStore::schemaObjectProblems() const {
+    QStringList problems;
+    for (const SchemaIndex& expected : kSchemaIndexes) {
+        QSqlQuery index(m_database);
+        index.prepare(QStringLiteral(
+            "SELECT il.\"unique\", il.partial FROM pragma_index_list(?) il WHERE il.name = ?"));
+        index.addBindValue(QString::fromLatin1(expected.table));
+        index.addBindValue(QString::fromLatin1(expected.name));
+        if (!index.exec()) {
+            problems << QStringLiteral("la recherche des index n'a pas pu aller jusqu'au bout");
+            break;
+        }
+        if (!index.next())
+            problems << QStringLiteral("l'index %1 de la table %2 manque")
+                            .arg(QLatin1String(expected.name), QLatin1String(expected.table));
+        else if (index.value(0).toBool() != expected.unique || index.value(1).toBool())
+            problems << QStringLiteral("l'index %1 de la table %2 diffère du schéma %3")
+                            .arg(QLatin1String(expected.name), QLatin1String(expected.table))
+                            .arg(kSchemaVersion);
+    }
+    QSqlQuery triggers(m_database);
+    if (!triggers.exec(QStringLiteral(
+            "SELECT name, tbl_name FROM sqlite_master WHERE type = 'trigger' ORDER BY name"))) {
+        problems << QStringLiteral("la recherche des déclencheurs n'a pas pu aller jusqu'au bout");
+        return problems;
+    }
+    while (triggers.next()) {
+        problems << QStringLiteral("la table %1 porte un déclencheur (%2) que Vimora ne crée pas, qui peut "
+                                   "modifier les dossiers")
+                        .arg(triggers.value(1).toString(), triggers.value(0).toString());
+    }
+    return problems;
+}
+
 // A check that could not be made for a lock, a full disk or the file's rights says nothing of the
 // records: it is thrown. One that fails on the file itself is part of what is wrong with it.
 CheckReport SqliteStore::verify() const {
@@ -547,6 +602,7 @@ CheckReport SqliteStore::verify() const {
         problems << QStringLiteral("des consultations renvoient à des patients absents");
     else if (references.lastError().isValid())
         unchecked(references, referenceCheck);
+    problems << schemaObjectProblems();
     QSqlQuery duplicates(m_database);
     const QString duplicateCheck = QStringLiteral("la recherche des consultations en double");
     if (!duplicates.exec(duplicateVisitsQuery()) || !duplicates.next())

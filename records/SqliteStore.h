@@ -55,6 +55,7 @@ private:
     void open(Access access);
     void createFile() const;
     void checkHeader() const;
+    void makePrivate() const;
     /// Whether a read-only connection may read the file alone; throws when it may not read it at all.
     bool readableAsImmutable() const;
     void connect(bool readOnly, bool immutable);
@@ -62,6 +63,7 @@ private:
     int checkedVersion() const;
     void migrate(int version);
     StoreError errorOfCode(int sqliteCode) const;
+    QStringList schemaObjectProblems() const;
 
     QString m_path;
     /// Counts the file as open in this process while the store lives.

@@ -204,6 +204,32 @@ INSTANTIATE_TEST_SUITE_P(
                     QuoteCase{"LfInTheTailAfterABlock", "0123456789abcdef\n", "\"0123456789abcdef\n\""}),
     vimora::test::RowName());
 
+// A text a spreadsheet would run is written after an apostrophe, and read back as it was.
+TEST(CsvWriter, NeutralisesFormulasAndTheReaderTakesThemBack) {
+    const struct {
+        std::string text;
+        std::string cell;
+    } rows[] = {
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"@HYPERLINK(\"http://x\")", "'@HYPERLINK(\"http://x\")"},
+        {"+33 6", "'+33 6"},
+        {"-2", "'-2"},
+        {"\t=1", "'\t=1"},
+        {"\r=1", "'\r=1"},
+        {"'=1", "''=1"},
+        {"''-1", "'''-1"},
+        {"O'Brien", "O'Brien"},
+        {"'Brien", "'Brien"},
+        {"'", "'"},
+        {"Lefèvre-Durand", "Lefèvre-Durand"},
+        {"", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(neutralisedText(row.text), row.cell);
+        EXPECT_EQ(restoredText(row.cell), row.text);
+    }
+}
+
 TEST(CsvWriter, HandsOverWholeRowsOnly) {
     std::vector<std::string> blocks;
     CsvWriter writer([&](std::string_view bytes) { blocks.emplace_back(bytes); }, 10);

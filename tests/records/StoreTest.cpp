@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <thread>
 
 using namespace vimora;
@@ -174,13 +176,75 @@ TEST_P(Store, MergesVisitsStoredTwice) {
         QStringLiteral("1"));
 }
 
+// What a base changed behind the program's back holds against the schema: verifier tells it.
+TEST_P(Store, VerifierFindsADroppedIndexATriggerAndHiddenRows) {
+    const QString setting = freshBase("dossiers");
+    openStore(setting)->addPatient(child(QStringLiteral("Lefèvre")));
+    const bool sqlite = GetParam().kind == EngineKind::Sqlite;
+    const struct {
+        bool onSqlite;
+        bool onServer;
+        const char* statement;
+        const char* told;
+    } rows[] = {
+        {true, true, "DROP INDEX visite_patient_date",
+         "l'index visite_patient_date de la table visite manque"},
+        {true, true, "DROP INDEX visite_mesure", ""},
+        {true, true, "CREATE INDEX visite_mesure ON visite (patient_id)",
+         "l'index visite_mesure de la table visite diffère du schéma 3"},
+        {true, false,
+         "CREATE TRIGGER remise AFTER INSERT ON visite BEGIN UPDATE visite SET poids = '0' WHERE id = "
+         "new.id; END",
+         "la table visite porte un déclencheur (remise)"},
+        {false, true,
+         "CREATE FUNCTION remise() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN NEW.poids := '0'; RETURN "
+         "NEW; "
+         "END $$; CREATE TRIGGER remise BEFORE INSERT ON visite FOR EACH ROW EXECUTE FUNCTION remise()",
+         "la table visite porte un déclencheur (remise)"},
+        {false, true,
+         "ALTER TABLE visite ENABLE ROW LEVEL SECURITY; CREATE POLICY cachees ON visite USING (false)",
+         "la sécurité au niveau des lignes est activée sur la table visite (politiques : cachees)"},
+    };
+    for (const auto& row : rows) {
+        if (sqlite ? row.onSqlite : row.onServer)
+            rawExec(setting, QString::fromUtf8(row.statement));
+    }
+    const CheckReport report = openStore(setting)->verify();
+    EXPECT_FALSE(report.sound);
+    for (const auto& row : rows) {
+        if (sqlite ? row.onSqlite : row.onServer) {
+            EXPECT_TRUE(report.message.contains(QString::fromUtf8(row.told))) << report.message.toStdString();
+        }
+    }
+}
+
+// Even at umask 000: the folders it creates, a file someone else made that it turns into a base,
+// the base's journals and its copies.
 TEST(SqliteFile, IsPrivateAndJournaled) {
     testcommon::TemporaryDirectory directory;
-    const std::string path = directory / "vimora/dossiers.sqlite";
-    openStore(qpath(path))->addPatient(child(QStringLiteral("Lefèvre")));
+    const mode_t umaskBefore = umask(0);
+    const auto restoreUmask = qScopeGuard([&] { umask(umaskBefore); });
+    const std::string touched = directory / "notes.dat";
+    ASSERT_TRUE(QFile(qpath(touched)).open(QIODevice::WriteOnly));
+    ASSERT_EQ(chmod(touched.c_str(), 0644), 0);
+    const std::string copy = directory / "copie.sqlite";
+    ASSERT_TRUE(QFile(qpath(copy)).open(QIODevice::WriteOnly));
+    ASSERT_EQ(chmod(copy.c_str(), 0666), 0);
+
+    for (const std::string& path : {directory / "vimora/cabinet/dossiers.sqlite", touched}) {
+        SCOPED_TRACE(path);
+        const auto store = openStore(qpath(path));
+        store->addPatient(child(QStringLiteral("Lefèvre")));
+        for (const char* suffix : {"", "-wal", "-shm"})
+            EXPECT_EQ(mode(path + suffix), 0600U) << suffix;
+        store->backup(qpath(copy));
+    }
     EXPECT_EQ(mode(directory / "vimora"), 0700U);
-    EXPECT_EQ(mode(path), 0600U);
-    const RawDatabase raw(qpath(path));
+    EXPECT_EQ(mode(directory / "vimora/cabinet"), 0700U);
+    EXPECT_EQ(mode(copy), 0600U);
+    EXPECT_EQ(testcommon::namesIn(directory.path()),
+              (std::set<std::string>{"copie.sqlite", "notes.dat", "vimora"}));
+    const RawDatabase raw(qpath(touched));
     EXPECT_EQ(raw.value(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
 }
 

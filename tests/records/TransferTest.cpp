@@ -9,6 +9,8 @@
 
 #include <QBuffer>
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 using namespace vimora;
@@ -200,24 +202,36 @@ TEST_P(Transfer, AnExportImportsBackToTheSameRecords) {
                                               QStringLiteral("1,10"), kToday));
         }
     }
+    // Texts a spreadsheet would run, and one that looks already neutralised.
+    for (const auto& [dossier, nom, prenom] :
+         {std::tuple{"-1", "=cmd|' /C calc'!A0", "@HYPERLINK(\"http://x\")"}, std::tuple{"", "'=1", "+33"}}) {
+        Patient patient = lea;
+        patient.dossier = QString::fromUtf8(dossier);
+        patient.nom = QString::fromUtf8(nom);
+        patient.prenom = QString::fromUtf8(prenom);
+        store->addPatient(patient);
+    }
     const QByteArray first = exported(*store);
-    EXPECT_EQ(first.count('\n'), 6);
+    EXPECT_EQ(first.count('\n'), 8);
+    EXPECT_TRUE(first.contains("\n;''=1;'+33;F;")) << first.toStdString();
+    EXPECT_TRUE(first.contains("\n'-1;'=cmd|' /C calc'!A0;\"'@HYPERLINK(\"\"http://x\"\")\";"))
+        << first.toStdString();
 
     const auto copy = open("copie");
     ImportReport report = import(*copy, first);
-    EXPECT_EQ(report.patientsAdded, 5);
+    EXPECT_EQ(report.patientsAdded, 7);
     EXPECT_EQ(report.visitsAdded, 4);
     EXPECT_EQ(exported(*copy), first);
     report = import(*copy, first);
     EXPECT_EQ(report.patientsAdded, 0);
-    EXPECT_EQ(report.patientsFound, 5);
+    EXPECT_EQ(report.patientsFound, 7);
     EXPECT_EQ(report.visitsAdded, 0);
     EXPECT_EQ(exported(*copy), first);
 
     const QString backup = QString::fromStdString(m_directory / "sauvegarde.sqlite");
     store->backup(backup);
     const auto restored = open("restauree");
-    EXPECT_EQ(importCopy(*restored, backup).patientsAdded, 5);
+    EXPECT_EQ(importCopy(*restored, backup).patientsAdded, 7);
     EXPECT_EQ(importCopy(*restored, backup).visitsAdded, 0);
     EXPECT_EQ(exported(*restored), first);
 }
@@ -277,12 +291,19 @@ TEST_P(Transfer, RestoresACopyOnlyOntoTheSameIdentityAndJudgesItAgain) {
 TEST_P(Transfer, ListsTheAlertsOfEveryPatient) {
     const auto store = open("dossiers");
     import(*store, kMeasures);
+    Patient renamed;
+    for (const PatientSummary& summary : store->patients()) {
+        if (summary.patient.dossier == QLatin1String("A12"))
+            renamed = summary.patient;
+    }
+    renamed.nom = QStringLiteral("=Lefèvre");
+    store->updatePatient(renamed);
     QBuffer alerts;
     alerts.open(QIODevice::WriteOnly);
     writeAlerts(*store, alerts);
     EXPECT_EQ(alerts.data(),
               QByteArrayLiteral("dossier;nom;prenom;alerte;detail\n"
-                                "A12;Lefèvre;Éloïse;Rebond d'adiposité précoce;IMC le plus bas à 4,01 "
+                                "A12;'=Lefèvre;Éloïse;Rebond d'adiposité précoce;IMC le plus bas à 4,01 "
                                 "ans (14,33), puis remontée d'au moins 0,5 avant 8 ans\n"));
 }
 
