@@ -221,8 +221,8 @@ std::optional<ChildChart::ZoneName> ChildChart::zoneName(const NameRoom& room, s
     if (m_keepClear.empty())
         return std::nullopt;
     for (int tried = 0; tried < 4 * kRows; ++tried) {
-        for (double shift = kShiftStep; shift < kBottom - kTop; shift += kShiftStep) {
-            for (const double signedShift : {-shift, shift}) {
+        for (int step = 1; step * kShiftStep < kBottom - kTop; ++step) {
+            for (const double signedShift : {-step * kShiftStep, step * kShiftStep}) {
                 if (std::optional<ZoneName> found =
                         placedName(room, zone, quarterOf(tried), textOf(tried), signedShift))
                     return found;

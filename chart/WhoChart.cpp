@@ -96,7 +96,7 @@ WhoChart::WhoChart(Sex sex, std::optional<Patient> patient)
 }
 
 std::vector<QPointF> WhoChart::curve(int z) const {
-    const auto found = std::find(kCurveZ.begin(), kCurveZ.end(), z);
+    const auto* const found = std::find(kCurveZ.begin(), kCurveZ.end(), z);
     return found == kCurveZ.end() ? std::vector<QPointF>() : m_curves[std::size_t(found - kCurveZ.begin())];
 }
 
@@ -162,7 +162,7 @@ void WhoChart::paint(QPainter& painter) const {
     painter.restore();
 }
 
-void WhoChart::drawAxes(QPainter& painter) const {
+void WhoChart::drawAxes(QPainter& painter) {
     painter.setFont(chartFont(kTickFont));
     painter.setPen(QPen(kGridColour, 1));
     for (int year = 0; year <= kYears; ++year)

@@ -53,7 +53,7 @@ public:
 private:
     std::vector<QRectF> curveAreas(double clearance) const;
     QString labelText() const;
-    void drawAxes(QPainter& painter) const;
+    static void drawAxes(QPainter& painter);
     void drawCurves(QPainter& painter) const;
     void drawPatient(QPainter& painter) const;
 

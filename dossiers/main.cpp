@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -126,7 +127,7 @@ public:
     int failure() const { return m_error; }
 
 protected:
-    qint64 readData(char*, qint64) override { return -1; }
+    qint64 readData(char* /*data*/, qint64 /*size*/) override { return -1; }
 
     qint64 writeData(const char* data, qint64 size) override {
         qint64 done = 0;
@@ -229,9 +230,8 @@ int listAlerts(const PatientStore& store) {
     return writeToStandardOutput([&](QIODevice& output) { writeAlerts(store, output); });
 }
 
-int run(const Request& request) {
-    const QString& command = request.command;
-    const qsizetype count = request.arguments.size();
+// The usage error of a command given the wrong number of arguments, or nothing.
+std::optional<int> refusedArguments(const QString& command, qsizetype count) {
     const bool oneArgument = command == QLatin1String("importer") || command == QLatin1String("sauvegarder");
     const bool optionalArgument = command == QLatin1String("exporter");
     const bool noArgument = command == QLatin1String("alertes") || command == QLatin1String("verifier");
@@ -239,31 +239,45 @@ int run(const Request& request) {
         return usageError(QStringLiteral("commande inconnue : « %1 »").arg(command));
     if ((oneArgument && count != 1) || (optionalArgument && count > 1) || (noArgument && count != 0))
         return usageError(QStringLiteral("nombre d'arguments incorrect pour « %1 »").arg(command));
+    return std::nullopt;
+}
+
+// The commands once the records are open.
+int runOn(PatientStore& store, const Request& request, const QString& file, bool copy) {
+    const QString& command = request.command;
+    if (command == QLatin1String("importer"))
+        return importFile(store, file, copy);
+    if (command == QLatin1String("exporter"))
+        return exportVisitsTo(store, request.arguments);
+    if (command == QLatin1String("alertes"))
+        return listAlerts(store);
+    if (command == QLatin1String("sauvegarder")) {
+        store.backup(file);
+        printLine(QStringLiteral("Copie de la base écrite dans « %1 ».").arg(file));
+        return 0;
+    }
+    const CheckReport report = store.verify();
+    printLine(report.message);
+    return report.sound ? 0 : 1;
+}
+
+int run(const Request& request) {
+    const QString& command = request.command;
+    const qsizetype count = request.arguments.size();
+    if (const std::optional<int> refused = refusedArguments(command, count))
+        return *refused;
 
     const QString setting = request.base.isEmpty() ? databaseSetting() : request.base;
     const bool importing = command == QLatin1String("importer");
-    std::unique_ptr<PatientStore> store;
     try {
         const QString file = count == 1 ? request.arguments.front() : QString();
         if (!file.isEmpty() && file != QLatin1String("-") && !isServerUri(setting))
             SqliteStore::refuseRecordsFile(setting, file);
         // Read before the records are open: from then on nothing but SQLite may open a file of theirs.
         const bool copy = importing && file != QLatin1String("-") && isRecordsCopy(file);
-        store = openStore(setting, importing ? Access::CreateWhenMissing : Access::Existing);
-        if (importing)
-            return importFile(*store, file, copy);
-        if (command == QLatin1String("exporter"))
-            return exportVisitsTo(*store, request.arguments);
-        if (command == QLatin1String("alertes"))
-            return listAlerts(*store);
-        if (command == QLatin1String("sauvegarder")) {
-            store->backup(request.arguments.front());
-            printLine(QStringLiteral("Copie de la base écrite dans « %1 ».").arg(request.arguments.front()));
-            return 0;
-        }
-        const CheckReport report = store->verify();
-        printLine(report.message);
-        return report.sound ? 0 : 1;
+        const std::unique_ptr<PatientStore> store =
+            openStore(setting, importing ? Access::CreateWhenMissing : Access::Existing);
+        return runOn(*store, request, file, copy);
     } catch (const StoreError& error) {
         if (error.kind() == StoreError::Kind::Unconfirmed) {
             printError(importing ? QStringLiteral("le serveur n'a pas confirmé l'enregistrement : relancez "

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace vimora::records {
 
@@ -32,12 +33,12 @@ bool hasHiddenControls(const QString& text) {
 
 } // namespace
 
-StoreError::StoreError(Kind kind, const QString& message, const QString& nativeCode,
+StoreError::StoreError(Kind kind, const QString& message, QString nativeCode,
                        std::optional<FieldProblem::Field> field)
     : std::runtime_error(message.toStdString())
     , m_kind(kind)
     , m_message(message)
-    , m_nativeCode(nativeCode)
+    , m_nativeCode(std::move(nativeCode))
     , m_field(field) {}
 
 QString databaseSetting() {

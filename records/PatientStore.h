@@ -102,7 +102,7 @@ public:
         Failed,      ///< any other fault of the database
     };
 
-    StoreError(Kind kind, const QString& message, const QString& nativeCode = {},
+    StoreError(Kind kind, const QString& message, QString nativeCode = {},
                std::optional<FieldProblem::Field> field = std::nullopt);
 
     Kind kind() const { return m_kind; }

@@ -298,7 +298,12 @@ private:
                 }
             }
         }
-        // A new patient: the row must describe them whole.
+        return newPatient(values, naissance, numbered, id);
+    }
+
+    // A patient the file brings: the row must describe them whole.
+    QString newPatient(const RowValues& values, QDate naissance, const QString& numbered, qint64& id) {
+        const QString& dossier = values[Dossier];
         Patient patient;
         patient.dossier = dossier;
         patient.nom = values[Nom];
@@ -467,9 +472,9 @@ void exportVisits(const PatientStore& store, QIODevice& out) {
             }
             // A patient without visits is a line without date nor measures.
             const Visit none;
-            const Visit& shown = visit ? *visit : none;
+            const Visit& shown = visit != nullptr ? *visit : none;
             // The WHO's figures inform the reader; the import reads none of them.
-            const std::optional<WhoScore> who = visit ? whoScoreOf(patient, *visit) : std::nullopt;
+            const std::optional<WhoScore> who = visit != nullptr ? whoScoreOf(patient, *visit) : std::nullopt;
             writeRow(writer,
                      {cell(patient.dossier), cell(patient.nom), cell(patient.prenom),
                       patient.sexe == Sex::Female ? "F" : "M", utf8(frenchDate(patient.naissance)),

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <array>
+
 // The records' schema and its migrations, for every engine: one list of steps, each bringing
 // the schema one version up, with the few differences of dialect kept here. A step may also need
 // the program's own rules on the stored data, which no statement can give: rejudgesVisits() says
@@ -40,8 +42,8 @@ struct SchemaIndex {
     const char* name;
     bool unique;
 };
-inline constexpr SchemaIndex kSchemaIndexes[] = {{"visite", "visite_patient_date", false},
-                                                 {"visite", "visite_mesure", true}};
+inline constexpr std::array<SchemaIndex, 2> kSchemaIndexes{
+    {{"visite", "visite_patient_date", false}, {"visite", "visite_mesure", true}}};
 
 /// The server's version table, one row with the schema version.
 inline constexpr const char* kServerVersionTable = "vimora_version";

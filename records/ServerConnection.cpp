@@ -313,75 +313,69 @@ StoreError connectionError(const QString& text, const QString& uri) {
     libpqText.replace(quotedName, QStringLiteral("\"\""));
     const QString shown = quoted(shownUri(uri));
     if (mentions(libpqText, {"could not translate host name", "traduire le nom d'hôte"})) {
-        return StoreError(
-            Kind::Connection,
-            QStringLiteral("Le serveur de dossiers %1 est introuvable : ce nom d'hôte n'existe pas. "
-                           "Vérifiez l'adresse du serveur.")
-                .arg(shown));
+        return {Kind::Connection,
+                QStringLiteral("Le serveur de dossiers %1 est introuvable : ce nom d'hôte n'existe pas. "
+                               "Vérifiez l'adresse du serveur.")
+                    .arg(shown)};
     }
     // Peer and ident authentication ask no password: the server refuses this role from here.
     if (mentions(libpqText, {"peer authentication", "ident authentication", "authentification peer",
                              "authentification ident"})) {
-        return StoreError(
+        return {
             Kind::Rights,
             QStringLiteral("Le serveur de dossiers %1 n'autorise pas ce rôle à se connecter depuis ce compte "
                            "(authentification peer ou ident) : demandez à son administrateur l'accès décrit "
                            "dans l'aide (rubrique « Dossiers sur un serveur »).")
-                .arg(shown));
+                .arg(shown)};
     }
     if (demandsTls(uri) && mentions(libpqText, {"SSL", "certificate", "certificat"})) {
-        return StoreError(
-            Kind::Connection,
-            QStringLiteral("La connexion chiffrée au serveur de dossiers %1 a échoué : vérifiez le "
-                           "paramètre sslmode de l'adresse et les certificats du serveur.")
-                .arg(shown));
+        return {Kind::Connection,
+                QStringLiteral("La connexion chiffrée au serveur de dossiers %1 a échoué : vérifiez le "
+                               "paramètre sslmode de l'adresse et les certificats du serveur.")
+                    .arg(shown)};
     }
     if (mentions(libpqText, {"no password supplied"})) {
-        return StoreError(
-            Kind::Rights,
-            QStringLiteral("Le serveur de dossiers %1 demande un mot de passe, et aucun n'a été "
-                           "trouvé pour ce serveur, cette base et ce rôle : vérifiez le nom de la base "
-                           "dans l'adresse (une ligne de ~/.pgpass ne vaut que pour la base qu'elle "
-                           "nomme), puis mettez le mot de passe dans le fichier ~/.pgpass (ou le fichier "
-                           "que nomme PGPASSFILE).")
-                .arg(shown));
+        return {Kind::Rights,
+                QStringLiteral("Le serveur de dossiers %1 demande un mot de passe, et aucun n'a été "
+                               "trouvé pour ce serveur, cette base et ce rôle : vérifiez le nom de la base "
+                               "dans l'adresse (une ligne de ~/.pgpass ne vaut que pour la base qu'elle "
+                               "nomme), puis mettez le mot de passe dans le fichier ~/.pgpass (ou le fichier "
+                               "que nomme PGPASSFILE).")
+                    .arg(shown)};
     }
     if (mentions(libpqText, {"password authentication failed", "authentification par mot de passe",
                              "authentication failed", "authentification", "échec de l'authentification"})) {
-        return StoreError(
-            Kind::Rights,
-            QStringLiteral("Le serveur de dossiers %1 refuse le mot de passe de ce rôle : vérifiez "
-                           "le mot de passe du fichier ~/.pgpass (ou du fichier que nomme "
-                           "PGPASSFILE).")
-                .arg(shown));
+        return {Kind::Rights,
+                QStringLiteral("Le serveur de dossiers %1 refuse le mot de passe de ce rôle : vérifiez "
+                               "le mot de passe du fichier ~/.pgpass (ou du fichier que nomme "
+                               "PGPASSFILE).")
+                    .arg(shown)};
     }
     if (mentions(libpqText, {"permission denied for database", "droit refusé pour la base",
                              "is not permitted to log in", "n'est pas autorisé à se connecter",
                              "no pg_hba.conf entry", "aucune entrée dans pg_hba.conf"})) {
-        return StoreError(
-            Kind::Rights,
-            QStringLiteral("Le serveur de dossiers %1 n'autorise pas ce rôle à se connecter à cette "
-                           "base : demandez à son administrateur les droits décrits dans l'aide "
-                           "(rubrique « Dossiers sur un serveur »).")
-                .arg(shown));
+        return {Kind::Rights,
+                QStringLiteral("Le serveur de dossiers %1 n'autorise pas ce rôle à se connecter à cette "
+                               "base : demandez à son administrateur les droits décrits dans l'aide "
+                               "(rubrique « Dossiers sur un serveur »).")
+                    .arg(shown)};
     }
     if (mentions(libpqText, {"role", "rôle"}) && mentions(libpqText, {"does not exist", "n'existe pas"})) {
-        return StoreError(
+        return {
             Kind::Rights,
-            QStringLiteral("Le rôle de l'adresse %1 n'existe pas sur le serveur de dossiers.").arg(shown));
+            QStringLiteral("Le rôle de l'adresse %1 n'existe pas sur le serveur de dossiers.").arg(shown)};
     }
     if (mentions(libpqText, {"does not exist", "n'existe pas"})) {
-        return StoreError(Kind::NotFound,
-                          QStringLiteral("La base de dossiers de l'adresse %1 n'existe pas sur ce serveur : "
-                                         "vérifiez son nom, ou demandez à l'administrateur de la créer.")
-                              .arg(shown));
+        return {Kind::NotFound,
+                QStringLiteral("La base de dossiers de l'adresse %1 n'existe pas sur ce serveur : "
+                               "vérifiez son nom, ou demandez à l'administrateur de la créer.")
+                    .arg(shown)};
     }
-    return StoreError(
-        Kind::Connection,
-        QStringLiteral("Le serveur de dossiers %1 ne répond pas (arrêté, injoignable ou délai de "
-                       "connexion dépassé). Les calculs restent possibles ; réessayez quand le "
-                       "serveur sera joignable.")
-            .arg(shown));
+    return {Kind::Connection,
+            QStringLiteral("Le serveur de dossiers %1 ne répond pas (arrêté, injoignable ou délai de "
+                           "connexion dépassé). Les calculs restent possibles ; réessayez quand le "
+                           "serveur sera joignable.")
+                .arg(shown)};
 }
 
 } // namespace
@@ -460,8 +454,8 @@ StoreError serverError(const QSqlError& error, const QString& shown) {
     using Kind = StoreError::Kind;
     const QString place = quoted(shown);
     const QString state = error.nativeErrorCode();
-    const auto fault = [&](Kind kind, const QString& message) {
-        return StoreError(kind, message, state);
+    const auto fault = [&](Kind kind, const QString& message) -> StoreError {
+        return {kind, message, state};
     };
     if (connectionLost(error)) {
         return fault(Kind::Connection,

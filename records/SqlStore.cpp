@@ -655,7 +655,7 @@ int SqlStore::addAll(const std::vector<PatientVisits>& batch) {
 
 void SqlStore::forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const {
     forEachRecord([&](const Patient& patient, const Visit* visit) {
-        if (visit)
+        if (visit != nullptr)
             each(patient, *visit);
     });
 }

@@ -596,11 +596,10 @@ CheckReport SqliteStore::verify() const {
     QSqlQuery references(m_database);
     references.setForwardOnly(true);
     const QString referenceCheck = QStringLiteral("la vérification des patients des consultations");
-    if (!references.exec(QStringLiteral("PRAGMA foreign_key_check")))
-        unchecked(references, referenceCheck);
-    else if (references.next())
+    const bool referencesRead = references.exec(QStringLiteral("PRAGMA foreign_key_check"));
+    if (referencesRead && references.next())
         problems << QStringLiteral("des consultations renvoient à des patients absents");
-    else if (references.lastError().isValid())
+    else if (!referencesRead || references.lastError().isValid())
         unchecked(references, referenceCheck);
     problems << schemaObjectProblems();
     QSqlQuery duplicates(m_database);

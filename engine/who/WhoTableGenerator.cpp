@@ -7,6 +7,7 @@
 
 #include "WhoTables.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +32,7 @@ struct Table {
     std::string_view header;
     int firstAge;
     int lastAge;
-    std::vector<Row> rows[2]; ///< by sex: boys, girls
+    std::array<std::vector<Row>, 2> rows; ///< by sex: boys, girls
 };
 
 std::vector<std::string_view> split(std::string_view line) {
@@ -68,6 +69,30 @@ int wholeNumber(const Table& table, int line, std::string_view text) {
     return std::stoi(std::string(text));
 }
 
+// One row of the table, checked, after `rows` of the same sex.
+Row readRow(const Table& table, int number, const std::vector<std::string_view>& fields,
+            const std::vector<Row>& rows) {
+    const int age = table.firstAge + static_cast<int>(rows.size());
+    if (wholeNumber(table, number, fields[1]) != age)
+        fail(table, number, "ages are not consecutive from " + std::to_string(table.firstAge));
+    for (std::size_t i = 2; i <= 4; ++i) {
+        if (!isDecimal(fields[i]))
+            fail(table, number, "not a decimal: '" + std::string(fields[i]) + "'");
+    }
+    const double l = std::strtod(std::string(fields[2]).c_str(), nullptr);
+    const double m = std::strtod(std::string(fields[3]).c_str(), nullptr);
+    const double s = std::strtod(std::string(fields[4]).c_str(), nullptr);
+    // The LMS formula divides by L, and the extension beyond -3 takes the power 1/L of 1 - 3LS.
+    if (l == 0 || m <= 0 || s <= 0 || 1 - 3 * std::abs(l) * s <= 0)
+        fail(table, number, "L, M, S out of their range");
+    if (fields.size() == 6) {
+        const char expected = age < 731 ? 'L' : 'H';
+        if (fields[5] != std::string_view(&expected, 1))
+            fail(table, number, "length or height column out of place");
+    }
+    return {std::string(fields[2]), std::string(fields[3]), std::string(fields[4])};
+}
+
 void read(Table& table) {
     std::ifstream file(table.path, std::ios::binary);
     if (!file)
@@ -89,30 +114,16 @@ void read(Table& table) {
         const int sex = wholeNumber(table, number, fields[0]);
         if (sex != 1 && sex != 2)
             fail(table, number, "sex is neither 1 nor 2");
-        std::vector<Row>& rows = table.rows[sex - 1];
-        if (wholeNumber(table, number, fields[1]) != table.firstAge + int(rows.size()))
-            fail(table, number, "ages are not consecutive from " + std::to_string(table.firstAge));
-        for (std::size_t i = 2; i <= 4; ++i)
-            if (!isDecimal(fields[i]))
-                fail(table, number, "not a decimal: '" + std::string(fields[i]) + "'");
-        const double l = std::strtod(std::string(fields[2]).c_str(), nullptr);
-        const double m = std::strtod(std::string(fields[3]).c_str(), nullptr);
-        const double s = std::strtod(std::string(fields[4]).c_str(), nullptr);
-        // The LMS formula divides by L, and the extension beyond -3 takes the power 1/L of 1 - 3LS.
-        if (l == 0 || m <= 0 || s <= 0 || 1 - 3 * std::abs(l) * s <= 0)
-            fail(table, number, "L, M, S out of their range");
-        if (fields.size() == 6) {
-            const char expected = table.firstAge + int(rows.size()) < 731 ? 'L' : 'H';
-            if (fields[5] != std::string_view(&expected, 1))
-                fail(table, number, "length or height column out of place");
-        }
-        rows.push_back({std::string(fields[2]), std::string(fields[3]), std::string(fields[4])});
+        std::vector<Row>& rows = table.rows.at(std::size_t(sex - 1));
+        rows.push_back(readRow(table, number, fields, rows));
     }
-    for (const std::vector<Row>& rows : table.rows)
-        if (rows.size() != std::size_t(table.lastAge - table.firstAge + 1))
+    const auto ages = static_cast<std::size_t>(table.lastAge - table.firstAge) + 1;
+    for (const std::vector<Row>& rows : table.rows) {
+        if (rows.size() != ages)
             fail(table, number,
                  "ages do not run from " + std::to_string(table.firstAge) + " to " +
                      std::to_string(table.lastAge) + " for both sexes");
+    }
 }
 
 void write(std::ostream& out, const char* name, const Table& table) {
