@@ -186,6 +186,10 @@ void RecordsDialogTest::searchFiltersAsYouTypeAndVisitsShowNewestFirst() {
     for (int row = 0; row < visits->rowCount(); ++row)
         dates << visits->item(row, 0)->text();
     QCOMPARE(dates, QStringList({"01/03/2022", "01/03/2021", "01/03/2020"}));
+    // Her WHO figures beside the index, from her exact age in days (worked out from the WHO table).
+    QCOMPARE(visits->horizontalHeaderItem(5)->text(), QStringLiteral("Z OMS"));
+    QCOMPARE(visits->item(0, 5)->text(), QStringLiteral("0,56"));
+    QCOMPARE(visits->item(0, 6)->text(), QStringLiteral("71,2"));
     QCOMPARE(list->model()->index(0, 4).data().toString(), QStringLiteral("01/03/2022"));
 
     // Deleting her names her and the visits that go with her, then she is gone.
