@@ -6,11 +6,13 @@
 #include "WholeFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QTemporaryFile>
+#include <QThread>
 #include <QUrl>
 
 #include <fcntl.h>
@@ -48,6 +50,7 @@ constexpr int kSqliteConstraintPrimaryKey = 1555;
 constexpr int kSqliteConstraintUnique = 2067;
 
 constexpr int kBusyTimeoutMs = 5000;
+constexpr int kBusyRetryMs = 20;
 constexpr qsizetype kReportedProblems = 10;
 
 const QByteArray kSqliteHeader("SQLite format 3\0", 16);
@@ -181,7 +184,8 @@ void SqliteStore::open(Access access) {
     }
 
     connect(true, m_readOnly && readableAsImmutable());
-    const int version = checkedVersion();
+    int version = 0;
+    whileBusy([&] { version = checkedVersion(); });
     if (m_readOnly) {
         // A copy of an earlier version is read as it is: it is never changed.
         if (version == 0 || (version < kSchemaVersion && access != Access::ReadOnly)) {
@@ -196,7 +200,24 @@ void SqliteStore::open(Access access) {
     if (version == 0)
         makePrivate();
     connect(false, false);
-    migrate(version);
+    whileBusy([&] { migrate(version); });
+}
+
+// A base that another program is creating, or whose journal it is recovering, can answer "busy" at
+// once rather than after the wait for a lock: tried again for as long as that wait.
+void SqliteStore::whileBusy(const std::function<void()>& step) {
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        try {
+            step();
+            return;
+        } catch (const StoreError& error) {
+            if (error.kind() != StoreError::Kind::Busy || waited.elapsed() >= kBusyTimeoutMs)
+                throw;
+        }
+        QThread::msleep(kBusyRetryMs);
+    }
 }
 
 // A file becoming a base, made by another program (an empty file, a new SQLite file), is the

@@ -2,6 +2,7 @@
 
 #include "SqlStore.h"
 
+#include <functional>
 #include <memory>
 
 class QTemporaryFile;
@@ -62,6 +63,8 @@ private:
     /// Reads what the file is, with a connection that cannot write to it; throws when it is not ours.
     int checkedVersion() const;
     void migrate(int version);
+    /// Runs `step`, again while it finds the base busy, for at most as long as a lock is waited for.
+    static void whileBusy(const std::function<void()>& step);
     StoreError errorOfCode(int sqliteCode) const;
     QStringList schemaObjectProblems() const;
 
