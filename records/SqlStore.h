@@ -9,7 +9,10 @@
 
 // What every engine of the records shares through Qt SQL: the queries on the patient and visite
 // tables, the same on SQLite and PostgreSQL. An engine adds how it opens the base, takes its write
-// lock, reads its faults, copies and checks the base.
+// lock, reads its faults, copies and checks the base. The class's work is spread by job: statements
+// and transactions (SqlStore.cpp), reads (SqlQueries), checks of what is written (SqlChecks),
+// single writes (SqlWrites), many rows at once (SqlBatches), the visits judged again
+// (SqlRejudging), and the rows' columns and values (SqlRows.h).
 namespace vimora::records {
 
 class SqlStore : public PatientStore {
@@ -88,6 +91,8 @@ private:
 
     /// ready(), unless a transaction is open: a new connection would silently leave it.
     void prepare() const;
+    static StoreError dossierTaken();
+    static void refuseInvalid(const Patient& patient);
     void checkPatient(const Patient& patient, qint64 exceptId) const;
     /// forEachRecord() in the transaction already open.
     void streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const;

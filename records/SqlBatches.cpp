@@ -1,0 +1,197 @@
+#include "SqlRows.h"
+#include "SqlStore.h"
+
+#include "VisitRecords.h"
+
+#include <QSet>
+
+#include <algorithm>
+
+namespace vimora::records {
+
+namespace {
+
+const QString kInsertPatient = QStringLiteral("INSERT INTO patient (dossier, nom, prenom, sexe, naissance, "
+                                              "creation, modification, version) VALUES ");
+const QString kPatientRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, 1)");
+const QString kInsertVisit = QStringLiteral("INSERT INTO visite (patient_id, date, age, poids, taille, imc, "
+                                            "poids_max, poids_min, resultat, conseils, objectif, remarque, "
+                                            "creation) VALUES ");
+const QString kVisitRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+const QString kReturningId = QStringLiteral(" RETURNING id");
+// A visit identical to a stored one (the schema's unique key) is not inserted, rather than failing
+// the whole transaction: both engines then insert no row.
+const QString kUnlessStored = QStringLiteral(" ON CONFLICT DO NOTHING");
+// An import's patients and visits go in rows of this many per statement: one round trip to a
+// server for a hundred rows rather than one each.
+constexpr std::size_t kRowsPerStatement = 100;
+
+// The values of kInsertPatient's columns.
+QVariantList patientValues(const Patient& patient, const QString& now) {
+    return {nullableText(patient.dossier),
+            text(patient.nom),
+            text(patient.prenom),
+            sexCode(patient.sexe),
+            isoDate(patient.naissance),
+            now,
+            now};
+}
+
+// The values of kInsertVisit's columns, once the visit is found fit to be stored.
+QVariantList visitValues(const Visit& visit, const QString& now) {
+    const QString problem = visitProblem(visit);
+    if (!problem.isEmpty())
+        throw StoreError(StoreError::Kind::Input, problem);
+    if (!visit.date.isValid())
+        throw StoreError(StoreError::Kind::Input,
+                         QStringLiteral("La date de la consultation est obligatoire."));
+    // A restored copy keeps when its visits were first stored.
+    const QString created = visit.created.isValid() ? visit.created.toUTC().toString(Qt::ISODate) : now;
+    return {visit.patientId,
+            isoDate(visit.date),
+            text(visit.age),
+            text(visit.poids),
+            text(visit.taille),
+            text(visit.imc),
+            text(visit.poidsMax),
+            text(visit.poidsMin),
+            text(visit.resultat),
+            text(visit.conseils),
+            text(visit.objectif),
+            text(visit.remarque),
+            created};
+}
+
+} // namespace
+
+Visit SqlStore::insertVisit(const Visit& visit, const QString& now) const {
+    const QVariantList values = visitValues(visit, now);
+    QSqlQuery insert = prepared(rowsInsert(kInsertVisit, kVisitRow, 1) + kUnlessStored + kReturningId);
+    for (int i = 0; i < values.size(); ++i)
+        insert.bindValue(i, values[i]);
+    run(insert);
+    if (!insert.next()) {
+        failIfCut(insert);
+        throw StoreError(StoreError::Kind::Conflict,
+                         QStringLiteral("Cette consultation est déjà enregistrée."));
+    }
+    Visit stored = visit;
+    stored.id = insert.value(0).toLongLong();
+    stored.created = QDateTime::fromString(values.back().toString(), Qt::ISODate);
+    insert.finish();
+    return stored;
+}
+
+void SqlStore::inChunks(
+    std::size_t total, const std::function<QString(std::size_t rows)>& statement,
+    const std::function<void(QSqlQuery&, std::size_t first, std::size_t count)>& each) const {
+    const std::size_t whole = total / kRowsPerStatement * kRowsPerStatement;
+    if (whole > 0) {
+        QSqlQuery query = prepared(statement(kRowsPerStatement));
+        for (std::size_t first = 0; first < whole; first += kRowsPerStatement)
+            each(query, first, kRowsPerStatement);
+    }
+    if (whole < total) {
+        QSqlQuery query = prepared(statement(total - whole));
+        each(query, whole, total - whole);
+    }
+}
+
+int SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
+    int inserted = 0;
+    inChunks(
+        rows.size(),
+        [](std::size_t count) { return rowsInsert(kInsertVisit, kVisitRow, count) + kUnlessStored; },
+        [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
+            int mark = 0;
+            for (std::size_t row = first; row < first + count; ++row) {
+                for (const QVariant& value : rows[row])
+                    insert.bindValue(mark++, value);
+            }
+            run(insert);
+            inserted += insert.numRowsAffected();
+            insert.finish();
+        });
+    return inserted;
+}
+
+std::vector<qint64> SqlStore::insertPatients(const std::vector<const Patient*>& patients,
+                                             const QString& now) const {
+    std::vector<QString> dossiers;
+    QSet<QString> seen;
+    for (const Patient* patient : patients) {
+        refuseInvalid(*patient);
+        if (patient->dossier.isEmpty())
+            continue;
+        if (seen.contains(patient->dossier))
+            throw dossierTaken();
+        seen.insert(patient->dossier);
+        dossiers.push_back(patient->dossier);
+    }
+    inChunks(
+        dossiers.size(),
+        [](std::size_t count) {
+            return QStringLiteral("SELECT 1 FROM patient WHERE dossier IN (%1)")
+                .arg(QStringList(qsizetype(count), QStringLiteral("?")).join(QStringLiteral(", ")));
+        },
+        [&](QSqlQuery& taken, std::size_t first, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i)
+                taken.bindValue(int(i), dossiers[first + i]);
+            run(taken);
+            if (taken.next())
+                throw dossierTaken();
+            failIfCut(taken);
+            taken.finish();
+        });
+    std::vector<qint64> ids;
+    ids.reserve(patients.size());
+    inChunks(
+        patients.size(),
+        [](std::size_t count) { return rowsInsert(kInsertPatient, kPatientRow, count) + kReturningId; },
+        [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
+            int mark = 0;
+            for (std::size_t row = first; row < first + count; ++row) {
+                for (const QVariant& value : patientValues(*patients[row], now))
+                    insert.bindValue(mark++, value);
+            }
+            run(insert);
+            const std::size_t chunkStart = ids.size();
+            while (insert.next())
+                ids.push_back(insert.value(0).toLongLong());
+            failIfCut(insert);
+            insert.finish();
+            // Both engines draw the ids in the order of the rows (a sequence, the next rowid), but
+            // neither promises to return them in that order.
+            std::sort(ids.begin() + std::ptrdiff_t(chunkStart), ids.end());
+        });
+    if (ids.size() != patients.size())
+        throw StoreError(StoreError::Kind::Failed,
+                         QStringLiteral("Les nouveaux patients n'ont pas tous été enregistrés."));
+    return ids;
+}
+
+int SqlStore::addAll(const std::vector<PatientVisits>& batch) {
+    int stored = 0;
+    write([&] {
+        const QString now = timestampNow();
+        std::vector<const Patient*> created;
+        for (const PatientVisits& entry : batch) {
+            if (entry.patient.id == 0)
+                created.push_back(&entry.patient);
+        }
+        const std::vector<qint64> createdIds = insertPatients(created, now);
+        auto createdId = createdIds.begin();
+        std::vector<QVariantList> visits;
+        for (const PatientVisits& entry : batch) {
+            const qint64 patientId = entry.patient.id == 0 ? *createdId++ : entry.patient.id;
+            for (Visit visit : entry.visits) {
+                visit.patientId = patientId;
+                visits.push_back(visitValues(visit, now));
+            }
+        }
+        stored = insertVisits(visits);
+    });
+    return stored;
+}
+
+} // namespace vimora::records

@@ -1,0 +1,87 @@
+#include "SqlRows.h"
+
+namespace vimora::records {
+
+QString isoDate(QDate date) {
+    return date.toString(Qt::ISODate);
+}
+
+QString timestampNow() {
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+}
+
+QVariant nullableText(const QString& text) {
+    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
+QVariant text(const QString& value) {
+    return value.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(value);
+}
+
+QString sexCode(Sex sex) {
+    return sex == Sex::Female ? QStringLiteral("F") : QStringLiteral("M");
+}
+
+namespace {
+
+// Timestamps are written by timestampNow() alone: read back without Qt's general date parser,
+// which costs more than the rest of the patient list.
+QDateTime readTimestamp(const QString& text) {
+    if (text.size() != 20)
+        return QDateTime::fromString(text, Qt::ISODate);
+    const auto number = [&](qsizetype from, qsizetype length) {
+        return QStringView(text).mid(from, length).toInt();
+    };
+    return {QDate(number(0, 4), number(5, 2), number(8, 2)),
+            QTime(number(11, 2), number(14, 2), number(17, 2)), Qt::UTC};
+}
+
+} // namespace
+
+const QString kPatientColumns = QStringLiteral(
+    "p.id, p.dossier, p.nom, p.prenom, p.sexe, p.naissance, p.creation, p.modification, p.version");
+const QString kVisitColumns = QStringLiteral("v.id, v.patient_id, v.date, v.age, v.poids, v.taille, v.imc, "
+                                             "v.poids_max, v.poids_min, v.resultat, v.conseils, v.objectif, "
+                                             "v.remarque, v.creation");
+
+Patient patientAt(const QSqlQuery& query, int first) {
+    Patient patient;
+    patient.id = query.value(first).toLongLong();
+    patient.dossier = query.value(first + 1).toString();
+    patient.nom = query.value(first + 2).toString();
+    patient.prenom = query.value(first + 3).toString();
+    patient.sexe = query.value(first + 4).toString() == QLatin1String("F") ? Sex::Female : Sex::Male;
+    patient.naissance = QDate::fromString(query.value(first + 5).toString(), Qt::ISODate);
+    patient.created = readTimestamp(query.value(first + 6).toString());
+    patient.updated = readTimestamp(query.value(first + 7).toString());
+    patient.version = query.value(first + 8).toInt();
+    return patient;
+}
+
+Visit visitAt(const QSqlQuery& query, int first) {
+    Visit visit;
+    visit.id = query.value(first).toLongLong();
+    visit.patientId = query.value(first + 1).toLongLong();
+    visit.date = QDate::fromString(query.value(first + 2).toString(), Qt::ISODate);
+    visit.age = query.value(first + 3).toString();
+    visit.poids = query.value(first + 4).toString();
+    visit.taille = query.value(first + 5).toString();
+    visit.imc = query.value(first + 6).toString();
+    visit.poidsMax = query.value(first + 7).toString();
+    visit.poidsMin = query.value(first + 8).toString();
+    visit.resultat = query.value(first + 9).toString();
+    visit.conseils = query.value(first + 10).toString();
+    visit.objectif = query.value(first + 11).toString();
+    visit.remarque = query.value(first + 12).toString();
+    visit.created = readTimestamp(query.value(first + 13).toString());
+    return visit;
+}
+
+QString rowsInsert(const QString& insert, const QString& row, std::size_t rows) {
+    QStringList marks;
+    for (std::size_t i = 0; i < rows; ++i)
+        marks << row;
+    return insert + marks.join(QStringLiteral(", "));
+}
+
+} // namespace vimora::records
