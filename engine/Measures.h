@@ -6,7 +6,8 @@
 // Measures, the body-mass index and the weight bounds.
 //
 // All arithmetic runs in the 80-bit extended format and each stored result is rounded to a
-// double; the truncation steps depend on it (81 kg at 1,8 m is 24,99, not 25).
+// double; the truncation steps depend on it (81 kg at 1,8 m is 24,99, not 25). Reading a measure
+// is in MeasureReading.cpp, showing a number in NumberText.cpp, the arithmetic in Measures.cpp.
 namespace vimora {
 
 static_assert(sizeof(long double) > sizeof(double),
@@ -25,13 +26,6 @@ std::string displayNumber(double value, char decimalSeparator);
 /// Appends displayNumber(value) to `text`, which keeps its storage: a calculation writes its
 /// figures without a string for each.
 void appendDisplayNumber(std::string& text, double value, char decimalSeparator);
-
-/// The general conversions for any text and any double. The two above take a fast path for the
-/// common short values and fall back on these; the tests hold the fast paths to them.
-namespace general {
-double parseMeasure(std::string_view text, char decimalSeparator);
-std::string displayNumber(double value, char decimalSeparator);
-} // namespace general
 
 /// Weight over height squared, truncated toward zero to hundredths.
 double bodyMassIndex(double weight, double height);

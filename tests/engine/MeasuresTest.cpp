@@ -2,6 +2,7 @@
 #include "Assessment.h"
 #include "EngineError.h"
 #include "Errors.h"
+#include "GeneralConversions.h"
 
 #include "NamedRows.h"
 

@@ -5,6 +5,7 @@
 
 #include "Assessment.h"
 #include "EngineError.h"
+#include "GeneralConversions.h"
 
 #include <bit>
 #include <cmath>
