@@ -184,8 +184,8 @@ protected:
     PatientStore() = default;
 };
 
-/// The database setting: VIMORA_DATABASE when set, else dossiers.sqlite in the application's data
-/// directory (QStandardPaths::AppDataLocation).
+/// The database setting: VIMORA_DATABASE when set, else vimora/dossiers.sqlite in the user's data
+/// directory (QStandardPaths::GenericDataLocation), the same for every version of the program.
 QString databaseSetting();
 
 /// How a SQLite records file may be opened.

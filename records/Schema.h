@@ -5,9 +5,11 @@
 #include <array>
 
 // The records' schema and its migrations, for every engine: one list of steps, each bringing
-// the schema one version up, with the few differences of dialect kept here. A step may also need
-// the program's own rules on the stored data, which no statement can give: rejudgesVisits() says
-// which, and the store runs that part after the step's statements, in the same transaction.
+// the schema one version up, with the few differences of dialect in the schema kept here; those of
+// the queries and transactions (locks, snapshots, the patient list) are the stores' overrides of
+// SqlStore. A step may also need the program's own rules on the stored data, which no statement
+// can give: rejudgesVisits() says which, and the store runs that part after the step's
+// statements, in the same transaction.
 namespace vimora::records {
 
 enum class Dialect { Sqlite, PostgreSql };
