@@ -1,9 +1,9 @@
 #include "PostgresStore.h"
 
-#include "SafeWrite.h"
 #include "Schema.h"
 #include "ServerConnection.h"
 #include "SqliteStore.h"
+#include "StoreFaults.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -138,12 +138,7 @@ StoreError PostgresStore::errorOf(const QSqlError& error) const {
         m_lost = true;
     if (m_gaveUp) {
         m_lost = true;
-        return {StoreError::Kind::Connection,
-                QStringLiteral("Le serveur de dossiers %1 ne répond plus depuis %2 secondes : la commande a "
-                               "été abandonnée et rien n'a été enregistré. Réessayez quand le serveur "
-                               "répondra.")
-                    .arg(quoted(m_shown))
-                    .arg(kSilenceSeconds)};
+        return storeFault(Fault::Silent, Dialect::PostgreSql, quoted(m_shown), {});
     }
     return serverError(error, m_shown);
 }
@@ -278,12 +273,9 @@ void PostgresStore::checkRights() {
                 .arg(quoted(m_shown)));
     }
     if (!query.value(1).toBool()) {
-        m_readOnly = true;
-        m_readOnlyNote =
-            QStringLiteral("Les dossiers du serveur %1 sont ouverts en lecture seule : ce rôle peut "
-                           "les lire, pas les modifier. Les dossiers peuvent être consultés, pas "
-                           "enregistrés.")
-                .arg(quoted(m_shown));
+        keepReadOnly(QStringLiteral("Les dossiers du serveur %1 sont ouverts en lecture seule : ce rôle "
+                                    "peut les lire, pas les modifier.")
+                         .arg(quoted(m_shown)));
     }
 }
 
@@ -313,14 +305,14 @@ void PostgresStore::backup(const QString& target) const {
     };
     // SQLite's own texts are English: its primary result code says the reason.
     const auto copyFault = [](const QSqlError& error) {
-        switch (error.nativeErrorCode().toInt() & 0xff) {
-        case 13: // SQLITE_FULL
+        switch (sqliteFault(error.nativeErrorCode().toInt())) {
+        case Fault::DiskFull:
             return QStringLiteral("plus de place sur le disque");
-        case 10: // SQLITE_IOERR
+        case Fault::DiskIo:
             return QStringLiteral("erreur d'entrée-sortie");
-        case 8: // SQLITE_READONLY
+        case Fault::ReadOnly:
             return QStringLiteral("le fichier n'accepte que la lecture");
-        case 14: // SQLITE_CANTOPEN
+        case Fault::Rights:
             return QStringLiteral("le fichier ne peut pas être ouvert");
         default:
             return QStringLiteral("erreur de SQLite n° %1").arg(error.nativeErrorCode());
@@ -368,9 +360,7 @@ void PostgresStore::backup(const QString& target) const {
 
     if (!SqliteStore::stillHeld(*copy))
         throw cannotWrite(QStringLiteral("son fichier temporaire a disparu"));
-    const std::optional<QString> failure = copyFileSafely(*copy, target);
-    if (failure)
-        throw StoreError(StoreError::Kind::Output, *failure);
+    SqliteStore::writeOver(*copy, target);
 }
 
 // The tables as they are against the tables the program's own schema gives, built as temporary

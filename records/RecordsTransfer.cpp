@@ -4,8 +4,8 @@
 #include "CsvWriter.h"
 #include "EngineError.h"
 #include "Measures.h"
-#include "SafeWrite.h"
 #include "VisitRecords.h"
+#include "WholeFile.h"
 
 #include <QHash>
 #include <QSet>
@@ -490,7 +490,7 @@ void exportVisits(const PatientStore& store, QIODevice& out) {
 
 void exportVisitsToFile(const PatientStore& store, const QString& path) {
     std::optional<StoreError> storeError;
-    const std::optional<QString> failure = writeFileSafely(path, [&](QIODevice& out) {
+    const std::optional<platform::WriteFailure> failure = platform::writeWholeFile(path, [&](QIODevice& out) {
         try {
             exportVisits(store, out);
             return true;
@@ -504,7 +504,7 @@ void exportVisitsToFile(const PatientStore& store, const QString& path) {
     if (storeError)
         throw *storeError;
     if (failure)
-        throw StoreError(StoreError::Kind::Output, *failure);
+        throw StoreError(StoreError::Kind::Output, failure->message(path));
 }
 
 void writeAlerts(const PatientStore& store, QIODevice& out) {

@@ -1,5 +1,7 @@
 #include "ServerConnection.h"
 
+#include "StoreFaults.h"
+
 #include <QLibrary>
 #include <QRegularExpression>
 #include <QStringList>
@@ -451,81 +453,9 @@ bool connectionLost(const QSqlError& error) {
 }
 
 StoreError serverError(const QSqlError& error, const QString& shown) {
-    using Kind = StoreError::Kind;
-    const QString place = quoted(shown);
     const QString state = error.nativeErrorCode();
-    const auto fault = [&](Kind kind, const QString& message) -> StoreError {
-        return {kind, message, state};
-    };
-    if (connectionLost(error)) {
-        return fault(Kind::Connection,
-                     QStringLiteral("La connexion au serveur de dossiers %1 a été perdue : rien n'a été "
-                                    "enregistré. Elle sera rétablie à la prochaine commande, dès que le "
-                                    "serveur répondra.")
-                         .arg(place));
-    }
-    if (state == QLatin1String("23505")) {
-        return {Kind::Conflict, QStringLiteral("Ce numéro de dossier est déjà celui d'un autre patient."),
-                state, FieldProblem::Field::Dossier};
-    }
-    if (state == QLatin1String("23503")) {
-        return fault(
-            Kind::NotFound,
-            QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre : rien "
-                           "n'a été enregistré."));
-    }
-    if (state.startsWith(QLatin1String("23"))) {
-        return fault(Kind::Input,
-                     QStringLiteral("Une valeur ne respecte pas les règles de la base de dossiers : "
-                                    "rien n'a été enregistré."));
-    }
-    if (state == QLatin1String("42501")) {
-        return fault(Kind::Rights,
-                     QStringLiteral(
-                         "Le rôle de connexion au serveur de dossiers %1 n'a pas les droits nécessaires sur "
-                         "les tables des dossiers : rien n'a été enregistré. Demandez à l'administrateur "
-                         "les droits décrits dans l'aide (rubrique « Dossiers sur un serveur »).")
-                         .arg(place));
-    }
-    if (state == QLatin1String("25006")) {
-        return fault(
-            Kind::ReadOnly,
-            QStringLiteral("Le serveur de dossiers %1 n'accepte que la lecture : rien n'a été enregistré.")
-                .arg(place));
-    }
-    if (state == QLatin1String("55P03") || state == QLatin1String("40P01") ||
-        state == QLatin1String("40001")) {
-        return fault(Kind::Busy,
-                     QStringLiteral("Les dossiers du serveur %1 sont occupés par un autre poste depuis plus "
-                                    "de 5 secondes. Rien n'a été enregistré ; réessayez dans un instant.")
-                         .arg(place));
-    }
-    if (state == QLatin1String("57014")) {
-        return fault(
-            Kind::Failed,
-            QStringLiteral("Le serveur de dossiers %1 a interrompu une commande qui durait plus de %2 "
-                           "secondes : rien n'a été enregistré. Réessayez ; si cela se répète, "
-                           "prévenez son administrateur.")
-                .arg(place)
-                .arg(kStatementTimeoutSeconds));
-    }
-    if (state == QLatin1String("53100")) {
-        return fault(Kind::DiskFull,
-                     QStringLiteral("Le disque du serveur de dossiers %1 est plein : rien n'a été "
-                                    "enregistré. Prévenez son administrateur.")
-                         .arg(place));
-    }
-    // Class XX: the server found its own files damaged.
-    if (state.startsWith(QLatin1String("XX0"))) {
-        return fault(Kind::Damaged,
-                     QStringLiteral("Le serveur de dossiers %1 signale des données endommagées (code %2) : "
-                                    "rien n'a été enregistré. Prévenez son administrateur.")
-                         .arg(place, state));
-    }
-    return fault(Kind::Failed,
-                 QStringLiteral("Le serveur de dossiers %1 a signalé une erreur (code %2) : rien "
-                                "n'a été enregistré.")
-                     .arg(place, state));
+    const Fault fault = connectionLost(error) ? Fault::Lost : serverFault(state);
+    return storeFault(fault, Dialect::PostgreSql, quoted(shown), state);
 }
 
 } // namespace vimora::records

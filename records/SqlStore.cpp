@@ -65,6 +65,11 @@ void SqlStore::requireWritable() const {
         throw StoreError(StoreError::Kind::ReadOnly, m_readOnlyNote);
 }
 
+void SqlStore::keepReadOnly(const QString& why) {
+    m_readOnly = true;
+    m_readOnlyNote = why + QStringLiteral(" Les dossiers peuvent être consultés, pas enregistrés.");
+}
+
 void SqlStore::write(const std::function<void()>& change) {
     if (m_inTransaction) {
         change();

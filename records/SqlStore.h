@@ -79,14 +79,16 @@ protected:
     /// in that one.
     void write(const std::function<void()>& change);
     void requireWritable() const;
+    /// From now on every change is refused, `why` (French) saying why in readOnlyNote().
+    void keepReadOnly(const QString& why);
     void closeDatabase() const;
 
     QString m_connectionName;
     mutable QSqlDatabase m_database;
-    bool m_readOnly = false;
-    QString m_readOnlyNote;
 
 private:
+    bool m_readOnly = false;
+    QString m_readOnlyNote;
     bool m_inTransaction = false;
 
     /// ready(), unless a transaction is open: a new connection would silently leave it.
@@ -94,6 +96,9 @@ private:
     static StoreError dossierTaken();
     static void refuseInvalid(const Patient& patient);
     void checkPatient(const Patient& patient, qint64 exceptId) const;
+    /// Deletes the row `id` of `table` in its own transaction; throws NotFound with `gone` when
+    /// there was none.
+    void deleteRow(const QString& table, qint64 id, const QString& gone);
     /// forEachRecord() in the transaction already open.
     void streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const;
     /// Inserts new patients, many to a statement; returns their ids in the order given.

@@ -48,11 +48,8 @@ Patient SqlStore::updatePatient(const Patient& patient) {
             updated = storedPatient(patient.id);
             return;
         }
-        if (!this->patient(patient.id)) {
-            throw StoreError(
-                StoreError::Kind::NotFound,
-                QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre."));
-        }
+        // Deleted meanwhile rather than changed: storedPatient() says so.
+        storedPatient(patient.id);
         throw StoreError(
             StoreError::Kind::Conflict,
             QStringLiteral("Ce patient a été modifié sur un autre poste depuis qu'il est affiché : "
@@ -61,16 +58,19 @@ Patient SqlStore::updatePatient(const Patient& patient) {
     return updated;
 }
 
-void SqlStore::deletePatient(qint64 id) {
+void SqlStore::deleteRow(const QString& table, qint64 id, const QString& gone) {
     write([&] {
-        QSqlQuery remove = prepared(QStringLiteral("DELETE FROM patient WHERE id = ?"));
+        QSqlQuery remove = prepared(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table));
         remove.addBindValue(id);
         run(remove);
-        if (remove.numRowsAffected() == 0) {
-            throw StoreError(StoreError::Kind::NotFound,
-                             QStringLiteral("Ce patient a déjà été supprimé, sur ce poste ou sur un autre."));
-        }
+        if (remove.numRowsAffected() == 0)
+            throw StoreError(StoreError::Kind::NotFound, gone);
     });
+}
+
+void SqlStore::deletePatient(qint64 id) {
+    deleteRow(QStringLiteral("patient"), id,
+              QStringLiteral("Ce patient a déjà été supprimé, sur ce poste ou sur un autre."));
 }
 
 Visit SqlStore::addVisit(const Visit& visit) {
@@ -88,16 +88,8 @@ Visit SqlStore::addVisit(const Visit& visit) {
 }
 
 void SqlStore::deleteVisit(qint64 visitId) {
-    write([&] {
-        QSqlQuery remove = prepared(QStringLiteral("DELETE FROM visite WHERE id = ?"));
-        remove.addBindValue(visitId);
-        run(remove);
-        if (remove.numRowsAffected() == 0) {
-            throw StoreError(StoreError::Kind::NotFound,
-                             QStringLiteral("Cette consultation a déjà été supprimée, sur ce poste ou sur un "
-                                            "autre."));
-        }
-    });
+    deleteRow(QStringLiteral("visite"), visitId,
+              QStringLiteral("Cette consultation a déjà été supprimée, sur ce poste ou sur un autre."));
 }
 
 } // namespace vimora::records

@@ -1,8 +1,8 @@
 #include "SqliteStore.h"
 
 #include "FileErrors.h"
-#include "SafeWrite.h"
 #include "Schema.h"
+#include "StoreFaults.h"
 #include "WholeFile.h"
 
 #include <QDir>
@@ -31,23 +31,6 @@
 namespace vimora::records {
 
 namespace {
-
-// The SQLite result codes the records tell apart (their primary codes).
-constexpr int kSqlitePermission = 3;
-constexpr int kSqliteBusy = 5;
-constexpr int kSqliteLocked = 6;
-constexpr int kSqliteReadOnly = 8;
-constexpr int kSqliteIoError = 10;
-constexpr int kSqliteCorrupt = 11;
-constexpr int kSqliteFull = 13;
-constexpr int kSqliteCantOpen = 14;
-constexpr int kSqliteConstraint = 19;
-constexpr int kSqliteAuthorization = 23;
-constexpr int kSqliteNotADatabase = 26;
-// Extended codes of a constraint: the value is another row's, or the row it names is gone.
-constexpr int kSqliteConstraintForeignKey = 787;
-constexpr int kSqliteConstraintPrimaryKey = 1555;
-constexpr int kSqliteConstraintUnique = 2067;
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kBusyRetryMs = 20;
@@ -174,19 +157,17 @@ void SqliteStore::open(Access access) {
         checkHeader();
 
     const QFileInfo directory(file.absolutePath());
-    m_readOnly = access == Access::ReadOnly || !QFileInfo(m_path).isWritable() || !directory.isWritable();
-    if (m_readOnly) {
-        m_readOnlyNote =
-            QStringLiteral("La base de dossiers %1 est ouverte en lecture seule : %2 ne peut pas "
-                           "être modifié. Les dossiers peuvent être consultés, pas enregistrés.")
-                .arg(quoted(m_path), directory.isWritable() ? QStringLiteral("le fichier")
-                                                            : QStringLiteral("son répertoire"));
+    if (access == Access::ReadOnly || !QFileInfo(m_path).isWritable() || !directory.isWritable()) {
+        keepReadOnly(QStringLiteral("La base de dossiers %1 est ouverte en lecture seule : %2 ne peut pas "
+                                    "être modifié.")
+                         .arg(quoted(m_path), directory.isWritable() ? QStringLiteral("le fichier")
+                                                                     : QStringLiteral("son répertoire")));
     }
 
-    connect(true, m_readOnly && readableAsImmutable());
+    connect(true, readOnly() && readableAsImmutable());
     int version = 0;
     whileBusy([&] { version = checkedVersion(); });
-    if (m_readOnly) {
+    if (readOnly()) {
         // A copy of an earlier version is read as it is: it is never changed.
         if (version == 0 || (version < kSchemaVersion && access != Access::ReadOnly)) {
             throw StoreError(StoreError::Kind::ReadOnly,
@@ -423,72 +404,7 @@ void SqliteStore::migrate(int version) {
 
 // The driver's own text is left out: it may quote a value of the records.
 StoreError SqliteStore::errorOfCode(int sqliteCode) const {
-    using Kind = StoreError::Kind;
-    const QString code = QString::number(sqliteCode);
-    switch (sqliteCode & 0xFF) {
-    case kSqliteBusy:
-    case kSqliteLocked:
-        return {Kind::Busy,
-                QStringLiteral("La base de dossiers %1 est occupée par un autre programme depuis plus "
-                               "de 5 secondes. Rien n'a été enregistré ; réessayez dans un instant.")
-                    .arg(quoted(m_path)),
-                code};
-    case kSqliteFull:
-        return {Kind::DiskFull,
-                QStringLiteral("Le disque de la base de dossiers %1 est plein : rien n'a été "
-                               "enregistré. Libérez de la place et réessayez.")
-                    .arg(quoted(m_path)),
-                code};
-    case kSqliteReadOnly:
-        return {
-            Kind::ReadOnly,
-            QStringLiteral("La base de dossiers %1 ne peut pas être modifiée (lecture seule) : rien n'a été "
-                           "enregistré.")
-                .arg(quoted(m_path)),
-            code};
-    case kSqliteCorrupt:
-    case kSqliteNotADatabase:
-        return {Kind::Damaged,
-                QStringLiteral("La base de dossiers %1 est endommagée, ou ce n'est pas une base de "
-                               "dossiers de Vimora.")
-                    .arg(quoted(m_path)),
-                code};
-    case kSqliteCantOpen:
-    case kSqlitePermission:
-    case kSqliteAuthorization:
-        return {Kind::Rights,
-                QStringLiteral("La base de dossiers %1 ne peut pas être ouverte : vérifiez les droits sur "
-                               "le fichier et sur son répertoire.")
-                    .arg(quoted(m_path)),
-                code};
-    case kSqliteIoError:
-        return {Kind::Failed,
-                QStringLiteral("Erreur de lecture ou d'écriture sur le disque de la base de dossiers "
-                               "%1 : rien n'a été enregistré.")
-                    .arg(quoted(m_path)),
-                code};
-    case kSqliteConstraint:
-        if (sqliteCode == kSqliteConstraintForeignKey) {
-            return {
-                Kind::NotFound,
-                QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre : rien "
-                               "n'a été enregistré."),
-                code};
-        }
-        return {sqliteCode == kSqliteConstraintUnique || sqliteCode == kSqliteConstraintPrimaryKey
-                    ? Kind::Conflict
-                    : Kind::Input,
-                QStringLiteral("Une valeur ne respecte pas les règles de la base de dossiers : rien "
-                               "n'a été enregistré."),
-                code};
-    default:
-        return {Kind::Failed,
-                QStringLiteral("La base de dossiers %1 a signalé une erreur (code SQLite %2) : rien "
-                               "n'a été enregistré.")
-                    .arg(quoted(m_path))
-                    .arg(sqliteCode),
-                code};
-    }
+    return storeFault(sqliteFault(sqliteCode), Dialect::Sqlite, quoted(m_path), QString::number(sqliteCode));
 }
 
 StoreError SqliteStore::errorOf(const QSqlError& error) const {
@@ -530,14 +446,28 @@ bool SqliteStore::stillHeld(QTemporaryFile& copy) {
            identityOf(copy.fileName()) == FileIdentity{held.st_dev, held.st_ino} && copy.seek(0);
 }
 
+void SqliteStore::writeOver(QIODevice& copy, const QString& target) {
+    const std::optional<platform::WriteFailure> failure =
+        platform::writeWholeFile(target, [&](QIODevice& out) {
+            constexpr qint64 kChunk = qint64(1) << 20;
+            while (!copy.atEnd()) {
+                const QByteArray bytes = copy.read(kChunk);
+                if (bytes.isEmpty() || out.write(bytes) != bytes.size())
+                    return false;
+            }
+            return true;
+        });
+    if (failure)
+        throw StoreError(StoreError::Kind::Output, failure->message(target));
+}
+
 void SqliteStore::backup(const QString& target) const {
     refuseRecordsFile(m_path, target);
     const std::unique_ptr<QTemporaryFile> copy = newCopyFile(target);
     QSqlQuery vacuum = prepared(QStringLiteral("VACUUM INTO ?"));
     vacuum.addBindValue(copy->fileName());
     if (!vacuum.exec()) {
-        const int code = vacuum.lastError().nativeErrorCode().toInt();
-        if ((code & 0xFF) == kSqliteFull) {
+        if (sqliteFault(vacuum.lastError().nativeErrorCode().toInt()) == Fault::DiskFull) {
             throw StoreError(
                 StoreError::Kind::DiskFull,
                 QStringLiteral("Le disque est plein : la copie %1 n'a pas été écrite.").arg(quoted(target)));
@@ -549,9 +479,7 @@ void SqliteStore::backup(const QString& target) const {
                          QStringLiteral("La copie %1 n'a pas été écrite : son fichier temporaire a disparu.")
                              .arg(quoted(target)));
     }
-    const std::optional<QString> failure = copyFileSafely(*copy, target);
-    if (failure)
-        throw StoreError(StoreError::Kind::Output, *failure);
+    writeOver(*copy, target);
 }
 
 // The schema's indexes as it makes them, and no trigger: one could rewrite what is stored.

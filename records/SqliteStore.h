@@ -41,6 +41,9 @@ public:
     /// True when `copy` is still the file of its name (not removed as a leftover meanwhile); reads
     /// it from its start.
     static bool stillHeld(QTemporaryFile& copy);
+    /// Writes what remains to be read of `copy` over `target`, whole or not at all. Throws
+    /// StoreError Output.
+    static void writeOver(QIODevice& copy, const QString& target);
 
     QString location() const override { return m_path; }
     QString changeStamp() const override;
