@@ -44,35 +44,18 @@ const QString kVisitCopy =
 
 } // namespace
 
+// Whether the constructor throws or the store is destroyed, the watchdog is stopped and joined as
+// a member before the shared part closes the connection.
 PostgresStore::PostgresStore(const QString& uri)
     : m_uri(uri)
     , m_shown(shownUri(uri))
-    , m_watchdog([this] { watch(); }) {
-    try {
-        connect();
-        migrate(checkedVersion());
-        checkRights();
-    } catch (...) {
-        disconnect();
-        {
-            const std::scoped_lock lock(m_watchMutex);
-            m_watchEnds = true;
-        }
-        m_watchWake.notify_one();
-        m_watchdog.join();
-        throw;
-    }
+    , m_watchdog([this](const std::stop_token& stop) { watch(stop); }) {
+    connect();
+    migrate(checkedVersion());
+    checkRights();
 }
 
-PostgresStore::~PostgresStore() {
-    {
-        const std::scoped_lock lock(m_watchMutex);
-        m_watchEnds = true;
-    }
-    m_watchWake.notify_one();
-    m_watchdog.join();
-    disconnect();
-}
+PostgresStore::~PostgresStore() = default;
 
 void PostgresStore::connect() const {
     m_database = openServerConnection(m_uri, m_connectionName);
@@ -103,10 +86,12 @@ void PostgresStore::disconnect() const {
 // libpq waits for an answer as long as the connection stands, and TCP keepalives see nothing amiss
 // when the server's machine still answers for a server that is stuck or stopped. Shutting the socket
 // down ends libpq's wait at once; the server rolls back the transaction it was left in.
-void PostgresStore::watch() {
+void PostgresStore::watch(const std::stop_token& stop) {
     std::unique_lock lock(m_watchMutex);
-    while (!m_watchEnds) {
-        m_watchWake.wait_for(lock, std::chrono::seconds(1));
+    for (;;) {
+        m_watchWake.wait_for(lock, stop, std::chrono::seconds(1), [] { return false; });
+        if (stop.stop_requested())
+            return;
         if (unansweredMs(m_watched) >= qint64(kSilenceSeconds) * 1000) {
             m_gaveUp = true;
             ::shutdown(m_watched.socket, SHUT_RDWR);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 
 // The records on a PostgreSQL server through Qt SQL (QPSQL), shared by the workstations of a
@@ -55,7 +56,7 @@ private:
     void connect() const;
     void disconnect() const;
     /// The watchdog's loop: ends the connection when the server leaves a statement unanswered.
-    void watch();
+    void watch(const std::stop_token& stop);
     int checkedVersion() const;
     void migrate(int version);
     void checkRights();
@@ -69,11 +70,12 @@ private:
     mutable QElapsedTimer m_lastUse;
 
     mutable std::mutex m_watchMutex;
-    std::condition_variable m_watchWake;
-    bool m_watchEnds = false;                   ///< guarded by m_watchMutex
+    std::condition_variable_any m_watchWake;    ///< only wakes the watchdog to stop it
     mutable WatchedConnection m_watched;        ///< guarded by m_watchMutex
     mutable std::atomic<bool> m_gaveUp = false; ///< the watchdog ended the connection
-    std::thread m_watchdog;
+    /// Last: stopped and joined before the other members go and the shared part closes the
+    /// connection.
+    std::jthread m_watchdog;
 };
 
 } // namespace vimora::records
