@@ -376,11 +376,23 @@ TEST_P(Store, KeepsItsRules) {
               }),
               QStringLiteral("La taille s'écrit avec une virgule décimale (1,08), pas un point."));
 
+    // A row another workstation deleted first is reported gone; the other rows stay.
+    const Visit later =
+        store->addVisit(measured(patient, QDate(2021, 3, 20), QStringLiteral("16"), QStringLiteral("1,10")));
+    store->deleteVisit(later.id);
+    EXPECT_EQ(messageOf([&] { store->deleteVisit(later.id); }),
+              QStringLiteral("Cette consultation a déjà été supprimée, sur ce poste ou sur un autre."));
+    EXPECT_EQ(store->visits(patient.id).size(), 1U);
+
     // A patient goes with their visits; a visit cannot outlive its patient.
     store->deletePatient(patient.id);
     EXPECT_TRUE(store->visits(patient.id).empty());
     EXPECT_EQ(kindOf([&] { store->addVisit(visit); }), StoreError::Kind::NotFound);
     EXPECT_EQ(store->patients().size(), 2U);
+    EXPECT_EQ(messageOf([&] { store->deletePatient(patient.id); }),
+              QStringLiteral("Ce patient a déjà été supprimé, sur ce poste ou sur un autre."));
+    EXPECT_EQ(messageOf([&] { store->updatePatient(patient); }),
+              QStringLiteral("Ce patient a été supprimé entre-temps, sur ce poste ou sur un autre."));
 }
 
 // Hundreds of visits go in a few statements: each kept once with its patient, or none at all.
