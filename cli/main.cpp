@@ -18,6 +18,9 @@
 namespace {
 
 using namespace vimora::cli;
+using vimora::csv::CsvReader;
+using vimora::csv::CsvWriter;
+using vimora::csv::OutputError;
 
 constexpr const char* kProgramName = "vimora-assess";
 

@@ -4,12 +4,9 @@
 // separator that every conversion between numbers and text reads.
 namespace vimora::platform {
 
-/// The decimal separator of every number the program shows, whatever the regional settings: the
-/// main window makes it DecimalSeparator when it is created, and the charts write with it.
-inline constexpr char kShownDecimalSeparator = ',';
-
 /// Starts as the regional decimal symbol (initialiseRegionalSettings); the main window sets it
-/// to kShownDecimalSeparator when it is created.
+/// to the engine's comma when it is created. Only the main window's conversions and what runs
+/// before it read it; everything else writes with the engine's constant.
 extern char DecimalSeparator;
 
 /// Adopts the user's locale for the process and sets DecimalSeparator to its decimal symbol,

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 using namespace vimora;
 
@@ -59,6 +61,36 @@ TEST(ReferenceTable, EveryRowKeepsItsThresholdsInOrder) {
             }
         }
     }
+}
+
+struct SexCase {
+    const char* text;
+    std::optional<Sex> sex;
+};
+
+// As a list or a file writes it: the letters and the window's words, accented or not, in any case.
+TEST(ParseSex, AcceptsTheLettersAndTheWindowsWordsInAnyCase) {
+    const std::vector<SexCase> cases = {{"M", Sex::Male},
+                                        {"m", Sex::Male},
+                                        {"Masculin", Sex::Male},
+                                        {"mAsCuLiN", Sex::Male},
+                                        {"F", Sex::Female},
+                                        {"f", Sex::Female},
+                                        {"Feminin", Sex::Female},
+                                        {"FEMININ", Sex::Female},
+                                        {"Féminin", Sex::Female},
+                                        {"FÉMININ", Sex::Female},
+                                        {"Fe\u0301minin", Sex::Female},
+                                        {"", std::nullopt},
+                                        {" M", std::nullopt},
+                                        {"M ", std::nullopt},
+                                        {"Male", std::nullopt},
+                                        {"Masc", std::nullopt},
+                                        {"MF", std::nullopt},
+                                        {"Masculine", std::nullopt},
+                                        {"M\u0301", std::nullopt}};
+    for (const SexCase& test : cases)
+        EXPECT_EQ(parseSex(test.text), test.sex) << "'" << test.text << "'";
 }
 
 } // namespace
