@@ -57,8 +57,7 @@ void MeasureForm::accept() {
     const QString typedDate = m_ui->edDate->text().trimmed();
     const QDate date = vimora::text::parseShortDate(typedDate);
     if (!date.isValid()) {
-        showProblem(
-            QStringLiteral("« %1 » n'est pas une date : tapez-la sous la forme JJ/MM/AAAA.").arg(typedDate));
+        showProblem(vimora::text::notADate(typedDate));
         m_ui->edDate->setFocus(Qt::OtherFocusReason);
         return;
     }

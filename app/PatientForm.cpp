@@ -169,9 +169,7 @@ void PatientForm::accept() {
     if (!typedBirth.isEmpty() && !changed.naissance.isValid()) {
         for (FieldProblem& problem : problems) {
             if (problem.field == Field::Naissance)
-                problem.message =
-                    QStringLiteral("« %1 » n'est pas une date : tapez-la sous la forme JJ/MM/AAAA.")
-                        .arg(typedBirth);
+                problem.message = vimora::text::notADate(typedBirth);
         }
     }
     for (const FieldProblem& problem : problems)

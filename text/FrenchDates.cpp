@@ -1,5 +1,7 @@
 #include "text/FrenchDates.h"
 
+#include "text/Quoted.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -20,6 +22,10 @@ std::optional<int> digits(const QString& text, qsizetype fewest, qsizetype most)
 
 QString shortDate(QDate date) {
     return date.toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+QString notADate(const QString& typed) {
+    return QStringLiteral("%1 n'est pas une date : tapez-la sous la forme JJ/MM/AAAA.").arg(quoted(typed));
 }
 
 QDate parseShortDate(const QString& text) {
