@@ -3,6 +3,7 @@
 #include "ui_MeasureForm.h"
 
 #include "ChartColours.h"
+#include "Measures.h"
 #include "MessageBoxes.h"
 #include "RecordsTexts.h"
 #include "VisitRecords.h"
@@ -17,7 +18,7 @@ namespace {
 
 // The window's fields take a point for the decimal comma; so do these.
 QString measureText(const QLineEdit* field) {
-    return field->text().trimmed().replace(QLatin1Char('.'), QLatin1Char(','));
+    return field->text().trimmed().replace(QLatin1Char('.'), QLatin1Char(vimora::kDecimalSeparator));
 }
 
 } // namespace
