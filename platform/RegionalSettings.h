@@ -1,12 +1,13 @@
 #pragma once
 
-// The user's regional settings, read from the process locale, and the one process-wide decimal
-// separator that every conversion between numbers and text reads.
+// The user's regional settings, read from the process locale, and the process-wide decimal
+// separator of the main window's conversions.
 namespace vimora::platform {
 
 /// Starts as the regional decimal symbol (initialiseRegionalSettings); the main window sets it
-/// to the engine's comma when it is created. Only the main window's conversions and what runs
-/// before it read it; everything else writes with the engine's constant.
+/// to the engine's comma when it is created. Only the main window's key filter and calculation,
+/// and the help support's start-up log before them, read it; everything else uses the engine's
+/// constant.
 extern char DecimalSeparator;
 
 /// Adopts the user's locale for the process and sets DecimalSeparator to its decimal symbol,
