@@ -64,7 +64,7 @@ check-asan: deps
 
 # The repository's .clang-tidy over the program's own sources (the tests and fuzz targets are left
 # out: their assertion macros are what the complexity checks count); any warning fails.
-TIDY_DIRS := engine app about help platform cli chart records dossiers bench
+TIDY_DIRS := engine app about help platform text csv cli chart records dossiers bench
 tidy: build
 	find $(TIDY_DIRS) -name '*.cpp' -print0 | sort -z | \
 	  xargs -0 -n 4 -P "$$(nproc)" clang-tidy -p $(BUILD_DIR) --quiet --warnings-as-errors='*'
@@ -72,7 +72,7 @@ tidy: build
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
 
-# Fuzzing of the batch command's CSV reader, of the measure conversion, of the help viewer's
+# Fuzzing of the CSV reader and the batch command, of the measure conversion, of the help viewer's
 # reading of help files, of its keyword index and search and of the viewer window showing them,
 # seeded with the help file built in $(BUILD_DIR) and, for the window, with the hostile help files
 # that tests/fuzz makes once (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer); not

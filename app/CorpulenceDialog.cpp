@@ -3,6 +3,7 @@
 #include "ui_CorpulenceDialog.h"
 
 #include "Chart.h"
+#include "ChartColours.h"
 #include "ErrorReport.h"
 #include "FieldColours.h"
 #include "FileDialogs.h"
@@ -45,6 +46,8 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     , m_ui(std::make_unique<Ui::CorpulenceDialog>())
     , m_calculation(std::move(calculation)) {
     m_ui->setupUi(this);
+    m_ui->lblWarning->setStyleSheet(
+        QStringLiteral("color: %1; font-weight: bold;").arg(vimora::chart::kWarningColour.name()));
     const bool adult = vimora::isAdult(m_calculation.measures.age);
     m_ui->chartView->setAccessibleName(adult ? QStringLiteral("Échelle de corpulence de l'adulte")
                                              : QStringLiteral("Courbe de corpulence"));

@@ -2,10 +2,12 @@
 
 #include "ui_MeasureForm.h"
 
+#include "ChartColours.h"
+#include "Measures.h"
 #include "MessageBoxes.h"
 #include "RecordsTexts.h"
 #include "VisitRecords.h"
-#include "Wording.h"
+#include "text/FrenchDates.h"
 
 #include <QPushButton>
 
@@ -16,7 +18,7 @@ namespace {
 
 // The window's fields take a point for the decimal comma; so do these.
 QString measureText(const QLineEdit* field) {
-    return field->text().trimmed().replace(QLatin1Char('.'), QLatin1Char(','));
+    return field->text().trimmed().replace(QLatin1Char('.'), QLatin1Char(vimora::kDecimalSeparator));
 }
 
 } // namespace
@@ -34,10 +36,10 @@ MeasureForm::MeasureForm(vimora::records::PatientStore& store, vimora::records::
         QStringLiteral("Mesure pour %1, %2.")
             .arg(RecordsTexts::patientName(m_patient), RecordsTexts::bornOn(m_patient)));
     QPalette palette = m_ui->lblProblem->palette();
-    palette.setColor(QPalette::WindowText, QColor(176, 0, 0));
+    palette.setColor(QPalette::WindowText, vimora::chart::kWarningColour);
     m_ui->lblProblem->setPalette(palette);
     m_ui->lblProblem->hide();
-    m_ui->edDate->setText(vimora::chart::shortDate(QDate::currentDate()));
+    m_ui->edDate->setText(vimora::text::shortDate(QDate::currentDate()));
     m_ui->edDate->setFocus();
     connect(m_ui->buttons, &QDialogButtonBox::accepted, this, &MeasureForm::accept);
     connect(m_ui->buttons, &QDialogButtonBox::rejected, this, &MeasureForm::reject);
@@ -54,10 +56,9 @@ void MeasureForm::showProblem(const QString& problem) {
 void MeasureForm::accept() {
     showProblem(QString());
     const QString typedDate = m_ui->edDate->text().trimmed();
-    const QDate date = RecordsTexts::parseShortDate(typedDate);
+    const QDate date = vimora::text::parseShortDate(typedDate);
     if (!date.isValid()) {
-        showProblem(
-            QStringLiteral("« %1 » n'est pas une date : tapez-la sous la forme JJ/MM/AAAA.").arg(typedDate));
+        showProblem(vimora::text::notADate(typedDate));
         m_ui->edDate->setFocus(Qt::OtherFocusReason);
         return;
     }

@@ -2,10 +2,11 @@
 
 #include "ui_PatientForm.h"
 
+#include "ChartColours.h"
 #include "MessageBoxes.h"
 #include "RecordsTexts.h"
 #include "VisitRecords.h"
-#include "Wording.h"
+#include "text/FrenchDates.h"
 
 #include <QPushButton>
 
@@ -15,12 +16,6 @@ using vimora::records::FieldProblem;
 using vimora::records::Patient;
 using vimora::records::StoreError;
 using vimora::records::Visit;
-
-namespace {
-
-const QColor kProblemColour(176, 0, 0);
-
-} // namespace
 
 PatientForm::PatientForm(vimora::records::PatientStore& store, Patient patient, QWidget* parent)
     : QDialog(parent)
@@ -35,7 +30,7 @@ PatientForm::PatientForm(vimora::records::PatientStore& store, Patient patient, 
     for (QLabel* label : {m_ui->lblNomProblem, m_ui->lblPrenomProblem, m_ui->lblNaissanceProblem,
                           m_ui->lblDossierProblem, m_ui->lblStoreProblem}) {
         QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, kProblemColour);
+        palette.setColor(QPalette::WindowText, vimora::chart::kWarningColour);
         label->setPalette(palette);
         label->hide();
     }
@@ -59,7 +54,7 @@ void PatientForm::showPatient() {
     m_ui->edNom->setText(m_patient.nom);
     m_ui->edPrenom->setText(m_patient.prenom);
     (m_patient.sexe == vimora::Sex::Female ? m_ui->rbFeminin : m_ui->rbMasculin)->setChecked(true);
-    m_ui->edNaissance->setText(m_patient.naissance.isValid() ? vimora::chart::shortDate(m_patient.naissance)
+    m_ui->edNaissance->setText(m_patient.naissance.isValid() ? vimora::text::shortDate(m_patient.naissance)
                                                              : QString());
     m_ui->edDossier->setText(m_patient.dossier);
 }
@@ -130,7 +125,7 @@ Patient PatientForm::typedPatient() const {
     typed.prenom = m_ui->edPrenom->text().trimmed();
     typed.sexe = m_ui->rbFeminin->isChecked() ? vimora::Sex::Female : vimora::Sex::Male;
     typed.dossier = m_ui->edDossier->text().trimmed();
-    typed.naissance = RecordsTexts::parseShortDate(m_ui->edNaissance->text().trimmed());
+    typed.naissance = vimora::text::parseShortDate(m_ui->edNaissance->text().trimmed());
     return typed;
 }
 
@@ -174,9 +169,7 @@ void PatientForm::accept() {
     if (!typedBirth.isEmpty() && !changed.naissance.isValid()) {
         for (FieldProblem& problem : problems) {
             if (problem.field == Field::Naissance)
-                problem.message =
-                    QStringLiteral("« %1 » n'est pas une date : tapez-la sous la forme JJ/MM/AAAA.")
-                        .arg(typedBirth);
+                problem.message = vimora::text::notADate(typedBirth);
         }
     }
     for (const FieldProblem& problem : problems)

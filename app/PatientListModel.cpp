@@ -1,7 +1,7 @@
 #include "PatientListModel.h"
 
 #include "RecordsTexts.h"
-#include "Wording.h"
+#include "text/FrenchDates.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -21,11 +21,11 @@ QString columnText(const PatientSummary& summary, int column) {
     case PatientListModel::Prenom:
         return summary.patient.prenom;
     case PatientListModel::Naissance:
-        return vimora::chart::shortDate(summary.patient.naissance);
+        return vimora::text::shortDate(summary.patient.naissance);
     case PatientListModel::Dossier:
         return summary.patient.dossier;
     case PatientListModel::LastVisit:
-        return summary.lastVisit.isValid() ? vimora::chart::shortDate(summary.lastVisit) : QString();
+        return summary.lastVisit.isValid() ? vimora::text::shortDate(summary.lastVisit) : QString();
     case PatientListModel::LastResult:
         return summary.lastResult;
     default:

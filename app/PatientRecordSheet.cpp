@@ -8,6 +8,7 @@
 #include "Trajectory.h"
 #include "VisitRecords.h"
 #include "Wording.h"
+#include "text/FrenchDates.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -22,9 +23,9 @@
 
 using vimora::chart::chartFont;
 using vimora::chart::kInk;
-using vimora::chart::shortDate;
 using vimora::records::Patient;
 using vimora::records::Visit;
+using vimora::text::shortDate;
 
 namespace {
 
@@ -35,7 +36,6 @@ constexpr double kFooterTop = PatientRecordSheet::kPageHeight - 60;
 constexpr double kGap = 14;
 constexpr double kLabelWidth = 110;
 constexpr double kCellPadding = 3;
-const QColor kAlertColour(176, 0, 0);
 const QColor kRuleColour(170, 170, 170);
 
 // The sheet's font: its metrics do not depend on the device, so that what is measured here is
@@ -169,8 +169,8 @@ std::vector<Block> alertBlocks(const std::vector<Visit>& visits) {
     if (alerts.empty())
         blocks.push_back(paragraphBlock(QStringLiteral("Aucune alerte."), sheetFont(12)));
     for (const vimora::TrajectoryAlert& alert : alerts) {
-        blocks.push_back(
-            paragraphBlock(QString::fromStdString(alert.title), sheetFont(12, true), kAlertColour));
+        blocks.push_back(paragraphBlock(QString::fromStdString(alert.title), sheetFont(12, true),
+                                        vimora::chart::kWarningColour));
         blocks.push_back(paragraphBlock(QString::fromStdString(alert.detail), sheetFont(11)));
         blocks.push_back(gap(4));
     }

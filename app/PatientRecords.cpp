@@ -8,6 +8,7 @@
 #include "VisitRecords.h"
 #include "Wording.h"
 #include "_Vimora.h"
+#include "text/FrenchDates.h"
 
 using vimora::records::Patient;
 using vimora::records::Visit;
@@ -21,7 +22,7 @@ void tell(QWidget* parent, const QString& text) {
 
 std::optional<double> number(const std::string& text) {
     try {
-        return vimora::parseMeasure(text, vimora::records::kDecimalSeparator);
+        return vimora::parseMeasure(text, vimora::kDecimalSeparator);
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -119,5 +120,5 @@ void PatientRecords::save(const vimora::Calculation& calculation) {
         return;
     records.addVisit(visit);
     m_window.showSaved(QStringLiteral("Consultation enregistrée : %1, le %2.")
-                           .arg(RecordsTexts::patientName(*patient), vimora::chart::shortDate(today)));
+                           .arg(RecordsTexts::patientName(*patient), vimora::text::shortDate(today)));
 }

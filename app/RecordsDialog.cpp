@@ -11,7 +11,7 @@
 #include "RecordsTransfer.h"
 #include "TrajectoryDialog.h"
 #include "VisitRecords.h"
-#include "Wording.h"
+#include "text/FrenchDates.h"
 
 #include <QAction>
 #include <QDir>
@@ -271,7 +271,7 @@ void RecordsDialog::showVisits() {
         const Visit& visit = m_visits[static_cast<std::size_t>(row)];
         const std::optional<vimora::WhoScore> who = vimora::records::whoScoreOf(*patient, visit);
         const std::array<QString, 8> cells{
-            vimora::chart::shortDate(visit.date),
+            vimora::text::shortDate(visit.date),
             visit.age,
             visit.poids,
             visit.taille,
@@ -363,7 +363,7 @@ void RecordsDialog::deleteVisit() {
     const Visit& visit = m_visits[static_cast<std::size_t>(row)];
     const QString question =
         QStringLiteral("Supprimer la consultation du %1 (IMC %2) pour %3 ? Cette suppression est définitive.")
-            .arg(vimora::chart::shortDate(visit.date), visit.imc, RecordsTexts::patientName(*patient));
+            .arg(vimora::text::shortDate(visit.date), visit.imc, RecordsTexts::patientName(*patient));
     if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer la consultation"),
                                   question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) !=
         QMessageBox::Yes)

@@ -2,7 +2,6 @@
 
 #include "PatientStore.h"
 
-#include <QDate>
 #include <QString>
 
 #include <functional>
@@ -14,8 +13,6 @@ namespace RecordsTexts {
 
 /// "Jeanne Dupont": the first name, then the name, as typed.
 QString patientName(const vimora::records::Patient& patient);
-/// The date typed as JJ/MM/AAAA (or J/M/AAAA); an invalid date when it is not one.
-QDate parseShortDate(const QString& text);
 /// "né le 05/03/2015", "née le 05/03/2015".
 QString bornOn(const vimora::records::Patient& patient);
 

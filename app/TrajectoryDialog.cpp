@@ -3,6 +3,7 @@
 #include "ui_TrajectoryDialog.h"
 
 #include "Chart.h"
+#include "ChartColours.h"
 #include "ChartView.h"
 #include "CorpulenceDialog.h"
 #include "FileDialogs.h"
@@ -10,7 +11,7 @@
 #include "RecordsTexts.h"
 #include "Trajectory.h"
 #include "VisitRecords.h"
-#include "Wording.h"
+#include "text/FrenchDates.h"
 
 #include <QDir>
 #include <QTabBar>
@@ -36,15 +37,16 @@ TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
     if (count > 0) {
         const vimora::records::Visit& latest = visits.front();
         identity += QStringLiteral(" Dernière, le %1 : IMC %2, %3")
-                        .arg(vimora::chart::shortDate(latest.date), latest.imc, latest.resultat);
+                        .arg(vimora::text::shortDate(latest.date), latest.imc, latest.resultat);
     }
     m_ui->lblPatient->setText(identity);
 
     const std::vector<vimora::TrajectoryAlert> alerts = vimora::records::alertsOf(visits);
     QString shown;
     for (const vimora::TrajectoryAlert& alert : alerts) {
-        shown += QStringLiteral("<p><b style=\"color:#b00000\">%1</b> : %2</p>")
-                     .arg(QString::fromStdString(alert.title).toHtmlEscaped(),
+        shown += QStringLiteral("<p><b style=\"color:%1\">%2</b> : %3</p>")
+                     .arg(vimora::chart::kWarningColour.name(),
+                          QString::fromStdString(alert.title).toHtmlEscaped(),
                           QString::fromStdString(alert.detail).toHtmlEscaped());
     }
     m_ui->lblAlerts->setText(alerts.empty() ? QStringLiteral("Aucune alerte.") : shown);

@@ -220,7 +220,7 @@ const vimora::Calculation* TfrmVimora::lastCompleteCalculation() const {
 
 // Handlers are members of the window, like every handler, whether or not they use it.
 void TfrmVimora::FormCreate() { // NOLINT(readability-convert-member-functions-to-static)
-    DecimalSeparator = vimora::platform::kShownDecimalSeparator;
+    DecimalSeparator = vimora::kDecimalSeparator;
 }
 
 void TfrmVimora::btnCalculerClick() {

@@ -24,6 +24,7 @@
 namespace {
 
 using namespace vimora::cli;
+using namespace vimora::csv;
 
 // Comma as decimal separator, as a French spreadsheet writes it.
 std::string decimal(double value, int decimals) {

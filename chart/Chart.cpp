@@ -1,7 +1,6 @@
 #include "Chart.h"
 
 #include "Measures.h"
-#include "RegionalSettings.h"
 
 #include <QFont>
 #include <QPainter>
@@ -186,7 +185,7 @@ QString atAge(double age) {
 }
 
 QString limitText(double value) {
-    return QString::fromStdString(displayNumber(value, platform::kShownDecimalSeparator));
+    return QString::fromStdString(displayNumber(value, kDecimalSeparator));
 }
 
 QFont chartFont(int pixelSize, bool bold) {

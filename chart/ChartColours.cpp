@@ -41,6 +41,7 @@ QPalette::ColorRole systemRole(Colour colour) {
 } // namespace
 
 const QColor kInk(40, 40, 40);
+const QColor kWarningColour(176, 0, 0);
 const QColor kLowerColour = *fixedColour(Colour::Desktop);
 const QColor kUpperColour = *fixedColour(Colour::Purple);
 const QColor kObesityColour = *fixedColour(Colour::Red);

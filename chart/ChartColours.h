@@ -24,6 +24,10 @@ QColor paleColour(const QColor& colour, int depth = 0);
 /// The colour of frames and texts: dark, never the pure black of the patient's point.
 extern const QColor kInk;
 
+/// The one colour of warnings and of the reasons a field is refused, in the windows and on the
+/// sheets: a deep red, apart from the obesity band's pure red.
+extern const QColor kWarningColour;
+
 /// The children's thresholds' colours: the band colours of the results that begin at them.
 extern const QColor kLowerColour;   ///< below it: underweight
 extern const QColor kUpperColour;   ///< from it: obesity degree 1

@@ -4,6 +4,7 @@
 #include "ChartColours.h"
 #include "VisitPlausibility.h"
 #include "Wording.h"
+#include "text/FrenchDates.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -321,12 +322,12 @@ QString AdultTrajectory::description() const {
     QString text = QStringLiteral("IMC de l'adulte au fil des consultations, sur les classes de corpulence.");
     if (m_visits.size() == 1)
         return text + QStringLiteral(" Une consultation, le %1 : IMC %2, %3")
-                          .arg(shortDate(latest.date), latest.indexText, latest.band);
+                          .arg(text::shortDate(latest.date), latest.indexText, latest.band);
     return text +
            QStringLiteral(" %1 consultations, du %2 au %3 : l'IMC passe de %4 à %5, %6")
                .arg(m_visits.size())
-               .arg(shortDate(first.date), shortDate(latest.date), first.indexText, latest.indexText,
-                    latest.band) +
+               .arg(text::shortDate(first.date), text::shortDate(latest.date), first.indexText,
+                    latest.indexText, latest.band) +
            apartSentence(m_visits);
 }
 

@@ -24,10 +24,6 @@ QString normalWeightSentence(const QString& height, const QString& minimum, cons
     return QStringLiteral("Poids normal pour %1 m : %2.").arg(height, weightRange(minimum, maximum));
 }
 
-QString shortDate(QDate date) {
-    return date.toString(QStringLiteral("dd/MM/yyyy"));
-}
-
 QString sheetTitle() {
     return QStringLiteral("Fiche de corpulence");
 }

@@ -3,7 +3,6 @@
 #include "ReferenceThresholds.h"
 #include "WhoReference.h"
 
-#include <QDate>
 #include <QString>
 
 // The words the chart, the chart dialog and the patient sheet share, written once.
@@ -23,9 +22,6 @@ QString weightRange(const QString& minimum, const QString& maximum);
 
 /// The normal weights for a height, as a sentence.
 QString normalWeightSentence(const QString& height, const QString& minimum, const QString& maximum);
-
-/// A date as the charts, the sheets and the records write it: "05/03/2015".
-QString shortDate(QDate date);
 
 /// "Fiche de corpulence": the sheet's title, its PDF title and its print job's name.
 QString sheetTitle();

@@ -10,6 +10,10 @@
 
 namespace vimora::cli {
 
+using csv::CsvError;
+using csv::CsvReader;
+using csv::CsvWriter;
+
 namespace {
 
 constexpr std::size_t kProgressInterval = 4096;
@@ -136,14 +140,6 @@ void assessWho(Sex sex, RowOutcome& outcome) {
 
 } // namespace
 
-std::optional<Sex> parseSex(std::string_view text) {
-    if (equalsIgnoringCase(text, "m") || equalsIgnoringCase(text, "masculin"))
-        return Sex::Male;
-    if (equalsIgnoringCase(text, "f") || equalsIgnoringCase(text, "feminin"))
-        return Sex::Female;
-    return std::nullopt;
-}
-
 const std::array<OutputColumn, 12> kOutputColumns{{
     {"sexe", inputText<&PatientRow::sex>},
     {"age", inputText<&PatientRow::age>},
@@ -227,7 +223,7 @@ BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunctio
             if (progress && result.rows % kProgressInterval == 0)
                 progress(result.rows);
         }
-    } catch (const OutputError&) {
+    } catch (const csv::OutputError&) {
         throw;
     } catch (const std::exception& error) {
         // A read error or a malformed line: what was written stays, marked as unfinished.

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "Assessment.h"
-#include "CsvReader.h"
-#include "CsvWriter.h"
+#include "csv/CsvReader.h"
+#include "csv/CsvWriter.h"
 
 #include <array>
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,9 +15,6 @@
 namespace vimora::cli {
 
 inline constexpr std::array<std::string_view, 4> kInputColumns{"sexe", "age", "poids", "taille"};
-
-/// "M", "F", "Masculin" or "Feminin", in any letter case.
-std::optional<Sex> parseSex(std::string_view text);
 
 /// One input row, as read (after unquoting).
 struct PatientRow {
@@ -58,7 +54,7 @@ extern const std::array<OutputColumn, 12> kOutputColumns;
 extern const std::array<OutputColumn, 2> kWhoColumns;
 
 /// The output row: the text of every column.
-void writeRow(CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome,
+void writeRow(csv::CsvWriter& writer, const PatientRow& row, const RowOutcome& outcome,
               const BatchOptions& options = {});
 
 struct BatchResult {
@@ -76,8 +72,8 @@ using ProgressFunction = std::function<void(std::size_t rows)>;
 
 /// Reads the header and every row and writes the output. A fault of the input before the
 /// output header leaves the output empty; after it, the rows written stay and a last row whose
-/// error says where reading stopped marks the output as incomplete. Throws OutputError.
-BatchResult runBatch(CsvReader& reader, CsvWriter& writer, const ProgressFunction& progress = {},
+/// error says where reading stopped marks the output as incomplete. Throws csv::OutputError.
+BatchResult runBatch(csv::CsvReader& reader, csv::CsvWriter& writer, const ProgressFunction& progress = {},
                      const BatchOptions& options = {});
 
 } // namespace vimora::cli

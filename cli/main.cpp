@@ -18,6 +18,9 @@
 namespace {
 
 using namespace vimora::cli;
+using vimora::csv::CsvReader;
+using vimora::csv::CsvWriter;
+using vimora::csv::OutputError;
 
 constexpr const char* kProgramName = "vimora-assess";
 
@@ -31,7 +34,8 @@ acceptée), champs séparés par « ; », fins de ligne LF ou CR LF.
 
 Entrée : la ligne d'en-tête sexe;age;poids;taille (en majuscules ou en
 minuscules), puis une ligne par patient :
-  sexe    M, F, Masculin ou Feminin, en majuscules ou en minuscules
+  sexe    M, F, Masculin ou Féminin (avec ou sans accent), en majuscules ou
+          en minuscules
   age     en années, comme dans la fenêtre (2 ans et 3 mois : 2,25)
   poids   en kilogrammes
   taille  en mètres ; la virgule est le séparateur décimal (1,75 et non 1.75)

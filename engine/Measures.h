@@ -13,6 +13,10 @@ namespace vimora {
 static_assert(sizeof(long double) > sizeof(double),
               "the assessment needs long double to be the 80-bit extended format");
 
+/// The decimal separator of every number the program writes or reads, whatever the regional
+/// settings: the comma of French text.
+inline constexpr char kDecimalSeparator = ',';
+
 /// Converts a measure typed by the user: spaces, an optional sign, digits with at most one
 /// decimal separator, an optional exponent, spaces. The exact decimal value is rounded once to
 /// the extended format, then stored as a double. Throws EngineError on any other text, and on a

@@ -3,10 +3,33 @@
 #include "EngineError.h"
 
 #include <array>
+#include <string>
 
 namespace vimora {
 
 namespace {
+
+// The letters in lower case, an é (either case, composed or decomposed) read as e.
+std::string foldedSexText(std::string_view text) {
+    constexpr std::string_view kSmallEAcute = "\xC3\xA9";
+    constexpr std::string_view kCapitalEAcute = "\xC3\x89";
+    constexpr std::string_view kCombiningAcute = "\xCC\x81";
+    std::string folded;
+    folded.reserve(text.size());
+    while (!text.empty()) {
+        if (text.starts_with(kSmallEAcute) || text.starts_with(kCapitalEAcute)) {
+            folded += 'e';
+            text.remove_prefix(2);
+        } else if (text.starts_with(kCombiningAcute) && folded.ends_with('e')) {
+            text.remove_prefix(2);
+        } else {
+            const char c = text.front();
+            folded += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+            text.remove_prefix(1);
+        }
+    }
+    return folded;
+}
 
 struct ReferenceRow {
     ReferenceThresholds boys;
@@ -113,6 +136,15 @@ ReferenceThresholds lookupReferenceThresholds(Sex sex, double age) {
         return kAdultThresholds;
     const ReferenceRow& reference = kChildTable.at(static_cast<std::size_t>(*row));
     return sex == Sex::Male ? reference.boys : reference.girls;
+}
+
+std::optional<Sex> parseSex(std::string_view text) {
+    const std::string folded = foldedSexText(text);
+    if (folded == "m" || folded == "masculin")
+        return Sex::Male;
+    if (folded == "f" || folded == "feminin")
+        return Sex::Female;
+    return std::nullopt;
 }
 
 } // namespace vimora

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 
 // The index thresholds against which a patient is judged: one fixed set for adults, and for
 // children and adolescents a reference table by sex and quarter year of age.
 namespace vimora {
 
 enum class Sex { Male, Female };
+
+/// The sex as a list or a file writes it: "M", "F", "Masculin" or "Féminin", its é composed,
+/// decomposed or written e, in any letter case; the text is UTF-8.
+std::optional<Sex> parseSex(std::string_view text);
 
 struct ReferenceThresholds {
     double upperThreshold;   ///< at or above: above the normal range

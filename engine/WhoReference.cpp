@@ -1,5 +1,6 @@
 #include "WhoReference.h"
 
+#include "Measures.h"
 #include "WhoTables.h"
 
 #include <algorithm>
@@ -55,9 +56,9 @@ std::string fixedText(long double units, int decimals) {
     if (units < 0)
         text += '-';
     if (length <= decimals)
-        text.append("0,").append(std::size_t(decimals - length), '0');
+        text.append(1, '0').append(1, kDecimalSeparator).append(std::size_t(decimals - length), '0');
     else
-        text.append(digits.begin(), end - decimals).append(1, ',');
+        text.append(digits.begin(), end - decimals).append(1, kDecimalSeparator);
     text.append(end - std::min(length, decimals), end);
     return text;
 }

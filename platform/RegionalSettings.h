@@ -1,15 +1,13 @@
 #pragma once
 
-// The user's regional settings, read from the process locale, and the one process-wide decimal
-// separator that every conversion between numbers and text reads.
+// The user's regional settings, read from the process locale, and the process-wide decimal
+// separator of the main window's conversions.
 namespace vimora::platform {
 
-/// The decimal separator of every number the program shows, whatever the regional settings: the
-/// main window makes it DecimalSeparator when it is created, and the charts write with it.
-inline constexpr char kShownDecimalSeparator = ',';
-
 /// Starts as the regional decimal symbol (initialiseRegionalSettings); the main window sets it
-/// to kShownDecimalSeparator when it is created.
+/// to the engine's comma when it is created. Only the main window's key filter and calculation,
+/// and the help support's start-up log before them, read it; everything else uses the engine's
+/// constant.
 extern char DecimalSeparator;
 
 /// Adopts the user's locale for the process and sets DecimalSeparator to its decimal symbol,

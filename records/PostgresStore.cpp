@@ -4,6 +4,7 @@
 #include "ServerConnection.h"
 #include "SqliteStore.h"
 #include "StoreFaults.h"
+#include "text/Quoted.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -30,9 +31,7 @@ constexpr qint64 kWriteLock = 0x56494D57;
 const QString kInsufficientPrivilege = QStringLiteral("42501");
 constexpr qint64 kQuietMs = 1000;
 
-QString quoted(const QString& text) {
-    return QStringLiteral("« %1 »").arg(text);
-}
+using text::quoted;
 
 const std::array<QString, 2> kTables{QStringLiteral("patient"), QStringLiteral("visite")};
 

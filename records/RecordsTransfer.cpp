@@ -1,11 +1,12 @@
 #include "RecordsTransfer.h"
 
-#include "CsvReader.h"
-#include "CsvWriter.h"
 #include "EngineError.h"
 #include "Measures.h"
 #include "VisitRecords.h"
 #include "WholeFile.h"
+#include "csv/CsvReader.h"
+#include "csv/CsvWriter.h"
+#include "text/FrenchDates.h"
 
 #include <QHash>
 #include <QSet>
@@ -22,8 +23,8 @@ namespace vimora::records {
 
 namespace {
 
-using cli::CsvReader;
-using cli::CsvWriter;
+using csv::CsvReader;
+using csv::CsvWriter;
 
 enum Column { Dossier, Nom, Prenom, Sexe, Naissance, DateColumn, Poids, Taille, kColumnCount };
 constexpr std::array<const char*, kColumnCount> kColumnNames{"dossier",   "nom",  "prenom", "sexe",
@@ -47,24 +48,10 @@ QString lineError(std::size_t line, const QString& reason) {
     return QStringLiteral("Ligne %1 : %2").arg(line).arg(asReason(reason));
 }
 
-QDate readDate(const QString& text) {
-    QDate date = QDate::fromString(text, QStringLiteral("dd/MM/yyyy"));
-    if (!date.isValid())
-        date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-    return date;
-}
-
-QString frenchDate(QDate date) {
-    return date.toString(QStringLiteral("dd/MM/yyyy"));
-}
-
-std::optional<Sex> readSex(const QString& text) {
-    const QString folded = foldForSearch(text);
-    if (folded == QLatin1String("m") || folded == QLatin1String("masculin"))
-        return Sex::Male;
-    if (folded == QLatin1String("f") || folded == QLatin1String("feminin"))
-        return Sex::Female;
-    return std::nullopt;
+// The French date as the form takes it, or the ISO date of another program's export.
+QDate readDate(const QString& written) {
+    const QDate date = text::parseShortDate(written);
+    return date.isValid() ? date : QDate::fromString(written, QStringLiteral("yyyy-MM-dd"));
 }
 
 std::optional<double> positiveMeasure(const QString& text) {
@@ -89,7 +76,7 @@ QString contradiction(const Patient& known, const RowValues& values) {
     if (differs(values[Prenom], known.prenom))
         other << QStringLiteral("autre prénom");
     if (!values[Sexe].isEmpty()) {
-        const std::optional<Sex> sex = readSex(values[Sexe]);
+        const std::optional<Sex> sex = parseSex(values[Sexe].toStdString());
         if (!sex)
             return QStringLiteral("le sexe doit être M ou F");
         if (*sex != known.sexe)
@@ -168,7 +155,7 @@ public:
                 continue;
             // The texts the export neutralised for spreadsheets.
             const std::string_view field = column == Dossier || column == Nom || column == Prenom
-                                               ? cli::restoredText(fields[position])
+                                               ? csv::restoredText(fields[position])
                                                : fields[position];
             row.values[column] = QString::fromUtf8(field.data(), qsizetype(field.size())).trimmed();
         }
@@ -308,7 +295,7 @@ private:
         patient.dossier = dossier;
         patient.nom = values[Nom];
         patient.prenom = values[Prenom];
-        const std::optional<Sex> sex = readSex(values[Sexe]);
+        const std::optional<Sex> sex = parseSex(values[Sexe].toStdString());
         if (!sex)
             return QStringLiteral("patient inconnu : le sexe doit être M ou F");
         patient.sexe = *sex;
@@ -393,7 +380,7 @@ private:
 CsvWriter writerOn(QIODevice& out) {
     return CsvWriter([&out](std::string_view bytes) {
         if (out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
-            throw cli::OutputError("write failed");
+            throw csv::OutputError("write failed");
     });
 }
 
@@ -409,7 +396,7 @@ std::string utf8(const QString& text) {
 
 // A text typed by a user, which a spreadsheet must never run.
 std::string cell(const QString& text) {
-    return cli::neutralisedText(utf8(text));
+    return csv::neutralisedText(utf8(text));
 }
 
 void outputFailed(const QString& what) {
@@ -430,7 +417,7 @@ ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
     CsvReader reader([&csv](char* buffer, std::size_t size) {
         const qint64 read = csv.read(buffer, qint64(size));
         if (read < 0)
-            throw cli::CsvError(0, "La lecture du fichier a échoué.");
+            throw csv::CsvError(0, "La lecture du fichier a échoué.");
         return std::size_t(read);
     });
     try {
@@ -440,7 +427,7 @@ ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
         file.refuseOnErrors();
         while (reader.next())
             file.readRow(reader);
-    } catch (const cli::CsvError& error) {
+    } catch (const csv::CsvError& error) {
         const QString reason = QString::fromStdString(error.reason());
         file.refuseOnErrors(error.line() == 0 ? reason : lineError(error.line(), reason));
     }
@@ -477,13 +464,14 @@ void exportVisits(const PatientStore& store, QIODevice& out) {
             const std::optional<WhoScore> who = visit != nullptr ? whoScoreOf(patient, *visit) : std::nullopt;
             writeRow(writer,
                      {cell(patient.dossier), cell(patient.nom), cell(patient.prenom),
-                      patient.sexe == Sex::Female ? "F" : "M", utf8(frenchDate(patient.naissance)),
-                      utf8(frenchDate(shown.date)), utf8(shown.poids), utf8(shown.taille), utf8(shown.age),
-                      utf8(shown.imc), utf8(shown.resultat), who ? whoZText(who->z) : std::string(),
+                      patient.sexe == Sex::Female ? "F" : "M", utf8(text::shortDate(patient.naissance)),
+                      utf8(text::shortDate(shown.date)), utf8(shown.poids), utf8(shown.taille),
+                      utf8(shown.age), utf8(shown.imc), utf8(shown.resultat),
+                      who ? whoZText(who->z) : std::string(),
                       who ? whoPercentileText(who->percentile) : std::string(), std::to_string(number)});
         });
         writer.flush();
-    } catch (const cli::OutputError&) {
+    } catch (const csv::OutputError&) {
         outputFailed(QStringLiteral("L'export"));
     }
 }
@@ -529,7 +517,7 @@ void writeAlerts(const PatientStore& store, QIODevice& out) {
         });
         flush();
         writer.flush();
-    } catch (const cli::OutputError&) {
+    } catch (const csv::OutputError&) {
         outputFailed(QStringLiteral("La liste des alertes"));
     }
 }

@@ -1,6 +1,7 @@
 #include "ServerConnection.h"
 
 #include "StoreFaults.h"
+#include "text/Quoted.h"
 
 #include <QLibrary>
 #include <QRegularExpression>
@@ -26,9 +27,7 @@ namespace vimora::records {
 
 namespace {
 
-QString quoted(const QString& text) {
-    return QStringLiteral("« %1 »").arg(text);
-}
+using text::quoted;
 
 // A value of a libpq keyword/value connection string, quoted as libpq reads it.
 QString conninfoValue(const QString& value) {

@@ -4,6 +4,7 @@
 #include "Schema.h"
 #include "StoreFaults.h"
 #include "WholeFile.h"
+#include "text/Quoted.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -41,9 +42,7 @@ const QByteArray kSqliteHeader("SQLite format 3\0", 16);
 const std::array<QString, 4> kCompanionSuffixes{QString(), QStringLiteral("-wal"), QStringLiteral("-shm"),
                                                 QStringLiteral("-journal")};
 
-QString quoted(const QString& path) {
-    return QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
-}
+using text::quoted;
 
 using FileIdentity = std::pair<dev_t, ino_t>;
 

@@ -15,8 +15,6 @@
 // alerts of a patient. Texts use the decimal comma, as the window shows them.
 namespace vimora::records {
 
-inline constexpr char kDecimalSeparator = ',';
-
 Date toDate(QDate date);
 QDate toQDate(Date date);
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 using namespace vimora;
@@ -59,6 +60,16 @@ TEST(ReferenceTable, EveryRowKeepsItsThresholdsInOrder) {
             }
         }
     }
+}
+
+// As a list or a file writes it: the letters and the window's words, accented or not, in any case.
+TEST(ParseSex, AcceptsTheLettersAndTheWindowsWordsInAnyCase) {
+    for (const char* text : {"M", "m", "Masculin", "mAsCuLiN"})
+        EXPECT_EQ(parseSex(text), Sex::Male) << "'" << text << "'";
+    for (const char* text : {"F", "f", "Feminin", "FEMININ", "Féminin", "FÉMININ", "Fe\u0301minin"})
+        EXPECT_EQ(parseSex(text), Sex::Female) << "'" << text << "'";
+    for (const char* text : {"", " M", "M ", "Male", "Masc", "MF", "Masculine", "M\u0301"})
+        EXPECT_EQ(parseSex(text), std::nullopt) << "'" << text << "'";
 }
 
 } // namespace

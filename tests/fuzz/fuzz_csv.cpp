@@ -14,6 +14,7 @@
 #include <vector>
 
 using namespace vimora::cli;
+using namespace vimora::csv;
 
 namespace {
 

@@ -28,7 +28,7 @@ const QByteArray kMeasures =
                       ";;A12;;;20/03/2020;15,5;1,04;\n"
                       ";;A12;;;20/03/2021;18,4;1,11;\n"
                       "Dupont;Jean;;M;1980-05-02;2024-01-10;82;1,78;\n"
-                      "DUPONT;jéan;;m;02/05/1980;2025-01-10;95;1,78;\n"
+                      "DUPONT;jéan;;m;2/5/1980;2025-01-10;95;1,78;\n"
                       "Petit;Léo;;M;2020-01-01;2021-01-01;9;0,29;\n");
 
 ImportReport import(PatientStore& store, const QByteArray& csv) {

@@ -1,11 +1,11 @@
-#include "CsvWriter.h"
+#include "csv/CsvWriter.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 
-namespace vimora::cli {
+namespace vimora::csv {
 
 namespace {
 
@@ -117,4 +117,4 @@ void CsvWriter::flush() {
     m_used = 0;
 }
 
-} // namespace vimora::cli
+} // namespace vimora::csv

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vimora::cli {
+namespace vimora::csv {
 
 /// The output could not be written; nothing more can be said on it.
 class OutputError : public std::runtime_error {
@@ -49,4 +49,4 @@ private:
     std::size_t m_used = 0;
 };
 
-} // namespace vimora::cli
+} // namespace vimora::csv

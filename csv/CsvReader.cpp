@@ -1,12 +1,12 @@
-#include "CsvReader.h"
+#include "csv/CsvReader.h"
 
-#include "CsvWriter.h"
 #include "Utf8.h"
+#include "csv/CsvWriter.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace vimora::cli {
+namespace vimora::csv {
 
 namespace {
 
@@ -259,4 +259,4 @@ bool CsvReader::next() {
     }
 }
 
-} // namespace vimora::cli
+} // namespace vimora::csv

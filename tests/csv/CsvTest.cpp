@@ -1,5 +1,5 @@
-#include "CsvReader.h"
-#include "CsvWriter.h"
+#include "csv/CsvReader.h"
+#include "csv/CsvWriter.h"
 
 #include "MemoryReader.h"
 #include "NamedRows.h"
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-using namespace vimora::cli;
+using namespace vimora::csv;
 
 namespace {
 

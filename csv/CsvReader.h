@@ -8,13 +8,9 @@
 #include <string_view>
 #include <vector>
 
-// Reading the French spreadsheet CSV of the batch command: ";" between fields
-// (the comma is the decimal separator), fields optionally quoted with '"', UTF-8 text.
-namespace vimora::cli {
-
-/// The decimal separator of the batch file format: always the comma of a French spreadsheet,
-/// whatever the locale, as the window reads its fields.
-inline constexpr char kDecimalSeparator = ',';
+// Reading the French spreadsheet CSV: ";" between fields (the comma is the decimal separator),
+// fields optionally quoted with '"', UTF-8 text.
+namespace vimora::csv {
 
 /// The text of a cell as neutralisedText() was given it; any other cell as it is.
 std::string_view restoredText(std::string_view cell);
@@ -96,4 +92,4 @@ private:
     std::string m_unquoted; ///< storage of the fields that had quotes to undo
 };
 
-} // namespace vimora::cli
+} // namespace vimora::csv
