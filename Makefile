@@ -93,7 +93,7 @@ fuzz: build
 	  $(FUZZ_DIR)/seeds/help_search/
 	mkdir -p $(FUZZ_DIR)/corpus/help-viewer
 	test -f $(FUZZ_DIR)/seeds/help-viewer/long-name.chm || tests/fuzz/make-hostile-help-files.sh \
-	  $(FUZZ_DIR)/seeds/help-viewer $(BUILD_DIR)/help/viewer/vimora_repair_help_file
+	  $(FUZZ_DIR)/seeds/help-viewer $(BUILD_DIR)/help/tools/vimora_repair_help_file
 	cp $(BUILD_DIR)/app/VimoraXP.chm help/content/VimoraXP.hhc $(FUZZ_DIR)/seeds/help-viewer/
 	cd $(FUZZ_DIR) && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./fuzz_csv \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 corpus/csv $(CURDIR)/tests/fuzz/seeds/csv

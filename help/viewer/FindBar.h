@@ -2,8 +2,11 @@
 
 #include <QWidget>
 
-class QLabel;
-class QLineEdit;
+#include <memory>
+
+namespace Ui {
+class FindBar;
+}
 
 namespace vimora::help {
 
@@ -16,6 +19,7 @@ class FindBar : public QWidget {
 
 public:
     FindBar(PageFinder* finder, QWidget* parent);
+    ~FindBar() override;
 
     /// Shows the bar with its phrase selected, ready to be typed over.
     void open();
@@ -31,8 +35,7 @@ private:
     void showCount();
 
     PageFinder* m_finder;
-    QLineEdit* m_phrase;
-    QLabel* m_count;
+    std::unique_ptr<Ui::FindBar> m_ui;
 };
 
 } // namespace vimora::help

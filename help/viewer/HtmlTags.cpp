@@ -1,5 +1,8 @@
 #include "HtmlTags.h"
 
+#include "HelpLimits.h"
+
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -65,70 +68,18 @@ QStringView readValue(QStringView attributes, qsizetype& at) {
     return attributes.mid(start, at - start);
 }
 
-} // namespace
-
-HtmlTokens::Token HtmlTokens::next() {
-    Token token;
-    const qsizetype size = m_html.size();
-    if (m_at >= size)
-        return token;
-
-    if (!m_rawTextEnd.isEmpty()) {
-        const qsizetype end = m_html.indexOf(m_rawTextEnd, m_at, Qt::CaseInsensitive);
-        m_rawTextEnd.clear();
-        m_at = end < 0 ? size : end;
-        return next();
-    }
-
-    const qsizetype open = m_html.indexOf(QLatin1Char('<'), m_at);
-    if (open != m_at) {
-        token.kind = Kind::Text;
-        const qsizetype end = open < 0 ? size : open;
-        token.text = m_html.mid(m_at, end - m_at);
-        m_at = end;
-        return token;
-    }
-
-    if (m_html.mid(open).startsWith(QLatin1String("<!--"))) {
-        const qsizetype end = m_html.indexOf(QLatin1String("-->"), open + 4);
-        m_at = end < 0 ? size : end + 3;
-        return next();
-    }
-
-    const qsizetype close = m_html.indexOf(QLatin1Char('>'), open);
-    if (close < 0) {
-        // Not a tag: nothing after it is either, so the rest is text.
-        token.kind = Kind::Text;
-        token.text = m_html.mid(open);
-        m_at = size;
-        return token;
-    }
-    qsizetype at = open + 1;
-    if (at < close && m_html[at] == QLatin1Char('/')) {
-        token.closing = true;
-        ++at;
-    }
-    const qsizetype nameStart = at;
-    while (at < close && (isNameCharacter(m_html[at]) || (at == nameStart && m_html[at] == QLatin1Char('!'))))
-        ++at;
-    token.kind = Kind::Tag;
-    token.name = m_html.mid(nameStart, at - nameStart).toString().toLower();
-    token.attributes = m_html.mid(at, close - at);
-    m_at = close + 1;
-    if (!token.closing && (token.name == QLatin1String("script") || token.name == QLatin1String("style")))
-        m_rawTextEnd = QStringLiteral("</") + token.name;
-    return token;
-}
-
-QString decodeEntities(QStringView text) {
+// Decodes until the result holds `longest` characters; `cut` tells whether text was left.
+QString decodeEntities(QStringView text, qsizetype longest, bool* cut) {
     QString decoded;
-    decoded.reserve(text.size());
+    decoded.reserve(std::min(text.size(), longest));
     qsizetype at = 0;
-    while (at < text.size()) {
+    while (at < text.size() && decoded.size() < longest) {
         const qsizetype amp = text.indexOf(QLatin1Char('&'), at);
-        if (amp < 0)
-            break;
-        decoded += text.mid(at, amp - at);
+        const qsizetype plainEnd = std::min(amp < 0 ? text.size() : amp, at + longest - decoded.size());
+        decoded += text.mid(at, plainEnd - at);
+        at = plainEnd;
+        if (at != amp)
+            continue;
         const qsizetype semicolon = text.mid(amp + 1, kLongestEntity).indexOf(QLatin1Char(';'));
         char32_t character = 0;
         if (semicolon > 0) {
@@ -143,11 +94,78 @@ QString decodeEntities(QStringView text) {
             at = amp + 1;
         }
     }
-    decoded += text.mid(at);
+    if (cut != nullptr)
+        *cut = at < text.size();
     return decoded;
 }
 
-QString attributeValue(QStringView attributes, QLatin1String name) {
+} // namespace
+
+HtmlTokens::Token HtmlTokens::next() {
+    // A loop rather than a call for each comment: a file may hold a million of them in a row.
+    Token token;
+    const qsizetype size = m_html.size();
+    while (m_at < size) {
+        if (!m_rawTextEnd.isEmpty()) {
+            const qsizetype end = m_html.indexOf(m_rawTextEnd, m_at, Qt::CaseInsensitive);
+            m_rawTextEnd.clear();
+            m_at = end < 0 ? size : end;
+            continue;
+        }
+
+        const qsizetype open = m_html.indexOf(QLatin1Char('<'), m_at);
+        if (open != m_at) {
+            token.kind = Kind::Text;
+            const qsizetype end = open < 0 ? size : open;
+            token.text = m_html.mid(m_at, end - m_at);
+            m_at = end;
+            return token;
+        }
+
+        if (m_html.mid(open).startsWith(QLatin1String("<!--"))) {
+            const qsizetype end = m_html.indexOf(QLatin1String("-->"), open + 4);
+            m_at = end < 0 ? size : end + 3;
+            continue;
+        }
+
+        const qsizetype close = m_html.indexOf(QLatin1Char('>'), open);
+        if (close < 0) {
+            // Not a tag: nothing after it is either, so the rest is text.
+            token.kind = Kind::Text;
+            token.text = m_html.mid(open);
+            m_at = size;
+            return token;
+        }
+        return tagAt(open, close);
+    }
+    return token;
+}
+
+HtmlTokens::Token HtmlTokens::tagAt(qsizetype open, qsizetype close) {
+    Token token;
+    qsizetype at = open + 1;
+    if (at < close && m_html[at] == QLatin1Char('/')) {
+        token.closing = true;
+        ++at;
+    }
+    const qsizetype nameStart = at;
+    while (at < close && (isNameCharacter(m_html[at]) || (at == nameStart && m_html[at] == QLatin1Char('!'))))
+        ++at;
+    token.kind = Kind::Tag;
+    token.name = m_html.mid(nameStart, at - nameStart);
+    token.attributes = m_html.mid(at, close - at);
+    m_at = close + 1;
+    if (m_scripts == ScriptContent::Skipped && !token.closing &&
+        (token.is(QLatin1String("script")) || token.is(QLatin1String("style"))))
+        m_rawTextEnd = QStringLiteral("</") + token.name.toString();
+    return token;
+}
+
+QString decodeEntities(QStringView text) {
+    return decodeEntities(text, text.size(), nullptr);
+}
+
+QString attributeValue(QStringView attributes, QLatin1String name, bool* cut) {
     qsizetype at = 0;
     const qsizetype size = attributes.size();
     while (at < size) {
@@ -165,8 +183,10 @@ QString attributeValue(QStringView attributes, QLatin1String name) {
         if (at < size && attributes[at] == QLatin1Char('='))
             value = readValue(attributes, at);
         if (attribute.compare(name, Qt::CaseInsensitive) == 0)
-            return decodeEntities(value);
+            return decodeEntities(value, limits::kLongestName, cut);
     }
+    if (cut != nullptr)
+        *cut = false;
     return {};
 }
 

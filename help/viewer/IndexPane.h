@@ -5,12 +5,12 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QPushButton;
+namespace Ui {
+class IndexPane;
+}
 
 namespace vimora::help {
 
@@ -25,6 +25,7 @@ class IndexPane : public QWidget {
 
 public:
     IndexPane(const ChmArchive& archive, QWidget* parent);
+    ~IndexPane() override;
 
     /// Puts the focus in the keyword field, which it selects.
     void focusKeyword();
@@ -43,10 +44,7 @@ private:
     const ChmArchive& m_archive;
     bool m_loaded = false;
     std::vector<Keyword> m_keywords;
-    QLineEdit* m_typed;
-    QListWidget* m_list;
-    QPushButton* m_open;
-    QLabel* m_note;
+    std::unique_ptr<Ui::IndexPane> m_ui;
 };
 
 } // namespace vimora::help

@@ -2,7 +2,7 @@
 
 #include "ChmArchive.h"
 #include "HelpLimits.h"
-#include "HtmlTags.h"
+#include "Sitemap.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
@@ -30,31 +30,25 @@ public:
             ++m_openLists;
     }
 
-    void object(bool closing, QStringView attributes) {
-        if (!closing) {
-            m_inSitemap = attributeValue(attributes, QLatin1String("type"))
-                              .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0;
-            m_keyword = Keyword{};
-            m_title.clear();
-            return;
-        }
-        if (m_inSitemap && !m_keyword.name.isEmpty())
-            addKeyword();
-        m_inSitemap = false;
+    void begin() {
+        m_keyword = Keyword{};
+        m_title.clear();
     }
 
-    void param(QStringView attributes) {
-        if (!m_inSitemap)
-            return;
-        const QString name = attributeValue(attributes, QLatin1String("name"));
-        const QString value =
-            attributeValue(attributes, QLatin1String("value")).left(limits::kLongestName).trimmed();
+    // A keyword or a title longer than a name may be is kept cut.
+    void param(const QString& name, const QString& value, bool /*cut*/) {
+        const QString text = value.trimmed();
         if (name.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0) {
-            (m_keyword.name.isEmpty() ? m_keyword.name : m_title) = value;
-        } else if (name.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 && !value.isEmpty() &&
+            (m_keyword.name.isEmpty() ? m_keyword.name : m_title) = text;
+        } else if (name.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 && !text.isEmpty() &&
                    m_keyword.topics.size() < limits::kMostKeywordTopics) {
-            m_keyword.topics.push_back({topicUrl(value), std::exchange(m_title, {})});
+            m_keyword.topics.push_back({topicUrl(text), std::exchange(m_title, {})});
         }
+    }
+
+    void end() {
+        if (!m_keyword.name.isEmpty())
+            addKeyword();
     }
 
     bool full() const { return m_nodes.size() >= limits::kMostKeywords; }
@@ -103,7 +97,6 @@ private:
     std::vector<std::size_t> m_topLevel;
     std::vector<std::size_t> m_lastAtLevel;
     std::size_t m_openLists = 0;
-    bool m_inSitemap = false;
     Keyword m_keyword;
     QString m_title;
 };
@@ -112,18 +105,7 @@ private:
 
 std::vector<Keyword> parseKeywordIndex(QStringView text) {
     IndexParser parser;
-    HtmlTokens tokens(text);
-    for (HtmlTokens::Token token = tokens.next(); token.kind != HtmlTokens::Kind::End && !parser.full();
-         token = tokens.next()) {
-        if (token.kind != HtmlTokens::Kind::Tag)
-            continue;
-        if (token.name == QLatin1String("ul"))
-            parser.list(token.closing);
-        else if (token.name == QLatin1String("object"))
-            parser.object(token.closing, token.attributes);
-        else if (token.name == QLatin1String("param"))
-            parser.param(token.attributes);
-    }
+    readSitemap(text, parser);
     return parser.take();
 }
 

@@ -1,11 +1,12 @@
 #include "PageCost.h"
 
 #include "HelpLimits.h"
+#include "HtmlTags.h"
+
+#include <QString>
 
 #include <algorithm>
 #include <array>
-#include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,62 +39,38 @@ constexpr std::array<Placement, 8> kPlacements{{
     {"dt", {"dl"}},
 }};
 
-// Longer names are no element the document knows; cut there, they stay in a short string.
-constexpr std::size_t kLongestTagName = 15;
-
-bool isLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+// An element's name begins with a letter: other tags (<!DOCTYPE ...>) make none.
+bool isElement(const HtmlTokens::Token& token) {
+    return token.kind == HtmlTokens::Kind::Tag && !token.name.isEmpty() &&
+           token.name.front().unicode() < 0x80 && token.name.front().isLetter();
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
+bool sameName(QStringView name, std::string_view known) {
+    return name.compare(QLatin1String(known.data(), static_cast<qsizetype>(known.size())),
+                        Qt::CaseInsensitive) == 0;
 }
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+bool sameName(QStringView a, QStringView b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-template <std::size_t N> bool isOneOf(std::string_view name, const std::array<std::string_view, N>& names) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-struct Tag {
-    std::string name; ///< in lower case, at most kLongestTagName characters
-    bool closing;
-    qsizetype end; ///< just past its '>'
-};
-
-// The tag at `at`, a '<'; nothing when no tag begins there, or no '>' ends it.
-std::optional<Tag> readTag(QByteArrayView html, qsizetype at) {
-    qsizetype nameAt = at + 1;
-    const bool closing = nameAt < html.size() && html[nameAt] == '/';
-    if (closing)
-        ++nameAt;
-    if (nameAt >= html.size() || !isLetter(html[nameAt]))
-        return std::nullopt;
-    qsizetype nameEnd = nameAt;
-    while (nameEnd < html.size() && (isLetter(html[nameEnd]) || isDigit(html[nameEnd])))
-        ++nameEnd;
-    const qsizetype end = html.indexOf('>', nameEnd);
-    if (end < 0)
-        return std::nullopt;
-    Tag tag{{}, closing, end + 1};
-    for (qsizetype i = nameAt; i < nameEnd && tag.name.size() < kLongestTagName; ++i)
-        tag.name += lower(html[i]);
-    return tag;
+template <std::size_t N> bool isOneOf(QStringView name, const std::array<std::string_view, N>& names) {
+    return std::any_of(names.begin(), names.end(),
+                       [name](std::string_view known) { return sameName(name, known); });
 }
 
 // The elements open at the current tag, as the text document nests them.
 class OpenElements {
 public:
-    PageExcess open(const std::string& name) {
-        if (!m_open.empty() && m_open.back() == name && isOneOf(name, kSelfClosingElements))
+    PageExcess open(QStringView name) {
+        if (!m_open.empty() && sameName(m_open.back(), name) && isOneOf(name, kSelfClosingElements))
             closeLast(1);
-        const auto* placement = std::find_if(kPlacements.begin(), kPlacements.end(),
-                                             [&name](const Placement& p) { return p.element == name; });
+        const auto* placement =
+            std::find_if(kPlacements.begin(), kPlacements.end(),
+                         [name](const Placement& p) { return sameName(name, p.element); });
         if (placement != kPlacements.end()) {
             const auto holder =
-                std::find_if(m_open.rbegin(), m_open.rend(), [placement](const std::string& element) {
+                std::find_if(m_open.rbegin(), m_open.rend(), [placement](QStringView element) {
                     return isOneOf(element, placement->holders);
                 });
             if (holder != m_open.rend())
@@ -102,15 +79,16 @@ public:
         m_open.push_back(name);
         if (m_open.size() > static_cast<std::size_t>(limits::kDeepestPageNesting))
             return PageExcess::TooDeep;
-        if (name == "table" && ++m_tables > limits::kDeepestTableNesting)
+        if (sameName(name, "table") && ++m_tables > limits::kDeepestTableNesting)
             return PageExcess::TablesTooDeep;
         return PageExcess::None;
     }
 
     // An end tag closes the nearest open element of its name and all it holds; one of no open
     // element is ignored.
-    void close(const std::string& name) {
-        const auto match = std::find(m_open.rbegin(), m_open.rend(), name);
+    void close(QStringView name) {
+        const auto match = std::find_if(m_open.rbegin(), m_open.rend(),
+                                        [name](QStringView element) { return sameName(element, name); });
         if (match != m_open.rend())
             closeLast(static_cast<std::size_t>(match - m_open.rbegin()) + 1);
     }
@@ -118,38 +96,38 @@ public:
 private:
     void closeLast(std::size_t count) {
         for (; count > 0; --count) {
-            m_tables -= m_open.back() == "table" ? 1 : 0;
+            m_tables -= sameName(m_open.back(), "table") ? 1 : 0;
             m_open.pop_back();
         }
     }
 
-    std::vector<std::string> m_open;
+    std::vector<QStringView> m_open;
     int m_tables = 0;
 };
 
 } // namespace
 
 PageExcess measurePage(QByteArrayView html) {
+    // Tags are ASCII whatever the page's encoding; Latin-1 keeps every byte a character.
+    const QString page = QString::fromLatin1(html);
+    HtmlTokens tokens(page, HtmlTokens::ScriptContent::Read);
     OpenElements open;
     int elements = 0;
-    // Comments, scripts, quoted values and "/>" are not told apart: what looks like a tag there is
-    // counted too, which can only make the count larger than the document's.
-    for (qsizetype at = html.indexOf('<'); at >= 0; at = html.indexOf('<', at)) {
-        const std::optional<Tag> tag = readTag(html, at);
-        if (!tag) {
-            ++at;
+    // Quoted values and "/>" are not told apart: what looks like a tag there is counted too, which
+    // can only make the count larger than the document's.
+    for (HtmlTokens::Token token = tokens.next(); token.kind != HtmlTokens::Kind::End;
+         token = tokens.next()) {
+        if (!isElement(token))
             continue;
-        }
-        at = tag->end;
-        if (tag->closing) {
-            open.close(tag->name);
+        if (token.closing) {
+            open.close(token.name);
             continue;
         }
         if (++elements > limits::kMostPageElements)
             return PageExcess::TooManyElements;
-        if (isOneOf(tag->name, kEmptyElements))
+        if (isOneOf(token.name, kEmptyElements))
             continue;
-        if (const PageExcess excess = open.open(tag->name); excess != PageExcess::None)
+        if (const PageExcess excess = open.open(token.name); excess != PageExcess::None)
             return excess;
     }
     return PageExcess::None;

@@ -17,13 +17,11 @@ namespace vimora::help {
 
 namespace {
 
-// A title longer than this is cut: it is shown in a list.
-
 // Tags inside a word: the others separate words.
-bool isInlineTag(const QString& name) {
+bool isInlineTag(QStringView name) {
     static const QStringList kInline{"a",   "b",     "i",   "u",    "em", "strong", "span", "font", "sup",
                                      "sub", "small", "big", "code", "tt", "abbr",   "mark", "s"};
-    return kInline.contains(name);
+    return kInline.contains(name, Qt::CaseInsensitive);
 }
 
 bool isPage(const QString& path) {
@@ -49,7 +47,7 @@ TopicText topicText(QStringView html) {
     for (HtmlTokens::Token token = tokens.next(); token.kind != HtmlTokens::Kind::End;
          token = tokens.next()) {
         if (token.kind == HtmlTokens::Kind::Tag) {
-            if (token.name == QLatin1String("title"))
+            if (token.is(QLatin1String("title")))
                 inTitle = !token.closing;
             else if (!isInlineTag(token.name) && !inTitle)
                 topic.text += QLatin1Char(' ');

@@ -6,12 +6,14 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QListWidgetItem;
+
+namespace Ui {
+class SearchPane;
+}
 
 namespace vimora::help {
 
@@ -24,6 +26,7 @@ class SearchPane : public QWidget {
 
 public:
     SearchPane(const ChmArchive& archive, QWidget* parent);
+    ~SearchPane() override;
 
     /// Puts the focus in the field of words, which it selects.
     void focusWords();
@@ -43,9 +46,7 @@ private:
     const ChmArchive& m_archive;
     std::optional<SearchIndex> m_index;
     QStringList m_words;
-    QLineEdit* m_typed;
-    QLabel* m_count;
-    QListWidget* m_results;
+    std::unique_ptr<Ui::SearchPane> m_ui;
 };
 
 } // namespace vimora::help

@@ -309,6 +309,10 @@ private slots:
         QTest::newRow("elements nested deeper than 100")
             << QByteArray("<div>").repeated(10000) + "x" + QByteArray("</div>").repeated(10000)
             << "Rubrique trop complexe" << refused.arg("ses éléments sont imbriqués sur plus de 100 niveaux");
+        // The text document builds the tags of a script too.
+        QTest::newRow("elements nested deeper than 100 in a script")
+            << "<script>" + QByteArray("<div>").repeated(10000) + "x"
+            << "Rubrique trop complexe" << refused.arg("ses éléments sont imbriqués sur plus de 100 niveaux");
         QTest::newRow("more than 10,000 elements")
             << QByteArray("<p>x").repeated(100000) << "Rubrique trop complexe"
             << refused.arg("elle compte plus de 10 000 éléments");

@@ -3,7 +3,8 @@
 #include <cstdint>
 
 // The binary interface between the program and its help viewer engine, which is loaded at run
-// time: the entry point "HtmlHelpA", its command numbers and the desktop window handle.
+// time: the entry point "HtmlHelpA", its command numbers and the desktop window handle. It stands
+// for the platform's HTML Help interface, hence its namespace.
 namespace vimora::platform {
 
 using WindowHandle = void*;
