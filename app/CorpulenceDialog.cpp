@@ -3,13 +3,9 @@
 #include "ui_CorpulenceDialog.h"
 
 #include "Chart.h"
-#include "ErrorReport.h"
 #include "FieldColours.h"
-#include "FileDialogs.h"
 #include "MessageBoxes.h"
 #include "PatientSheet.h"
-
-#include <QDir>
 
 namespace {
 
@@ -32,11 +28,9 @@ void offerCurves(QComboBox& box, const std::function<void(vimora::chart::Curves)
 bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation) {
     if (calculation != nullptr && calculation->complete())
         return true;
-    MessageBoxes::show(parent,
-                       {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                        QStringLiteral("Un calcul est d'abord nécessaire : saisissez l'âge, le poids et la "
-                                       "taille du patient, puis cliquez sur « Calculer »."),
-                        QMessageBox::Ok});
+    MessageBoxes::inform(parent,
+                         QStringLiteral("Un calcul est d'abord nécessaire : saisissez l'âge, le poids et "
+                                        "la taille du patient, puis cliquez sur « Calculer »."));
     return false;
 }
 
@@ -70,7 +64,7 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     m_ui->edPatientName->setFocus();
 
     connect(m_ui->btnPrint, &QPushButton::clicked, this, &CorpulenceDialog::print);
-    connect(m_ui->btnSavePdf, &QPushButton::clicked, this, &CorpulenceDialog::savePdf);
+    connect(m_ui->btnSavePdf, &QPushButton::clicked, this, [this] { savePdfWithDialog(this, sheet()); });
     connect(m_ui->btnClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -83,24 +77,6 @@ PatientSheet CorpulenceDialog::sheet() const {
 
 void CorpulenceDialog::print() {
     printWithDialog(this, sheet());
-}
-
-void CorpulenceDialog::savePdf() {
-    const PatientSheet sheet = this->sheet();
-    const QString path =
-        FileDialogs::askSaveFileName(this, {QStringLiteral("Enregistrer la fiche en PDF"),
-                                            sheet.defaultPdfPath(), QStringLiteral("Documents PDF (*.pdf)")});
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!sheet.writePdf(path, &error)) {
-        m_ui->lblStatus->clear();
-        MessageBoxes::show(
-            this, {QMessageBox::Warning, QStringLiteral("Enregistrer en PDF"), error, QMessageBox::Ok});
-        return;
-    }
-    m_ui->lblStatus->setText(
-        QStringLiteral("Fiche enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(path)));
 }
 
 void showCorpulenceChart(QWidget* parent, const vimora::Calculation* calculation) {

@@ -2,10 +2,10 @@
 
 #include "Chart.h"
 #include "ChartColours.h"
-#include "ErrorReport.h"
 #include "RecordsTexts.h"
 #include "SheetParagraph.h"
 #include "Trajectory.h"
+#include "Version.h"
 #include "VisitRecords.h"
 #include "Wording.h"
 
@@ -347,7 +347,7 @@ void PatientRecordSheet::paintPage(QPainter& painter, int page) const {
     const double numberWidth = metrics.horizontalAdvance(number) + 10;
     const QString who = QStringLiteral("%1, %2 — établi avec %3")
                             .arg(RecordsTexts::patientName(m_patient), RecordsTexts::bornOn(m_patient),
-                                 QString::fromUtf8(ErrorReport::kApplicationTitle));
+                                 QString::fromUtf8(vimora::kApplicationTitle));
     painter.drawText(QRectF(kMargin, kFooterTop + 4, kContentWidth - numberWidth, 14),
                      Qt::AlignLeft | Qt::AlignTop,
                      metrics.elidedText(who, Qt::ElideRight, kContentWidth - numberWidth));

@@ -46,7 +46,7 @@ public:
     QString title() const override;
     void render(QPagedPaintDevice& device) const override;
     /// The PDF's default name in the documents folder, with the patient's name and the date.
-    QString defaultPdfPath() const;
+    QString defaultPdfPath() const override;
 
 private:
     struct Placed {

@@ -3,8 +3,8 @@
 #include "AdultScale.h"
 #include "ChartColours.h"
 #include "ChildChart.h"
-#include "ErrorReport.h"
 #include "SheetParagraph.h"
+#include "Version.h"
 #include "VisitPlausibility.h"
 #include "Wording.h"
 
@@ -246,7 +246,7 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
     painter.drawLine(QPointF(kMargin, kFooterTop), QPointF(kMargin + kContentWidth, kFooterTop));
     paragraph(&painter,
               QStringLiteral("Établi avec %1. %2")
-                  .arg(QString::fromUtf8(ErrorReport::kApplicationTitle), thresholdsUsed(m_calculation)),
+                  .arg(QString::fromUtf8(vimora::kApplicationTitle), thresholdsUsed(m_calculation)),
               chartFont(kFooterFont), QPointF(kMargin, kFooterTop + 4), kContentWidth);
     painter.restore();
 }

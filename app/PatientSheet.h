@@ -48,7 +48,7 @@ public:
     /// Where the chart stands on the page, in points: under the texts, as wide as the page allows.
     QRectF chartArea() const;
     /// The PDF's default name in the documents folder, dated.
-    QString defaultPdfPath() const;
+    QString defaultPdfPath() const override;
 
 private:
     /// Writes the texts above the chart (or only measures them, without a painter); returns where

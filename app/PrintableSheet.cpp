@@ -1,10 +1,12 @@
 #include "PrintableSheet.h"
 
-#include "ErrorReport.h"
+#include "FileDialogs.h"
 #include "MessageBoxes.h"
 #include "PrintDialogs.h"
+#include "Version.h"
 #include "WholeFile.h"
 
+#include <QDir>
 #include <QPageLayout>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -27,7 +29,7 @@ bool PrintableSheet::writePdf(const QString& path, QString* error) const {
             writer.setPageLayout(a4WithoutMargins());
             writer.setResolution(300);
             writer.setTitle(title());
-            writer.setCreator(QString::fromUtf8(ErrorReport::kApplicationTitle));
+            writer.setCreator(QString::fromUtf8(vimora::kApplicationTitle));
             render(writer);
             return true;
         });
@@ -39,12 +41,10 @@ bool PrintableSheet::writePdf(const QString& path, QString* error) const {
 void printWithDialog(QWidget* parent, const PrintableSheet& sheet) {
     const QString dialogTitle = QStringLiteral("Imprimer la fiche");
     if (QPrinterInfo::availablePrinterNames().isEmpty()) {
-        MessageBoxes::show(parent,
-                           {QMessageBox::Information, dialogTitle,
-                            QStringLiteral("Aucune imprimante n'est installée sur cet ordinateur : la "
-                                           "fenêtre d'impression ne pourra qu'enregistrer la fiche dans "
-                                           "un fichier PDF."),
-                            QMessageBox::Ok});
+        MessageBoxes::inform(parent,
+                             QStringLiteral("Aucune imprimante n'est installée sur cet ordinateur : la "
+                                            "fenêtre d'impression ne pourra qu'enregistrer la fiche "
+                                            "dans un fichier PDF."));
     }
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(a4WithoutMargins());
@@ -54,4 +54,20 @@ void printWithDialog(QWidget* parent, const PrintableSheet& sheet) {
     // The sheet keeps its own margins, measured from the paper's edge.
     printer.setFullPage(true);
     sheet.render(printer);
+}
+
+void savePdfWithDialog(QWidget* parent, const PrintableSheet& sheet) {
+    const QString path = FileDialogs::askSaveFileName(parent, {QStringLiteral("Enregistrer la fiche en PDF"),
+                                                               sheet.defaultPdfPath(),
+                                                               QStringLiteral("Documents PDF (*.pdf)")});
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!sheet.writePdf(path, &error)) {
+        MessageBoxes::showError(parent, error);
+        return;
+    }
+    MessageBoxes::inform(
+        parent,
+        QStringLiteral("La fiche a été enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(path)));
 }

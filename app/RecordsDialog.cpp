@@ -323,8 +323,7 @@ void RecordsDialog::deletePatient() {
     const QString question =
         QStringLiteral("Supprimer le patient %1, %2%3 ? Cette suppression est définitive.")
             .arg(RecordsTexts::patientName(*patient), RecordsTexts::bornOn(*patient), withVisits(count));
-    if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer le patient"), question,
-                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) != QMessageBox::Yes)
+    if (!MessageBoxes::ask(this, question))
         return;
     m_store.deletePatient(patient->id);
     reload(patient->id);
@@ -364,9 +363,7 @@ void RecordsDialog::deleteVisit() {
     const QString question =
         QStringLiteral("Supprimer la consultation du %1 (IMC %2) pour %3 ? Cette suppression est définitive.")
             .arg(vimora::chart::shortDate(visit.date), visit.imc, RecordsTexts::patientName(*patient));
-    if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer la consultation"),
-                                  question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) !=
-        QMessageBox::Yes)
+    if (!MessageBoxes::ask(this, question))
         return;
     m_store.deleteVisit(visit.id);
     refresh();
@@ -381,10 +378,8 @@ void RecordsDialog::exportVisits() {
     if (path.isEmpty())
         return;
     vimora::records::exportVisitsToFile(m_store, path);
-    MessageBoxes::show(this, {QMessageBox::Information, QStringLiteral("Exporter les consultations"),
-                              QStringLiteral("Toutes les consultations ont été exportées dans « %1 ».")
-                                  .arg(QDir::toNativeSeparators(path)),
-                              QMessageBox::Ok});
+    MessageBoxes::inform(this, QStringLiteral("Toutes les consultations ont été exportées dans « %1 ».")
+                                   .arg(QDir::toNativeSeparators(path)));
 }
 
 void RecordsDialog::backup() {
@@ -397,9 +392,7 @@ void RecordsDialog::backup() {
     if (path.isEmpty())
         return;
     m_store.backup(path);
-    MessageBoxes::show(
+    MessageBoxes::inform(
         this,
-        {QMessageBox::Information, QStringLiteral("Sauvegarder les dossiers"),
-         QStringLiteral("Les dossiers ont été sauvegardés dans « %1 ».").arg(QDir::toNativeSeparators(path)),
-         QMessageBox::Ok});
+        QStringLiteral("Les dossiers ont été sauvegardés dans « %1 ».").arg(QDir::toNativeSeparators(path)));
 }

@@ -6,7 +6,6 @@
 #include "Assessment.h"
 #include "CorpulenceDialog.h"
 #include "DialogFont.h"
-#include "ErrorReport.h"
 #include "FocusChain.h"
 #include "HtmlHelp.h"
 #include "InputKeyFilter.h"
@@ -98,7 +97,7 @@ TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget
                  ui->edConseils, ui->edObjectif, ui->Memo1};
     m_focusChain = new FocusChain(*this, *ui->RadioButton1, *ui->RadioButton2);
 
-    setWindowTitle(QString::fromUtf8(ErrorReport::kApplicationTitle));
+    setWindowTitle(QString::fromUtf8(vimora::kApplicationTitle));
     AboutBox1 = new vimora::TAboutBox(this);
     AboutBox1->setProductName(QStringLiteral("Vimora XP"));
     AboutBox1->setVersion(QStringLiteral("Version " VIMORA_VERSION_SHORT " - Win9x et WinXP"));
@@ -207,10 +206,10 @@ void TfrmVimora::runCommand(void (TfrmVimora::*handler)()) {
     try {
         (this->*handler)();
     } catch (const std::exception& error) {
-        ErrorReport::show(this, QString::fromUtf8(error.what()));
+        MessageBoxes::showError(this, QString::fromUtf8(error.what()));
     } catch (...) {
         // Nothing may escape into Qt's event loop, whatever a library throws.
-        ErrorReport::show(this, QString::fromUtf8(kUnknownErrorMessage));
+        MessageBoxes::showError(this, QString::fromUtf8(kUnknownErrorMessage));
     }
 }
 
@@ -234,7 +233,7 @@ void TfrmVimora::btnCalculerClick() {
     // Each stage reached shows its figures; an error leaves the rest as it was.
     m_results.show(calculation);
     if (!calculation.complete()) {
-        ErrorReport::show(this, QString::fromStdString(calculation.error));
+        MessageBoxes::showError(this, QString::fromStdString(calculation.error));
         return;
     }
     makeDefault(ui->btnEffacer, ui->btnCalculer);
@@ -289,11 +288,8 @@ bool TfrmVimora::refuseChangedInputs() {
         ui->edPoids->text().toStdString() == last.weightText &&
         ui->edTaille->text().toStdString() == last.heightText)
         return false;
-    MessageBoxes::show(this,
-                       {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                        QStringLiteral("Le sexe, l'âge, le poids ou la taille ont changé depuis le dernier "
-                                       "calcul : cliquez d'abord sur « Calculer »."),
-                        QMessageBox::Ok});
+    MessageBoxes::inform(this, QStringLiteral("Le sexe, l'âge, le poids ou la taille ont changé depuis le "
+                                              "dernier calcul : cliquez d'abord sur « Calculer »."));
     return true;
 }
 
@@ -366,8 +362,7 @@ void TfrmVimora::Rubriquesdelaide1Click() {
                                                  "fichier est introuvable.")
                                 : QStringLiteral("le moteur d'aide n'a pas pu être chargé (%1).")
                                       .arg(QString::fromLocal8Bit(m_helpEngine.HelpEngineLoadError()));
-        MessageBoxes::show(this, {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                                  QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why});
+        MessageBoxes::inform(this, QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why);
         return;
     }
     const std::string helpFile = platform::executableDirectory() + "VimoraXP.chm";
