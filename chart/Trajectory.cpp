@@ -453,12 +453,7 @@ void AdultTrajectory::drawAxes(QPainter& painter) const {
 
 void AdultTrajectory::paint(QPainter& painter) const {
     painter.save();
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(QRect(0, 0, kWidth, kHeight), Qt::white);
-    painter.setPen(kInk);
-    painter.setFont(chartFont(15, true));
-    painter.drawText(QRect(0, 10, kWidth, 24), Qt::AlignCenter,
-                     QStringLiteral("IMC de l'adulte au fil des consultations"));
+    beginChart(painter, size(), QStringLiteral("IMC de l'adulte au fil des consultations"), 10, 15);
     drawZones(painter, zones());
     painter.setPen(kInk);
     painter.setBrush(Qt::NoBrush);
