@@ -6,7 +6,8 @@
 #include "RecordsTexts.h"
 #include "VisitRecords.h"
 #include "Wording.h"
-#include "_Vimora.h"
+
+#include <QStatusBar>
 
 using vimora::records::Patient;
 using vimora::records::Visit;
@@ -23,8 +24,9 @@ std::optional<double> number(const std::string& text) {
 
 } // namespace
 
-PatientRecords::PatientRecords(TfrmVimora& window)
-    : m_window(window) {}
+PatientRecords::PatientRecords(QWidget& window, QStatusBar& statusBar)
+    : m_window(window)
+    , m_statusBar(statusBar) {}
 
 PatientRecords::~PatientRecords() = default;
 
@@ -45,9 +47,18 @@ void PatientRecords::showDialog() {
 void PatientRecords::begin(const Patient& patient) {
     const QString age = vimora::records::ageOn(patient.naissance, QDate::currentDate());
     m_current = patient;
-    m_window.beginConsultation(patient.sexe, age,
-                               QStringLiteral("Consultation : %1, %2.")
-                                   .arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient)));
+    emit consultationBegun(patient.sexe, age);
+    m_status = QStringLiteral("Consultation : %1, %2.")
+                   .arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient));
+    m_savedShown = false;
+    m_statusBar.showMessage(m_status);
+}
+
+void PatientRecords::endSaved() {
+    if (!m_savedShown)
+        return;
+    m_savedShown = false;
+    m_statusBar.showMessage(m_status);
 }
 
 bool PatientRecords::isOfPatient(const vimora::Calculation& calculation, const Patient& patient) {
@@ -114,6 +125,7 @@ void PatientRecords::save(const vimora::Calculation& calculation) {
                            implausible + QStringLiteral("\n\nEnregistrer quand même cette consultation ?")))
         return;
     records.addVisit(visit);
-    m_window.showSaved(QStringLiteral("Consultation enregistrée : %1, le %2.")
-                           .arg(RecordsTexts::patientName(*patient), vimora::chart::shortDate(today)));
+    m_savedShown = true;
+    m_statusBar.showMessage(QStringLiteral("Consultation enregistrée : %1, le %2.")
+                                .arg(RecordsTexts::patientName(*patient), vimora::chart::shortDate(today)));
 }
