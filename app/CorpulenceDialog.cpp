@@ -2,6 +2,7 @@
 
 #include "ui_CorpulenceDialog.h"
 
+#include "CalculationChart.h"
 #include "Chart.h"
 #include "FieldColours.h"
 #include "MessageBoxes.h"
@@ -42,13 +43,13 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     const bool adult = vimora::isAdult(m_calculation.measures.age);
     m_ui->chartView->setAccessibleName(adult ? QStringLiteral("Échelle de corpulence de l'adulte")
                                              : QStringLiteral("Courbe de corpulence"));
-    m_ui->chartView->setChart(chartFor(m_calculation, rememberedCurves()));
+    m_ui->chartView->setChart(vimora::chart::chartFor(m_calculation, rememberedCurves()));
     // An adult has one scale: no choice of curves.
     m_ui->lblCurves->setVisible(!adult);
     m_ui->cbCurves->setVisible(!adult);
     if (!adult)
         offerCurves(*m_ui->cbCurves, [this](vimora::chart::Curves chosen) {
-            m_ui->chartView->setChart(chartFor(m_calculation, chosen));
+            m_ui->chartView->setChart(vimora::chart::chartFor(m_calculation, chosen));
         });
     const QString warning = implausibilityWarning(m_calculation);
     m_ui->lblWarning->setText(warning);

@@ -47,17 +47,6 @@ QFont sheetFont(int size, bool bold = false, bool italic = false) {
     return font;
 }
 
-// The visits as the chart draws them, in date order.
-std::vector<vimora::chart::TrajectoryVisit> trajectoryVisits(const std::vector<Visit>& visits) {
-    std::vector<vimora::chart::TrajectoryVisit> shown;
-    for (const vimora::TrajectoryPoint& point : vimora::records::trajectoryOf(visits)) {
-        shown.push_back({vimora::records::toQDate(point.date), point.age, point.index,
-                         vimora::chart::limitText(point.index), QString::fromStdString(point.result),
-                         point.implausible});
-    }
-    return shown;
-}
-
 // The visits in date order, those of one date in the order they were stored.
 std::vector<Visit> inDateOrder(std::vector<Visit> visits) {
     std::sort(visits.begin(), visits.end(), [](const Visit& a, const Visit& b) {
@@ -184,7 +173,8 @@ std::vector<Block> trajectoryBlocks(const Patient& patient, const std::vector<Vi
     std::vector<Block> blocks;
     if (!visits.empty())
         blocks.push_back(heading(QStringLiteral("Trajectoire")));
-    for (std::unique_ptr<vimora::chart::Chart>& drawn : trajectoryCharts(patient, visits, curves)) {
+    for (std::unique_ptr<vimora::chart::Chart>& drawn :
+         vimora::chart::trajectoryCharts(patient.sexe, trajectoryVisits(visits), curves)) {
         std::shared_ptr<const vimora::chart::Chart> chart = std::move(drawn);
         const double height = kContentWidth * chart->size().height() / chart->size().width();
         blocks.push_back(
@@ -262,19 +252,14 @@ std::vector<Block> visitBlocks(const Patient& patient, const std::vector<Visit>&
 
 } // namespace
 
-std::vector<std::unique_ptr<vimora::chart::Chart>>
-trajectoryCharts(const Patient& patient, const std::vector<Visit>& visits, vimora::chart::Curves curves) {
-    const std::vector<vimora::chart::TrajectoryVisit> points = trajectoryVisits(visits);
-    std::vector<std::unique_ptr<vimora::chart::Chart>> charts;
-    std::vector<vimora::chart::TrajectoryVisit> children = vimora::chart::childVisits(points);
-    if (!children.empty() && curves == vimora::chart::Curves::Who)
-        charts.push_back(std::make_unique<vimora::chart::WhoTrajectory>(patient.sexe, std::move(children)));
-    else if (!children.empty())
-        charts.push_back(std::make_unique<vimora::chart::ChildTrajectory>(patient.sexe, std::move(children)));
-    std::vector<vimora::chart::TrajectoryVisit> adults = vimora::chart::adultVisits(points);
-    if (!adults.empty())
-        charts.push_back(std::make_unique<vimora::chart::AdultTrajectory>(std::move(adults)));
-    return charts;
+std::vector<vimora::chart::TrajectoryVisit> trajectoryVisits(const std::vector<Visit>& visits) {
+    std::vector<vimora::chart::TrajectoryVisit> shown;
+    for (const vimora::TrajectoryPoint& point : vimora::records::trajectoryOf(visits)) {
+        shown.push_back({vimora::records::toQDate(point.date), point.age, point.index,
+                         vimora::chart::limitText(point.index), QString::fromStdString(point.result),
+                         point.implausible});
+    }
+    return shown;
 }
 
 PatientRecordSheet::PatientRecordSheet(Patient patient, std::vector<Visit> visits, QDateTime when,

@@ -2,6 +2,7 @@
 
 #include "PatientStore.h"
 #include "PrintableSheet.h"
+#include "Trajectory.h"
 #include "TrajectoryAlerts.h"
 #include "WhoChart.h"
 
@@ -15,11 +16,9 @@
 
 class QPainter;
 
-/// The trajectory charts of a patient: the children's chart, on the curves chosen, when a visit is
-/// at 18 years or younger, the adult chart when one is older; none without a visit.
-std::vector<std::unique_ptr<vimora::chart::Chart>>
-trajectoryCharts(const vimora::records::Patient& patient, const std::vector<vimora::records::Visit>& visits,
-                 vimora::chart::Curves curves = vimora::chart::Curves::Reference);
+/// A patient's visits, in any order, as their trajectory charts draw them: in date order.
+std::vector<vimora::chart::TrajectoryVisit>
+trajectoryVisits(const std::vector<vimora::records::Visit>& visits);
 
 // The sheet of a patient's records, printed or saved as PDF: their identity, the alerts, the
 // trajectory on the curves chosen and the table of visits, a child's with the WHO's figures. Its layout

@@ -1,8 +1,7 @@
 #include "PatientSheet.h"
 
-#include "AdultScale.h"
+#include "CalculationChart.h"
 #include "ChartColours.h"
-#include "ChildChart.h"
 #include "SheetParagraph.h"
 #include "Version.h"
 #include "VisitPlausibility.h"
@@ -46,12 +45,6 @@ QString text(const std::string& value) {
     return QString::fromStdString(value);
 }
 
-QString normalRange(const vimora::Calculation& calculation) {
-    return vimora::chart::normalWeightSentence(text(calculation.heightText),
-                                               text(calculation.minimumWeightText),
-                                               text(calculation.maximumWeightText));
-}
-
 QString thresholdsUsed(const vimora::Calculation& calculation) {
     const vimora::ReferenceThresholds& t = calculation.thresholds;
     const QString values =
@@ -78,18 +71,6 @@ double paragraph(QPainter* painter, const QString& words, const QFont& font, con
 }
 
 } // namespace
-
-std::unique_ptr<vimora::chart::Chart> chartFor(const vimora::Calculation& calculation,
-                                               vimora::chart::Curves curves) {
-    const vimora::chart::Patient patient{calculation.measures.age, calculation.index,
-                                         text(calculation.indexText), text(calculation.band.band)};
-    if (vimora::isAdult(calculation.measures.age))
-        return std::make_unique<vimora::chart::AdultScale>(calculation.sex, patient,
-                                                           normalRange(calculation));
-    if (curves == vimora::chart::Curves::Who)
-        return std::make_unique<vimora::chart::WhoChart>(calculation.sex, patient);
-    return std::make_unique<vimora::chart::ChildChart>(calculation.sex, patient);
-}
 
 std::optional<vimora::WhoScore> whoScoreOf(const vimora::Calculation& calculation) {
     if (vimora::isAdult(calculation.measures.age))
@@ -133,7 +114,7 @@ PatientSheet::PatientSheet(vimora::Calculation calculation, QString name, QStrin
     , m_curves(curves) {}
 
 QRectF PatientSheet::chartArea() const {
-    const std::unique_ptr<vimora::chart::Chart> chart = chartFor(m_calculation, m_curves);
+    const std::unique_ptr<vimora::chart::Chart> chart = vimora::chart::chartFor(m_calculation, m_curves);
     const QSizeF size = chart->size();
     const double top = writeTexts(nullptr) + kChartGap;
     const double room = kFooterTop - kChartGap - top;
@@ -230,7 +211,7 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
 
     painter.setFont(chartFont(kTitleFont, true));
     painter.drawText(QRectF(kMargin, kMargin, kContentWidth, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     vimora::chart::sheetTitle());
+                     title());
     const QLocale french(QLocale::French, QLocale::France);
     painter.setFont(chartFont(kDateFont));
     painter.drawText(QRectF(kMargin, kMargin, kContentWidth, kTitleHeight), Qt::AlignRight | Qt::AlignVCenter,
@@ -240,7 +221,7 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
     painter.drawLine(QPointF(kMargin, kRuleY), QPointF(kMargin + kContentWidth, kRuleY));
 
     writeTexts(&painter);
-    vimora::chart::paintFitted(painter, *chartFor(m_calculation, m_curves), chartArea());
+    vimora::chart::paintFitted(painter, *vimora::chart::chartFor(m_calculation, m_curves), chartArea());
 
     painter.setPen(kInk);
     painter.drawLine(QPointF(kMargin, kFooterTop), QPointF(kMargin + kContentWidth, kFooterTop));
@@ -252,7 +233,7 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
 }
 
 QString PatientSheet::title() const {
-    return vimora::chart::sheetTitle();
+    return QStringLiteral("Fiche de corpulence");
 }
 
 void PatientSheet::render(QPagedPaintDevice& device) const {

@@ -13,12 +13,6 @@
 
 class QPainter;
 
-/// The chart of a complete calculation: the child's chart of their sex with the patient's
-/// point, on the curves chosen, or the adult scale.
-std::unique_ptr<vimora::chart::Chart>
-chartFor(const vimora::Calculation& calculation,
-         vimora::chart::Curves curves = vimora::chart::Curves::Reference);
-
 /// A child's WHO z-score and percentile, at the age typed (in years, × 365,25 days); none for an
 /// adult.
 std::optional<vimora::WhoScore> whoScoreOf(const vimora::Calculation& calculation);
@@ -42,6 +36,7 @@ public:
 
     /// Paints the page in the painter's coordinates, scaled to a page of the given size.
     void paint(QPainter& painter, const QSizeF& page) const;
+    /// "Fiche de corpulence": the page's title, the PDF's and the print job's.
     QString title() const override;
     void render(QPagedPaintDevice& device) const override;
 

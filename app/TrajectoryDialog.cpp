@@ -75,7 +75,8 @@ void TrajectoryDialog::showCharts(vimora::chart::Curves curves) {
         m_ui->tabCharts->removeTab(0);
         delete page;
     }
-    for (std::unique_ptr<vimora::chart::Chart>& chart : trajectoryCharts(m_patient, m_visits, curves)) {
+    for (std::unique_ptr<vimora::chart::Chart>& chart :
+         vimora::chart::trajectoryCharts(m_patient.sexe, trajectoryVisits(m_visits), curves)) {
         auto* view = new ChartView(m_ui->tabCharts);
         const bool adult = dynamic_cast<const vimora::chart::AdultTrajectory*>(chart.get()) != nullptr;
         view->setAccessibleName(adult ? QStringLiteral("IMC de l'adulte au fil des consultations")

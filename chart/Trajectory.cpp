@@ -462,4 +462,18 @@ void AdultTrajectory::paint(QPainter& painter) const {
     painter.restore();
 }
 
+std::vector<std::unique_ptr<Chart>> trajectoryCharts(Sex sex, const std::vector<TrajectoryVisit>& visits,
+                                                     Curves curves) {
+    std::vector<std::unique_ptr<Chart>> charts;
+    std::vector<TrajectoryVisit> children = childVisits(visits);
+    if (!children.empty() && curves == Curves::Who)
+        charts.push_back(std::make_unique<WhoTrajectory>(sex, std::move(children)));
+    else if (!children.empty())
+        charts.push_back(std::make_unique<ChildTrajectory>(sex, std::move(children)));
+    std::vector<TrajectoryVisit> adults = adultVisits(visits);
+    if (!adults.empty())
+        charts.push_back(std::make_unique<AdultTrajectory>(std::move(adults)));
+    return charts;
+}
+
 } // namespace vimora::chart

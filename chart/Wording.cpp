@@ -28,10 +28,6 @@ QString shortDate(QDate date) {
     return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-QString sheetTitle() {
-    return QStringLiteral("Fiche de corpulence");
-}
-
 QString withFrenchSpacing(QString text) {
     static const QRegularExpression before(QStringLiteral(" +([!?;:»])"));
     static const QRegularExpression after(QStringLiteral("« +"));

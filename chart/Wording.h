@@ -27,9 +27,6 @@ QString normalWeightSentence(const QString& height, const QString& minimum, cons
 /// A date as the charts, the sheets and the records write it: "05/03/2015".
 QString shortDate(QDate date);
 
-/// "Fiche de corpulence": the sheet's title, its PDF title and its print job's name.
-QString sheetTitle();
-
 /// The WHO's figures after their label: "1,23 — percentile 89,1", "> 99,9" or "< 0,1" at the
 /// extremes, with " — valeur à vérifier" beyond ±5.
 QString whoFigures(const WhoScore& score);
