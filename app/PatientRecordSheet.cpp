@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QRegularExpression>
@@ -110,10 +109,7 @@ QString recordSheetTitle() {
 
 // The title and the date of the sheet.
 std::vector<Block> titleBlocks(const QString& title, const QDateTime& when) {
-    const QLocale french(QLocale::French, QLocale::France);
-    const QString printed = QStringLiteral("Le %1 à %2")
-                                .arg(french.toString(when.date(), QStringLiteral("d MMMM yyyy")),
-                                     french.toString(when.time(), QStringLiteral("HH:mm")));
+    const QString printed = PrintableSheet::madeOn(when);
     return {{36, PatientRecordSheet::Item::Text, [title, printed](QPainter& painter, const QRectF& at) {
                  painter.setPen(kInk);
                  painter.setFont(sheetFont(22, true));

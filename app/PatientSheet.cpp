@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QStandardPaths>
@@ -212,12 +211,9 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
     painter.setFont(chartFont(kTitleFont, true));
     painter.drawText(QRectF(kMargin, kMargin, kContentWidth, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
                      title());
-    const QLocale french(QLocale::French, QLocale::France);
     painter.setFont(chartFont(kDateFont));
     painter.drawText(QRectF(kMargin, kMargin, kContentWidth, kTitleHeight), Qt::AlignRight | Qt::AlignVCenter,
-                     QStringLiteral("Le %1 à %2")
-                         .arg(french.toString(m_when.date(), QStringLiteral("d MMMM yyyy")),
-                              french.toString(m_when.time(), QStringLiteral("HH:mm"))));
+                     madeOn(m_when));
     painter.drawLine(QPointF(kMargin, kRuleY), QPointF(kMargin + kContentWidth, kRuleY));
 
     writeTexts(&painter);

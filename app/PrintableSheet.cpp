@@ -6,7 +6,9 @@
 #include "Version.h"
 #include "WholeFile.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -36,6 +38,13 @@ bool PrintableSheet::writePdf(const QString& path, QString* error) const {
     if (failure && error != nullptr)
         *error = failure->message(path);
     return !failure;
+}
+
+QString PrintableSheet::madeOn(const QDateTime& when) {
+    const QLocale french(QLocale::French, QLocale::France);
+    return QStringLiteral("Le %1 à %2")
+        .arg(french.toString(when.date(), QStringLiteral("d MMMM yyyy")),
+             french.toString(when.time(), QStringLiteral("HH:mm")));
 }
 
 void printWithDialog(QWidget* parent, const PrintableSheet& sheet) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QDateTime;
 class QPagedPaintDevice;
 class QWidget;
 
@@ -27,6 +28,9 @@ public:
     /// Writes the sheet as a PDF, whole or not at all (platform::writeWholeFile). On failure
     /// `error` says why, in French.
     bool writePdf(const QString& path, QString* error) const;
+
+    /// When the sheet was made, as its head says it: "Le 4 mars 2026 à 10:20".
+    static QString madeOn(const QDateTime& when);
 
 protected:
     PrintableSheet() = default;
