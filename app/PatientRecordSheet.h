@@ -2,6 +2,7 @@
 
 #include "PatientStore.h"
 #include "PrintableSheet.h"
+#include "SheetPages.h"
 #include "Trajectory.h"
 #include "TrajectoryAlerts.h"
 #include "WhoChart.h"
@@ -32,12 +33,8 @@ public:
                        vimora::chart::Curves curves = vimora::chart::Curves::Reference);
 
     /// What a page holds, in points.
-    struct Item {
-        enum Kind { Text, Chart };
-        Kind kind;
-        QRectF rect;
-    };
-    int pageCount() const { return static_cast<int>(m_pages.size()); }
+    using Item = SheetPages::Item;
+    int pageCount() const { return m_pages.count(); }
     std::vector<Item> items(int page) const;
 
     /// Paints one page in points (the painter already scaled to them).
@@ -48,15 +45,11 @@ public:
     QString defaultPdfPath() const override;
 
 private:
-    struct Placed {
-        Item item;
-        std::function<void(QPainter&, const QRectF&)> paint;
-    };
-    void layOut();
+    SheetPages layOut() const;
 
     vimora::records::Patient m_patient;
     std::vector<vimora::records::Visit> m_visits; ///< in date order
     QDateTime m_when;
     vimora::chart::Curves m_curves;
-    std::vector<std::vector<Placed>> m_pages;
+    SheetPages m_pages;
 };
