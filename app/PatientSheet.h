@@ -2,6 +2,7 @@
 
 #include "Assessment.h"
 #include "PrintableSheet.h"
+#include "SheetPages.h"
 #include "WhoChart.h"
 #include "WhoReference.h"
 
@@ -10,6 +11,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QPainter;
 
@@ -46,9 +48,10 @@ public:
     QString defaultPdfPath() const override;
 
 private:
-    /// Writes the texts above the chart (or only measures them, without a painter); returns where
-    /// they end.
-    double writeTexts(QPainter* painter) const;
+    /// The page from the top: the head, the texts, then the chart in the room left above the footer.
+    std::vector<SheetBlock> blocks() const;
+    /// Where the chart of that size stands in the room its block takes.
+    static QRectF chartPlace(const QRectF& room, const QSizeF& size);
 
     vimora::Calculation m_calculation;
     QString m_name;
