@@ -2,15 +2,12 @@
 
 #include "ui_CorpulenceDialog.h"
 
+#include "CalculationChart.h"
 #include "Chart.h"
 #include "ChartColours.h"
-#include "ErrorReport.h"
 #include "FieldColours.h"
-#include "FileDialogs.h"
 #include "MessageBoxes.h"
 #include "PatientSheet.h"
-
-#include <QDir>
 
 namespace {
 
@@ -33,11 +30,9 @@ void offerCurves(QComboBox& box, const std::function<void(vimora::chart::Curves)
 bool haveCalculation(QWidget* parent, const vimora::Calculation* calculation) {
     if (calculation != nullptr && calculation->complete())
         return true;
-    MessageBoxes::show(parent,
-                       {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                        QStringLiteral("Un calcul est d'abord nécessaire : saisissez l'âge, le poids et la "
-                                       "taille du patient, puis cliquez sur « Calculer »."),
-                        QMessageBox::Ok});
+    MessageBoxes::inform(parent,
+                         QStringLiteral("Un calcul est d'abord nécessaire : saisissez l'âge, le poids et "
+                                        "la taille du patient, puis cliquez sur « Calculer »."));
     return false;
 }
 
@@ -51,13 +46,13 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     const bool adult = vimora::isAdult(m_calculation.measures.age);
     m_ui->chartView->setAccessibleName(adult ? QStringLiteral("Échelle de corpulence de l'adulte")
                                              : QStringLiteral("Courbe de corpulence"));
-    m_ui->chartView->setChart(chartFor(m_calculation, rememberedCurves()));
+    m_ui->chartView->setChart(vimora::chart::chartFor(m_calculation, rememberedCurves()));
     // An adult has one scale: no choice of curves.
     m_ui->lblCurves->setVisible(!adult);
     m_ui->cbCurves->setVisible(!adult);
     if (!adult)
         offerCurves(*m_ui->cbCurves, [this](vimora::chart::Curves chosen) {
-            m_ui->chartView->setChart(chartFor(m_calculation, chosen));
+            m_ui->chartView->setChart(vimora::chart::chartFor(m_calculation, chosen));
         });
     const QString warning = implausibilityWarning(m_calculation);
     m_ui->lblWarning->setText(warning);
@@ -73,7 +68,7 @@ CorpulenceDialog::CorpulenceDialog(vimora::Calculation calculation, QWidget* par
     m_ui->edPatientName->setFocus();
 
     connect(m_ui->btnPrint, &QPushButton::clicked, this, &CorpulenceDialog::print);
-    connect(m_ui->btnSavePdf, &QPushButton::clicked, this, &CorpulenceDialog::savePdf);
+    connect(m_ui->btnSavePdf, &QPushButton::clicked, this, [this] { savePdfWithDialog(this, sheet()); });
     connect(m_ui->btnClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -86,24 +81,6 @@ PatientSheet CorpulenceDialog::sheet() const {
 
 void CorpulenceDialog::print() {
     printWithDialog(this, sheet());
-}
-
-void CorpulenceDialog::savePdf() {
-    const PatientSheet sheet = this->sheet();
-    const QString path =
-        FileDialogs::askSaveFileName(this, {QStringLiteral("Enregistrer la fiche en PDF"),
-                                            sheet.defaultPdfPath(), QStringLiteral("Documents PDF (*.pdf)")});
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!sheet.writePdf(path, &error)) {
-        m_ui->lblStatus->clear();
-        MessageBoxes::show(
-            this, {QMessageBox::Warning, QStringLiteral("Enregistrer en PDF"), error, QMessageBox::Ok});
-        return;
-    }
-    m_ui->lblStatus->setText(
-        QStringLiteral("Fiche enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(path)));
 }
 
 void showCorpulenceChart(QWidget* parent, const vimora::Calculation* calculation) {

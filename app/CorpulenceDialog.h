@@ -30,7 +30,6 @@ public:
 
 private:
     void print();
-    void savePdf();
 
     std::unique_ptr<Ui::CorpulenceDialog> m_ui;
     vimora::Calculation m_calculation;

@@ -44,12 +44,10 @@ QString chooseSaveFileName(QWidget* parent, const SaveRequest& request, const QS
 }
 
 // Asked as the file dialog itself asks, in Qt's own words.
-bool replaceConfirmed(QWidget* parent, const SaveRequest& request, const QString& path) {
+bool replaceConfirmed(QWidget* parent, const QString& path) {
     const QString question =
         QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?");
-    return MessageBoxes::show(parent,
-                              {QMessageBox::Warning, request.title, question.arg(QFileInfo(path).fileName()),
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) == QMessageBox::Yes;
+    return MessageBoxes::ask(parent, question.arg(QFileInfo(path).fileName()));
 }
 
 } // namespace
@@ -58,7 +56,7 @@ QString askSaveFileName(QWidget* parent, const SaveRequest& proposed) {
     SaveRequest request = proposed;
     request.proposedPath = startingPath(proposed.proposedPath);
     QString path = chooseSaveFileName(parent, request, request.proposedPath);
-    while (!path.isEmpty() && QFileInfo::exists(path) && !replaceConfirmed(parent, request, path))
+    while (!path.isEmpty() && QFileInfo::exists(path) && !replaceConfirmed(parent, path))
         path = chooseSaveFileName(parent, request, path);
     if (!path.isEmpty())
         lastFolder() = QFileInfo(path).absolutePath();

@@ -73,10 +73,8 @@ void MeasureForm::accept() {
         }
         const QString implausible = vimora::records::implausibility(visit);
         if (!implausible.isEmpty() &&
-            MessageBoxes::show(this,
-                               {QMessageBox::Question, windowTitle(),
-                                implausible + QStringLiteral("\n\nEnregistrer quand même cette mesure ?"),
-                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) != QMessageBox::Yes)
+            !MessageBoxes::ask(this,
+                               implausible + QStringLiteral("\n\nEnregistrer quand même cette mesure ?")))
             return;
         m_store.addVisit(visit);
     } catch (const StoreError& error) {

@@ -90,11 +90,8 @@ bool PatientForm::confirmedDespiteHomonyms(const Patient& patient) {
     }
     if (existing.isEmpty())
         return true;
-    return MessageBoxes::show(this, {QMessageBox::Question, windowTitle(),
-                                     existing.join(QLatin1Char('\n')) +
-                                         QStringLiteral("\n\nCréer quand même ce nouveau patient ?"),
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) ==
-           QMessageBox::Yes;
+    return MessageBoxes::ask(this, existing.join(QLatin1Char('\n')) +
+                                       QStringLiteral("\n\nCréer quand même ce nouveau patient ?"));
 }
 
 PatientForm::FieldRow PatientForm::row(FieldProblem::Field field) const {

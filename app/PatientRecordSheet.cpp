@@ -2,17 +2,16 @@
 
 #include "Chart.h"
 #include "ChartColours.h"
-#include "ErrorReport.h"
 #include "RecordsTexts.h"
 #include "SheetParagraph.h"
 #include "Trajectory.h"
+#include "Version.h"
 #include "VisitRecords.h"
 #include "Wording.h"
 #include "text/FrenchDates.h"
 
 #include <QDir>
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QRegularExpression>
@@ -47,17 +46,6 @@ QFont sheetFont(int size, bool bold = false, bool italic = false) {
     return font;
 }
 
-// The visits as the chart draws them, in date order.
-std::vector<vimora::chart::TrajectoryVisit> trajectoryVisits(const std::vector<Visit>& visits) {
-    std::vector<vimora::chart::TrajectoryVisit> shown;
-    for (const vimora::TrajectoryPoint& point : vimora::records::trajectoryOf(visits)) {
-        shown.push_back({vimora::records::toQDate(point.date), point.age, point.index,
-                         vimora::chart::limitText(point.index), QString::fromStdString(point.result),
-                         point.implausible});
-    }
-    return shown;
-}
-
 // The visits in date order, those of one date in the order they were stored.
 std::vector<Visit> inDateOrder(std::vector<Visit> visits) {
     std::sort(visits.begin(), visits.end(), [](const Visit& a, const Visit& b) {
@@ -80,29 +68,19 @@ const std::array<Column, 6> kColumns{{
     {QStringLiteral("Résultat"), kContentWidth - 72 - 44 - 48 - 44 - 44},
 }};
 
-using Paint = std::function<void(QPainter&, const QRectF&)>;
-
-// A piece of the sheet that stays whole on one page.
-struct Block {
-    double height;
-    PatientRecordSheet::Item::Kind kind;
-    Paint paint; ///< none for a gap
-    bool tableRow = false;
-    bool keepWithNext = false; ///< a heading: on the page of what it heads
-};
+using Block = SheetBlock;
 
 void append(std::vector<Block>& blocks, std::vector<Block> more) {
     blocks.insert(blocks.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
 }
 
 Block gap(double height) {
-    return {height, PatientRecordSheet::Item::Text, {}};
+    return {height, SheetItem::Text, {}};
 }
 
 Block paragraphBlock(const QString& value, const QFont& font, const QColor& colour = kInk) {
     SheetParagraph paragraph(value, font, kContentWidth);
-    return {paragraph.height(), PatientRecordSheet::Item::Text,
-            [paragraph, colour](QPainter& painter, const QRectF& at) {
+    return {paragraph.height(), SheetItem::Text, [paragraph, colour](QPainter& painter, const QRectF& at) {
                 painter.setPen(colour);
                 paragraph.draw(painter, at.topLeft());
             }};
@@ -121,11 +99,8 @@ QString recordSheetTitle() {
 
 // The title and the date of the sheet.
 std::vector<Block> titleBlocks(const QString& title, const QDateTime& when) {
-    const QLocale french(QLocale::French, QLocale::France);
-    const QString printed = QStringLiteral("Le %1 à %2")
-                                .arg(french.toString(when.date(), QStringLiteral("d MMMM yyyy")),
-                                     french.toString(when.time(), QStringLiteral("HH:mm")));
-    return {{36, PatientRecordSheet::Item::Text, [title, printed](QPainter& painter, const QRectF& at) {
+    const QString printed = PrintableSheet::madeOn(when);
+    return {{36, SheetItem::Text, [title, printed](QPainter& painter, const QRectF& at) {
                  painter.setPen(kInk);
                  painter.setFont(sheetFont(22, true));
                  painter.drawText(at, Qt::AlignLeft | Qt::AlignTop, title);
@@ -151,7 +126,7 @@ std::vector<Block> identityBlocks(const Patient& patient) {
             continue;
         SheetParagraph label(name + QStringLiteral("\u00a0:"), sheetFont(12), kLabelWidth);
         SheetParagraph value(text, sheetFont(12, true), kContentWidth - kLabelWidth);
-        blocks.push_back({std::max(label.height(), value.height()) + 4, PatientRecordSheet::Item::Text,
+        blocks.push_back({std::max(label.height(), value.height()) + 4, SheetItem::Text,
                           [label, value](QPainter& painter, const QRectF& at) {
                               painter.setPen(kInk);
                               label.draw(painter, at.topLeft());
@@ -184,20 +159,20 @@ std::vector<Block> trajectoryBlocks(const Patient& patient, const std::vector<Vi
     std::vector<Block> blocks;
     if (!visits.empty())
         blocks.push_back(heading(QStringLiteral("Trajectoire")));
-    for (std::unique_ptr<vimora::chart::Chart>& drawn : trajectoryCharts(patient, visits, curves)) {
+    for (std::unique_ptr<vimora::chart::Chart>& drawn :
+         vimora::chart::trajectoryCharts(patient.sexe, trajectoryVisits(visits), curves)) {
         std::shared_ptr<const vimora::chart::Chart> chart = std::move(drawn);
         const double height = kContentWidth * chart->size().height() / chart->size().width();
-        blocks.push_back(
-            {height, PatientRecordSheet::Item::Chart, [chart](QPainter& painter, const QRectF& at) {
-                 vimora::chart::paintFitted(painter, *chart, at);
-             }});
+        blocks.push_back({height, SheetItem::Chart, [chart](QPainter& painter, const QRectF& at) {
+                              vimora::chart::paintFitted(painter, *chart, at);
+                          }});
         blocks.push_back(gap(kGap));
     }
     return blocks;
 }
 
 Block tableHeader() {
-    return {18, PatientRecordSheet::Item::Text, [](QPainter& painter, const QRectF& at) {
+    return {18, SheetItem::Text, [](QPainter& painter, const QRectF& at) {
                 painter.setPen(kInk);
                 painter.setFont(sheetFont(11, true));
                 double x = at.left();
@@ -231,8 +206,7 @@ Block visitRow(const Patient& patient, const Visit& visit) {
     if (!visit.remarque.isEmpty())
         remark.emplace(QStringLiteral("Remarque\u00a0: ") + visit.remarque, sheetFont(10, false, true),
                        kContentWidth - 2 * kCellPadding);
-    return {cellsHeight + whoHeight + (remark ? remark->height() + kCellPadding : 0),
-            PatientRecordSheet::Item::Text,
+    return {cellsHeight + whoHeight + (remark ? remark->height() + kCellPadding : 0), SheetItem::Text,
             [paragraphs, who, remark, cellsHeight, whoHeight](QPainter& painter, const QRectF& at) {
                 painter.setPen(kInk);
                 double x = at.left();
@@ -262,19 +236,14 @@ std::vector<Block> visitBlocks(const Patient& patient, const std::vector<Visit>&
 
 } // namespace
 
-std::vector<std::unique_ptr<vimora::chart::Chart>>
-trajectoryCharts(const Patient& patient, const std::vector<Visit>& visits, vimora::chart::Curves curves) {
-    const std::vector<vimora::chart::TrajectoryVisit> points = trajectoryVisits(visits);
-    std::vector<std::unique_ptr<vimora::chart::Chart>> charts;
-    std::vector<vimora::chart::TrajectoryVisit> children = vimora::chart::childVisits(points);
-    if (!children.empty() && curves == vimora::chart::Curves::Who)
-        charts.push_back(std::make_unique<vimora::chart::WhoTrajectory>(patient.sexe, std::move(children)));
-    else if (!children.empty())
-        charts.push_back(std::make_unique<vimora::chart::ChildTrajectory>(patient.sexe, std::move(children)));
-    std::vector<vimora::chart::TrajectoryVisit> adults = vimora::chart::adultVisits(points);
-    if (!adults.empty())
-        charts.push_back(std::make_unique<vimora::chart::AdultTrajectory>(std::move(adults)));
-    return charts;
+std::vector<vimora::chart::TrajectoryVisit> trajectoryVisits(const std::vector<Visit>& visits) {
+    std::vector<vimora::chart::TrajectoryVisit> shown;
+    for (const vimora::TrajectoryPoint& point : vimora::records::trajectoryOf(visits)) {
+        shown.push_back({vimora::records::toQDate(point.date), point.age, point.index,
+                         vimora::chart::limitText(point.index), QString::fromStdString(point.result),
+                         point.implausible});
+    }
+    return shown;
 }
 
 PatientRecordSheet::PatientRecordSheet(Patient patient, std::vector<Visit> visits, QDateTime when,
@@ -282,61 +251,27 @@ PatientRecordSheet::PatientRecordSheet(Patient patient, std::vector<Visit> visit
     : m_patient(std::move(patient))
     , m_visits(inDateOrder(std::move(visits)))
     , m_when(std::move(when))
-    , m_curves(curves) {
-    layOut();
-}
+    , m_curves(curves)
+    , m_pages(layOut()) {}
 
 std::vector<PatientRecordSheet::Item> PatientRecordSheet::items(int page) const {
-    std::vector<Item> shown;
-    for (const Placed& placed : m_pages.at(static_cast<std::size_t>(page)))
-        shown.push_back(placed.item);
-    return shown;
+    return m_pages.items(page);
 }
 
-void PatientRecordSheet::layOut() {
-    std::vector<Block> blocks;
+SheetPages PatientRecordSheet::layOut() const {
+    std::vector<SheetBlock> blocks;
     append(blocks, titleBlocks(recordSheetTitle(), m_when));
     append(blocks, identityBlocks(m_patient));
     append(blocks, alertBlocks(m_visits));
     append(blocks, trajectoryBlocks(m_patient, m_visits, m_curves));
     append(blocks, visitBlocks(m_patient, m_visits));
-
-    // Blocks go down the page; one that does not fit begins the next, a visit row under the
-    // table's header again. A heading never stands alone at the foot of a page.
-    const Block header = tableHeader();
-    m_pages.assign(1, {});
-    double y = kMargin;
-    auto place = [this, &y](const Block& block) {
-        if (block.paint)
-            m_pages.back().push_back(
-                {{block.kind, QRectF(kMargin, y, kContentWidth, block.height)}, block.paint});
-        y += block.height;
-    };
-    bool inTable = false;
-    auto room = [&inTable, &header](const Block& block) {
-        return block.height + (block.tableRow && !inTable ? header.height : 0);
-    };
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        const Block& block = blocks[i];
-        const bool withNext = block.keepWithNext && i + 1 < blocks.size();
-        const double needed = room(block) + (withNext ? room(blocks[i + 1]) : 0);
-        const bool newPage = y + needed > kContentBottom && y > kMargin;
-        if (newPage) {
-            m_pages.emplace_back();
-            y = kMargin;
-        }
-        if (block.tableRow && (newPage || !inTable))
-            place(header);
-        inTable = inTable || block.tableRow;
-        place(block);
-    }
+    return {blocks, kMargin, kMargin, kContentWidth, kContentBottom, tableHeader()};
 }
 
 void PatientRecordSheet::paintPage(QPainter& painter, int page) const {
     painter.save();
     painter.setRenderHint(QPainter::TextAntialiasing);
-    for (const Placed& placed : m_pages.at(static_cast<std::size_t>(page)))
-        placed.paint(painter, placed.item.rect);
+    m_pages.paint(painter, page);
 
     painter.setPen(kRuleColour);
     painter.drawLine(QPointF(kMargin, kFooterTop), QPointF(kMargin + kContentWidth, kFooterTop));
@@ -347,7 +282,7 @@ void PatientRecordSheet::paintPage(QPainter& painter, int page) const {
     const double numberWidth = metrics.horizontalAdvance(number) + 10;
     const QString who = QStringLiteral("%1, %2 — établi avec %3")
                             .arg(RecordsTexts::patientName(m_patient), RecordsTexts::bornOn(m_patient),
-                                 QString::fromUtf8(ErrorReport::kApplicationTitle));
+                                 QString::fromUtf8(vimora::kApplicationTitle));
     painter.drawText(QRectF(kMargin, kFooterTop + 4, kContentWidth - numberWidth, 14),
                      Qt::AlignLeft | Qt::AlignTop,
                      metrics.elidedText(who, Qt::ElideRight, kContentWidth - numberWidth));

@@ -2,6 +2,8 @@
 
 #include "PatientStore.h"
 #include "PrintableSheet.h"
+#include "SheetPages.h"
+#include "Trajectory.h"
 #include "TrajectoryAlerts.h"
 #include "WhoChart.h"
 
@@ -15,11 +17,9 @@
 
 class QPainter;
 
-/// The trajectory charts of a patient: the children's chart, on the curves chosen, when a visit is
-/// at 18 years or younger, the adult chart when one is older; none without a visit.
-std::vector<std::unique_ptr<vimora::chart::Chart>>
-trajectoryCharts(const vimora::records::Patient& patient, const std::vector<vimora::records::Visit>& visits,
-                 vimora::chart::Curves curves = vimora::chart::Curves::Reference);
+/// A patient's visits, in any order, as their trajectory charts draw them: in date order.
+std::vector<vimora::chart::TrajectoryVisit>
+trajectoryVisits(const std::vector<vimora::records::Visit>& visits);
 
 // The sheet of a patient's records, printed or saved as PDF: their identity, the alerts, the
 // trajectory on the curves chosen and the table of visits, a child's with the WHO's figures. Its layout
@@ -33,12 +33,8 @@ public:
                        vimora::chart::Curves curves = vimora::chart::Curves::Reference);
 
     /// What a page holds, in points.
-    struct Item {
-        enum Kind { Text, Chart };
-        Kind kind;
-        QRectF rect;
-    };
-    int pageCount() const { return static_cast<int>(m_pages.size()); }
+    using Item = SheetPages::Item;
+    int pageCount() const { return m_pages.count(); }
     std::vector<Item> items(int page) const;
 
     /// Paints one page in points (the painter already scaled to them).
@@ -46,18 +42,14 @@ public:
     QString title() const override;
     void render(QPagedPaintDevice& device) const override;
     /// The PDF's default name in the documents folder, with the patient's name and the date.
-    QString defaultPdfPath() const;
+    QString defaultPdfPath() const override;
 
 private:
-    struct Placed {
-        Item item;
-        std::function<void(QPainter&, const QRectF&)> paint;
-    };
-    void layOut();
+    SheetPages layOut() const;
 
     vimora::records::Patient m_patient;
     std::vector<vimora::records::Visit> m_visits; ///< in date order
     QDateTime m_when;
     vimora::chart::Curves m_curves;
-    std::vector<std::vector<Placed>> m_pages;
+    SheetPages m_pages;
 };

@@ -1,24 +1,19 @@
 #include "PatientRecords.h"
 
-#include "ErrorReport.h"
 #include "Measures.h"
 #include "MessageBoxes.h"
 #include "RecordsDialog.h"
 #include "RecordsTexts.h"
 #include "VisitRecords.h"
 #include "Wording.h"
-#include "_Vimora.h"
 #include "text/FrenchDates.h"
+
+#include <QStatusBar>
 
 using vimora::records::Patient;
 using vimora::records::Visit;
 
 namespace {
-
-void tell(QWidget* parent, const QString& text) {
-    MessageBoxes::show(parent, {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                                text, QMessageBox::Ok});
-}
 
 std::optional<double> number(const std::string& text) {
     try {
@@ -30,8 +25,9 @@ std::optional<double> number(const std::string& text) {
 
 } // namespace
 
-PatientRecords::PatientRecords(TfrmVimora& window)
-    : m_window(window) {}
+PatientRecords::PatientRecords(QWidget& window, QStatusBar& statusBar)
+    : m_window(window)
+    , m_statusBar(statusBar) {}
 
 PatientRecords::~PatientRecords() = default;
 
@@ -52,28 +48,39 @@ void PatientRecords::showDialog() {
 void PatientRecords::begin(const Patient& patient) {
     const QString age = vimora::records::ageOn(patient.naissance, QDate::currentDate());
     m_current = patient;
-    m_window.beginConsultation(patient.sexe, age,
-                               QStringLiteral("Consultation : %1, %2.")
-                                   .arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient)));
+    emit consultationBegun(patient.sexe, age);
+    m_status = QStringLiteral("Consultation : %1, %2.")
+                   .arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient));
+    m_savedShown = false;
+    m_statusBar.showMessage(m_status);
+}
+
+void PatientRecords::endSaved() {
+    if (!m_savedShown)
+        return;
+    m_savedShown = false;
+    m_statusBar.showMessage(m_status);
 }
 
 bool PatientRecords::isOfPatient(const vimora::Calculation& calculation, const Patient& patient) {
     const QString name = RecordsTexts::patientName(patient);
     if (calculation.sex != patient.sexe) {
-        tell(&m_window,
-             QStringLiteral("Le calcul a été fait pour le sexe %1, mais %2 est de sexe %3 : la consultation "
-                            "n'a pas été enregistrée. Choisissez le bon sexe et cliquez sur « Calculer ».")
-                 .arg(vimora::chart::sexName(calculation.sex).toLower(), name,
-                      vimora::chart::sexName(patient.sexe).toLower()));
+        MessageBoxes::inform(
+            &m_window,
+            QStringLiteral("Le calcul a été fait pour le sexe %1, mais %2 est de sexe %3 : la consultation "
+                           "n'a pas été enregistrée. Choisissez le bon sexe et cliquez sur « Calculer ».")
+                .arg(vimora::chart::sexName(calculation.sex).toLower(), name,
+                     vimora::chart::sexName(patient.sexe).toLower()));
         return false;
     }
     const QString age = vimora::records::ageOn(patient.naissance, QDate::currentDate());
     if (number(calculation.ageText) != number(age.toStdString())) {
-        tell(&m_window,
-             QStringLiteral("Le calcul a été fait pour un âge de %1 ans, mais %2, %3, a %4 ans aujourd'hui : "
-                            "la consultation n'a pas été enregistrée. Tapez %4 dans l'âge et cliquez sur "
-                            "« Calculer ».")
-                 .arg(QString::fromStdString(calculation.ageText), name, RecordsTexts::bornOn(patient), age));
+        MessageBoxes::inform(
+            &m_window,
+            QStringLiteral("Le calcul a été fait pour un âge de %1 ans, mais %2, %3, a %4 ans aujourd'hui : "
+                           "la consultation n'a pas été enregistrée. Tapez %4 dans l'âge et cliquez sur "
+                           "« Calculer ».")
+                .arg(QString::fromStdString(calculation.ageText), name, RecordsTexts::bornOn(patient), age));
         return false;
     }
     return true;
@@ -95,9 +102,10 @@ void PatientRecords::save(const vimora::Calculation& calculation) {
     const std::optional<Patient> patient = records.patient(m_current->id);
     if (!patient) {
         m_current.reset();
-        tell(&m_window,
-             QStringLiteral("Ce patient a été supprimé des dossiers entre-temps : la consultation n'a pas "
-                            "été enregistrée."));
+        MessageBoxes::inform(
+            &m_window,
+            QStringLiteral("Ce patient a été supprimé des dossiers entre-temps : la consultation n'a pas "
+                           "été enregistrée."));
         return;
     }
     m_current = patient;
@@ -108,17 +116,17 @@ void PatientRecords::save(const vimora::Calculation& calculation) {
     const Visit visit = vimora::records::visitFromCalculation(calculation, patient->id, today);
     const QString problem = vimora::records::visitProblem(visit);
     if (!problem.isEmpty()) {
-        tell(&m_window, problem + QStringLiteral(" La consultation n'a pas été enregistrée."));
+        MessageBoxes::inform(&m_window,
+                             problem + QStringLiteral(" La consultation n'a pas été enregistrée."));
         return;
     }
     const QString implausible = vimora::records::implausibility(visit);
     if (!implausible.isEmpty() &&
-        MessageBoxes::show(&m_window,
-                           {QMessageBox::Question, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                            implausible + QStringLiteral("\n\nEnregistrer quand même cette consultation ?"),
-                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) != QMessageBox::Yes)
+        !MessageBoxes::ask(&m_window,
+                           implausible + QStringLiteral("\n\nEnregistrer quand même cette consultation ?")))
         return;
     records.addVisit(visit);
-    m_window.showSaved(QStringLiteral("Consultation enregistrée : %1, le %2.")
-                           .arg(RecordsTexts::patientName(*patient), vimora::text::shortDate(today)));
+    m_savedShown = true;
+    m_statusBar.showMessage(QStringLiteral("Consultation enregistrée : %1, le %2.")
+                                .arg(RecordsTexts::patientName(*patient), vimora::text::shortDate(today)));
 }

@@ -1,21 +1,18 @@
 #include "PatientSheet.h"
 
-#include "AdultScale.h"
+#include "CalculationChart.h"
 #include "ChartColours.h"
-#include "ChildChart.h"
-#include "ErrorReport.h"
 #include "SheetParagraph.h"
+#include "Version.h"
 #include "VisitPlausibility.h"
 #include "Wording.h"
 
 #include <QDir>
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QStandardPaths>
 
-#include <array>
 
 namespace {
 
@@ -46,12 +43,6 @@ QString text(const std::string& value) {
     return QString::fromStdString(value);
 }
 
-QString normalRange(const vimora::Calculation& calculation) {
-    return vimora::chart::normalWeightSentence(text(calculation.heightText),
-                                               text(calculation.minimumWeightText),
-                                               text(calculation.maximumWeightText));
-}
-
 QString thresholdsUsed(const vimora::Calculation& calculation) {
     const vimora::ReferenceThresholds& t = calculation.thresholds;
     const QString values =
@@ -68,28 +59,7 @@ QString thresholdsUsed(const vimora::Calculation& calculation) {
              values);
 }
 
-// A paragraph with the French spaces, drawn when there is a painter; returns its height.
-double paragraph(QPainter* painter, const QString& words, const QFont& font, const QPointF& topLeft,
-                 double width) {
-    const SheetParagraph laidOut(vimora::chart::withFrenchSpacing(words), font, width);
-    if (painter != nullptr)
-        laidOut.draw(*painter, topLeft);
-    return laidOut.height();
-}
-
 } // namespace
-
-std::unique_ptr<vimora::chart::Chart> chartFor(const vimora::Calculation& calculation,
-                                               vimora::chart::Curves curves) {
-    const vimora::chart::Patient patient{calculation.measures.age, calculation.index,
-                                         text(calculation.indexText), text(calculation.band.band)};
-    if (vimora::isAdult(calculation.measures.age))
-        return std::make_unique<vimora::chart::AdultScale>(calculation.sex, patient,
-                                                           normalRange(calculation));
-    if (curves == vimora::chart::Curves::Who)
-        return std::make_unique<vimora::chart::WhoChart>(calculation.sex, patient);
-    return std::make_unique<vimora::chart::ChildChart>(calculation.sex, patient);
-}
 
 std::optional<vimora::WhoScore> whoScoreOf(const vimora::Calculation& calculation) {
     if (vimora::isAdult(calculation.measures.age))
@@ -133,14 +103,21 @@ PatientSheet::PatientSheet(vimora::Calculation calculation, QString name, QStrin
     , m_curves(curves) {}
 
 QRectF PatientSheet::chartArea() const {
-    const std::unique_ptr<vimora::chart::Chart> chart = chartFor(m_calculation, m_curves);
-    const QSizeF size = chart->size();
-    const double top = writeTexts(nullptr) + kChartGap;
-    const double room = kFooterTop - kChartGap - top;
-    const double width = std::min(kContentWidth, room * size.width() / size.height());
-    const double height = width * size.height() / size.width();
+    const SheetPages pages(blocks(), kMargin, kMargin, kContentWidth, kFooterTop);
+    for (const SheetItem& item : pages.items(0)) {
+        if (item.kind == SheetItem::Chart)
+            return chartPlace(item.rect, vimora::chart::chartFor(m_calculation, m_curves)->size());
+    }
+    return {};
+}
+
+QRectF PatientSheet::chartPlace(const QRectF& room, const QSizeF& size) {
+    const double top = room.top() + kChartGap;
+    const double height = room.bottom() - top;
+    const double width = std::min(kContentWidth, height * size.width() / size.height());
+    const double chartHeight = width * size.height() / size.width();
     // Centred in the room left, so that a short scale does not leave the page's foot empty.
-    return {kMargin + (kContentWidth - width) / 2, top + (room - height) / 2, width, height};
+    return {kMargin + (kContentWidth - width) / 2, top + (height - chartHeight) / 2, width, chartHeight};
 }
 
 QString PatientSheet::defaultPdfPath() const {
@@ -148,77 +125,93 @@ QString PatientSheet::defaultPdfPath() const {
     return QDir(folder).filePath(m_when.toString(QStringLiteral("'Fiche IMC 'yyyy-MM-dd' 'HH'h'mm'.pdf'")));
 }
 
-double PatientSheet::writeTexts(QPainter* painter) const {
+std::vector<SheetBlock> PatientSheet::blocks() const {
     const vimora::Calculation& c = m_calculation;
-    struct Line {
-        QString label;
-        QString value;
-    };
-    const std::array<Line, 8> lines{{
-        {QStringLiteral("Nom du patient"), m_name},
-        {QStringLiteral("Remarque"), m_remark},
-        {QStringLiteral("Sexe"), vimora::chart::sexName(c.sex)},
-        {QStringLiteral("Âge"), vimora::chart::ageInWords(c.measures.age)},
-        {QStringLiteral("Poids"), text(c.weightText) + QStringLiteral(" kg")},
-        {QStringLiteral("Taille"), text(c.heightText) + QStringLiteral(" m")},
-        {QStringLiteral("Index de Masse Corporelle"), text(c.indexText) + QStringLiteral(" kg/m²")},
-        {QStringLiteral("Poids normal"),
-         vimora::chart::weightRange(text(c.minimumWeightText), text(c.maximumWeightText))},
-    }};
-    double y = kTextTop;
+    std::vector<SheetBlock> blocks;
+    const QString title = this->title();
+    const QString made = madeOn(m_when);
+    blocks.push_back(
+        {kTextTop - kMargin, SheetItem::Text, [title, made](QPainter& painter, const QRectF& at) {
+             const QRectF head(at.topLeft(), QSizeF(kContentWidth, kTitleHeight));
+             painter.setFont(chartFont(kTitleFont, true));
+             painter.drawText(head, Qt::AlignLeft | Qt::AlignVCenter, title);
+             painter.setFont(chartFont(kDateFont));
+             painter.drawText(head, Qt::AlignRight | Qt::AlignVCenter, made);
+             painter.drawLine(QPointF(kMargin, kRuleY), QPointF(kMargin + kContentWidth, kRuleY));
+         }});
+
     // A label and its value; a long value goes on over the next lines, inside the margins.
-    auto writeLine = [painter, &y](const Line& line) {
-        if (line.value.isEmpty())
+    auto line = [&blocks](const QString& label, const QString& value) {
+        if (value.isEmpty())
             return;
-        if (painter != nullptr) {
-            painter->setFont(chartFont(kTextFont));
-            painter->drawText(QRectF(kMargin, y, kLabelWidth, kLineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                              vimora::chart::withFrenchSpacing(line.label + QStringLiteral(" :")));
-        }
         const QFont bold = chartFont(kTextFont, true);
         const double lead = (kLineHeight - QFontMetricsF(bold).height()) / 2;
-        const double height =
-            paragraph(painter, line.value, bold, QPointF(kMargin + kLabelWidth, y + lead), kValueWidth);
-        y += std::max(kLineHeight, height + 2 * lead + kLineGap);
+        const SheetParagraph paragraph(vimora::chart::withFrenchSpacing(value), bold, kValueWidth);
+        const QString labelText = vimora::chart::withFrenchSpacing(label + QStringLiteral(" :"));
+        blocks.push_back({std::max(kLineHeight, paragraph.height() + 2 * lead + kLineGap), SheetItem::Text,
+                          [labelText, paragraph, lead](QPainter& painter, const QRectF& at) {
+                              painter.setFont(chartFont(kTextFont));
+                              painter.drawText(QRectF(kMargin, at.top(), kLabelWidth, kLineHeight),
+                                               Qt::AlignLeft | Qt::AlignVCenter, labelText);
+                              paragraph.draw(painter, QPointF(kMargin + kLabelWidth, at.top() + lead));
+                          }});
     };
-    for (const Line& line : lines)
-        writeLine(line);
+    line(QStringLiteral("Nom du patient"), m_name);
+    line(QStringLiteral("Remarque"), m_remark);
+    line(QStringLiteral("Sexe"), vimora::chart::sexName(c.sex));
+    line(QStringLiteral("Âge"), vimora::chart::ageInWords(c.measures.age));
+    line(QStringLiteral("Poids"), text(c.weightText) + QStringLiteral(" kg"));
+    line(QStringLiteral("Taille"), text(c.heightText) + QStringLiteral(" m"));
+    line(QStringLiteral("Index de Masse Corporelle"), text(c.indexText) + QStringLiteral(" kg/m²"));
+    line(QStringLiteral("Poids normal"),
+         vimora::chart::weightRange(text(c.minimumWeightText), text(c.maximumWeightText)));
 
     // The band as the window shows it: its text in the band's text colour on the band's colour,
     // the paper standing for the window's background.
-    y += kBandGap;
-    if (painter != nullptr) {
-        const QRectF band(kMargin, y, kContentWidth, kBandHeight);
-        QPalette paper;
-        paper.setColor(QPalette::Base, Qt::white);
-        paper.setColor(QPalette::Text, kInk);
-        painter->fillRect(band, vimora::chart::toQColor(c.band.background, paper));
-        painter->setPen(vimora::chart::toQColor(c.band.textColour, paper));
-        painter->setFont(chartFont(kBandFont, true));
-        painter->drawText(band, Qt::AlignCenter, text(c.band.band));
-        painter->setPen(kInk);
-    }
-    y += kBandHeight + kBandGap;
+    blocks.push_back({kBandGap, SheetItem::Text, {}});
+    const vimora::BandResult band = c.band;
+    blocks.push_back({kBandHeight + kBandGap, SheetItem::Text, [band](QPainter& painter, const QRectF& at) {
+                          const QRectF place(at.topLeft(), QSizeF(kContentWidth, kBandHeight));
+                          QPalette paper;
+                          paper.setColor(QPalette::Base, Qt::white);
+                          paper.setColor(QPalette::Text, kInk);
+                          painter.fillRect(place, vimora::chart::toQColor(band.background, paper));
+                          painter.setPen(vimora::chart::toQColor(band.textColour, paper));
+                          painter.setFont(chartFont(kBandFont, true));
+                          painter.drawText(place, Qt::AlignCenter, text(band.band));
+                          painter.setPen(kInk);
+                      }});
     if (const std::optional<vimora::WhoScore> score = whoScoreOf(c))
-        writeLine({vimora::chart::whoLabel(), vimora::chart::whoFigures(*score)});
+        line(vimora::chart::whoLabel(), vimora::chart::whoFigures(*score));
 
     const QString warning = implausibilityWarning(c);
     if (!warning.isEmpty()) {
-        const QFont font = chartFont(kTextFont, true);
-        const QPointF corner(kMargin + kWarningPadding, y + kWarningPadding);
-        if (painter != nullptr)
-            painter->setPen(vimora::chart::kObesityColour);
-        const double height = paragraph(painter, warning, font, corner, kContentWidth - 2 * kWarningPadding);
-        if (painter != nullptr) {
-            painter->setBrush(Qt::NoBrush);
-            painter->drawRect(QRectF(kMargin, y, kContentWidth, height + 2 * kWarningPadding));
-            painter->setPen(kInk);
-        }
-        y += height + 2 * kWarningPadding + kBandGap;
+        const SheetParagraph paragraph(vimora::chart::withFrenchSpacing(warning), chartFont(kTextFont, true),
+                                       kContentWidth - 2 * kWarningPadding);
+        const double height = paragraph.height();
+        blocks.push_back(
+            {height + 2 * kWarningPadding + kBandGap, SheetItem::Text,
+             [paragraph, height](QPainter& painter, const QRectF& at) {
+                 painter.setPen(vimora::chart::kObesityColour);
+                 paragraph.draw(painter, at.topLeft() + QPointF(kWarningPadding, kWarningPadding));
+                 painter.setBrush(Qt::NoBrush);
+                 painter.drawRect(QRectF(kMargin, at.top(), kContentWidth, height + 2 * kWarningPadding));
+                 painter.setPen(kInk);
+             }});
     }
-    writeLine({QStringLiteral("Conseils"), text(c.band.advice)});
-    writeLine({QStringLiteral("Objectif"), text(c.band.objective)});
-    return y;
+    line(QStringLiteral("Conseils"), text(c.band.advice));
+    line(QStringLiteral("Objectif"), text(c.band.objective));
+
+    // The chart takes the room left above the footer.
+    double textsEnd = kMargin;
+    for (const SheetBlock& block : blocks)
+        textsEnd += block.height;
+    std::shared_ptr<const vimora::chart::Chart> chart = vimora::chart::chartFor(c, m_curves);
+    blocks.push_back(
+        {kFooterTop - kChartGap - textsEnd, SheetItem::Chart, [chart](QPainter& painter, const QRectF& at) {
+             vimora::chart::paintFitted(painter, *chart, chartPlace(at, chart->size()));
+         }});
+    return blocks;
 }
 
 void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
@@ -227,32 +220,21 @@ void PatientSheet::paint(QPainter& painter, const QSizeF& page) const {
     painter.scale(scale, scale);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(kInk);
-
-    painter.setFont(chartFont(kTitleFont, true));
-    painter.drawText(QRectF(kMargin, kMargin, kContentWidth, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     vimora::chart::sheetTitle());
-    const QLocale french(QLocale::French, QLocale::France);
-    painter.setFont(chartFont(kDateFont));
-    painter.drawText(QRectF(kMargin, kMargin, kContentWidth, kTitleHeight), Qt::AlignRight | Qt::AlignVCenter,
-                     QStringLiteral("Le %1 à %2")
-                         .arg(french.toString(m_when.date(), QStringLiteral("d MMMM yyyy")),
-                              french.toString(m_when.time(), QStringLiteral("HH:mm"))));
-    painter.drawLine(QPointF(kMargin, kRuleY), QPointF(kMargin + kContentWidth, kRuleY));
-
-    writeTexts(&painter);
-    vimora::chart::paintFitted(painter, *chartFor(m_calculation, m_curves), chartArea());
+    SheetPages(blocks(), kMargin, kMargin, kContentWidth, kFooterTop).paint(painter, 0);
 
     painter.setPen(kInk);
     painter.drawLine(QPointF(kMargin, kFooterTop), QPointF(kMargin + kContentWidth, kFooterTop));
-    paragraph(&painter,
-              QStringLiteral("Établi avec %1. %2")
-                  .arg(QString::fromUtf8(ErrorReport::kApplicationTitle), thresholdsUsed(m_calculation)),
-              chartFont(kFooterFont), QPointF(kMargin, kFooterTop + 4), kContentWidth);
+    const SheetParagraph footer(
+        vimora::chart::withFrenchSpacing(
+            QStringLiteral("Établi avec %1. %2")
+                .arg(QString::fromUtf8(vimora::kApplicationTitle), thresholdsUsed(m_calculation))),
+        chartFont(kFooterFont), kContentWidth);
+    footer.draw(painter, QPointF(kMargin, kFooterTop + 4));
     painter.restore();
 }
 
 QString PatientSheet::title() const {
-    return vimora::chart::sheetTitle();
+    return QStringLiteral("Fiche de corpulence");
 }
 
 void PatientSheet::render(QPagedPaintDevice& device) const {

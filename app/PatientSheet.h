@@ -2,6 +2,7 @@
 
 #include "Assessment.h"
 #include "PrintableSheet.h"
+#include "SheetPages.h"
 #include "WhoChart.h"
 #include "WhoReference.h"
 
@@ -10,14 +11,9 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QPainter;
-
-/// The chart of a complete calculation: the child's chart of their sex with the patient's
-/// point, on the curves chosen, or the adult scale.
-std::unique_ptr<vimora::chart::Chart>
-chartFor(const vimora::Calculation& calculation,
-         vimora::chart::Curves curves = vimora::chart::Curves::Reference);
 
 /// A child's WHO z-score and percentile, at the age typed (in years, × 365,25 days); none for an
 /// adult.
@@ -42,18 +38,20 @@ public:
 
     /// Paints the page in the painter's coordinates, scaled to a page of the given size.
     void paint(QPainter& painter, const QSizeF& page) const;
+    /// "Fiche de corpulence": the page's title, the PDF's and the print job's.
     QString title() const override;
     void render(QPagedPaintDevice& device) const override;
 
     /// Where the chart stands on the page, in points: under the texts, as wide as the page allows.
     QRectF chartArea() const;
     /// The PDF's default name in the documents folder, dated.
-    QString defaultPdfPath() const;
+    QString defaultPdfPath() const override;
 
 private:
-    /// Writes the texts above the chart (or only measures them, without a painter); returns where
-    /// they end.
-    double writeTexts(QPainter* painter) const;
+    /// The page from the top: the head, the texts, then the chart in the room left above the footer.
+    std::vector<SheetBlock> blocks() const;
+    /// Where the chart of that size stands in the room its block takes.
+    static QRectF chartPlace(const QRectF& room, const QSizeF& size);
 
     vimora::Calculation m_calculation;
     QString m_name;

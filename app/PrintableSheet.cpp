@@ -1,10 +1,14 @@
 #include "PrintableSheet.h"
 
-#include "ErrorReport.h"
+#include "FileDialogs.h"
 #include "MessageBoxes.h"
 #include "PrintDialogs.h"
+#include "Version.h"
 #include "WholeFile.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -27,7 +31,7 @@ bool PrintableSheet::writePdf(const QString& path, QString* error) const {
             writer.setPageLayout(a4WithoutMargins());
             writer.setResolution(300);
             writer.setTitle(title());
-            writer.setCreator(QString::fromUtf8(ErrorReport::kApplicationTitle));
+            writer.setCreator(QString::fromUtf8(vimora::kApplicationTitle));
             render(writer);
             return true;
         });
@@ -36,15 +40,20 @@ bool PrintableSheet::writePdf(const QString& path, QString* error) const {
     return !failure;
 }
 
+QString PrintableSheet::madeOn(const QDateTime& when) {
+    const QLocale french(QLocale::French, QLocale::France);
+    return QStringLiteral("Le %1 à %2")
+        .arg(french.toString(when.date(), QStringLiteral("d MMMM yyyy")),
+             french.toString(when.time(), QStringLiteral("HH:mm")));
+}
+
 void printWithDialog(QWidget* parent, const PrintableSheet& sheet) {
     const QString dialogTitle = QStringLiteral("Imprimer la fiche");
     if (QPrinterInfo::availablePrinterNames().isEmpty()) {
-        MessageBoxes::show(parent,
-                           {QMessageBox::Information, dialogTitle,
-                            QStringLiteral("Aucune imprimante n'est installée sur cet ordinateur : la "
-                                           "fenêtre d'impression ne pourra qu'enregistrer la fiche dans "
-                                           "un fichier PDF."),
-                            QMessageBox::Ok});
+        MessageBoxes::inform(parent,
+                             QStringLiteral("Aucune imprimante n'est installée sur cet ordinateur : la "
+                                            "fenêtre d'impression ne pourra qu'enregistrer la fiche "
+                                            "dans un fichier PDF."));
     }
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(a4WithoutMargins());
@@ -54,4 +63,20 @@ void printWithDialog(QWidget* parent, const PrintableSheet& sheet) {
     // The sheet keeps its own margins, measured from the paper's edge.
     printer.setFullPage(true);
     sheet.render(printer);
+}
+
+void savePdfWithDialog(QWidget* parent, const PrintableSheet& sheet) {
+    const QString path = FileDialogs::askSaveFileName(parent, {QStringLiteral("Enregistrer la fiche en PDF"),
+                                                               sheet.defaultPdfPath(),
+                                                               QStringLiteral("Documents PDF (*.pdf)")});
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!sheet.writePdf(path, &error)) {
+        MessageBoxes::showError(parent, error);
+        return;
+    }
+    MessageBoxes::inform(
+        parent,
+        QStringLiteral("La fiche a été enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(path)));
 }

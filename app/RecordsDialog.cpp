@@ -305,71 +305,70 @@ void RecordsDialog::newPatient() {
     selectPatient(form.patient().id);
 }
 
+void RecordsDialog::onSelectedPatient(const std::function<void(const Patient&)>& command) {
+    if (const std::optional<Patient> patient = selectedPatient())
+        command(*patient);
+}
+
 void RecordsDialog::editPatient() {
-    const std::optional<Patient> patient = selectedPatient();
-    if (!patient)
-        return;
-    PatientForm form(m_store, *patient, this);
-    form.exec();
-    // Even when cancelled: the form may have shown another workstation's changes.
-    refresh();
+    onSelectedPatient([this](const Patient& patient) {
+        PatientForm form(m_store, patient, this);
+        form.exec();
+        // Even when cancelled: the form may have shown another workstation's changes.
+        refresh();
+    });
 }
 
 void RecordsDialog::deletePatient() {
-    const std::optional<Patient> patient = selectedPatient();
-    if (!patient)
-        return;
-    const int count = static_cast<int>(m_visits.size());
-    const QString question =
-        QStringLiteral("Supprimer le patient %1, %2%3 ? Cette suppression est définitive.")
-            .arg(RecordsTexts::patientName(*patient), RecordsTexts::bornOn(*patient), withVisits(count));
-    if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer le patient"), question,
-                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) != QMessageBox::Yes)
-        return;
-    m_store.deletePatient(patient->id);
-    reload(patient->id);
+    onSelectedPatient([this](const Patient& patient) {
+        const QString question =
+            QStringLiteral("Supprimer le patient %1, %2%3 ? Cette suppression est définitive.")
+                .arg(RecordsTexts::patientName(patient), RecordsTexts::bornOn(patient),
+                     withVisits(static_cast<int>(m_visits.size())));
+        if (!MessageBoxes::ask(this, question))
+            return;
+        m_store.deletePatient(patient.id);
+        reload(patient.id);
+    });
 }
 
 void RecordsDialog::choosePatient() {
-    const std::optional<Patient> patient = selectedPatient();
-    if (!patient)
-        return;
-    m_chosen = patient;
-    accept();
+    onSelectedPatient([this](const Patient& patient) {
+        m_chosen = patient;
+        accept();
+    });
 }
 
 void RecordsDialog::addMeasure() {
-    const std::optional<Patient> patient = selectedPatient();
-    if (!patient)
-        return;
-    MeasureForm form(m_store, *patient, this);
-    if (form.exec() == QDialog::Accepted)
-        refresh();
+    onSelectedPatient([this](const Patient& patient) {
+        MeasureForm form(m_store, patient, this);
+        if (form.exec() == QDialog::Accepted)
+            refresh();
+    });
 }
 
 void RecordsDialog::showTrajectory() {
-    const std::optional<Patient> patient = selectedPatient();
-    if (!patient)
-        return;
-    TrajectoryDialog dialog(*patient, m_visits, this);
-    dialog.exec();
+    onSelectedPatient([this](const Patient& patient) {
+        TrajectoryDialog dialog(patient, m_visits, this);
+        dialog.exec();
+    });
 }
 
 void RecordsDialog::deleteVisit() {
-    const std::optional<Patient> patient = selectedPatient();
-    const int row = m_ui->twVisits->currentRow();
-    if (!patient || row < 0 || row >= static_cast<int>(m_visits.size()))
-        return;
-    const Visit& visit = m_visits[static_cast<std::size_t>(row)];
-    const QString question =
-        QStringLiteral("Supprimer la consultation du %1 (IMC %2) pour %3 ? Cette suppression est définitive.")
-            .arg(vimora::text::shortDate(visit.date), visit.imc, RecordsTexts::patientName(*patient));
-    if (MessageBoxes::show(this, {QMessageBox::Question, QStringLiteral("Supprimer la consultation"),
-                                  question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) !=
-        QMessageBox::Yes)
-        return;
-    m_store.deleteVisit(visit.id);
-    refresh();
+    onSelectedPatient([this](const Patient& patient) {
+        const int row = m_ui->twVisits->currentRow();
+        if (row < 0 || row >= static_cast<int>(m_visits.size()))
+            return;
+        const Visit& visit = m_visits[static_cast<std::size_t>(row)];
+        const QString question =
+            QStringLiteral(
+                "Supprimer la consultation du %1 (IMC %2) pour %3 ? Cette suppression est définitive.")
+                .arg(vimora::text::shortDate(visit.date), visit.imc, RecordsTexts::patientName(patient));
+        if (!MessageBoxes::ask(this, question))
+            return;
+        m_store.deleteVisit(visit.id);
+        refresh();
+    });
 }
 
 void RecordsDialog::exportVisits() {
@@ -381,10 +380,8 @@ void RecordsDialog::exportVisits() {
     if (path.isEmpty())
         return;
     vimora::records::exportVisitsToFile(m_store, path);
-    MessageBoxes::show(this, {QMessageBox::Information, QStringLiteral("Exporter les consultations"),
-                              QStringLiteral("Toutes les consultations ont été exportées dans « %1 ».")
-                                  .arg(QDir::toNativeSeparators(path)),
-                              QMessageBox::Ok});
+    MessageBoxes::inform(this, QStringLiteral("Toutes les consultations ont été exportées dans « %1 ».")
+                                   .arg(QDir::toNativeSeparators(path)));
 }
 
 void RecordsDialog::backup() {
@@ -397,9 +394,7 @@ void RecordsDialog::backup() {
     if (path.isEmpty())
         return;
     m_store.backup(path);
-    MessageBoxes::show(
+    MessageBoxes::inform(
         this,
-        {QMessageBox::Information, QStringLiteral("Sauvegarder les dossiers"),
-         QStringLiteral("Les dossiers ont été sauvegardés dans « %1 ».").arg(QDir::toNativeSeparators(path)),
-         QMessageBox::Ok});
+        QStringLiteral("Les dossiers ont été sauvegardés dans « %1 ».").arg(QDir::toNativeSeparators(path)));
 }

@@ -46,6 +46,8 @@ private:
     void refreshIfChanged();
     std::optional<vimora::records::Patient> selectedPatient() const;
     void selectPatient(qint64 patientId);
+    /// Runs a command on the selected patient; without one, does nothing.
+    void onSelectedPatient(const std::function<void(const vimora::records::Patient&)>& command);
     void showVisits();
     void updateButtons();
     /// Runs a command, showing in a box the French reason of a records failure.

@@ -1,6 +1,5 @@
 #include "RecordsTexts.h"
 
-#include "ErrorReport.h"
 #include "MessageBoxes.h"
 #include "text/FrenchDates.h"
 
@@ -22,11 +21,10 @@ bool runOnRecords(QWidget* parent, const std::function<void()>& work) {
         work();
         return true;
     } catch (const vimora::records::StoreError& error) {
-        MessageBoxes::show(parent, {QMessageBox::Warning, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                                    error.message(), QMessageBox::Ok});
+        MessageBoxes::showError(parent, error.message());
     } catch (const std::exception& error) {
         // Nothing may escape into Qt's event loop.
-        ErrorReport::show(parent, QString::fromUtf8(error.what()));
+        MessageBoxes::showError(parent, QString::fromUtf8(error.what()));
     }
     return false;
 }

@@ -6,14 +6,11 @@
 #include "ChartColours.h"
 #include "ChartView.h"
 #include "CorpulenceDialog.h"
-#include "FileDialogs.h"
-#include "MessageBoxes.h"
 #include "RecordsTexts.h"
 #include "Trajectory.h"
 #include "VisitRecords.h"
 #include "text/FrenchDates.h"
 
-#include <QDir>
 #include <QTabBar>
 
 TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
@@ -66,7 +63,7 @@ TrajectoryDialog::TrajectoryDialog(const vimora::records::Patient& patient,
         });
 
     connect(m_ui->btnPrint, &QPushButton::clicked, this, [this] { printWithDialog(this, m_sheet); });
-    connect(m_ui->btnSavePdf, &QPushButton::clicked, this, &TrajectoryDialog::savePdf);
+    connect(m_ui->btnSavePdf, &QPushButton::clicked, this, [this] { savePdfWithDialog(this, m_sheet); });
     connect(m_ui->btnClose, &QPushButton::clicked, this, &QDialog::accept);
     m_ui->btnClose->setFocus();
 }
@@ -80,7 +77,8 @@ void TrajectoryDialog::showCharts(vimora::chart::Curves curves) {
         m_ui->tabCharts->removeTab(0);
         delete page;
     }
-    for (std::unique_ptr<vimora::chart::Chart>& chart : trajectoryCharts(m_patient, m_visits, curves)) {
+    for (std::unique_ptr<vimora::chart::Chart>& chart :
+         vimora::chart::trajectoryCharts(m_patient.sexe, trajectoryVisits(m_visits), curves)) {
         auto* view = new ChartView(m_ui->tabCharts);
         const bool adult = dynamic_cast<const vimora::chart::AdultTrajectory*>(chart.get()) != nullptr;
         view->setAccessibleName(adult ? QStringLiteral("IMC de l'adulte au fil des consultations")
@@ -90,22 +88,4 @@ void TrajectoryDialog::showCharts(vimora::chart::Curves curves) {
     }
     m_ui->tabCharts->tabBar()->setVisible(m_ui->tabCharts->count() > 1);
     m_ui->tabCharts->setCurrentIndex(std::max(shown, 0));
-}
-
-void TrajectoryDialog::savePdf() {
-    const QString path = FileDialogs::askSaveFileName(this, {QStringLiteral("Enregistrer la fiche en PDF"),
-                                                             m_sheet.defaultPdfPath(),
-                                                             QStringLiteral("Documents PDF (*.pdf)")});
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!m_sheet.writePdf(path, &error)) {
-        MessageBoxes::show(
-            this, {QMessageBox::Warning, QStringLiteral("Enregistrer en PDF"), error, QMessageBox::Ok});
-        return;
-    }
-    MessageBoxes::show(
-        this, {QMessageBox::Information, QStringLiteral("Enregistrer en PDF"),
-               QStringLiteral("La fiche a été enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(path)),
-               QMessageBox::Ok});
 }

@@ -25,7 +25,6 @@ public:
 
 private:
     void showCharts(vimora::chart::Curves curves);
-    void savePdf();
 
     std::unique_ptr<Ui::TrajectoryDialog> m_ui;
     vimora::records::Patient m_patient;

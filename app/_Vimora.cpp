@@ -4,10 +4,11 @@
 
 #include "About.h"
 #include "Assessment.h"
+#include "ControlBar.h"
 #include "CorpulenceDialog.h"
 #include "DialogFont.h"
-#include "ErrorReport.h"
 #include "FocusChain.h"
+#include "FormFit.h"
 #include "HtmlHelp.h"
 #include "InputKeyFilter.h"
 #include "MessageBoxes.h"
@@ -21,9 +22,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QProxyStyle>
 #include <QScreen>
-#include <QStyleOptionButton>
 
 #include <bitset>
 #include <exception>
@@ -48,47 +47,17 @@ std::bitset<256> allowedInputKeys() {
 }
 const std::bitset<256> kAllowedInputKeys = allowedInputKeys();
 
-// Tool bar metrics of the window's form: 23×22 buttons, 8-pixel separators, no gaps.
-class ToolBarStyle : public QProxyStyle {
-public:
-    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
-        switch (metric) {
-        case PM_ToolBarSeparatorExtent:
-            return 8;
-        case PM_ToolBarItemSpacing:
-        case PM_ToolBarItemMargin:
-        case PM_ToolBarFrameWidth:
-            return 0;
-        default:
-            return QProxyStyle::pixelMetric(metric, option, widget);
-        }
-    }
-};
-
 void makeDefault(QPushButton* button, QPushButton* previous) {
     button->setDefault(true);
     previous->setDefault(false);
 }
 
-int captionWidth(const QRadioButton& button) {
-    // The focus frame is drawn one pixel outside the text, on both sides.
-    return button.fontMetrics().horizontalAdvance(button.text()) + 2;
-}
-
 } // namespace
-
-QRect captionPlace(const QRadioButton& button) {
-    QStyleOptionButton option;
-    option.initFrom(&button);
-    option.text = button.text();
-    return button.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, &button);
-}
 
 TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::TfrmVimora>())
-    , m_helpEngine(helpEngine)
-    , m_records(std::make_unique<PatientRecords>(*this)) {
+    , m_helpEngine(helpEngine) {
     Q_INIT_RESOURCE(vimora);
     // Before the controls exist, so that each lays its text out once, in this font.
     setFont(vimora::platform::dialogFont());
@@ -97,8 +66,9 @@ TfrmVimora::TfrmVimora(const vimora::help::HelpEngineLoader& helpEngine, QWidget
     m_results = {ui->edIMC,      ui->edPMax,     ui->edPMin, ui->edResultat,
                  ui->edConseils, ui->edObjectif, ui->Memo1};
     m_focusChain = new FocusChain(*this, *ui->RadioButton1, *ui->RadioButton2);
+    m_records = std::make_unique<PatientRecords>(*this, *ui->StatusBar1);
 
-    setWindowTitle(QString::fromUtf8(ErrorReport::kApplicationTitle));
+    setWindowTitle(QString::fromUtf8(vimora::kApplicationTitle));
     AboutBox1 = new vimora::TAboutBox(this);
     AboutBox1->setProductName(QStringLiteral("Vimora XP"));
     AboutBox1->setVersion(QStringLiteral("Version " VIMORA_VERSION_SHORT " - Win9x et WinXP"));
@@ -122,36 +92,10 @@ void TfrmVimora::adjustForm() {
     ui->MainMenu1->setFont(QApplication::font(ui->MainMenu1));
     ui->StatusBar1->setFont(QApplication::font(ui->StatusBar1));
 
-    // Labels size themselves to their text, keeping the edge that lines up with their field.
-    for (QLabel* label : findChildren<QLabel*>()) {
-        const QRect place = label->geometry();
-        const int width = label->sizeHint().width();
-        if (label->alignment().testFlag(Qt::AlignRight))
-            label->setGeometry(place.right() + 1 - width, place.y(), width, place.height());
-        else
-            label->resize(width, place.height());
-    }
-
-    // A caption wider than its place in this font is widened to the right, so that it shows
-    // whole inside its focus frame.
-    for (QRadioButton* sex : {ui->RadioButton1, ui->RadioButton2}) {
-        const int missing = captionWidth(*sex) - captionPlace(*sex).width();
-        if (missing > 0)
-            sex->resize(sex->width() + missing, sex->height());
-    }
-
-    auto* toolBarStyle = new ToolBarStyle;
-    toolBarStyle->setParent(ui->ToolBar1);
-    ui->ToolBar1->setStyle(toolBarStyle);
-    for (QAction* action : ui->ToolBar1->actions()) {
-        QWidget* item = ui->ToolBar1->widgetForAction(action);
-        if (action->isSeparator())
-            item->setStyle(toolBarStyle);
-        else
-            item->setFixedSize(23, 22);
-        // A screen reader says the hint, not the action's name.
-        item->setAccessibleName(action->toolTip());
-    }
+    fitLabels(*this);
+    fitCaption(*ui->RadioButton1);
+    fitCaption(*ui->RadioButton2);
+    fitToolBar(*ui->ToolBar1);
 
     auto* notice = new QLabel(QString::fromUtf8(vimora::kMakerNotice), ui->StatusBar1);
     ui->StatusBar1->addWidget(notice, 1);
@@ -174,7 +118,7 @@ void TfrmVimora::bindEvents() {
     for (QLineEdit* field : {ui->edAge, ui->edPoids, ui->edTaille}) {
         keyFilter->watch(*field);
         // "Consultation enregistrée" never stands beside figures that were not saved.
-        connect(field, &QLineEdit::textChanged, this, &TfrmVimora::endSaved);
+        connect(field, &QLineEdit::textChanged, m_records.get(), &PatientRecords::endSaved);
     }
 
     connect(ui->btnCalculer, &QPushButton::clicked, this, command(&TfrmVimora::btnCalculerClick));
@@ -199,6 +143,8 @@ void TfrmVimora::bindEvents() {
     connect(ui->Enregistrerlaconsultation1, &QAction::triggered, this,
             command(&TfrmVimora::Enregistrerlaconsultation1Click));
 
+    connect(m_records.get(), &PatientRecords::consultationBegun, this, &TfrmVimora::beginConsultation);
+
     connect(ui->Quitter1, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
     connect(ui->tlbtnQuitter, &QAction::triggered, this, command(&TfrmVimora::tlbtnQuitterClick));
 }
@@ -207,10 +153,10 @@ void TfrmVimora::runCommand(void (TfrmVimora::*handler)()) {
     try {
         (this->*handler)();
     } catch (const std::exception& error) {
-        ErrorReport::show(this, QString::fromUtf8(error.what()));
+        MessageBoxes::showError(this, QString::fromUtf8(error.what()));
     } catch (...) {
         // Nothing may escape into Qt's event loop, whatever a library throws.
-        ErrorReport::show(this, QString::fromUtf8(kUnknownErrorMessage));
+        MessageBoxes::showError(this, QString::fromUtf8(kUnknownErrorMessage));
     }
 }
 
@@ -224,7 +170,7 @@ void TfrmVimora::FormCreate() { // NOLINT(readability-convert-member-functions-t
 }
 
 void TfrmVimora::btnCalculerClick() {
-    endSaved();
+    m_records->endSaved();
     const std::string age = ui->edAge->text().toStdString();
     const std::string weight = ui->edPoids->text().toStdString();
     const std::string height = ui->edTaille->text().toStdString();
@@ -234,7 +180,7 @@ void TfrmVimora::btnCalculerClick() {
     // Each stage reached shows its figures; an error leaves the rest as it was.
     m_results.show(calculation);
     if (!calculation.complete()) {
-        ErrorReport::show(this, QString::fromStdString(calculation.error));
+        MessageBoxes::showError(this, QString::fromStdString(calculation.error));
         return;
     }
     makeDefault(ui->btnEffacer, ui->btnCalculer);
@@ -251,7 +197,7 @@ void TfrmVimora::btnEffacerClick() {
 }
 
 void TfrmVimora::chooseSex() {
-    endSaved();
+    m_records->endSaved();
     m_focusChain->sexChosen();
     ui->edAge->setFocus(Qt::TabFocusReason);
     makeDefault(ui->btnCalculer, ui->btnEffacer);
@@ -289,11 +235,8 @@ bool TfrmVimora::refuseChangedInputs() {
         ui->edPoids->text().toStdString() == last.weightText &&
         ui->edTaille->text().toStdString() == last.heightText)
         return false;
-    MessageBoxes::show(this,
-                       {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                        QStringLiteral("Le sexe, l'âge, le poids ou la taille ont changé depuis le dernier "
-                                       "calcul : cliquez d'abord sur « Calculer »."),
-                        QMessageBox::Ok});
+    MessageBoxes::inform(this, QStringLiteral("Le sexe, l'âge, le poids ou la taille ont changé depuis le "
+                                              "dernier calcul : cliquez d'abord sur « Calculer »."));
     return true;
 }
 
@@ -312,12 +255,12 @@ void TfrmVimora::Dossierspatients1Click() {
 }
 
 void TfrmVimora::Enregistrerlaconsultation1Click() {
-    endSaved();
+    m_records->endSaved();
     if (!refuseChangedInputs() && haveCalculation(this, lastCompleteCalculation()))
         m_records->saveConsultation(*m_lastCompleteCalculation);
 }
 
-void TfrmVimora::beginConsultation(vimora::Sex sex, const QString& age, const QString& status) {
+void TfrmVimora::beginConsultation(vimora::Sex sex, const QString& age) {
     btnEffacerClick();
     QRadioButton* chosen = sex == vimora::Sex::Male ? ui->RadioButton1 : ui->RadioButton2;
     {
@@ -329,25 +272,6 @@ void TfrmVimora::beginConsultation(vimora::Sex sex, const QString& age, const QS
     chooseSex();
     ui->edAge->setText(age);
     ui->edPoids->setFocus(Qt::TabFocusReason);
-    showStatus(status);
-}
-
-void TfrmVimora::showStatus(const QString& text) {
-    m_status = text;
-    m_savedShown = false;
-    ui->StatusBar1->showMessage(text);
-}
-
-void TfrmVimora::showSaved(const QString& text) {
-    m_savedShown = true;
-    ui->StatusBar1->showMessage(text);
-}
-
-void TfrmVimora::endSaved() {
-    if (!m_savedShown)
-        return;
-    m_savedShown = false;
-    ui->StatusBar1->showMessage(m_status);
 }
 
 void TfrmVimora::tlbtnQuitterClick() {
@@ -366,8 +290,7 @@ void TfrmVimora::Rubriquesdelaide1Click() {
                                                  "fichier est introuvable.")
                                 : QStringLiteral("le moteur d'aide n'a pas pu être chargé (%1).")
                                       .arg(QString::fromLocal8Bit(m_helpEngine.HelpEngineLoadError()));
-        MessageBoxes::show(this, {QMessageBox::Information, QString::fromUtf8(ErrorReport::kApplicationTitle),
-                                  QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why});
+        MessageBoxes::inform(this, QStringLiteral("L'aide de Vimora XP n'est pas disponible : ") + why);
         return;
     }
     const std::string helpFile = platform::executableDirectory() + "VimoraXP.chm";

@@ -12,7 +12,6 @@ class FocusChain;
 class PatientRecords;
 class QPushButton;
 class QRadioButton;
-class QRect;
 
 namespace vimora {
 class TAboutBox;
@@ -25,9 +24,6 @@ class HelpEngineLoader;
 namespace Ui {
 class TfrmVimora;
 }
-
-/// Where a radio button draws its caption.
-QRect captionPlace(const QRadioButton& button);
 
 // The main window: the patient's sex and measures on the left, the assessment on the right,
 // the commands in the menu, the tool bar and the two push buttons. The window wires its form to
@@ -45,15 +41,6 @@ public:
     /// The calculation whose results the window shows, while it shows them (none at start, after
     /// "Effacer" and after a calculation that failed).
     const vimora::Calculation* lastCompleteCalculation() const;
-
-    /// "Nouvelle consultation" of a patient of the records: a new calculation with their sex and
-    /// today's age, the focus in the weight, and the status bar naming them.
-    void beginConsultation(vimora::Sex sex, const QString& age, const QString& status);
-    /// Shows a text in the status bar until the next one.
-    void showStatus(const QString& text);
-    /// Shows that the consultation was saved, until the fields change, a calculation is shown or
-    /// another save is tried; the status shown before comes back then.
-    void showSaved(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -86,7 +73,9 @@ private:
     vimora::Sex chosenSex() const;
     bool refuseChangedInputs();
     QPushButton* defaultButton() const;
-    void endSaved();
+    /// "Nouvelle consultation" of a patient of the records: a new calculation with their sex and
+    /// today's age, the focus in the weight.
+    void beginConsultation(vimora::Sex sex, const QString& age);
 
     std::unique_ptr<Ui::TfrmVimora> ui;
     vimora::TAboutBox* AboutBox1 = nullptr;
@@ -96,6 +85,4 @@ private:
     const vimora::help::HelpEngineLoader& m_helpEngine;
     // The patient records, opened on the first records command, and the current patient.
     std::unique_ptr<PatientRecords> m_records;
-    QString m_status;          ///< the lasting text of the status bar
-    bool m_savedShown = false; ///< the status bar says a consultation was saved
 };

@@ -1,8 +1,8 @@
-#include "ErrorReport.h"
 #include "NameOnlyFileLists.h"
 #include "PatientStore.h"
 #include "QtTranslations.h"
 #include "RegionalSettings.h"
+#include "Version.h"
 #include "_Vimora.h"
 #include "hh.h"
 #include "hh_funcs.h"
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     installQtTranslations(application);
     // The patient records' locks must outlive every folder a dialog lists.
     vimora::platform::listFilesByNameOnly(application);
-    QApplication::setApplicationName(QString::fromUtf8(ErrorReport::kApplicationTitle));
+    QApplication::setApplicationName(QString::fromUtf8(vimora::kApplicationTitle));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vimora.png")));
     // Lets the desktop match the window to the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(VIMORA_APP_ID));

@@ -15,7 +15,6 @@ namespace vimora::chart {
 namespace {
 
 constexpr int kTitleTop = 8;
-constexpr int kTitleHeight = 24;
 constexpr int kTitleFont = 16;
 constexpr int kCaptionTop = 44;
 constexpr int kCaptionHeight = 24;
@@ -117,12 +116,7 @@ QString AdultScale::description() const {
 
 void AdultScale::paint(QPainter& painter) const {
     painter.save();
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(QRect(0, 0, kWidth, kHeight), Qt::white);
-    painter.setPen(kInk);
-    painter.setFont(chartFont(kTitleFont, true));
-    painter.drawText(QRect(0, kTitleTop, kWidth, kTitleHeight), Qt::AlignCenter,
-                     QStringLiteral("Classes de corpulence de l'adulte"));
+    beginChart(painter, size(), QStringLiteral("Classes de corpulence de l'adulte"), kTitleTop, kTitleFont);
 
     const std::vector<Segment> bands = segments();
     auto sameGroup = [&bands](std::size_t a, std::size_t b) {

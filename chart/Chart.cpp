@@ -55,6 +55,26 @@ QPointF nearestOf(const QRectF& box, const QPointF& point) {
 
 } // namespace
 
+void beginChart(QPainter& painter, QSize size, const QString& title, int titleTop, int titleFontSize) {
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    painter.setPen(kInk);
+    painter.setFont(chartFont(titleFontSize, true));
+    painter.drawText(QRect(0, titleTop, size.width(), 24), Qt::AlignCenter, title);
+}
+
+void drawIndexAxis(QPainter& painter, double left, int lowest, int highest, int step,
+                   double (*yFor)(double)) {
+    constexpr int kLabelWidth = 58;
+    for (int index = lowest; index <= highest; index += step) {
+        const double y = yFor(index);
+        painter.drawLine(QPointF(left - kTickLength, y), QPointF(left, y));
+        painter.drawText(QRectF(left - kTickLength - 4 - kLabelWidth, y - kTickLabelHeight / 2.0, kLabelWidth,
+                                kTickLabelHeight),
+                         Qt::AlignRight | Qt::AlignVCenter, limitText(index));
+    }
+}
+
 QTransform fitTransform(QSize chartSize, const QRectF& target) {
     const double scale = std::min(target.width() / chartSize.width(), target.height() / chartSize.height());
     const double left = target.left() + (target.width() - scale * chartSize.width()) / 2;

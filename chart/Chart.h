@@ -74,6 +74,18 @@ public:
     virtual QString description() const = 0;
 };
 
+/// The ticks under and beside a chart's plot: their length and the height of their labels.
+inline constexpr int kTickLength = 4;
+inline constexpr int kTickLabelHeight = 16;
+
+/// Opens a chart's drawing: a white page of its size, the ink, and the title in bold, centred on
+/// a line 24 units high from `titleTop`.
+void beginChart(QPainter& painter, QSize size, const QString& title, int titleTop, int titleFontSize);
+
+/// The index scale left of a plot that begins at `left`: a tick and its label at every `step`
+/// from `lowest` to `highest`, each at the height `yFor` gives, in the painter's pen and font.
+void drawIndexAxis(QPainter& painter, double left, int lowest, int highest, int step, double (*yFor)(double));
+
 /// The transform that scales a chart to fit the target, keeping its proportions, centred.
 QTransform fitTransform(QSize chartSize, const QRectF& target);
 

@@ -18,13 +18,9 @@ namespace {
 const QColor kGridColour(205, 205, 205);
 
 constexpr int kTitleTop = 10;
-constexpr int kTitleHeight = 24;
 constexpr int kTitleFont = 15;
 constexpr int kTickFont = 12;
-constexpr int kTickLength = 4;
-constexpr int kTickLabelHeight = 16;
 constexpr int kYearLabelWidth = 30;
-constexpr int kIndexLabelWidth = 58;
 constexpr int kAxisTitleFont = 13;
 constexpr int kAxisTitleHeight = 18;
 constexpr int kAgeTitleTop = ChildChart::kBottom + 26;
@@ -265,11 +261,7 @@ ChildChart::Texts ChildChart::texts() const {
 
 void ChildChart::paint(QPainter& painter) const {
     painter.save();
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(QRect(0, 0, kWidth, kHeight), Qt::white);
-    painter.setPen(kInk);
-    painter.setFont(chartFont(kTitleFont, true));
-    painter.drawText(QRect(0, kTitleTop, kWidth, kTitleHeight), Qt::AlignCenter, title());
+    beginChart(painter, size(), title(), kTitleTop, kTitleFont);
 
     fillZones(painter);
     drawAxes(painter);
@@ -318,13 +310,8 @@ void ChildChart::drawAxes(QPainter& painter) {
             QRect(x - kYearLabelWidth / 2, kBottom + kTickLength + 2, kYearLabelWidth, kTickLabelHeight),
             Qt::AlignCenter, QString::number(year));
     }
-    for (int index = static_cast<int>(kLowestIndex); index <= kHighestIndex; index += kIndexStep) {
-        const double y = yFor(index);
-        painter.drawLine(QPointF(kLeft - kTickLength, y), QPointF(kLeft, y));
-        painter.drawText(QRectF(kLeft - kTickLength - 4 - kIndexLabelWidth, y - kTickLabelHeight / 2.0,
-                                kIndexLabelWidth, kTickLabelHeight),
-                         Qt::AlignRight | Qt::AlignVCenter, limitText(index));
-    }
+    drawIndexAxis(painter, kLeft, static_cast<int>(kLowestIndex), static_cast<int>(kHighestIndex), kIndexStep,
+                  yFor);
 
     painter.setFont(chartFont(kAxisTitleFont));
     painter.drawText(QRect(kLeft, kAgeTitleTop, kRight - kLeft, kAxisTitleHeight), Qt::AlignCenter,

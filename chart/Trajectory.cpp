@@ -454,18 +454,27 @@ void AdultTrajectory::drawAxes(QPainter& painter) const {
 
 void AdultTrajectory::paint(QPainter& painter) const {
     painter.save();
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(QRect(0, 0, kWidth, kHeight), Qt::white);
-    painter.setPen(kInk);
-    painter.setFont(chartFont(15, true));
-    painter.drawText(QRect(0, 10, kWidth, 24), Qt::AlignCenter,
-                     QStringLiteral("IMC de l'adulte au fil des consultations"));
+    beginChart(painter, size(), QStringLiteral("IMC de l'adulte au fil des consultations"), 10, 15);
     drawZones(painter, zones());
     painter.setPen(kInk);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRectF(kLeft, kTop, kRight - kLeft, kBottom - kTop));
     drawVisits(painter, m_visits, marks(), QRectF(QPointF(kLeft, kTop), QPointF(kRight, kBottom)));
     painter.restore();
+}
+
+std::vector<std::unique_ptr<Chart>> trajectoryCharts(Sex sex, const std::vector<TrajectoryVisit>& visits,
+                                                     Curves curves) {
+    std::vector<std::unique_ptr<Chart>> charts;
+    std::vector<TrajectoryVisit> children = childVisits(visits);
+    if (!children.empty() && curves == Curves::Who)
+        charts.push_back(std::make_unique<WhoTrajectory>(sex, std::move(children)));
+    else if (!children.empty())
+        charts.push_back(std::make_unique<ChildTrajectory>(sex, std::move(children)));
+    std::vector<TrajectoryVisit> adults = adultVisits(visits);
+    if (!adults.empty())
+        charts.push_back(std::make_unique<AdultTrajectory>(std::move(adults)));
+    return charts;
 }
 
 } // namespace vimora::chart

@@ -7,6 +7,7 @@
 
 #include <QDate>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -114,5 +115,11 @@ private:
     double m_lowest = 0;
     double m_highest = 0;
 };
+
+/// The trajectory charts of a patient's visits (in date order): the children's chart, on the
+/// curves chosen, when a visit is at 18 years or younger, the adult chart when one is older; none
+/// without a visit.
+std::vector<std::unique_ptr<Chart>> trajectoryCharts(Sex sex, const std::vector<TrajectoryVisit>& visits,
+                                                     Curves curves = Curves::Reference);
 
 } // namespace vimora::chart

@@ -18,13 +18,9 @@ const QColor kGridColour(205, 205, 205);
 const QColor kMedianColour(0, 128, 64);
 
 constexpr int kTitleTop = 10;
-constexpr int kTitleHeight = 24;
 constexpr int kTitleFont = 15;
 constexpr int kTickFont = 12;
-constexpr int kTickLength = 4;
-constexpr int kTickLabelHeight = 16;
 constexpr int kYearLabelWidth = 30;
-constexpr int kIndexLabelWidth = 58;
 constexpr int kAxisTitleFont = 13;
 constexpr int kAxisTitleHeight = 18;
 constexpr int kIndexTitleX = 18;
@@ -148,13 +144,10 @@ std::vector<QRectF> WhoChart::curveAreas(double clearance) const {
 
 void WhoChart::paint(QPainter& painter) const {
     painter.save();
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(QRect(0, 0, kWidth, kHeight), Qt::white);
-    painter.setPen(kInk);
-    painter.setFont(chartFont(kTitleFont, true));
-    painter.drawText(QRect(0, kTitleTop, kWidth, kTitleHeight), Qt::AlignCenter,
-                     QStringLiteral("IMC des %1 selon les courbes de l'OMS, de la naissance à 19 ans")
-                         .arg(childrenWord(m_sex)));
+    beginChart(painter, size(),
+               QStringLiteral("IMC des %1 selon les courbes de l'OMS, de la naissance à 19 ans")
+                   .arg(childrenWord(m_sex)),
+               kTitleTop, kTitleFont);
     drawAxes(painter);
     drawCurves(painter);
     if (m_patient)
@@ -180,13 +173,8 @@ void WhoChart::drawAxes(QPainter& painter) {
             QRectF(x - kYearLabelWidth / 2.0, kBottom + kTickLength + 2, kYearLabelWidth, kTickLabelHeight),
             Qt::AlignCenter, QString::number(year));
     }
-    for (int index = static_cast<int>(kLowestIndex); index <= kHighestIndex; index += kIndexStep) {
-        const double y = yFor(index);
-        painter.drawLine(QPointF(kLeft - kTickLength, y), QPointF(kLeft, y));
-        painter.drawText(QRectF(kLeft - kTickLength - 4 - kIndexLabelWidth, y - kTickLabelHeight / 2.0,
-                                kIndexLabelWidth, kTickLabelHeight),
-                         Qt::AlignRight | Qt::AlignVCenter, limitText(index));
-    }
+    drawIndexAxis(painter, kLeft, static_cast<int>(kLowestIndex), static_cast<int>(kHighestIndex), kIndexStep,
+                  yFor);
 
     painter.setFont(chartFont(kAxisTitleFont));
     painter.drawText(QRect(kLeft, kBottom + 26, kRight - kLeft, kAxisTitleHeight), Qt::AlignCenter,

@@ -24,10 +24,6 @@ QString normalWeightSentence(const QString& height, const QString& minimum, cons
     return QStringLiteral("Poids normal pour %1 m : %2.").arg(height, weightRange(minimum, maximum));
 }
 
-QString sheetTitle() {
-    return QStringLiteral("Fiche de corpulence");
-}
-
 QString withFrenchSpacing(QString text) {
     static const QRegularExpression before(QStringLiteral(" +([!?;:»])"));
     static const QRegularExpression after(QStringLiteral("« +"));

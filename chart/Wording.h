@@ -23,9 +23,6 @@ QString weightRange(const QString& minimum, const QString& maximum);
 /// The normal weights for a height, as a sentence.
 QString normalWeightSentence(const QString& height, const QString& minimum, const QString& maximum);
 
-/// "Fiche de corpulence": the sheet's title, its PDF title and its print job's name.
-QString sheetTitle();
-
 /// The WHO's figures after their label: "1,23 — percentile 89,1", "> 99,9" or "< 0,1" at the
 /// extremes, with " — valeur à vérifier" beyond ±5.
 QString whoFigures(const WhoScore& score);

@@ -6,11 +6,11 @@
 
 #include "HelpLimits.h"
 #include "HtmlHelp.h"
+#include "MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QPointer>
 #include <QThread>
 
@@ -75,11 +75,6 @@ QWidget* ownerWidget(WindowHandle owner) {
     return nullptr;
 }
 
-void showError(QWidget* owner, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Aide"), text, QMessageBox::Ok, owner);
-    box.exec();
-}
-
 QString quoted(const QString& path) {
     return QStringLiteral("«\u00A0%1\u00A0»").arg(QDir::toNativeSeparators(path));
 }
@@ -131,14 +126,14 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
 
     QWidget* parent = ownerWidget(owner);
     if (!info.exists()) {
-        showError(parent,
-                  QStringLiteral("Le fichier d'aide %1 est introuvable.").arg(quoted(info.filePath())));
+        MessageBoxes::showError(
+            parent, QStringLiteral("Le fichier d'aide %1 est introuvable.").arg(quoted(info.filePath())));
         return nullptr;
     }
     OpenFailure openFailure = OpenFailure::Unreadable;
     std::unique_ptr<ChmArchive> archive = ChmArchive::open(encodedPath, &openFailure);
     if (!archive) {
-        showError(parent, openFailureText(openFailure).arg(quoted(info.filePath())));
+        MessageBoxes::showError(parent, openFailureText(openFailure).arg(quoted(info.filePath())));
         return nullptr;
     }
     ReadFailure contentsFailure = ReadFailure::Damaged;
@@ -146,13 +141,14 @@ WindowHandle displayTopic(WindowHandle owner, const char* file) {
     const std::optional<std::vector<ContentsEntry>> contents =
         readContents(*archive, &contentsFailure, &contentsCut);
     if (!contents) {
-        showError(parent, contentsFailureText(contentsFailure).arg(quoted(info.filePath())));
+        MessageBoxes::showError(parent, contentsFailureText(contentsFailure).arg(quoted(info.filePath())));
         return nullptr;
     }
     const QUrl home = firstTopic(*archive, *contents);
     if (home.isEmpty()) {
-        showError(parent, QStringLiteral("Le fichier d'aide %1 ne contient aucune rubrique à afficher.")
-                              .arg(quoted(info.filePath())));
+        MessageBoxes::showError(parent,
+                                QStringLiteral("Le fichier d'aide %1 ne contient aucune rubrique à afficher.")
+                                    .arg(quoted(info.filePath())));
         return nullptr;
     }
 

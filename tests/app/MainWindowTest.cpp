@@ -2,6 +2,7 @@
 #include "Assessment.h"
 #include "BatchAssessment.h"
 #include "DialogAnswerer.h"
+#include "FormFit.h"
 #include "MainWindowFixture.h"
 #include "QtTranslations.h"
 #include "RegionalSettings.h"

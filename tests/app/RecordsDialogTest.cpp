@@ -684,7 +684,7 @@ void RecordsDialogTest::aRecordsFailureIsToldInOneWayWhereverItHappens() {
     action("Dossierspatients1")->trigger();
     QCOMPARE(boxes.size(), 2);
     for (const MessageBoxes::Box& box : boxes) {
-        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(box.text, boxes.front().text);
     }
 }

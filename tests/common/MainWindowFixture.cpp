@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "PrintDialogs.h"
+#include "Version.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -45,6 +46,9 @@ void MainWindowFixture::init() {
 
 void MainWindowFixture::cleanup() {
     m_window.reset();
+    // One caption on every box, whatever the window that showed it.
+    for (const MessageBoxes::Box& box : boxes)
+        QCOMPARE(box.title, QString::fromUtf8(vimora::kApplicationTitle));
     MessageBoxes::setAnswerer({});
     FileDialogs::setAnswerer({});
     PrintDialogs::setAnswerer({});

@@ -459,7 +459,7 @@ private slots:
         QCOMPARE(answer.text(), message.replace(QStringLiteral(" » "), QStringLiteral("\u00A0» "))
                                     .replace(QStringLiteral("« "), QStringLiteral("«\u00A0"))
                                     .arg(path));
-        QCOMPARE(answer.icon(), QMessageBox::Warning);
+        QCOMPARE(answer.icon(), QMessageBox::Critical);
         QCOMPARE(answer.parent(), nullptr);
         QCOMPARE(visibleTopLevels(), before);
     }

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Assessment.h"
+#include "Chart.h"
+#include "WhoChart.h"
+
+#include <memory>
+
+namespace vimora::chart {
+
+/// The chart of a complete calculation: the child's chart of their sex with the patient's
+/// point, on the curves chosen, or the adult scale.
+std::unique_ptr<Chart> chartFor(const Calculation& calculation, Curves curves = Curves::Reference);
+
+} // namespace vimora::chart
