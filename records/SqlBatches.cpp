@@ -170,8 +170,9 @@ std::vector<qint64> SqlStore::insertPatients(const std::vector<const Patient*>& 
     return ids;
 }
 
-int SqlStore::addAll(const std::vector<PatientVisits>& batch) {
+int SqlStore::addAll(std::vector<PatientVisits>& batch) {
     int stored = 0;
+    std::vector<qint64> createdIds;
     write([&] {
         const QString now = timestampNow();
         std::vector<const Patient*> created;
@@ -179,7 +180,7 @@ int SqlStore::addAll(const std::vector<PatientVisits>& batch) {
             if (entry.patient.id == 0)
                 created.push_back(&entry.patient);
         }
-        const std::vector<qint64> createdIds = insertPatients(created, now);
+        createdIds = insertPatients(created, now);
         auto createdId = createdIds.begin();
         std::vector<QVariantList> visits;
         for (const PatientVisits& entry : batch) {
@@ -191,6 +192,12 @@ int SqlStore::addAll(const std::vector<PatientVisits>& batch) {
         }
         stored = insertVisits(visits);
     });
+    // Only once written: a batch refused keeps its new patients new.
+    auto createdId = createdIds.begin();
+    for (PatientVisits& entry : batch) {
+        if (entry.patient.id == 0)
+            entry.patient.id = *createdId++;
+    }
     return stored;
 }
 

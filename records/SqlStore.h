@@ -33,7 +33,7 @@ public:
     void deletePatient(qint64 id) override;
     Visit addVisit(const Visit& visit) override;
     void deleteVisit(qint64 visitId) override;
-    int addAll(const std::vector<PatientVisits>& batch) override;
+    int addAll(std::vector<PatientVisits>& batch) override;
     void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const override;
     void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const override;
     void transaction(const std::function<void()>& work) override;

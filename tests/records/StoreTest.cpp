@@ -408,11 +408,16 @@ TEST_P(Store, WritesABatchWholeOrNotAtAll) {
     }
     PatientVisits bad = entry;
     bad.visits[180].poids = QStringLiteral("0");
-    EXPECT_EQ(kindOf([&] { store->addAll({bad}); }), StoreError::Kind::Input);
+    std::vector<PatientVisits> refused{bad};
+    EXPECT_EQ(kindOf([&] { store->addAll(refused); }), StoreError::Kind::Input);
     EXPECT_TRUE(store->patients().empty());
+    EXPECT_EQ(refused.front().patient.id, 0);
 
-    store->addAll({entry});
+    std::vector<PatientVisits> batch{entry};
+    store->addAll(batch);
     ASSERT_EQ(store->patients().size(), 1U);
+    // The new patient's id, for a batch that adds to them next.
+    EXPECT_EQ(batch.front().patient.id, store->patients().front().patient.id);
     const std::vector<Visit> visits = store->visits(store->patients().front().patient.id);
     ASSERT_EQ(visits.size(), 250U);
     for (std::size_t i = 0; i < visits.size(); ++i) {
@@ -424,7 +429,8 @@ TEST_P(Store, WritesABatchWholeOrNotAtAll) {
     PatientVisits again = entry;
     again.patient = store->patients().front().patient;
     again.visits[7].poids = QStringLiteral("15,6");
-    EXPECT_EQ(store->addAll({again}), 1);
+    std::vector<PatientVisits> meanwhile{again};
+    EXPECT_EQ(store->addAll(meanwhile), 1);
     EXPECT_EQ(store->visits(again.patient.id).size(), 251U);
 }
 
