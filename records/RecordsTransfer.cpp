@@ -48,10 +48,31 @@ QString lineError(std::size_t line, const QString& reason) {
     return QStringLiteral("Ligne %1 : %2").arg(line).arg(asReason(reason));
 }
 
+// AAAA-MM-JJ, every digit written. Read by hand: through QDate's format parser, the dates of a
+// large import were a fifth of its time.
+QDate readIsoDate(const QString& written) {
+    if (written.size() != 10 || written[4] != QLatin1Char('-') || written[7] != QLatin1Char('-'))
+        return {};
+    const auto number = [&written](qsizetype from, qsizetype digits) {
+        int value = 0;
+        for (qsizetype i = from; i < from + digits; ++i) {
+            const char16_t c = written[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    const int year = number(0, 4);
+    const int month = number(5, 2);
+    const int day = number(8, 2);
+    return year < 0 || month < 0 || day < 0 ? QDate() : QDate(year, month, day);
+}
+
 // The French date as the form takes it, or the ISO date of another program's export.
 QDate readDate(const QString& written) {
     const QDate date = text::parseShortDate(written);
-    return date.isValid() ? date : QDate::fromString(written, QStringLiteral("yyyy-MM-dd"));
+    return date.isValid() ? date : readIsoDate(written);
 }
 
 std::optional<double> positiveMeasure(const QString& text) {

@@ -59,25 +59,27 @@ TEST_P(Transfer, RefusesTheWholeFileForAnyBadRowAndListsThemAll) {
                                        ";Paul;;M;2019-01-01;2022-01-01;20;1,2;\n"
                                        ";;A12;;;2022-01-01;20;un mètre;\n"
                                        ";;A12;;;2022-01-01;20;1.08;\n"
-                                       "Petit;Zoé;;F;2030-01-01;;;;\n";
+                                       "Petit;Zoé;;F;2030-01-01;;;;\n"
+                                       ";;A12;;;20/03/2O22;20;1,2;\n";
     try {
         import(*store, bad);
         FAIL() << "imported";
     } catch (const ImportRefused& refused) {
-        EXPECT_EQ(
-            refused.rowErrors(),
-            QStringList(
-                {QStringLiteral("Ligne 10 : le poids doit être un nombre supérieur à zéro"),
-                 QStringLiteral("Ligne 11 : la date de la consultation doit s'écrire JJ/MM/AAAA ou "
-                                "AAAA-MM-JJ"),
-                 QStringLiteral("Ligne 12 : la date de la consultation précède la date de naissance"),
-                 QStringLiteral("Ligne 13 : patient inconnu : le sexe doit être M ou F"),
-                 QStringLiteral("Ligne 14 : sans dossier, le nom et la date de naissance (JJ/MM/AAAA "
-                                "ou AAAA-MM-JJ) désignent le patient"),
-                 QStringLiteral("Ligne 15 : la taille doit être un nombre supérieur à zéro"),
-                 QStringLiteral("Ligne 16 : la taille s'écrit avec une virgule décimale (1,08), pas un "
-                                "point"),
-                 QStringLiteral("Ligne 17 : patient inconnu : la date de naissance est dans le futur")}));
+        EXPECT_EQ(refused.rowErrors(),
+                  QStringList(
+                      {QStringLiteral("Ligne 10 : le poids doit être un nombre supérieur à zéro"),
+                       QStringLiteral("Ligne 11 : la date de la consultation doit s'écrire JJ/MM/AAAA ou "
+                                      "AAAA-MM-JJ"),
+                       QStringLiteral("Ligne 12 : la date de la consultation précède la date de naissance"),
+                       QStringLiteral("Ligne 13 : patient inconnu : le sexe doit être M ou F"),
+                       QStringLiteral("Ligne 14 : sans dossier, le nom et la date de naissance (JJ/MM/AAAA "
+                                      "ou AAAA-MM-JJ) désignent le patient"),
+                       QStringLiteral("Ligne 15 : la taille doit être un nombre supérieur à zéro"),
+                       QStringLiteral("Ligne 16 : la taille s'écrit avec une virgule décimale (1,08), pas un "
+                                      "point"),
+                       QStringLiteral("Ligne 17 : patient inconnu : la date de naissance est dans le futur"),
+                       QStringLiteral("Ligne 18 : la date de la consultation doit s'écrire JJ/MM/AAAA ou "
+                                      "AAAA-MM-JJ")}));
     }
     EXPECT_TRUE(store->patients().empty());
 
