@@ -71,6 +71,9 @@ protected:
     /// What a read of the patient row adds to keep other transactions from adding visits to it until
     /// this one ends: nothing where a write transaction already excludes every other writer.
     virtual QString patientRowLock() const { return {}; }
+    /// The rows of the JSON array of arrays bound to the statement's one `?`, each in a column
+    /// `value`: SQLite's json_each() by default.
+    virtual QString jsonArrayRows() const { return QStringLiteral("json_each(?)"); }
 
     /// Runs the step of the schema from `from` to `from + 1`, in the migration's transaction.
     void migrateFrom(int from, Dialect dialect) const;

@@ -400,10 +400,12 @@ TEST_P(Store, WritesABatchWholeOrNotAtAll) {
     const auto store = openStore(freshBase("dossiers"));
     PatientVisits entry;
     entry.patient = child(QStringLiteral("Lefèvre"));
+    // Any text, as typed, whatever the batch is written with.
+    const QString typed = QStringLiteral(" \"«\\»\"\n\t\u0001");
     for (int i = 0; i < 250; ++i) {
         Visit visit = measured(entry.patient, QDate(2020, 1, 1).addDays(i), QStringLiteral("15,5"),
                                QStringLiteral("1,04"));
-        visit.remarque = QString::number(i);
+        visit.remarque = QString::number(i) + typed;
         entry.visits.push_back(visit);
     }
     PatientVisits bad = entry;
@@ -422,7 +424,7 @@ TEST_P(Store, WritesABatchWholeOrNotAtAll) {
     ASSERT_EQ(visits.size(), 250U);
     for (std::size_t i = 0; i < visits.size(); ++i) {
         // Newest first.
-        EXPECT_EQ(visits[i].remarque, QString::number(249 - int(i)));
+        EXPECT_EQ(visits[i].remarque, QString::number(249 - int(i)) + typed);
         EXPECT_EQ(visits[i].date, QDate(2020, 1, 1).addDays(249 - qint64(i)));
     }
     // The same visits again, as a workstation saving meanwhile: none is stored twice, and it says so.
