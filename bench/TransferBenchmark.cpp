@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,8 @@ using vimora::records::bench::writeGeneratedMeasures;
 
 struct Measure {
     double seconds = 0;
-    double megabytes = 0; ///< peak resident memory
+    double processorSeconds = 0; ///< user and system: what the run cost on a shared machine
+    double megabytes = 0;        ///< peak resident memory
 };
 
 // Runs `arguments` with VIMORA_DATABASE set to `database`, standard input and output on the files
@@ -62,7 +64,11 @@ Measure run(const std::vector<std::string>& arguments, const std::string& databa
     if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw std::runtime_error(arguments.front() + " " + arguments[1] + " failed");
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return {elapsed.count(), static_cast<double>(usage.ru_maxrss) / 1024.0};
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return {elapsed.count(), seconds(usage.ru_utime) + seconds(usage.ru_stime),
+            static_cast<double>(usage.ru_maxrss) / 1024.0};
 }
 
 void writeMeasures(const fs::path& path, int patients) {
@@ -96,8 +102,8 @@ void writeShellScript(const fs::path& script, const fs::path& measures) {
 }
 
 void line(const char* what, int visits, const Measure& measure, const char* note = "") {
-    std::printf("%-34s %9d visits %8.2f s %7.1f MB%s\n", what, visits, measure.seconds, measure.megabytes,
-                note);
+    std::printf("%-32s %8d visits %7.2f s (processor %6.2f s) %6.1f MB%s\n", what, visits, measure.seconds,
+                measure.processorSeconds, measure.megabytes, note);
     std::fflush(stdout);
 }
 
@@ -119,15 +125,17 @@ void measureScale(const std::string& dossiers, const fs::path& directory, int pa
 
     const fs::path base = directory / "dossiers.sqlite";
     const Measure imported = run({dossiers, "importer", measures.string()}, base.string());
-    char ratio[64];
-    std::snprintf(ratio, sizeof ratio, "  (%.2f x the shell)", imported.seconds / shell.seconds);
-    line("importer, empty SQLite base", visits, imported, ratio);
+    std::array<char, 96> ratio{};
+    std::snprintf(ratio.data(), ratio.size(), "  %.2f x the shell (processor %.2f x)",
+                  imported.seconds / shell.seconds, imported.processorSeconds / shell.processorSeconds);
+    line("importer, empty SQLite base", visits, imported, ratio.data());
     line("exporter", visits, run({dossiers, "exporter", (directory / "export.csv").string()}, base.string()));
     line("alertes", visits, run({dossiers, "alertes"}, base.string()));
 
     if (server != nullptr) {
         const std::string name = "echelle" + std::to_string(patients);
         server->createBase(name);
+        // The server's own processor time is not counted.
         line("importer, empty server base", visits,
              run({dossiers, "importer", measures.string()}, server->uri(name)));
     }

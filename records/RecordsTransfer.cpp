@@ -90,7 +90,8 @@ std::optional<double> positiveMeasure(const QString& text) {
 QString contradiction(const Patient& known, const RowValues& values) {
     QStringList other;
     const auto differs = [](const QString& given, const QString& stored) {
-        return !given.isEmpty() && foldForSearch(given) != foldForSearch(stored);
+        // Most lines repeat the stored text as it is: folding it is then not needed.
+        return !given.isEmpty() && given != stored && foldForSearch(given) != foldForSearch(stored);
     };
     if (differs(values[Nom], known.nom))
         other << QStringLiteral("autre nom");
