@@ -53,6 +53,7 @@ Measure run(const std::vector<std::string>& arguments, const std::string& databa
             _exit(127);
         setenv("VIMORA_DATABASE", database.c_str(), 1);
         std::vector<char*> argv;
+        argv.reserve(arguments.size() + 1);
         for (const std::string& argument : arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
