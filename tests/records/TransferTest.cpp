@@ -60,7 +60,7 @@ TEST_P(Transfer, RefusesTheWholeFileForAnyBadRowAndListsThemAll) {
                                        ";;A12;;;2022-01-01;20;un mètre;\n"
                                        ";;A12;;;2022-01-01;20;1.08;\n"
                                        "Petit;Zoé;;F;2030-01-01;;;;\n"
-                                       ";;A12;;;20/03/2O22;20;1,2;\n";
+                                       ";;A12;;;2O22-03-20;20;1,2;\n";
     try {
         import(*store, bad);
         FAIL() << "imported";
