@@ -160,8 +160,9 @@ public:
 
     /// Writes patients (new ones with id 0) and their visits in one transaction: all or nothing.
     /// Returns how many visits were stored: one identical to a stored visit (same patient, date,
-    /// poids and taille as numbers), as another workstation may have just saved, is left out.
-    virtual int addAll(const std::vector<PatientVisits>& batch) = 0;
+    /// poids and taille as numbers), as another workstation may have just saved, is left out. The
+    /// new patients' ids are set in `batch`, so that a batch written next can add to them.
+    virtual int addAll(std::vector<PatientVisits>& batch) = 0;
     /// Calls `each` for every visit, ordered by patient (nom and prénom folded by foldForSearch(),
     /// naissance, then id: the same order on every engine) then date.
     virtual void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const = 0;

@@ -48,10 +48,31 @@ QString lineError(std::size_t line, const QString& reason) {
     return QStringLiteral("Ligne %1 : %2").arg(line).arg(asReason(reason));
 }
 
+// AAAA-MM-JJ, every digit written. Read by hand: through QDate's format parser, the dates of a
+// large import were a fifth of its time.
+QDate readIsoDate(const QString& written) {
+    if (written.size() != 10 || written[4] != QLatin1Char('-') || written[7] != QLatin1Char('-'))
+        return {};
+    const auto number = [&written](qsizetype from, qsizetype digits) {
+        int value = 0;
+        for (qsizetype i = from; i < from + digits; ++i) {
+            const char16_t c = written[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    const int year = number(0, 4);
+    const int month = number(5, 2);
+    const int day = number(8, 2);
+    return year < 0 || month < 0 || day < 0 ? QDate() : QDate(year, month, day);
+}
+
 // The French date as the form takes it, or the ISO date of another program's export.
 QDate readDate(const QString& written) {
     const QDate date = text::parseShortDate(written);
-    return date.isValid() ? date : QDate::fromString(written, QStringLiteral("yyyy-MM-dd"));
+    return date.isValid() ? date : readIsoDate(written);
 }
 
 std::optional<double> positiveMeasure(const QString& text) {
@@ -69,7 +90,8 @@ std::optional<double> positiveMeasure(const QString& text) {
 QString contradiction(const Patient& known, const RowValues& values) {
     QStringList other;
     const auto differs = [](const QString& given, const QString& stored) {
-        return !given.isEmpty() && foldForSearch(given) != foldForSearch(stored);
+        // Most lines repeat the stored text as it is: folding it is then not needed.
+        return !given.isEmpty() && given != stored && foldForSearch(given) != foldForSearch(stored);
     };
     if (differs(values[Nom], known.nom))
         other << QStringLiteral("autre nom");
@@ -95,29 +117,11 @@ QString contradiction(const Patient& known, const RowValues& values) {
         .arg(other.join(QStringLiteral(", ")));
 }
 
-// A visit already in the records: the patient, the date and the measures read as numbers, so that
-// "80" and "80,0" are one visit.
-struct VisitKey {
-    qint64 patient; ///< an existing patient's id, or minus the number of a new one
-    QDate date;
-    double weight;
-    double height;
-    friend bool operator==(const VisitKey&, const VisitKey&) = default;
-};
-
-size_t qHash(const VisitKey& key, size_t seed = 0) {
-    return qHashMulti(seed, key.patient, key.date.toJulianDay(), key.weight, key.height);
-}
-
-// The rows of a file, read whole before the records are looked at.
-struct Row {
-    std::size_t line = 0;
-    RowValues values;
-};
-
-class CsvRows {
+// Where each column is in the file's lines, read from its header.
+class Columns {
 public:
-    void readHeader(const CsvReader& reader) {
+    /// The positions named by the header; the missing columns are refused.
+    explicit Columns(const CsvReader& reader) {
         m_positions.fill(-1);
         const auto fields = reader.fields();
         for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -135,19 +139,19 @@ public:
                 missing << QLatin1String(kColumnNames[column]);
         }
         if (!missing.isEmpty()) {
-            m_errors << lineError(reader.line(),
-                                  QStringLiteral("colonnes absentes de l'en-tête : %1 (l'en-tête doit "
-                                                 "nommer dossier;nom;prenom;sexe;naissance;date;"
-                                                 "poids;taille)")
-                                      .arg(missing.join(QStringLiteral(", "))));
+            throw ImportRefused({lineError(
+                reader.line(), QStringLiteral("colonnes absentes de l'en-tête : %1 (l'en-tête doit "
+                                              "nommer dossier;nom;prenom;sexe;naissance;date;"
+                                              "poids;taille)")
+                                   .arg(missing.join(QStringLiteral(", "))))});
         }
     }
 
-    void readRow(const CsvReader& reader) {
-        Row row;
-        row.line = reader.line();
+    /// The values of the reader's current line.
+    void read(const CsvReader& reader, RowValues& values) const {
         const auto fields = reader.fields();
         for (int column = 0; column <= kNumberColumn; ++column) {
+            values[column].clear();
             if (m_positions[column] < 0)
                 continue;
             const auto position = std::size_t(m_positions[column]);
@@ -157,28 +161,17 @@ public:
             const std::string_view field = column == Dossier || column == Nom || column == Prenom
                                                ? csv::restoredText(fields[position])
                                                : fields[position];
-            row.values[column] = QString::fromUtf8(field.data(), qsizetype(field.size())).trimmed();
+            values[column] = QString::fromUtf8(field.data(), qsizetype(field.size())).trimmed();
         }
-        m_rows.push_back(std::move(row));
-    }
-
-    const std::vector<Row>& rows() const { return m_rows; }
-
-    void refuseOnErrors(const QString& fault = {}) {
-        if (!fault.isEmpty())
-            m_errors << fault;
-        if (!m_errors.isEmpty())
-            throw ImportRefused(m_errors);
     }
 
 private:
     std::array<int, kColumnCount + 1> m_positions{};
-    std::vector<Row> m_rows;
-    QStringList m_errors;
 };
 
-// One import, inside the records' write transaction: the patients known so far (stored and new),
-// the visits known, and what the file brings.
+// One import, inside the records' write transaction, written as the file is read: the patients
+// known so far (stored and new) and the visits read since the last write. A visit already stored
+// is left out by the records' unique key, so the stored visits are never read.
 class Import {
 public:
     Import(PatientStore& store, QDate today)
@@ -186,7 +179,7 @@ public:
         , m_today(today) {
         for (const PatientSummary& summary : store.patients()) {
             const Patient& patient = summary.patient;
-            m_found.emplace(patient.id, PatientVisits{patient, {}});
+            m_stored.emplace(patient.id, patient);
             const QString key = patientNameKey(patient.nom, patient.prenom, patient.naissance);
             if (!patient.dossier.isEmpty())
                 m_byDossier.insert(patient.dossier, patient.id);
@@ -197,41 +190,29 @@ public:
         // Numbered homonyms are paired with the stored ones in the order they were created.
         for (std::vector<qint64>& ids : m_withoutDossier)
             std::sort(ids.begin(), ids.end());
-        store.forEachVisit([&](const Patient&, const Visit& visit) {
-            const std::optional<double> weight = positiveMeasure(visit.poids);
-            const std::optional<double> height = positiveMeasure(visit.taille);
-            if (weight && height)
-                m_visits.insert({visit.patientId, visit.date, *weight, *height});
-        });
     }
 
-    void readRow(const Row& row) {
-        const QString reason = addRow(row.values, row.line);
+    void readRow(const RowValues& values, std::size_t line) {
+        const QString reason = addRow(values, line);
         if (!reason.isEmpty())
-            m_errors << lineError(row.line, reason);
+            m_errors << lineError(line, reason);
     }
 
-    void refuseOnErrors() {
+    /// Writes what is left and says what was done, or refuses the file for its bad lines.
+    ImportReport finish() {
         if (!m_errors.isEmpty())
             throw ImportRefused(m_errors);
-    }
-
-    ImportReport write() {
-        std::vector<PatientVisits> batch = std::move(m_new);
-        m_report.patientsAdded = int(batch.size());
+        write();
+        m_report.patientsAdded = int(m_newPatients.size());
         m_report.patientsFound = int(m_named.size());
-        for (auto& [id, entry] : m_found) {
-            if (!entry.visits.empty())
-                batch.push_back(std::move(entry));
-        }
-        // A window may have saved one of these visits since they were looked up.
-        const int stored = m_store.addAll(batch);
-        m_report.visitsSkipped += m_report.visitsAdded - stored;
-        m_report.visitsAdded = stored;
+        m_report.visitsSkipped = m_visitsRead - m_report.visitsAdded;
         return m_report;
     }
 
 private:
+    // Visits are written this many at a time, so that memory stays flat whatever the file's size.
+    static constexpr std::size_t kVisitsPerWrite = 5000;
+
     // A patient the file names: a stored one counts as found.
     qint64 named(qint64 id) {
         if (id > 0)
@@ -239,8 +220,10 @@ private:
         return id;
     }
 
+    // Patients are named by their id, and new ones by minus their rank in m_newPatients; these
+    // keep id 0 until written.
     const Patient& patientWithId(qint64 id) const {
-        return id < 0 ? m_new[std::size_t(-id - 1)].patient : m_found.at(id).patient;
+        return id < 0 ? m_newPatients[std::size_t(-id - 1)] : m_stored.at(id);
     }
 
     // The patient the row names, found or new; an empty reason when found.
@@ -305,14 +288,39 @@ private:
         const std::vector<FieldProblem> problems = patientProblems(patient, m_today);
         if (!problems.empty())
             return QStringLiteral("patient inconnu : %1").arg(asReason(problems.front().message));
-        m_new.push_back(PatientVisits{patient, {}});
-        id = -qint64(m_new.size());
+        m_newPatients.push_back(patient);
+        id = -qint64(m_newPatients.size());
+        // Created with the next write, with or without visits.
+        pendingOf(id);
         if (!dossier.isEmpty())
             m_byDossier.insert(dossier, id);
         if (!numbered.isEmpty())
             m_byNumber.insert(numbered, id);
         m_byName.insert(patientNameKey(patient.nom, patient.prenom, patient.naissance), id);
         return {};
+    }
+
+    // The entry of the next write that holds the visits of patient `id`.
+    PatientVisits& pendingOf(qint64 id) {
+        const auto [at, added] = m_pendingAt.try_emplace(id, m_pending.size());
+        if (added)
+            m_pending.push_back(PatientVisits{patientWithId(id), {}});
+        return m_pending[at->second];
+    }
+
+    // Writes the patients and visits read since the last write; nothing once a line is refused, as
+    // the whole import will be rolled back.
+    void write() {
+        if (!m_errors.isEmpty() || m_pending.empty())
+            return;
+        m_report.visitsAdded += m_store.addAll(m_pending);
+        for (const auto& [id, at] : m_pendingAt) {
+            if (id < 0)
+                m_newPatients[std::size_t(-id - 1)].id = m_pending[at].patient.id;
+        }
+        m_pending.clear();
+        m_pendingAt.clear();
+        m_pendingVisits = 0;
     }
 
     QString addRow(const RowValues& values, std::size_t line) {
@@ -322,9 +330,7 @@ private:
         const QDate date = readDate(values[DateColumn]);
         if (!patientOnly && !date.isValid())
             return QStringLiteral("la date de la consultation doit s'écrire JJ/MM/AAAA ou AAAA-MM-JJ");
-        const std::optional<double> weight = positiveMeasure(values[Poids]);
-        const std::optional<double> height = positiveMeasure(values[Taille]);
-        if (!patientOnly && (!weight || !height)) {
+        if (!patientOnly && (!positiveMeasure(values[Poids]) || !positiveMeasure(values[Taille]))) {
             // The form's own words, which name a decimal point.
             Visit measures;
             measures.poids = values[Poids];
@@ -336,43 +342,49 @@ private:
             return reason;
         if (patientOnly)
             return {};
-        PatientVisits& entry = id < 0 ? m_new[std::size_t(-id - 1)] : m_found.at(id);
-        const VisitKey key{id, date, *weight, *height};
-        if (m_visits.contains(key)) {
-            ++m_report.visitsSkipped;
-            return {};
-        }
-        m_visits.insert(key);
         Visit visit;
         try {
-            visit = assessMeasurement(entry.patient, date, values[Poids], values[Taille], m_today);
+            visit = assessMeasurement(patientWithId(id), date, values[Poids], values[Taille], m_today);
         } catch (const StoreError& error) {
             return error.message();
         }
+        ++m_visitsRead;
         if (!implausibility(visit).isEmpty()) {
-            m_report.warnings << lineError(
-                line, QStringLiteral("avertissement : mesure invraisemblable (taille hors "
-                                     "de 0,3 à 2,5 m ou IMC hors de 8 à 100), importée "
-                                     "quand même"));
+            // Written alone, so that the warning is given only when the visit is added, not when it
+            // is already stored.
+            write();
+            pendingOf(id).visits.push_back(std::move(visit));
+            const int added = m_report.visitsAdded;
+            write();
+            if (m_report.visitsAdded > added) {
+                m_report.warnings << lineError(
+                    line, QStringLiteral("avertissement : mesure invraisemblable (taille hors "
+                                         "de 0,3 à 2,5 m ou IMC hors de 8 à 100), importée "
+                                         "quand même"));
+            }
+            return {};
         }
-        entry.visits.push_back(std::move(visit));
-        ++m_report.visitsAdded;
+        pendingOf(id).visits.push_back(std::move(visit));
+        if (++m_pendingVisits == kVisitsPerWrite)
+            write();
         return {};
     }
 
     PatientStore& m_store;
     QDate m_today;
-    // Patients are named by their id, and new ones by minus their rank in m_new.
-    std::unordered_map<qint64, PatientVisits> m_found;
-    std::vector<PatientVisits> m_new;
+    std::unordered_map<qint64, Patient> m_stored;
+    std::vector<Patient> m_newPatients;
     QHash<QString, qint64> m_byDossier;
     QMultiHash<QString, qint64> m_byName;
     // Stored patients without dossier by name key, and how many of them numbered rows have named.
     QHash<QString, std::vector<qint64>> m_withoutDossier;
     QHash<QString, std::size_t> m_claimed;
     QHash<QString, qint64> m_byNumber;
-    QSet<VisitKey> m_visits;
     QSet<qint64> m_named;
+    std::vector<PatientVisits> m_pending;
+    std::unordered_map<qint64, std::size_t> m_pendingAt;
+    std::size_t m_pendingVisits = 0;
+    int m_visitsRead = 0;
     QStringList m_errors;
     ImportReport m_report;
 };
@@ -413,33 +425,40 @@ ImportRefused::ImportRefused(const QStringList& rowErrors)
     , m_rowErrors(rowErrors) {}
 
 ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
-    CsvRows file;
     CsvReader reader([&csv](char* buffer, std::size_t size) {
         const qint64 read = csv.read(buffer, qint64(size));
         if (read < 0)
             throw csv::CsvError(0, "La lecture du fichier a échoué.");
         return std::size_t(read);
     });
+    // A fault of the file itself is the one reason given: its lines cannot be told apart.
+    const auto refuseFault = [](const csv::CsvError& error) {
+        const QString reason = QString::fromStdString(error.reason());
+        return ImportRefused({error.line() == 0 ? reason : lineError(error.line(), reason)});
+    };
+    std::optional<Columns> columns;
     try {
         if (!reader.next())
-            file.refuseOnErrors(QStringLiteral("Le fichier est vide : il n'a pas de ligne d'en-tête."));
-        file.readHeader(reader);
-        file.refuseOnErrors();
-        while (reader.next())
-            file.readRow(reader);
+            throw ImportRefused({QStringLiteral("Le fichier est vide : il n'a pas de ligne d'en-tête.")});
+        columns.emplace(reader);
     } catch (const csv::CsvError& error) {
-        const QString reason = QString::fromStdString(error.reason());
-        file.refuseOnErrors(error.line() == 0 ? reason : lineError(error.line(), reason));
+        throw refuseFault(error);
     }
     // What is there and what is added, under the write lock: another import or a window saving
     // meanwhile waits, then sees what this one added.
     ImportReport report;
     store.transaction([&] {
         Import import(store, today);
-        for (const Row& row : file.rows())
-            import.readRow(row);
-        import.refuseOnErrors();
-        report = import.write();
+        RowValues values;
+        try {
+            while (reader.next()) {
+                columns->read(reader, values);
+                import.readRow(values, reader.line());
+            }
+        } catch (const csv::CsvError& error) {
+            throw refuseFault(error);
+        }
+        report = import.finish();
     });
     return report;
 }

@@ -8,6 +8,16 @@
 
 namespace vimora::records {
 
+namespace {
+
+// Visits sorted by patient, compared with a patient's id.
+struct ByPatient {
+    bool operator()(const Visit& visit, qint64 id) const { return visit.patientId < id; }
+    bool operator()(qint64 id, const Visit& visit) const { return id < visit.patientId; }
+};
+
+} // namespace
+
 Patient SqlStore::storedPatient(qint64 id) const {
     const std::optional<Patient> stored = patient(id);
     if (!stored) {
@@ -112,8 +122,8 @@ void SqlStore::forEachRecord(const std::function<void(const Patient&, const Visi
 }
 
 // The order is computed here, not by the engine: SQLite and every server collation sort names
-// their own way. Patients are sorted in memory, then their visits streamed a chunk of patients at
-// a time, in that order.
+// their own way. Patients are sorted in memory, then their visits read a chunk of patients at a
+// time and handed on in that order.
 void SqlStore::streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const {
     struct Sorted {
         Patient patient;
@@ -141,35 +151,30 @@ void SqlStore::streamRecords(const std::function<void(const Patient&, const Visi
     inChunks(
         patients.size(),
         [](std::size_t count) {
-            QString ranks;
-            for (std::size_t i = 0; i < count; ++i)
-                ranks += QStringLiteral(" WHEN ? THEN %1").arg(i);
-            return QStringLiteral(
-                       "SELECT CASE v.patient_id%1 END AS rang, %2 FROM visite v WHERE v.patient_id "
-                       "IN (%3) ORDER BY rang, v.date, v.id")
-                .arg(ranks, kVisitColumns,
+            // By patient id, which the visits' index gives without sorting; by name below.
+            return QStringLiteral("SELECT %1 FROM visite v WHERE v.patient_id IN (%2) ORDER BY v.patient_id, "
+                                  "v.date, v.id")
+                .arg(kVisitColumns,
                      QStringList(qsizetype(count), QStringLiteral("?")).join(QStringLiteral(", ")));
         },
-        [&](QSqlQuery& visits, std::size_t first, std::size_t count) {
-            for (std::size_t i = 0; i < count; ++i) {
-                visits.bindValue(int(i), patients[first + i].patient.id);
-                visits.bindValue(int(count + i), patients[first + i].patient.id);
+        [&](QSqlQuery& query, std::size_t first, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i)
+                query.bindValue(int(i), patients[first + i].patient.id);
+            run(query);
+            std::vector<Visit> visits;
+            while (query.next())
+                visits.push_back(visitAt(query, 0));
+            failIfCut(query);
+            query.finish();
+            for (std::size_t at = first; at < first + count; ++at) {
+                const Patient& patient = patients[at].patient;
+                const auto [from, to] =
+                    std::equal_range(visits.begin(), visits.end(), patient.id, ByPatient{});
+                if (from == to)
+                    each(patient, nullptr);
+                for (auto visit = from; visit != to; ++visit)
+                    each(patient, &*visit);
             }
-            run(visits);
-            // Patients without visits have no row: they come before the next one that has.
-            std::size_t next = first;
-            while (visits.next()) {
-                const std::size_t at = first + std::size_t(visits.value(0).toLongLong());
-                for (; next < at; ++next)
-                    each(patients[next].patient, nullptr);
-                next = at + 1;
-                const Visit visit = visitAt(visits, 1);
-                each(patients[at].patient, &visit);
-            }
-            failIfCut(visits);
-            visits.finish();
-            for (; next < first + count; ++next)
-                each(patients[next].patient, nullptr);
         });
 }
 

@@ -33,7 +33,7 @@ public:
     void deletePatient(qint64 id) override;
     Visit addVisit(const Visit& visit) override;
     void deleteVisit(qint64 visitId) override;
-    int addAll(const std::vector<PatientVisits>& batch) override;
+    int addAll(std::vector<PatientVisits>& batch) override;
     void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const override;
     void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const override;
     void transaction(const std::function<void()>& work) override;
@@ -71,6 +71,9 @@ protected:
     /// What a read of the patient row adds to keep other transactions from adding visits to it until
     /// this one ends: nothing where a write transaction already excludes every other writer.
     virtual QString patientRowLock() const { return {}; }
+    /// The rows of the JSON array of arrays bound to the statement's one `?`, each in a column
+    /// `value`: SQLite's json_each() by default.
+    virtual QString jsonArrayRows() const { return QStringLiteral("json_each(?)"); }
 
     /// Runs the step of the schema from `from` to `from + 1`, in the migration's transaction.
     void migrateFrom(int from, Dialect dialect) const;

@@ -400,31 +400,39 @@ TEST_P(Store, WritesABatchWholeOrNotAtAll) {
     const auto store = openStore(freshBase("dossiers"));
     PatientVisits entry;
     entry.patient = child(QStringLiteral("Lefèvre"));
+    // Any text, as typed, whatever the batch is written with.
+    const QString typed = QStringLiteral(" \"«\\»\"\n\t\u0001");
     for (int i = 0; i < 250; ++i) {
         Visit visit = measured(entry.patient, QDate(2020, 1, 1).addDays(i), QStringLiteral("15,5"),
                                QStringLiteral("1,04"));
-        visit.remarque = QString::number(i);
+        visit.remarque = QString::number(i) + typed;
         entry.visits.push_back(visit);
     }
     PatientVisits bad = entry;
     bad.visits[180].poids = QStringLiteral("0");
-    EXPECT_EQ(kindOf([&] { store->addAll({bad}); }), StoreError::Kind::Input);
+    std::vector<PatientVisits> refused{bad};
+    EXPECT_EQ(kindOf([&] { store->addAll(refused); }), StoreError::Kind::Input);
     EXPECT_TRUE(store->patients().empty());
+    EXPECT_EQ(refused.front().patient.id, 0);
 
-    store->addAll({entry});
+    std::vector<PatientVisits> batch{entry};
+    store->addAll(batch);
     ASSERT_EQ(store->patients().size(), 1U);
+    // The new patient's id, for a batch that adds to them next.
+    EXPECT_EQ(batch.front().patient.id, store->patients().front().patient.id);
     const std::vector<Visit> visits = store->visits(store->patients().front().patient.id);
     ASSERT_EQ(visits.size(), 250U);
     for (std::size_t i = 0; i < visits.size(); ++i) {
         // Newest first.
-        EXPECT_EQ(visits[i].remarque, QString::number(249 - int(i)));
+        EXPECT_EQ(visits[i].remarque, QString::number(249 - int(i)) + typed);
         EXPECT_EQ(visits[i].date, QDate(2020, 1, 1).addDays(249 - qint64(i)));
     }
     // The same visits again, as a workstation saving meanwhile: none is stored twice, and it says so.
     PatientVisits again = entry;
     again.patient = store->patients().front().patient;
     again.visits[7].poids = QStringLiteral("15,6");
-    EXPECT_EQ(store->addAll({again}), 1);
+    std::vector<PatientVisits> meanwhile{again};
+    EXPECT_EQ(store->addAll(meanwhile), 1);
     EXPECT_EQ(store->visits(again.patient.id).size(), 251U);
 }
 

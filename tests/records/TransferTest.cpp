@@ -59,25 +59,27 @@ TEST_P(Transfer, RefusesTheWholeFileForAnyBadRowAndListsThemAll) {
                                        ";Paul;;M;2019-01-01;2022-01-01;20;1,2;\n"
                                        ";;A12;;;2022-01-01;20;un mètre;\n"
                                        ";;A12;;;2022-01-01;20;1.08;\n"
-                                       "Petit;Zoé;;F;2030-01-01;;;;\n";
+                                       "Petit;Zoé;;F;2030-01-01;;;;\n"
+                                       ";;A12;;;2O22-03-20;20;1,2;\n";
     try {
         import(*store, bad);
         FAIL() << "imported";
     } catch (const ImportRefused& refused) {
-        EXPECT_EQ(
-            refused.rowErrors(),
-            QStringList(
-                {QStringLiteral("Ligne 10 : le poids doit être un nombre supérieur à zéro"),
-                 QStringLiteral("Ligne 11 : la date de la consultation doit s'écrire JJ/MM/AAAA ou "
-                                "AAAA-MM-JJ"),
-                 QStringLiteral("Ligne 12 : la date de la consultation précède la date de naissance"),
-                 QStringLiteral("Ligne 13 : patient inconnu : le sexe doit être M ou F"),
-                 QStringLiteral("Ligne 14 : sans dossier, le nom et la date de naissance (JJ/MM/AAAA "
-                                "ou AAAA-MM-JJ) désignent le patient"),
-                 QStringLiteral("Ligne 15 : la taille doit être un nombre supérieur à zéro"),
-                 QStringLiteral("Ligne 16 : la taille s'écrit avec une virgule décimale (1,08), pas un "
-                                "point"),
-                 QStringLiteral("Ligne 17 : patient inconnu : la date de naissance est dans le futur")}));
+        EXPECT_EQ(refused.rowErrors(),
+                  QStringList(
+                      {QStringLiteral("Ligne 10 : le poids doit être un nombre supérieur à zéro"),
+                       QStringLiteral("Ligne 11 : la date de la consultation doit s'écrire JJ/MM/AAAA ou "
+                                      "AAAA-MM-JJ"),
+                       QStringLiteral("Ligne 12 : la date de la consultation précède la date de naissance"),
+                       QStringLiteral("Ligne 13 : patient inconnu : le sexe doit être M ou F"),
+                       QStringLiteral("Ligne 14 : sans dossier, le nom et la date de naissance (JJ/MM/AAAA "
+                                      "ou AAAA-MM-JJ) désignent le patient"),
+                       QStringLiteral("Ligne 15 : la taille doit être un nombre supérieur à zéro"),
+                       QStringLiteral("Ligne 16 : la taille s'écrit avec une virgule décimale (1,08), pas un "
+                                      "point"),
+                       QStringLiteral("Ligne 17 : patient inconnu : la date de naissance est dans le futur"),
+                       QStringLiteral("Ligne 18 : la date de la consultation doit s'écrire JJ/MM/AAAA ou "
+                                      "AAAA-MM-JJ")}));
     }
     EXPECT_TRUE(store->patients().empty());
 
@@ -127,6 +129,8 @@ TEST_P(Transfer, StoresTheWindowsTextsAtTheAgeOfTheDatesAndImportsOnce) {
     EXPECT_EQ(report.patientsFound, 3);
     EXPECT_EQ(report.visitsAdded, 0);
     EXPECT_EQ(report.visitsSkipped, 8);
+    // The implausible visit is not added again, so not reported again.
+    EXPECT_TRUE(report.warnings.isEmpty());
 
     // The WHO's figures after the result, from the exact age in days (371, the girl's row for that
     // day: L -0,3719, M 16,3326, S 0,08791), none for an adult; an export imports back unchanged
@@ -149,6 +153,45 @@ TEST_P(Transfer, StoresTheWindowsTextsAtTheAgeOfTheDatesAndImportsOnce) {
     import(*copy, first);
     EXPECT_EQ(exported(*copy), first);
     EXPECT_EQ(import(*copy, first).visitsAdded, 0);
+}
+
+// A file is written as it is read, thousands of visits at a time: a patient met again after a
+// write gets the visits, and a bad row at the end still leaves nothing of the whole file.
+TEST_P(Transfer, WritesALargeFileAsItReadsItAndStillWholeOrNotAtAll) {
+    QByteArray csv = "dossier;nom;prenom;sexe;naissance;date;poids;taille\n";
+    const auto visit = [&csv](const char* patient, int day, const char* poids) {
+        csv += QByteArray(patient) + QDate(2001, 1, 1).addDays(day).toString(Qt::ISODate).toUtf8() + ';' +
+               poids + ";1,10\n";
+    };
+    constexpr int kDays = 6000;
+    for (int day = 0; day < kDays; ++day)
+        visit("A1;Martin;Léa;F;01/01/2000;", day, "20");
+    visit("B2;Petit;Léo;M;01/01/2000;", 0, "20");
+    visit("A1;;;;;", kDays, "20");
+    // Already read: the same visit.
+    visit("A1;;;;;", 0, "20,0");
+    const QByteArray refused = csv + "B2;Petit;Léo;F;;2020-01-01;20;1,10\n";
+
+    const auto store = open("dossiers");
+    try {
+        import(*store, refused);
+        FAIL() << "imported";
+    } catch (const ImportRefused& error) {
+        EXPECT_EQ(error.rowErrors(),
+                  QStringList{QStringLiteral("Ligne %1 : ce dossier est déjà celui d'un autre "
+                                             "patient (autre sexe)")
+                                  .arg(kDays + 5)});
+    }
+    EXPECT_TRUE(store->patients().empty());
+
+    const ImportReport report = import(*store, csv);
+    EXPECT_EQ(report.patientsAdded, 2);
+    EXPECT_EQ(report.visitsAdded, kDays + 2);
+    EXPECT_EQ(report.visitsSkipped, 1);
+    const std::vector<PatientSummary> patients = store->patients();
+    ASSERT_EQ(patients.size(), 2U);
+    EXPECT_EQ(patients[0].visitCount, kDays + 1);
+    EXPECT_EQ(patients[1].visitCount, 1);
 }
 
 // A record number belongs to one identity: a row that names it with another nom, prénom, sexe or
