@@ -34,13 +34,15 @@ QString quoted(const QString& text) {
     return QStringLiteral("« %1 »").arg(text);
 }
 
-const std::array<QString, 2> kTables{QStringLiteral("patient"), QStringLiteral("visite")};
+const std::array<QString, 3> kTables{QStringLiteral("patient"), QStringLiteral("visite"),
+                                     QStringLiteral("alerte")};
 
-const QString kPatientCopy =
-    QStringLiteral("id, dossier, nom, prenom, sexe, naissance, creation, modification, version");
+const QString kPatientCopy = QStringLiteral("id, dossier, nom, prenom, sexe, naissance, creation, "
+                                            "modification, version, nom_cle, prenom_cle, recherche");
 const QString kVisitCopy =
     QStringLiteral("id, patient_id, date, age, poids, taille, imc, poids_max, poids_min, "
                    "resultat, conseils, objectif, remarque, creation");
+const QString kAlertCopy = QStringLiteral("patient_id, rang, titre, detail");
 
 } // namespace
 
@@ -319,9 +321,11 @@ void PostgresStore::backup(const QString& target) const {
         const auto endSnapshot = qScopeGuard([&] { QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK")); });
         QSqlQuery fileQuery(file);
         fileQuery.exec(QStringLiteral("BEGIN"));
-        for (const auto& [table, columns, count] : {std::tuple{QStringLiteral("patient"), kPatientCopy, 9},
-                                                    std::tuple{QStringLiteral("visite"), kVisitCopy, 14}}) {
-            QSqlQuery rows = prepared(QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(columns, table));
+        for (const auto& [table, columns, count] : {std::tuple{QStringLiteral("patient"), kPatientCopy, 12},
+                                                    std::tuple{QStringLiteral("visite"), kVisitCopy, 14},
+                                                    std::tuple{QStringLiteral("alerte"), kAlertCopy, 4}}) {
+            // By the key: id, or patient and rank.
+            QSqlQuery rows = prepared(QStringLiteral("SELECT %1 FROM %2 ORDER BY 1, 2").arg(columns, table));
             run(rows);
             QSqlQuery insert(file);
             QStringList marks;

@@ -26,45 +26,6 @@ QString SqlStore::patientListQuery(const QString& patientColumns) const {
         .arg(patientColumns);
 }
 
-std::vector<PatientSummary> SqlStore::patients() const {
-    prepare();
-    QSqlQuery query = prepared(patientListQuery(kPatientColumns));
-    run(query);
-    struct Sorted {
-        PatientSummary summary;
-        QString nom;
-        QString prenom;
-    };
-    std::vector<Sorted> rows;
-    while (query.next()) {
-        Sorted row;
-        row.summary.patient = patientAt(query, 0);
-        row.summary.visitCount = query.value(kPatientColumnCount).toInt();
-        row.summary.lastVisit =
-            QDate::fromString(query.value(kPatientColumnCount + 1).toString(), Qt::ISODate);
-        row.summary.lastResult = query.value(kPatientColumnCount + 2).toString();
-        const Patient& patient = row.summary.patient;
-        row.nom = foldForSearch(patient.nom);
-        row.prenom = foldForSearch(patient.prenom);
-        row.summary.searchKey =
-            row.nom + QLatin1Char(' ') + row.prenom + QLatin1Char(' ') + foldForSearch(patient.dossier);
-        rows.push_back(std::move(row));
-    }
-    failIfCut(query);
-    std::sort(rows.begin(), rows.end(), [](const Sorted& a, const Sorted& b) {
-        if (const int byNom = a.nom.compare(b.nom))
-            return byNom < 0;
-        if (const int byPrenom = a.prenom.compare(b.prenom))
-            return byPrenom < 0;
-        return a.summary.patient.naissance < b.summary.patient.naissance;
-    });
-    std::vector<PatientSummary> summaries;
-    summaries.reserve(rows.size());
-    for (Sorted& row : rows)
-        summaries.push_back(std::move(row.summary));
-    return summaries;
-}
-
 std::optional<Patient> SqlStore::patient(qint64 id) const {
     prepare();
     QSqlQuery query =
@@ -111,33 +72,17 @@ void SqlStore::forEachRecord(const std::function<void(const Patient&, const Visi
     streamRecords(each);
 }
 
-// The order is computed here, not by the engine: SQLite and every server collation sort names
-// their own way. Patients are sorted in memory, then their visits streamed a chunk of patients at
-// a time, in that order.
+// The patients in their one order, then their visits streamed a chunk of patients at a time, in
+// that order.
 void SqlStore::streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const {
-    struct Sorted {
-        Patient patient;
-        QString nom;
-        QString prenom;
-    };
-    std::vector<Sorted> patients;
-    QSqlQuery list = prepared(QStringLiteral("SELECT %1 FROM patient p").arg(kPatientColumns));
+    std::vector<Patient> patients;
+    QSqlQuery list =
+        prepared(QStringLiteral("SELECT %1 FROM patient p ORDER BY %2").arg(kPatientColumns, patientOrder()));
     run(list);
-    while (list.next()) {
-        Sorted row{patientAt(list, 0), {}, {}};
-        row.nom = foldForSearch(row.patient.nom);
-        row.prenom = foldForSearch(row.patient.prenom);
-        patients.push_back(std::move(row));
-    }
+    while (list.next())
+        patients.push_back(patientAt(list, 0));
     failIfCut(list);
     list.finish();
-    std::sort(patients.begin(), patients.end(), [](const Sorted& a, const Sorted& b) {
-        if (const int byNom = a.nom.compare(b.nom))
-            return byNom < 0;
-        if (const int byPrenom = a.prenom.compare(b.prenom))
-            return byPrenom < 0;
-        return std::tie(a.patient.naissance, a.patient.id) < std::tie(b.patient.naissance, b.patient.id);
-    });
     inChunks(
         patients.size(),
         [](std::size_t count) {
@@ -152,8 +97,8 @@ void SqlStore::streamRecords(const std::function<void(const Patient&, const Visi
         },
         [&](QSqlQuery& visits, std::size_t first, std::size_t count) {
             for (std::size_t i = 0; i < count; ++i) {
-                visits.bindValue(int(i), patients[first + i].patient.id);
-                visits.bindValue(int(count + i), patients[first + i].patient.id);
+                visits.bindValue(int(i), patients[first + i].id);
+                visits.bindValue(int(count + i), patients[first + i].id);
             }
             run(visits);
             // Patients without visits have no row: they come before the next one that has.
@@ -161,15 +106,15 @@ void SqlStore::streamRecords(const std::function<void(const Patient&, const Visi
             while (visits.next()) {
                 const std::size_t at = first + std::size_t(visits.value(0).toLongLong());
                 for (; next < at; ++next)
-                    each(patients[next].patient, nullptr);
+                    each(patients[next], nullptr);
                 next = at + 1;
                 const Visit visit = visitAt(visits, 1);
-                each(patients[at].patient, &visit);
+                each(patients[at], &visit);
             }
             failIfCut(visits);
             visits.finish();
             for (; next < first + count; ++next)
-                each(patients[next].patient, nullptr);
+                each(patients[next], nullptr);
         });
 }
 

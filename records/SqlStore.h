@@ -12,7 +12,8 @@
 // lock, reads its faults, copies and checks the base. The class's work is spread by job: statements
 // and transactions (SqlStore.cpp), reads (SqlQueries), checks of what is written (SqlChecks),
 // single writes (SqlWrites), many rows at once (SqlBatches), the visits judged again
-// (SqlRejudging), and the rows' columns and values (SqlRows.h).
+// (SqlRejudging), the patient list and the alerts stored for it (SqlPatientList), and the rows'
+// columns and values (SqlRows.h).
 namespace vimora::records {
 
 class SqlStore : public PatientStore {
@@ -25,6 +26,9 @@ public:
     QString readOnlyNote() const override { return m_readOnlyNote; }
 
     std::vector<PatientSummary> patients() const override;
+    std::vector<PatientSummary> patientPage(const PatientQuery& query, int offset, int count) const override;
+    std::optional<int> patientRow(const PatientQuery& query, qint64 patientId) const override;
+    void forEachAlert(const std::function<void(const Patient&, const PatientAlert&)>& each) const override;
     std::optional<Patient> patient(qint64 id) const override;
     std::vector<Visit> visits(qint64 patientId) const override;
 
@@ -72,6 +76,10 @@ protected:
     /// this one ends: nothing where a write transaction already excludes every other writer.
     virtual QString patientRowLock() const { return {}; }
 
+    /// Stores again the alerts of the patients `patientIds` from their visits as stored now, in the
+    /// caller's transaction: after any change of their visits or of what judges them.
+    void refreshAlerts(const std::vector<qint64>& patientIds) const;
+
     /// Runs the step of the schema from `from` to `from + 1`, in the migration's transaction.
     void migrateFrom(int from, Dialect dialect) const;
 
@@ -104,6 +112,15 @@ private:
     /// Inserts new patients, many to a statement; returns their ids in the order given.
     std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;
     Visit insertVisit(const Visit& visit, const QString& now) const;
+    /// The rows of the patient list `query` gives, `rows` (LIMIT and OFFSET) of them, or the one
+    /// of the patient `patientId` when not 0, being read.
+    QSqlQuery listed(const PatientQuery& query, const QString& rows, qint64 patientId) const;
+    /// The alert titles of the listed patients, added to them.
+    void readAlertTitles(std::vector<PatientSummary>& summaries) const;
+    /// refreshAlerts() for a few patients, in one statement each way.
+    void writeAlerts(const std::vector<qint64>& ids) const;
+    /// Writes every patient's folded names and alerts, for a base that had none.
+    void fillPatientKeys() const;
     /// What to do with a stored visit that can no longer be judged.
     enum class Unjudgeable { Refuse, KeepAsStored };
     /// Judges again the visits of the patient `patientId`, or every visit when 0, with their

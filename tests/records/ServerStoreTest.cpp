@@ -569,7 +569,9 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
     // A base of the earlier schema, where the role could not rewrite a visit: the administrator's
     // first opening brings it up to date, and the role may then correct a patient.
     pg.sql("REVOKE UPDATE ON visite FROM praticien", base);
-    pg.sql("UPDATE vimora_version SET version = 1", base);
+    pg.sql("DROP TABLE alerte; DROP INDEX patient_ordre; ALTER TABLE patient DROP COLUMN nom_cle, "
+           "DROP COLUMN prenom_cle, DROP COLUMN recherche; UPDATE vimora_version SET version = 1",
+           base);
     pg.sql("ALTER DATABASE " + base + " OWNER TO vimora");
     pg.sql("ALTER TABLE patient OWNER TO vimora; ALTER TABLE visite OWNER TO vimora; "
            "ALTER TABLE vimora_version OWNER TO vimora",
