@@ -188,7 +188,21 @@ void SqlStore::refreshAlerts(const std::vector<qint64>& patientIds) const {
     }
 }
 
+bool SqlStore::lockPatients(const std::vector<qint64>& ids) const {
+    QSqlQuery lock = prepared(QStringLiteral("SELECT id FROM patient WHERE id IN (%1)%2")
+                                  .arg(idList(ids.size()), patientRowLock()));
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        lock.bindValue(int(i), ids[i]);
+    run(lock);
+    bool any = false;
+    while (lock.next())
+        any = true;
+    failIfCut(lock);
+    return any;
+}
+
 void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
+    lockPatients(ids);
     // Visits of one day in the order they were stored, as the engine reads a trajectory.
     QSqlQuery read =
         prepared(QStringLiteral(

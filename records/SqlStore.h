@@ -117,6 +117,9 @@ private:
     QSqlQuery listed(const PatientQuery& query, const QString& rows, qint64 patientId) const;
     /// The alert titles of the listed patients, added to them.
     void readAlertTitles(std::vector<PatientSummary>& summaries) const;
+    /// Keeps other transactions from changing the visits of the patients `ids` until this one ends;
+    /// false when none of them is stored.
+    bool lockPatients(const std::vector<qint64>& ids) const;
     /// refreshAlerts() for a few patients, in one statement each way.
     void writeAlerts(const std::vector<qint64>& ids) const;
     /// Writes every patient's folded names and alerts, for a base that had none.

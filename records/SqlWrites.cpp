@@ -81,7 +81,8 @@ void SqlStore::deletePatient(qint64 id) {
 Visit SqlStore::addVisit(const Visit& visit) {
     Visit stored;
     write([&] {
-        if (!patient(visit.patientId)) {
+        // Held from the start: the alerts then read every visit of the patient, whoever else adds one.
+        if (!lockPatients({visit.patientId})) {
             throw StoreError(
                 StoreError::Kind::NotFound,
                 QStringLiteral("Ce patient a été supprimé entre-temps : la consultation n'a pas été "

@@ -589,7 +589,7 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
         EXPECT_EQ(store.visits(patient.id).front().age, QStringLiteral("5,00"));
     }
     // Tables to create need the administrator: the role may create none.
-    pg.sql("DROP TABLE visite, patient, vimora_version", base);
+    pg.sql("DROP TABLE alerte, visite, patient, vimora_version", base);
     const std::string message = errorOfOpening(practitioner);
     setenv("PGPASSFILE", pg.passFile().c_str(), 1);
     EXPECT_NE(message.find("vimora-setup.sql"), std::string::npos) << message;
