@@ -132,11 +132,11 @@ StoreError PostgresStore::errorOf(const QSqlError& error) const {
 
 // One look into the index per patient for both the count and the latest visit: on the server, each
 // correlated subquery costs a plan of its own, and the list takes half the time this way.
-QString PostgresStore::patientListQuery(const QString& patientColumns) const {
-    return QStringLiteral("SELECT %1, l.n, l.date, l.resultat FROM patient p LEFT JOIN LATERAL "
+QString PostgresStore::patientListQuery(const QString& patientColumns, const QString& patients) const {
+    return QStringLiteral("SELECT %1, l.n, l.date, l.resultat FROM %2 p LEFT JOIN LATERAL "
                           "(SELECT v.date, v.resultat, count(*) OVER () AS n FROM visite v "
                           "WHERE v.patient_id = p.id ORDER BY v.date DESC, v.id DESC LIMIT 1) l ON true")
-        .arg(patientColumns);
+        .arg(patientColumns, patients);
 }
 
 void PostgresStore::begin() {

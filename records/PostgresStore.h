@@ -46,7 +46,7 @@ protected:
     void commit() override;
     void lockWrites() override;
     void ready() const override;
-    QString patientListQuery(const QString& patientColumns) const override;
+    QString patientListQuery(const QString& patientColumns, const QString& patients) const override;
     QString patientRowLock() const override { return QStringLiteral(" FOR UPDATE"); }
     QString beginReading() const override {
         return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");

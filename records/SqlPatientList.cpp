@@ -76,11 +76,19 @@ QSqlQuery SqlStore::listed(const PatientQuery& query, const QString& rows, qint6
         conditions << kHasAlert;
     if (patientId != 0)
         conditions << QStringLiteral("p.id = ?");
-    QString sql = patientListQuery(listedColumns());
-    if (!conditions.isEmpty())
-        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY ") + sortKey(query.sort, query.descending) +
-           patientOrder(query.descending) + rows;
+    const QString where = conditions.isEmpty()
+                              ? QString()
+                              : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    const QString order =
+        QStringLiteral(" ORDER BY ") + sortKey(query.sort, query.descending) + patientOrder(query.descending);
+    // A page is chosen from the patients alone, by the index, when their order needs no visit: the
+    // latest visit is then looked up for its rows only, not for every row skipped.
+    const bool byPatient = query.sort != PatientSort::LastVisit && query.sort != PatientSort::LastResult;
+    const QString sql =
+        byPatient ? patientListQuery(listedColumns(), QStringLiteral("(SELECT * FROM patient p") + where +
+                                                          order + rows + QLatin1Char(')')) +
+                        order
+                  : patientListQuery(listedColumns(), QStringLiteral("patient")) + where + order + rows;
     QSqlQuery list = prepared(sql);
     for (const QString& word : words)
         list.addBindValue(containing(word));

@@ -18,12 +18,12 @@ Patient SqlStore::storedPatient(qint64 id) const {
     return *stored;
 }
 
-QString SqlStore::patientListQuery(const QString& patientColumns) const {
+QString SqlStore::patientListQuery(const QString& patientColumns, const QString& patients) const {
     return QStringLiteral("SELECT %1, (SELECT count(*) FROM visite c WHERE c.patient_id = p.id), "
-                          "v.date, v.resultat FROM patient p LEFT JOIN visite v ON v.id = "
+                          "v.date, v.resultat FROM %2 p LEFT JOIN visite v ON v.id = "
                           "(SELECT l.id FROM visite l WHERE l.patient_id = p.id "
                           "ORDER BY l.date DESC, l.id DESC LIMIT 1)")
-        .arg(patientColumns);
+        .arg(patientColumns, patients);
 }
 
 std::optional<Patient> SqlStore::patient(qint64 id) const {

@@ -59,8 +59,9 @@ protected:
     /// Called before every command outside a transaction: an engine may connect again here.
     virtual void ready() const {}
     /// The patient list: `patientColumns` of patient p, then the number of visits, the date and the
-    /// resultat of the latest one (by date, then latest stored).
-    virtual QString patientListQuery(const QString& patientColumns) const;
+    /// resultat of the latest one (by date, then latest stored), for the rows of `patients` (the
+    /// table, or a query of it).
+    virtual QString patientListQuery(const QString& patientColumns, const QString& patients) const;
 
     QSqlQuery prepared(const QString& sql) const;
     void run(QSqlQuery& query) const;
