@@ -602,6 +602,8 @@ TEST_F(ServerStore, ACopyWrittenFromTheServerRestoresItWhole) {
     Visit other = someVisit(patientId, {});
     other.date = QDate(2022, 3, 1);
     store.addVisit(other);
+    // Heavier a year on: an alert the copy keeps.
+    store.addVisit(someVisit(patientId, {}, QDate(2023, 3, 1), QStringLiteral("40")));
     Patient withoutVisit = somePatient({});
     withoutVisit.nom = QStringLiteral("O'Brien");
     store.addPatient(withoutVisit);
@@ -614,7 +616,7 @@ TEST_F(ServerStore, ACopyWrittenFromTheServerRestoresItWhole) {
     PostgresStore restored(QString::fromStdString(server().uri(m_base + "_restauree")));
     const ImportReport first = importCopy(restored, copy);
     EXPECT_EQ(first.patientsAdded, 2);
-    EXPECT_EQ(first.visitsAdded, 2);
+    EXPECT_EQ(first.visitsAdded, 3);
     EXPECT_EQ(importCopy(restored, copy).visitsAdded, 0);
     const auto everything = [](const PatientStore& records) {
         QStringList lines;
@@ -625,10 +627,12 @@ TEST_F(ServerStore, ACopyWrittenFromTheServerRestoresItWhole) {
                        .join(QLatin1Char(';'));
         });
         for (const PatientSummary& summary : records.patients())
-            lines << summary.patient.nom;
+            lines << summary.patient.nom + QLatin1Char(':') + summary.alerts.join(QLatin1Char(','));
         return lines;
     };
     EXPECT_EQ(everything(restored), everything(store));
+    // The copy itself lists them as the server does, with their alerts.
+    EXPECT_EQ(everything(*openStore(copy, Access::ReadOnly)), everything(store));
 }
 
 TEST_F(ServerStore, VerifyFindsAConstraintDroppedBehindItsBack) {
