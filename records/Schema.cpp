@@ -116,8 +116,9 @@ QStringList version3(Dialect dialect) {
 
 // The list is read a page at a time in the patients' order, from an index on the folded names
 // that the store writes with each patient (SQL cannot fold accents as the program does); the
-// server compares them by code point, as SQLite does, so that both give one order. The alerts of
-// each patient's visits are stored beside them, kept current by the store.
+// server compares them by code point, as SQLite does, so that both give one order. The index also
+// holds what the search looks into, so that a search finding few patients reads the index alone.
+// The alerts of each patient's visits are stored beside them, kept current by the store.
 QStringList version4(Dialect dialect) {
     const QString folded = dialect == Dialect::Sqlite
                                ? QStringLiteral("TEXT NOT NULL DEFAULT ''")
@@ -126,7 +127,8 @@ QStringList version4(Dialect dialect) {
         QStringLiteral("ALTER TABLE patient ADD COLUMN nom_cle %1").arg(folded),
         QStringLiteral("ALTER TABLE patient ADD COLUMN prenom_cle %1").arg(folded),
         QStringLiteral("ALTER TABLE patient ADD COLUMN recherche TEXT NOT NULL DEFAULT ''"),
-        QStringLiteral("CREATE INDEX patient_ordre ON patient (nom_cle, prenom_cle, naissance, id)"),
+        QStringLiteral(
+            "CREATE INDEX patient_ordre ON patient (nom_cle, prenom_cle, naissance, id, recherche)"),
         QStringLiteral("CREATE TABLE alerte ("
                        " patient_id BIGINT NOT NULL REFERENCES patient (id) ON DELETE CASCADE,"
                        " rang INTEGER NOT NULL,"
