@@ -1,18 +1,26 @@
 #include "PatientListModel.h"
 
 #include "RecordsTexts.h"
+#include "Wording.h"
 #include "text/FrenchDates.h"
 
-#include <QCollator>
-#include <QLocale>
 #include <QSet>
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
+using vimora::records::PatientSort;
 using vimora::records::PatientSummary;
+using vimora::records::StoreError;
 
 namespace {
+
+// A few screens of rows: the first page shows the list, each further one follows the scroll bar.
+constexpr int kPageRows = 200;
+
+// What the list shows for a patient without a current alert.
+const QString kNoAlert = QStringLiteral("—");
 
 QString columnText(const PatientSummary& summary, int column) {
     switch (column) {
@@ -28,60 +36,81 @@ QString columnText(const PatientSummary& summary, int column) {
         return summary.lastVisit.isValid() ? vimora::text::shortDate(summary.lastVisit) : QString();
     case PatientListModel::LastResult:
         return summary.lastResult;
+    case PatientListModel::Alerts:
+        return summary.alerts.isEmpty() ? kNoAlert : summary.alerts.join(QStringLiteral(", "));
     default:
         return {};
     }
 }
 
-bool isDateColumn(int column) {
-    return column == PatientListModel::Naissance || column == PatientListModel::LastVisit;
-}
+constexpr std::array<PatientSort, PatientListModel::ColumnCount> kSortOf{
+    PatientSort::Name,      PatientSort::Prenom,     PatientSort::Naissance, PatientSort::Dossier,
+    PatientSort::LastVisit, PatientSort::LastResult, PatientSort::Alerts};
 
 } // namespace
 
-PatientListModel::PatientListModel(QObject* parent)
-    : QAbstractTableModel(parent) {}
+PatientListModel::PatientListModel(vimora::records::PatientStore& store, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_store(store) {}
 
-std::vector<vimora::records::Patient> PatientListModel::setPatients(std::vector<PatientSummary> patients) {
+std::vector<vimora::records::Patient> PatientListModel::reload() {
+    const std::vector<PatientSummary> before = m_patients;
+    readFirst(m_patients.size());
     QSet<qint64> kept;
-    for (const PatientSummary& summary : patients)
+    for (const PatientSummary& summary : m_patients)
         kept.insert(summary.patient.id);
+    // A patient held before may only have moved beyond the rows read again.
     std::vector<vimora::records::Patient> gone;
-    for (const PatientSummary& summary : m_patients) {
-        if (!kept.contains(summary.patient.id))
+    for (const PatientSummary& summary : before) {
+        if (!kept.contains(summary.patient.id) && !m_store.patient(summary.patient.id))
             gone.push_back(summary.patient);
     }
-    beginResetModel();
-    m_patients = std::move(patients);
-    m_textKeys.clear();
-    applySearchAndOrder();
-    endResetModel();
     return gone;
 }
 
 void PatientListModel::setSearch(const QString& search) {
-    if (search == m_search)
+    if (search == m_query.search)
         return;
-    beginResetModel();
-    m_search = search;
-    applySearchAndOrder();
-    endResetModel();
+    m_query.search = search;
+    readFirst(0);
+}
+
+void PatientListModel::setAlertsOnly(bool alertsOnly) {
+    if (alertsOnly == m_query.alertsOnly)
+        return;
+    m_query.alertsOnly = alertsOnly;
+    readFirst(0);
 }
 
 const PatientSummary& PatientListModel::summary(int row) const {
-    return m_patients.at(m_shown.at(static_cast<std::size_t>(row)));
+    return m_patients.at(static_cast<std::size_t>(row));
 }
 
-std::optional<int> PatientListModel::rowOf(qint64 patientId) const {
-    for (std::size_t row = 0; row < m_shown.size(); ++row) {
-        if (m_patients[m_shown[row]].patient.id == patientId)
-            return static_cast<int>(row);
-    }
-    return std::nullopt;
+std::optional<int> PatientListModel::heldRowOf(qint64 patientId) const {
+    const auto held = std::ranges::find_if(
+        m_patients, [patientId](const PatientSummary& summary) { return summary.patient.id == patientId; });
+    if (held == m_patients.end())
+        return std::nullopt;
+    return static_cast<int>(held - m_patients.begin());
+}
+
+std::optional<int> PatientListModel::rowOf(qint64 patientId) {
+    if (const std::optional<int> held = heldRowOf(patientId); held || m_complete)
+        return held;
+    const std::optional<int> row = m_store.patientRow(m_query, patientId);
+    if (!row)
+        return std::nullopt;
+    if (std::size_t(*row) >= m_patients.size())
+        readPage(std::size_t(*row) + 1 - m_patients.size());
+    return heldRowOf(patientId);
+}
+
+std::optional<StoreError> PatientListModel::takeFailure() {
+    return std::exchange(m_failure, std::nullopt);
 }
 
 int PatientListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_shown.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_patients.size());
 }
 
 int PatientListModel::columnCount(const QModelIndex& parent) const {
@@ -104,6 +133,7 @@ QVariant PatientListModel::headerData(int section, Qt::Orientation orientation, 
         QStringLiteral("Dossier"),
         QStringLiteral("Dernière consultation"),
         QStringLiteral("Dernier résultat"),
+        QStringLiteral("Alertes"),
     };
     return section >= 0 && section < ColumnCount ? titles.at(static_cast<std::size_t>(section)) : QVariant();
 }
@@ -111,50 +141,54 @@ QVariant PatientListModel::headerData(int section, Qt::Orientation orientation, 
 void PatientListModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= ColumnCount)
         return;
-    emit layoutAboutToBeChanged();
-    m_sortColumn = column;
-    m_sortOrder = order;
-    applySearchAndOrder();
-    emit layoutChanged();
-}
-
-void PatientListModel::applySearchAndOrder() {
-    m_shown.clear();
-    m_shown.reserve(m_patients.size());
-    for (std::size_t i = 0; i < m_patients.size(); ++i) {
-        if (vimora::records::matches(m_patients[i], m_search))
-            m_shown.push_back(i);
+    m_query.sort = kSortOf.at(static_cast<std::size_t>(column));
+    m_query.descending = order == Qt::DescendingOrder;
+    // Called by the view when its header is clicked: told as fetchMore() tells.
+    try {
+        readFirst(0);
+    } catch (const StoreError& error) {
+        m_failure = error;
+        emit fetchFailed();
     }
-    if (m_sortColumn && !isDateColumn(*m_sortColumn))
-        makeTextKeys(*m_sortColumn);
-    if (m_sortColumn)
-        std::stable_sort(m_shown.begin(), m_shown.end(),
-                         [this](std::size_t a, std::size_t b) { return lessThan(a, b); });
 }
 
-bool PatientListModel::lessThan(std::size_t a, std::size_t b) const {
-    const int column = *m_sortColumn;
-    const bool ascending = m_sortOrder == Qt::AscendingOrder;
-    const std::size_t first = ascending ? a : b;
-    const std::size_t second = ascending ? b : a;
-    if (column == Naissance)
-        return m_patients[first].patient.naissance < m_patients[second].patient.naissance;
-    if (column == LastVisit)
-        return m_patients[first].lastVisit < m_patients[second].lastVisit;
-    const std::vector<QCollatorSortKey>& keys = m_textKeys.at(static_cast<std::size_t>(column));
-    return keys[first].compare(keys[second]) < 0;
+bool PatientListModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && !m_complete && !m_failure;
 }
 
-void PatientListModel::makeTextKeys(int column) {
-    m_textKeys.resize(ColumnCount);
-    std::vector<QCollatorSortKey>& keys = m_textKeys.at(static_cast<std::size_t>(column));
-    if (keys.size() != m_patients.size()) {
-        QCollator french{QLocale(QLocale::French, QLocale::France)};
-        french.setCaseSensitivity(Qt::CaseInsensitive);
-        french.setNumericMode(true);
-        keys.clear();
-        keys.reserve(m_patients.size());
-        for (const PatientSummary& summary : m_patients)
-            keys.push_back(french.sortKey(columnText(summary, column)));
+// Called by the view while it paints or scrolls: a failure is kept for the dialog to tell once
+// the view is done, and no more rows are fetched until the list is read again.
+void PatientListModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent))
+        return;
+    try {
+        readPage();
+    } catch (const StoreError& error) {
+        m_failure = error;
+        emit fetchFailed();
     }
+}
+
+void PatientListModel::readPage(std::size_t rows) {
+    const int count = static_cast<int>(std::max(rows, std::size_t(kPageRows)));
+    std::vector<PatientSummary> page =
+        m_store.patientPage(m_query, static_cast<int>(m_patients.size()), count);
+    m_complete = page.size() < std::size_t(count);
+    if (page.empty())
+        return;
+    const int first = static_cast<int>(m_patients.size());
+    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
+    m_patients.insert(m_patients.end(), std::make_move_iterator(page.begin()),
+                      std::make_move_iterator(page.end()));
+    endInsertRows();
+}
+
+void PatientListModel::readFirst(std::size_t rows) {
+    const int count = static_cast<int>(std::max(rows, std::size_t(kPageRows)));
+    std::vector<PatientSummary> patients = m_store.patientPage(m_query, 0, count);
+    beginResetModel();
+    m_patients = std::move(patients);
+    m_complete = m_patients.size() < std::size_t(count);
+    m_failure.reset();
+    endResetModel();
 }

@@ -14,12 +14,15 @@
 #include "text/FrenchDates.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QEvent>
 #include <QHeaderView>
 #include <QScopedValueRollback>
 #include <QStandardPaths>
 #include <QTimer>
+
+#include <utility>
 
 using vimora::records::Patient;
 using vimora::records::StoreError;
@@ -62,7 +65,7 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::RecordsDialog>())
     , m_store(store)
-    , m_patients(new PatientListModel(this))
+    , m_patients(new PatientListModel(store, this))
     , m_watch(new QTimer(this)) {
     m_ui->setupUi(this);
     const bool choosing = purpose == Purpose::ChooseForSaving;
@@ -86,7 +89,8 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
                                         {PatientListModel::Prenom, 110},
                                         {PatientListModel::Naissance, 80},
                                         {PatientListModel::Dossier, 70},
-                                        {PatientListModel::LastVisit, 165}})
+                                        {PatientListModel::LastVisit, 165},
+                                        {PatientListModel::LastResult, 150}})
         m_ui->tvPatients->setColumnWidth(column, width);
 
     m_ui->twVisits->setColumnCount(8);
@@ -98,20 +102,29 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
     m_ui->twVisits->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_ui->twVisits->horizontalHeader()->setStretchLastSection(true);
 
-    connect(m_ui->edSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
-        guard([this, text] {
-            const std::optional<Patient> selected = selectedPatient();
-            m_patients->setSearch(text);
-            if (selected)
-                selectPatient(selected->id);
-            // The first patient found is chosen, so that Enter starts their consultation.
-            if (!m_ui->tvPatients->selectionModel()->hasSelection() && m_patients->rowCount() > 0)
-                m_ui->tvPatients->selectRow(0);
-            if (!m_ui->tvPatients->selectionModel()->hasSelection())
-                showVisits();
-            updateButtons();
-        });
+    connect(m_ui->edSearch, &QLineEdit::textChanged, this,
+            [this](const QString& text) { filter([this, text] { m_patients->setSearch(text); }); });
+    connect(m_ui->cbAlertsOnly, &QCheckBox::toggled, this, [this](bool alertsOnly) {
+        filter([this, alertsOnly] { m_patients->setAlertsOnly(alertsOnly); });
     });
+    // The selected patient stays selected when the list is read again, if among the rows read: a
+    // keystroke or a sort reads no further.
+    connect(m_patients, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const std::optional<Patient> selected = selectedPatient();
+        m_reselect = selected ? selected->id : 0;
+    });
+    connect(m_patients, &QAbstractItemModel::modelReset, this, [this] {
+        if (const std::optional<int> row = m_patients->heldRowOf(std::exchange(m_reselect, 0)))
+            m_ui->tvPatients->selectRow(*row);
+    });
+    // Told once the view is done fetching, outside its painting.
+    connect(
+        m_patients, &PatientListModel::fetchFailed, this,
+        [this] {
+            if (std::optional<StoreError> failure = m_patients->takeFailure())
+                guard([&failure] { throw *failure; });
+        },
+        Qt::QueuedConnection);
     connect(m_ui->tvPatients->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         guard([this] {
             showVisits();
@@ -150,7 +163,7 @@ RecordsDialog::RecordsDialog(vimora::records::PatientStore& store, Purpose purpo
         // Records that cannot be read are told by whoever opens the dialog: it is not shown.
         const QScopedValueRollback loading(m_running, true);
         m_stamp = m_store.changeStamp();
-        m_patients->setPatients(m_store.patients());
+        m_patients->reload();
         if (m_patients->rowCount() > 0)
             m_ui->tvPatients->selectRow(0);
     }
@@ -205,7 +218,7 @@ void RecordsDialog::reload(qint64 deletedHere) {
     const std::optional<Patient> selected = selectedPatient();
     // Read first: a change made while the patients are read is seen by the next look.
     m_stamp = m_store.changeStamp();
-    std::vector<Patient> gone = m_patients->setPatients(m_store.patients());
+    std::vector<Patient> gone = m_patients->reload();
     std::erase_if(gone, [deletedHere](const Patient& patient) { return patient.id == deletedHere; });
     if (!gone.empty())
         m_ui->lblStatus->setText(goneNote(gone));
@@ -213,6 +226,18 @@ void RecordsDialog::reload(qint64 deletedHere) {
         selectPatient(selected->id);
     showVisits();
     updateButtons();
+}
+
+void RecordsDialog::filter(const std::function<void()>& change) {
+    guard([this, &change] {
+        change();
+        // The first patient found is chosen, so that Enter starts their consultation.
+        if (!m_ui->tvPatients->selectionModel()->hasSelection() && m_patients->rowCount() > 0)
+            m_ui->tvPatients->selectRow(0);
+        if (!m_ui->tvPatients->selectionModel()->hasSelection())
+            showVisits();
+        updateButtons();
+    });
 }
 
 void RecordsDialog::refreshIfChanged() {

@@ -16,9 +16,9 @@ namespace Ui {
 class RecordsDialog;
 }
 
-// "Dossiers patients": the patients of the records, searched as the user types and sorted by any
-// column, the visits of the selected one (newest first), and the commands on them. It either
-// starts a consultation ("Nouvelle consultation") or, opened to save one, chooses its patient
+// "Dossiers patients": the patients of the records, searched as the user types, filtered to those
+// with an alert and sorted by any column, the visits of the selected one (newest first), and the commands on
+// them. It either starts a consultation ("Nouvelle consultation") or, opened to save one, chooses its patient
 // ("Choisir ce patient").
 class RecordsDialog : public QDialog {
     Q_OBJECT
@@ -42,6 +42,8 @@ private:
     /// Reads the patients again; a patient no longer there, other than `deletedHere`, is named in
     /// the status line.
     void reload(qint64 deletedHere);
+    /// Applies a change of the search or filter, keeping the selected patient when still listed.
+    void filter(const std::function<void()>& change);
     /// Reads the patients again when another window or workstation changed the records.
     void refreshIfChanged();
     std::optional<vimora::records::Patient> selectedPatient() const;
@@ -71,6 +73,7 @@ private:
     PatientListModel* m_patients;
     std::vector<vimora::records::Visit> m_visits; ///< of the selected patient, newest first
     std::optional<vimora::records::Patient> m_chosen;
+    qint64 m_reselect = 0;  ///< the patient selected while the list is read again
     QString m_stamp;        ///< the store's change stamp when the patients were read
     QTimer* m_watch;        ///< looks for others' changes while the dialog is active
     bool m_running = false; ///< a command, maybe with a dialog of its own, is under way

@@ -1,17 +1,21 @@
-// The records dialog on a generated base of 10,000 patients and 100,000 visits, on the offscreen
-// platform: the dialog opened until its list is painted, one keystroke of the search until the
-// list is painted again, and a patient with 100 visits selected until their visits are listed
-// and their trajectory dialog (alerts, charts, sheet) is painted. Run with
-// --benchmark_repetitions for medians.
+// The records dialog on a generated base (10,000 patients and ten visits each unless
+// VIMORA_BENCH_PATIENTS says how many patients), in a SQLite file or, when VIMORA_BENCH_ENGINE is
+// "postgresql", on a server started for the run, on the offscreen platform: the dialog opened until
+// its list is painted, one keystroke of the search until the list is painted again, the whole list
+// scrolled to its end (the longest step counted apart), and a patient with 100 visits selected
+// until their visits are listed and their trajectory dialog (alerts, charts, sheet) is painted.
+// Run with --benchmark_repetitions for medians.
 #include "OffscreenBenchmarkMain.h"
 #include "PatientListModel.h"
 #include "PatientStore.h"
+#include "PostgresServer.h"
 #include "RecordsDialog.h"
 #include "TrajectoryDialog.h"
 #include "VisitRecords.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -19,15 +23,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
 using namespace vimora::records;
 
-constexpr int kPatients = 10000;
 constexpr int kLongTrajectory = 100; ///< the visits of the first patient
 
 // Patient 0 has 100 visits, patients 1 to 10 one each, the others ten: 100,000 in all.
@@ -37,18 +42,33 @@ int visitsOf(int patient) {
     return patient <= 10 ? 1 : 10;
 }
 
+int patientCount() {
+    const int asked = qEnvironmentVariableIntValue("VIMORA_BENCH_PATIENTS");
+    return asked > 0 ? asked : 10000;
+}
+
+QString databaseFor(std::optional<testcommon::PostgresServer>& server, const QTemporaryDir& folder) {
+    if (qEnvironmentVariable("VIMORA_BENCH_ENGINE") != QLatin1String("postgresql"))
+        return folder.filePath(QStringLiteral("dossiers.sqlite"));
+    server.emplace(true);
+    return QString::fromStdString(server->uri());
+}
+
 PatientStore& generatedStore() {
     static QTemporaryDir folder;
+    static std::optional<testcommon::PostgresServer> server;
     static std::unique_ptr<PatientStore> store = [] {
-        auto opened = openStore(folder.filePath(QStringLiteral("dossiers.sqlite")));
+        auto opened = openStore(databaseFor(server, folder));
+        const int patients = patientCount();
         const std::array<const char*, 10> noms{"Martin",  "Bernard", "Dubois", "Lefèvre",  "Moreau",
                                                "Laurent", "Girard",  "Roux",   "Fournier", "Mercier"};
         const std::array<const char*, 10> prenoms{"Éloïse", "Jean", "Chloé",   "Léo",   "Inès",
                                                   "Noé",    "Zoé",  "Raphaël", "Anaïs", "Gaël"};
+        // Stored a few thousand patients at a time: a million visits at once would not fit in memory.
+        constexpr int kPerBatch = 5000;
         std::vector<PatientVisits> batch;
-        batch.reserve(kPatients);
         int visits = 0;
-        for (int p = 0; p < kPatients; ++p) {
+        for (int p = 0; p < patients; ++p) {
             Patient patient;
             patient.dossier = QStringLiteral("D%1").arg(p);
             patient.nom = QStringLiteral("%1-%2").arg(QString::fromUtf8(noms.at(p % 10))).arg(p / 10);
@@ -63,8 +83,11 @@ PatientStore& generatedStore() {
                                                          QStringLiteral("1,%1").arg(10 + (v + p) % 80)));
             }
             batch.push_back(std::move(entry));
+            if (batch.size() == kPerBatch || p + 1 == patients) {
+                opened->addAll(batch);
+                batch.clear();
+            }
         }
-        opened->addAll(batch);
         std::fprintf(stderr, "records: %zu patients, %d visits\n", opened->patients().size(), visits);
         return opened;
     }();
@@ -105,6 +128,32 @@ void searchKeystroke(benchmark::State& state) {
     }
 }
 
+// The scroll bar dragged to its end again and again, until the list holds every patient.
+void wholeListScrolled(benchmark::State& state) {
+    PatientStore& store = generatedStore();
+    for (auto _ : state) {
+        RecordsDialog dialog(store, RecordsDialog::Purpose::Browse);
+        dialog.show();
+        auto* list = dialog.findChild<QTableView*>(QStringLiteral("tvPatients"));
+        QElapsedTimer clock;
+        clock.start();
+        qint64 longestStep = 0;
+        int rows = -1;
+        while (rows != list->model()->rowCount()) {
+            rows = list->model()->rowCount();
+            const qint64 stepStart = clock.nsecsElapsed();
+            // The scroll bar's new range is laid out by the event loop.
+            QCoreApplication::processEvents();
+            list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+            list->viewport()->repaint();
+            longestStep = std::max(longestStep, clock.nsecsElapsed() - stepStart);
+        }
+        state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        state.counters["longest_step_ms"] = static_cast<double>(longestStep) / 1e6;
+        state.counters["rows"] = rows;
+    }
+}
+
 void longTrajectoryShown(benchmark::State& state) {
     PatientStore& store = generatedStore();
     RecordsDialog dialog(store, RecordsDialog::Purpose::Browse);
@@ -134,6 +183,7 @@ void longTrajectoryShown(benchmark::State& state) {
 
 BENCHMARK(dialogOpenedWithListShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(searchKeystroke)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(wholeListScrolled)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(longTrajectoryShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {

@@ -94,8 +94,17 @@ QString foldForSearch(const QString& text) {
     return folded.toCaseFolded();
 }
 
+QString searchKey(const Patient& patient) {
+    return foldForSearch(patient.nom) + QLatin1Char(' ') + foldForSearch(patient.prenom) + QLatin1Char(' ') +
+           foldForSearch(patient.dossier);
+}
+
+QStringList searchWords(const QString& search) {
+    return foldForSearch(search).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 bool matches(const PatientSummary& summary, const QString& search) {
-    const QStringList words = foldForSearch(search).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList words = searchWords(search);
     return std::ranges::all_of(words, [&](const QString& word) { return summary.searchKey.contains(word); });
 }
 

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -60,7 +61,27 @@ struct PatientSummary {
     QDate lastVisit;    ///< null when the patient has no visit
     QString lastResult; ///< resultat of that visit
     int visitCount = 0;
-    QString searchKey; ///< nom, prénom and dossier folded by foldForSearch(), for matches()
+    QString searchKey;  ///< nom, prénom and dossier folded by foldForSearch(), for matches()
+    QStringList alerts; ///< the titles of the patient's current alerts, rebound first
+};
+
+/// One of a patient's current alerts, as the engine gave it for their stored visits.
+struct PatientAlert {
+    QString title;
+    QString detail;
+};
+
+/// What the patient list orders by first: the patients' order (nom and prénom folded by
+/// foldForSearch(), naissance, id) breaks the ties, and is the whole order by Name.
+enum class PatientSort { Name, Prenom, Naissance, Dossier, LastVisit, LastResult, Alerts };
+
+/// The patients the list shows: those whose nom, prénom or dossier hold every word of `search`
+/// (as matches() says), only those with an alert when `alertsOnly`, in the order `sort` gives.
+struct PatientQuery {
+    QString search;
+    bool alertsOnly = false;
+    PatientSort sort = PatientSort::Name;
+    bool descending = false;
 };
 
 /// The patients and visits an import brings, written in one transaction.
@@ -133,9 +154,17 @@ public:
     virtual bool readOnly() const = 0;
     virtual QString readOnlyNote() const = 0;
 
-    /// Every patient with their latest visit, ordered by nom, prénom, naissance (case and accents
-    /// ignored). Filter them as the user types with matches(): no new query per keystroke.
+    /// Every patient with their latest visit, in the patients' order (see PatientSort).
     virtual std::vector<PatientSummary> patients() const = 0;
+    /// The patients `query` selects, `count` of them from the `offset`-th on: a page of the list,
+    /// read from the indexed folded names whatever the size of the records.
+    virtual std::vector<PatientSummary> patientPage(const PatientQuery& query, int offset,
+                                                    int count) const = 0;
+    /// The place of the patient in the list `query` gives (0 first), or nothing when not in it.
+    virtual std::optional<int> patientRow(const PatientQuery& query, qint64 patientId) const = 0;
+    /// Calls `each` for every current alert of every patient, in the patients' order: the patients
+    /// the list shows with only those with an alert.
+    virtual void forEachAlert(const std::function<void(const Patient&, const PatientAlert&)>& each) const = 0;
     /// The patient as stored now, or nothing when deleted.
     virtual std::optional<Patient> patient(qint64 id) const = 0;
     /// A patient's visits, newest first (by date, then latest stored first).
@@ -163,8 +192,8 @@ public:
     /// poids and taille as numbers), as another workstation may have just saved, is left out. The
     /// new patients' ids are set in `batch`, so that a batch written next can add to them.
     virtual int addAll(std::vector<PatientVisits>& batch) = 0;
-    /// Calls `each` for every visit, ordered by patient (nom and prénom folded by foldForSearch(),
-    /// naissance, then id: the same order on every engine) then date.
+    /// Calls `each` for every visit, ordered by patient (the patients' order, the same on every
+    /// engine) then date.
     virtual void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const = 0;
     /// As forEachVisit(), and once with no visit (nullptr) for each patient who has none.
     virtual void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const = 0;
@@ -212,6 +241,12 @@ QString foldForSearch(const QString& text);
 /// A patient without a dossier as an import recognises them: nom and prénom folded as the search
 /// folds them, and naissance.
 QString patientNameKey(const QString& nom, const QString& prenom, QDate naissance);
+
+/// What the search looks into: the patient's nom, prénom and dossier folded by foldForSearch().
+QString searchKey(const Patient& patient);
+
+/// The folded words of `search`, each of which a patient found holds.
+QStringList searchWords(const QString& search);
 
 /// True when the summary's nom, prénom or dossier contains every word of `search`, ignoring
 /// case and accents ("eloise" finds "Éloïse").

@@ -33,13 +33,15 @@ constexpr qint64 kQuietMs = 1000;
 
 using text::quoted;
 
-const std::array<QString, 2> kTables{QStringLiteral("patient"), QStringLiteral("visite")};
+const std::array<QString, 3> kTables{QStringLiteral("patient"), QStringLiteral("visite"),
+                                     QStringLiteral("alerte")};
 
-const QString kPatientCopy =
-    QStringLiteral("id, dossier, nom, prenom, sexe, naissance, creation, modification, version");
+const QString kPatientCopy = QStringLiteral("id, dossier, nom, prenom, sexe, naissance, creation, "
+                                            "modification, version, nom_cle, prenom_cle, recherche");
 const QString kVisitCopy =
     QStringLiteral("id, patient_id, date, age, poids, taille, imc, poids_max, poids_min, "
                    "resultat, conseils, objectif, remarque, creation");
+const QString kAlertCopy = QStringLiteral("patient_id, rang, titre, detail");
 
 } // namespace
 
@@ -129,11 +131,11 @@ StoreError PostgresStore::errorOf(const QSqlError& error) const {
 
 // One look into the index per patient for both the count and the latest visit: on the server, each
 // correlated subquery costs a plan of its own, and the list takes half the time this way.
-QString PostgresStore::patientListQuery(const QString& patientColumns) const {
-    return QStringLiteral("SELECT %1, l.n, l.date, l.resultat FROM patient p LEFT JOIN LATERAL "
+QString PostgresStore::patientListQuery(const QString& patientColumns, const QString& patients) const {
+    return QStringLiteral("SELECT %1, l.n, l.date, l.resultat FROM %2 p LEFT JOIN LATERAL "
                           "(SELECT v.date, v.resultat, count(*) OVER () AS n FROM visite v "
                           "WHERE v.patient_id = p.id ORDER BY v.date DESC, v.id DESC LIMIT 1) l ON true")
-        .arg(patientColumns);
+        .arg(patientColumns, patients);
 }
 
 void PostgresStore::begin() {
@@ -318,9 +320,11 @@ void PostgresStore::backup(const QString& target) const {
         const auto endSnapshot = qScopeGuard([&] { QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK")); });
         QSqlQuery fileQuery(file);
         fileQuery.exec(QStringLiteral("BEGIN"));
-        for (const auto& [table, columns, count] : {std::tuple{QStringLiteral("patient"), kPatientCopy, 9},
-                                                    std::tuple{QStringLiteral("visite"), kVisitCopy, 14}}) {
-            QSqlQuery rows = prepared(QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(columns, table));
+        for (const auto& [table, columns, count] : {std::tuple{QStringLiteral("patient"), kPatientCopy, 12},
+                                                    std::tuple{QStringLiteral("visite"), kVisitCopy, 14},
+                                                    std::tuple{QStringLiteral("alerte"), kAlertCopy, 4}}) {
+            // By the key: id, or patient and rank.
+            QSqlQuery rows = prepared(QStringLiteral("SELECT %1 FROM %2 ORDER BY 1, 2").arg(columns, table));
             run(rows);
             QSqlQuery insert(file);
             QStringList marks;

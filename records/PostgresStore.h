@@ -46,7 +46,7 @@ protected:
     void commit() override;
     void lockWrites() override;
     void ready() const override;
-    QString patientListQuery(const QString& patientColumns) const override;
+    QString patientListQuery(const QString& patientColumns, const QString& patients) const override;
     QString patientRowLock() const override { return QStringLiteral(" FOR UPDATE"); }
     QString jsonArrayRows() const override { return QStringLiteral("jsonb_array_elements(CAST(? AS jsonb))"); }
     QString beginReading() const override {

@@ -518,23 +518,10 @@ void writeAlerts(const PatientStore& store, QIODevice& out) {
     try {
         CsvWriter writer = writerOn(out);
         writeRow(writer, {"dossier", "nom", "prenom", "alerte", "detail"});
-        Patient current;
-        std::vector<Visit> visits;
-        const auto flush = [&] {
-            for (const TrajectoryAlert& alert : alertsOf(visits)) {
-                writeRow(writer, {cell(current.dossier), cell(current.nom), cell(current.prenom), alert.title,
-                                  alert.detail});
-            }
-            visits.clear();
-        };
-        store.forEachVisit([&](const Patient& patient, const Visit& visit) {
-            if (patient.id != current.id) {
-                flush();
-                current = patient;
-            }
-            visits.push_back(visit);
+        store.forEachAlert([&](const Patient& patient, const PatientAlert& alert) {
+            writeRow(writer, {cell(patient.dossier), cell(patient.nom), cell(patient.prenom),
+                              utf8(alert.title), utf8(alert.detail)});
         });
-        flush();
         writer.flush();
     } catch (const csv::OutputError&) {
         outputFailed(QStringLiteral("La liste des alertes"));

@@ -50,19 +50,25 @@ QStringList version1(Dialect dialect) {
     };
 }
 
+// Gives `privileges` on `table` to every role that may add visits (the owner has them already).
+QString grantToVisitWriters(const QString& privileges, const QString& table) {
+    return QStringLiteral("DO $$ DECLARE r record; BEGIN "
+                          "FOR r IN SELECT DISTINCT a.grantee::regrole AS role "
+                          "FROM pg_class c, aclexplode(c.relacl) a "
+                          "WHERE c.oid = 'visite'::regclass AND a.privilege_type = 'INSERT' "
+                          "AND a.grantee <> 0 AND a.grantee <> c.relowner LOOP "
+                          "EXECUTE format('GRANT %1 ON %2 TO %s', r.role); "
+                          "END LOOP; END $$")
+        .arg(privileges, table);
+}
+
 // The age of a visit now counts whole calendar months: every stored visit is judged again (by the
 // store, in code). Correcting a patient's identity judges their visits again too, so on a server
 // every role that may add visits is given the right to rewrite their texts.
 QStringList version2(Dialect dialect) {
     if (dialect == Dialect::Sqlite)
         return {};
-    return {QStringLiteral("DO $$ DECLARE r record; BEGIN "
-                           "FOR r IN SELECT DISTINCT a.grantee::regrole AS role "
-                           "FROM pg_class c, aclexplode(c.relacl) a "
-                           "WHERE c.oid = 'visite'::regclass AND a.privilege_type = 'INSERT' "
-                           "AND a.grantee <> 0 AND a.grantee <> c.relowner LOOP "
-                           "EXECUTE format('GRANT UPDATE ON visite TO %s', r.role); "
-                           "END LOOP; END $$")};
+    return {grantToVisitWriters(QStringLiteral("UPDATE"), QStringLiteral("visite"))};
 }
 
 // A visit's measure (poids or taille, a text with a decimal comma) as the number the records
@@ -108,7 +114,39 @@ QStringList version3(Dialect dialect) {
     };
 }
 
+// The list is read a page at a time in the patients' order, from an index on the folded names
+// that the store writes with each patient (SQL cannot fold accents as the program does); the
+// server compares them by code point, as SQLite does, so that both give one order. The index also
+// holds what the search looks into, so that a search finding few patients reads the index alone.
+// The alerts of each patient's visits are stored beside them, kept current by the store.
+QStringList version4(Dialect dialect) {
+    const QString folded = dialect == Dialect::Sqlite
+                               ? QStringLiteral("TEXT NOT NULL DEFAULT ''")
+                               : QStringLiteral("TEXT COLLATE \"C\" NOT NULL DEFAULT ''");
+    QStringList statements{
+        QStringLiteral("ALTER TABLE patient ADD COLUMN nom_cle %1").arg(folded),
+        QStringLiteral("ALTER TABLE patient ADD COLUMN prenom_cle %1").arg(folded),
+        QStringLiteral("ALTER TABLE patient ADD COLUMN recherche TEXT NOT NULL DEFAULT ''"),
+        QStringLiteral(
+            "CREATE INDEX patient_ordre ON patient (nom_cle, prenom_cle, naissance, id, recherche)"),
+        QStringLiteral("CREATE TABLE alerte ("
+                       " patient_id BIGINT NOT NULL REFERENCES patient (id) ON DELETE CASCADE,"
+                       " rang INTEGER NOT NULL,"
+                       " titre TEXT NOT NULL,"
+                       " detail TEXT NOT NULL,"
+                       " PRIMARY KEY (patient_id, rang))"),
+    };
+    if (dialect == Dialect::PostgreSql)
+        statements << grantToVisitWriters(QStringLiteral("SELECT, INSERT, DELETE"), QStringLiteral("alerte"));
+    return statements;
+}
+
 } // namespace
+
+QString patientOrder(bool descending) {
+    const QString direction = descending ? QStringLiteral(" DESC") : QString();
+    return QStringLiteral("p.nom_cle%1, p.prenom_cle%1, p.naissance%1, p.id%1").arg(direction);
+}
 
 QString duplicateVisitsQuery() {
     return QStringLiteral("SELECT count(*) FROM visite v WHERE EXISTS (SELECT 1 FROM visite d WHERE %1 AND "
@@ -129,6 +167,8 @@ QStringList migrationFrom(int from, Dialect dialect) {
         return version2(dialect);
     case 2:
         return version3(dialect);
+    case 3:
+        return version4(dialect);
     default:
         return {};
     }
@@ -136,6 +176,10 @@ QStringList migrationFrom(int from, Dialect dialect) {
 
 bool rejudgesVisits(int from) {
     return from == 1;
+}
+
+bool fillsPatientKeys(int from) {
+    return from == 3;
 }
 
 QStringList versionStatements(int version, Dialect dialect) {

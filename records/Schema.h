@@ -15,7 +15,7 @@ namespace vimora::records {
 enum class Dialect { Sqlite, PostgreSql };
 
 /// The version this program writes and reads; a base of a newer version is refused.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 /// Marks a SQLite file as ours (PRAGMA application_id): "VIMR".
 inline constexpr int kSqliteApplicationId = 0x56494D52;
@@ -27,6 +27,14 @@ QStringList migrationFrom(int from, Dialect dialect);
 /// True when the step from `from` to `from + 1` judges every stored visit again (a rule that gives
 /// a visit's figures changed), after its statements.
 bool rejudgesVisits(int from);
+
+/// True when the step from `from` to `from + 1` writes, after its statements, every patient's
+/// folded names and alerts, which the store keeps current from then on.
+bool fillsPatientKeys(int from);
+
+/// The patients' one order, for every list of patients (table alias p): nom then prénom folded as
+/// the search folds them, naissance, id; the same on every engine, read from an index.
+QString patientOrder(bool descending = false);
 
 /// The statements that mark the base as ours at schema `version`, in the migration's transaction:
 /// PRAGMA application_id and user_version on SQLite, the one row of the version table on the server.
@@ -44,8 +52,9 @@ struct SchemaIndex {
     const char* name;
     bool unique;
 };
-inline constexpr std::array<SchemaIndex, 2> kSchemaIndexes{
-    {{"visite", "visite_patient_date", false}, {"visite", "visite_mesure", true}}};
+inline constexpr std::array<SchemaIndex, 3> kSchemaIndexes{{{"visite", "visite_patient_date", false},
+                                                            {"visite", "visite_mesure", true},
+                                                            {"patient", "patient_ordre", false}}};
 
 /// The server's version table, one row with the schema version.
 inline constexpr const char* kServerVersionTable = "vimora_version";

@@ -12,8 +12,9 @@ namespace vimora::records {
 namespace {
 
 const QString kInsertPatient = QStringLiteral("INSERT INTO patient (dossier, nom, prenom, sexe, naissance, "
-                                              "creation, modification, version) VALUES ");
-const QString kPatientRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, 1)");
+                                              "creation, modification, nom_cle, prenom_cle, recherche, "
+                                              "version) VALUES ");
+const QString kPatientRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1)");
 const QString kInsertVisit = QStringLiteral("INSERT INTO visite (patient_id, date, age, poids, taille, imc, "
                                             "poids_max, poids_min, resultat, conseils, objectif, remarque, "
                                             "creation) VALUES ");
@@ -80,7 +81,10 @@ QVariantList patientValues(const Patient& patient, const QString& now) {
             sexCode(patient.sexe),
             isoDate(patient.naissance),
             now,
-            now};
+            now,
+            text(foldForSearch(patient.nom)),
+            text(foldForSearch(patient.prenom)),
+            text(searchKey(patient))};
 }
 
 // The values of kInsertVisit's columns, once the visit is found fit to be stored.
@@ -223,14 +227,20 @@ int SqlStore::addAll(std::vector<PatientVisits>& batch) {
         createdIds = insertPatients(created, now);
         auto createdId = createdIds.begin();
         std::vector<QVariantList> visits;
+        std::vector<qint64> judged;
         for (const PatientVisits& entry : batch) {
             const qint64 patientId = entry.patient.id == 0 ? *createdId++ : entry.patient.id;
+            if (!entry.visits.empty())
+                judged.push_back(patientId);
             for (Visit visit : entry.visits) {
                 visit.patientId = patientId;
                 visits.push_back(visitValues(visit, now));
             }
         }
         stored = insertVisits(visits);
+        std::sort(judged.begin(), judged.end());
+        judged.erase(std::unique(judged.begin(), judged.end()), judged.end());
+        refreshAlerts(judged);
     });
     // Only once written: a batch refused keeps its new patients new.
     auto createdId = createdIds.begin();

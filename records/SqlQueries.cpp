@@ -28,51 +28,12 @@ Patient SqlStore::storedPatient(qint64 id) const {
     return *stored;
 }
 
-QString SqlStore::patientListQuery(const QString& patientColumns) const {
+QString SqlStore::patientListQuery(const QString& patientColumns, const QString& patients) const {
     return QStringLiteral("SELECT %1, (SELECT count(*) FROM visite c WHERE c.patient_id = p.id), "
-                          "v.date, v.resultat FROM patient p LEFT JOIN visite v ON v.id = "
+                          "v.date, v.resultat FROM %2 p LEFT JOIN visite v ON v.id = "
                           "(SELECT l.id FROM visite l WHERE l.patient_id = p.id "
                           "ORDER BY l.date DESC, l.id DESC LIMIT 1)")
-        .arg(patientColumns);
-}
-
-std::vector<PatientSummary> SqlStore::patients() const {
-    prepare();
-    QSqlQuery query = prepared(patientListQuery(kPatientColumns));
-    run(query);
-    struct Sorted {
-        PatientSummary summary;
-        QString nom;
-        QString prenom;
-    };
-    std::vector<Sorted> rows;
-    while (query.next()) {
-        Sorted row;
-        row.summary.patient = patientAt(query, 0);
-        row.summary.visitCount = query.value(kPatientColumnCount).toInt();
-        row.summary.lastVisit =
-            QDate::fromString(query.value(kPatientColumnCount + 1).toString(), Qt::ISODate);
-        row.summary.lastResult = query.value(kPatientColumnCount + 2).toString();
-        const Patient& patient = row.summary.patient;
-        row.nom = foldForSearch(patient.nom);
-        row.prenom = foldForSearch(patient.prenom);
-        row.summary.searchKey =
-            row.nom + QLatin1Char(' ') + row.prenom + QLatin1Char(' ') + foldForSearch(patient.dossier);
-        rows.push_back(std::move(row));
-    }
-    failIfCut(query);
-    std::sort(rows.begin(), rows.end(), [](const Sorted& a, const Sorted& b) {
-        if (const int byNom = a.nom.compare(b.nom))
-            return byNom < 0;
-        if (const int byPrenom = a.prenom.compare(b.prenom))
-            return byPrenom < 0;
-        return a.summary.patient.naissance < b.summary.patient.naissance;
-    });
-    std::vector<PatientSummary> summaries;
-    summaries.reserve(rows.size());
-    for (Sorted& row : rows)
-        summaries.push_back(std::move(row.summary));
-    return summaries;
+        .arg(patientColumns, patients);
 }
 
 std::optional<Patient> SqlStore::patient(qint64 id) const {
@@ -121,33 +82,17 @@ void SqlStore::forEachRecord(const std::function<void(const Patient&, const Visi
     streamRecords(each);
 }
 
-// The order is computed here, not by the engine: SQLite and every server collation sort names
-// their own way. Patients are sorted in memory, then their visits read a chunk of patients at a
-// time and handed on in that order.
+// The patients in their one order, then their visits streamed a chunk of patients at a time, in
+// that order.
 void SqlStore::streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const {
-    struct Sorted {
-        Patient patient;
-        QString nom;
-        QString prenom;
-    };
-    std::vector<Sorted> patients;
-    QSqlQuery list = prepared(QStringLiteral("SELECT %1 FROM patient p").arg(kPatientColumns));
+    std::vector<Patient> patients;
+    QSqlQuery list =
+        prepared(QStringLiteral("SELECT %1 FROM patient p ORDER BY %2").arg(kPatientColumns, patientOrder()));
     run(list);
-    while (list.next()) {
-        Sorted row{patientAt(list, 0), {}, {}};
-        row.nom = foldForSearch(row.patient.nom);
-        row.prenom = foldForSearch(row.patient.prenom);
-        patients.push_back(std::move(row));
-    }
+    while (list.next())
+        patients.push_back(patientAt(list, 0));
     failIfCut(list);
     list.finish();
-    std::sort(patients.begin(), patients.end(), [](const Sorted& a, const Sorted& b) {
-        if (const int byNom = a.nom.compare(b.nom))
-            return byNom < 0;
-        if (const int byPrenom = a.prenom.compare(b.prenom))
-            return byPrenom < 0;
-        return std::tie(a.patient.naissance, a.patient.id) < std::tie(b.patient.naissance, b.patient.id);
-    });
     inChunks(
         patients.size(),
         [](std::size_t count) {
@@ -159,7 +104,7 @@ void SqlStore::streamRecords(const std::function<void(const Patient&, const Visi
         },
         [&](QSqlQuery& query, std::size_t first, std::size_t count) {
             for (std::size_t i = 0; i < count; ++i)
-                query.bindValue(int(i), patients[first + i].patient.id);
+                query.bindValue(int(i), patients[first + i].id);
             run(query);
             std::vector<Visit> visits;
             while (query.next())
@@ -167,7 +112,7 @@ void SqlStore::streamRecords(const std::function<void(const Patient&, const Visi
             failIfCut(query);
             query.finish();
             for (std::size_t at = first; at < first + count; ++at) {
-                const Patient& patient = patients[at].patient;
+                const Patient& patient = patients[at];
                 const auto [from, to] =
                     std::equal_range(visits.begin(), visits.end(), patient.id, ByPatient{});
                 if (from == to)

@@ -76,6 +76,8 @@ void SqlStore::migrateFrom(int from, Dialect dialect) const {
         run(statement);
     if (rejudgesVisits(from))
         rejudgeVisits(0, Unjudgeable::KeepAsStored);
+    if (fillsPatientKeys(from))
+        fillPatientKeys();
 }
 
 } // namespace vimora::records

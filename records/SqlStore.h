@@ -12,7 +12,8 @@
 // lock, reads its faults, copies and checks the base. The class's work is spread by job: statements
 // and transactions (SqlStore.cpp), reads (SqlQueries), checks of what is written (SqlChecks),
 // single writes (SqlWrites), many rows at once (SqlBatches), the visits judged again
-// (SqlRejudging), and the rows' columns and values (SqlRows.h).
+// (SqlRejudging), the patient list and the alerts stored for it (SqlPatientList), and the rows'
+// columns and values (SqlRows.h).
 namespace vimora::records {
 
 class SqlStore : public PatientStore {
@@ -25,6 +26,9 @@ public:
     QString readOnlyNote() const override { return m_readOnlyNote; }
 
     std::vector<PatientSummary> patients() const override;
+    std::vector<PatientSummary> patientPage(const PatientQuery& query, int offset, int count) const override;
+    std::optional<int> patientRow(const PatientQuery& query, qint64 patientId) const override;
+    void forEachAlert(const std::function<void(const Patient&, const PatientAlert&)>& each) const override;
     std::optional<Patient> patient(qint64 id) const override;
     std::vector<Visit> visits(qint64 patientId) const override;
 
@@ -55,8 +59,9 @@ protected:
     /// Called before every command outside a transaction: an engine may connect again here.
     virtual void ready() const {}
     /// The patient list: `patientColumns` of patient p, then the number of visits, the date and the
-    /// resultat of the latest one (by date, then latest stored).
-    virtual QString patientListQuery(const QString& patientColumns) const;
+    /// resultat of the latest one (by date, then latest stored), for the rows of `patients` (the
+    /// table, or a query of it).
+    virtual QString patientListQuery(const QString& patientColumns, const QString& patients) const;
 
     QSqlQuery prepared(const QString& sql) const;
     void run(QSqlQuery& query) const;
@@ -74,6 +79,10 @@ protected:
     /// The rows of the JSON array of arrays bound to the statement's one `?`, each in a column
     /// `value`: SQLite's json_each() by default.
     virtual QString jsonArrayRows() const { return QStringLiteral("json_each(?)"); }
+
+    /// Stores again the alerts of the patients `patientIds` from their visits as stored now, in the
+    /// caller's transaction: after any change of their visits or of what judges them.
+    void refreshAlerts(const std::vector<qint64>& patientIds) const;
 
     /// Runs the step of the schema from `from` to `from + 1`, in the migration's transaction.
     void migrateFrom(int from, Dialect dialect) const;
@@ -107,6 +116,18 @@ private:
     /// Inserts new patients, many to a statement; returns their ids in the order given.
     std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;
     Visit insertVisit(const Visit& visit, const QString& now) const;
+    /// The rows of the patient list `query` gives, `rows` (LIMIT and OFFSET) of them, or the one
+    /// of the patient `patientId` when not 0, being read.
+    QSqlQuery listed(const PatientQuery& query, const QString& rows, qint64 patientId) const;
+    /// The alert titles of the listed patients, added to them.
+    void readAlertTitles(std::vector<PatientSummary>& summaries) const;
+    /// Keeps other transactions from changing the visits of the patients `ids` until this one ends;
+    /// false when none of them is stored.
+    bool lockPatients(const std::vector<qint64>& ids) const;
+    /// refreshAlerts() for a few patients, in one statement each way.
+    void writeAlerts(const std::vector<qint64>& ids) const;
+    /// Writes every patient's folded names and alerts, for a base that had none.
+    void fillPatientKeys() const;
     /// What to do with a stored visit that can no longer be judged.
     enum class Unjudgeable { Refuse, KeepAsStored };
     /// Judges again the visits of the patient `patientId`, or every visit when 0, with their

@@ -30,21 +30,26 @@ Patient SqlStore::updatePatient(const Patient& patient) {
         stored.finish();
         QSqlQuery update =
             prepared(QStringLiteral("UPDATE patient SET dossier = ?, nom = ?, prenom = ?, sexe = ?, "
-                                    "naissance = ?, modification = ?, version = version + 1 "
-                                    "WHERE id = ? AND version = ?"));
+                                    "naissance = ?, modification = ?, nom_cle = ?, prenom_cle = ?, "
+                                    "recherche = ?, version = version + 1 WHERE id = ? AND version = ?"));
         update.addBindValue(nullableText(patient.dossier));
         update.addBindValue(text(patient.nom));
         update.addBindValue(text(patient.prenom));
         update.addBindValue(sexCode(patient.sexe));
         update.addBindValue(isoDate(patient.naissance));
         update.addBindValue(timestampNow());
+        update.addBindValue(text(foldForSearch(patient.nom)));
+        update.addBindValue(text(foldForSearch(patient.prenom)));
+        update.addBindValue(text(searchKey(patient)));
         update.addBindValue(patient.id);
         update.addBindValue(patient.version);
         run(update);
         if (update.numRowsAffected() == 1) {
             update.finish();
-            if (identityChanged)
+            if (identityChanged) {
                 rejudgeVisits(patient.id, Unjudgeable::Refuse);
+                refreshAlerts({patient.id});
+            }
             updated = storedPatient(patient.id);
             return;
         }
@@ -76,20 +81,31 @@ void SqlStore::deletePatient(qint64 id) {
 Visit SqlStore::addVisit(const Visit& visit) {
     Visit stored;
     write([&] {
-        if (!patient(visit.patientId)) {
+        // Held from the start: the alerts then read every visit of the patient, whoever else adds one.
+        if (!lockPatients({visit.patientId})) {
             throw StoreError(
                 StoreError::Kind::NotFound,
                 QStringLiteral("Ce patient a été supprimé entre-temps : la consultation n'a pas été "
                                "enregistrée."));
         }
         stored = insertVisit(visit, timestampNow());
+        refreshAlerts({visit.patientId});
     });
     return stored;
 }
 
 void SqlStore::deleteVisit(qint64 visitId) {
-    deleteRow(QStringLiteral("visite"), visitId,
-              QStringLiteral("Cette consultation a déjà été supprimée, sur ce poste ou sur un autre."));
+    write([&] {
+        QSqlQuery owner = prepared(QStringLiteral("SELECT patient_id FROM visite WHERE id = ?"));
+        owner.addBindValue(visitId);
+        run(owner);
+        const qint64 patientId = owner.next() ? owner.value(0).toLongLong() : 0;
+        failIfCut(owner);
+        owner.finish();
+        deleteRow(QStringLiteral("visite"), visitId,
+                  QStringLiteral("Cette consultation a déjà été supprimée, sur ce poste ou sur un autre."));
+        refreshAlerts({patientId});
+    });
 }
 
 } // namespace vimora::records

@@ -18,8 +18,8 @@ constexpr const char* kHeader = R"(-- Vimora XP : les dossiers patients sur un s
 -- schéma du chemin de recherche (public en général), puis donne au rôle nommé par la variable
 -- « role » (vimora par défaut), qui doit déjà exister, les seuls droits dont Vimora a besoin :
 -- se connecter à la base, y créer des tables temporaires (pour la commande verifier), lire et
--- écrire les patients et les consultations, lire la version du schéma. Le rôle ne peut ni créer
--- ni modifier de table. Un mot de passe se donne à part : \password vimora
+-- écrire les patients, les consultations et leurs alertes, lire la version du schéma. Le rôle
+-- ne peut ni créer ni modifier de table. Un mot de passe se donne à part : \password vimora
 --
 -- Ce fichier est produit à partir du schéma du programme : ne le modifiez pas à la main.
 
@@ -38,6 +38,7 @@ GRANT CONNECT, TEMPORARY ON DATABASE :"DBNAME" TO :"role";
 GRANT USAGE ON SCHEMA :"schema" TO :"role";
 GRANT SELECT, INSERT, UPDATE, DELETE ON patient TO :"role";
 GRANT SELECT, INSERT, UPDATE, DELETE ON visite TO :"role";
+GRANT SELECT, INSERT, DELETE ON alerte TO :"role";
 GRANT SELECT ON %s TO :"role";
 COMMIT;
 )";

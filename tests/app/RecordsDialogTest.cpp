@@ -12,6 +12,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,6 +47,7 @@ private slots:
     void cleanup();
 
     void searchFiltersAsYouTypeAndVisitsShowNewestFirst();
+    void alertsColumnAndFilterShowWhomToSeeFirst();
     void patientFormRefusesBadFieldsAndWritesNothingUntilValid();
     void questionsThatKeepOrDestroyDataAnswerNoToEnter();
     void twoWindowsOnOneFileFollowEachOthersChanges();
@@ -201,6 +203,48 @@ void RecordsDialogTest::searchFiltersAsYouTypeAndVisitsShowNewestFirst() {
     QCOMPARE(store->patients().size(), std::size_t(2));
     QVERIFY(store->visits(eloise.id).empty());
     QCOMPARE(list->model()->rowCount(), 0);
+}
+
+void RecordsDialogTest::alertsColumnAndFilterShowWhomToSeeFirst() {
+    const std::unique_ptr<PatientStore> store = openStore();
+    const Patient zola = storedPatient(*store, QStringLiteral("Zola"), QStringLiteral("Jean"),
+                                       vimora::Sex::Male, QDate(1980, 5, 2));
+    const Patient lea = storedPatient(*store, QStringLiteral("Durand"), QStringLiteral("Léa"),
+                                      vimora::Sex::Female, QDate(1980, 5, 2));
+    for (const Patient& adult : {zola, lea})
+        addMeasure(*store, adult, QDate(2024, 1, 8), QStringLiteral("70"), QStringLiteral("1,75"));
+    addMeasure(*store, lea, QDate(2025, 1, 8), QStringLiteral("80"), QStringLiteral("1,75"));
+
+    RecordsDialog dialog(*store, RecordsDialog::Purpose::Browse);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto* list = control<QTableView>(dialog, "tvPatients");
+    const auto alerts = [list] {
+        QStringList shown;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            shown << list->model()->index(row, PatientListModel::Alerts).data().toString();
+        return shown;
+    };
+    QCOMPARE(list->model()->headerData(PatientListModel::Alerts, Qt::Horizontal).toString(),
+             QStringLiteral("Alertes"));
+    QCOMPARE(rowsShown(list), QStringList({"Léa Durand", "Jean Zola"}));
+    QCOMPARE(alerts(), QStringList({"Changement de classe", "—"}));
+
+    auto* alertsOnly = control<QCheckBox>(dialog, "cbAlertsOnly");
+    QCOMPARE(alertsOnly->text(), QStringLiteral("Seulement les patients avec une aler&te"));
+    QTest::mouseClick(alertsOnly, Qt::LeftButton);
+    QCOMPARE(rowsShown(list), QStringList({"Léa Durand"}));
+    QTest::keyClicks(control<QLineEdit>(dialog, "edSearch"), QStringLiteral("zola"));
+    QCOMPARE(rowsShown(list), QStringList());
+    control<QLineEdit>(dialog, "edSearch")->clear();
+
+    // The list follows the visits saved and deleted.
+    addMeasure(*store, zola, QDate(2025, 1, 8), QStringLiteral("80"), QStringLiteral("1,75"));
+    store->deleteVisit(store->visits(lea.id).front().id);
+    QTest::keyClick(&dialog, Qt::Key_F5);
+    QCOMPARE(rowsShown(list), QStringList({"Jean Zola"}));
+    QTest::mouseClick(alertsOnly, Qt::LeftButton);
+    QCOMPARE(alerts(), QStringList({"—", "Changement de classe"}));
 }
 
 void RecordsDialogTest::patientFormRefusesBadFieldsAndWritesNothingUntilValid() {

@@ -569,7 +569,9 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
     // A base of the earlier schema, where the role could not rewrite a visit: the administrator's
     // first opening brings it up to date, and the role may then correct a patient.
     pg.sql("REVOKE UPDATE ON visite FROM praticien", base);
-    pg.sql("UPDATE vimora_version SET version = 1", base);
+    pg.sql("DROP TABLE alerte; DROP INDEX patient_ordre; ALTER TABLE patient DROP COLUMN nom_cle, "
+           "DROP COLUMN prenom_cle, DROP COLUMN recherche; UPDATE vimora_version SET version = 1",
+           base);
     pg.sql("ALTER DATABASE " + base + " OWNER TO vimora");
     pg.sql("ALTER TABLE patient OWNER TO vimora; ALTER TABLE visite OWNER TO vimora; "
            "ALTER TABLE vimora_version OWNER TO vimora",
@@ -587,7 +589,7 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
         EXPECT_EQ(store.visits(patient.id).front().age, QStringLiteral("5,00"));
     }
     // Tables to create need the administrator: the role may create none.
-    pg.sql("DROP TABLE visite, patient, vimora_version", base);
+    pg.sql("DROP TABLE alerte, visite, patient, vimora_version", base);
     const std::string message = errorOfOpening(practitioner);
     setenv("PGPASSFILE", pg.passFile().c_str(), 1);
     EXPECT_NE(message.find("vimora-setup.sql"), std::string::npos) << message;
@@ -600,6 +602,8 @@ TEST_F(ServerStore, ACopyWrittenFromTheServerRestoresItWhole) {
     Visit other = someVisit(patientId, {});
     other.date = QDate(2022, 3, 1);
     store.addVisit(other);
+    // Heavier a year on: an alert the copy keeps.
+    store.addVisit(someVisit(patientId, {}, QDate(2023, 3, 1), QStringLiteral("40")));
     Patient withoutVisit = somePatient({});
     withoutVisit.nom = QStringLiteral("O'Brien");
     store.addPatient(withoutVisit);
@@ -612,7 +616,7 @@ TEST_F(ServerStore, ACopyWrittenFromTheServerRestoresItWhole) {
     PostgresStore restored(QString::fromStdString(server().uri(m_base + "_restauree")));
     const ImportReport first = importCopy(restored, copy);
     EXPECT_EQ(first.patientsAdded, 2);
-    EXPECT_EQ(first.visitsAdded, 2);
+    EXPECT_EQ(first.visitsAdded, 3);
     EXPECT_EQ(importCopy(restored, copy).visitsAdded, 0);
     const auto everything = [](const PatientStore& records) {
         QStringList lines;
@@ -623,10 +627,12 @@ TEST_F(ServerStore, ACopyWrittenFromTheServerRestoresItWhole) {
                        .join(QLatin1Char(';'));
         });
         for (const PatientSummary& summary : records.patients())
-            lines << summary.patient.nom;
+            lines << summary.patient.nom + QLatin1Char(':') + summary.alerts.join(QLatin1Char(','));
         return lines;
     };
     EXPECT_EQ(everything(restored), everything(store));
+    // The copy itself lists them as the server does, with their alerts.
+    EXPECT_EQ(everything(*openStore(copy, Access::ReadOnly)), everything(store));
 }
 
 TEST_F(ServerStore, VerifyFindsAConstraintDroppedBehindItsBack) {

@@ -2,6 +2,7 @@
 // refusal of a newer version, the field rules and constraints, concurrent changes, Unicode; and
 // what only a file has: its modes, files that are not its own, the lock wait.
 #include "PatientStore.h"
+#include "RecordsTransfer.h"
 #include "Schema.h"
 #include "VisitRecords.h"
 
@@ -10,6 +11,7 @@
 #include "RawDatabase.h"
 #include "TempDir.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -157,9 +159,7 @@ TEST_P(Store, MergesVisitsStoredTwice) {
     EXPECT_TRUE(before.message.contains(QStringLiteral("3 consultation(s) enregistrée(s) en double")))
         << before.message.toStdString();
 
-    rawExec(setting, GetParam().kind == EngineKind::Sqlite
-                         ? QStringLiteral("PRAGMA user_version = 1")
-                         : QStringLiteral("UPDATE vimora_version SET version = 1"));
+    makeOlder(setting, 1);
     const auto store = openStore(setting);
     const std::vector<Visit> visits = store->visits(id);
     ASSERT_EQ(visits.size(), 2U);
@@ -191,7 +191,7 @@ TEST_P(Store, VerifierFindsADroppedIndexATriggerAndHiddenRows) {
          "l'index visite_patient_date de la table visite manque"},
         {true, true, "DROP INDEX visite_mesure", ""},
         {true, true, "CREATE INDEX visite_mesure ON visite (patient_id)",
-         "l'index visite_mesure de la table visite diffère du schéma 3"},
+         "l'index visite_mesure de la table visite diffère du schéma 4"},
         {true, false,
          "CREATE TRIGGER remise AFTER INSERT ON visite BEGIN UPDATE visite SET poids = '0' WHERE id = "
          "new.id; END",
@@ -550,6 +550,29 @@ TEST_P(Store, ACorrectedBirthDateOrSexJudgesEveryVisitAgainOrChangesNothing) {
 }
 
 // Visits stored when the age was days / 365.25 are judged again once, when the base is opened.
+// The patients the list shows with "only those with an alert", each with the titles of their alerts.
+QStringList alertedPatients(const PatientStore& store, PatientQuery query = {}) {
+    query.alertsOnly = true;
+    QStringList lines;
+    for (const PatientSummary& summary : store.patientPage(query, 0, 100))
+        lines << summary.patient.nom + QStringLiteral(": ") + summary.alerts.join(QStringLiteral(", "));
+    return lines;
+}
+
+QStringList noms(const std::vector<PatientSummary>& patients) {
+    QStringList names;
+    for (const PatientSummary& summary : patients)
+        names << summary.patient.nom;
+    return names;
+}
+
+QStringList titles(const std::vector<TrajectoryAlert>& alerts) {
+    QStringList texts;
+    for (const TrajectoryAlert& alert : alerts)
+        texts << QString::fromStdString(alert.title);
+    return texts;
+}
+
 TEST_P(Store, OpeningAnOlderBaseJudgesItsVisitsAgain) {
     const QString setting = freshBase("dossiers");
     Patient patient;
@@ -559,6 +582,11 @@ TEST_P(Store, OpeningAnOlderBaseJudgesItsVisitsAgain) {
         patient = store->addPatient(child(QStringLiteral("Lefèvre")));
         visit = store->addVisit(
             measured(patient, QDate(2026, 3, 14), QStringLiteral("39"), QStringLiteral("1,40")));
+        Patient adult = child(QStringLiteral("Zola"));
+        adult.naissance = QDate(1980, 5, 2);
+        adult = store->addPatient(adult);
+        store->addVisit(measured(adult, QDate(2024, 1, 8), QStringLiteral("70"), QStringLiteral("1,75")));
+        store->addVisit(measured(adult, QDate(2025, 1, 8), QStringLiteral("80"), QStringLiteral("1,75")));
     }
     // As the earlier rule stored it, on the wrong row of the reference table.
     const Calculation old = calculate(Sex::Female, {"9,99", "39", "1,40"}, ',');
@@ -568,15 +596,16 @@ TEST_P(Store, OpeningAnOlderBaseJudgesItsVisitsAgain) {
     rawExec(setting, QStringLiteral(
                          "UPDATE visite SET age = '9,99', resultat = '%1', conseils = '%2', objectif = '%3'")
                          .arg(literal(old.band.band), literal(old.band.advice), literal(old.band.objective)));
-    rawExec(setting, GetParam().kind == EngineKind::Sqlite
-                         ? QStringLiteral("PRAGMA user_version = 1")
-                         : QStringLiteral("UPDATE vimora_version SET version = 1"));
+    makeOlder(setting, 1);
 
     const auto store = openStore(setting);
     EXPECT_EQ(shown(store->visits(patient.id)), QStringList{shown(visit)});
     EXPECT_EQ(store->visits(patient.id).front().resultat, QStringLiteral("Corpulence normale."));
     EXPECT_EQ(rawValue(setting, QString::fromLatin1(GetParam().versionQuery)),
               QString::number(kSchemaVersion));
+    EXPECT_EQ(noms(store->patients()), QStringList({QString::fromUtf8("Lefèvre"), QStringLiteral("Zola")}));
+    EXPECT_EQ(alertedPatients(*store),
+              QStringList{QStringLiteral("Zola: ") + QString::fromUtf8(kResultChangeTitle)});
 }
 
 TEST_P(Store, StoresAnyTextExactlyAndFindsItWithoutCaseOrAccents) {
@@ -616,11 +645,93 @@ TEST_P(Store, StoresAnyTextExactlyAndFindsItWithoutCaseOrAccents) {
             if (matches(summary, search))
                 hits << summary.patient.nom;
         }
+        PatientQuery query;
+        query.search = search;
+        EXPECT_EQ(noms(store->patientPage(query, 0, 10)), hits) << search.toStdString();
         return hits;
     };
     EXPECT_EQ(found(QStringLiteral("ELOISE")), QStringList{QString::fromUtf8("Éloïse")});
     EXPECT_EQ(found(QStringLiteral("oeuvray n'di")), QStringList{QString::fromUtf8("N'Diaye-Œuvray")});
     EXPECT_EQ(found(QString::fromUtf8("🌸")), QStringList{QString::fromUtf8("山田 🌸")});
+    // Taken literally by the store's query.
+    EXPECT_EQ(found(QStringLiteral("%")), QStringList());
+    EXPECT_EQ(found(QStringLiteral("_")), QStringList());
+}
+
+TEST_P(Store, KeepsEachPatientsAlertsCurrentAndListsPatientsInOneOrder) {
+    const auto store = openStore(freshBase("dossiers"));
+    const QString change = QString::fromUtf8(kResultChangeTitle);
+    std::vector<Patient> adults;
+    for (const char* nom : {"Zola", "durand", "Émile"}) {
+        Patient adult = child(QString::fromUtf8(nom));
+        adult.naissance = QDate(1980, 5, 2);
+        adults.push_back(store->addPatient(adult));
+        store->addVisit(
+            measured(adults.back(), QDate(2024, 1, 8), QStringLiteral("70"), QStringLiteral("1,75")));
+    }
+    const Patient& zola = adults[0];
+    EXPECT_EQ(alertedPatients(*store), QStringList());
+    const QStringList withChange{QStringLiteral("Zola: ") + change};
+
+    // Saved, deleted, then brought by an import.
+    const Visit heavier =
+        store->addVisit(measured(zola, QDate(2025, 1, 8), QStringLiteral("80"), QStringLiteral("1,75")));
+    EXPECT_EQ(alertedPatients(*store), withChange);
+    store->deleteVisit(heavier.id);
+    EXPECT_EQ(alertedPatients(*store), QStringList());
+    std::vector<PatientVisits> imported{
+        {zola, {measured(zola, QDate(2025, 1, 8), QStringLiteral("80"), QStringLiteral("1,75"))}}};
+    store->addAll(imported);
+    EXPECT_EQ(alertedPatients(*store), withChange);
+
+    // A corrected birth date judges the visits again, and their alerts with them.
+    Patient younger = *store->patient(zola.id);
+    younger.naissance = QDate(2012, 5, 2);
+    store->updatePatient(younger);
+    const QStringList judged = titles(alertsOf(store->visits(zola.id)));
+    ASSERT_NE(judged, QStringList{change});
+    EXPECT_EQ(alertedPatients(*store),
+              judged.isEmpty() ? QStringList()
+                               : QStringList{QStringLiteral("Zola: ") + judged.join(QStringLiteral(", "))});
+    Patient again = *store->patient(zola.id);
+    again.naissance = zola.naissance;
+    store->updatePatient(again);
+    EXPECT_EQ(alertedPatients(*store), withChange);
+
+    // One order everywhere, case and accents ignored: the list, a page of it, the export, the alerts.
+    const QStringList ordered{QStringLiteral("durand"), QString::fromUtf8("Émile"), QStringLiteral("Zola")};
+    EXPECT_EQ(noms(store->patients()), ordered);
+    EXPECT_EQ(noms(store->patientPage({}, 1, 1)), QStringList{ordered[1]});
+    PatientQuery reversed;
+    reversed.descending = true;
+    EXPECT_EQ(noms(store->patientPage(reversed, 0, 10)), QStringList(ordered.rbegin(), ordered.rend()));
+    QStringList exported;
+    store->forEachVisit([&](const Patient& patient, const Visit&) {
+        if (exported.isEmpty() || exported.back() != patient.nom)
+            exported << patient.nom;
+    });
+    EXPECT_EQ(exported, ordered);
+    for (const Patient& adult : adults) {
+        if (adult.id != zola.id)
+            store->addVisit(measured(adult, QDate(2025, 1, 8), QStringLiteral("80"), QStringLiteral("1,75")));
+    }
+    PatientQuery searched;
+    searched.search = QStringLiteral("ILE");
+    EXPECT_EQ(alertedPatients(*store, searched), QStringList{QString::fromUtf8("Émile: ") + change});
+    QBuffer listed;
+    listed.open(QIODevice::WriteOnly);
+    writeAlerts(*store, listed);
+    QStringList lines = QString::fromUtf8(listed.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    lines.removeFirst();
+    QStringList alerted;
+    for (const QString& line : lines)
+        alerted << line.section(QLatin1Char(';'), 1, 1) + QStringLiteral(": ") +
+                       line.section(QLatin1Char(';'), 3, 3);
+    EXPECT_EQ(alerted, alertedPatients(*store));
+    EXPECT_EQ(alerted.size(), 3);
+
+    store->deletePatient(zola.id);
+    EXPECT_EQ(alertedPatients(*store).size(), 2);
 }
 
 // A visit kept despite a height typed in centimetres is flagged for the chart, and the alerts
