@@ -2,10 +2,10 @@
 
 #include "ui_About.h"
 
-#include "DialogFont.h"
+#include "platform/qt/DialogFont.h"
 
-#include "MemoryStatus.h"
-#include "Sound.h"
+#include "platform/MemoryStatus.h"
+#include "platform/qt/Sound.h"
 
 #include <QIcon>
 #include <QLabel>

@@ -1,11 +1,11 @@
-#include "NameOnlyFileLists.h"
-#include "PatientStore.h"
 #include "QtTranslations.h"
-#include "RegionalSettings.h"
 #include "Version.h"
-#include "_Vimora.h"
-#include "hh.h"
-#include "hh_funcs.h"
+#include "app/window/_Vimora.h"
+#include "help/loader/hh.h"
+#include "help/loader/hh_funcs.h"
+#include "platform/RegionalSettings.h"
+#include "platform/qt/NameOnlyFileLists.h"
+#include "records/PatientStore.h"
 
 #include <QApplication>
 #include <QTimer>

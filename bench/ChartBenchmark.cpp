@@ -1,8 +1,8 @@
-#include "CorpulenceDialog.h"
 #include "OffscreenBenchmarkMain.h"
-#include "PatientSheet.h"
-#include "_Vimora.h"
-#include "hh.h"
+#include "app/charts/CorpulenceDialog.h"
+#include "app/sheets/PatientSheet.h"
+#include "app/window/_Vimora.h"
+#include "help/loader/hh.h"
 
 #include <QAction>
 #include <QApplication>

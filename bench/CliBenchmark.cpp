@@ -1,7 +1,7 @@
 // The batch command on a large, realistic patient list: rows per second and peak memory of the
 // real executable, and the share of its parts (reading, assessing, writing) in-process.
 
-#include "BatchAssessment.h"
+#include "cli/BatchAssessment.h"
 
 #include <benchmark/benchmark.h>
 

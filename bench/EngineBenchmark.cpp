@@ -1,4 +1,4 @@
-#include "Assessment.h"
+#include "engine/Assessment.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // A search in the help viewer: over the program's own help file and over a generated help file of
 // 2,000 pages compiled by chmcmd, after the index of each is built once (its time reported too).
-#include "ChmArchive.h"
-#include "SearchIndex.h"
+#include "help/viewer/ChmArchive.h"
+#include "help/viewer/SearchIndex.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,9 +3,9 @@
 // the records dialog (the patient list, one search keystroke, a patient's 100 visits and their
 // alerts) and one visit durably saved.
 #include "GeneratedRecords.h"
-#include "PatientStore.h"
-#include "RecordsTransfer.h"
-#include "VisitRecords.h"
+#include "records/PatientStore.h"
+#include "records/RecordsTransfer.h"
+#include "records/VisitRecords.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

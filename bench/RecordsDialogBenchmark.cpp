@@ -6,12 +6,12 @@
 // until their visits are listed and their trajectory dialog (alerts, charts, sheet) is painted.
 // Run with --benchmark_repetitions for medians.
 #include "OffscreenBenchmarkMain.h"
-#include "PatientListModel.h"
-#include "PatientStore.h"
 #include "PostgresServer.h"
-#include "RecordsDialog.h"
-#include "TrajectoryDialog.h"
-#include "VisitRecords.h"
+#include "app/records/PatientListModel.h"
+#include "app/records/RecordsDialog.h"
+#include "app/records/TrajectoryDialog.h"
+#include "records/PatientStore.h"
+#include "records/VisitRecords.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

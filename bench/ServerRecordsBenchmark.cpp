@@ -6,9 +6,9 @@
 
 #include "GeneratedRecords.h"
 #include "PostgresServer.h"
-#include "PostgresStore.h"
-#include "RecordsTransfer.h"
-#include "VisitRecords.h"
+#include "records/PostgresStore.h"
+#include "records/RecordsTransfer.h"
+#include "records/VisitRecords.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

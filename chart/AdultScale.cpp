@@ -1,8 +1,8 @@
 #include "AdultScale.h"
 
-#include "Bands.h"
 #include "ChartColours.h"
 #include "Wording.h"
+#include "engine/Bands.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Assessment.h"
 #include "Chart.h"
 #include "WhoChart.h"
+#include "engine/Assessment.h"
 
 #include <memory>
 

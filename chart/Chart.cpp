@@ -1,6 +1,6 @@
 #include "Chart.h"
 
-#include "Measures.h"
+#include "engine/Measures.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Bands.h"
+#include "engine/Bands.h"
 
 #include <QColor>
 #include <QPalette>

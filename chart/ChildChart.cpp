@@ -1,8 +1,8 @@
 #include "ChildChart.h"
 
-#include "Bands.h"
 #include "ChartColours.h"
 #include "Wording.h"
+#include "engine/Bands.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

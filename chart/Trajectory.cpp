@@ -1,9 +1,9 @@
 #include "Trajectory.h"
 
-#include "Bands.h"
 #include "ChartColours.h"
-#include "VisitPlausibility.h"
 #include "Wording.h"
+#include "engine/Bands.h"
+#include "engine/VisitPlausibility.h"
 #include "text/FrenchDates.h"
 
 #include <QFontMetricsF>

@@ -2,8 +2,8 @@
 
 #include "Chart.h"
 #include "ChildChart.h"
-#include "ReferenceThresholds.h"
 #include "WhoChart.h"
+#include "engine/ReferenceThresholds.h"
 
 #include <QDate>
 

@@ -1,8 +1,8 @@
 #include "WhoChart.h"
 
 #include "ChartColours.h"
-#include "WhoReference.h"
 #include "Wording.h"
+#include "engine/WhoReference.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Chart.h"
-#include "ReferenceThresholds.h"
+#include "engine/ReferenceThresholds.h"
 
 #include <array>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ReferenceThresholds.h"
-#include "WhoReference.h"
+#include "engine/ReferenceThresholds.h"
+#include "engine/WhoReference.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "BatchAssessment.h"
 
-#include "EngineError.h"
-#include "WhoReference.h"
+#include "engine/EngineError.h"
+#include "engine/WhoReference.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Assessment.h"
 #include "csv/CsvReader.h"
 #include "csv/CsvWriter.h"
+#include "engine/Assessment.h"
 
 #include <array>
 #include <cstddef>

@@ -1,8 +1,8 @@
 // vimora-assess: the window's assessment for a whole list of patients.
 
 #include "BatchAssessment.h"
-#include "SystemErrors.h"
 #include "Version.h"
+#include "platform/SystemErrors.h"
 
 #include <cerrno>
 #include <chrono>

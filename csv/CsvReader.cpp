@@ -1,7 +1,7 @@
-#include "csv/CsvReader.h"
+#include "CsvReader.h"
 
-#include "Utf8.h"
-#include "csv/CsvWriter.h"
+#include "CsvWriter.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "csv/CsvWriter.h"
+#include "CsvWriter.h"
 
 #include <algorithm>
 #include <array>

@@ -1,14 +1,14 @@
 // vimora-dossiers: the patient records from the command line, the same functions as the records
 // dialog's buttons.
 
-#include "FileErrors.h"
-#include "PatientStore.h"
-#include "RecordsCopy.h"
-#include "RecordsTransfer.h"
-#include "ServerConnection.h"
-#include "SqliteStore.h"
-#include "SystemErrors.h"
 #include "Version.h"
+#include "platform/SystemErrors.h"
+#include "platform/qt/FileErrors.h"
+#include "records/PatientStore.h"
+#include "records/RecordsCopy.h"
+#include "records/RecordsTransfer.h"
+#include "records/ServerConnection.h"
+#include "records/SqliteStore.h"
 
 #include <QCoreApplication>
 #include <QFile>

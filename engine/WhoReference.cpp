@@ -1,7 +1,7 @@
 #include "WhoReference.h"
 
 #include "Measures.h"
-#include "WhoTables.h"
+#include "engine/who/WhoTables.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,10 @@
 #include "PatientStore.h"
 
-#include "EngineError.h"
 #include "PostgresStore.h"
 #include "ServerConnection.h"
 #include "SqliteStore.h"
 #include "VisitRecords.h"
+#include "engine/EngineError.h"
 
 #include <QStandardPaths>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReferenceThresholds.h"
+#include "engine/ReferenceThresholds.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,9 +1,9 @@
 #include "RecordsCopy.h"
 
-#include "EngineError.h"
-#include "Measures.h"
 #include "SqliteStore.h"
 #include "VisitRecords.h"
+#include "engine/EngineError.h"
+#include "engine/Measures.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,11 +1,11 @@
 #include "RecordsTransfer.h"
 
-#include "EngineError.h"
-#include "Measures.h"
 #include "VisitRecords.h"
-#include "WholeFile.h"
 #include "csv/CsvReader.h"
 #include "csv/CsvWriter.h"
+#include "engine/EngineError.h"
+#include "engine/Measures.h"
+#include "platform/qt/WholeFile.h"
 #include "text/FrenchDates.h"
 
 #include <QHash>

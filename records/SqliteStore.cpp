@@ -1,9 +1,9 @@
 #include "SqliteStore.h"
 
-#include "FileErrors.h"
 #include "Schema.h"
 #include "StoreFaults.h"
-#include "WholeFile.h"
+#include "platform/qt/FileErrors.h"
+#include "platform/qt/WholeFile.h"
 #include "text/Quoted.h"
 
 #include <QDir>

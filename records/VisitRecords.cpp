@@ -1,8 +1,8 @@
 #include "VisitRecords.h"
 
-#include "EngineError.h"
-#include "Measures.h"
-#include "VisitPlausibility.h"
+#include "engine/EngineError.h"
+#include "engine/Measures.h"
+#include "engine/VisitPlausibility.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Assessment.h"
 #include "PatientStore.h"
-#include "TrajectoryAlerts.h"
-#include "WhoReference.h"
+#include "engine/Assessment.h"
+#include "engine/TrajectoryAlerts.h"
+#include "engine/WhoReference.h"
 
 #include <QDate>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "text/FrenchDates.h"
+#include "FrenchDates.h"
 
-#include "text/Quoted.h"
+#include "Quoted.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "text/Quoted.h"
+#include "Quoted.h"
 
 namespace vimora::text {
 

@@ -1,7 +1,7 @@
 #include "hh.h"
 
-#include "Files.h"
-#include "Registry.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DynamicLibrary.h"
-#include "HtmlHelp.h"
+#include "help/viewer/api/HtmlHelp.h"
+#include "platform/DynamicLibrary.h"
 
 #include <string>
 

@@ -1,10 +1,10 @@
 #include "hh_funcs.h"
 
-#include "Files.h"
-#include "Locale.h"
-#include "OsVersion.h"
-#include "Paths.h"
-#include "RegionalSettings.h"
+#include "platform/Files.h"
+#include "platform/Locale.h"
+#include "platform/OsVersion.h"
+#include "platform/Paths.h"
+#include "platform/RegionalSettings.h"
 
 #include <algorithm>
 #include <array>

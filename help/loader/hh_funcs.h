@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileVersion.h"
+#include "platform/FileVersion.h"
 
 #include <string>
 #include <string_view>

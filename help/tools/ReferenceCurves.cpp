@@ -4,8 +4,8 @@
 //   vimora_reference_curves <directory>   writes images/courbes-garcons.png,
 //                                         images/courbes-filles.png and seuils.htm
 //   vimora_reference_curves --dump        prints the values drawn, one row per line
-#include "ChildChart.h"
-#include "ReferenceThresholds.h"
+#include "chart/ChildChart.h"
+#include "engine/ReferenceThresholds.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,8 +5,8 @@
 #include "HelpWindow.h"
 
 #include "HelpLimits.h"
-#include "HtmlHelp.h"
-#include "MessageBoxes.h"
+#include "help/viewer/api/HtmlHelp.h"
+#include "platform/qt/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "FileVersion.h"
+#include "platform/FileVersion.h"
 
 #include <algorithm>
 #include <array>

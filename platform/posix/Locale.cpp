@@ -1,5 +1,5 @@
-#include "Locale.h"
-#include "Utf8.h"
+#include "platform/Locale.h"
+#include "platform/Utf8.h"
 
 #include <array>
 #include <clocale>

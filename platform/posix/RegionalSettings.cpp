@@ -1,4 +1,4 @@
-#include "RegionalSettings.h"
+#include "platform/RegionalSettings.h"
 
 #include <clocale>
 #include <cstring>

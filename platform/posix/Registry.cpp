@@ -1,7 +1,7 @@
-#include "Registry.h"
+#include "platform/Registry.h"
 
-#include "Paths.h"
-#include "RegistryFile.h"
+#include "platform/Paths.h"
+#include "platform/RegistryFile.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "FileErrors.h"
 
-#include "SystemErrors.h"
+#include "platform/SystemErrors.h"
 
 #include <QFileDevice>
 #include <QFileInfo>

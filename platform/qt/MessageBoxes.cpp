@@ -1,7 +1,7 @@
 #include "MessageBoxes.h"
 
-#include "EngineError.h"
 #include "Version.h"
+#include "engine/EngineError.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #include "WholeFile.h"
 
-#include "SystemErrors.h"
+#include "platform/SystemErrors.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // for the records, from the program's own migrations, so that the script and the program can never
 // disagree on the schema.
 
-#include "Schema.h"
+#include "records/Schema.h"
 
 #include <cstdio>
 

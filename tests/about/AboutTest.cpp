@@ -1,7 +1,7 @@
-#include "About.h"
+#include "about/About.h"
 #include "DialogAnswerer.h"
-#include "Lines.h"
-#include "Sound.h"
+#include "about/Lines.h"
+#include "platform/qt/Sound.h"
 
 #include <QApplication>
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "Lines.h"
+#include "about/Lines.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "CorpulenceDialog.h"
+#include "app/charts/CorpulenceDialog.h"
 #include "DialogAnswerer.h"
 #include "MainWindowFixture.h"
-#include "PatientSheet.h"
+#include "app/sheets/PatientSheet.h"
 
 #include <QAction>
 #include <QApplication>

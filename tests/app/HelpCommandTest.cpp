@@ -1,6 +1,6 @@
-#include "MessageBoxes.h"
-#include "_Vimora.h"
-#include "hh.h"
+#include "app/window/_Vimora.h"
+#include "help/loader/hh.h"
+#include "platform/qt/MessageBoxes.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // At 200 % the tool bar glyphs, the window icon and the About banner come from their own @2x
 // drawings, not from the 1x pictures blown up.
-#include "About.h"
-#include "_Vimora.h"
-#include "hh.h"
+#include "about/About.h"
+#include "app/window/_Vimora.h"
+#include "help/loader/hh.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,11 +1,11 @@
-#include "About.h"
-#include "Assessment.h"
-#include "BatchAssessment.h"
 #include "DialogAnswerer.h"
-#include "FormFit.h"
 #include "MainWindowFixture.h"
-#include "QtTranslations.h"
-#include "RegionalSettings.h"
+#include "about/About.h"
+#include "app/QtTranslations.h"
+#include "app/window/FormFit.h"
+#include "cli/BatchAssessment.h"
+#include "engine/Assessment.h"
+#include "platform/RegionalSettings.h"
 
 #include <QAction>
 #include <QApplication>

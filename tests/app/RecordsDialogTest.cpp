@@ -1,13 +1,13 @@
-#include "RecordsDialog.h"
+#include "app/records/RecordsDialog.h"
 #include "DialogAnswerer.h"
 #include "MainWindowFixture.h"
-#include "MeasureForm.h"
-#include "PatientForm.h"
-#include "PatientListModel.h"
-#include "PatientRecordSheet.h"
-#include "PatientStore.h"
-#include "TrajectoryDialog.h"
-#include "VisitRecords.h"
+#include "app/records/MeasureForm.h"
+#include "app/records/PatientForm.h"
+#include "app/records/PatientListModel.h"
+#include "app/records/TrajectoryDialog.h"
+#include "app/sheets/PatientRecordSheet.h"
+#include "records/PatientStore.h"
+#include "records/VisitRecords.h"
 
 #include <QAbstractItemModel>
 #include <QAction>

@@ -2,11 +2,11 @@
 // records connection lost its locks would let another program delete the journal under it, and
 // what the window then saves goes into a deleted file.
 #include "DialogAnswerer.h"
-#include "FileDialogs.h"
-#include "NameOnlyFileLists.h"
-#include "PatientStore.h"
-#include "PrintDialogs.h"
-#include "VisitRecords.h"
+#include "app/seams/FileDialogs.h"
+#include "app/seams/PrintDialogs.h"
+#include "platform/qt/NameOnlyFileLists.h"
+#include "records/PatientStore.h"
+#include "records/VisitRecords.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,9 +1,9 @@
-#include "AdultScale.h"
-#include "Bands.h"
-#include "ChildChart.h"
-#include "Trajectory.h"
-#include "WhoChart.h"
-#include "WhoReference.h"
+#include "chart/AdultScale.h"
+#include "chart/ChildChart.h"
+#include "chart/Trajectory.h"
+#include "chart/WhoChart.h"
+#include "engine/Bands.h"
+#include "engine/WhoReference.h"
 
 #include <QImage>
 #include <QLineF>

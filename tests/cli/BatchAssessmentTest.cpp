@@ -1,6 +1,6 @@
-#include "BatchAssessment.h"
+#include "cli/BatchAssessment.h"
 
-#include "EngineError.h"
+#include "engine/EngineError.h"
 
 #include "MemoryReader.h"
 #include "NamedRows.h"

@@ -1,4 +1,4 @@
-#include "SystemErrors.h"
+#include "platform/SystemErrors.h"
 
 #include <gtest/gtest.h>
 

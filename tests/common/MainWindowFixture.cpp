@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 
-#include "PrintDialogs.h"
 #include "Version.h"
+#include "app/seams/PrintDialogs.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FileDialogs.h"
-#include "MessageBoxes.h"
-#include "_Vimora.h"
-#include "hh.h"
+#include "app/seams/FileDialogs.h"
+#include "app/window/_Vimora.h"
+#include "help/loader/hh.h"
+#include "platform/qt/MessageBoxes.h"
 
 #include <QList>
 #include <QString>

@@ -1,5 +1,5 @@
-#include "Assessment.h"
-#include "EngineError.h"
+#include "engine/Assessment.h"
+#include "engine/EngineError.h"
 
 #include "NamedRows.h"
 

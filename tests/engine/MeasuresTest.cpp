@@ -1,8 +1,8 @@
-#include "Measures.h"
-#include "Assessment.h"
-#include "EngineError.h"
+#include "engine/Measures.h"
 #include "Errors.h"
-#include "GeneralConversions.h"
+#include "engine/Assessment.h"
+#include "engine/EngineError.h"
+#include "engine/GeneralConversions.h"
 
 #include "NamedRows.h"
 

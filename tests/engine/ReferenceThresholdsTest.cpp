@@ -1,4 +1,4 @@
-#include "ReferenceThresholds.h"
+#include "engine/ReferenceThresholds.h"
 
 #include "NamedRows.h"
 

@@ -1,4 +1,4 @@
-#include "TrajectoryAlerts.h"
+#include "engine/TrajectoryAlerts.h"
 
 #include "NamedRows.h"
 

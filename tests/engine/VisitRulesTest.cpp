@@ -1,6 +1,6 @@
-#include "EngineError.h"
-#include "VisitAge.h"
-#include "VisitPlausibility.h"
+#include "engine/EngineError.h"
+#include "engine/VisitAge.h"
+#include "engine/VisitPlausibility.h"
 
 #include "Errors.h"
 #include "NamedRows.h"

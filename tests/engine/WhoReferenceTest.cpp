@@ -1,4 +1,4 @@
-#include "WhoReference.h"
+#include "engine/WhoReference.h"
 
 #include "NamedRows.h"
 

@@ -2,7 +2,7 @@
 // the records do not depend on how the input arrives, and that the output reads back: one
 // record of twelve fields per row, echoing the four input fields.
 
-#include "BatchAssessment.h"
+#include "cli/BatchAssessment.h"
 
 #include "MemoryReader.h"
 

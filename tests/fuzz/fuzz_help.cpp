@@ -2,8 +2,8 @@
 // the contents file, the first topic and every page the contents name. Input that is no help
 // file is read as a contents file, so that the parser sees text as well.
 
-#include "ChmArchive.h"
-#include "Contents.h"
+#include "help/viewer/ChmArchive.h"
+#include "help/viewer/Contents.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,11 +2,11 @@
 // reader, the reading of a page's text, folding, the search and the matches it shows. Input that
 // is a help file is read whole (its index file and every page).
 
-#include "ChmArchive.h"
-#include "FoldedText.h"
-#include "HelpLimits.h"
-#include "KeywordIndex.h"
-#include "SearchIndex.h"
+#include "help/viewer/ChmArchive.h"
+#include "help/viewer/FoldedText.h"
+#include "help/viewer/HelpLimits.h"
+#include "help/viewer/KeywordIndex.h"
+#include "help/viewer/SearchIndex.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,8 +4,8 @@
 // so that short texts reach the page's and the contents' bounds. A slow input is a finding of
 // libFuzzer's -timeout.
 
-#include "HtmlHelp.h"
 #include "StoredHelpFile.h"
+#include "help/viewer/api/HtmlHelp.h"
 
 #include <QApplication>
 #include <QDir>

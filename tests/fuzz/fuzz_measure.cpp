@@ -3,9 +3,9 @@
 // bits and texts as the general conversions, that an accepted text gives a finite double, and
 // that a shown number reads back to itself.
 
-#include "Assessment.h"
-#include "EngineError.h"
-#include "GeneralConversions.h"
+#include "engine/Assessment.h"
+#include "engine/EngineError.h"
+#include "engine/GeneralConversions.h"
 
 #include <bit>
 #include <cmath>

@@ -1,7 +1,7 @@
 // The install step as a machine gets it: `cmake --install` of this build into a temporary prefix,
 // then the installed programs run through their links in bin, from a directory of no relation.
 #include "DialogAnswerer.h"
-#include "HtmlHelp.h"
+#include "help/viewer/api/HtmlHelp.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "DynamicLibrary.h"
+#include "platform/DynamicLibrary.h"
 #include "NamedRows.h"
 #include "TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "Paths.h"
+#include "platform/Paths.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>

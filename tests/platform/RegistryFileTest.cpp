@@ -1,7 +1,7 @@
-#include "RegistryFile.h"
+#include "platform/RegistryFile.h"
 #include "Deadline.h"
-#include "Registry.h"
 #include "TempDir.h"
+#include "platform/Registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // vimora-dossiers run as a separate process, as a clinic would run it.
 #include "DossiersCommand.h"
 #include "Engines.h"
-#include "PatientStore.h"
 #include "RawDatabase.h"
-#include "RecordsTransfer.h"
 #include "TempDir.h"
+#include "records/PatientStore.h"
+#include "records/RecordsTransfer.h"
 
 #include <QBuffer>
 #include <QFile>

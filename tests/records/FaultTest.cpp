@@ -1,8 +1,8 @@
 // The records when the machine fails under them: a writer killed at random points, a full disk, a
 // read-only disk. The disks are small tmpfs mounts, which need root: skipped otherwise.
-#include "PatientStore.h"
-#include "RecordsTransfer.h"
-#include "VisitRecords.h"
+#include "records/PatientStore.h"
+#include "records/RecordsTransfer.h"
+#include "records/VisitRecords.h"
 
 #include "RawDatabase.h"
 #include "TempDir.h"

@@ -1,9 +1,9 @@
 // A program that writes to the records until it is killed, for the kill test: `save BASE` adds
 // visits one by one and prints "saved ID" once each is committed; `import BASE FILE` imports a
 // file and prints "imported" once it is committed.
-#include "PatientStore.h"
-#include "RecordsTransfer.h"
-#include "VisitRecords.h"
+#include "records/PatientStore.h"
+#include "records/RecordsTransfer.h"
+#include "records/VisitRecords.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -6,12 +6,12 @@
 #include "DossiersCommand.h"
 #include "Engines.h"
 #include "PostgresServer.h"
-#include "PostgresStore.h"
-#include "RecordsCopy.h"
-#include "RecordsTransfer.h"
-#include "ServerConnection.h"
 #include "TempDir.h"
-#include "VisitRecords.h"
+#include "records/PostgresStore.h"
+#include "records/RecordsCopy.h"
+#include "records/RecordsTransfer.h"
+#include "records/ServerConnection.h"
+#include "records/VisitRecords.h"
 
 #include <QBuffer>
 #include <QSet>

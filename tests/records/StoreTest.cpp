@@ -1,10 +1,10 @@
 // The store on each engine (a real SQLite file, a real PostgreSQL server): creation and migration,
 // refusal of a newer version, the field rules and constraints, concurrent changes, Unicode; and
 // what only a file has: its modes, files that are not its own, the lock wait.
-#include "PatientStore.h"
-#include "RecordsTransfer.h"
-#include "Schema.h"
-#include "VisitRecords.h"
+#include "records/PatientStore.h"
+#include "records/RecordsTransfer.h"
+#include "records/Schema.h"
+#include "records/VisitRecords.h"
 
 #include "Engines.h"
 #include "NamedRows.h"

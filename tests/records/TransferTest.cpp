@@ -1,9 +1,9 @@
 // Import, export and alerts of the records on each engine: all or nothing, the window's texts,
 // idempotence.
-#include "Assessment.h"
-#include "RecordsCopy.h"
-#include "RecordsTransfer.h"
-#include "VisitRecords.h"
+#include "engine/Assessment.h"
+#include "records/RecordsCopy.h"
+#include "records/RecordsTransfer.h"
+#include "records/VisitRecords.h"
 
 #include "Engines.h"
 

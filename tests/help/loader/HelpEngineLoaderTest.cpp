@@ -1,7 +1,7 @@
 #include "Deadline.h"
 #include "TempDir.h"
-#include "hh.h"
-#include "hh_funcs.h"
+#include "help/loader/hh.h"
+#include "help/loader/hh_funcs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Locale.h"
 #include "TempDir.h"
-#include "hh_funcs.h"
+#include "help/loader/hh_funcs.h"
+#include "platform/Locale.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "Contents.h"
-#include "ChmArchive.h"
+#include "help/viewer/Contents.h"
+#include "help/viewer/ChmArchive.h"
 
 #include <QTest>
 

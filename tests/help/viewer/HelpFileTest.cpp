@@ -1,8 +1,8 @@
-#include "ChildChart.h"
-#include "ChmArchive.h"
-#include "Contents.h"
-#include "PageCost.h"
-#include "ReferenceThresholds.h"
+#include "chart/ChildChart.h"
+#include "engine/ReferenceThresholds.h"
+#include "help/viewer/ChmArchive.h"
+#include "help/viewer/Contents.h"
+#include "help/viewer/PageCost.h"
 
 #include <QImage>
 #include <QProcess>
@@ -24,10 +24,11 @@ Q_DECLARE_METATYPE(vimora::Sex)
 
 namespace {
 
-const QStringList kPages{"index.htm",   "saisie.htm",  "resultats.htm", "exemple.htm",  "clavier.htm",
-                         "copier.htm",  "fiche.htm",   "dossiers.htm", "dossiers-serveur.htm",  "erreurs.htm",  "adultes.htm",
-                         "enfants.htm", "courbes.htm", "seuils.htm",    "objectif.htm", "alertes.htm",
-                         "menus.htm",   "apropos.htm", "oms.htm",      "liste.htm"};
+const QStringList kPages{
+    "index.htm",   "saisie.htm",   "resultats.htm",        "exemple.htm", "clavier.htm", "copier.htm",
+    "fiche.htm",   "dossiers.htm", "dossiers-serveur.htm", "erreurs.htm", "adultes.htm", "enfants.htm",
+    "courbes.htm", "seuils.htm",   "objectif.htm",         "alertes.htm", "menus.htm",   "apropos.htm",
+    "oms.htm",     "liste.htm"};
 
 QString pageTitle(const QString& html) {
     static const QRegularExpression title(QStringLiteral("<title>([^<]*)</title>"),

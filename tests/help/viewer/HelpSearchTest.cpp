@@ -1,10 +1,10 @@
 // The help search and keyword index on text: folding, matching, ranking, the index file's
 // reading (a hostile one included), and the help file built for the program.
-#include "ChmArchive.h"
-#include "FoldedText.h"
-#include "HelpLimits.h"
-#include "KeywordIndex.h"
-#include "SearchIndex.h"
+#include "help/viewer/ChmArchive.h"
+#include "help/viewer/FoldedText.h"
+#include "help/viewer/HelpLimits.h"
+#include "help/viewer/KeywordIndex.h"
+#include "help/viewer/SearchIndex.h"
 
 #include <QTest>
 

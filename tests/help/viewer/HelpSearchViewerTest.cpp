@@ -2,8 +2,8 @@
 // window of the viewer engine loaded as the program loads it: the Index and Rechercher tabs,
 // the find bar, printing a topic.
 #include "DialogAnswerer.h"
-#include "HtmlHelp.h"
 #include "StoredHelpFile.h"
+#include "help/viewer/api/HtmlHelp.h"
 
 #include <QApplication>
 #include <QDialog>

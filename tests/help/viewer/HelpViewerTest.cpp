@@ -1,6 +1,6 @@
-#include "ChildChart.h"
-#include "HtmlHelp.h"
 #include "StoredHelpFile.h"
+#include "chart/ChildChart.h"
+#include "help/viewer/api/HtmlHelp.h"
 
 #include <QAction>
 #include <QApplication>
