@@ -63,6 +63,14 @@ void beginChart(QPainter& painter, QSize size, const QString& title, int titleTo
     painter.drawText(QRect(0, titleTop, size.width(), 24), Qt::AlignCenter, title);
 }
 
+PointMark markOnIndexScale(QPointF exact, double index, double lowest, double highest, int top, int bottom) {
+    if (index > highest)
+        return {{exact.x(), top + kEdgeInset}, PointMark::Above};
+    if (index < lowest)
+        return {{exact.x(), bottom - kEdgeInset}, PointMark::Below};
+    return {exact, PointMark::Inside};
+}
+
 void drawIndexAxis(QPainter& painter, double left, int lowest, int highest, int step,
                    double (*yFor)(double)) {
     constexpr int kLabelWidth = 58;

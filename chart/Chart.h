@@ -38,6 +38,10 @@ struct PointMark {
 /// How far inside the edge of its scale a point beyond it stands: its arrow reaches the edge.
 inline constexpr double kEdgeInset = 17;
 
+/// The mark of an index drawn at `exact` on a vertical scale from `lowest` to `highest`, whose top
+/// and bottom lie at `top` and `bottom`: beyond it, the point stands at the edge.
+PointMark markOnIndexScale(QPointF exact, double index, double lowest, double highest, int top, int bottom);
+
 /// For a point at an edge, the arrow that points outward from it, its tip on the edge.
 void drawEdgeArrow(QPainter& painter, const PointMark& mark);
 

@@ -133,12 +133,7 @@ QPointF ChildChart::position(double age, double index) {
 }
 
 PointMark ChildChart::markAt(double age, double index) {
-    const QPointF exact = position(age, index);
-    if (index > kHighestIndex)
-        return {{exact.x(), kTop + kEdgeInset}, PointMark::Above};
-    if (index < kLowestIndex)
-        return {{exact.x(), kBottom - kEdgeInset}, PointMark::Below};
-    return {exact, PointMark::Inside};
+    return markOnIndexScale(position(age, index), index, kLowestIndex, kHighestIndex, kTop, kBottom);
 }
 
 PointMark ChildChart::mark() const {

@@ -101,12 +101,7 @@ QPointF WhoChart::position(double age, double index) {
 }
 
 PointMark WhoChart::markAt(double age, double index) {
-    const QPointF exact = position(age, index);
-    if (index > kHighestIndex)
-        return {{exact.x(), kTop + kEdgeInset}, PointMark::Above};
-    if (index < kLowestIndex)
-        return {{exact.x(), kBottom - kEdgeInset}, PointMark::Below};
-    return {exact, PointMark::Inside};
+    return markOnIndexScale(position(age, index), index, kLowestIndex, kHighestIndex, kTop, kBottom);
 }
 
 QString WhoChart::description() const {
