@@ -471,7 +471,7 @@ void exportVisits(const PatientStore& store, QIODevice& out) {
         writer.row(header);
         qint64 current = 0;
         int number = 0;
-        store.forEachRecord([&](const Patient& patient, const Visit* visit) {
+        store.forEachAssessment([&](const Patient& patient, const Visit* visit) {
             if (patient.id != current) {
                 current = patient.id;
                 ++number;

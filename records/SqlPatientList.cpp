@@ -215,7 +215,7 @@ void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
     QSqlQuery read =
         prepared(QStringLiteral(
                      "SELECT %1 FROM visite v WHERE v.patient_id IN (%2) ORDER BY v.patient_id, v.date, v.id")
-                     .arg(kVisitColumns, idList(ids.size())));
+                     .arg(kAssessedVisitColumns, idList(ids.size())));
     for (std::size_t i = 0; i < ids.size(); ++i)
         read.bindValue(int(i), ids[i]);
     run(read);
@@ -230,7 +230,7 @@ void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
         visits.clear();
     };
     while (read.next()) {
-        Visit visit = visitAt(read, 0);
+        Visit visit = assessedVisitAt(read, 0);
         if (!visits.empty() && visits.front().patientId != visit.patientId)
             judge();
         visits.push_back(std::move(visit));

@@ -40,6 +40,7 @@ public:
     int addAll(std::vector<PatientVisits>& batch) override;
     void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const override;
     void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const override;
+    void forEachAssessment(const std::function<void(const Patient&, const Visit*)>& each) const override;
     void transaction(const std::function<void()>& work) override;
 
 protected:
@@ -111,8 +112,13 @@ private:
     /// Deletes the row `id` of `table` in its own transaction; throws NotFound with `gone` when
     /// there was none.
     void deleteRow(const QString& table, qint64 id, const QString& gone);
-    /// forEachRecord() in the transaction already open.
-    void streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const;
+    /// What of each visit a read of many visits gives.
+    enum class VisitDetail { Whole, Assessment };
+    /// forEachRecord() or forEachAssessment(), as `detail` says.
+    void readRecords(const std::function<void(const Patient&, const Visit*)>& each, VisitDetail detail) const;
+    /// readRecords() in the transaction already open.
+    void streamRecords(const std::function<void(const Patient&, const Visit*)>& each,
+                       VisitDetail detail) const;
     /// Inserts new patients, many to a statement; returns their ids in the order given.
     std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;
     Visit insertVisit(const Visit& visit, const QString& now) const;
