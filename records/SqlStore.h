@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <map>
+
 // What every engine of the records shares through Qt SQL: the queries on the patient and visite
 // tables, the same on SQLite and PostgreSQL. An engine adds how it opens the base, takes its write
 // lock, reads its faults, copies and checks the base. The class's work is spread by job: statements
@@ -65,6 +67,9 @@ protected:
     virtual QString patientListQuery(const QString& patientColumns, const QString& patients) const;
 
     QSqlQuery prepared(const QString& sql) const;
+    /// Runs `use` on prepared(sql); inside a write transaction the statement is kept until it ends,
+    /// so that what a large import repeats batch after batch is parsed once.
+    void withStatement(const QString& sql, const std::function<void(QSqlQuery&)>& use) const;
     void run(QSqlQuery& query) const;
     /// Runs a statement without parameters, unprepared (transaction control, schema changes).
     void run(const QString& sql) const;
@@ -79,7 +84,10 @@ protected:
     virtual QString patientRowLock() const { return {}; }
     /// The rows of the JSON array of arrays bound to the statement's one `?`, each in a column
     /// `value`: SQLite's json_each() by default.
-    virtual QString jsonArrayRows() const { return QStringLiteral("json_each(?)"); }
+    virtual QString jsonArrayRows() const { return QStringLiteral("json_each(CAST(? AS TEXT))"); }
+    /// The JSON text of jsonArrayRows(), as bound: SQLite reads UTF-8 bytes as its text as they are,
+    /// with nothing to convert.
+    virtual QVariant jsonValue(const QByteArray& utf8) const { return utf8; }
 
     /// Stores again the alerts of the patients `patientIds` from their visits as stored now, in the
     /// caller's transaction: after any change of their visits or of what judges them.
@@ -103,6 +111,8 @@ private:
     bool m_readOnly = false;
     QString m_readOnlyNote;
     bool m_inTransaction = false;
+    /// withStatement()'s statements of the write transaction open.
+    mutable std::map<QString, QSqlQuery> m_kept;
 
     /// ready(), unless a transaction is open: a new connection would silently leave it.
     void prepare() const;
