@@ -51,6 +51,7 @@ protected:
     QString jsonArrayRows() const override {
         return QStringLiteral("jsonb_array_elements(CAST(? AS jsonb))");
     }
+    QVariant jsonValue(const QByteArray& utf8) const override { return QString::fromUtf8(utf8); }
     QString beginReading() const override {
         return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     }
