@@ -3,7 +3,9 @@
 // process of its own whose wall time and peak memory are measured. The yardstick, measured in the
 // same run: the sqlite3 shell loading the same rows into the same tables in one transaction
 // (`.import` into a staging table, then INSERT … SELECT). With a PostgreSQL server installed, the
-// import into a server too. Arguments: the numbers of patients, 1000 10000 100000 by default.
+// import into a server too. Arguments: the numbers of patients, 1000 10000 100000 by default. With
+// VIMORA_DOSSIERS_BEFORE naming another build's vimora-dossiers, its commands are measured beside
+// this build's on the same files, in the same run.
 
 #include "GeneratedRecords.h"
 #include "PostgresServer.h"
@@ -103,9 +105,23 @@ void writeShellScript(const fs::path& script, const fs::path& measures) {
 }
 
 void line(const char* what, int visits, const Measure& measure, const char* note = "") {
-    std::printf("%-32s %8d visits %7.2f s (processor %6.2f s) %6.1f MB%s\n", what, visits, measure.seconds,
+    std::printf("%-40s %8d visits %7.2f s (processor %6.2f s) %6.1f MB%s\n", what, visits, measure.seconds,
                 measure.processorSeconds, measure.megabytes, note);
     std::fflush(stdout);
+}
+
+// The importer, exporter and alertes of `dossiers` on `measures`, into the empty base `base`.
+void measureCommands(const std::string& dossiers, const char* label, const fs::path& measures,
+                     const fs::path& base, int visits, const Measure& shell) {
+    const Measure imported = run({dossiers, "importer", measures.string()}, base.string());
+    std::array<char, 96> ratio{};
+    std::snprintf(ratio.data(), ratio.size(), "  %.2f x the shell (processor %.2f x)",
+                  imported.seconds / shell.seconds, imported.processorSeconds / shell.processorSeconds);
+    const std::string what = std::string(label);
+    line((what + "importer, empty SQLite base").c_str(), visits, imported, ratio.data());
+    line((what + "exporter").c_str(), visits,
+         run({dossiers, "exporter", (base.parent_path() / "export.csv").string()}, base.string()));
+    line((what + "alertes").c_str(), visits, run({dossiers, "alertes"}, base.string()));
 }
 
 void measureScale(const std::string& dossiers, const fs::path& directory, int patients,
@@ -124,14 +140,9 @@ void measureScale(const std::string& dossiers, const fs::path& directory, int pa
     const Measure shell = run({"sqlite3", "-batch", shellBase.string()}, shellBase.string(), script.string());
     line("sqlite3 shell, one transaction", visits, shell);
 
-    const fs::path base = directory / "dossiers.sqlite";
-    const Measure imported = run({dossiers, "importer", measures.string()}, base.string());
-    std::array<char, 96> ratio{};
-    std::snprintf(ratio.data(), ratio.size(), "  %.2f x the shell (processor %.2f x)",
-                  imported.seconds / shell.seconds, imported.processorSeconds / shell.processorSeconds);
-    line("importer, empty SQLite base", visits, imported, ratio.data());
-    line("exporter", visits, run({dossiers, "exporter", (directory / "export.csv").string()}, base.string()));
-    line("alertes", visits, run({dossiers, "alertes"}, base.string()));
+    if (const char* before = std::getenv("VIMORA_DOSSIERS_BEFORE"); before != nullptr && *before != 0)
+        measureCommands(before, "before: ", measures, directory / "avant.sqlite", visits, shell);
+    measureCommands(dossiers, "", measures, directory / "dossiers.sqlite", visits, shell);
 
     if (server != nullptr) {
         const std::string name = "echelle" + std::to_string(patients);

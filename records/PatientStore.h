@@ -197,6 +197,9 @@ public:
     virtual void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const = 0;
     /// As forEachVisit(), and once with no visit (nullptr) for each patient who has none.
     virtual void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const = 0;
+    /// As forEachRecord(), with only what assesses each visit read: its id, date, measures, age,
+    /// imc and resultat, its other texts left empty. Much less to read over a whole base.
+    virtual void forEachAssessment(const std::function<void(const Patient&, const Visit*)>& each) const = 0;
 
     /// Runs `work` as one write transaction that holds the records' write lock from its start, so
     /// that nothing it reads can change before what it writes is committed: "already there" and

@@ -48,7 +48,10 @@ protected:
     void ready() const override;
     QString patientListQuery(const QString& patientColumns, const QString& patients) const override;
     QString patientRowLock() const override { return QStringLiteral(" FOR UPDATE"); }
-    QString jsonArrayRows() const override { return QStringLiteral("jsonb_array_elements(CAST(? AS jsonb))"); }
+    QString jsonArrayRows() const override {
+        return QStringLiteral("jsonb_array_elements(CAST(? AS jsonb))");
+    }
+    QVariant jsonValue(const QByteArray& utf8) const override { return QString::fromUtf8(utf8); }
     QString beginReading() const override {
         return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     }

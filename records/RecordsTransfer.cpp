@@ -86,8 +86,9 @@ std::optional<double> positiveMeasure(const QString& text) {
 }
 
 // Why a row naming the dossier of `known` contradicts them, or an empty text: a record number
-// belongs to one identity, so one child's measures never land on another child.
-QString contradiction(const Patient& known, const RowValues& values) {
+// belongs to one identity, so one child's measures never land on another child. `naissance` is the
+// row's, as read.
+QString contradiction(const Patient& known, const RowValues& values, QDate naissance) {
     QStringList other;
     const auto differs = [](const QString& given, const QString& stored) {
         // Most lines repeat the stored text as it is: folding it is then not needed.
@@ -105,7 +106,6 @@ QString contradiction(const Patient& known, const RowValues& values) {
             other << QStringLiteral("autre sexe");
     }
     if (!values[Naissance].isEmpty()) {
-        const QDate naissance = readDate(values[Naissance]);
         if (!naissance.isValid())
             return QStringLiteral("la date de naissance doit s'écrire JJ/MM/AAAA ou AAAA-MM-JJ");
         if (naissance != known.naissance)
@@ -235,7 +235,7 @@ private:
         if (!dossier.isEmpty()) {
             if (const auto found = m_byDossier.constFind(dossier); found != m_byDossier.cend()) {
                 id = named(*found);
-                return contradiction(patientWithId(id), values);
+                return contradiction(patientWithId(id), values, naissance);
             }
         } else {
             if (values[Nom].isEmpty() || !naissance.isValid())
@@ -471,7 +471,7 @@ void exportVisits(const PatientStore& store, QIODevice& out) {
         writer.row(header);
         qint64 current = 0;
         int number = 0;
-        store.forEachRecord([&](const Patient& patient, const Visit* visit) {
+        store.forEachAssessment([&](const Patient& patient, const Visit* visit) {
             if (patient.id != current) {
                 current = patient.id;
                 ++number;

@@ -37,39 +37,41 @@ constexpr std::size_t kRowsPerStatement = 100;
 // which is most of the cost of a row through Qt SQL.
 constexpr std::size_t kVisitsPerStatement = 5000;
 
-// `text` as a JSON string.
-void appendJsonString(QString& json, const QString& text) {
-    json += QLatin1Char('"');
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
-            json += QLatin1Char('\\');
+// `text` as a JSON string, in UTF-8.
+void appendJsonString(QByteArray& json, const QString& text) {
+    json += '"';
+    for (const char c : text.toUtf8()) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
             json += c;
-        } else if (c.unicode() < 0x20) {
-            json += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            json += "\\u00";
+            json += QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
         } else {
             json += c;
         }
     }
-    json += QLatin1Char('"');
+    json += '"';
 }
 
-// Rows of values as a JSON array of arrays: whole numbers as numbers, any other value as a string.
-QString jsonRows(const std::vector<QVariantList>& rows, std::size_t first, std::size_t count) {
-    QString json = QStringLiteral("[");
+// Rows of values as a JSON array of arrays in UTF-8: whole numbers as numbers, any other value as a
+// string.
+QByteArray jsonRows(const std::vector<QVariantList>& rows, std::size_t first, std::size_t count) {
+    QByteArray json = "[";
     for (std::size_t row = first; row < first + count; ++row) {
-        json += row == first ? QStringLiteral("[") : QStringLiteral(",[");
+        json += row == first ? "[" : ",[";
         for (qsizetype i = 0; i < rows[row].size(); ++i) {
             if (i > 0)
-                json += QLatin1Char(',');
+                json += ',';
             const QVariant& value = rows[row][i];
             if (value.typeId() == QMetaType::LongLong)
-                json += QString::number(value.toLongLong());
+                json += QByteArray::number(value.toLongLong());
             else
                 appendJsonString(json, value.toString());
         }
-        json += QLatin1Char(']');
+        json += ']';
     }
-    json += QLatin1Char(']');
+    json += ']';
     return json;
 }
 
@@ -137,25 +139,26 @@ void SqlStore::inChunks(
     const std::function<void(QSqlQuery&, std::size_t first, std::size_t count)>& each) const {
     const std::size_t whole = total / kRowsPerStatement * kRowsPerStatement;
     if (whole > 0) {
-        QSqlQuery query = prepared(statement(kRowsPerStatement));
-        for (std::size_t first = 0; first < whole; first += kRowsPerStatement)
-            each(query, first, kRowsPerStatement);
+        withStatement(statement(kRowsPerStatement), [&](QSqlQuery& query) {
+            for (std::size_t first = 0; first < whole; first += kRowsPerStatement)
+                each(query, first, kRowsPerStatement);
+        });
     }
-    if (whole < total) {
-        QSqlQuery query = prepared(statement(total - whole));
-        each(query, whole, total - whole);
-    }
+    if (whole < total)
+        withStatement(statement(total - whole), [&](QSqlQuery& query) { each(query, whole, total - whole); });
 }
 
 int SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
     int inserted = 0;
-    QSqlQuery insert = prepared(kVisitsFromJson.arg(jsonArrayRows()) + kUnlessStored);
-    for (std::size_t first = 0; first < rows.size(); first += kVisitsPerStatement) {
-        insert.bindValue(0, jsonRows(rows, first, std::min(kVisitsPerStatement, rows.size() - first)));
-        run(insert);
-        inserted += insert.numRowsAffected();
-        insert.finish();
-    }
+    withStatement(kVisitsFromJson.arg(jsonArrayRows()) + kUnlessStored, [&](QSqlQuery& insert) {
+        for (std::size_t first = 0; first < rows.size(); first += kVisitsPerStatement) {
+            insert.bindValue(
+                0, jsonValue(jsonRows(rows, first, std::min(kVisitsPerStatement, rows.size() - first))));
+            run(insert);
+            inserted += insert.numRowsAffected();
+            insert.finish();
+        }
+    });
     return inserted;
 }
 

@@ -197,28 +197,24 @@ void SqlStore::refreshAlerts(const std::vector<qint64>& patientIds) const {
 }
 
 bool SqlStore::lockPatients(const std::vector<qint64>& ids) const {
-    QSqlQuery lock = prepared(QStringLiteral("SELECT id FROM patient WHERE id IN (%1)%2")
-                                  .arg(idList(ids.size()), patientRowLock()));
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        lock.bindValue(int(i), ids[i]);
-    run(lock);
     bool any = false;
-    while (lock.next())
-        any = true;
-    failIfCut(lock);
+    withStatement(
+        QStringLiteral("SELECT id FROM patient WHERE id IN (%1)%2").arg(idList(ids.size()), patientRowLock()),
+        [&](QSqlQuery& lock) {
+            for (std::size_t i = 0; i < ids.size(); ++i)
+                lock.bindValue(int(i), ids[i]);
+            run(lock);
+            while (lock.next())
+                any = true;
+            failIfCut(lock);
+            lock.finish();
+        });
     return any;
 }
 
 void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
     lockPatients(ids);
     // Visits of one day in the order they were stored, as the engine reads a trajectory.
-    QSqlQuery read =
-        prepared(QStringLiteral(
-                     "SELECT %1 FROM visite v WHERE v.patient_id IN (%2) ORDER BY v.patient_id, v.date, v.id")
-                     .arg(kVisitColumns, idList(ids.size())));
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        read.bindValue(int(i), ids[i]);
-    run(read);
     std::vector<QVariantList> alerts;
     std::vector<Visit> visits;
     const auto judge = [&] {
@@ -229,23 +225,33 @@ void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
         }
         visits.clear();
     };
-    while (read.next()) {
-        Visit visit = visitAt(read, 0);
-        if (!visits.empty() && visits.front().patientId != visit.patientId)
-            judge();
-        visits.push_back(std::move(visit));
-    }
-    failIfCut(read);
-    read.finish();
+    withStatement(
+        QStringLiteral(
+            "SELECT %1 FROM visite v WHERE v.patient_id IN (%2) ORDER BY v.patient_id, v.date, v.id")
+            .arg(kAssessedVisitColumns, idList(ids.size())),
+        [&](QSqlQuery& read) {
+            for (std::size_t i = 0; i < ids.size(); ++i)
+                read.bindValue(int(i), ids[i]);
+            run(read);
+            while (read.next()) {
+                Visit visit = assessedVisitAt(read, 0);
+                if (!visits.empty() && visits.front().patientId != visit.patientId)
+                    judge();
+                visits.push_back(std::move(visit));
+            }
+            failIfCut(read);
+            read.finish();
+        });
     if (!visits.empty())
         judge();
 
-    QSqlQuery remove =
-        prepared(QStringLiteral("DELETE FROM alerte WHERE patient_id IN (%1)").arg(idList(ids.size())));
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        remove.bindValue(int(i), ids[i]);
-    run(remove);
-    remove.finish();
+    withStatement(QStringLiteral("DELETE FROM alerte WHERE patient_id IN (%1)").arg(idList(ids.size())),
+                  [&](QSqlQuery& remove) {
+                      for (std::size_t i = 0; i < ids.size(); ++i)
+                          remove.bindValue(int(i), ids[i]);
+                      run(remove);
+                      remove.finish();
+                  });
     inChunks(
         alerts.size(), [](std::size_t count) { return rowsInsert(kInsertAlert, kAlertRow, count); },
         [&](QSqlQuery& insert, std::size_t first, std::size_t count) {

@@ -70,21 +70,32 @@ void SqlStore::forEachVisit(const std::function<void(const Patient&, const Visit
     });
 }
 
-// Several statements, one snapshot: the patients and their visits as they were at one instant.
 void SqlStore::forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const {
+    readRecords(each, VisitDetail::Whole);
+}
+
+void SqlStore::forEachAssessment(const std::function<void(const Patient&, const Visit*)>& each) const {
+    readRecords(each, VisitDetail::Assessment);
+}
+
+// Several statements, one snapshot: the patients and their visits as they were at one instant.
+void SqlStore::readRecords(const std::function<void(const Patient&, const Visit*)>& each,
+                           VisitDetail detail) const {
     if (m_inTransaction) {
-        streamRecords(each);
+        streamRecords(each, detail);
         return;
     }
     ready();
     run(beginReading());
     const auto end = qScopeGuard([&] { QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK")); });
-    streamRecords(each);
+    streamRecords(each, detail);
 }
 
 // The patients in their one order, then their visits streamed a chunk of patients at a time, in
 // that order.
-void SqlStore::streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const {
+void SqlStore::streamRecords(const std::function<void(const Patient&, const Visit*)>& each,
+                             VisitDetail detail) const {
+    const bool whole = detail == VisitDetail::Whole;
     std::vector<Patient> patients;
     QSqlQuery list =
         prepared(QStringLiteral("SELECT %1 FROM patient p ORDER BY %2").arg(kPatientColumns, patientOrder()));
@@ -95,11 +106,11 @@ void SqlStore::streamRecords(const std::function<void(const Patient&, const Visi
     list.finish();
     inChunks(
         patients.size(),
-        [](std::size_t count) {
+        [&](std::size_t count) {
             // By patient id, which the visits' index gives without sorting; by name below.
             return QStringLiteral("SELECT %1 FROM visite v WHERE v.patient_id IN (%2) ORDER BY v.patient_id, "
                                   "v.date, v.id")
-                .arg(kVisitColumns,
+                .arg(whole ? kVisitColumns : kAssessedVisitColumns,
                      QStringList(qsizetype(count), QStringLiteral("?")).join(QStringLiteral(", ")));
         },
         [&](QSqlQuery& query, std::size_t first, std::size_t count) {
@@ -108,7 +119,7 @@ void SqlStore::streamRecords(const std::function<void(const Patient&, const Visi
             run(query);
             std::vector<Visit> visits;
             while (query.next())
-                visits.push_back(visitAt(query, 0));
+                visits.push_back(whole ? visitAt(query, 0) : assessedVisitAt(query, 0));
             failIfCut(query);
             query.finish();
             for (std::size_t at = first; at < first + count; ++at) {

@@ -36,6 +36,16 @@ QDateTime readTimestamp(const QString& text) {
             QTime(number(11, 2), number(14, 2), number(17, 2)), Qt::UTC};
 }
 
+// Dates are written by isoDate() alone: read back by hand, as readTimestamp().
+QDate readIsoDate(const QString& text) {
+    if (text.size() != 10)
+        return QDate::fromString(text, Qt::ISODate);
+    const auto number = [&](qsizetype from, qsizetype length) {
+        return QStringView(text).mid(from, length).toInt();
+    };
+    return {number(0, 4), number(5, 2), number(8, 2)};
+}
+
 } // namespace
 
 const QString kPatientColumns = QStringLiteral(
@@ -51,7 +61,7 @@ Patient patientAt(const QSqlQuery& query, int first) {
     patient.nom = query.value(first + 2).toString();
     patient.prenom = query.value(first + 3).toString();
     patient.sexe = query.value(first + 4).toString() == QLatin1String("F") ? Sex::Female : Sex::Male;
-    patient.naissance = QDate::fromString(query.value(first + 5).toString(), Qt::ISODate);
+    patient.naissance = readIsoDate(query.value(first + 5).toString());
     patient.created = readTimestamp(query.value(first + 6).toString());
     patient.updated = readTimestamp(query.value(first + 7).toString());
     patient.version = query.value(first + 8).toInt();
@@ -62,7 +72,7 @@ Visit visitAt(const QSqlQuery& query, int first) {
     Visit visit;
     visit.id = query.value(first).toLongLong();
     visit.patientId = query.value(first + 1).toLongLong();
-    visit.date = QDate::fromString(query.value(first + 2).toString(), Qt::ISODate);
+    visit.date = readIsoDate(query.value(first + 2).toString());
     visit.age = query.value(first + 3).toString();
     visit.poids = query.value(first + 4).toString();
     visit.taille = query.value(first + 5).toString();
@@ -74,6 +84,22 @@ Visit visitAt(const QSqlQuery& query, int first) {
     visit.objectif = query.value(first + 11).toString();
     visit.remarque = query.value(first + 12).toString();
     visit.created = readTimestamp(query.value(first + 13).toString());
+    return visit;
+}
+
+const QString kAssessedVisitColumns =
+    QStringLiteral("v.id, v.patient_id, v.date, v.age, v.poids, v.taille, v.imc, v.resultat");
+
+Visit assessedVisitAt(const QSqlQuery& query, int first) {
+    Visit visit;
+    visit.id = query.value(first).toLongLong();
+    visit.patientId = query.value(first + 1).toLongLong();
+    visit.date = readIsoDate(query.value(first + 2).toString());
+    visit.age = query.value(first + 3).toString();
+    visit.poids = query.value(first + 4).toString();
+    visit.taille = query.value(first + 5).toString();
+    visit.imc = query.value(first + 6).toString();
+    visit.resultat = query.value(first + 7).toString();
     return visit;
 }
 

@@ -24,6 +24,10 @@ extern const QString kVisitColumns;
 
 Patient patientAt(const QSqlQuery& query, int first);
 Visit visitAt(const QSqlQuery& query, int first);
+// The columns of what assesses a visit, as assessedVisitAt() reads them.
+extern const QString kAssessedVisitColumns;
+/// A visit of kAssessedVisitColumns: its other texts empty.
+Visit assessedVisitAt(const QSqlQuery& query, int first);
 
 QString rowsInsert(const QString& insert, const QString& row, std::size_t rows);
 

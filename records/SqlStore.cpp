@@ -25,9 +25,22 @@ void SqlStore::closeDatabase() const {
     // Registered even when its driver could not be loaded.
     if (!QSqlDatabase::contains(m_connectionName))
         return;
+    m_kept.clear();
     m_database.close();
     m_database = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void SqlStore::withStatement(const QString& sql, const std::function<void(QSqlQuery&)>& use) const {
+    if (!m_inTransaction) {
+        QSqlQuery query = prepared(sql);
+        use(query);
+        return;
+    }
+    auto kept = m_kept.find(sql);
+    if (kept == m_kept.end())
+        kept = m_kept.emplace(sql, prepared(sql)).first;
+    use(kept->second);
 }
 
 QSqlQuery SqlStore::prepared(const QString& sql) const {
@@ -78,7 +91,10 @@ void SqlStore::write(const std::function<void()>& change) {
     requireWritable();
     ready();
     m_inTransaction = true;
-    const auto closed = qScopeGuard([&] { m_inTransaction = false; });
+    const auto closed = qScopeGuard([&] {
+        m_inTransaction = false;
+        m_kept.clear();
+    });
     try {
         begin();
         change();

@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <map>
+
 // What every engine of the records shares through Qt SQL: the queries on the patient and visite
 // tables, the same on SQLite and PostgreSQL. An engine adds how it opens the base, takes its write
 // lock, reads its faults, copies and checks the base. The class's work is spread by job: statements
@@ -40,6 +42,7 @@ public:
     int addAll(std::vector<PatientVisits>& batch) override;
     void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const override;
     void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const override;
+    void forEachAssessment(const std::function<void(const Patient&, const Visit*)>& each) const override;
     void transaction(const std::function<void()>& work) override;
 
 protected:
@@ -64,6 +67,9 @@ protected:
     virtual QString patientListQuery(const QString& patientColumns, const QString& patients) const;
 
     QSqlQuery prepared(const QString& sql) const;
+    /// Runs `use` on prepared(sql); inside a write transaction the statement is kept until it ends,
+    /// so that what a large import repeats batch after batch is parsed once.
+    void withStatement(const QString& sql, const std::function<void(QSqlQuery&)>& use) const;
     void run(QSqlQuery& query) const;
     /// Runs a statement without parameters, unprepared (transaction control, schema changes).
     void run(const QString& sql) const;
@@ -78,7 +84,10 @@ protected:
     virtual QString patientRowLock() const { return {}; }
     /// The rows of the JSON array of arrays bound to the statement's one `?`, each in a column
     /// `value`: SQLite's json_each() by default.
-    virtual QString jsonArrayRows() const { return QStringLiteral("json_each(?)"); }
+    virtual QString jsonArrayRows() const { return QStringLiteral("json_each(CAST(? AS TEXT))"); }
+    /// The JSON text of jsonArrayRows(), as bound: SQLite reads UTF-8 bytes as its text as they are,
+    /// with nothing to convert.
+    virtual QVariant jsonValue(const QByteArray& utf8) const { return utf8; }
 
     /// Stores again the alerts of the patients `patientIds` from their visits as stored now, in the
     /// caller's transaction: after any change of their visits or of what judges them.
@@ -102,6 +111,8 @@ private:
     bool m_readOnly = false;
     QString m_readOnlyNote;
     bool m_inTransaction = false;
+    /// withStatement()'s statements of the write transaction open.
+    mutable std::map<QString, QSqlQuery> m_kept;
 
     /// ready(), unless a transaction is open: a new connection would silently leave it.
     void prepare() const;
@@ -111,8 +122,13 @@ private:
     /// Deletes the row `id` of `table` in its own transaction; throws NotFound with `gone` when
     /// there was none.
     void deleteRow(const QString& table, qint64 id, const QString& gone);
-    /// forEachRecord() in the transaction already open.
-    void streamRecords(const std::function<void(const Patient&, const Visit*)>& each) const;
+    /// What of each visit a read of many visits gives.
+    enum class VisitDetail { Whole, Assessment };
+    /// forEachRecord() or forEachAssessment(), as `detail` says.
+    void readRecords(const std::function<void(const Patient&, const Visit*)>& each, VisitDetail detail) const;
+    /// readRecords() in the transaction already open.
+    void streamRecords(const std::function<void(const Patient&, const Visit*)>& each,
+                       VisitDetail detail) const;
     /// Inserts new patients, many to a statement; returns their ids in the order given.
     std::vector<qint64> insertPatients(const std::vector<const Patient*>& patients, const QString& now) const;
     Visit insertVisit(const Visit& visit, const QString& now) const;
