@@ -167,6 +167,9 @@ public:
     virtual void forEachAlert(const std::function<void(const Patient&, const PatientAlert&)>& each) const = 0;
     /// The patient as stored now, or nothing when deleted.
     virtual std::optional<Patient> patient(qint64 id) const = 0;
+    /// The stored patients with the same identity as `patient`: nom and prénom folded as the search
+    /// folds them, and birth date; in the patients' order, from their index.
+    virtual std::vector<Patient> namesakes(const Patient& patient) const = 0;
     /// A patient's visits, newest first (by date, then latest stored first).
     virtual std::vector<Visit> visits(qint64 patientId) const = 0;
     /// A value that changes whenever another connection (another window or workstation) changed

@@ -267,19 +267,13 @@ void PostgresStore::checkRights() {
 
 QString PostgresStore::changeStamp() const {
     ready();
-    // Read every few seconds while a records window is active: the highest ids come from the
-    // primary keys, the counts and the sum cost milliseconds for a practice's records.
-    QSqlQuery query = prepared(
-        QStringLiteral("SELECT (SELECT count(*) FROM patient), (SELECT coalesce(max(id), 0) FROM patient), "
-                       "(SELECT coalesce(sum(version), 0) FROM patient), (SELECT count(*) FROM visite), "
-                       "(SELECT coalesce(max(id), 0) FROM visite)"));
+    // Read every few seconds while a records window is active: one row, moved by the schema's
+    // triggers at the commit of every change of the records.
+    QSqlQuery query = prepared(QStringLiteral("SELECT numero FROM vimora_changement"));
     run(query);
     if (!query.next())
         fail(query);
-    QStringList values;
-    for (int column = 0; column < 5; ++column)
-        values << query.value(column).toString();
-    return values.join(QLatin1Char(':'));
+    return query.value(0).toString();
 }
 
 void PostgresStore::backup(const QString& target) const {
@@ -440,8 +434,11 @@ QStringList PostgresStore::schemaObjectProblems() const {
                             .arg(QLatin1String(expected.name), QLatin1String(expected.table));
     }
     for (const QString& table : kTables) {
-        QSqlQuery triggers = prepared(QStringLiteral("SELECT tgname FROM pg_trigger WHERE tgrelid = "
-                                                     "to_regclass(?) AND NOT tgisinternal ORDER BY tgname"));
+        // Only the change stamp's own trigger, calling its own function, is the schema's.
+        QSqlQuery triggers = prepared(QStringLiteral(
+            "SELECT t.tgname FROM pg_trigger t WHERE t.tgrelid = to_regclass(?) AND NOT t.tgisinternal AND "
+            "NOT (t.tgname = 'vimora_changement' AND t.tgfoid = to_regproc('vimora_changement_note')) "
+            "ORDER BY t.tgname"));
         triggers.addBindValue(table);
         run(triggers);
         while (triggers.next()) {

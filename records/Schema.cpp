@@ -141,6 +141,49 @@ QStringList version4(Dialect dialect) {
     return statements;
 }
 
+// The change stamp on the server: one counter that every transaction writing patients, visits or
+// alerts moves once, at its commit, so that reading it costs one row whatever the records' size and
+// it moves with the data it stands for. Each statement notes its transaction; the note's deferred
+// trigger takes the counter's row lock only while committing, so writers never wait on each other
+// for it mid-transaction. The functions run with the owner's rights: the roles need none on these
+// tables but reading the counter.
+QStringList version5(Dialect dialect) {
+    if (dialect == Dialect::Sqlite)
+        return {};
+    return {
+        QStringLiteral("CREATE TABLE vimora_changement (numero BIGINT NOT NULL)"),
+        QStringLiteral("INSERT INTO vimora_changement (numero) VALUES (0)"),
+        QStringLiteral("CREATE TABLE vimora_changement_en_cours (transaction_id BIGINT PRIMARY KEY)"),
+        QStringLiteral("CREATE FUNCTION vimora_changement_note() RETURNS trigger LANGUAGE plpgsql "
+                       "SECURITY DEFINER SET search_path FROM CURRENT AS $$ BEGIN "
+                       "INSERT INTO vimora_changement_en_cours (transaction_id) VALUES (txid_current()) "
+                       "ON CONFLICT DO NOTHING; RETURN NULL; END $$"),
+        QStringLiteral("CREATE FUNCTION vimora_changement_valide() RETURNS trigger LANGUAGE plpgsql "
+                       "SECURITY DEFINER SET search_path FROM CURRENT AS $$ BEGIN "
+                       "UPDATE vimora_changement SET numero = numero + 1; "
+                       "DELETE FROM vimora_changement_en_cours WHERE transaction_id = NEW.transaction_id; "
+                       "RETURN NULL; END $$"),
+        // The functions named as found beside the tables: the integrity check replays this in its
+        // temporary schema, where a function is found only by its qualified name.
+        QStringLiteral(
+            "DO $$ DECLARE f record; BEGIN "
+            "SELECT (SELECT p.oid::regproc::text FROM pg_proc p WHERE p.pronamespace = c.relnamespace "
+            "AND p.proname = 'vimora_changement_note') AS note, (SELECT p.oid::regproc::text FROM pg_proc p "
+            "WHERE p.pronamespace = c.relnamespace AND p.proname = 'vimora_changement_valide') AS valide "
+            "INTO f FROM pg_class c WHERE c.oid = 'patient'::regclass; "
+            "EXECUTE format('CREATE CONSTRAINT TRIGGER vimora_changement_valide AFTER INSERT ON "
+            "vimora_changement_en_cours DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION %s()', "
+            "f.valide); "
+            "EXECUTE format('CREATE TRIGGER vimora_changement AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE "
+            "ON patient FOR EACH STATEMENT EXECUTE FUNCTION %1$s()', f.note); "
+            "EXECUTE format('CREATE TRIGGER vimora_changement AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE "
+            "ON visite FOR EACH STATEMENT EXECUTE FUNCTION %1$s()', f.note); "
+            "EXECUTE format('CREATE TRIGGER vimora_changement AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE "
+            "ON alerte FOR EACH STATEMENT EXECUTE FUNCTION %1$s()', f.note); END $$"),
+        QStringLiteral("GRANT SELECT ON vimora_changement TO PUBLIC"),
+    };
+}
+
 } // namespace
 
 QString patientOrder(bool descending) {
@@ -169,6 +212,8 @@ QStringList migrationFrom(int from, Dialect dialect) {
         return version3(dialect);
     case 3:
         return version4(dialect);
+    case 4:
+        return version5(dialect);
     default:
         return {};
     }

@@ -15,7 +15,7 @@ namespace vimora::records {
 enum class Dialect { Sqlite, PostgreSql };
 
 /// The version this program writes and reads; a base of a newer version is refused.
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 
 /// Marks a SQLite file as ours (PRAGMA application_id): "VIMR".
 inline constexpr int kSqliteApplicationId = 0x56494D52;

@@ -49,6 +49,22 @@ std::optional<Patient> SqlStore::patient(qint64 id) const {
     return patientAt(query, 0);
 }
 
+std::vector<Patient> SqlStore::namesakes(const Patient& patient) const {
+    prepare();
+    QSqlQuery query = prepared(QStringLiteral("SELECT %1 FROM patient p WHERE p.nom_cle = ? AND "
+                                              "p.prenom_cle = ? AND p.naissance = ? ORDER BY %2")
+                                   .arg(kPatientColumns, patientOrder()));
+    query.addBindValue(foldForSearch(patient.nom.trimmed()));
+    query.addBindValue(foldForSearch(patient.prenom.trimmed()));
+    query.addBindValue(isoDate(patient.naissance));
+    run(query);
+    std::vector<Patient> found;
+    while (query.next())
+        found.push_back(patientAt(query, 0));
+    failIfCut(query);
+    return found;
+}
+
 std::vector<Visit> SqlStore::visits(qint64 patientId) const {
     prepare();
     QSqlQuery query = prepared(

@@ -32,6 +32,7 @@ public:
     std::optional<int> patientRow(const PatientQuery& query, qint64 patientId) const override;
     void forEachAlert(const std::function<void(const Patient&, const PatientAlert&)>& each) const override;
     std::optional<Patient> patient(qint64 id) const override;
+    std::vector<Patient> namesakes(const Patient& patient) const override;
     std::vector<Visit> visits(qint64 patientId) const override;
 
     Patient addPatient(const Patient& patient) override;

@@ -77,12 +77,8 @@ void PatientForm::reload() {
 }
 
 bool PatientForm::confirmedDespiteHomonyms(const Patient& patient) {
-    const QString key = vimora::records::patientNameKey(patient.nom, patient.prenom, patient.naissance);
     QStringList existing;
-    for (const vimora::records::PatientSummary& summary : m_store.patients()) {
-        const Patient& other = summary.patient;
-        if (vimora::records::patientNameKey(other.nom, other.prenom, other.naissance) != key)
-            continue;
+    for (const Patient& other : m_store.namesakes(patient)) {
         const QString dossier =
             other.dossier.isEmpty() ? QString() : QStringLiteral(" (dossier %1)").arg(other.dossier);
         existing << QStringLiteral("Un patient %1 %2, %3, existe déjà%4.")

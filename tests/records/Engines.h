@@ -73,13 +73,18 @@ protected:
             testServer().sql(statement.toStdString(), baseOf(setting));
     }
 
-    /// Brings the base of `setting` back to the schema of version 1 to 3 as far as a later
+    /// Brings the base of `setting` back to the schema of version 1 to 4 as far as a later
     /// migration cares: what later versions added is removed, and the version is written.
     void makeOlder(const QString& setting, int version) const {
         for (const char* statement :
              {"DROP TABLE alerte", "DROP INDEX patient_ordre", "ALTER TABLE patient DROP COLUMN nom_cle",
               "ALTER TABLE patient DROP COLUMN prenom_cle", "ALTER TABLE patient DROP COLUMN recherche"})
             rawExec(setting, QString::fromLatin1(statement));
+        if (GetParam().kind == EngineKind::PostgreSql) {
+            rawExec(setting, QStringLiteral("DROP TABLE vimora_changement, vimora_changement_en_cours; "
+                                            "DROP FUNCTION vimora_changement_note, vimora_changement_valide "
+                                            "CASCADE"));
+        }
         rawExec(setting, GetParam().kind == EngineKind::Sqlite
                              ? QStringLiteral("PRAGMA user_version = %1").arg(version)
                              : QStringLiteral("UPDATE vimora_version SET version = %1").arg(version));

@@ -570,7 +570,9 @@ TEST_F(ServerStore, TheSetupScriptGivesARoleJustTheRightsItNeeds) {
     // first opening brings it up to date, and the role may then correct a patient.
     pg.sql("REVOKE UPDATE ON visite FROM praticien", base);
     pg.sql("DROP TABLE alerte; DROP INDEX patient_ordre; ALTER TABLE patient DROP COLUMN nom_cle, "
-           "DROP COLUMN prenom_cle, DROP COLUMN recherche; UPDATE vimora_version SET version = 1",
+           "DROP COLUMN prenom_cle, DROP COLUMN recherche; DROP TABLE vimora_changement, "
+           "vimora_changement_en_cours; DROP FUNCTION vimora_changement_note, vimora_changement_valide "
+           "CASCADE; UPDATE vimora_version SET version = 1",
            base);
     pg.sql("ALTER DATABASE " + base + " OWNER TO vimora");
     pg.sql("ALTER TABLE patient OWNER TO vimora; ALTER TABLE visite OWNER TO vimora; "

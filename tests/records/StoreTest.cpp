@@ -191,7 +191,7 @@ TEST_P(Store, VerifierFindsADroppedIndexATriggerAndHiddenRows) {
          "l'index visite_patient_date de la table visite manque"},
         {true, true, "DROP INDEX visite_mesure", ""},
         {true, true, "CREATE INDEX visite_mesure ON visite (patient_id)",
-         "l'index visite_mesure de la table visite diffère du schéma 4"},
+         "l'index visite_mesure de la table visite diffère du schéma 5"},
         {true, false,
          "CREATE TRIGGER remise AFTER INSERT ON visite BEGIN UPDATE visite SET poids = '0' WHERE id = "
          "new.id; END",
