@@ -71,6 +71,28 @@ PointMark markOnIndexScale(QPointF exact, double index, double lowest, double hi
     return {exact, PointMark::Inside};
 }
 
+void drawLabelledPoint(QPainter& painter, const PointMark& point, const QString& text, QSizeF size,
+                       const std::optional<LabelPlace>& label, const QRectF& frame, double gap) {
+    QRectF box;
+    if (label) {
+        box = label->box;
+        if (label->leader) {
+            painter.setPen(QPen(kInk, 1));
+            painter.drawLine(*label->leader);
+        }
+    } else {
+        const QPointF centre = point.centre;
+        const double left = centre.x() + gap + size.width() <= frame.right()
+                                ? centre.x() + gap
+                                : centre.x() - gap - size.width();
+        const double top =
+            std::clamp<double>(centre.y() - size.height() / 2.0, frame.top(), frame.bottom() - size.height());
+        box = QRectF(QPointF(left, top), size);
+    }
+    drawCaption(painter, box, text);
+    drawPatientPoint(painter, point);
+}
+
 void drawIndexAxis(QPainter& painter, double left, int lowest, int highest, int step,
                    double (*yFor)(double)) {
     constexpr int kLabelWidth = 58;

@@ -67,6 +67,12 @@ struct LabelPlace {
 std::optional<LabelPlace> placeLabel(const QPointF& point, const QSizeF& size, const QRectF& area,
                                      const std::vector<QRectF>& obstacles, const std::vector<QRectF>& texts);
 
+/// Draws the patient's point and its caption of this size: in its place with its leader line, or,
+/// with no free place, `gap` beside the point on the side where it stays left of the frame's right
+/// edge, and within the frame's height.
+void drawLabelledPoint(QPainter& painter, const PointMark& point, const QString& text, QSizeF size,
+                       const std::optional<LabelPlace>& label, const QRectF& frame, double gap);
+
 class Chart {
 public:
     virtual ~Chart() = default;

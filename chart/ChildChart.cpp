@@ -336,28 +336,11 @@ void ChildChart::drawSteps(QPainter& painter, double ReferenceThresholds::*thres
 }
 
 void ChildChart::drawPatient(QPainter& painter, const std::optional<LabelPlace>& label) const {
-    const PointMark point = mark();
     const QString text = labelText();
     painter.setFont(chartFont(kLabelFont, true));
-    QRectF box;
-    if (label) {
-        box = label->box;
-        if (label->leader) {
-            painter.setPen(QPen(kInk, 1));
-            painter.drawLine(*label->leader);
-        }
-    } else {
-        // No free place: beside the point, on the side where it stays inside the frame.
-        const double width = painter.fontMetrics().horizontalAdvance(text) + kLabelPadding;
-        const double gap = kLabelPadding;
-        const double left = point.centre.x() + gap + width <= kRight ? point.centre.x() + gap
-                                                                     : point.centre.x() - gap - width;
-        const double top = std::clamp<double>(point.centre.y() - kLabelHeight / 2.0, kTop + kInsetFromFrame,
-                                              kBottom - kLabelHeight - kInsetFromFrame);
-        box = QRectF(left, top, width, kLabelHeight);
-    }
-    drawCaption(painter, box, text);
-    drawPatientPoint(painter, point);
+    const QSizeF size(painter.fontMetrics().horizontalAdvance(text) + kLabelPadding, kLabelHeight);
+    const QRectF frame(QPointF(kLeft, kTop + kInsetFromFrame), QPointF(kRight, kBottom - kInsetFromFrame));
+    drawLabelledPoint(painter, mark(), text, size, label, frame, kLabelPadding);
 }
 
 } // namespace vimora::chart

@@ -223,23 +223,8 @@ void WhoChart::drawPatient(QPainter& painter) const {
         plotArea().adjusted(kInsetFromFrame, kInsetFromFrame, -kInsetFromFrame, -kInsetFromFrame);
     const std::optional<LabelPlace> label = placeLabel(point.centre, size, area, obstacles, {});
     painter.setFont(chartFont(kLabelFont, true));
-    QRectF box;
-    if (label) {
-        box = label->box;
-        if (label->leader) {
-            painter.setPen(QPen(kInk, 1));
-            painter.drawLine(*label->leader);
-        }
-    } else {
-        const double left = point.centre.x() + kLabelPadding + size.width() <= kRight
-                                ? point.centre.x() + kLabelPadding
-                                : point.centre.x() - kLabelPadding - size.width();
-        const double top = std::clamp<double>(point.centre.y() - kLabelHeight / 2.0, kTop + kInsetFromFrame,
-                                              kBottom - kLabelHeight - kInsetFromFrame);
-        box = QRectF(QPointF(left, top), size);
-    }
-    drawCaption(painter, box, text);
-    drawPatientPoint(painter, point);
+    const QRectF frame(QPointF(kLeft, kTop + kInsetFromFrame), QPointF(kRight, kBottom - kInsetFromFrame));
+    drawLabelledPoint(painter, point, text, size, label, frame, kLabelPadding);
 }
 
 } // namespace vimora::chart
