@@ -8,7 +8,9 @@
 
 // The two warnings read from a patient's visits: an early adiposity rebound (the index rising
 // again before 6 years of age, a sign of later obesity) and a change of result band between the
-// two latest visits.
+// two latest visits. The records store each patient's alerts and recompute them only when that
+// patient changes: a new or changed rule also needs a schema step that recomputes them all
+// (records/Schema.cpp), or stored bases keep the old rule's alerts.
 namespace vimora {
 
 /// One visit as stored: the age and the index as the window showed them, read back as numbers.
