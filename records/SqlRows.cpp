@@ -50,9 +50,12 @@ QDate readIsoDate(const QString& text) {
 
 const QString kPatientColumns = QStringLiteral(
     "p.id, p.dossier, p.nom, p.prenom, p.sexe, p.naissance, p.creation, p.modification, p.version");
-const QString kVisitColumns = QStringLiteral("v.id, v.patient_id, v.date, v.age, v.poids, v.taille, v.imc, "
-                                             "v.poids_max, v.poids_min, v.resultat, v.conseils, v.objectif, "
-                                             "v.remarque, v.creation");
+// The columns that assess a visit come first, so that a whole visit reads on from them.
+const QString kAssessedVisitColumns =
+    QStringLiteral("v.id, v.patient_id, v.date, v.age, v.poids, v.taille, v.imc, v.resultat");
+const QString kVisitColumns =
+    kAssessedVisitColumns +
+    QStringLiteral(", v.poids_max, v.poids_min, v.conseils, v.objectif, v.remarque, v.creation");
 
 Patient patientAt(const QSqlQuery& query, int first) {
     Patient patient;
@@ -68,28 +71,6 @@ Patient patientAt(const QSqlQuery& query, int first) {
     return patient;
 }
 
-Visit visitAt(const QSqlQuery& query, int first) {
-    Visit visit;
-    visit.id = query.value(first).toLongLong();
-    visit.patientId = query.value(first + 1).toLongLong();
-    visit.date = readIsoDate(query.value(first + 2).toString());
-    visit.age = query.value(first + 3).toString();
-    visit.poids = query.value(first + 4).toString();
-    visit.taille = query.value(first + 5).toString();
-    visit.imc = query.value(first + 6).toString();
-    visit.poidsMax = query.value(first + 7).toString();
-    visit.poidsMin = query.value(first + 8).toString();
-    visit.resultat = query.value(first + 9).toString();
-    visit.conseils = query.value(first + 10).toString();
-    visit.objectif = query.value(first + 11).toString();
-    visit.remarque = query.value(first + 12).toString();
-    visit.created = readTimestamp(query.value(first + 13).toString());
-    return visit;
-}
-
-const QString kAssessedVisitColumns =
-    QStringLiteral("v.id, v.patient_id, v.date, v.age, v.poids, v.taille, v.imc, v.resultat");
-
 Visit assessedVisitAt(const QSqlQuery& query, int first) {
     Visit visit;
     visit.id = query.value(first).toLongLong();
@@ -100,6 +81,17 @@ Visit assessedVisitAt(const QSqlQuery& query, int first) {
     visit.taille = query.value(first + 5).toString();
     visit.imc = query.value(first + 6).toString();
     visit.resultat = query.value(first + 7).toString();
+    return visit;
+}
+
+Visit visitAt(const QSqlQuery& query, int first) {
+    Visit visit = assessedVisitAt(query, first);
+    visit.poidsMax = query.value(first + 8).toString();
+    visit.poidsMin = query.value(first + 9).toString();
+    visit.conseils = query.value(first + 10).toString();
+    visit.objectif = query.value(first + 11).toString();
+    visit.remarque = query.value(first + 12).toString();
+    visit.created = readTimestamp(query.value(first + 13).toString());
     return visit;
 }
 
