@@ -12,7 +12,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             xvfb xauth xkb-data imagemagick fonts-dejavu-core fonts-dejavu-extra \
             dpkg-dev desktop-file-utils appstream lintian man-db groff-base \
             poppler-utils clang-tidy clang libclang-rt-14-dev openbox \
-            postgresql libqt6sql6-psql libpq-dev python3 sqlite3
+            postgresql libqt6sql6-psql libpq-dev python3 sqlite3 libsqlite3-dev
 
 .PHONY: all deps display build run test test-each bench check-asan tidy clean
 

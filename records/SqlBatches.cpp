@@ -15,11 +15,7 @@ const QString kInsertPatient = QStringLiteral("INSERT INTO patient (dossier, nom
                                               "creation, modification, nom_cle, prenom_cle, recherche, "
                                               "version) VALUES ");
 const QString kPatientRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1)");
-const QString kInsertVisit = QStringLiteral("INSERT INTO visite (patient_id, date, age, poids, taille, imc, "
-                                            "poids_max, poids_min, resultat, conseils, objectif, remarque, "
-                                            "creation) VALUES ");
-const QString kVisitRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-// kInsertVisit's columns read from a JSON row `r.value`, the patient's id first. "WHERE true"
+// newVisitsInsert()'s columns read from a JSON row `r.value`, the patient's id first. "WHERE true"
 // keeps SQLite from reading ON CONFLICT as part of the join.
 const QString kVisitsFromJson = QStringLiteral(
     "INSERT INTO visite (patient_id, date, age, poids, taille, imc, poids_max, poids_min, resultat, "
@@ -27,9 +23,6 @@ const QString kVisitsFromJson = QStringLiteral(
     "r.value ->> 2, r.value ->> 3, r.value ->> 4, r.value ->> 5, r.value ->> 6, r.value ->> 7, "
     "r.value ->> 8, r.value ->> 9, r.value ->> 10, r.value ->> 11, r.value ->> 12 FROM %1 AS r WHERE true");
 const QString kReturningId = QStringLiteral(" RETURNING id");
-// A visit identical to a stored one (the schema's unique key) is not inserted, rather than failing
-// the whole transaction: both engines then insert no row.
-const QString kUnlessStored = QStringLiteral(" ON CONFLICT DO NOTHING");
 // An import's patients go in rows of this many per statement: one round trip to a server for a
 // hundred rows rather than one each.
 constexpr std::size_t kRowsPerStatement = 100;
@@ -89,7 +82,7 @@ QVariantList patientValues(const Patient& patient, const QString& now) {
             text(searchKey(patient))};
 }
 
-// The values of kInsertVisit's columns, once the visit is found fit to be stored.
+// The values of newVisitsInsert()'s columns, once the visit is found fit to be stored.
 QVariantList visitValues(const Visit& visit, const QString& now) {
     const QString problem = visitProblem(visit);
     if (!problem.isEmpty())
@@ -118,7 +111,7 @@ QVariantList visitValues(const Visit& visit, const QString& now) {
 
 Visit SqlStore::insertVisit(const Visit& visit, const QString& now) const {
     const QVariantList values = visitValues(visit, now);
-    QSqlQuery insert = prepared(rowsInsert(kInsertVisit, kVisitRow, 1) + kUnlessStored + kReturningId);
+    QSqlQuery insert = prepared(newVisitsInsert(1) + kReturningId);
     for (int i = 0; i < values.size(); ++i)
         insert.bindValue(i, values[i]);
     run(insert);

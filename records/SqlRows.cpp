@@ -102,4 +102,14 @@ QString rowsInsert(const QString& insert, const QString& row, std::size_t rows) 
     return insert + marks.join(QStringLiteral(", "));
 }
 
+const QString kUnlessStored = QStringLiteral(" ON CONFLICT DO NOTHING");
+
+QString newVisitsInsert(std::size_t rows) {
+    return rowsInsert(
+               QStringLiteral("INSERT INTO visite (patient_id, date, age, poids, taille, imc, poids_max, "
+                              "poids_min, resultat, conseils, objectif, remarque, creation) VALUES "),
+               QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"), rows) +
+           kUnlessStored;
+}
+
 } // namespace vimora::records

@@ -30,5 +30,11 @@ extern const QString kAssessedVisitColumns;
 Visit assessedVisitAt(const QSqlQuery& query, int first);
 
 QString rowsInsert(const QString& insert, const QString& row, std::size_t rows);
+/// A visit identical to a stored one (the schema's unique key) is not inserted, rather than failing
+/// the whole transaction: both engines then insert no row.
+extern const QString kUnlessStored;
+/// Inserts `rows` visits, each of the thirteen values of the visite row but its id, the patient's
+/// first, but those already stored.
+QString newVisitsInsert(std::size_t rows);
 
 } // namespace vimora::records

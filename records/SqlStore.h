@@ -90,6 +90,10 @@ protected:
     /// with nothing to convert.
     virtual QVariant jsonValue(const QByteArray& utf8) const { return utf8; }
 
+    /// Inserts visits given as kVisitColumns' values, but those identical to a stored visit;
+    /// returns how many it inserted. Many to a statement, as one JSON text.
+    virtual int insertVisits(const std::vector<QVariantList>& rows) const;
+
     /// Stores again the alerts of the patients `patientIds` from their visits as stored now, in the
     /// caller's transaction: after any change of their visits or of what judges them.
     void refreshAlerts(const std::vector<qint64>& patientIds) const;
@@ -150,9 +154,6 @@ private:
     /// Judges again the visits of the patient `patientId`, or every visit when 0, with their
     /// patient as stored now, and writes the texts that change, in the caller's transaction.
     void rejudgeVisits(qint64 patientId, Unjudgeable unjudgeable) const;
-    /// Inserts visits given as their columns' values, many to a statement, but those identical to
-    /// a stored visit; returns how many it inserted.
-    int insertVisits(const std::vector<QVariantList>& rows) const;
     /// Runs `each` over rows [0, total) in chunks, each chunk on the query `statement` gives for
     /// its number of rows, prepared once per size.
     void inChunks(std::size_t total, const std::function<QString(std::size_t rows)>& statement,

@@ -1,6 +1,8 @@
 #include "SqliteStore.h"
 
 #include "Schema.h"
+#include "SqlRows.h"
+#include "SqliteDirect.h"
 #include "StoreFaults.h"
 #include "platform/qt/FileErrors.h"
 #include "platform/qt/WholeFile.h"
@@ -570,6 +572,13 @@ CheckReport SqliteStore::verify() const {
                 .arg(quoted(m_path), problems.mid(0, kReportedProblems).join(QStringLiteral(" ; ")));
     }
     return report;
+}
+
+// Through SQLite itself, a row at a time: as fast as one JSON text of many rows, without the JSON.
+int SqliteStore::insertVisits(const std::vector<QVariantList>& rows) const {
+    const std::optional<int> inserted =
+        runForEachRow(m_database, newVisitsInsert(1), rows, [this](int code) { return errorOfCode(code); });
+    return inserted ? *inserted : SqlStore::insertVisits(rows);
 }
 
 } // namespace vimora::records

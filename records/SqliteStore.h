@@ -54,6 +54,7 @@ public:
 protected:
     StoreError errorOf(const QSqlError& error) const override;
     void begin() override;
+    int insertVisits(const std::vector<QVariantList>& rows) const override;
 
 private:
     void open(Access access);
