@@ -23,9 +23,6 @@ const QString kVisitsFromJson = QStringLiteral(
     "r.value ->> 2, r.value ->> 3, r.value ->> 4, r.value ->> 5, r.value ->> 6, r.value ->> 7, "
     "r.value ->> 8, r.value ->> 9, r.value ->> 10, r.value ->> 11, r.value ->> 12 FROM %1 AS r WHERE true");
 const QString kReturningId = QStringLiteral(" RETURNING id");
-// An import's patients go in rows of this many per statement: one round trip to a server for a
-// hundred rows rather than one each.
-constexpr std::size_t kRowsPerStatement = 100;
 // Its visits go as one JSON text of this many rows: one value to bind rather than thirteen a row,
 // which is most of the cost of a row through Qt SQL.
 constexpr std::size_t kVisitsPerStatement = 5000;
@@ -109,6 +106,10 @@ QVariantList visitValues(const Visit& visit, const QString& now) {
 
 } // namespace
 
+void sortInsertedIds(std::vector<qint64>& ids, std::size_t from) {
+    std::sort(ids.begin() + std::ptrdiff_t(from), ids.end());
+}
+
 Visit SqlStore::insertVisit(const Visit& visit, const QString& now) const {
     const QVariantList values = visitValues(visit, now);
     QSqlQuery insert = prepared(newVisitsInsert(1) + kReturningId);
@@ -155,6 +156,29 @@ int SqlStore::insertVisits(const std::vector<QVariantList>& rows) const {
     return inserted;
 }
 
+int SqlStore::insertRows(const std::function<QString(std::size_t rows)>& statement,
+                         const std::vector<QVariantList>& rows, std::vector<qint64>* ids) const {
+    int inserted = 0;
+    inChunks(rows.size(), statement, [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
+        int mark = 0;
+        for (std::size_t row = first; row < first + count; ++row) {
+            for (const QVariant& value : rows[row])
+                insert.bindValue(mark++, value);
+        }
+        run(insert);
+        inserted += insert.numRowsAffected();
+        if (ids != nullptr) {
+            const std::size_t chunkStart = ids->size();
+            while (insert.next())
+                ids->push_back(insert.value(0).toLongLong());
+            failIfCut(insert);
+            sortInsertedIds(*ids, chunkStart);
+        }
+        insert.finish();
+    });
+    return inserted;
+}
+
 std::vector<qint64> SqlStore::insertPatients(const std::vector<const Patient*>& patients,
                                              const QString& now) const {
     std::vector<QString> dossiers;
@@ -183,27 +207,15 @@ std::vector<qint64> SqlStore::insertPatients(const std::vector<const Patient*>& 
             failIfCut(taken);
             taken.finish();
         });
+    std::vector<QVariantList> rows;
+    rows.reserve(patients.size());
+    for (const Patient* patient : patients)
+        rows.push_back(patientValues(*patient, now));
     std::vector<qint64> ids;
     ids.reserve(patients.size());
-    inChunks(
-        patients.size(),
-        [](std::size_t count) { return rowsInsert(kInsertPatient, kPatientRow, count) + kReturningId; },
-        [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
-            int mark = 0;
-            for (std::size_t row = first; row < first + count; ++row) {
-                for (const QVariant& value : patientValues(*patients[row], now))
-                    insert.bindValue(mark++, value);
-            }
-            run(insert);
-            const std::size_t chunkStart = ids.size();
-            while (insert.next())
-                ids.push_back(insert.value(0).toLongLong());
-            failIfCut(insert);
-            insert.finish();
-            // Both engines draw the ids in the order of the rows (a sequence, the next rowid), but
-            // neither promises to return them in that order.
-            std::sort(ids.begin() + std::ptrdiff_t(chunkStart), ids.end());
-        });
+    insertRows(
+        [](std::size_t count) { return rowsInsert(kInsertPatient, kPatientRow, count) + kReturningId; }, rows,
+        &ids);
     if (ids.size() != patients.size())
         throw StoreError(StoreError::Kind::Failed,
                          QStringLiteral("Les nouveaux patients n'ont pas tous été enregistrés."));

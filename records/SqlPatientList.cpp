@@ -189,6 +189,19 @@ QString idList(std::size_t count) {
 
 } // namespace
 
+void SqlStore::readAssessedVisits(const QString& sql, const std::vector<qint64>& ids,
+                                  const std::function<void(Visit&&)>& each) const {
+    withStatement(sql, [&](QSqlQuery& read) {
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            read.bindValue(int(i), ids[i]);
+        run(read);
+        while (read.next())
+            each(assessedVisitAt(read, 0));
+        failIfCut(read);
+        read.finish();
+    });
+}
+
 void SqlStore::refreshAlerts(const std::vector<qint64>& patientIds) const {
     for (std::size_t first = 0; first < patientIds.size(); first += kAlertsPerRead) {
         const auto from = patientIds.begin() + std::ptrdiff_t(first);
@@ -213,7 +226,8 @@ bool SqlStore::lockPatients(const std::vector<qint64>& ids) const {
 }
 
 void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
-    lockPatients(ids);
+    if (!patientRowLock().isEmpty())
+        lockPatients(ids);
     // Visits of one day in the order they were stored, as the engine reads a trajectory.
     std::vector<QVariantList> alerts;
     std::vector<Visit> visits;
@@ -225,22 +239,14 @@ void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
         }
         visits.clear();
     };
-    withStatement(
+    readAssessedVisits(
         QStringLiteral(
             "SELECT %1 FROM visite v WHERE v.patient_id IN (%2) ORDER BY v.patient_id, v.date, v.id")
             .arg(kAssessedVisitColumns, idList(ids.size())),
-        [&](QSqlQuery& read) {
-            for (std::size_t i = 0; i < ids.size(); ++i)
-                read.bindValue(int(i), ids[i]);
-            run(read);
-            while (read.next()) {
-                Visit visit = assessedVisitAt(read, 0);
-                if (!visits.empty() && visits.front().patientId != visit.patientId)
-                    judge();
-                visits.push_back(std::move(visit));
-            }
-            failIfCut(read);
-            read.finish();
+        ids, [&](Visit&& visit) {
+            if (!visits.empty() && visits.front().patientId != visit.patientId)
+                judge();
+            visits.push_back(std::move(visit));
         });
     if (!visits.empty())
         judge();
@@ -252,17 +258,7 @@ void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
                       run(remove);
                       remove.finish();
                   });
-    inChunks(
-        alerts.size(), [](std::size_t count) { return rowsInsert(kInsertAlert, kAlertRow, count); },
-        [&](QSqlQuery& insert, std::size_t first, std::size_t count) {
-            int mark = 0;
-            for (std::size_t row = first; row < first + count; ++row) {
-                for (const QVariant& value : alerts[row])
-                    insert.bindValue(mark++, value);
-            }
-            run(insert);
-            insert.finish();
-        });
+    insertRows([](std::size_t count) { return rowsInsert(kInsertAlert, kAlertRow, count); }, alerts, nullptr);
 }
 
 namespace {

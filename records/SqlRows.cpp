@@ -2,8 +2,20 @@
 
 namespace vimora::records {
 
+// Written by hand: through QDate's format writer, the dates were a twentieth of a large import.
 QString isoDate(QDate date) {
-    return date.toString(Qt::ISODate);
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+        return date.toString(Qt::ISODate);
+    const auto digits = [](char16_t* at, int value, int count) {
+        for (int i = count - 1; i >= 0; --i, value /= 10)
+            at[i] = char16_t(u'0' + value % 10);
+    };
+    QString written(10, u'-');
+    char16_t* at = reinterpret_cast<char16_t*>(written.data());
+    digits(at, date.year(), 4);
+    digits(at + 5, date.month(), 2);
+    digits(at + 8, date.day(), 2);
+    return written;
 }
 
 QString timestampNow() {
@@ -36,16 +48,6 @@ QDateTime readTimestamp(const QString& text) {
             QTime(number(11, 2), number(14, 2), number(17, 2)), Qt::UTC};
 }
 
-// Dates are written by isoDate() alone: read back by hand, as readTimestamp().
-QDate readIsoDate(const QString& text) {
-    if (text.size() != 10)
-        return QDate::fromString(text, Qt::ISODate);
-    const auto number = [&](qsizetype from, qsizetype length) {
-        return QStringView(text).mid(from, length).toInt();
-    };
-    return {number(0, 4), number(5, 2), number(8, 2)};
-}
-
 } // namespace
 
 const QString kPatientColumns = QStringLiteral(
@@ -57,6 +59,16 @@ const QString kVisitColumns =
     kAssessedVisitColumns +
     QStringLiteral(", v.poids_max, v.poids_min, v.conseils, v.objectif, v.remarque, v.creation");
 
+// Dates are written by isoDate() alone: read back by hand, as readTimestamp().
+QDate storedDate(const QString& text) {
+    if (text.size() != 10)
+        return QDate::fromString(text, Qt::ISODate);
+    const auto number = [&](qsizetype from, qsizetype length) {
+        return QStringView(text).mid(from, length).toInt();
+    };
+    return {number(0, 4), number(5, 2), number(8, 2)};
+}
+
 Patient patientAt(const QSqlQuery& query, int first) {
     Patient patient;
     patient.id = query.value(first).toLongLong();
@@ -64,24 +76,25 @@ Patient patientAt(const QSqlQuery& query, int first) {
     patient.nom = query.value(first + 2).toString();
     patient.prenom = query.value(first + 3).toString();
     patient.sexe = query.value(first + 4).toString() == QLatin1String("F") ? Sex::Female : Sex::Male;
-    patient.naissance = readIsoDate(query.value(first + 5).toString());
+    patient.naissance = storedDate(query.value(first + 5).toString());
     patient.created = readTimestamp(query.value(first + 6).toString());
     patient.updated = readTimestamp(query.value(first + 7).toString());
     patient.version = query.value(first + 8).toInt();
     return patient;
 }
 
+namespace {
+
+struct QueryRow {
+    const QSqlQuery& query;
+    qint64 integer(int column) const { return query.value(column).toLongLong(); }
+    QString text(int column) const { return query.value(column).toString(); }
+};
+
+} // namespace
+
 Visit assessedVisitAt(const QSqlQuery& query, int first) {
-    Visit visit;
-    visit.id = query.value(first).toLongLong();
-    visit.patientId = query.value(first + 1).toLongLong();
-    visit.date = readIsoDate(query.value(first + 2).toString());
-    visit.age = query.value(first + 3).toString();
-    visit.poids = query.value(first + 4).toString();
-    visit.taille = query.value(first + 5).toString();
-    visit.imc = query.value(first + 6).toString();
-    visit.resultat = query.value(first + 7).toString();
-    return visit;
+    return assessedVisitOf(QueryRow{query}, first);
 }
 
 Visit visitAt(const QSqlQuery& query, int first) {

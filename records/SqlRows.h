@@ -22,12 +22,29 @@ extern const QString kPatientColumns;
 constexpr int kPatientColumnCount = 9;
 extern const QString kVisitColumns;
 
+/// A date as isoDate() writes it.
+QDate storedDate(const QString& text);
+
 Patient patientAt(const QSqlQuery& query, int first);
 Visit visitAt(const QSqlQuery& query, int first);
 // The columns of what assesses a visit, as assessedVisitAt() reads them.
 extern const QString kAssessedVisitColumns;
 /// A visit of kAssessedVisitColumns: its other texts empty.
 Visit assessedVisitAt(const QSqlQuery& query, int first);
+
+/// assessedVisitAt() of a row that gives its columns as `integer(i)` and `text(i)`.
+template <typename Row> Visit assessedVisitOf(const Row& row, int first) {
+    Visit visit;
+    visit.id = row.integer(first);
+    visit.patientId = row.integer(first + 1);
+    visit.date = storedDate(row.text(first + 2));
+    visit.age = row.text(first + 3);
+    visit.poids = row.text(first + 4);
+    visit.taille = row.text(first + 5);
+    visit.imc = row.text(first + 6);
+    visit.resultat = row.text(first + 7);
+    return visit;
+}
 
 QString rowsInsert(const QString& insert, const QString& row, std::size_t rows);
 /// A visit identical to a stored one (the schema's unique key) is not inserted, rather than failing

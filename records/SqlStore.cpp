@@ -25,10 +25,14 @@ void SqlStore::closeDatabase() const {
     // Registered even when its driver could not be loaded.
     if (!QSqlDatabase::contains(m_connectionName))
         return;
-    m_kept.clear();
+    forgetStatements();
     m_database.close();
     m_database = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void SqlStore::forgetStatements() const {
+    m_kept.clear();
 }
 
 void SqlStore::withStatement(const QString& sql, const std::function<void(QSqlQuery&)>& use) const {
@@ -93,7 +97,7 @@ void SqlStore::write(const std::function<void()>& change) {
     m_inTransaction = true;
     const auto closed = qScopeGuard([&] {
         m_inTransaction = false;
-        m_kept.clear();
+        forgetStatements();
     });
     try {
         begin();

@@ -18,6 +18,14 @@
 // columns and values (SqlRows.h).
 namespace vimora::records {
 
+/// Rows inserted many to a statement: one round trip to a server for a hundred rows rather than one
+/// each.
+inline constexpr std::size_t kRowsPerStatement = 100;
+
+/// Sorts the ids a statement returned from `from` on into the order of its rows: both engines draw
+/// them in that order (a sequence, the next rowid), but neither promises to return them so.
+void sortInsertedIds(std::vector<qint64>& ids, std::size_t from);
+
 class SqlStore : public PatientStore {
 public:
     ~SqlStore() override;
@@ -68,6 +76,10 @@ protected:
     virtual QString patientListQuery(const QString& patientColumns, const QString& patients) const;
 
     QSqlQuery prepared(const QString& sql) const;
+    /// True inside write(): what is prepared may be kept until it ends.
+    bool writing() const { return m_inTransaction; }
+    /// Forgets the statements kept for the write transaction, as it ends or the base closes.
+    virtual void forgetStatements() const;
     /// Runs `use` on prepared(sql); inside a write transaction the statement is kept until it ends,
     /// so that what a large import repeats batch after batch is parsed once.
     void withStatement(const QString& sql, const std::function<void(QSqlQuery&)>& use) const;
@@ -90,9 +102,17 @@ protected:
     /// with nothing to convert.
     virtual QVariant jsonValue(const QByteArray& utf8) const { return utf8; }
 
-    /// Inserts visits given as kVisitColumns' values, but those identical to a stored visit;
+    /// Inserts visits given as newVisitsInsert()'s values, but those identical to a stored visit;
     /// returns how many it inserted. Many to a statement, as one JSON text.
     virtual int insertVisits(const std::vector<QVariantList>& rows) const;
+    /// Runs the insert that `statement(n)` gives for n rows over `rows`, a hundred to a statement,
+    /// each row's values in order; returns how many rows it inserted. With `ids`, the statement ends
+    /// with RETURNING id, and the ids are appended in the rows' order.
+    virtual int insertRows(const std::function<QString(std::size_t rows)>& statement,
+                           const std::vector<QVariantList>& rows, std::vector<qint64>* ids) const;
+    /// Hands `each` the visits of kAssessedVisitColumns that `sql` selects, `ids` bound to its marks.
+    virtual void readAssessedVisits(const QString& sql, const std::vector<qint64>& ids,
+                                    const std::function<void(Visit&&)>& each) const;
 
     /// Stores again the alerts of the patients `patientIds` from their visits as stored now, in the
     /// caller's transaction: after any change of their visits or of what judges them.

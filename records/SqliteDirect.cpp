@@ -5,8 +5,6 @@
 
 #include <sqlite3.h>
 
-#include <memory>
-
 namespace vimora::records {
 
 namespace {
@@ -19,28 +17,38 @@ struct SqliteFunctions {
     decltype(&sqlite3_bind_null) bindNull = nullptr;
     decltype(&sqlite3_step) step = nullptr;
     decltype(&sqlite3_reset) reset = nullptr;
+    decltype(&sqlite3_column_int64) columnInteger = nullptr;
+    decltype(&sqlite3_column_text) columnText = nullptr;
+    decltype(&sqlite3_column_bytes) columnBytes = nullptr;
     decltype(&sqlite3_changes) changes = nullptr;
     decltype(&sqlite3_extended_errcode) errorCode = nullptr;
 };
 
-// Loaded by Qt's driver already: the same library, so the driver's connection is one of its own.
-const SqliteFunctions* sqliteFunctions() {
+// Loaded by Qt's driver already: the same library, whose connection the driver's handle is.
+const SqliteFunctions* sqlite() {
     static const std::optional<SqliteFunctions> loaded = []() -> std::optional<SqliteFunctions> {
         QLibrary library(QStringLiteral("sqlite3"), 0);
         if (!library.load())
             return std::nullopt;
-        const auto resolve = [&library](auto& function, const char* name) {
+        bool resolved = true;
+        const auto resolve = [&](auto& function, const char* name) {
             function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
-            return function != nullptr;
+            resolved = resolved && function != nullptr;
         };
         SqliteFunctions functions;
-        if (!resolve(functions.prepare, "sqlite3_prepare_v2") ||
-            !resolve(functions.finalize, "sqlite3_finalize") ||
-            !resolve(functions.bindInteger, "sqlite3_bind_int64") ||
-            !resolve(functions.bindText, "sqlite3_bind_text") ||
-            !resolve(functions.bindNull, "sqlite3_bind_null") || !resolve(functions.step, "sqlite3_step") ||
-            !resolve(functions.reset, "sqlite3_reset") || !resolve(functions.changes, "sqlite3_changes") ||
-            !resolve(functions.errorCode, "sqlite3_extended_errcode"))
+        resolve(functions.prepare, "sqlite3_prepare_v2");
+        resolve(functions.finalize, "sqlite3_finalize");
+        resolve(functions.bindInteger, "sqlite3_bind_int64");
+        resolve(functions.bindText, "sqlite3_bind_text");
+        resolve(functions.bindNull, "sqlite3_bind_null");
+        resolve(functions.step, "sqlite3_step");
+        resolve(functions.reset, "sqlite3_reset");
+        resolve(functions.columnInteger, "sqlite3_column_int64");
+        resolve(functions.columnText, "sqlite3_column_text");
+        resolve(functions.columnBytes, "sqlite3_column_bytes");
+        resolve(functions.changes, "sqlite3_changes");
+        resolve(functions.errorCode, "sqlite3_extended_errcode");
+        if (!resolved)
             return std::nullopt;
         return functions;
     }();
@@ -56,43 +64,73 @@ sqlite3* connectionOf(const QSqlDatabase& database) {
 
 } // namespace
 
-std::optional<int> runForEachRow(const QSqlDatabase& database, const QString& sql,
-                                 const std::vector<QVariantList>& rows,
-                                 const std::function<StoreError(int code)>& errorOfCode) {
-    const SqliteFunctions* api = sqliteFunctions();
+void SqliteStatement::Finalize::operator()(sqlite3_stmt* statement) const {
+    sqlite()->finalize(statement);
+}
+
+SqliteStatement::SqliteStatement(sqlite3* connection, sqlite3_stmt* statement, ErrorOfCode errorOf)
+    : m_connection(connection)
+    , m_statement(statement)
+    , m_errorOf(std::move(errorOf)) {}
+
+std::optional<SqliteStatement> SqliteStatement::prepare(const QSqlDatabase& database, const QString& sql,
+                                                        ErrorOfCode errorOf) {
     sqlite3* connection = connectionOf(database);
-    if (api == nullptr || connection == nullptr)
+    if (sqlite() == nullptr || connection == nullptr)
         return std::nullopt;
-    const QByteArray statementText = sql.toUtf8();
-    sqlite3_stmt* raw = nullptr;
-    if (api->prepare(connection, statementText.constData(), int(statementText.size()), &raw, nullptr) !=
-        SQLITE_OK)
-        throw errorOfCode(api->errorCode(connection));
-    const std::unique_ptr<sqlite3_stmt, decltype(api->finalize)> statement(raw, api->finalize);
-    int changed = 0;
-    QByteArray utf8;
-    for (const QVariantList& row : rows) {
-        for (qsizetype i = 0; i < row.size(); ++i) {
-            const QVariant& value = row[i];
-            const int mark = int(i) + 1;
-            if (value.isNull()) {
-                api->bindNull(statement.get(), mark);
-            } else if (value.typeId() == QMetaType::LongLong) {
-                api->bindInteger(statement.get(), mark, value.toLongLong());
-            } else {
-                utf8 = value.toString().toUtf8();
-                api->bindText(statement.get(), mark, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-            }
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite()->prepare(connection, utf8.constData(), int(utf8.size()), &statement, nullptr) != SQLITE_OK)
+        throw errorOf(sqlite()->errorCode(connection));
+    return SqliteStatement(connection, statement, std::move(errorOf));
+}
+
+void SqliteStatement::bind(const QVariantList& values) {
+    // SQLite reads the texts where they are, until they are bound again: the previous row's are
+    // released once every mark holds this row's.
+    std::vector<QByteArray> texts;
+    texts.reserve(std::size_t(values.size()));
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QVariant& value = values[i];
+        const int mark = int(i) + 1;
+        if (value.typeId() == QMetaType::LongLong) {
+            sqlite()->bindInteger(m_statement.get(), mark, value.toLongLong());
+            continue;
         }
-        if (api->step(statement.get()) != SQLITE_DONE) {
-            const int code = api->errorCode(connection);
-            api->reset(statement.get());
-            throw errorOfCode(code);
+        // As Qt's driver binds them: a null text is NULL.
+        const QString text = value.toString();
+        if (text.isNull()) {
+            sqlite()->bindNull(m_statement.get(), mark);
+        } else {
+            const QByteArray& utf8 = texts.emplace_back(text.toUtf8());
+            sqlite()->bindText(m_statement.get(), mark, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         }
-        changed += api->changes(connection);
-        api->reset(statement.get());
     }
-    return changed;
+    m_texts.swap(texts);
+}
+
+bool SqliteStatement::next() {
+    const int result = sqlite()->step(m_statement.get());
+    if (result == SQLITE_ROW)
+        return true;
+    const int code = sqlite()->errorCode(m_connection);
+    sqlite()->reset(m_statement.get());
+    if (result != SQLITE_DONE)
+        throw m_errorOf(code);
+    return false;
+}
+
+qint64 SqliteStatement::integer(int column) const {
+    return sqlite()->columnInteger(m_statement.get(), column);
+}
+
+QString SqliteStatement::text(int column) const {
+    const auto* utf8 = reinterpret_cast<const char*>(sqlite()->columnText(m_statement.get(), column));
+    return QString::fromUtf8(utf8, sqlite()->columnBytes(m_statement.get(), column));
+}
+
+int SqliteStatement::changes() const {
+    return sqlite()->changes(m_connection);
 }
 
 } // namespace vimora::records

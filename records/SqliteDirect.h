@@ -7,22 +7,50 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
-// The rows of a large write handed to SQLite itself, through the connection Qt's driver opened:
-// through Qt SQL each value of each row is a QVariant bound, converted and copied, which cost a large
-// import most of its time. The library is the one the driver loaded, resolved at run time, so that a
-// program that never opens a file does not load it.
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Statements run by SQLite itself on the connection Qt's driver opened, for the many rows of a
+// large write: through Qt SQL every value of every row is a QVariant bound, converted and copied,
+// which cost a large import most of its time. The library is the one the driver loaded, resolved
+// at run time, so that a program that never opens a file does not load it.
 namespace vimora::records {
 
-/// Runs `sql` (one statement) once a row of `rows`, each row's values bound in order (whole
-/// numbers as integers, the rest as text, a null QVariant as NULL), in the transaction open on
-/// `database`. Returns the rows the statements changed, or nothing when the connection cannot be
-/// reached this way (then nothing was run). Throws `errorOfCode` of the extended SQLite result
-/// code of a statement that failed.
-std::optional<int> runForEachRow(const QSqlDatabase& database, const QString& sql,
-                                 const std::vector<QVariantList>& rows,
-                                 const std::function<StoreError(int code)>& errorOfCode);
+class SqliteStatement {
+public:
+    /// Turns a failed statement's extended SQLite result code into the records' error.
+    using ErrorOfCode = std::function<StoreError(int code)>;
+
+    /// `sql` (one statement) prepared on `database`'s connection, or nothing when the connection
+    /// cannot be reached this way. Throws `errorOf` when SQLite refuses it.
+    static std::optional<SqliteStatement> prepare(const QSqlDatabase& database, const QString& sql,
+                                                  ErrorOfCode errorOf);
+
+    /// Binds `values` to the statement's marks in order: whole numbers as integers, a null text as
+    /// NULL, the rest as text.
+    void bind(const QVariantList& values);
+    /// Runs the statement on, up to its next row; false at its end, when it is ready to run again.
+    bool next();
+    qint64 integer(int column) const;
+    QString text(int column) const;
+    /// The rows the last run inserted, changed or deleted.
+    int changes() const;
+
+private:
+    struct Finalize {
+        void operator()(sqlite3_stmt* statement) const;
+    };
+    SqliteStatement(sqlite3* connection, sqlite3_stmt* statement, ErrorOfCode errorOf);
+
+    sqlite3* m_connection;
+    std::unique_ptr<sqlite3_stmt, Finalize> m_statement;
+    ErrorOfCode m_errorOf;
+    /// The texts bound, which SQLite reads in place.
+    std::vector<QByteArray> m_texts;
+};
 
 } // namespace vimora::records

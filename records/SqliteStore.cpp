@@ -2,7 +2,6 @@
 
 #include "Schema.h"
 #include "SqlRows.h"
-#include "SqliteDirect.h"
 #include "StoreFaults.h"
 #include "platform/qt/FileErrors.h"
 #include "platform/qt/WholeFile.h"
@@ -576,9 +575,66 @@ CheckReport SqliteStore::verify() const {
 
 // Through SQLite itself, a row at a time: as fast as one JSON text of many rows, without the JSON.
 int SqliteStore::insertVisits(const std::vector<QVariantList>& rows) const {
-    const std::optional<int> inserted =
-        runForEachRow(m_database, newVisitsInsert(1), rows, [this](int code) { return errorOfCode(code); });
-    return inserted ? *inserted : SqlStore::insertVisits(rows);
+    return insertRows(newVisitsInsert, rows, nullptr);
+}
+
+// Straight through SQLite, as many rows a statement as through Qt SQL.
+int SqliteStore::insertRows(const std::function<QString(std::size_t rows)>& statement,
+                            const std::vector<QVariantList>& rows, std::vector<qint64>* ids) const {
+    if (rows.empty())
+        return 0;
+    SqliteStatement* insert = direct(statement(std::min(kRowsPerStatement, rows.size())));
+    if (!insert)
+        return SqlStore::insertRows(statement, rows, ids);
+    int inserted = 0;
+    QVariantList values;
+    for (std::size_t first = 0; first < rows.size(); first += kRowsPerStatement) {
+        const std::size_t count = std::min(kRowsPerStatement, rows.size() - first);
+        if (first > 0 && count < kRowsPerStatement)
+            insert = direct(statement(count));
+        values.clear();
+        for (std::size_t row = first; row < first + count; ++row)
+            values += rows[row];
+        insert->bind(values);
+        const std::size_t chunkStart = ids != nullptr ? ids->size() : 0;
+        while (insert->next()) {
+            if (ids != nullptr)
+                ids->push_back(insert->integer(0));
+        }
+        if (ids != nullptr)
+            sortInsertedIds(*ids, chunkStart);
+        inserted += insert->changes();
+    }
+    return inserted;
+}
+
+void SqliteStore::readAssessedVisits(const QString& sql, const std::vector<qint64>& ids,
+                                     const std::function<void(Visit&&)>& each) const {
+    SqliteStatement* read = direct(sql);
+    if (!read) {
+        SqlStore::readAssessedVisits(sql, ids, each);
+        return;
+    }
+    read->bind(QVariantList(ids.begin(), ids.end()));
+    while (read->next())
+        each(assessedVisitOf(*read, 0));
+}
+
+SqliteStatement* SqliteStore::direct(const QString& sql) const {
+    if (!writing())
+        return nullptr;
+    if (const auto kept = m_direct.find(sql); kept != m_direct.end())
+        return &kept->second;
+    std::optional<SqliteStatement> statement =
+        SqliteStatement::prepare(m_database, sql, [this](int code) { return errorOfCode(code); });
+    if (!statement)
+        return nullptr;
+    return &m_direct.emplace(sql, std::move(*statement)).first->second;
+}
+
+void SqliteStore::forgetStatements() const {
+    m_direct.clear();
+    SqlStore::forgetStatements();
 }
 
 } // namespace vimora::records

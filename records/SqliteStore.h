@@ -1,9 +1,12 @@
 #pragma once
 
 #include "SqlStore.h"
+#include "SqliteDirect.h"
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
 class QTemporaryFile;
 
@@ -55,6 +58,10 @@ protected:
     StoreError errorOf(const QSqlError& error) const override;
     void begin() override;
     int insertVisits(const std::vector<QVariantList>& rows) const override;
+    int insertRows(const std::function<QString(std::size_t rows)>& statement,
+                   const std::vector<QVariantList>& rows, std::vector<qint64>* ids) const override;
+    void readAssessedVisits(const QString& sql, const std::vector<qint64>& ids,
+                            const std::function<void(Visit&&)>& each) const override;
 
 private:
     void open(Access access);
@@ -70,12 +77,17 @@ private:
     /// Runs `step`, again while it finds the base busy, for at most as long as a lock is waited for.
     static void whileBusy(const std::function<void()>& step);
     StoreError errorOfCode(int sqliteCode) const;
+    /// `sql` prepared straight on SQLite, kept until the write transaction ends; null outside one,
+    /// or when the connection cannot be reached so.
+    SqliteStatement* direct(const QString& sql) const;
+    void forgetStatements() const override;
     QStringList schemaObjectProblems() const;
 
     QString m_path;
     /// Counts the file as open in this process while the store lives.
     std::shared_ptr<const void> m_openHere;
     std::shared_ptr<const void> m_writeGuard;
+    mutable std::map<QString, SqliteStatement> m_direct;
 };
 
 } // namespace vimora::records

@@ -2,9 +2,6 @@
 
 #include "Quoted.h"
 
-#include <QStringList>
-
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -13,11 +10,16 @@ namespace vimora::text {
 
 namespace {
 
-std::optional<int> digits(const QString& text, qsizetype fewest, qsizetype most) {
-    if (text.size() < fewest || text.size() > most ||
-        !std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+std::optional<int> digits(QStringView text, qsizetype fewest, qsizetype most) {
+    if (text.size() < fewest || text.size() > most)
         return std::nullopt;
-    return text.toInt();
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
 }
 
 } // namespace
@@ -35,13 +37,16 @@ QString notADate(const QString& typed) {
     return QStringLiteral("%1 n'est pas une date : tapez-la sous la forme JJ/MM/AAAA.").arg(quoted(typed));
 }
 
+// Read without a list of parts: a large import reads two dates a line.
 QDate parseShortDate(const QString& text) {
-    const QStringList parts = text.trimmed().split(QLatin1Char('/'));
-    if (parts.size() != 3)
+    const QStringView date = QStringView(text).trimmed();
+    const qsizetype first = date.indexOf(u'/');
+    const qsizetype second = first < 0 ? -1 : date.indexOf(u'/', first + 1);
+    if (second < 0 || date.indexOf(u'/', second + 1) >= 0)
         return {};
-    const std::optional<int> day = digits(parts[0], 1, 2);
-    const std::optional<int> month = digits(parts[1], 1, 2);
-    const std::optional<int> year = digits(parts[2], 4, 4);
+    const std::optional<int> day = digits(date.first(first), 1, 2);
+    const std::optional<int> month = digits(date.sliced(first + 1, second - first - 1), 1, 2);
+    const std::optional<int> year = digits(date.sliced(second + 1), 4, 4);
     if (!day || !month || !year)
         return {};
     return {*year, *month, *day};
