@@ -3,8 +3,6 @@
 #include "VisitRecords.h"
 #include "csv/CsvReader.h"
 #include "csv/CsvWriter.h"
-#include "engine/EngineError.h"
-#include "engine/Measures.h"
 #include "platform/qt/WholeFile.h"
 #include "text/FrenchDates.h"
 
@@ -75,14 +73,9 @@ QDate readDate(const QString& written) {
     return date.isValid() ? date : readIsoDate(written);
 }
 
-std::optional<double> positiveMeasure(const QString& text) {
-    try {
-        const double value = parseMeasure(text.toStdString(), kDecimalSeparator);
-        if (value > 0)
-            return value;
-    } catch (const EngineError&) {
-    }
-    return std::nullopt;
+bool positiveMeasure(const QString& text) {
+    const std::optional<double> value = measureNumber(text);
+    return value && *value > 0;
 }
 
 // Why a row naming the dossier of `known` contradicts them, or an empty text: a record number

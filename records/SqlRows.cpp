@@ -4,7 +4,11 @@ namespace vimora::records {
 
 // Written by hand: through QDate's format writer, the dates were a twentieth of a large import.
 QString isoDate(QDate date) {
-    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
+    if (!date.isValid() || year < 1 || year > 9999)
         return date.toString(Qt::ISODate);
     const auto digits = [](char16_t* at, int value, int count) {
         for (int i = count - 1; i >= 0; --i, value /= 10)
@@ -12,9 +16,9 @@ QString isoDate(QDate date) {
     };
     QString written(10, u'-');
     char16_t* at = reinterpret_cast<char16_t*>(written.data());
-    digits(at, date.year(), 4);
-    digits(at + 5, date.month(), 2);
-    digits(at + 8, date.day(), 2);
+    digits(at, year, 4);
+    digits(at + 5, month, 2);
+    digits(at + 8, day, 2);
     return written;
 }
 

@@ -85,26 +85,52 @@ std::optional<SqliteStatement> SqliteStatement::prepare(const QSqlDatabase& data
     return SqliteStatement(connection, statement, std::move(errorOf));
 }
 
+namespace {
+
+// Appends `text` in UTF-8: ASCII, as most of the records' texts are, byte for byte.
+void appendUtf8(QByteArray& buffer, const QString& text) {
+    const qsizetype start = buffer.size();
+    buffer.resize(start + text.size());
+    char* at = buffer.data() + start;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            buffer.truncate(start);
+            buffer += text.toUtf8();
+            return;
+        }
+        *at++ = char(c.unicode());
+    }
+}
+
+} // namespace
+
 void SqliteStatement::bind(const QVariantList& values) {
-    // SQLite reads the texts where they are, until they are bound again: the previous row's are
-    // released once every mark holds this row's.
-    std::vector<QByteArray> texts;
-    texts.reserve(std::size_t(values.size()));
+    // The texts go into one buffer, which SQLite reads in place until they are bound again: one
+    // allocation a statement rather than one a value.
+    QByteArray texts;
+    std::vector<std::pair<qsizetype, qsizetype>> spans(std::size_t(values.size()), {-1, 0});
     for (qsizetype i = 0; i < values.size(); ++i) {
         const QVariant& value = values[i];
-        const int mark = int(i) + 1;
-        if (value.typeId() == QMetaType::LongLong) {
-            sqlite()->bindInteger(m_statement.get(), mark, value.toLongLong());
+        if (value.typeId() == QMetaType::LongLong)
             continue;
-        }
         // As Qt's driver binds them: a null text is NULL.
         const QString text = value.toString();
-        if (text.isNull()) {
+        if (text.isNull())
+            continue;
+        const qsizetype start = texts.size();
+        appendUtf8(texts, text);
+        spans[std::size_t(i)] = {start, texts.size() - start};
+    }
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const int mark = int(i) + 1;
+        const auto [start, length] = spans[std::size_t(i)];
+        if (values[i].typeId() == QMetaType::LongLong)
+            sqlite()->bindInteger(m_statement.get(), mark, values[i].toLongLong());
+        else if (start < 0)
             sqlite()->bindNull(m_statement.get(), mark);
-        } else {
-            const QByteArray& utf8 = texts.emplace_back(text.toUtf8());
-            sqlite()->bindText(m_statement.get(), mark, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
-        }
+        else
+            sqlite()->bindText(m_statement.get(), mark, texts.constData() + start, int(length),
+                               SQLITE_STATIC);
     }
     m_texts.swap(texts);
 }

@@ -50,7 +50,7 @@ private:
     std::unique_ptr<sqlite3_stmt, Finalize> m_statement;
     ErrorOfCode m_errorOf;
     /// The texts bound, which SQLite reads in place.
-    std::vector<QByteArray> m_texts;
+    QByteArray m_texts;
 };
 
 } // namespace vimora::records

@@ -5,6 +5,7 @@
 #include "engine/VisitPlausibility.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 namespace vimora::records {
@@ -15,23 +16,35 @@ QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-std::optional<double> measure(const QString& value) {
-    try {
-        return parseMeasure(value.toStdString(), kDecimalSeparator);
-    } catch (const EngineError&) {
-        return std::nullopt;
-    }
-}
-
 [[noreturn]] void refuse(const std::string& message) {
     throw StoreError(StoreError::Kind::Input, text(withFinalFullStop(message)));
 }
 
 } // namespace
 
+// Read from a copy on the stack when short and ASCII, as measures are: a large import reads each
+// visit's measures several times.
+std::optional<double> measureNumber(const QString& text) {
+    try {
+        std::array<char, 32> ascii{};
+        if (text.size() <= qsizetype(ascii.size()) &&
+            std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; })) {
+            std::transform(text.cbegin(), text.cend(), ascii.begin(),
+                           [](QChar c) { return char(c.unicode()); });
+            return parseMeasure(std::string_view(ascii.data(), std::size_t(text.size())), kDecimalSeparator);
+        }
+        return parseMeasure(text.toStdString(), kDecimalSeparator);
+    } catch (const EngineError&) {
+        return std::nullopt;
+    }
+}
+
 Date toDate(QDate date) {
-    return {std::chrono::year(date.year()), std::chrono::month(unsigned(date.month())),
-            std::chrono::day(unsigned(date.day()))};
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
+    return {std::chrono::year(year), std::chrono::month(unsigned(month)), std::chrono::day(unsigned(day))};
 }
 
 QDate toQDate(Date date) {
@@ -113,7 +126,7 @@ namespace {
 // Why a measure's text is refused ("Le poids"...), or an empty text. A decimal point is named: it
 // is the usual slip, and "not a number" would not tell what to change.
 QString measureProblem(const QString& text, const char* name) {
-    const std::optional<double> value = measure(text);
+    const std::optional<double> value = measureNumber(text);
     if (value && *value > 0)
         return {};
     if (!value && text.contains(QLatin1Char('.')))
@@ -135,8 +148,8 @@ QString visitProblem(const Visit& visit) {
 }
 
 QString implausibility(const Visit& visit) {
-    const std::optional<double> height = measure(visit.taille);
-    const std::optional<double> index = measure(visit.imc);
+    const std::optional<double> height = measureNumber(visit.taille);
+    const std::optional<double> index = measureNumber(visit.imc);
     if (!height || !index)
         return {};
     const std::optional<std::string> reason = vimora::implausibility(*height, *index, kDecimalSeparator);
@@ -154,8 +167,8 @@ std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits) {
     std::vector<TrajectoryPoint> points;
     points.reserve(stored.size());
     for (const Visit* visit : stored) {
-        const std::optional<double> age = measure(visit->age);
-        const std::optional<double> index = measure(visit->imc);
+        const std::optional<double> age = measureNumber(visit->age);
+        const std::optional<double> index = measureNumber(visit->imc);
         if (!age || !index)
             continue;
         points.push_back({toDate(visit->date), *age, *index, visit->resultat.toStdString(),
@@ -165,8 +178,8 @@ std::vector<TrajectoryPoint> trajectoryOf(const std::vector<Visit>& visits) {
 }
 
 std::optional<WhoScore> whoScoreOf(const Patient& patient, const Visit& visit) {
-    const std::optional<double> age = measure(visit.age);
-    const std::optional<double> index = measure(visit.imc);
+    const std::optional<double> age = measureNumber(visit.age);
+    const std::optional<double> index = measureNumber(visit.imc);
     if (!age || !index || isAdult(*age) || !patient.naissance.isValid() || !visit.date.isValid())
         return std::nullopt;
     return whoBmiForAge(patient.sexe, static_cast<double>(patient.naissance.daysTo(visit.date)), *index);

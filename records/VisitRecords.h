@@ -8,6 +8,8 @@
 #include <QDate>
 #include <QString>
 
+#include <optional>
+
 #include <vector>
 
 // From the window's calculation to a stored visit and back to the engine's rules: the age the
@@ -17,6 +19,9 @@ namespace vimora::records {
 
 Date toDate(QDate date);
 QDate toQDate(Date date);
+
+/// A measure's text with its decimal comma ("1,08") as a number, or none when it is not one.
+std::optional<double> measureNumber(const QString& text);
 
 /// The age on `date` of a patient born on `birth`, as the window's age field takes it ("10,42").
 /// Throws StoreError Input with the French reason when the dates are refused.
