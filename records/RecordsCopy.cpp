@@ -2,11 +2,8 @@
 
 #include "SqliteStore.h"
 #include "VisitRecords.h"
-#include "engine/EngineError.h"
-#include "engine/Measures.h"
 
 #include <QHash>
-#include <QSet>
 
 #include <algorithm>
 #include <optional>
@@ -15,20 +12,6 @@
 namespace vimora::records {
 
 namespace {
-
-// A measure as the records compare it: "80" and "80,0" are one weight.
-QString measureKey(const QString& text) {
-    try {
-        return QString::number(parseMeasure(text.toStdString(), kDecimalSeparator), 'g', 17);
-    } catch (const EngineError&) {
-        return text;
-    }
-}
-
-QString visitKey(qint64 patient, const Visit& visit) {
-    return QString::number(patient) + QChar(0x1E) + visit.date.toString(Qt::ISODate) + QChar(0x1E) +
-           measureKey(visit.poids) + QChar(0x1E) + measureKey(visit.taille);
-}
 
 // What differs between a stored patient and the copy's patient of the same dossier.
 QStringList otherIdentity(const Patient& stored, const Patient& copied) {
@@ -49,19 +32,6 @@ struct Copied {
     Patient patient;
     std::vector<Visit> visits;
 };
-
-std::vector<Copied> readCopy(const QString& path) {
-    std::vector<Copied> copied;
-    // Read only: restoring from a copy never changes it.
-    const SqliteStore copy(path, Access::ReadOnly);
-    copy.forEachRecord([&](const Patient& patient, const Visit* visit) {
-        if (copied.empty() || copied.back().patient.id != patient.id)
-            copied.push_back({patient, {}});
-        if (visit != nullptr)
-            copied.back().visits.push_back(*visit);
-    });
-    return copied;
-}
 
 // The stored patients as a copy's patients find them: by dossier, else by name and birth date,
 // homonyms without dossier paired in the order they were created.
@@ -101,30 +71,24 @@ private:
     QHash<QString, std::size_t> m_claimed;
 };
 
-// The visits of a copied patient that the records lack, counted in `report`. The copy's texts rest
-// on its identity: another one here is judged again.
-std::vector<Visit> missingVisits(const Patient& stored, const Copied& entry, QSet<QString>& known,
-                                 ImportReport& report, QDate today) {
-    const bool judgedAgain = stored.sexe != entry.patient.sexe || stored.naissance != entry.patient.naissance;
-    std::vector<Visit> missing;
+// The visits of a copied patient for the records. The copy's texts rest on its identity: another
+// one here is judged again.
+std::vector<Visit> visitsFor(const Patient& stored, Copied& entry, QDate today) {
+    if (stored.sexe == entry.patient.sexe && stored.naissance == entry.patient.naissance)
+        return std::move(entry.visits);
+    std::vector<Visit> judged;
+    judged.reserve(entry.visits.size());
     for (const Visit& visit : entry.visits) {
-        const QString key = visitKey(stored.id, visit);
-        if (known.contains(key)) {
-            ++report.visitsSkipped;
-            continue;
-        }
-        known.insert(key);
-        Visit kept = visit;
-        if (judgedAgain) {
-            kept = assessMeasurement(stored, visit.date, visit.poids, visit.taille, today);
-            kept.remarque = visit.remarque;
-            kept.created = visit.created;
-        }
-        missing.push_back(kept);
-        ++report.visitsAdded;
+        Visit kept = assessMeasurement(stored, visit.date, visit.poids, visit.taille, today);
+        kept.remarque = visit.remarque;
+        kept.created = visit.created;
+        judged.push_back(kept);
     }
-    return missing;
+    return judged;
 }
+
+// Visits are written this many at a time, so that memory stays flat whatever the copy's size.
+constexpr std::size_t kVisitsPerWrite = 5000;
 
 } // namespace
 
@@ -133,47 +97,68 @@ bool isRecordsCopy(const QString& path) {
 }
 
 ImportReport importCopy(PatientStore& store, const QString& path, QDate today) {
-    std::vector<Copied> copied = readCopy(path);
+    // Read only: restoring from a copy never changes it.
+    const SqliteStore copy(path, Access::ReadOnly);
     ImportReport report;
     store.transaction([&] {
         StoredPatients stored(store);
-        QSet<QString> knownVisits;
-        store.forEachVisit([&](const Patient& /*patient*/, const Visit& visit) {
-            knownVisits.insert(visitKey(visit.patientId, visit));
-        });
         QStringList errors;
         std::vector<PatientVisits> batch;
+        std::size_t pending = 0;
+        int read = 0;
         int rank = 0;
-        for (Copied& entry : copied) {
+        // Nothing is written once a patient is refused: the whole restore is rolled back.
+        const auto write = [&] {
+            if (errors.isEmpty() && !batch.empty())
+                report.visitsAdded += store.addAll(batch);
+            batch.clear();
+            pending = 0;
+        };
+        const auto restore = [&](Copied& entry) {
             ++rank;
+            read += int(entry.visits.size());
             const std::optional<Patient> found = stored.match(entry.patient);
             if (!found) {
                 ++report.patientsAdded;
-                report.visitsAdded += int(entry.visits.size());
                 entry.patient.id = 0;
+                pending += entry.visits.size();
                 batch.push_back({entry.patient, std::move(entry.visits)});
-                continue;
-            }
-            ++report.patientsFound;
-            const QStringList other =
-                entry.patient.dossier.isEmpty() ? QStringList() : otherIdentity(*found, entry.patient);
-            if (!other.isEmpty()) {
+            } else if (const QStringList other = entry.patient.dossier.isEmpty()
+                                                     ? QStringList()
+                                                     : otherIdentity(*found, entry.patient);
+                       !other.isEmpty()) {
+                ++report.patientsFound;
                 errors << QStringLiteral("Patient n° %1 de la copie (dans l'ordre alphabétique) : ce "
                                          "dossier est déjà celui d'un autre patient (%2)")
                               .arg(rank)
                               .arg(other.join(QStringLiteral(", ")));
-                continue;
+            } else {
+                ++report.patientsFound;
+                std::vector<Visit> visits = visitsFor(*found, entry, today);
+                pending += visits.size();
+                if (!visits.empty())
+                    batch.push_back({*found, std::move(visits)});
             }
-            std::vector<Visit> missing = missingVisits(*found, entry, knownVisits, report, today);
-            if (!missing.empty())
-                batch.push_back({*found, std::move(missing)});
-        }
+            if (pending >= kVisitsPerWrite)
+                write();
+        };
+        // The copy's patients one at a time, in its order; a visit it holds twice, or that the
+        // records hold already, is left out by the records' unique key.
+        std::optional<Copied> entry;
+        copy.forEachRecord([&](const Patient& patient, const Visit* visit) {
+            if (entry && entry->patient.id != patient.id)
+                restore(*entry);
+            if (!entry || entry->patient.id != patient.id)
+                entry = Copied{patient, {}};
+            if (visit != nullptr)
+                entry->visits.push_back(*visit);
+        });
+        if (entry)
+            restore(*entry);
         if (!errors.isEmpty())
             throw ImportRefused(errors);
-        // A window may have saved one of these visits since they were looked up.
-        const int added = store.addAll(batch);
-        report.visitsSkipped += report.visitsAdded - added;
-        report.visitsAdded = added;
+        write();
+        report.visitsSkipped = read - report.visitsAdded;
     });
     return report;
 }
