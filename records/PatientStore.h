@@ -195,10 +195,11 @@ public:
     /// poids and taille as numbers), as another workstation may have just saved, is left out. The
     /// new patients' ids are set in `batch`, so that a batch written next can add to them.
     virtual int addAll(std::vector<PatientVisits>& batch) = 0;
+    /// Calls `each` for every patient, without their visits, in the order they were created: what
+    /// an import looks its patients up in.
+    virtual void forEachPatient(const std::function<void(const Patient&)>& each) const = 0;
     /// Calls `each` for every visit, ordered by patient (the patients' order, the same on every
-    /// engine) then date.
-    virtual void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const = 0;
-    /// As forEachVisit(), and once with no visit (nullptr) for each patient who has none.
+    /// engine) then date, and once with no visit (nullptr) for each patient who has none.
     virtual void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const = 0;
     /// As forEachRecord(), with only what assesses each visit read: its id, date, measures, age,
     /// imc and resultat, its other texts left empty. Much less to read over a whole base.

@@ -5,7 +5,6 @@
 
 #include <QHash>
 
-#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -38,18 +37,13 @@ struct Copied {
 class StoredPatients {
 public:
     explicit StoredPatients(const PatientStore& store) {
-        for (const PatientSummary& summary : store.patients()) {
-            const Patient& patient = summary.patient;
+        store.forEachPatient([&](const Patient& patient) {
             if (!patient.dossier.isEmpty())
                 m_byDossier.insert(patient.dossier, patient);
             else
                 m_withoutDossier[patientNameKey(patient.nom, patient.prenom, patient.naissance)].push_back(
                     patient);
-        }
-        for (std::vector<Patient>& homonyms : m_withoutDossier) {
-            std::sort(homonyms.begin(), homonyms.end(),
-                      [](const Patient& a, const Patient& b) { return a.id < b.id; });
-        }
+        });
     }
 
     std::optional<Patient> match(const Patient& copied) {

@@ -9,7 +9,6 @@
 #include <QHash>
 #include <QSet>
 
-#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <string>
@@ -170,8 +169,8 @@ public:
     Import(PatientStore& store, QDate today)
         : m_store(store)
         , m_today(today) {
-        for (const PatientSummary& summary : store.patients()) {
-            const Patient& patient = summary.patient;
+        // In the order they were created, in which numbered homonyms are paired with stored ones.
+        store.forEachPatient([&](const Patient& patient) {
             m_stored.emplace(patient.id, patient);
             const QString key = patientNameKey(patient.nom, patient.prenom, patient.naissance);
             if (!patient.dossier.isEmpty())
@@ -179,10 +178,7 @@ public:
             else
                 m_withoutDossier[key].push_back(patient.id);
             m_byName.insert(key, patient.id);
-        }
-        // Numbered homonyms are paired with the stored ones in the order they were created.
-        for (std::vector<qint64>& ids : m_withoutDossier)
-            std::sort(ids.begin(), ids.end());
+        });
     }
 
     void readRow(const RowValues& values, std::size_t line) {

@@ -79,11 +79,13 @@ std::vector<Visit> SqlStore::visits(qint64 patientId) const {
     return visits;
 }
 
-void SqlStore::forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const {
-    forEachRecord([&](const Patient& patient, const Visit* visit) {
-        if (visit != nullptr)
-            each(patient, *visit);
-    });
+void SqlStore::forEachPatient(const std::function<void(const Patient&)>& each) const {
+    prepare();
+    QSqlQuery read = prepared(QStringLiteral("SELECT %1 FROM patient p ORDER BY p.id").arg(kPatientColumns));
+    run(read);
+    while (read.next())
+        each(patientAt(read, 0));
+    failIfCut(read);
 }
 
 void SqlStore::forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const {

@@ -49,7 +49,7 @@ public:
     Visit addVisit(const Visit& visit) override;
     void deleteVisit(qint64 visitId) override;
     int addAll(std::vector<PatientVisits>& batch) override;
-    void forEachVisit(const std::function<void(const Patient&, const Visit&)>& each) const override;
+    void forEachPatient(const std::function<void(const Patient&)>& each) const override;
     void forEachRecord(const std::function<void(const Patient&, const Visit*)>& each) const override;
     void forEachAssessment(const std::function<void(const Patient&, const Visit*)>& each) const override;
     void transaction(const std::function<void()>& work) override;

@@ -622,11 +622,17 @@ TEST_F(ServerStore, ACopyWrittenFromTheServerRestoresItWhole) {
     EXPECT_EQ(importCopy(restored, copy).visitsAdded, 0);
     const auto everything = [](const PatientStore& records) {
         QStringList lines;
-        records.forEachVisit([&](const Patient& patient, const Visit& visit) {
-            lines
-                << QStringList{patient.dossier, patient.nom,    visit.date.toString(Qt::ISODate),   visit.imc,
-                               visit.resultat,  visit.remarque, visit.created.toString(Qt::ISODate)}
-                       .join(QLatin1Char(';'));
+        records.forEachRecord([&](const Patient& patient, const Visit* visit) {
+            if (visit == nullptr)
+                return;
+            lines << QStringList{patient.dossier,
+                                 patient.nom,
+                                 visit->date.toString(Qt::ISODate),
+                                 visit->imc,
+                                 visit->resultat,
+                                 visit->remarque,
+                                 visit->created.toString(Qt::ISODate)}
+                         .join(QLatin1Char(';'));
         });
         for (const PatientSummary& summary : records.patients())
             lines << summary.patient.nom + QLatin1Char(':') + summary.alerts.join(QLatin1Char(','));

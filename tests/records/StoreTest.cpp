@@ -706,7 +706,7 @@ TEST_P(Store, KeepsEachPatientsAlertsCurrentAndListsPatientsInOneOrder) {
     reversed.descending = true;
     EXPECT_EQ(noms(store->patientPage(reversed, 0, 10)), QStringList(ordered.rbegin(), ordered.rend()));
     QStringList exported;
-    store->forEachVisit([&](const Patient& patient, const Visit&) {
+    store->forEachRecord([&](const Patient& patient, const Visit*) {
         if (exported.isEmpty() || exported.back() != patient.nom)
             exported << patient.nom;
     });
