@@ -6,6 +6,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <set>
+#include <tuple>
 
 namespace vimora::records {
 
@@ -102,6 +104,23 @@ QVariantList visitValues(const Visit& visit, const QString& now) {
             text(visit.objectif),
             text(visit.remarque),
             created};
+}
+
+// The visits of a patient new in this transaction as the records' unique key stores them, each
+// numbered as its id will order it: the first of each date, poids and taille (as numbers), in the
+// order given.
+std::vector<Visit> storedOnce(const std::vector<Visit>& visits) {
+    std::vector<Visit> stored;
+    std::set<std::tuple<QDate, double, double>> seen;
+    for (const Visit& visit : visits) {
+        if (!seen.emplace(visit.date, measureNumber(visit.poids).value_or(0),
+                          measureNumber(visit.taille).value_or(0))
+                 .second)
+            continue;
+        stored.push_back(visit);
+        stored.back().id = qint64(stored.size());
+    }
+    return stored;
 }
 
 } // namespace
@@ -236,19 +255,24 @@ int SqlStore::addAll(std::vector<PatientVisits>& batch) {
         auto createdId = createdIds.begin();
         std::vector<QVariantList> visits;
         std::vector<qint64> judged;
+        std::vector<std::pair<qint64, std::vector<Visit>>> createdVisits;
         for (const PatientVisits& entry : batch) {
-            const qint64 patientId = entry.patient.id == 0 ? *createdId++ : entry.patient.id;
-            if (!entry.visits.empty())
-                judged.push_back(patientId);
+            const bool created = entry.patient.id == 0;
+            const qint64 patientId = created ? *createdId++ : entry.patient.id;
             for (Visit visit : entry.visits) {
                 visit.patientId = patientId;
                 visits.push_back(visitValues(visit, now));
             }
+            if (created)
+                createdVisits.emplace_back(patientId, storedOnce(entry.visits));
+            else if (!entry.visits.empty())
+                judged.push_back(patientId);
         }
         stored = insertVisits(visits);
         std::sort(judged.begin(), judged.end());
         judged.erase(std::unique(judged.begin(), judged.end()), judged.end());
         refreshAlerts(judged);
+        writeNewPatientsAlerts(createdVisits);
     });
     // Only once written: a batch refused keeps its new patients new.
     auto createdId = createdIds.begin();

@@ -187,6 +187,15 @@ QString idList(std::size_t count) {
     return QStringList(qsizetype(count), QStringLiteral("?")).join(QStringLiteral(", "));
 }
 
+// The alerte rows of the patient `patientId`'s visits.
+void appendAlertRows(std::vector<QVariantList>& rows, qint64 patientId, const std::vector<Visit>& visits) {
+    int rank = 0;
+    for (const TrajectoryAlert& alert : alertsOf(visits)) {
+        rows.push_back(
+            {patientId, rank++, QString::fromStdString(alert.title), QString::fromStdString(alert.detail)});
+    }
+}
+
 } // namespace
 
 void SqlStore::readAssessedVisits(const QString& sql, const std::vector<qint64>& ids,
@@ -232,11 +241,7 @@ void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
     std::vector<QVariantList> alerts;
     std::vector<Visit> visits;
     const auto judge = [&] {
-        int rank = 0;
-        for (const TrajectoryAlert& alert : alertsOf(visits)) {
-            alerts.push_back({visits.front().patientId, rank++, QString::fromStdString(alert.title),
-                              QString::fromStdString(alert.detail)});
-        }
+        appendAlertRows(alerts, visits.front().patientId, visits);
         visits.clear();
     };
     readAssessedVisits(
@@ -258,6 +263,14 @@ void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
                       run(remove);
                       remove.finish();
                   });
+    insertRows([](std::size_t count) { return rowsInsert(kInsertAlert, kAlertRow, count); }, alerts, nullptr);
+}
+
+void SqlStore::writeNewPatientsAlerts(
+    const std::vector<std::pair<qint64, std::vector<Visit>>>& patients) const {
+    std::vector<QVariantList> alerts;
+    for (const auto& [patientId, visits] : patients)
+        appendAlertRows(alerts, patientId, visits);
     insertRows([](std::size_t count) { return rowsInsert(kInsertAlert, kAlertRow, count); }, alerts, nullptr);
 }
 

@@ -167,6 +167,9 @@ private:
     bool lockPatients(const std::vector<qint64>& ids) const;
     /// refreshAlerts() for a few patients, in one statement each way.
     void writeAlerts(const std::vector<qint64>& ids) const;
+    /// Stores the alerts of patients created in this transaction from their visits as stored, given
+    /// with their ids: nothing to read back.
+    void writeNewPatientsAlerts(const std::vector<std::pair<qint64, std::vector<Visit>>>& patients) const;
     /// Writes every patient's folded names and alerts, for a base that had none.
     void fillPatientKeys() const;
     /// What to do with a stored visit that can no longer be judged.

@@ -194,6 +194,19 @@ TEST_P(Transfer, WritesALargeFileAsItReadsItAndStillWholeOrNotAtAll) {
     EXPECT_EQ(patients[1].visitCount, 1);
 }
 
+// A new patient's alerts are those of their visits as stored: a visit the file gives twice is one,
+// and the change between the two latest visits is still seen.
+TEST_P(Transfer, StoresTheAlertsOfTheVisitsAsStored) {
+    const auto store = open("dossiers");
+    import(*store, "dossier;nom;prenom;sexe;naissance;date;poids;taille\n"
+                   "C1;Roux;Noé;M;01/01/1990;2024-01-08;70;1,75\n"
+                   "C1;;;;;2024-06-08;80;1,75\n"
+                   "C1;;;;;2024-06-08;80,0;1,75\n");
+    const PatientSummary summary = store->patients().front();
+    EXPECT_EQ(summary.visitCount, 2);
+    EXPECT_EQ(summary.alerts, QStringList{QString::fromUtf8(kResultChangeTitle)});
+}
+
 // A record number belongs to one identity: a row that names it with another nom, prénom, sexe or
 // naissance, than the base or an earlier row, refuses the file.
 TEST_P(Transfer, RefusesARowWhoseDossierIsAnotherPatients) {
