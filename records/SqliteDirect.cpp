@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 namespace vimora::records {
 
 namespace {
@@ -87,19 +89,22 @@ std::optional<SqliteStatement> SqliteStatement::prepare(const QSqlDatabase& data
 
 namespace {
 
-// Appends `text` in UTF-8: ASCII, as most of the records' texts are, byte for byte.
+// Appends `text` in UTF-8 and a NUL after it: ASCII, as most of the records' texts are, byte for
+// byte.
 void appendUtf8(QByteArray& buffer, const QString& text) {
     const qsizetype start = buffer.size();
-    buffer.resize(start + text.size());
+    buffer.resize(start + text.size() + 1);
     char* at = buffer.data() + start;
     for (const QChar c : text) {
         if (c.unicode() >= 0x80) {
             buffer.truncate(start);
             buffer += text.toUtf8();
+            buffer += '\0';
             return;
         }
         *at++ = char(c.unicode());
     }
+    *at = 0;
 }
 
 } // namespace
@@ -119,7 +124,7 @@ void SqliteStatement::bind(const QVariantList& values) {
             continue;
         const qsizetype start = texts.size();
         appendUtf8(texts, text);
-        spans[std::size_t(i)] = {start, texts.size() - start};
+        spans[std::size_t(i)] = {start, texts.size() - start - 1};
     }
     for (qsizetype i = 0; i < values.size(); ++i) {
         const int mark = int(i) + 1;
@@ -129,8 +134,12 @@ void SqliteStatement::bind(const QVariantList& values) {
         else if (start < 0)
             sqlite()->bindNull(m_statement.get(), mark);
         else
-            sqlite()->bindText(m_statement.get(), mark, texts.constData() + start, int(length),
-                               SQLITE_STATIC);
+            // Its length untold when it holds no NUL: SQLite then knows the NUL after it is there,
+            // and reads it in place where it needs one (the index of the measures).
+            sqlite()->bindText(
+                m_statement.get(), mark, texts.constData() + start,
+                std::memchr(texts.constData() + start, 0, std::size_t(length)) == nullptr ? -1 : int(length),
+                SQLITE_STATIC);
     }
     m_texts.swap(texts);
 }
