@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string>
+#include <unordered_map>
 
 namespace vimora::records {
 
@@ -14,6 +16,18 @@ namespace {
 
 QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
+}
+
+// The band, advice and objective texts: a few hundred different ones over a large import, each
+// converted once rather than for every visit.
+QString tableText(const std::string& utf8) {
+    constexpr std::size_t kKept = 4096;
+    thread_local std::unordered_map<std::string, QString> converted;
+    if (const auto found = converted.find(utf8); found != converted.end())
+        return found->second;
+    if (converted.size() == kKept)
+        converted.clear();
+    return converted.emplace(utf8, text(utf8)).first->second;
 }
 
 [[noreturn]] void refuse(const std::string& message) {
@@ -69,9 +83,9 @@ Visit visitFromCalculation(const Calculation& calculation, qint64 patientId, QDa
     visit.imc = text(calculation.indexText);
     visit.poidsMax = text(calculation.maximumWeightText);
     visit.poidsMin = text(calculation.minimumWeightText);
-    visit.resultat = text(calculation.band.band);
-    visit.conseils = text(calculation.band.advice);
-    visit.objectif = text(calculation.band.objective);
+    visit.resultat = tableText(calculation.band.band);
+    visit.conseils = tableText(calculation.band.advice);
+    visit.objectif = tableText(calculation.band.objective);
     return visit;
 }
 
