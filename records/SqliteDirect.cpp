@@ -113,22 +113,26 @@ void SqliteStatement::bind(const QVariantList& values) {
     // The texts go into one buffer, which SQLite reads in place until they are bound again: one
     // allocation a statement rather than one a value.
     QByteArray texts;
-    std::vector<std::pair<qsizetype, qsizetype>> spans(std::size_t(values.size()), {-1, 0});
+    texts.reserve(m_texts.size());
+    m_spans.assign(std::size_t(values.size()), {-1, 0});
     for (qsizetype i = 0; i < values.size(); ++i) {
         const QVariant& value = values[i];
         if (value.typeId() == QMetaType::LongLong)
             continue;
+        const QString converted = value.typeId() == QMetaType::QString ? QString() : value.toString();
+        const QString& text = value.typeId() == QMetaType::QString
+                                  ? *static_cast<const QString*>(value.constData())
+                                  : converted;
         // As Qt's driver binds them: a null text is NULL.
-        const QString text = value.toString();
         if (text.isNull())
             continue;
         const qsizetype start = texts.size();
         appendUtf8(texts, text);
-        spans[std::size_t(i)] = {start, texts.size() - start - 1};
+        m_spans[std::size_t(i)] = {start, texts.size() - start - 1};
     }
     for (qsizetype i = 0; i < values.size(); ++i) {
         const int mark = int(i) + 1;
-        const auto [start, length] = spans[std::size_t(i)];
+        const auto [start, length] = m_spans[std::size_t(i)];
         if (values[i].typeId() == QMetaType::LongLong)
             sqlite()->bindInteger(m_statement.get(), mark, values[i].toLongLong());
         else if (start < 0)

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -51,6 +52,8 @@ private:
     ErrorOfCode m_errorOf;
     /// The texts bound, which SQLite reads in place.
     QByteArray m_texts;
+    /// Where each value's text starts in m_texts and its length; -1 for none.
+    std::vector<std::pair<qsizetype, qsizetype>> m_spans;
 };
 
 } // namespace vimora::records
