@@ -81,8 +81,79 @@ std::vector<Visit> visitsFor(const Patient& stored, Copied& entry, QDate today) 
     return judged;
 }
 
-// Visits are written this many at a time, so that memory stays flat whatever the copy's size.
-constexpr std::size_t kVisitsPerWrite = 5000;
+// One restore, inside the records' write transaction, written as the copy is read: a few thousand
+// visits at a time, so that memory stays flat whatever the copy's size. A visit the copy holds
+// twice, or that the records hold already, is left out by the records' unique key.
+class Restore {
+public:
+    Restore(PatientStore& store, QDate today)
+        : m_store(store)
+        , m_stored(store)
+        , m_today(today) {}
+
+    /// Restores the next patient of the copy, in its order.
+    void add(Copied& entry) {
+        ++m_rank;
+        m_read += int(entry.visits.size());
+        const std::optional<Patient> found = m_stored.match(entry.patient);
+        if (!found) {
+            ++m_report.patientsAdded;
+            entry.patient.id = 0;
+            queue(entry.patient, std::move(entry.visits));
+            return;
+        }
+        ++m_report.patientsFound;
+        const QStringList other =
+            entry.patient.dossier.isEmpty() ? QStringList() : otherIdentity(*found, entry.patient);
+        if (!other.isEmpty()) {
+            m_errors << QStringLiteral("Patient n° %1 de la copie (dans l'ordre alphabétique) : ce "
+                                       "dossier est déjà celui d'un autre patient (%2)")
+                            .arg(m_rank)
+                            .arg(other.join(QStringLiteral(", ")));
+            return;
+        }
+        queue(*found, visitsFor(*found, entry, m_today));
+    }
+
+    /// Writes what is left and says what was done, or refuses the copy for its patients refused.
+    ImportReport finish() {
+        if (!m_errors.isEmpty())
+            throw ImportRefused(m_errors);
+        write();
+        m_report.visitsSkipped = m_read - m_report.visitsAdded;
+        return m_report;
+    }
+
+private:
+    static constexpr std::size_t kVisitsPerWrite = 5000;
+
+    void queue(const Patient& patient, std::vector<Visit> visits) {
+        if (patient.id != 0 && visits.empty())
+            return;
+        m_pending += visits.size();
+        m_batch.push_back({patient, std::move(visits)});
+        if (m_pending >= kVisitsPerWrite)
+            write();
+    }
+
+    // Nothing once a patient is refused: the whole restore will be rolled back.
+    void write() {
+        if (m_errors.isEmpty() && !m_batch.empty())
+            m_report.visitsAdded += m_store.addAll(m_batch);
+        m_batch.clear();
+        m_pending = 0;
+    }
+
+    PatientStore& m_store;
+    StoredPatients m_stored;
+    QDate m_today;
+    std::vector<PatientVisits> m_batch;
+    std::size_t m_pending = 0;
+    int m_read = 0;
+    int m_rank = 0;
+    QStringList m_errors;
+    ImportReport m_report;
+};
 
 } // namespace
 
@@ -95,64 +166,19 @@ ImportReport importCopy(PatientStore& store, const QString& path, QDate today) {
     const SqliteStore copy(path, Access::ReadOnly);
     ImportReport report;
     store.transaction([&] {
-        StoredPatients stored(store);
-        QStringList errors;
-        std::vector<PatientVisits> batch;
-        std::size_t pending = 0;
-        int read = 0;
-        int rank = 0;
-        // Nothing is written once a patient is refused: the whole restore is rolled back.
-        const auto write = [&] {
-            if (errors.isEmpty() && !batch.empty())
-                report.visitsAdded += store.addAll(batch);
-            batch.clear();
-            pending = 0;
-        };
-        const auto restore = [&](Copied& entry) {
-            ++rank;
-            read += int(entry.visits.size());
-            const std::optional<Patient> found = stored.match(entry.patient);
-            if (!found) {
-                ++report.patientsAdded;
-                entry.patient.id = 0;
-                pending += entry.visits.size();
-                batch.push_back({entry.patient, std::move(entry.visits)});
-            } else if (const QStringList other = entry.patient.dossier.isEmpty()
-                                                     ? QStringList()
-                                                     : otherIdentity(*found, entry.patient);
-                       !other.isEmpty()) {
-                ++report.patientsFound;
-                errors << QStringLiteral("Patient n° %1 de la copie (dans l'ordre alphabétique) : ce "
-                                         "dossier est déjà celui d'un autre patient (%2)")
-                              .arg(rank)
-                              .arg(other.join(QStringLiteral(", ")));
-            } else {
-                ++report.patientsFound;
-                std::vector<Visit> visits = visitsFor(*found, entry, today);
-                pending += visits.size();
-                if (!visits.empty())
-                    batch.push_back({*found, std::move(visits)});
-            }
-            if (pending >= kVisitsPerWrite)
-                write();
-        };
-        // The copy's patients one at a time, in its order; a visit it holds twice, or that the
-        // records hold already, is left out by the records' unique key.
+        Restore restore(store, today);
         std::optional<Copied> entry;
         copy.forEachRecord([&](const Patient& patient, const Visit* visit) {
             if (entry && entry->patient.id != patient.id)
-                restore(*entry);
+                restore.add(*entry);
             if (!entry || entry->patient.id != patient.id)
                 entry = Copied{patient, {}};
             if (visit != nullptr)
                 entry->visits.push_back(*visit);
         });
         if (entry)
-            restore(*entry);
-        if (!errors.isEmpty())
-            throw ImportRefused(errors);
-        write();
-        report.visitsSkipped = read - report.visitsAdded;
+            restore.add(*entry);
+        report = restore.finish();
     });
     return report;
 }

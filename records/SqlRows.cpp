@@ -15,7 +15,7 @@ QString isoDate(QDate date) {
             at[i] = char16_t(u'0' + value % 10);
     };
     QString written(10, u'-');
-    char16_t* at = reinterpret_cast<char16_t*>(written.data());
+    auto* at = reinterpret_cast<char16_t*>(written.data());
     digits(at, year, 4);
     digits(at + 5, month, 2);
     digits(at + 8, day, 2);

@@ -25,7 +25,7 @@ void SqlStore::closeDatabase() const {
     // Registered even when its driver could not be loaded.
     if (!QSqlDatabase::contains(m_connectionName))
         return;
-    forgetStatements();
+    m_kept.clear();
     m_database.close();
     m_database = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);

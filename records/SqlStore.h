@@ -78,7 +78,7 @@ protected:
     QSqlQuery prepared(const QString& sql) const;
     /// True inside write(): what is prepared may be kept until it ends.
     bool writing() const { return m_inTransaction; }
-    /// Forgets the statements kept for the write transaction, as it ends or the base closes.
+    /// Forgets the statements kept for the write transaction, as it ends.
     virtual void forgetStatements() const;
     /// Runs `use` on prepared(sql); inside a write transaction the statement is kept until it ends,
     /// so that what a large import repeats batch after batch is parsed once.

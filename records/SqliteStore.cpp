@@ -111,6 +111,7 @@ SqliteStore::SqliteStore(const QString& path, Access access)
 
 // Closed before the file stops counting as open here.
 SqliteStore::~SqliteStore() {
+    m_direct.clear();
     closeDatabase();
 }
 
@@ -584,7 +585,7 @@ int SqliteStore::insertRows(const std::function<QString(std::size_t rows)>& stat
     if (rows.empty())
         return 0;
     SqliteStatement* insert = direct(statement(std::min(kRowsPerStatement, rows.size())));
-    if (!insert)
+    if (insert == nullptr)
         return SqlStore::insertRows(statement, rows, ids);
     int inserted = 0;
     QVariantList values;
@@ -611,7 +612,7 @@ int SqliteStore::insertRows(const std::function<QString(std::size_t rows)>& stat
 void SqliteStore::readAssessedVisits(const QString& sql, const std::vector<qint64>& ids,
                                      const std::function<void(Visit&&)>& each) const {
     SqliteStatement* read = direct(sql);
-    if (!read) {
+    if (read == nullptr) {
         SqlStore::readAssessedVisits(sql, ids, each);
         return;
     }
