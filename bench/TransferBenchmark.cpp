@@ -145,11 +145,17 @@ void measureScale(const std::string& dossiers, const fs::path& directory, int pa
     measureCommands(dossiers, "", measures, directory / "dossiers.sqlite", visits, shell);
 
     if (server != nullptr) {
-        const std::string name = "echelle" + std::to_string(patients);
-        server->createBase(name);
         // The server's own processor time is not counted.
-        line("importer, empty server base", visits,
-             run({dossiers, "importer", measures.string()}, server->uri(name)));
+        const auto intoServer = [&](const std::string& program, const std::string& label) {
+            const std::string name =
+                label.empty() ? "echelle" + std::to_string(patients) : "avant" + std::to_string(patients);
+            server->createBase(name);
+            line((label + "importer, empty server base").c_str(), visits,
+                 run({program, "importer", measures.string()}, server->uri(name)));
+        };
+        if (const char* before = std::getenv("VIMORA_DOSSIERS_BEFORE"); before != nullptr && *before != 0)
+            intoServer(before, "before: ");
+        intoServer(dossiers, "");
     }
     fs::remove_all(directory);
     fs::create_directory(directory);

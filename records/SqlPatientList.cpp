@@ -82,13 +82,18 @@ QSqlQuery SqlStore::listed(const PatientQuery& query, const QString& rows, qint6
     const QString order =
         QStringLiteral(" ORDER BY ") + sortKey(query.sort, query.descending) + patientOrder(query.descending);
     // A page is chosen from the patients alone, by the index, when their order needs no visit: the
-    // latest visit is then looked up for its rows only, not for every row skipped.
+    // latest visit is then looked up for its rows only, not for every row skipped. The index holds
+    // the order and the search text: the page's ids are read from it alone, so that the rows
+    // skipped or not found are never read from the table.
     const bool byPatient = query.sort != PatientSort::LastVisit && query.sort != PatientSort::LastResult;
     const QString sql =
-        byPatient ? patientListQuery(listedColumns(), QStringLiteral("(SELECT * FROM patient p") + where +
-                                                          order + rows + QLatin1Char(')')) +
-                        order
-                  : patientListQuery(listedColumns(), QStringLiteral("patient")) + where + order + rows;
+        byPatient && !rows.isEmpty()
+            ? patientListQuery(
+                  listedColumns(),
+                  QStringLiteral("(SELECT * FROM patient WHERE id IN (SELECT p.id FROM patient p") + where +
+                      order + rows + QStringLiteral("))")) +
+                  order
+            : patientListQuery(listedColumns(), QStringLiteral("patient")) + where + order + rows;
     QSqlQuery list = prepared(sql);
     for (const QString& word : words)
         list.addBindValue(containing(word));
