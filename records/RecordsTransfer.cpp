@@ -10,9 +10,15 @@
 #include <QSet>
 
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <initializer_list>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -161,13 +167,113 @@ private:
     std::array<int, kColumnCount + 1> m_positions{};
 };
 
-// One import, inside the records' write transaction, written as the file is read: the patients
-// known so far (stored and new) and the visits read since the last write. A visit already stored
-// is left out by the records' unique key, so the stored visits are never read.
+// Patients and visits to write, as the reading of the file hands them over.
+struct Batch {
+    std::vector<PatientVisits> entries;
+    /// Each entry's patient as the import names them: their id, or minus their rank among the
+    /// patients the file brings (written with their first batch, with id 0 until then).
+    std::vector<qint64> named;
+    /// The line of the one implausible visit of the batch, warned of when it is added.
+    std::size_t warnedLine = 0;
+};
+
+// The batches from the thread that reads and assesses the file to the one that writes them: the
+// thread that opened the records, as a Qt SQL connection serves its own thread only. Two batches
+// at most wait, so that memory stays flat while both threads work.
+class Handover {
+public:
+    /// Waits for room; false once the writer stopped.
+    bool put(Batch&& batch) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_stopped || m_batches.size() < kWaiting; });
+        if (m_stopped)
+            return false;
+        m_batches.push_back(std::move(batch));
+        m_changed.notify_all();
+        return true;
+    }
+
+    /// The next batch, or nothing once the reader ended.
+    std::optional<Batch> take() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_ended || !m_batches.empty(); });
+        if (m_batches.empty())
+            return std::nullopt;
+        Batch batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        m_changed.notify_all();
+        return batch;
+    }
+
+    /// The reader ended: no batch will come.
+    void end() {
+        const std::lock_guard lock(m_mutex);
+        m_ended = true;
+        m_changed.notify_all();
+    }
+
+    /// The writer stopped on a failure: no batch will be taken.
+    void stop() {
+        const std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        m_changed.notify_all();
+    }
+
+private:
+    static constexpr std::size_t kWaiting = 2;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_batches;
+    bool m_ended = false;
+    bool m_stopped = false;
+};
+
+// Thrown on the reading thread once the writer stopped: its own failure is the one reported.
+struct WriterStopped {};
+
+// Writes the batches in the order handed over, the patients the file brings created with their
+// first one.
+class BatchWriter {
+public:
+    explicit BatchWriter(PatientStore& store)
+        : m_store(store) {}
+
+    void write(Batch& batch) {
+        for (std::size_t i = 0; i < batch.entries.size(); ++i) {
+            if (const auto created = m_created.find(batch.named[i]); created != m_created.end())
+                batch.entries[i].patient.id = created->second;
+        }
+        const int added = m_store.addAll(batch.entries);
+        for (std::size_t i = 0; i < batch.entries.size(); ++i) {
+            if (batch.named[i] < 0)
+                m_created.emplace(batch.named[i], batch.entries[i].patient.id);
+        }
+        m_visitsAdded += added;
+        if (batch.warnedLine > 0 && added > 0) {
+            m_warnings << lineError(
+                batch.warnedLine, QStringLiteral("avertissement : mesure invraisemblable (taille hors de "
+                                                 "0,3 à 2,5 m ou IMC hors de 8 à 100), importée quand même"));
+        }
+    }
+
+    int visitsAdded() const { return m_visitsAdded; }
+    const QStringList& warnings() const { return m_warnings; }
+
+private:
+    PatientStore& m_store;
+    std::unordered_map<qint64, qint64> m_created;
+    int m_visitsAdded = 0;
+    QStringList m_warnings;
+};
+
+// One import, inside the records' write transaction, handed over to be written as the file is
+// read: the patients known so far (stored and new) and the visits read since the last batch. A
+// visit already stored is left out by the records' unique key, so the stored visits are never read.
+// It reads the store only when made.
 class Import {
 public:
-    Import(PatientStore& store, QDate today)
-        : m_store(store)
+    Import(const PatientStore& store, Handover& handover, QDate today)
+        : m_handover(handover)
         , m_today(today) {
         // In the order they were created, in which numbered homonyms are paired with stored ones.
         store.forEachPatient([&](const Patient& patient) {
@@ -187,15 +293,22 @@ public:
             m_errors << lineError(line, reason);
     }
 
-    /// Writes what is left and says what was done, or refuses the file for its bad lines.
-    ImportReport finish() {
+    /// Hands over what is left, or refuses the file for its bad lines.
+    void finish() {
         if (!m_errors.isEmpty())
             throw ImportRefused(m_errors);
         write();
-        m_report.patientsAdded = int(m_newPatients.size());
-        m_report.patientsFound = int(m_named.size());
-        m_report.visitsSkipped = m_visitsRead - m_report.visitsAdded;
-        return m_report;
+    }
+
+    /// What was done, once `writer` wrote every batch.
+    ImportReport report(const BatchWriter& writer) const {
+        ImportReport report;
+        report.patientsAdded = int(m_newPatients.size());
+        report.patientsFound = int(m_named.size());
+        report.visitsAdded = writer.visitsAdded();
+        report.visitsSkipped = m_visitsRead - writer.visitsAdded();
+        report.warnings = writer.warnings();
+        return report;
     }
 
 private:
@@ -210,7 +323,7 @@ private:
     }
 
     // Patients are named by their id, and new ones by minus their rank in m_newPatients; these
-    // keep id 0 until written.
+    // keep id 0 here.
     const Patient& patientWithId(qint64 id) const {
         return id < 0 ? m_newPatients[std::size_t(-id - 1)] : m_stored.at(id);
     }
@@ -289,25 +402,25 @@ private:
         return {};
     }
 
-    // The entry of the next write that holds the visits of patient `id`.
+    // The entry of the next batch that holds the visits of patient `id`.
     PatientVisits& pendingOf(qint64 id) {
-        const auto [at, added] = m_pendingAt.try_emplace(id, m_pending.size());
-        if (added)
-            m_pending.push_back(PatientVisits{patientWithId(id), {}});
-        return m_pending[at->second];
+        const auto [at, added] = m_pendingAt.try_emplace(id, m_pending.entries.size());
+        if (added) {
+            m_pending.entries.push_back(PatientVisits{patientWithId(id), {}});
+            m_pending.named.push_back(id);
+        }
+        return m_pending.entries[at->second];
     }
 
-    // Writes the patients and visits read since the last write; nothing once a line is refused, as
-    // the whole import will be rolled back.
-    void write() {
-        if (!m_errors.isEmpty() || m_pending.empty())
+    // Hands over the patients and visits read since the last batch, the visit of line `warnedLine`
+    // warned of when added; nothing once a line is refused, as the whole import will be rolled back.
+    void write(std::size_t warnedLine = 0) {
+        if (!m_errors.isEmpty() || m_pending.entries.empty())
             return;
-        m_report.visitsAdded += m_store.addAll(m_pending);
-        for (const auto& [id, at] : m_pendingAt) {
-            if (id < 0)
-                m_newPatients[std::size_t(-id - 1)].id = m_pending[at].patient.id;
-        }
-        m_pending.clear();
+        m_pending.warnedLine = warnedLine;
+        if (!m_handover.put(std::move(m_pending)))
+            throw WriterStopped();
+        m_pending = {};
         m_pendingAt.clear();
         m_pendingVisits = 0;
     }
@@ -343,14 +456,7 @@ private:
             // is already stored.
             write();
             pendingOf(id).visits.push_back(std::move(visit));
-            const int added = m_report.visitsAdded;
-            write();
-            if (m_report.visitsAdded > added) {
-                m_report.warnings << lineError(
-                    line, QStringLiteral("avertissement : mesure invraisemblable (taille hors "
-                                         "de 0,3 à 2,5 m ou IMC hors de 8 à 100), importée "
-                                         "quand même"));
-            }
+            write(line);
             return {};
         }
         pendingOf(id).visits.push_back(std::move(visit));
@@ -359,7 +465,7 @@ private:
         return {};
     }
 
-    PatientStore& m_store;
+    Handover& m_handover;
     QDate m_today;
     std::unordered_map<qint64, Patient> m_stored;
     std::vector<Patient> m_newPatients;
@@ -370,12 +476,11 @@ private:
     QHash<QString, std::size_t> m_claimed;
     QHash<QString, qint64> m_byNumber;
     QSet<qint64> m_named;
-    std::vector<PatientVisits> m_pending;
+    Batch m_pending;
     std::unordered_map<qint64, std::size_t> m_pendingAt;
     std::size_t m_pendingVisits = 0;
     int m_visitsRead = 0;
     QStringList m_errors;
-    ImportReport m_report;
 };
 
 CsvWriter writerOn(QIODevice& out) {
@@ -435,19 +540,42 @@ ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
     }
     // What is there and what is added, under the write lock: another import or a window saving
     // meanwhile waits, then sees what this one added.
+    // The file is read and assessed on a thread of its own while this one writes what it hands
+    // over: each waits less for the other.
     ImportReport report;
     store.transaction([&] {
-        Import import(store, today);
-        RowValues values;
-        try {
-            while (reader.next()) {
-                columns->read(reader, values);
-                import.readRow(values, reader.line());
+        Handover handover;
+        Import import(store, handover, today);
+        std::exception_ptr readFailure;
+        std::thread reading([&] {
+            try {
+                RowValues values;
+                while (reader.next()) {
+                    columns->read(reader, values);
+                    import.readRow(values, reader.line());
+                }
+                import.finish();
+            } catch (const WriterStopped&) {
+            } catch (const csv::CsvError& error) {
+                readFailure = std::make_exception_ptr(refuseFault(error));
+            } catch (...) {
+                readFailure = std::current_exception();
             }
-        } catch (const csv::CsvError& error) {
-            throw refuseFault(error);
+            handover.end();
+        });
+        BatchWriter writer(store);
+        try {
+            while (std::optional<Batch> batch = handover.take())
+                writer.write(*batch);
+        } catch (...) {
+            handover.stop();
+            reading.join();
+            throw;
         }
-        report = import.finish();
+        reading.join();
+        if (readFailure)
+            std::rethrow_exception(readFailure);
+        report = import.report(writer);
     });
     return report;
 }

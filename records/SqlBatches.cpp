@@ -259,9 +259,9 @@ int SqlStore::addAll(std::vector<PatientVisits>& batch) {
         for (const PatientVisits& entry : batch) {
             const bool created = entry.patient.id == 0;
             const qint64 patientId = created ? *createdId++ : entry.patient.id;
-            for (Visit visit : entry.visits) {
-                visit.patientId = patientId;
+            for (const Visit& visit : entry.visits) {
                 visits.push_back(visitValues(visit, now));
+                visits.back().front() = patientId;
             }
             if (created)
                 createdVisits.emplace_back(patientId, storedOnce(entry.visits));

@@ -89,63 +89,47 @@ std::optional<SqliteStatement> SqliteStatement::prepare(const QSqlDatabase& data
 
 namespace {
 
-// Appends `text` in UTF-8 and a NUL after it: ASCII, as most of the records' texts are, byte for
-// byte.
-void appendUtf8(QByteArray& buffer, const QString& text) {
-    const qsizetype start = buffer.size();
-    buffer.resize(start + text.size() + 1);
-    char* at = buffer.data() + start;
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80) {
-            buffer.truncate(start);
-            buffer += text.toUtf8();
-            buffer += '\0';
-            return;
-        }
-        *at++ = char(c.unicode());
-    }
-    *at = 0;
+bool isWholeNumber(const QVariant& value) {
+    return value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int;
 }
 
 } // namespace
 
 void SqliteStatement::bind(const QVariantList& values) {
-    // The texts go into one buffer, which SQLite reads in place until they are bound again: one
-    // allocation a statement rather than one a value.
-    QByteArray texts;
-    texts.reserve(m_texts.size());
-    m_spans.assign(std::size_t(values.size()), {-1, 0});
+    // As Qt's driver binds them: whole numbers as integers, any other value as its text, a null
+    // text as NULL.
+    std::vector<QString> texts(std::size_t(values.size()));
+    qsizetype room = 0;
     for (qsizetype i = 0; i < values.size(); ++i) {
-        const QVariant& value = values[i];
-        if (value.typeId() == QMetaType::LongLong)
+        if (isWholeNumber(values[i]))
             continue;
-        const QString converted = value.typeId() == QMetaType::QString ? QString() : value.toString();
-        const QString& text = value.typeId() == QMetaType::QString
-                                  ? *static_cast<const QString*>(value.constData())
-                                  : converted;
-        // As Qt's driver binds them: a null text is NULL.
-        if (text.isNull())
-            continue;
-        const qsizetype start = texts.size();
-        appendUtf8(texts, text);
-        m_spans[std::size_t(i)] = {start, texts.size() - start - 1};
+        QString& text = texts[std::size_t(i)];
+        text = values[i].toString();
+        room += m_encoder.requiredSpace(text.size()) + 1;
     }
+    // The texts go into one buffer, each followed by a NUL, which SQLite reads in place until they
+    // are bound again: one allocation a statement rather than one a value.
+    QByteArray utf8(room, Qt::Uninitialized);
+    char* at = utf8.data();
     for (qsizetype i = 0; i < values.size(); ++i) {
         const int mark = int(i) + 1;
-        const auto [start, length] = m_spans[std::size_t(i)];
-        if (values[i].typeId() == QMetaType::LongLong)
+        const QString& text = texts[std::size_t(i)];
+        if (isWholeNumber(values[i])) {
             sqlite()->bindInteger(m_statement.get(), mark, values[i].toLongLong());
-        else if (start < 0)
+        } else if (text.isNull()) {
             sqlite()->bindNull(m_statement.get(), mark);
-        else
+        } else {
+            char* const start = at;
+            at = m_encoder.appendToBuffer(start, text);
+            *at++ = 0;
+            const auto length = std::size_t(at - start - 1);
             // Its length untold when it holds no NUL: SQLite then knows the NUL after it is there,
             // and reads it in place where it needs one (the index of the measures).
-            sqlite()->bindText(
-                m_statement.get(), mark, texts.constData() + start,
-                std::memchr(texts.constData() + start, 0, std::size_t(length)) == nullptr ? -1 : int(length),
-                SQLITE_STATIC);
+            sqlite()->bindText(m_statement.get(), mark, start,
+                               std::memchr(start, 0, length) == nullptr ? -1 : int(length), SQLITE_STATIC);
+        }
     }
-    m_texts.swap(texts);
+    m_texts.swap(utf8);
 }
 
 bool SqliteStatement::next() {

@@ -4,13 +4,12 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringEncoder>
 #include <QVariant>
 
 #include <functional>
 #include <memory>
 #include <optional>
-#include <utility>
-#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -31,8 +30,8 @@ public:
     static std::optional<SqliteStatement> prepare(const QSqlDatabase& database, const QString& sql,
                                                   ErrorOfCode errorOf);
 
-    /// Binds `values` to the statement's marks in order: whole numbers as integers, a null text as
-    /// NULL, the rest as text.
+    /// Binds `values` to the statement's marks in order: whole numbers as integers, the others as
+    /// their text, a null text as NULL.
     void bind(const QVariantList& values);
     /// Runs the statement on, up to its next row; false at its end, when it is ready to run again.
     bool next();
@@ -50,10 +49,9 @@ private:
     sqlite3* m_connection;
     std::unique_ptr<sqlite3_stmt, Finalize> m_statement;
     ErrorOfCode m_errorOf;
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
     /// The texts bound, which SQLite reads in place.
     QByteArray m_texts;
-    /// Where each value's text starts in m_texts and its length; -1 for none.
-    std::vector<std::pair<qsizetype, qsizetype>> m_spans;
 };
 
 } // namespace vimora::records
