@@ -313,7 +313,7 @@ public:
 
 private:
     // Visits are written this many at a time, so that memory stays flat whatever the file's size.
-    static constexpr std::size_t kVisitsPerWrite = 5000;
+    static constexpr std::size_t kVisitsPerWrite = 2000;
 
     // A patient the file names: a stored one counts as found.
     qint64 named(qint64 id) {
