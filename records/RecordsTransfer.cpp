@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -219,13 +220,17 @@ public:
         m_changed.notify_all();
     }
 
+    /// True once the writer stopped: the reader need read no further.
+    bool stopped() const { return m_stopped; }
+
 private:
     static constexpr std::size_t kWaiting = 2;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Batch> m_batches;
     bool m_ended = false;
-    bool m_stopped = false;
+    // Read by the reader at every line, without the lock.
+    std::atomic<bool> m_stopped = false;
 };
 
 // Thrown on the reading thread once the writer stopped: its own failure is the one reported.
@@ -511,6 +516,52 @@ void outputFailed(const QString& what) {
         QStringLiteral("%1 n'a pas pu être écrit entièrement (disque plein ou sortie fermée).").arg(what));
 }
 
+// A fault of the file itself is the one reason given: its lines cannot be told apart.
+ImportRefused refusedFile(const csv::CsvError& error) {
+    const QString reason = QString::fromStdString(error.reason());
+    return ImportRefused({error.line() == 0 ? reason : lineError(error.line(), reason)});
+}
+
+// Reads the rows of `reader` and writes them, in the caller's transaction. The file is read and
+// assessed on a thread of its own while this one writes what it hands over: each waits less for
+// the other.
+ImportReport importRows(PatientStore& store, CsvReader& reader, const Columns& columns, QDate today) {
+    Handover handover;
+    Import import(store, handover, today);
+    std::exception_ptr readFailure;
+    std::thread reading([&] {
+        try {
+            RowValues values;
+            while (reader.next()) {
+                if (handover.stopped())
+                    throw WriterStopped();
+                columns.read(reader, values);
+                import.readRow(values, reader.line());
+            }
+            import.finish();
+        } catch (const WriterStopped&) {
+        } catch (const csv::CsvError& error) {
+            readFailure = std::make_exception_ptr(refusedFile(error));
+        } catch (...) {
+            readFailure = std::current_exception();
+        }
+        handover.end();
+    });
+    BatchWriter writer(store);
+    try {
+        while (std::optional<Batch> batch = handover.take())
+            writer.write(*batch);
+    } catch (...) {
+        handover.stop();
+        reading.join();
+        throw;
+    }
+    reading.join();
+    if (readFailure)
+        std::rethrow_exception(readFailure);
+    return import.report(writer);
+}
+
 } // namespace
 
 ImportRefused::ImportRefused(const QStringList& rowErrors)
@@ -525,58 +576,18 @@ ImportReport importVisits(PatientStore& store, QIODevice& csv, QDate today) {
             throw csv::CsvError(0, "La lecture du fichier a échoué.");
         return std::size_t(read);
     });
-    // A fault of the file itself is the one reason given: its lines cannot be told apart.
-    const auto refuseFault = [](const csv::CsvError& error) {
-        const QString reason = QString::fromStdString(error.reason());
-        return ImportRefused({error.line() == 0 ? reason : lineError(error.line(), reason)});
-    };
     std::optional<Columns> columns;
     try {
         if (!reader.next())
             throw ImportRefused({QStringLiteral("Le fichier est vide : il n'a pas de ligne d'en-tête.")});
         columns.emplace(reader);
     } catch (const csv::CsvError& error) {
-        throw refuseFault(error);
+        throw refusedFile(error);
     }
     // What is there and what is added, under the write lock: another import or a window saving
     // meanwhile waits, then sees what this one added.
-    // The file is read and assessed on a thread of its own while this one writes what it hands
-    // over: each waits less for the other.
     ImportReport report;
-    store.transaction([&] {
-        Handover handover;
-        Import import(store, handover, today);
-        std::exception_ptr readFailure;
-        std::thread reading([&] {
-            try {
-                RowValues values;
-                while (reader.next()) {
-                    columns->read(reader, values);
-                    import.readRow(values, reader.line());
-                }
-                import.finish();
-            } catch (const WriterStopped&) {
-            } catch (const csv::CsvError& error) {
-                readFailure = std::make_exception_ptr(refuseFault(error));
-            } catch (...) {
-                readFailure = std::current_exception();
-            }
-            handover.end();
-        });
-        BatchWriter writer(store);
-        try {
-            while (std::optional<Batch> batch = handover.take())
-                writer.write(*batch);
-        } catch (...) {
-            handover.stop();
-            reading.join();
-            throw;
-        }
-        reading.join();
-        if (readFailure)
-            std::rethrow_exception(readFailure);
-        report = import.report(writer);
-    });
+    store.transaction([&] { report = importRows(store, reader, *columns, today); });
     return report;
 }
 
