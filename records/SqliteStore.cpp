@@ -574,12 +574,13 @@ CheckReport SqliteStore::verify() const {
     return report;
 }
 
-// Through SQLite itself, a row at a time: as fast as one JSON text of many rows, without the JSON.
+// Straight through SQLite, a hundred rows a statement: no JSON text to write and read.
 int SqliteStore::insertVisits(const std::vector<QVariantList>& rows) const {
     return insertRows(newVisitsInsert, rows, nullptr);
 }
 
-// Straight through SQLite, as many rows a statement as through Qt SQL.
+// Straight through SQLite, as many rows a statement as through Qt SQL, each statement kept for the
+// transaction.
 int SqliteStore::insertRows(const std::function<QString(std::size_t rows)>& statement,
                             const std::vector<QVariantList>& rows, std::vector<qint64>* ids) const {
     if (rows.empty())

@@ -6,7 +6,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 
 class QTemporaryFile;
 
