@@ -11,7 +11,8 @@ class QTemporaryFile;
 
 // The records in one SQLite file through Qt SQL (QSQLITE, the system's SQLite): WAL journal,
 // synchronous=FULL so that a committed visit survives a crash or a power cut, foreign keys on,
-// and a wait of up to 5 s for a file another program is writing.
+// and a wait of up to 5 s for a file another program is writing. The rows of a large write go
+// straight to SQLite on the driver's own connection, in the same transaction (SqliteDirect.h).
 namespace vimora::records {
 
 class SqliteStore final : public SqlStore {
