@@ -185,8 +185,11 @@ namespace {
 // The alerts of a hundred patients are judged at a time, so that memory stays flat over a whole
 // base.
 constexpr std::size_t kAlertsPerRead = 100;
-const QString kInsertAlert = QStringLiteral("INSERT INTO alerte (patient_id, rang, titre, detail) VALUES ");
-const QString kAlertRow = QStringLiteral("(?, ?, ?, ?)");
+// Inserts `count` alerte rows.
+QString alertsInsert(std::size_t count) {
+    return rowsInsert(QStringLiteral("INSERT INTO alerte (patient_id, rang, titre, detail) VALUES "),
+                      QStringLiteral("(?, ?, ?, ?)"), count);
+}
 
 QString idList(std::size_t count) {
     return QStringList(qsizetype(count), QStringLiteral("?")).join(QStringLiteral(", "));
@@ -268,7 +271,7 @@ void SqlStore::writeAlerts(const std::vector<qint64>& ids) const {
                       run(remove);
                       remove.finish();
                   });
-    insertRows([](std::size_t count) { return rowsInsert(kInsertAlert, kAlertRow, count); }, alerts, nullptr);
+    insertRows(alertsInsert, alerts, nullptr);
 }
 
 void SqlStore::writeNewPatientsAlerts(
@@ -276,7 +279,7 @@ void SqlStore::writeNewPatientsAlerts(
     std::vector<QVariantList> alerts;
     for (const auto& [patientId, visits] : patients)
         appendAlertRows(alerts, patientId, visits);
-    insertRows([](std::size_t count) { return rowsInsert(kInsertAlert, kAlertRow, count); }, alerts, nullptr);
+    insertRows(alertsInsert, alerts, nullptr);
 }
 
 namespace {
